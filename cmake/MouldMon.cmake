@@ -1,0 +1,36 @@
+# Adds every direct sub-folder of DIR that has a CMakeLists.txt, in name order.
+function(mm_add_subdirectories dir)
+    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${dir}
+         ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
+            add_subdirectory(${dir}/${child})
+        endif()
+    endforeach()
+endfunction()
+
+# mm_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS ...])
+# A GoogleTest executable whose main starts an offscreen QApplication and installs the
+# recording system seam, so no test can touch the machine.
+function(mm_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE testsupport ${T_LIBS} GTest::gtest GTest::gmock)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MOULDMON_TEST=1;MOULDMON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    if(T_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()
+
+# mm_add_bench(NAME SOURCES ... LIBS ...): a Google Benchmark executable (not run by ctest).
+function(mm_add_bench name)
+    cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()

@@ -8,6 +8,7 @@
 //   - RealSystemActions: used only when the program is told it runs on the panel
 //     (environment variable MOULDMON_ON_PANEL=1);
 //   - DryRunSystemActions: the default; logs "would run ..." and performs nothing;
+//     reading the clock is real;
 //   - RecordingSystemActions: for tests; records every request and answers from a script.
 // Commands are a program and an argument list, never a shell string built from data.
 
@@ -56,7 +57,8 @@ public:
     // TCP port the given service listens on or connects to; the default is passed in.
     virtual quint16 servicePort(Service service, quint16 panelDefault) = 0;
 
-    // Clock and sleeps.
+    // Clock and waits for hardware (the network card, the cameras). Off the panel such waits
+    // return at once; code that needs real time to pass uses QThread or timers directly.
     virtual QDateTime now() = 0;
     virtual qint64 nowMSecsSinceEpoch() { return now().toMSecsSinceEpoch(); }
     virtual void sleepMs(int ms) = 0;

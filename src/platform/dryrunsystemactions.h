@@ -4,7 +4,7 @@
 namespace sys {
 
 // The default off the panel: every action that would change the machine is logged as
-// "would run ..." and not performed. Reading the clock and sleeping are real. The IO board
+// "would run ..." and not performed; waits for hardware return at once. The IO board
 // is reached only when MOULDMON_SERIAL names a device (the IO-board simulator's terminal);
 // server ports come from MOULDMON_<SERVICE>_PORT or an unprivileged default.
 class DryRunSystemActions : public SystemActions {

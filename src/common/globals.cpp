@@ -56,6 +56,8 @@ bool gisSafeDoorOpen = false;
 bool gisTempAlarm = false;
 int gisRunWTD = 0;
 
+QString gaName[kIONameCount];
+
 const int OutputNo[8] = {2, 4, 5, 6, 7, 8, 9, 1};
 const int TriginNo[8] = {1, 3, 4, 5, 6, 7, 8, 9};
 

@@ -78,6 +78,11 @@ extern bool gisSafeDoorOpen;
 extern bool gisTempAlarm;
 extern int gisRunWTD;
 
+// Display names of the IO terminals: 0..8 input terminals 1..9, 9..17 output terminals 1..9.
+// Filled by the parameter load (from "name.txt" or by the detection mode).
+constexpr int kIONameCount = 18;
+extern QString gaName[kIONameCount];
+
 extern const int OutputNo[8];
 extern const int TriginNo[8];
 // Names of the 14 output and 16 input functions: function * 4 + language.

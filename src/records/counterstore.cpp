@@ -1,0 +1,80 @@
+#include "counterstore.h"
+
+#include <QSettings>
+#include <QVariantList>
+
+#include "globals.h"
+
+namespace {
+const char* const kAllNum = "list_allnum";
+const char* const kFailNum = "list_failnum";
+const char* const kSyncNGNum = "gSyncNGNum";
+const char* const kAllCycleNum = "list_allcyclenum";
+const char* const kFailCycleNum = "list_failcyclenum";
+const char* const kSyncNGCycleNum = "gSyncNGcycleNum";
+
+void readList(const QSettings& settings, const char* key,
+              int (&out)[ProductionCounters::kCameras]) {
+    const QVariantList values = settings.value(QLatin1String(key)).toList();
+    for (int i = 0; i < ProductionCounters::kCameras && i < values.size(); ++i) {
+        bool ok = false;
+        const qlonglong value = values.at(i).toLongLong(&ok);
+        out[i] = ok && value >= 0 && value <= ProductionCounters::kMaxValue ? int(value) : 0;
+    }
+}
+
+QVariantList toList(const int (&values)[ProductionCounters::kCameras]) {
+    QVariantList list;
+    for (int value : values) list << value;
+    return list;
+}
+
+}  // namespace
+
+ProductionCounters ProductionCounters::fromGlobals() {
+    ProductionCounters c;
+    for (int i = 0; i < kCameras; ++i) {
+        c.allNum[i] = gAllNum[i];
+        c.failNum[i] = gFailNum[i];
+        c.allCycleNum[i] = gAllCycleNum[i];
+        c.failCycleNum[i] = gFailCycleNum[i];
+    }
+    c.syncNGNum = gSyncNGNum;
+    c.syncNGCycleNum = gSyncNGCycleNum;
+    return c;
+}
+
+void ProductionCounters::toGlobals() const {
+    for (int i = 0; i < kCameras; ++i) {
+        gAllNum[i] = allNum[i];
+        gFailNum[i] = failNum[i];
+        gAllCycleNum[i] = allCycleNum[i];
+        gFailCycleNum[i] = failCycleNum[i];
+    }
+    gSyncNGNum = syncNGNum;
+    gSyncNGCycleNum = syncNGCycleNum;
+}
+
+CounterStore::CounterStore(const QString& iniPath) : path_(iniPath) {}
+
+ProductionCounters CounterStore::read() const {
+    ProductionCounters c;
+    const QSettings settings(path_, QSettings::IniFormat);
+    readList(settings, kAllNum, c.allNum);
+    readList(settings, kFailNum, c.failNum);
+    c.syncNGNum = settings.value(QLatin1String(kSyncNGNum), 0).toInt();
+    readList(settings, kAllCycleNum, c.allCycleNum);
+    readList(settings, kFailCycleNum, c.failCycleNum);
+    c.syncNGCycleNum = settings.value(QLatin1String(kSyncNGCycleNum), 0).toInt();
+    return c;
+}
+
+void CounterStore::write(const ProductionCounters& c) const {
+    QSettings settings(path_, QSettings::IniFormat);
+    settings.setValue(QLatin1String(kAllNum), toList(c.allNum));
+    settings.setValue(QLatin1String(kFailNum), toList(c.failNum));
+    settings.setValue(QLatin1String(kSyncNGNum), c.syncNGNum);
+    settings.setValue(QLatin1String(kAllCycleNum), toList(c.allCycleNum));
+    settings.setValue(QLatin1String(kFailCycleNum), toList(c.failCycleNum));
+    settings.setValue(QLatin1String(kSyncNGCycleNum), c.syncNGCycleNum);
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+
+// The operator log: one row per operator action or notable event in "RECORD.db" (table RECORD:
+// recordtime "hh.mm.ss", recordpassword = login level text, remarks), holding the rows of one
+// day. Past days are archived as "./RECORD/<yyyy-MM-dd>.db"; "time.txt" names the day the
+// current file belongs to. A fresh day starts from the template "RECORDNULL.db".
+//
+// Every path is relative to the folder given at construction (the working directory in the
+// program). All calls run in the GUI thread.
+class OperationLog {
+public:
+    static constexpr const char* kDatabaseFile = "RECORD.db";
+    static constexpr const char* kTemplateFile = "RECORDNULL.db";
+    static constexpr const char* kDayFile = "time.txt";
+    static constexpr const char* kArchiveFolder = "RECORD";
+    static constexpr const char* kConnectionName = "dbRecord";
+
+    explicit OperationLog(const QString& folder = QStringLiteral("."),
+                          const QString& connectionName = QLatin1String(kConnectionName));
+    ~OperationLog();
+    OperationLog(const OperationLog&) = delete;
+    OperationLog& operator=(const OperationLog&) = delete;
+
+    // Appends a row; values are bound, so any text is stored as typed. False when the
+    // database cannot be opened or written.
+    bool insert(const QString& time, const QString& level, const QString& remarks);
+    // Deletes every row of the current day (archives are untouched).
+    bool clear();
+
+    // The day the current file belongs to, read from "time.txt". An unreadable file gives
+    // today (and the file is written); a word that is no valid date falls back to the date of
+    // the database file.
+    void loadRecordDay(const QDate& today);
+    QString recordDay() const { return recordDay_; }
+
+    // Day rollover: when today differs from the record day, archives the current file under
+    // the record day and starts an empty one. Nothing is lost on failure: the current file
+    // stays in place and the rollover is tried again at the next call. Returns false on
+    // failure.
+    bool checkDate(const QDate& today);
+
+    // The database connection (the records page reads through it).
+    QSqlDatabase database() const;
+
+    // Creates an empty log database with the RECORD table (used for "RECORDNULL.db").
+    static bool createEmptyDatabase(const QString& path);
+
+private:
+    QString path(const QString& name) const;
+    bool ensureOpen();
+    bool archiveCurrentFile();
+    bool appendInto(const QString& archivePath);
+    bool startFreshFile();
+    void writeDayFile(const QString& day);
+
+    QString folder_;
+    QString connectionName_;
+    QString recordDay_;
+};

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "operationlog.h"
+#include "testsupport.h"
+
+namespace {
+
+QStringList remarksIn(const QString& path) {
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "inspect");
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+        QSqlQuery query("SELECT recordtime, recordpassword, remarks FROM RECORD", db);
+        while (query.next())
+            rows << query.value(0).toString() + "|" + query.value(1).toString() + "|" +
+                        query.value(2).toString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("inspect");
+    return rows;
+}
+
+void writeDayFile(const QString& text) {
+    QFile file("time.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+}
+
+const QDate kDay1(2026, 3, 1);
+const QDate kDay2(2026, 3, 2);
+
+}  // namespace
+
+TEST(OperationLog, StoresAnyTextAsTyped) {
+    testsupport::WorkDir dir;
+    ASSERT_TRUE(OperationLog::createEmptyDatabase("RECORDNULL.db"));
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        EXPECT_TRUE(log.insert("08.00.00", "Primary", "group 'A' saved"));
+        EXPECT_TRUE(log.insert("08.00.01", "未登录", "相机 1 报警"));
+        EXPECT_TRUE(log.insert("08.00.02", "x", "'); DROP TABLE RECORD; --"));
+    }
+    EXPECT_EQ(remarksIn("RECORD.db"),
+              (QStringList{"08.00.00|Primary|group 'A' saved", "08.00.01|未登录|相机 1 报警",
+                           "08.00.02|x|'); DROP TABLE RECORD; --"}));
+}
+
+TEST(OperationLog, ClearEmptiesOnlyTheCurrentDay) {
+    testsupport::WorkDir dir;
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    log.insert("a", "b", "c");
+    EXPECT_TRUE(log.clear());
+    EXPECT_TRUE(remarksIn("RECORD.db").isEmpty());
+}
+
+TEST(OperationLog, SameDayKeepsAppending) {
+    testsupport::WorkDir dir;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.checkDate(kDay1);
+        log.insert("1", "l", "first start");
+    }
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    EXPECT_EQ(log.recordDay(), "2026-03-01");
+    log.checkDate(kDay1);
+    log.insert("2", "l", "second start");
+    EXPECT_EQ(remarksIn("RECORD.db").size(), 2);
+    EXPECT_FALSE(QFile::exists("RECORD/2026-03-01.db"));
+}
+
+TEST(OperationLog, RolloverArchivesUnderTheRecordDay) {
+    testsupport::WorkDir dir;
+    ASSERT_TRUE(OperationLog::createEmptyDatabase("RECORDNULL.db"));
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("23.59.00", "l", "late");
+    }
+    // The program was off over midnight: the next start archives the old day first.
+    OperationLog log;
+    log.loadRecordDay(kDay2.addDays(3));
+    EXPECT_EQ(log.recordDay(), "2026-03-01");
+    EXPECT_TRUE(log.checkDate(kDay2.addDays(3)));
+    log.insert("08.00.00", "l", "ready");
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"23.59.00|l|late"});
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"08.00.00|l|ready"});
+    QFile day("time.txt");
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    EXPECT_EQ(day.readAll(), QByteArray("2026-03-05"));
+}
+
+TEST(OperationLog, ExistingArchiveIsAppendedTo) {
+    testsupport::WorkDir dir;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("1", "l", "morning");
+        ASSERT_TRUE(log.checkDate(kDay2));
+    }
+    // The clock was set back to day 1 and records were made again.
+    writeDayFile("2026-03-01");
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("2", "l", "after clock change");
+        ASSERT_TRUE(log.checkDate(kDay2));
+    }
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
+              (QStringList{"1|l|morning", "2|l|after clock change"}));
+}
+
+TEST(OperationLog, FailedMoveLosesNothingAndRetries) {
+    testsupport::WorkDir dir;
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    log.insert("1", "l", "keep me");
+    // A plain file where the archive folder belongs makes the move impossible.
+    {
+        QFile blocker("RECORD");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    EXPECT_FALSE(log.checkDate(kDay2));
+    EXPECT_EQ(log.recordDay(), "2026-03-01");
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"1|l|keep me"});
+    log.insert("2", "l", "still day one");
+
+    ASSERT_TRUE(QFile::remove("RECORD"));
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), (QStringList{"1|l|keep me", "2|l|still day one"}));
+}
+
+TEST(OperationLog, MissingTemplateStillGivesAWorkingLog) {
+    testsupport::WorkDir dir;
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    log.insert("1", "l", "day one");
+    ASSERT_FALSE(QFile::exists("RECORDNULL.db"));
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_TRUE(log.insert("2", "l", "day two"));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"1|l|day one"});
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"2|l|day two"});
+}
+
+TEST(OperationLog, InvalidDayFileFallsBackToTheDatabaseDate) {
+    testsupport::WorkDir dir;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("1", "l", "x");
+    }
+    writeDayFile("garbage\n");
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    EXPECT_EQ(log.recordDay(), QFileInfo("RECORD.db").lastModified().date().toString("yyyy-MM-dd"));
+}

@@ -1,0 +1,6 @@
+#include "cameramanager.h"
+
+CameraManager* CameraManager::getInstance() {
+    static CameraManager* instance = new CameraManager;
+    return instance;
+}

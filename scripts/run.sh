@@ -8,6 +8,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 top=$(pwd)
 mkdir -p run
+"$top/build/bin/mouldmon-workdir-init" run
 cd run
 # The program looks for its camera plug-ins beside its executable.
 exe="$top/build/bin/mouldmon"

@@ -1,8 +1,139 @@
 #include "startup.h"
 
-#include <QApplication>
+#include <fcntl.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QMetaType>
+#include <QMutex>
+#include <QPixmap>
+#include <QTextCodec>
+
+#include "controlport.h"
+#include "deraRazovi.h"
+#include "globals.h"
+#include "languagetable.h"
+#include "logmanager.h"
+#include "mapplication.h"
+#include "mon_netmn.h"
+#include "resstatisticsparam.h"
+#include "splashframe.h"
+#include "systemactions.h"
+#include "uifont.h"
+#include "versionfile.h"
+
+namespace {
+const char* const kDeployedPlatformPath = "/opt/Qt5.15.7/plugins/platforms";
+constexpr int kEntryLoadOtherPlugins = 651;
+constexpr int kEntryComplete = 652;
+constexpr int kNetworkWaitSteps = 5;
+constexpr int kCameraWaitSteps = 10;
+constexpr int kWaitStepMs = 1000;
+
+QPixmap* loadPixmap(const char* path) {
+    return new QPixmap(QString::fromLatin1(path));
+}
+}  // namespace
+
+bool isOpen_Env() {
+    // The environment is read directly instead of through a shell; the answer is the same.
+    const QString path = qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH");
+    return path.split('\n').value(0) == QLatin1String(kDeployedPlatformPath);
+}
+
+void StartupSequence::prepareProcess() {
+    QFile version(QStringLiteral("/proc/version"));
+    if (version.open(QIODevice::ReadOnly)) {
+        const QByteArray text = version.readAll();
+        linux_kernel_proc_version = QString::fromUtf8(text.left(text.indexOf('\0')));
+    }
+    registerStatisticsMetaTypes();
+    qRegisterMetaType<QPair<QString, QString>>("QPair<QString, QString>");
+    sys::actions().iopl(3);
+    gfLED = sys::actions().openDevice(QStringLiteral("/dev/led"), O_RDWR);
+}
+
+void StartupSequence::step(int percent, const QString& text) {
+    steps_.append({percent, text});
+    if (g_splashframe) g_splashframe->flushstep(percent, text);
+}
+
+void StartupSequence::waitForNetworkAndCameras() {
+    sys::actions().startDetached(QStringLiteral("python3"),
+                                 {QStringLiteral("./cnt_net/zem_upnetcard.py")});
+    int percent = 5;
+    for (int i = 0; i < kNetworkWaitSteps; ++i) {
+        sys::actions().sleepMs(kWaitStepMs);
+        step(++percent, QStringLiteral("配置网卡中..."));
+    }
+    percent = 15;
+    step(percent, QStringLiteral("等待相机开启..."));
+    for (int i = 1; i <= kCameraWaitSteps; ++i) {
+        sys::actions().sleepMs(kWaitStepMs);
+        percent += 2 + (i % 3 != 0 ? 1 : 0);
+        step(percent, QStringLiteral("等待相机开启..."));
+    }
+}
+
+void StartupSequence::loadPixmaps() {
+    gpPixmapLogo = loadPixmap("./images/logo.bmp");
+    gpPixmapBG = loadPixmap("./images/background.png");
+    gpPixmapTitle = loadPixmap("./images/title.png");
+    gpPixmapLine = loadPixmap("./images/line.png");
+    gpPixmapEdit = loadPixmap("./images/edit.png");
+    gpPixmapSlideru = loadPixmap("./images/slideru.png");
+    gpPixmapSliderd = loadPixmap("./images/sliderd.png");
+    gpPixmapSlidert = loadPixmap("./images/slidert.png");
+    gpPixmapButton[0] = loadPixmap("./images/buttonu.png");
+    gpPixmapButton[1] = loadPixmap("./images/buttond.png");
+    gpPixmapOUT[0] = loadPixmap("./images/OUT1.png");
+    gpPixmapOUT[1] = loadPixmap("./images/OUT0.png");
+    const char* const moves[7] = {"./images/Origin.png",        "./images/MoveUp.png",
+                                  "./images/MoveDown.png",      "./images/MoveLeft.png",
+                                  "./images/MoveRight.png",     "./images/EnlargeScale.png",
+                                  "./images/ReductionScale.png"};
+    for (int i = 0; i < 7; ++i) gpPixmapMove[i] = loadPixmap(moves[i]);
+}
+
+bool StartupSequence::run() {
+    g_splashframe = new SplashFrame;
+    step(0, QStringLiteral("启动..."));
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    if (!LogManager::__instance) new LogManager(nullptr);
+    if (!isOpen_Env()) waitForNetworkAndCameras();
+    step(50, QStringLiteral("相机等待完毕..."));
+    qInfo().noquote() << "***********************" << kProgramVersion << "***********************";
+    if (!pMutexIO) pMutexIO = new QMutex;
+    if (!pMutexSaveFail) pMutexSaveFail = new QMutex;
+    fillLanguageTable();
+    loadPixmaps();
+    step(60, QStringLiteral("加载应用程序..."));
+    gpWin = new DeRaRazovi(nullptr);
+    step(90, lan(kEntryLoadOtherPlugins));
+    writeVersionToJson();
+    MON_NETMN::getInstance()->InitStart();
+    gpControlIO->InitIOThread();
+    gpWin->showFullScreen();
+    step(100, lan(kEntryComplete));
+    return gpWin != nullptr;
+}
+
+void StartupSequence::finish() {
+    if (g_splashframe) {
+        g_splashframe->finish(gpWin);
+        g_splashframe->deleteLater();
+        g_splashframe = nullptr;
+    }
+    sys::actions().run(QStringLiteral("notify-send"), {QStringLiteral("监视器已开启")}, 5000);
+}
 
 int runApplication(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    sys::setActions(sys::chooseFromEnvironment());
+    StartupSequence::prepareProcess();
+    if (!MApplication::_instance) new MApplication(argc, argv);
+    applyUiFont(*MApplication::_instance);
+    StartupSequence startup;
+    startup.run();
+    startup.finish();
+    return QApplication::exec();
 }

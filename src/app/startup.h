@@ -1,4 +1,37 @@
 #pragma once
+#include <QPair>
+#include <QString>
+#include <QVector>
 
-// Runs the start-up sequence and the event loop; returns the event loop's result.
+class QApplication;
+
+// True when the panel runs in its deployed Qt environment, i.e. QT_QPA_PLATFORM_PLUGIN_PATH
+// names the deployed platform plug-in folder; the network and camera waits are then skipped.
+bool isOpen_Env();
+
+// The start-up sequence of the program, up to the shown main window. Split from the event
+// loop so that tests can run it.
+class StartupSequence {
+public:
+    // Steps before the application object exists (kernel version, meta types, I/O privilege,
+    // LED device).
+    static void prepareProcess();
+    // Everything from the splash screen to the shown main window; the application object
+    // must exist. Returns false only when the main window could not be made.
+    bool run();
+    // Closes the splash on the main window and sends the desktop notice.
+    void finish();
+
+    // The splash steps shown, in order (percent, text); for tests and the log.
+    const QVector<QPair<int, QString>>& splashSteps() const { return steps_; }
+
+private:
+    void step(int percent, const QString& text);
+    void waitForNetworkAndCameras();
+    void loadPixmaps();
+
+    QVector<QPair<int, QString>> steps_;
+};
+
+// The whole program: start-up, then the Qt event loop.
 int runApplication(int argc, char** argv);

@@ -1,0 +1,627 @@
+#include "deraRazovi.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDesktopWidget>
+#include <QFile>
+#include <QLabel>
+#include <QScreen>
+#include <QSettings>
+#include <QTextStream>
+#include <QTimer>
+
+#include "cameramanager.h"
+#include "cammerwidget.h"
+#include "choosebox.h"
+#include "colorbutton.h"
+#include "controlport.h"
+#include "counterstore.h"
+#include "customionamewidget.h"
+#include "devicehelpers.h"
+#include "floatslider.h"
+#include "hardwareconfigurationwidget.h"
+#include "helpwidget.h"
+#include "httpapiserver.h"
+#include "indexbutton.h"
+#include "iostatuswidget.h"
+#include "keypadkeeper.h"
+#include "lostcamerawarnbox.h"
+#include "modbusserver.h"
+#include "mon_netmn.h"
+#include "numberinput.h"
+#include "numcharinput.h"
+#include "operationlog.h"
+#include "passwordbox.h"
+#include "productalarmwarnbox.h"
+#include "resstatisticsparam.h"
+#include "savefialimagethread.h"
+#include "splashframe.h"
+#include "statisticswidget.h"
+#include "systemactions.h"
+#include "warnbox.h"
+#include "widgetchangecamera.h"
+#include "wizardpara.h"
+#include "wizardparaschema.h"
+#include "wizardparawidget.h"
+
+namespace {
+constexpr int kHttpApiPort = 10100;
+constexpr int kRunPollMs = 5;
+constexpr int kTempeIntervalMs = 600000;
+constexpr int kTempe1IntervalMs = 10000;
+constexpr int kTempCheckIntervalMs = 5000;
+constexpr int kCheckDateIntervalMs = 60000;
+constexpr int kFpsIntervalMs = 1000;
+constexpr int kZoomMin = 100;
+constexpr int kZoomMax = 500;
+constexpr int kZoomScale = 100;
+constexpr int kEntryParamFileError = 160;
+constexpr int kEntryRecordDbError = 135;
+constexpr int kEntryFindCamera = 649;
+constexpr int kEntryLoadInterface = 650;
+constexpr int kEntrySystemReady = 150;
+constexpr int kEntryModeName = 384;
+constexpr int kEntryMultiDet = 472;
+constexpr int kEntryAdvanced = 154;
+constexpr int kEntryPrimary = 155;
+constexpr int kEntryUnlogged = 156;
+
+const char* const kLabelStyle = "QLabel{outline:0px;border:none;font-size:25px;color:#00FF00;}";
+const char* const kExportStyle = "QLabel{outline:0px;border:none;font-size:25px;color:#ff9900;}";
+
+void splash(int percent, const QString& text) {
+    if (g_splashframe) g_splashframe->flushstep(percent, text);
+}
+
+// English text of an entry, whatever the language (used before the parameters are loaded).
+QString english(int entry) {
+    return gaLanStr[entry * kLanguageCount + 1];
+}
+
+qint64 nowInTenths() {
+    return sys::actions().nowMSecsSinceEpoch() / 100;
+}
+}  // namespace
+
+DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
+    splash(71, QStringLiteral("加载界面中..."));
+    gpWin = this;
+
+    LCDOnOff(1);
+    setWindowFlags(Qt::CustomizeWindowHint);
+    const QRect screen = QApplication::primaryScreen()->geometry();
+    gShowW = screen.width();
+    gShowH = screen.height();
+    setFixedSize(gShowW, gShowH);
+
+    const QString workspace = QDir::currentPath() + QStringLiteral("/cnt_net/workspace/");
+    QDir().mkpath(workspace);
+    countSettings = new QSettings(workspace + QStringLiteral("count.ini"), QSettings::IniFormat,
+                                  QCoreApplication::instance());
+    counterStore_ = std::make_unique<CounterStore>(workspace + QStringLiteral("count.ini"));
+
+    modbusServer = QSharedPointer<ModbusServer>::create();
+    httpApiServer = QSharedPointer<HttpApiServer>::create();
+    httpApiServer->startReactor(QHostAddress::Any,
+                                sys::actions().servicePort(sys::Service::HttpApi, kHttpApiPort),
+                                Qt::AutoConnection);
+
+    gpWPara = nullptr;
+    gisTempAlarm = false;
+
+    logoutTimer = new QTimer(this);
+    connect(logoutTimer, &QTimer::timeout, this, &DeRaRazovi::TimerLogout);
+    lcdTimer = new QTimer(this);
+    connect(lcdTimer, &QTimer::timeout, this, &DeRaRazovi::TimerLCD);
+    for (int i = 0; i < kMaxDetections; ++i) {
+        inputCheckTimer[i] = new QTimer(this);
+        connect(inputCheckTimer[i], &QTimer::timeout, this, [this, i] {
+            inputCheckTimer[i]->stop();
+            CheckInput(i);
+        });
+    }
+
+    splash(75, QStringLiteral("加载数据..."));
+    gpWarnBox = new WarnBox(nullptr);
+    openDatabases();
+
+    gpWPara = new WizardPara;
+    gpWPara->LoadDatafromFile(paramDb);
+    gpWParaBak = new WizardPara;
+
+    if (gpWPara->detectMode != 3) {
+        curDetect = gpWPara->detectProdEnable == 1 ? 0 : 1;
+        if ((gpWPara->detectMode == 1 || gpWPara->detectMode == 2) && gpWPara->moldSide == 1)
+            curDetect += 2;
+    } else {
+        curDetect = gpWPara->detectProdEnable == 1 ? 0 : 1;
+        seqStep = gDNum - 1;
+    }
+    gTempNum = gpWPara->tempNum;
+    gPicNumNG = gpWPara->picNumNG;
+    gPicNumOK = gpWPara->picNumOK;
+    gisCOM = gpWPara->comPort;
+    gisGrayHue = gpWPara->isGrayHue;
+    gisColor = gpWPara->isColor;
+
+    CameraManager* cameras = CameraManager::getInstance();
+    cameras->loadPlugins();
+    cameras->loadCameraSN();
+    cameras->findCameras();
+    cameras->sortCamera();
+
+    gpChooseBox = new ChooseBox(nullptr, 750, 370);
+    keypadKeeper_ = std::make_unique<KeypadKeeper>();
+
+    gpControlIO = new ControlPort;
+    gpControlIO->IOSetOut(0, 1);
+    gpControlIO->IOFlashOut();
+
+    splash(80, lan(kEntryFindCamera));
+    grayTable = new QVector<QRgb>(256);
+    for (int i = 0; i < 256; ++i) (*grayTable)[i] = qRgba(i, i, i, 255);
+
+    createCameraViews();
+    cameras->checkCameraCount();
+    curCamera = numCamera == 1 ? 0 : numCamera;
+
+    splash(85, lan(kEntryLoadInterface));
+    createFurniture();
+    createPages();
+    ChangeCammer();
+    createFolders();
+    createTimers();
+    allocateFailImages();
+
+    gpSaveFialImageThread = new SaveFialImageThread;
+    gpSaveFialImageThread->start(QThread::InheritPriority);
+
+    recordDir = QDir(QStringLiteral("./RECORD"));
+    if (!recordDir.exists()) QDir().mkpath(QStringLiteral("./RECORD"));
+    statisticsDir = QDir(QStringLiteral("./ResStatistics"));
+    if (!statisticsDir.exists()) QDir().mkpath(QStringLiteral("./ResStatistics"));
+    checkDateTimer = new QTimer(this);
+    connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::SlotCheckDate);
+
+    operationLog_->loadRecordDay(sys::actions().now().date());
+    recordDay = operationLog_->recordDay();
+    SlotCheckDate();
+
+    connectStatistics();
+
+    StartDetect();
+    if (gpWPara->cutClampAfterMoldOK && gpWPara->clampPulse > 0) {
+        gpControlIO->IOSetOut(0, 1);
+        gpControlIO->IOFlashOut();
+    }
+
+    std::fill(std::begin(ngOutFlags), std::end(ngOutFlags), 0);
+    trigKind = 0;
+    manualStep = gDNum;
+    installEventFilter(this);
+    gpWarnBox->hide();
+
+    runTimer->start(kRunPollMs);
+    connect(
+        gpControlIO, &ControlPort::sigIOChange, this,
+        [this] {
+            runTimer->start(1);
+            if (ioStatusWidget) ioStatusWidget->update();
+        },
+        Qt::QueuedConnection);
+    checkDateTimer->start(kCheckDateIntervalMs);
+
+    InsertRecord(lan(kEntrySystemReady).arg(numCamera));
+
+    fpsTimer = new QTimer(this);
+    connect(fpsTimer, &QTimer::timeout, this, &DeRaRazovi::SlotFPS);
+    fpsTimer->start(kFpsIntervalMs);
+
+    cycleTime = 0;
+    lastTrigTime = nowInTenths();
+    gisRunWTD = 1;
+    CountRead();
+    if (gpWPara->screenOffTime > 0) lcdTimer->start(gpWPara->screenOffTime * 1000);
+
+    gpWarnBox->setParent(this, gpWarnBox->windowFlags());
+    gpChooseBox->setParent(
+        this, gpChooseBox->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint);
+    keypadKeeper_->adoptKeypads(this);
+    gpPasswordBox->setParent(this, gpPasswordBox->windowFlags());
+
+    gpLostCameraWarnBox = new LostCameraWarnBox(nullptr);
+    gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
+    gpProductAlarmWarnBox->hide();
+
+    delayOutput3Timer = new QTimer(this);
+    connect(delayOutput3Timer, &QTimer::timeout, this, &DeRaRazovi::SlotTimerDelayOutput3);
+    clearNGAlarmTimer = new QTimer(this);
+    clearNGAlarmTimer->setSingleShot(true);
+    connect(clearNGAlarmTimer, &QTimer::timeout, this, &DeRaRazovi::SlotClearNGAlarm);
+    sysFunc4OutputTimer = new QTimer(this);
+    connect(sysFunc4OutputTimer, &QTimer::timeout, this, &DeRaRazovi::OutTimerSysFunc4Output);
+}
+
+DeRaRazovi::~DeRaRazovi() {
+    // Keypads destroyed with the window must not be replaced by new top-level widgets.
+    keypadKeeper_->shutDown();
+    if (gpSaveFialImageThread) {
+        gpSaveFialImageThread->stop();
+        gpSaveFialImageThread->wait();
+        delete gpSaveFialImageThread;
+        gpSaveFialImageThread = nullptr;
+    }
+    modbusServer.reset();
+    httpApiServer.reset();
+    delete paraQuery;
+    paraQuery = nullptr;
+    operationLog_.reset();
+    paramDb = QSqlDatabase();
+    recordDb = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("dbIn"));
+    delete grayTable;
+    if (gpWin == this) gpWin = nullptr;
+}
+
+// --- construction helpers -------------------------------------------------------------
+
+void DeRaRazovi::restoreDefaultAndReboot(const QString& source, const QString& target) {
+    QFile::remove(target);
+    if (!QFile::copy(source, target)) {
+        qWarning().noquote() << "cannot restore" << target << "from" << source
+                             << "; going on without it";
+        return;
+    }
+    sys::actions().run(QStringLiteral("sync"), {});
+    sys::actions().run(QStringLiteral("reboot"), {});
+}
+
+void DeRaRazovi::openDatabases() {
+    // The factory parameter group is made from the defaults when it is missing, so that a
+    // lost parameter file can always be restored.
+    const QString defaultParams = QStringLiteral("./paraGroup/default/PARAM.db");
+    if (!QFile::exists(defaultParams)) WizardParaStore::createDefaultDatabase(defaultParams);
+
+    bool paramsPresent = QFile::exists(QStringLiteral("PARAM.db"));
+    if (!paramsPresent) {
+        gpWarnBox->setText(english(kEntryParamFileError));
+        gpWarnBox->exec();
+        restoreDefaultAndReboot(defaultParams, QStringLiteral("PARAM.db"));
+        paramsPresent = QFile::exists(QStringLiteral("PARAM.db"));
+    }
+    paramDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dbIn"));
+    if (paramsPresent) {
+        paramDb.setDatabaseName(QStringLiteral("PARAM.db"));
+        if (!paramDb.open()) qWarning() << "cannot open PARAM.db";
+    } else {
+        qWarning() << "running on default parameters without PARAM.db";
+    }
+    paraQuery = new QSqlQuery(paramDb);
+
+    if (!QFile::exists(QLatin1String(OperationLog::kTemplateFile)))
+        OperationLog::createEmptyDatabase(QLatin1String(OperationLog::kTemplateFile));
+    if (!QFile::exists(QLatin1String(OperationLog::kDatabaseFile))) {
+        gpWarnBox->setText(english(kEntryRecordDbError));
+        gpWarnBox->exec();
+        restoreDefaultAndReboot(QLatin1String(OperationLog::kTemplateFile),
+                                QLatin1String(OperationLog::kDatabaseFile));
+    }
+    operationLog_ = std::make_unique<OperationLog>(QStringLiteral("."));
+    recordDb = operationLog_->database();
+}
+
+void DeRaRazovi::createCameraViews() {
+    CameraManager* manager = CameraManager::getInstance();
+    QList<_cameraInfo> opened;
+    numCamera = 0;
+    createViewsFor(manager->cameraList, &opened);
+    manager->cameraList = opened;
+    qInfo() << "netdbg: found camera count" << numCamera;
+    if (numCamera == 0) {
+        manager->cameraList.clear();
+        manager->findSumulateCameras();
+        opened.clear();
+        createViewsFor(manager->cameraList, &opened);
+        manager->cameraList = opened;
+    }
+}
+
+int DeRaRazovi::createViewsFor(const QList<_cameraInfo>& cameras, QList<_cameraInfo>* opened) {
+    const int n = std::min<int>(cameras.size(), kMaxCameras);
+    for (int i = 0; i < n; ++i) {
+        auto* view = new CammerWidget(this, numCamera, cameras.at(i));
+        if (view->isOpen) {
+            cammerWidgets[numCamera] = view;
+            opened->append(cameras.at(i));
+            ++numCamera;
+        } else {
+            delete view;
+            cammerWidgets[numCamera] = nullptr;
+        }
+    }
+    return numCamera;
+}
+
+void DeRaRazovi::createFurniture() {
+    const int W = gShowW;
+    const int H = gShowH;
+    helpButton = new ColorButton(QString(), this, 3);
+    helpButton->setGeometry(5, 300, 70, 70);
+    helpButton->setIcon(QIcon(QStringLiteral("./images/help.png")));
+    helpButton->setIconSize(QSize(70, 70));
+    connect(helpButton, &QPushButton::clicked, this, &DeRaRazovi::SlotHelp);
+
+    versionLabel = new QLabel(QStringLiteral("Ver:") + QLatin1String(kProgramVersion), this);
+    versionLabel->setGeometry(W - 240, H - 50, 240, 30);
+    versionLabel->setStyleSheet(QLatin1String(kLabelStyle));
+    versionLabel->setAlignment(Qt::AlignCenter);
+
+    const int mode = gpWPara->detectMode;
+    const QString modeName =
+        mode == 3 ? lan(kEntryMultiDet) : lan(kEntryModeName + std::max(0, std::min(mode, 2)));
+    modeLabel = new QLabel(tr("模式: ") + modeName, this);
+    modeLabel->setGeometry(W - 240, H - 85, 240, 30);
+    modeLabel->setStyleSheet(QLatin1String(kLabelStyle));
+    modeLabel->setAlignment(Qt::AlignCenter);
+
+    exportLabel = new QLabel(this);
+    exportLabel->setGeometry(W - 240, H - 120, 240, 30);
+    exportLabel->setStyleSheet(QLatin1String(kExportStyle));
+    exportLabel->setAlignment(Qt::AlignCenter);
+}
+
+void DeRaRazovi::createPages() {
+    ioStatusWidget = new IOStatusWidget(this);
+    ioStatusWidget->setStateProvider(
+        [](int kind, int n) { return gpControlIO && gpControlIO->IOState(kind, n); });
+    indexButton = new IndexButton(this);
+    drawROIWidget = new DrawROIWidget(this);
+    wizardParaWidget = new WizardParaWidget(this);
+    helpWidget = new HelpWidget(this);
+    changeCameraWidget = new WidgetChangeCamera(this);
+    customIONameWidget = new CustomIONameWidget(this);
+
+    zoomX = zoomY = 0;
+    zoomScale = 1.0f;
+    cursorImageX = cursorImageY = 0;
+    zoomSlider = new FloatSlider(this);
+    zoomSlider->setScale(kZoomScale);
+    zoomSlider->setRange(kZoomMin, kZoomMax);
+    zoomSlider->setGeometry((gShowW - 1000) / 2, gShowH - 125, 1000, 35);
+    connect(zoomSlider, &FloatSlider::updateValue, this, [this](float value) { MScale(value); });
+
+    customIONameWidget->init();
+    customIONameWidget->hide();
+    hardwareConfigWidget = new HardwareConfigurationWidget(this);
+    hardwareConfigWidget->hide();
+    gpPasswordBox = new PasswordBox(nullptr);
+    helpWidget->hide();
+    wizardParaWidget->hide();
+    drawROIWidget->hide();
+    changeCameraWidget->hide();
+}
+
+void DeRaRazovi::createFolders() {
+    for (int c = 0; c < numCamera; ++c) {
+        for (int d = 0; d < kMaxDetections; ++d) {
+            alarmClearState[c][d] = 0;
+            detectArmed[d] = 0;
+            const QString base = QStringLiteral("%1//camera%2//detect%3//")
+                                     .arg(QStringLiteral("./alarmimage"))
+                                     .arg(c + 1)
+                                     .arg(d + 1);
+            failDirs[c][d][0] = QDir(base + QStringLiteral("NG"));
+            failDirs[c][d][1] = QDir(base + QStringLiteral("OK"));
+            const QStringList folders = {base + QStringLiteral("NG"), base + QStringLiteral("OK"),
+                                         QStringLiteral("./cammer%1%2").arg(c + 1).arg(d + 1),
+                                         QStringLiteral("%1//cammer%2%3")
+                                             .arg(QStringLiteral("./originalimage"))
+                                             .arg(c + 1)
+                                             .arg(d + 1)};
+            for (const QString& folder : folders)
+                if (!QDir(folder).exists()) QDir().mkpath(folder);
+        }
+    }
+}
+
+void DeRaRazovi::createTimers() {
+    runTimer = new QTimer(this);
+    runTimer->setSingleShot(true);
+    connect(runTimer, &QTimer::timeout, this, &DeRaRazovi::Run);
+    inCheckTimer = new QTimer(this);
+    connect(inCheckTimer, &QTimer::timeout, this, &DeRaRazovi::InCheck);
+    drawHintTimer = new QTimer(this);
+    connect(drawHintTimer, &QTimer::timeout, this, &DeRaRazovi::SlotDrawHint);
+    tempeTimer = new QTimer(this);
+    connect(tempeTimer, &QTimer::timeout, this, &DeRaRazovi::TimerTempe);
+    tempeTimer->start(kTempeIntervalMs);
+    tempeCount = 0;
+    tempe1Timer = new QTimer(this);
+    connect(tempe1Timer, &QTimer::timeout, this, &DeRaRazovi::TimerTempe1);
+    tempe1Timer->start(kTempe1IntervalMs);
+    for (int k = 0; k < kMaxDetections; ++k) {
+        timerUp[k] = new QTimer(this);
+        connect(timerUp[k], &QTimer::timeout, this, [this, k] { TimerUp(k); });
+    }
+
+    showTimer = new QTimer(this);
+    connect(showTimer, &QTimer::timeout, this, &DeRaRazovi::TimerShow);
+    outNGTimer = new QTimer(this);
+    connect(outNGTimer, &QTimer::timeout, this, &DeRaRazovi::OutTimerOutNG);
+    notAllowCloseTimer = new QTimer(this);
+    connect(notAllowCloseTimer, &QTimer::timeout, this, &DeRaRazovi::OutTimerNotAllowClose);
+    reserveOutputTimer = new QTimer(this);
+    connect(reserveOutputTimer, &QTimer::timeout, this, &DeRaRazovi::OutTimerReserveOutput);
+    notAllowThimbleTimer = new QTimer(this);
+    connect(notAllowThimbleTimer, &QTimer::timeout, this, &DeRaRazovi::OutTimerNotAllowThimble);
+    tempCheckTimer = new QTimer(this);
+    connect(tempCheckTimer, &QTimer::timeout, this, &DeRaRazovi::CheckTemp);
+    tempCheckTimer->start(kTempCheckIntervalMs);
+    resetAlarmTimer = new QTimer(this);
+    connect(resetAlarmTimer, &QTimer::timeout, this, &DeRaRazovi::SlotResetAlarm);
+}
+
+void DeRaRazovi::allocateFailImages() {
+    QMutexLocker lock(pMutexSaveFail);
+    for (int c = 0; c < numCamera; ++c) {
+        frameCount[c] = 0;
+        if (!cammerWidgets[c]) continue;
+        const size_t bytes = size_t(cammerWidgets[c]->pixelCount) * 4;
+        for (int d = 0; d < kMaxDetections; ++d) {
+            for (int k = 0; k < 2; ++k) {
+                const int slot = (c * 8 + d) * 2 + k;
+                free(gpFailImage[slot]);
+                gpFailImage[slot] = bytes ? calloc(bytes, 1) : nullptr;
+                gisSaveFail[c * 16 + d * 2 + k] = false;
+            }
+        }
+    }
+}
+
+void DeRaRazovi::connectStatistics() {
+    gpResStatisticsParam = new ResStatisticsParam;
+    gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);
+    connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString)), gpResStatisticsParam,
+            SLOT(addRecord(int, int, QList<bool>, QString)));
+    if (!StatisticsWidget::instance) StatisticsWidget::instance = new StatisticsWidget(gpWin);
+    StatisticsWidget* screen = StatisticsWidget::instance;
+    connect(screen, SIGNAL(sigUpdateRecord(int, QString)), gpResStatisticsParam,
+            SLOT(slotUpdateRecord(int, QString)));
+    connect(screen, &StatisticsWidget::sigExportData, this, &DeRaRazovi::SlotExportStart);
+    connect(screen, &StatisticsWidget::sigExportDataFinish, this, &DeRaRazovi::SlotExportFinish);
+    connect(gpResStatisticsParam, &ResStatisticsParam::sigLoadFinish, screen,
+            &StatisticsWidget::slotUpdateRecord);
+    connect(screen, &StatisticsWidget::sigExportProgress, this, &DeRaRazovi::SlotExportProgress);
+}
+
+// --- export status --------------------------------------------------------------------
+
+void DeRaRazovi::SlotExportStart(QPair<QString, QString>) {
+    exportLabel->setText(tr("生产统计导出中"));
+}
+
+void DeRaRazovi::SlotExportProgress(int total, int done) {
+    if (total <= 0) return;
+    exportLabel->setText(tr("生产统计导出中%1%").arg(done * 100 / total));
+}
+
+void DeRaRazovi::SlotExportFinish() {
+    exportLabel->clear();
+}
+
+// --- records and counters -------------------------------------------------------------
+
+QString DeRaRazovi::loginLevelText() const {
+    if (loginLevel == Advanced) return lan(kEntryAdvanced);
+    if (loginLevel == Primary) return lan(kEntryPrimary);
+    return lan(kEntryUnlogged);
+}
+
+void DeRaRazovi::InsertRecord(QString text) {
+    const QString time = sys::actions().now().toString(QStringLiteral("hh.mm.ss"));
+    const QString level = loginLevelText();
+    MON_NETMN::getInstance()->sndRecordOperate(QJsonObject{
+        {QStringLiteral("recordtime"), time},
+        {QStringLiteral("recordpassword"), level},
+        {QStringLiteral("remarks"), text},
+    });
+    operationLog_->insert(time, level, text);
+}
+
+void DeRaRazovi::ClearRecord() {
+    operationLog_->clear();
+}
+
+void DeRaRazovi::SlotCheckDate() {
+    operationLog_->checkDate(sys::actions().now().date());
+    recordDay = operationLog_->recordDay();
+}
+
+void DeRaRazovi::CountRead() {
+    counterStore_->read().toGlobals();
+}
+
+void DeRaRazovi::CountWrite() {
+    counterStore_->write(ProductionCounters::fromGlobals());
+}
+
+void DeRaRazovi::AddStatistics() {
+    QList<bool> cameraOk;
+    for (int c = 0; c < numCamera; ++c) cameraOk << (cammerWidgets[c] && cammerWidgets[c]->isOK);
+    emit sendRecord(curDetect, sys::actions().now().time().hour(), cameraOk,
+                    gpWPara ? gpWPara->getCurGroupName() : QString());
+}
+
+// --- layout ---------------------------------------------------------------------------
+
+void DeRaRazovi::ChangeCammer() {
+    zoomScale = 1.0f;
+    zoomX = zoomY = 0;
+    const int W = gShowW;
+    const int H = gShowH;
+    const int h = H / 2;
+    auto place = [](CammerWidget* view, int x0, int y0, int x1, int y1) {
+        view->setGeometry(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+        view->show();
+    };
+    if (numCamera == 1 && cammerWidgets[0]) {
+        curCamera = 0;
+        place(cammerWidgets[0], 0, 0, W - 1, H - 1);
+    } else if (curCamera == numCamera) {
+        int columns = 1;
+        int rows = 1;
+        if (numCamera == 2) {
+            columns = 2;
+        } else if (numCamera <= 4) {
+            columns = 2;
+            rows = 2;
+        } else if (numCamera <= 6) {
+            columns = 3;
+            rows = 2;
+        } else {
+            columns = 4;
+            rows = 2;
+        }
+        for (int c = 0; c < numCamera; ++c) {
+            if (!cammerWidgets[c]) continue;
+            const int col = c % columns;
+            const int row = c / columns;
+            int x0;
+            int x1;
+            if (columns == 3) {
+                // Columns of W/3+1 pixels; the first ends at x = W/3.
+                x0 = col * (W / 3 + 1);
+                x1 = std::min(W - 1, x0 + W / 3);
+            } else {
+                x0 = col * (W / columns);
+                x1 = col == columns - 1 ? W - 1 : x0 + W / columns - 1;
+            }
+            const int y0 = rows == 1 ? 0 : row * h;
+            const int y1 = rows == 1 ? H - 1 : (row == 0 ? h - 1 : H - 1);
+            place(cammerWidgets[c], x0, y0, x1, y1);
+        }
+    } else {
+        for (int c = 0; c < numCamera; ++c) {
+            if (!cammerWidgets[c]) continue;
+            if (c == curCamera)
+                place(cammerWidgets[c], 0, 0, W - 1, H - 1);
+            else
+                cammerWidgets[c]->hide();
+        }
+    }
+    showhideMscale();
+    if (zoomSlider) zoomSlider->setToMinValue();
+}
+
+void DeRaRazovi::showhideMscale() {
+    if (!zoomSlider) return;
+    zoomSlider->setVisible(!(numCamera != 1 && curCamera == numCamera));
+}
+
+bool DeRaRazovi::anyPageOpen() const {
+    return (wizardParaWidget && wizardParaWidget->isVisible()) ||
+           (drawROIWidget && drawROIWidget->isVisible()) ||
+           (changeCameraWidget && changeCameraWidget->isVisible()) ||
+           (customIONameWidget && customIONameWidget->isVisible());
+}

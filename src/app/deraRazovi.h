@@ -1,0 +1,254 @@
+#pragma once
+// The main window of the program and at the same time the detection controller.
+
+#include <QDir>
+#include <QList>
+#include <QPair>
+#include <QRgb>
+#include <QSharedPointer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+#include <memory>
+
+#include "globals.h"
+
+class QLabel;
+class QSettings;
+class QTimer;
+class CammerWidget;
+class DrawROIWidget;
+class WizardParaWidget;
+class IOStatusWidget;
+class IndexButton;
+class HelpWidget;
+class WidgetChangeCamera;
+class CustomIONameWidget;
+class HardwareConfigurationWidget;
+class ColorButton;
+class FloatSlider;
+class HttpApiServer;
+class ModbusServer;
+class OperationLog;
+class CounterStore;
+class KeypadKeeper;
+
+// The operator's privilege.
+enum LoginLevel { Unlogged = 0, Primary = 1, Advanced = 2 };
+
+class DeRaRazovi : public QWidget {
+    Q_OBJECT
+public:
+    explicit DeRaRazovi(QWidget* parent = nullptr);
+    ~DeRaRazovi() override;
+
+    // Privilege gates: CheckPassword returns the level reached (0 = refused); CheckRoot is
+    // true only at the advanced level.
+    int CheckPassword();
+    bool CheckRoot();
+    void CheckInput(int i);
+    void AddStatistics();
+    void showhideMscale();
+
+    // --- child pages and widgets ---
+    CammerWidget* cammerWidgets[kMaxCameras] = {};
+    DrawROIWidget* drawROIWidget = nullptr;
+    WizardParaWidget* wizardParaWidget = nullptr;
+    IOStatusWidget* ioStatusWidget = nullptr;
+    IndexButton* indexButton = nullptr;
+    HelpWidget* helpWidget = nullptr;
+    WidgetChangeCamera* changeCameraWidget = nullptr;
+    CustomIONameWidget* customIONameWidget = nullptr;
+    HardwareConfigurationWidget* hardwareConfigWidget = nullptr;
+    ColorButton* helpButton = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* modeLabel = nullptr;
+    QLabel* exportLabel = nullptr;
+    FloatSlider* zoomSlider = nullptr;
+
+    // --- folders and stores ---
+    QDir failDirs[kMaxCameras][kMaxDetections][2];
+    QDir statisticsDir;
+    QDir recordDir;
+    QString recordDay;
+    QSqlDatabase recordDb;
+    QSqlDatabase paramDb;
+    QSqlQuery* paraQuery = nullptr;
+    QSettings* countSettings = nullptr;
+    QSharedPointer<HttpApiServer> httpApiServer;
+    QSharedPointer<ModbusServer> modbusServer;
+    QVector<QRgb>* grayTable = nullptr;
+
+    // --- timers (all parented to the window) ---
+    QTimer* runTimer = nullptr;
+    QTimer* inCheckTimer = nullptr;
+    QTimer* drawHintTimer = nullptr;
+    QTimer* tempeTimer = nullptr;
+    QTimer* tempe1Timer = nullptr;
+    QTimer* timerUp[kMaxDetections] = {};
+    QTimer* inputCheckTimer[kMaxDetections] = {};
+    QTimer* logoutTimer = nullptr;
+    QTimer* lcdTimer = nullptr;
+    QTimer* showTimer = nullptr;
+    QTimer* outNGTimer = nullptr;
+    QTimer* notAllowCloseTimer = nullptr;
+    QTimer* notAllowThimbleTimer = nullptr;
+    QTimer* reserveOutputTimer = nullptr;
+    QTimer* sysFunc4OutputTimer = nullptr;
+    QTimer* delayOutput3Timer = nullptr;
+    QTimer* clearNGAlarmTimer = nullptr;
+    QTimer* tempCheckTimer = nullptr;
+    QTimer* resetAlarmTimer = nullptr;
+    QTimer* checkDateTimer = nullptr;
+    QTimer* fpsTimer = nullptr;
+
+    // --- state words ---
+    int detectState = 1;  // 1 running, 3 stopped
+    int resultState = 0;  // 0 waiting, 1 last OK, 2 NG alarm shown, 3 area setting
+    int cycleState = 3;
+    int loginLevel = Unlogged;
+    int curCamera = 0;
+    int curDetect = 0;
+    int editDetect = 0;
+    int shownDetect = 0;
+    int curSide = 0;
+    int drawTool = 0;
+    QWidget* focusedEdit = nullptr;
+    int isScreenOff = 0;
+    int saveAllImages = 0;
+    int copyAreaArmed = 0;
+    int freehandDraw = 0;
+    int alarmCleared = 0;
+    bool lastCycleNG = false;
+    int productAlarm = 0;
+    int okMoldCount = 0;
+    bool camerasOkShown = true;
+    bool noInputShown = false;
+    int forcedStep = -1;
+    int forcedInput = -1;
+    int resumeInput = -1;
+    int manualStep = 0;
+    int seqStep = 0;
+    int shieldCount = 0;
+    int trigKind = 0;
+    int safetyDoorTrig = 0;
+    int reCheckPending = 0;
+    float zoomScale = 1.0f;
+    int zoomX = 0;
+    int zoomY = 0;
+    int cursorImageX = 0;
+    int cursorImageY = 0;
+    int lastPressX = 0;
+    int lastPressY = 0;
+    int detectPending[kMaxDetections] = {};
+    int camNewCycle[kMaxDetections] = {};
+    int camAlarmArm[kMaxCameras] = {};
+    int detectArmed[kMaxDetections] = {};
+    int alarmClearState[kMaxCameras][kMaxDetections] = {};
+    int retryLeft[kMaxDetections] = {};
+    int frameCount[kMaxCameras] = {};
+    quint8 trigLatch[kMaxDetections] = {};
+    quint8 ngOutFlags[4] = {};
+    float trigDelayLeft[kMaxDetections] = {};
+    // Times in tenths of a second since the epoch do not fit in 32 bits.
+    qint64 cycleTime = 0;
+    qint64 lastTrigTime = 0;
+    int tempeCount = 0;
+
+signals:
+    void sendRecord(int stage, int hour, QList<bool> cameraOk, QString groupName);
+
+public slots:
+    void MScale(float value);
+    void MScaleSetToMin();
+    void Run();
+    void ChangeCammer();
+    void ResetRun();
+    void StartDetect();
+    void StopDetect();
+    void SetStopDetect();
+    void RunAlgorithm(int camera, int detect);
+    void ReCheck();
+    void InCheck();
+    void SlotCheckDate();
+    void CheckTemp();
+    void SlotResetAlarm();
+    void TimerUp(int position);
+    void TimerUp0() { TimerUp(0); }
+    void TimerUp1() { TimerUp(1); }
+    void TimerUp2() { TimerUp(2); }
+    void TimerUp3() { TimerUp(3); }
+    void TimerUp4() { TimerUp(4); }
+    void TimerUp5() { TimerUp(5); }
+    void TimerUp6() { TimerUp(6); }
+    void TimerUp7() { TimerUp(7); }
+    void CheckNG(bool isClearNG = false);
+    void TimerShow();
+    void SlotDrawHint();
+    void OutTimerOutNG();
+    void OutTimerNotAllowClose();
+    void OutTimerSysFunc4Output();
+    void OutTimerNotAllowThimble();
+    void OutTimerReserveOutput();
+    void TimerLogout();
+    void TimerLCD();
+    void TimerTempe();
+    void TimerTempe1();
+    void TimerCheckInput0() { CheckInputFromTimer(0); }
+    void TimerCheckInput1() { CheckInputFromTimer(1); }
+    void TimerCheckInput2() { CheckInputFromTimer(2); }
+    void TimerCheckInput3() { CheckInputFromTimer(3); }
+    void TimerCheckInput4() { CheckInputFromTimer(4); }
+    void TimerCheckInput5() { CheckInputFromTimer(5); }
+    void TimerCheckInput6() { CheckInputFromTimer(6); }
+    void TimerCheckInput7() { CheckInputFromTimer(7); }
+    void InsertRecord(QString text);
+    void ClearRecord();
+    void SlotShowAlarmImgae();
+    void SlotReTrain();
+    void SlotStartStop();
+    void SlotAdjustArea();
+    void SlotHelp();
+    void SlotNewUser() {}
+    void SlotManualTrig(int step);
+    void SlotSystemPara();
+    void SlotReturn();
+    void SlotManualTrig0() { SlotManualTrig(0); }
+    void SlotManualTrig1() { SlotManualTrig(1); }
+    void SlotMuliManualTrig();
+    void SlotFPS();
+    void FLushAll();
+    void CountRead();
+    void CountWrite();
+    void SlotNewUserLastStep() {}
+    void CheckArea(bool Flag = false);
+    void BackTrain();
+    void SlotTimerDelayOutput3();
+    void SlotClearNGAlarm();
+    void SlotExportStart(QPair<QString, QString> range);
+    void SlotExportProgress(int total, int done);
+    void SlotExportFinish();
+
+private:
+    void CheckInputFromTimer(int i);
+    void openDatabases();
+    bool openParamDatabase();
+    void openRecordDatabase();
+    void restoreDefaultAndReboot(const QString& source, const QString& target);
+    void createTimers();
+    void createCameraViews();
+    int createViewsFor(const QList<struct _cameraInfo>& cameras, QList<struct _cameraInfo>* opened);
+    void createFurniture();
+    void createPages();
+    void createFolders();
+    void allocateFailImages();
+    void connectStatistics();
+    bool anyPageOpen() const;
+    QString loginLevelText() const;
+
+    std::unique_ptr<OperationLog> operationLog_;
+    std::unique_ptr<CounterStore> counterStore_;
+    std::unique_ptr<KeypadKeeper> keypadKeeper_;
+};

@@ -1,0 +1,196 @@
+// Operator commands, privilege gates and the detection controller's slots. The detection
+// pass and the result decision arrive with the IO board and the camera views; until then the
+// pass only keeps the IO thread's heartbeat fresh and re-arms itself.
+#include <QTimer>
+
+#include "controlport.h"
+#include "deraRazovi.h"
+#include "devicehelpers.h"
+#include "floatslider.h"
+#include "helpwidget.h"
+#include "indexbutton.h"
+#include "passwordbox.h"
+#include "wizardpara.h"
+#include "wizardparawidget.h"
+
+namespace {
+constexpr int kRunPeriodMs = 100;
+constexpr int kEntryDetecting = 127;
+constexpr int kEntryStopped = 136;
+}  // namespace
+
+int DeRaRazovi::CheckPassword() {
+    if (!gpWPara || gpWPara->isPswUsed == 0) return Advanced;
+    if (loginLevel != Unlogged) return loginLevel;
+    gpPasswordBox->setCodes(gpWPara->passwordText(), gpWPara->serviceCodeText());
+    gpPasswordBox->exec();
+    loginLevel = gpPasswordBox->loginLevel();
+    return loginLevel;
+}
+
+bool DeRaRazovi::CheckRoot() {
+    if (loginLevel == Advanced) return true;
+    gpPasswordBox->setCodes(gpWPara ? gpWPara->passwordText() : QString(),
+                            gpWPara ? gpWPara->serviceCodeText() : QString());
+    gpPasswordBox->exec();
+    const int level = gpPasswordBox->loginLevel();
+    if (level != Unlogged) loginLevel = level;
+    return loginLevel == Advanced;
+}
+
+void DeRaRazovi::Run() {
+    if (gpControlIO) gpControlIO->updateThreadProtectTiming();
+    runTimer->start(kRunPeriodMs);
+}
+
+void DeRaRazovi::StartDetect() {
+    detectState = 1;
+    if (indexButton) indexButton->setStartStopText(lan(kEntryDetecting));
+}
+
+void DeRaRazovi::StopDetect() {
+    SetStopDetect();
+}
+
+void DeRaRazovi::SetStopDetect() {
+    detectState = 3;
+    if (indexButton) indexButton->setStartStopText(lan(kEntryStopped));
+}
+
+void DeRaRazovi::SlotStartStop() {
+    if (anyPageOpen() || CheckPassword() == 0) return;
+    if (detectState == 1)
+        StopDetect();
+    else
+        StartDetect();
+}
+
+void DeRaRazovi::SlotSystemPara() {
+    if (anyPageOpen()) return;
+    if (loginLevel == Advanced) loginLevel = gpWPara->isPswUsed ? Primary : Unlogged;
+    if (CheckPassword() == 0 || resultState == 2) return;
+    *gpWParaBak = *gpWPara;
+    indexButton->SlotShowHideTimeout();
+    wizardParaWidget->show();
+    wizardParaWidget->raise();
+    zoomSlider->hide();
+}
+
+void DeRaRazovi::SlotReturn() {
+    if (wizardParaWidget->isVisible() || drawROIWidget->isVisible()) return;
+    if (numCamera != 1) {
+        curCamera = numCamera;
+        ChangeCammer();
+    } else {
+        curCamera = 0;
+        zoomX = zoomY = 0;
+        zoomScale = 1.0f;
+    }
+}
+
+void DeRaRazovi::SlotHelp() {
+    helpWidget->show();
+    helpWidget->raise();
+}
+
+void DeRaRazovi::SlotMuliManualTrig() {
+    SlotManualTrig(indexButton->CurChooseTrig());
+}
+
+void DeRaRazovi::MScale(float value) {
+    zoomScale = value;
+    if (value <= 1.0f) zoomX = zoomY = 0;
+    update();
+}
+
+void DeRaRazovi::MScaleSetToMin() {
+    zoomSlider->setToMinValue();
+}
+
+void DeRaRazovi::TimerLCD() {
+    LCDOnOff(0);
+    isScreenOff = 1;
+    lcdTimer->stop();
+}
+
+void DeRaRazovi::TimerLogout() {
+    loginLevel = Unlogged;
+    logoutTimer->stop();
+}
+
+void DeRaRazovi::TimerTempe() {
+    if (++tempeCount == 3) tempeTimer->start(3600000);
+}
+
+void DeRaRazovi::TimerTempe1() {
+    tempe1Timer->stop();
+}
+
+void DeRaRazovi::CheckTemp() {
+    if (!gisTempAlarm) return;
+    gpControlIO->IOSetOut(2, 1);
+    gpControlIO->IOFlashOut();
+    resetAlarmTimer->start(1000);
+}
+
+void DeRaRazovi::SlotResetAlarm() {
+    if (resultState != 2) {
+        gpControlIO->IOSetOut(2, 0);
+        gpControlIO->IOFlashOut();
+    }
+    resetAlarmTimer->stop();
+}
+
+void DeRaRazovi::CheckInputFromTimer(int i) {
+    inputCheckTimer[i]->stop();
+    CheckInput(i);
+}
+
+void DeRaRazovi::FLushAll() {
+    if (recordDb.isOpen()) recordDb.close();
+    if (paramDb.isOpen()) paramDb.close();
+}
+
+// Slots of the detection pass, the result decision and the editing page; they take effect
+// with the camera views and the IO board.
+void DeRaRazovi::ResetRun() {}
+void DeRaRazovi::RunAlgorithm(int, int) {}
+void DeRaRazovi::ReCheck() {}
+void DeRaRazovi::InCheck() {}
+void DeRaRazovi::TimerUp(int position) {
+    if (position >= 0 && position < kMaxDetections) timerUp[position]->stop();
+}
+void DeRaRazovi::CheckNG(bool) {}
+void DeRaRazovi::TimerShow() {
+    showTimer->stop();
+}
+void DeRaRazovi::SlotDrawHint() {
+    drawHintTimer->stop();
+}
+void DeRaRazovi::OutTimerOutNG() {
+    outNGTimer->stop();
+}
+void DeRaRazovi::OutTimerNotAllowClose() {
+    notAllowCloseTimer->stop();
+}
+void DeRaRazovi::OutTimerSysFunc4Output() {
+    sysFunc4OutputTimer->stop();
+}
+void DeRaRazovi::OutTimerNotAllowThimble() {
+    notAllowThimbleTimer->stop();
+}
+void DeRaRazovi::OutTimerReserveOutput() {
+    reserveOutputTimer->stop();
+}
+void DeRaRazovi::SlotShowAlarmImgae() {}
+void DeRaRazovi::SlotReTrain() {}
+void DeRaRazovi::SlotAdjustArea() {}
+void DeRaRazovi::SlotManualTrig(int) {}
+void DeRaRazovi::SlotFPS() {}
+void DeRaRazovi::CheckArea(bool) {}
+void DeRaRazovi::BackTrain() {}
+void DeRaRazovi::SlotTimerDelayOutput3() {
+    delayOutput3Timer->stop();
+}
+void DeRaRazovi::SlotClearNGAlarm() {}
+void DeRaRazovi::CheckInput(int) {}

@@ -1,0 +1,5 @@
+#include "savefialimagethread.h"
+
+void SaveFialImageThread::run() {
+    while (!stopping_.loadAcquire()) msleep(kScanPeriodMs);
+}

@@ -1,0 +1,33 @@
+#include "versionfile.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include "globals.h"
+
+bool writeVersionToJson(const QString& path) {
+    QJsonObject object;
+    QFile in(path);
+    if (in.open(QIODevice::ReadOnly)) {
+        // Contents that are not a JSON object are replaced by the two keys alone.
+        object = QJsonDocument::fromJson(in.readAll()).object();
+        in.close();
+    }
+    object.insert(QStringLiteral("version"), QLatin1String(kProgramVersion));
+    object.insert(QStringLiteral("camcount"), numCamera);
+
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        qWarning().noquote() << "cannot write" << path << out.errorString();
+        return false;
+    }
+    out.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    if (!out.commit()) {
+        qWarning().noquote() << "cannot write" << path << out.errorString();
+        return false;
+    }
+    return true;
+}

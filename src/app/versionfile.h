@@ -1,0 +1,6 @@
+#pragma once
+#include <QString>
+
+// Writes "version" and "camcount" into "cnt_net/config.json", keeping every other key. The
+// file is replaced atomically, so a crash never leaves it empty.
+bool writeVersionToJson(const QString& path = QStringLiteral("./cnt_net/config.json"));

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QSqlQuery>
+#include <QTimer>
+
+#include "appfixture.h"
+#include "deraRazovi.h"
+#include "globals.h"
+#include "numberinput.h"
+#include "numcharinput.h"
+
+using apptest::installFactoryFiles;
+using apptest::prepareProcessGlobals;
+using testsupport::recorder;
+
+namespace {
+
+struct WindowUnderTest {
+    std::unique_ptr<DeRaRazovi> window;
+    WindowUnderTest() { window = std::make_unique<DeRaRazovi>(nullptr); }
+    ~WindowUnderTest() { window.reset(); }
+};
+
+}  // namespace
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prepareProcessGlobals();
+        recorder().clear();
+    }
+    testsupport::WorkDir dir;
+};
+
+TEST_F(MainWindow, TimerTable) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    struct Row {
+        const char* name;
+        QTimer* timer;
+        bool singleShot;
+        int startedMs;  // -1: not started
+    };
+    const Row rows[] = {
+        {"runTimer", m.runTimer, true, 5},
+        {"inCheckTimer", m.inCheckTimer, false, -1},
+        {"drawHintTimer", m.drawHintTimer, false, -1},
+        {"tempeTimer", m.tempeTimer, false, 600000},
+        {"tempe1Timer", m.tempe1Timer, false, 10000},
+        {"logoutTimer", m.logoutTimer, false, -1},
+        {"showTimer", m.showTimer, false, -1},
+        {"outNGTimer", m.outNGTimer, false, -1},
+        {"notAllowCloseTimer", m.notAllowCloseTimer, false, -1},
+        {"notAllowThimbleTimer", m.notAllowThimbleTimer, false, -1},
+        {"reserveOutputTimer", m.reserveOutputTimer, false, -1},
+        {"sysFunc4OutputTimer", m.sysFunc4OutputTimer, false, -1},
+        {"delayOutput3Timer", m.delayOutput3Timer, false, -1},
+        {"clearNGAlarmTimer", m.clearNGAlarmTimer, true, -1},
+        {"tempCheckTimer", m.tempCheckTimer, false, 5000},
+        {"resetAlarmTimer", m.resetAlarmTimer, false, -1},
+        {"checkDateTimer", m.checkDateTimer, false, 60000},
+        {"fpsTimer", m.fpsTimer, false, 1000},
+    };
+    for (const Row& row : rows) {
+        ASSERT_NE(row.timer, nullptr) << row.name;
+        EXPECT_EQ(row.timer->parent(), &m) << row.name;
+        EXPECT_EQ(row.timer->isSingleShot(), row.singleShot) << row.name;
+        EXPECT_EQ(row.timer->isActive(), row.startedMs >= 0) << row.name;
+        if (row.startedMs >= 0) EXPECT_EQ(row.timer->interval(), row.startedMs) << row.name;
+    }
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_FALSE(m.timerUp[k]->isActive());
+        EXPECT_FALSE(m.inputCheckTimer[k]->isActive());
+    }
+    // The default screen-off time decides the backlight timer.
+    EXPECT_EQ(m.lcdTimer->isActive(), gpWPara->screenOffTime > 0);
+}
+
+TEST_F(MainWindow, ComesUpWithoutCamerasAndWritesTheFirstRecord) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    EXPECT_EQ(numCamera, 0);
+    EXPECT_EQ(w.window->detectState, 1);
+    EXPECT_EQ(w.window->resultState, 0);
+    EXPECT_EQ(w.window->cycleState, 3);
+    EXPECT_EQ(w.window->loginLevel, 0);
+    EXPECT_EQ(answers.count(), 0) << "no question on a complete installation";
+    EXPECT_FALSE(recorder().ran("reboot"));
+    EXPECT_TRUE(QDir("RECORD").exists());
+    EXPECT_TRUE(QDir("ResStatistics").exists());
+    EXPECT_TRUE(QFile::exists("cnt_net/workspace"));
+    EXPECT_TRUE(w.window->versionLabel->text().endsWith("18.12.1.45"));
+    QSqlQuery query("SELECT remarks FROM RECORD", w.window->recordDb);
+    ASSERT_TRUE(query.next());
+    EXPECT_EQ(query.value(0).toString(), lan(150).arg(0));
+}
+
+TEST_F(MainWindow, MissingParameterFileIsRestoredBeforeTheReboot) {
+    installFactoryFiles();
+    QFile::remove("PARAM.db");
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    ASSERT_GE(answers.count(), 1);
+    EXPECT_EQ(answers.asked().first().text, gaLanStr[160 * 4 + 1]);
+    EXPECT_TRUE(QFile::exists("PARAM.db"));
+    const QStringList programs = recorder().programs();
+    const int sync = programs.indexOf("sync");
+    ASSERT_GE(sync, 0);
+    EXPECT_EQ(programs.indexOf("reboot"), sync + 1);
+}
+
+TEST_F(MainWindow, NoRebootWhenTheParameterFileCannotBeRestored) {
+    installFactoryFiles();
+    QFile::remove("PARAM.db");
+    QFile::remove("paraGroup/default/PARAM.db");
+    QDir().mkpath("paraGroup/default/PARAM.db");  // a folder where the file belongs
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    EXPECT_EQ(answers.count(), 1);
+    EXPECT_FALSE(recorder().ran("reboot"));
+    EXPECT_FALSE(QFile::exists("PARAM.db")) << "no empty parameter file is made";
+}
+
+TEST_F(MainWindow, MissingRecordDatabase) {
+    installFactoryFiles();
+    QFile::remove("RECORD.db");
+    {
+        dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+        WindowUnderTest w;
+        ASSERT_EQ(answers.count(), 1);
+        EXPECT_EQ(answers.asked().first().text, gaLanStr[135 * 4 + 1]);
+        EXPECT_TRUE(recorder().ran("reboot"));
+    }
+    recorder().clear();
+    QFile::remove("RECORD.db");
+    QFile::remove("RECORDNULL.db");
+    QDir().mkpath("RECORDNULL.db");  // the template cannot be copied
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    EXPECT_EQ(answers.count(), 1);
+    EXPECT_FALSE(recorder().ran("reboot"));
+}
+
+TEST_F(MainWindow, ExportStatusLabel) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    m.SlotExportStart({"2026-01-01", "2026-01-02"});
+    EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
+    m.SlotExportProgress(0, 0);
+    EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
+    m.SlotExportProgress(3, 2);
+    EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中66%"));
+    m.SlotExportFinish();
+    EXPECT_TRUE(m.exportLabel->text().isEmpty());
+}
+
+TEST_F(MainWindow, KeypadsAreReplacedButNotWhileTheWindowGoesAway) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    auto window = std::make_unique<DeRaRazovi>(nullptr);
+    NumberInput* first = gpNumPad;
+    ASSERT_NE(first, nullptr);
+    delete first;
+    ASSERT_NE(gpNumPad, nullptr);
+    EXPECT_NE(gpNumPad, first);
+    EXPECT_EQ(gpNumPad->parentWidget(), nullptr) << "a replacement keypad has no parent";
+    delete gpNumPad;  // the replacement is replaced too
+    ASSERT_NE(gpNumPad, nullptr);
+    // Adopted keypads die with the window; nothing new may appear then.
+    dialogs::adopt(gpNumPad, window.get());
+    window.reset();
+    QCoreApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_EQ(qobject_cast<NumberInput*>(w), nullptr);
+        EXPECT_EQ(qobject_cast<NumCharInput*>(w), nullptr);
+    }
+}

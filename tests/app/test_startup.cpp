@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "appfixture.h"
+#include "deraRazovi.h"
+#include "globals.h"
+#include "startup.h"
+#include "systemactions.h"
+
+using testsupport::recorder;
+
+namespace {
+
+QVector<int> percents(const StartupSequence& s) {
+    QVector<int> out;
+    for (const auto& step : s.splashSteps()) out << step.first;
+    return out;
+}
+
+// Socket inodes of this process's open files, and paths of the devices it holds open.
+void openFiles(QSet<QString>* socketInodes, QStringList* devices) {
+    const QDir fds("/proc/self/fd");
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System)) {
+        const QString target = QFileInfo(fds.filePath(fd)).symLinkTarget();
+        const QRegularExpressionMatch socket =
+            QRegularExpression("socket:\\[(\\d+)\\]").match(target);
+        if (socket.hasMatch()) socketInodes->insert(socket.captured(1));
+        if (target.startsWith("/dev/") && target != "/dev/null" && !target.startsWith("/dev/pts") &&
+            target != "/dev/urandom" && target != "/dev/random")
+            devices->append(target);
+    }
+}
+
+// Ports this process listens on (IPv4 and IPv6).
+QList<int> listeningPorts() {
+    QSet<QString> inodes;
+    QStringList devices;
+    openFiles(&inodes, &devices);
+    QList<int> ports;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(table);
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        file.readLine();
+        while (!file.atEnd()) {
+            const QStringList f =
+                QString::fromLatin1(file.readLine()).split(' ', Qt::SkipEmptyParts);
+            if (f.size() < 10 || f.at(3) != "0A") continue;  // 0A: listening
+            if (!inodes.contains(f.at(9))) continue;
+            ports << f.at(1).section(':', -1).toInt(nullptr, 16);
+        }
+    }
+    return ports;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        apptest::installFactoryFiles();
+        QDir().mkpath("cnt_net");
+        QFile config("cnt_net/config.json");
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(R"({"devicename":"press 7"})");
+        config.close();
+        recorder().clear();
+    }
+    void TearDown() override {
+        delete gpWin;
+        qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+    }
+    testsupport::WorkDir dir;
+    dialogs::ScopedAnswerer answers{{}, QDialog::Accepted};
+};
+
+}  // namespace
+
+TEST_F(Startup, OffThePanelEnvironmentWaitsForNetworkAndCameras) {
+    qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+    StartupSequence::prepareProcess();
+    StartupSequence startup;
+    ASSERT_TRUE(startup.run());
+    startup.finish();
+
+    EXPECT_EQ(percents(startup), (QVector<int>{0,  6,  7,  8,  9,  10, 15, 18, 21, 23, 26,
+                                               29, 31, 34, 37, 39, 42, 50, 60, 90, 100}));
+    EXPECT_EQ(startup.splashSteps().at(1).second, QString("配置网卡中..."));
+    EXPECT_EQ(startup.splashSteps().at(6).second, QString("等待相机开启..."));
+    EXPECT_EQ(startup.splashSteps().last().second, lan(652));
+
+    // The order of what the program asked of the machine.
+    QStringList programs = recorder().programs();
+    programs.removeAll("sleep");
+    ASSERT_GE(programs.size(), 4);
+    EXPECT_EQ(programs.mid(0, 3), (QStringList{"iopl", "open", "python3"}));
+    EXPECT_EQ(programs.last(), "notify-send");
+    EXPECT_EQ(recorder().recorded().at(1).program, "/dev/led");
+    EXPECT_EQ(recorder().programs().count("sleep"), 15);
+    const auto actions = recorder().recorded();
+    for (const auto& a : actions)
+        if (a.program == "python3") EXPECT_EQ(a.args, QStringList{"./cnt_net/zem_upnetcard.py"});
+
+    // The version file keeps its other keys.
+    QFile config("cnt_net/config.json");
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    const QJsonObject o = QJsonDocument::fromJson(config.readAll()).object();
+    EXPECT_EQ(o.value("devicename").toString(), "press 7");
+    EXPECT_EQ(o.value("version").toString(), "18.12.1.45");
+    EXPECT_EQ(o.value("camcount").toInt(-1), 0);
+    EXPECT_TRUE(gpWin->isVisible());
+}
+
+TEST_F(Startup, DeployedEnvironmentSkipsTheWaits) {
+    qputenv("QT_QPA_PLATFORM_PLUGIN_PATH", "/opt/Qt5.15.7/plugins/platforms");
+    EXPECT_TRUE(isOpen_Env());
+    StartupSequence startup;
+    ASSERT_TRUE(startup.run());
+    EXPECT_EQ(percents(startup), (QVector<int>{0, 50, 60, 90, 100}));
+    EXPECT_FALSE(recorder().ran("python3"));
+    EXPECT_EQ(recorder().programs().count("sleep"), 0);
+    qputenv("QT_QPA_PLATFORM_PLUGIN_PATH", "/opt/Qt5.15.7/plugins/platformsX");
+    EXPECT_FALSE(isOpen_Env());
+}
+
+TEST_F(Startup, TouchesNoDeviceAndBindsNoPanelPort) {
+    StartupSequence startup;
+    ASSERT_TRUE(startup.run());
+    QSet<QString> inodes;
+    QStringList devices;
+    openFiles(&inodes, &devices);
+    EXPECT_TRUE(devices.isEmpty()) << devices.join(", ").toStdString();
+    for (int port : listeningPorts()) {
+        EXPECT_GE(port, 1024) << "privileged port " << port;
+        EXPECT_NE(port, 10100);
+    }
+    EXPECT_FALSE(sys::actions().isReal());
+}

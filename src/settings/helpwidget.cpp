@@ -1,0 +1,7 @@
+#include "helpwidget.h"
+
+namespace {
+constexpr int kTitleEntry = 111;  // "Help"
+}
+
+HelpWidget::HelpWidget(QWidget* parent) : SettingsPage(parent, kTitleEntry) {}

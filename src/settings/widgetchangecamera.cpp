@@ -1,0 +1,7 @@
+#include "widgetchangecamera.h"
+
+namespace {
+constexpr int kTitleEntry = 396;  // "reordering"
+}
+
+WidgetChangeCamera::WidgetChangeCamera(QWidget* owner) : SettingsPage(owner, kTitleEntry) {}

@@ -1,0 +1,23 @@
+#include "choosebox.h"
+
+#include "colorbutton.h"
+#include "globals.h"
+#include "toolkitlimits.h"
+
+ChooseBox::ChooseBox(QWidget* parent, int width, int height)
+    : MessageDialog(parent, width, height) {
+    auto* confirm = new ColorButton(lan(121), this, ColorButton::Dark);
+    auto* cancel = new ColorButton(lan(124), this, ColorButton::Dark);
+    confirm->setObjectName(QStringLiteral("confirm"));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    const int w = toolkit::kDialogButtonWidth;
+    const int h = toolkit::kDialogButtonHeight;
+    const int y = height - toolkit::kDialogMargin - h;
+    const int gap = (width - 2 * w) / 3;
+    confirm->setFixedSize(w, h);
+    cancel->setFixedSize(w, h);
+    confirm->move(gap, y);
+    cancel->move(2 * gap + w, y);
+    connect(confirm, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}

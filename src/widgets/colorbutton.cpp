@@ -1,0 +1,51 @@
+#include "colorbutton.h"
+
+#include <QFont>
+
+#include "globals.h"
+#include "toolkitlimits.h"
+
+ColorButton::ColorButton(const QString& text, QWidget* parent, int type)
+    : QPushButton(text, parent), type_(type) {
+    setFocusPolicy(Qt::NoFocus);
+    // Inside a dialog a button would otherwise become the default one for Return.
+    setAutoDefault(false);
+    QFont f = font();
+    f.setPixelSize(fontPixelSize(type, gLan));
+    setFont(f);
+    setStyleSheet(styleSheetFor(type));
+}
+
+void ColorButton::SetRepeat() {
+    setAutoRepeat(true);
+    setAutoRepeatDelay(toolkit::kRepeatDelayMs);
+    setAutoRepeatInterval(toolkit::kRepeatIntervalMs);
+}
+
+int ColorButton::fontPixelSize(int type, int language) {
+    const bool chinese = language == 0;
+    if (type == Large || type == Dark)
+        return chinese ? toolkit::kLargeButtonFontPxChinese : toolkit::kLargeButtonFontPxOther;
+    return chinese ? toolkit::kSmallButtonFontPxChinese : toolkit::kSmallButtonFontPxOther;
+}
+
+QString ColorButton::styleSheetFor(int type) {
+    const QString orange =
+        QStringLiteral("qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #ed9d11,stop:1 #ff9900)");
+    if (type == Dark) {
+        return QStringLiteral(
+                   "QPushButton{background-color:#322f2f;color:white;border:none;"
+                   "border-radius:%1px;}"
+                   "QPushButton:checked,QPushButton:pressed{background-color:%2;}"
+                   "QPushButton:disabled{background-color:#808080;color:#c0c0c0;}")
+            .arg(toolkit::kButtonRadiusPx)
+            .arg(orange);
+    }
+    return QStringLiteral(
+               "QPushButton{background-color:#e6e6e6;color:black;border:1px solid #9a9a9a;"
+               "border-radius:%1px;}"
+               "QPushButton:checked,QPushButton:pressed{background-color:%2;color:white;}"
+               "QPushButton:disabled{background-color:#b4b4b4;color:#707070;}")
+        .arg(toolkit::kButtonRadiusPx)
+        .arg(orange);
+}

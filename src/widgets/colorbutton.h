@@ -1,0 +1,24 @@
+#pragma once
+#include <QPushButton>
+
+// The toolkit's push button. The type chooses the font size (and, for type 4, the dark
+// rounded look); users set sizes, texts, checkability, icons and extra style sheets after.
+class ColorButton : public QPushButton {
+    Q_OBJECT
+public:
+    enum Type { Small = 1, Medium = 2, Large = 3, Dark = 4 };
+
+    ColorButton(const QString& text, QWidget* parent, int type);
+
+    int type() const { return type_; }
+    // Turns auto-repeat on (held buttons step a value).
+    void SetRepeat();
+
+    // Font pixel size of a button type in a language (0 simplified Chinese, 1 English, ...).
+    static int fontPixelSize(int type, int language);
+    // The style sheet of a button type.
+    static QString styleSheetFor(int type);
+
+private:
+    int type_;
+};

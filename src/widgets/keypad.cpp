@@ -1,0 +1,76 @@
+#include "keypad.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "colorbutton.h"
+#include "toolkitlimits.h"
+
+Keypad::Keypad(QWidget* parent) : QFrame(parent), grid_(new QGridLayout(this)) {
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    setStyleSheet(
+        QStringLiteral("Keypad,NumberInput,NumCharInput{background-color:#1e1e1e;"
+                       "border:2px solid #ff9900;}"));
+    grid_->setContentsMargins(toolkit::kKeypadMargin, toolkit::kKeypadMargin,
+                              toolkit::kKeypadMargin, toolkit::kKeypadMargin);
+    grid_->setSpacing(toolkit::kKeySpacing);
+    hide();
+}
+
+ColorButton* Keypad::addKey(const QString& text, const QString& name, int row, int column,
+                            int columnSpan) {
+    auto* key = new ColorButton(text, this, ColorButton::Dark);
+    key->setObjectName(name);
+    QFont f = key->font();
+    f.setPixelSize(toolkit::kKeyFontPx);
+    key->setFont(f);
+    key->setFixedSize(toolkit::kKeyWidth * columnSpan + toolkit::kKeySpacing * (columnSpan - 1),
+                      toolkit::kKeyHeight);
+    grid_->addWidget(key, row, column, 1, columnSpan);
+    return key;
+}
+
+void Keypad::finishLayout() {
+    grid_->activate();
+    setFixedSize(sizeHint());
+}
+
+void Keypad::openFor(QLineEdit* target) {
+    if (!target) return;
+    target_ = target;
+    QWidget* host = target->window();
+    if (host != this && parentWidget() != host) setParent(host);
+
+    const int gap = toolkit::kKeypadGap;
+    const QPoint fieldTopLeft = target->mapTo(host, QPoint(0, 0));
+    int x = fieldTopLeft.x() + (target->width() - width()) / 2;
+    int y = fieldTopLeft.y() + target->height() + gap;
+    if (y + height() > host->height()) y = fieldTopLeft.y() - gap - height();
+    if (y < 0) y = qMax(0, host->height() - height());
+    x = qBound(0, x, qMax(0, host->width() - width()));
+    move(x, y);
+    raise();
+    show();
+}
+
+void Keypad::sendKey(int key, const QString& text) {
+    if (!target_) return;
+    // Delivered to the field alone: an unhandled key (the field ignores Return) must not
+    // travel on to the window, where a dialog would take Return or Escape for its buttons.
+    QObject* field = target_;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    field->event(&press);
+    if (!target_) return;  // the field may have gone in reaction to the key
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    field->event(&release);
+}
+
+void Keypad::typeText(const QString& text) {
+    for (const QChar c : text) {
+        // Qt's key codes of printable ASCII are the upper-case character codes.
+        sendKey(c.toUpper().unicode(), QString(c));
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <QFrame>
+#include <QLineEdit>
+#include <QPointer>
+
+class QGridLayout;
+class ColorButton;
+
+// Common part of the on-screen keypads: the edit field being typed into and the keys, which
+// reach the field as ordinary key events (so validators, length limits and the password echo
+// apply as for a real keyboard). Keys never take the focus away from the field.
+class Keypad : public QFrame {
+    Q_OBJECT
+public:
+    // Opens the keypad for a field: it moves into the field's window (so a modal dialog does
+    // not block it), places itself below the field (above when there is no room) and shows.
+    void openFor(QLineEdit* target);
+    QLineEdit* target() const { return target_; }
+
+    // Hides the keypad after use; what else happens depends on the keypad.
+    virtual void HideUpdate() = 0;
+
+protected:
+    explicit Keypad(QWidget* parent);
+
+    ColorButton* addKey(const QString& text, const QString& name, int row, int column,
+                        int columnSpan = 1);
+    // Sends one key press and release to the target field.
+    void sendKey(int key, const QString& text = QString());
+    // Types printable text, character by character.
+    void typeText(const QString& text);
+    // Fixes the size once every key is in place.
+    void finishLayout();
+    QLineEdit* targetField() const { return target_; }
+
+private:
+    QGridLayout* grid_;
+    QPointer<QLineEdit> target_;
+};

@@ -1,0 +1,13 @@
+#include "lostcamerawarnbox.h"
+
+#include "globals.h"
+
+LostCameraWarnBox::LostCameraWarnBox(QWidget* parent) : WarnBox(parent) {
+    setText(lan(39));
+    hide();
+}
+
+void LostCameraWarnBox::accept() {
+    emit sigPowerOff();
+    WarnBox::accept();
+}

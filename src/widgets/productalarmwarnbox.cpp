@@ -1,0 +1,13 @@
+#include "productalarmwarnbox.h"
+
+#include "globals.h"
+
+ProductAlarmWarnBox::ProductAlarmWarnBox(QWidget* parent) : WarnBox(parent) {
+    setText(lan(661));
+    hide();
+}
+
+void ProductAlarmWarnBox::accept() {
+    emit sigReleaseAlarm();
+    WarnBox::accept();
+}

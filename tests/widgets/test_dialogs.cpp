@@ -1,0 +1,218 @@
+// Message, choice and password boxes, answered through the dialog seam.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "choosebox.h"
+#include "dialogseam.h"
+#include "edit.h"
+#include "globals.h"
+#include "langtable.h"
+#include "lostcamerawarnbox.h"
+#include "numberinput.h"
+#include "passwordbox.h"
+#include "productalarmwarnbox.h"
+#include "testsupport.h"
+#include "warnbox.h"
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name) {
+    return parent->findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+QString shownMessage(QWidget* box) {
+    return box->findChild<QLabel*>(QStringLiteral("message"))->text();
+}
+
+// Answers a password box by typing the given text and pressing Confirm; a box still open
+// after that (wrong password) is cancelled.
+dialogs::Answerer typePassword(const QString& password) {
+    return [password](QDialog* dialog) {
+        auto* box = qobject_cast<PasswordBox*>(dialog);
+        if (!box) return int(QDialog::Rejected);
+        box->setEnteredPassword(password);
+        box->accept();
+        return box->result() == QDialog::Accepted ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+}
+
+}  // namespace
+
+TEST(DialogSeam, ChooseBoxTakesScriptedAnswersWithoutOpening) {
+    ChooseBox box(nullptr, 750, 370);
+    dialogs::ScopedAnswerer answers({QDialog::Accepted, QDialog::Rejected});
+    box.setText(QStringLiteral("Be sure to stop the detection?"));
+    EXPECT_EQ(box.exec(), 1);
+    EXPECT_FALSE(box.isVisible());
+    box.setText(QStringLiteral("Be sure to resample the template?"));
+    EXPECT_EQ(box.exec(), 0);
+    // The script is used up: the fallback answer is No.
+    EXPECT_EQ(box.exec(), QDialog::Rejected);
+
+    ASSERT_EQ(answers.count(), 3);
+    EXPECT_EQ(answers.asked()[0].className, QStringLiteral("ChooseBox"));
+    EXPECT_EQ(answers.asked()[0].text, QStringLiteral("Be sure to stop the detection?"));
+    EXPECT_EQ(answers.asked()[1].text, QStringLiteral("Be sure to resample the template?"));
+    EXPECT_EQ(box.size(), QSize(750, 370));
+}
+
+TEST(DialogSeam, ScopesNestAndRestore) {
+    EXPECT_FALSE(dialogs::hasAnswerer());
+    WarnBox box(nullptr);
+    {
+        dialogs::ScopedAnswerer outer({7});
+        {
+            dialogs::ScopedAnswerer inner([](QDialog*) { return 3; });
+            EXPECT_EQ(box.exec(), 3);
+        }
+        EXPECT_EQ(box.exec(), 7);
+    }
+    EXPECT_FALSE(dialogs::hasAnswerer());
+}
+
+TEST(DialogSeam, WithoutAnswererTheRealModalLoopRuns) {
+    LangTable lang({{121, "Confirm"}, {124, "Cancel"}});
+    ChooseBox box(nullptr, 600, 300);
+    QTimer::singleShot(0, &box, [&box] { button(&box, "confirm")->click(); });
+    EXPECT_EQ(box.exec(), QDialog::Accepted);
+    QTimer::singleShot(0, &box, [&box] { button(&box, "cancel")->click(); });
+    EXPECT_EQ(box.exec(), QDialog::Rejected);
+    EXPECT_EQ(button(&box, "confirm")->text(), QStringLiteral("Confirm"));
+    EXPECT_EQ(button(&box, "cancel")->text(), QStringLiteral("Cancel"));
+}
+
+TEST(WarnBox, ShowsTheStoredTextCentredAndReportsBeingShown) {
+    WarnBox box(nullptr);
+    QSignalSpy shown(&box, &WarnBox::sigShown);
+    box.setText(QStringLiteral("Warning: The camera is unavailable, \r\n please check!"));
+    // Setting the text alone changes nothing on screen.
+    EXPECT_TRUE(shownMessage(&box).isEmpty());
+    EXPECT_EQ(shown.count(), 0);
+
+    box.show();
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_EQ(shownMessage(&box),
+              QStringLiteral("Warning: The camera is unavailable, \n please check!"));
+    EXPECT_EQ(box.size(), QSize(750, 370));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE((box.geometry().center() - screen.center()).manhattanLength(), 2);
+    box.hide();
+
+    // An answered exec counts as shown too (the screen must light up for the message).
+    dialogs::ScopedAnswerer answers({QDialog::Accepted});
+    box.exec();
+    EXPECT_EQ(shown.count(), 2);
+}
+
+TEST(WarnBox, AdoptedByAParentStaysAWindow) {
+    QWidget mainWindow;
+    mainWindow.resize(1000, 800);
+    WarnBox box(nullptr);
+    dialogs::adopt(&box, &mainWindow, Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(box.parentWidget(), &mainWindow);
+    EXPECT_TRUE(box.isWindow());
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST(AlarmBoxes, ConfirmHandsTheWorkToTheMainWindowAndCloses) {
+    LangTable lang({{39, "Warning: The camera is unavailable"}, {661, "Production reached"}});
+    ProductAlarmWarnBox product(nullptr);
+    EXPECT_FALSE(product.isVisible());
+    EXPECT_EQ(product.text(), QStringLiteral("Production reached"));
+    QSignalSpy release(&product, &ProductAlarmWarnBox::sigReleaseAlarm);
+    product.show();
+    button(&product, "confirm")->click();
+    EXPECT_EQ(release.count(), 1);
+    EXPECT_FALSE(product.isVisible());
+
+    LostCameraWarnBox lost(nullptr);
+    QSignalSpy powerOff(&lost, &LostCameraWarnBox::sigPowerOff);
+    QSignalSpy shown(&lost, &WarnBox::sigShown);
+    lost.show();
+    EXPECT_EQ(shown.count(), 1);
+    button(&lost, "confirm")->click();
+    EXPECT_EQ(powerOff.count(), 1);
+    EXPECT_FALSE(lost.isVisible());
+
+    // Run modally, an answerer that confirms reaches the same action.
+    dialogs::ScopedAnswerer confirm([](QDialog* d) {
+        d->accept();
+        return d->result();
+    });
+    EXPECT_EQ(lost.exec(), QDialog::Accepted);
+    EXPECT_EQ(powerOff.count(), 2);
+}
+
+TEST(PasswordBox, LevelRules) {
+    EXPECT_EQ(PasswordBox::levelFor("1111", "1111", "8888"), 1);
+    EXPECT_EQ(PasswordBox::levelFor("8888", "1111", "8888"), 2);
+    EXPECT_EQ(PasswordBox::levelFor("1234", "1111", "8888"), 0);
+    // Nothing entered never logs in, even when a secret is not set.
+    EXPECT_EQ(PasswordBox::levelFor("", "", ""), 0);
+    EXPECT_EQ(PasswordBox::levelFor("", "1111", ""), 0);
+    // An operator password equal to the service code gives the operator level only.
+    EXPECT_EQ(PasswordBox::levelFor("8888", "8888", "8888"), 1);
+}
+
+TEST(PasswordBox, OperatorPasswordServiceCodeAndWrongCodeThroughTheSeam) {
+    LangTable lang({{125, "Password:"}, {357, "The password is wrong"}});
+    PasswordBox box(nullptr);
+    box.setCredentials(QStringLiteral("1111"), QStringLiteral("8888"));
+    QSignalSpy levels(&box, &PasswordBox::sigLoginLevel);
+
+    {
+        dialogs::ScopedAnswerer operatorLogin(typePassword(QStringLiteral("1111")));
+        EXPECT_EQ(box.exec(), QDialog::Accepted);
+        EXPECT_EQ(box.loginLevel(), PasswordBox::Primary);
+        EXPECT_EQ(operatorLogin.asked()[0].text, QStringLiteral("Password:"));
+    }
+    {
+        dialogs::ScopedAnswerer serviceLogin(typePassword(QStringLiteral("8888")));
+        EXPECT_EQ(box.exec(), QDialog::Accepted);
+        EXPECT_EQ(box.loginLevel(), PasswordBox::Advanced);
+    }
+    {
+        dialogs::ScopedAnswerer wrong(typePassword(QStringLiteral("1234")));
+        EXPECT_EQ(box.exec(), QDialog::Rejected);
+        // A new run starts from nothing: the earlier service login does not linger.
+        EXPECT_EQ(box.loginLevel(), PasswordBox::Unlogged);
+        EXPECT_EQ(shownMessage(&box), QStringLiteral("The password is wrong"));
+        EXPECT_TRUE(box.entryField()->text().isEmpty());
+    }
+    ASSERT_EQ(levels.count(), 3);
+    EXPECT_EQ(levels[0][0].toInt(), 1);
+    EXPECT_EQ(levels[1][0].toInt(), 2);
+    EXPECT_EQ(levels[2][0].toInt(), 0);
+}
+
+TEST(PasswordBox, TypedOnTheDigitKeypadAndCheckedWhenItCloses) {
+    LangTable lang({{121, "Confirm"}, {157, "BS"}});
+    gpNumPad = new NumberInput(nullptr);
+    gpPasswordBox = new PasswordBox(nullptr);
+    gpPasswordBox->setCredentials(QStringLiteral("2468"), QStringLiteral("97531"));
+
+    gpPasswordBox->show();
+    // The keypad opens inside the box, so the modal box does not block it.
+    ASSERT_TRUE(gpNumPad->isVisible());
+    EXPECT_EQ(gpNumPad->parentWidget(), gpPasswordBox);
+    EXPECT_EQ(gpNumPad->target(), gpPasswordBox->entryField());
+    for (const char* key : {"key_2", "key_4", "key_6", "key_9", "key_backspace", "key_8"})
+        button(gpNumPad, key)->click();
+    EXPECT_EQ(gpPasswordBox->entryField()->text(), QStringLiteral("2468"));
+    button(gpNumPad, "key_enter")->click();
+
+    EXPECT_EQ(gpPasswordBox->loginLevel(), PasswordBox::Primary);
+    EXPECT_FALSE(gpPasswordBox->isVisible());
+    EXPECT_FALSE(gpNumPad->isVisible());
+
+    delete gpPasswordBox;  // takes the keypad that moved into it along
+    gpPasswordBox = nullptr;
+    gpNumPad = nullptr;
+}

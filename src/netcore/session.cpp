@@ -1,0 +1,288 @@
+#include "session.h"
+
+#include <QJsonObject>
+#include <QThread>
+#include <QtDebug>
+
+#include "pacedtransfer.h"
+#include "tcpreactor.h"
+
+namespace {
+const QByteArray kHeadEnd("\r\n\r\n");
+const QByteArray kCrLf("\r\n");
+}  // namespace
+
+Session::Session(MCore::TcpReactor* reactor, QTcpSocket* socket, int id, const NetLimits& limits)
+    : QObject(nullptr), id_(id), reactor_(reactor), limits_(limits) {
+    qRegisterMetaType<SCI_ExecObj_Send>("SCI_ExecObj_Send");
+    messageTimer_.setSingleShot(true);
+    connect(&messageTimer_, &QTimer::timeout, this, &Session::onMessageTimeout);
+    if (!socket) return;
+    socket_.reset(socket);
+    socket_->setParent(nullptr);
+    socket_->setReadBufferSize(netlimits::kSocketReadBufferBytes);
+    peer_ = socket_->peerAddress();
+    peerPort_ = socket_->peerPort();
+    connected_ = socket_->state() == QAbstractSocket::ConnectedState;
+    connect(socket_.get(), &QTcpSocket::readyRead, this, &Session::onReadyRead);
+    connect(socket_.get(), &QTcpSocket::bytesWritten, this, &Session::onBytesWritten);
+    connect(socket_.get(), &QAbstractSocket::stateChanged, this,
+            [this](QAbstractSocket::SocketState state) {
+                connected_ = state == QAbstractSocket::ConnectedState;
+                if (!connected_) {
+                    closing_ = true;
+                    messageTimer_.stop();
+                }
+            });
+    // Bytes that arrived before the session existed.
+    if (socket_->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(
+            this, [this] { onReadyRead(); }, Qt::QueuedConnection);
+}
+
+Session::~Session() {
+    if (reactor_) reactor_->forgetSession(id_, this);
+    if (socket_) {
+        disconnect(socket_.get(), nullptr, this, nullptr);
+        socket_->abort();
+        socket_.reset();
+    }
+}
+
+void Session::onReadyRead() {
+    // A nested event loop (a handler waiting in post_sync on this thread) may deliver another
+    // readyRead while this one is still working through the buffer; the outer call reads on.
+    if (reading_) return;
+    reading_ = true;
+    while (socket_ && !closing_ && !paused_) {
+        const QByteArray more = socket_->readAll();
+        if (more.isEmpty() && buffer_.isEmpty()) break;
+        buffer_.append(more);
+        analyseBuffer_Setup1(peer_, peerPort_);
+        if (socket_->bytesAvailable() == 0) break;
+    }
+    reading_ = false;
+}
+
+bool Session::writeBacklogged() const {
+    return socket_ && socket_->bytesToWrite() > limits_.maxPendingWriteBytes;
+}
+
+void Session::onBytesWritten() {
+    if (!paused_ || writeBacklogged()) return;
+    if (socket_->bytesToWrite() > limits_.maxPendingWriteBytes / 2) return;
+    paused_ = false;
+    onReadyRead();
+}
+
+void Session::analyseBuffer_Setup1(const QHostAddress& peer, quint16 port) {
+    peer_ = peer;
+    peerPort_ = port;
+    bool bodyCarriedOver = headParsed_;
+    while (!closing_) {
+        if (!headParsed_) {
+            if (buffer_.isEmpty()) {
+                armTimer(Waiting::Nothing);
+                return;
+            }
+            if (writeBacklogged()) {
+                // The peer does not read its replies: stop reading until it does.
+                paused_ = true;
+                armTimer(Waiting::Nothing);
+                return;
+            }
+            if (!takeHead()) return;
+        } else {
+            if (!current_) {
+                headParsed_ = false;
+                continue;
+            }
+            if (current_->getNeedLength() >= 1 && !buffer_.isEmpty()) {
+                if (bodyCarriedOver)
+                    reactor_->getTcpTask_dofunc(current_->userAgent, "tskup_recv_times", {});
+                moveBodyBytes();
+            }
+        }
+        bodyCarriedOver = false;
+        if (!current_) continue;
+        if (current_->getNeedLength() > 0) {
+            armTimer(Waiting::Body);
+            return;
+        }
+        reactor_->getTcpTask_dofunc(current_->userAgent, "tskup_finishrecv_timing", {});
+        headParsed_ = false;
+        analyseBuffer_Setup2_5();
+        current_.reset();
+        armTimer(Waiting::Nothing);
+    }
+}
+
+bool Session::takeHead() {
+    const int end = buffer_.indexOf(kHeadEnd);
+    if (end < 0) {
+        if (buffer_.size() > limits_.maxHeadBytes) {
+            closeForLimit(QStringLiteral("head longer than %1 bytes").arg(limits_.maxHeadBytes));
+        } else {
+            armTimer(Waiting::Head);
+        }
+        return false;
+    }
+    if (end > limits_.maxHeadBytes) {
+        closeForLimit(QStringLiteral("head longer than %1 bytes").arg(limits_.maxHeadBytes));
+        return false;
+    }
+    QByteArray head = buffer_.left(end);
+    buffer_.remove(0, end + kHeadEnd.size());
+    // Blank lines between messages are not a message.
+    if (head.trimmed().isEmpty()) return true;
+
+    // Lines before the request or status line (stray line ends of a previous message) are
+    // skipped.
+    int lineStart = 0;
+    while (lineStart < head.size()) {
+        int lineEnd = head.indexOf(kCrLf, lineStart);
+        if (lineEnd < 0) lineEnd = head.size();
+        if (head.mid(lineStart, lineEnd - lineStart).contains("HTTP/1.1")) break;
+        lineStart = lineEnd + kCrLf.size();
+    }
+    if (lineStart < head.size()) head.remove(0, lineStart);
+
+    current_ = std::make_shared<SCI_ExecObj_Recv>(head, id_);
+    if (!current_->hasUsableLength() || current_->contentLength > limits_.maxBodyBytes) {
+        closeForLimit(QStringLiteral("announced body of %1 bytes (limit %2)")
+                          .arg(current_->contentLength < 0
+                                   ? QStringLiteral("an unusable number of")
+                                   : QString::number(current_->contentLength))
+                          .arg(limits_.maxBodyBytes));
+        current_.reset();
+        return false;
+    }
+    current_->setDuplex_Info(peer_, peerPort_);
+    headParsed_ = true;
+    const QString& taskId = current_->userAgent;
+    if (!current_->url.isEmpty()) reactor_->append_TcpTask(taskId);
+    reactor_->getTcpTask_dofunc(taskId, "tskup_firstrecv_timing", {});
+    reactor_->getTcpTask_dofunc(taskId, "tskup_chg_recvpacklength",
+                                {QVariant(int(qMin<qint64>(current_->contentLength, INT_MAX)))});
+    if (current_->getNeedLength() > 0) moveBodyBytes();
+    return true;
+}
+
+void Session::moveBodyBytes() {
+    const qint64 need = current_->getNeedLength();
+    const int count = int(qMin<qint64>(need, buffer_.size()));
+    if (count <= 0) return;
+    if (count == buffer_.size()) {
+        current_->addBody(buffer_);
+        buffer_.clear();
+    } else {
+        current_->addBody(buffer_.left(count));
+        buffer_.remove(0, count);
+    }
+}
+
+void Session::analyseBuffer_Setup2_5() {
+    if (!current_) return;
+    if (!current_->analysisIntegrality()) {
+        if (!current_->url.isEmpty()) reactor_->remove_TaskFromList(current_->userAgent);
+        // A reply that cannot be decoded is dropped; anything else is answered, so a client
+        // does not wait for an answer that never comes.
+        if (!current_->isResponse && !current_->head.startsWith(QLatin1String("HTTP/")))
+            answerUndecodable(*current_);
+        return;
+    }
+    CTask_FormData record = current_->getFormData();
+    record.taskInfo = reactor_->getTcpTask(record.uuid);
+    if (!record.url.isEmpty()) {
+        reactor_->remove_TaskFromList(record.uuid);
+        emit sigRequest(record);
+    } else {
+        emit sigResponse_sync(record);
+    }
+}
+
+void Session::answerUndecodable(const SCI_ExecObj_Recv& message) {
+    if (!undecodableLogged_) {
+        undecodableLogged_ = true;
+        qInfo().noquote() << "netdbg: message from" << message.formData.peerAddress << "("
+                          << message.head.section(QStringLiteral("\r\n"), 0, 0).left(120)
+                          << ") cannot be decoded; answered with 404";
+    }
+    CTask_FormData reply;
+    reply.uuid = message.userAgent;
+    reply.sessionId = id_;
+    reply.handled = 0;
+    reply.values.insert(QStringLiteral("result"), QVariant::fromValue(QJsonObject()));
+    reactor_->addSendQueue(reply);
+}
+
+void Session::armTimer(Waiting phase) {
+    if (phase == Waiting::Nothing || paused_) {
+        messageTimer_.stop();
+        timerPhase_ = Waiting::Nothing;
+        return;
+    }
+    // The time runs from the first byte of the head, and from the head for the body; more
+    // bytes do not restart it.
+    if (messageTimer_.isActive() && timerPhase_ == phase) return;
+    timerPhase_ = phase;
+    messageTimer_.start(phase == Waiting::Head ? limits_.headTimeoutMs : limits_.bodyTimeoutMs);
+}
+
+void Session::onMessageTimeout() {
+    if (timerPhase_ == Waiting::Head)
+        closeForLimit(QStringLiteral("head not complete within %1 ms").arg(limits_.headTimeoutMs));
+    else if (timerPhase_ == Waiting::Body)
+        closeForLimit(QStringLiteral("body not complete within %1 ms").arg(limits_.bodyTimeoutMs));
+}
+
+void Session::closeForLimit(const QString& reason) {
+    if (closing_) return;
+    closing_ = true;
+    messageTimer_.stop();
+    qWarning().noquote() << QStringLiteral("netdbg: connection %1 from %2:%3 closed: %4")
+                                .arg(id_)
+                                .arg(peer_.toString().remove(QStringLiteral("::ffff:")))
+                                .arg(peerPort_)
+                                .arg(reason);
+    buffer_.clear();
+    current_.reset();
+    headParsed_ = false;
+    if (socket_) socket_->abort();
+}
+
+int Session::SlotSendAction(SCI_ExecObj_Send message) {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, "SlotSendAction", Qt::QueuedConnection,
+                                  Q_ARG(SCI_ExecObj_Send, message));
+        return 0;
+    }
+    if (!socket_ || closing_) return 1;
+    if (transfer_) {
+        // Writes never interleave with a running transfer: they wait for its end.
+        if (queuedSends_.size() >= netlimits::kMaxQueuedSends) {
+            qWarning() << "netdbg: connection" << id_ << "has" << queuedSends_.size()
+                       << "messages waiting behind a transfer; message dropped";
+            return 1;
+        }
+        queuedSends_.append(message);
+        return 1;
+    }
+    writeNow(message);
+    return 1;
+}
+
+void Session::writeNow(SCI_ExecObj_Send& message) {
+    PacedTransfer* transfer = message.SerializeWrite(socket_.get());
+    if (!transfer) return;
+    transfer_ = transfer;
+    connect(transfer, &PacedTransfer::finished, this, &Session::writeQueued);
+}
+
+void Session::writeQueued() {
+    transfer_ = nullptr;
+    while (!queuedSends_.isEmpty() && !transfer_ && socket_ && !closing_) {
+        SCI_ExecObj_Send next = queuedSends_.takeFirst();
+        writeNow(next);
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+// One TCP connection of the message core: cuts the incoming bytes into messages, hands the
+// decoded records to its reactor and writes the messages the reactor hands it. Every part of
+// its work runs on the reactor thread that created it.
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
+#include "execobjrecv.h"
+#include "execobjsend.h"
+#include "netlimits.h"
+#include "taskformdata.h"
+
+namespace MCore {
+class TcpReactor;
+}
+class PacedTransfer;
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    // Takes ownership of `socket` (created or accepted on the calling thread).
+    Session(MCore::TcpReactor* reactor, QTcpSocket* socket, int id,
+            const NetLimits& limits = NetLimits());
+    ~Session() override;
+
+    int getId() const { return id_; }
+    QTcpSocket* getSocket() const { return socket_.get(); }
+    // The socket is present and connected. Safe to call from any thread.
+    bool isWorking() const { return connected_.load(); }
+
+    // Takes what has arrived and completes every whole message in it.
+    void analyseBuffer_Setup1(const QHostAddress& peer, quint16 port);
+    // Decodes the complete current message and hands it on (or answers it with 404).
+    void analyseBuffer_Setup2_5();
+
+signals:
+    void sigResponse_sync(CTask_FormData response);
+    void sigRequest(CTask_FormData request);
+
+public slots:
+    // Writes a message. On the session's thread it writes at once and returns 1; from any other
+    // thread the write is queued to the session's thread and 0 is returned.
+    int SlotSendAction(SCI_ExecObj_Send message);
+
+private:
+    enum class Waiting { Nothing, Head, Body };
+
+    void onReadyRead();
+    void onBytesWritten();
+    bool takeHead();
+    void moveBodyBytes();
+    void armTimer(Waiting phase);
+    void onMessageTimeout();
+    void closeForLimit(const QString& reason);
+    void answerUndecodable(const SCI_ExecObj_Recv& message);
+    void writeNow(SCI_ExecObj_Send& message);
+    void writeQueued();
+    bool writeBacklogged() const;
+
+    const int id_;
+    MCore::TcpReactor* const reactor_;
+    const NetLimits limits_;
+    std::unique_ptr<QTcpSocket> socket_;
+    std::atomic<bool> connected_{false};
+    QHostAddress peer_;
+    quint16 peerPort_ = 0;
+
+    QByteArray buffer_;
+    std::shared_ptr<SCI_ExecObj_Recv> current_;
+    bool headParsed_ = false;
+    bool reading_ = false;
+    bool paused_ = false;
+    bool closing_ = false;
+    bool undecodableLogged_ = false;
+    QTimer messageTimer_;
+    Waiting timerPhase_ = Waiting::Nothing;
+
+    QPointer<PacedTransfer> transfer_;
+    QList<SCI_ExecObj_Send> queuedSends_;
+};

@@ -73,6 +73,8 @@ void PasswordBox::accept() {
     if (level_ == Unlogged) {
         entry_->clear();
         showMessage(lan(357));
+        // Another try: the keypad that has just closed opens again.
+        if (isVisible()) entry_->openKeypad();
         return;
     }
     Edit::hideKeypads();

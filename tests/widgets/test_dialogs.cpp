@@ -193,7 +193,7 @@ TEST(PasswordBox, OperatorPasswordServiceCodeAndWrongCodeThroughTheSeam) {
 }
 
 TEST(PasswordBox, TypedOnTheDigitKeypadAndCheckedWhenItCloses) {
-    LangTable lang({{121, "Confirm"}, {157, "BS"}});
+    LangTable lang({{121, "Confirm"}, {157, "BS"}, {357, "The password is wrong"}});
     gpNumPad = new NumberInput(nullptr);
     gpPasswordBox = new PasswordBox(nullptr);
     gpPasswordBox->setCredentials(QStringLiteral("2468"), QStringLiteral("97531"));
@@ -203,6 +203,15 @@ TEST(PasswordBox, TypedOnTheDigitKeypadAndCheckedWhenItCloses) {
     ASSERT_TRUE(gpNumPad->isVisible());
     EXPECT_EQ(gpNumPad->parentWidget(), gpPasswordBox);
     EXPECT_EQ(gpNumPad->target(), gpPasswordBox->entryField());
+    // A wrong code keeps the box open for another try, keypad included.
+    button(gpNumPad, "key_5")->click();
+    button(gpNumPad, "key_enter")->click();
+    EXPECT_TRUE(gpPasswordBox->isVisible());
+    EXPECT_TRUE(gpNumPad->isVisible());
+    EXPECT_EQ(gpPasswordBox->loginLevel(), PasswordBox::Unlogged);
+    EXPECT_EQ(shownMessage(gpPasswordBox), QStringLiteral("The password is wrong"));
+    EXPECT_TRUE(gpPasswordBox->entryField()->text().isEmpty());
+
     for (const char* key : {"key_2", "key_4", "key_6", "key_9", "key_backspace", "key_8"})
         button(gpNumPad, key)->click();
     EXPECT_EQ(gpPasswordBox->entryField()->text(), QStringLiteral("2468"));

@@ -1,0 +1,205 @@
+#include "wizardparastore.h"
+
+#include <QAtomicInt>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "paramfiles.h"
+#include "paramlimits.h"
+#include "wizardpara.h"
+
+namespace {
+
+const QString kCreateTable =
+    QStringLiteral("create table if not exists sysparam (name text, value text)");
+const QString kSelectRow = QStringLiteral("select value from sysparam where name = ?");
+const QString kUpdateRow = QStringLiteral("update sysparam set value = ? where name = ?");
+const QString kInsertRow = QStringLiteral("insert into sysparam (name, value) values (?, ?)");
+
+bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    if (!query.prepare(sql)) return false;
+    for (const QVariant& v : values) query.addBindValue(v);
+    return query.exec();
+}
+
+// A connection of our own for a database file, removed again when the scope ends.
+class ScopedConnection {
+public:
+    explicit ScopedConnection(const QString& path) {
+        static QAtomicInt counter;
+        name_ = QStringLiteral("params-file-%1").arg(counter.fetchAndAddRelaxed(1));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        if (!db.open()) qWarning() << "cannot open" << path << db.lastError().text();
+    }
+    ~ScopedConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            if (db.isOpen()) db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+
+private:
+    QString name_;
+};
+
+}  // namespace
+
+WizardParaStore::WizardParaStore(QSqlDatabase db) : db_(db) {}
+
+bool WizardParaStore::createTable() {
+    QSqlQuery query(db_);
+    if (!query.exec(kCreateTable)) {
+        qWarning() << "cannot create the sysparam table:" << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool WizardParaStore::readRows(WizardPara& para, params::StoreContext& ctx) {
+    if (!db_.isOpen()) {
+        qWarning() << "system parameters not read: the parameter database is not open";
+        return false;
+    }
+    // A database without the table still gets the rows that are inserted when missing.
+    if (!db_.tables().contains(QLatin1String(params::kParamTable))) createTable();
+    bool allRead = true;
+    QSqlQuery query(db_);
+    for (const params::RowSpec& row : params::ParamSchema::rows()) {
+        if (!exec(query, kSelectRow, {row.name})) {
+            qWarning() << "cannot read system parameter row" << row.name << ":"
+                       << query.lastError().text();
+            allRead = false;
+            continue;
+        }
+        const bool found = query.next();
+        const QString value = found ? query.value(0).toString() : QString();
+        query.finish();
+        if (found) {
+            params::ParamSchema::readRow(row, value, para, ctx);
+            continue;
+        }
+        if (!row.insertWhenMissing) {
+            qWarning() << "system parameter row" << row.name << "is missing; its values stay";
+            continue;
+        }
+        QSqlQuery insert(db_);
+        if (!exec(insert, kInsertRow, {row.name, row.missingValue}))
+            qWarning() << "cannot insert system parameter row" << row.name << ":"
+                       << insert.lastError().text();
+    }
+    return allRead;
+}
+
+bool WizardParaStore::writeRows(const WizardPara& para, const params::StoreContext& ctx) {
+    if (!db_.isOpen()) {
+        qWarning() << "system parameters not saved: the parameter database is not open";
+        return false;
+    }
+    if (!db_.transaction()) {
+        qWarning() << "system parameters not saved: no transaction:" << db_.lastError().text();
+        return false;
+    }
+    QString failure;
+    QSqlQuery query(db_);
+    if (!query.exec(kCreateTable)) failure = query.lastError().text();
+    for (const params::RowSpec* row : params::ParamSchema::rowsInSaveOrder()) {
+        if (!failure.isEmpty()) break;
+        const QString value = params::ParamSchema::rowText(*row, para, ctx);
+        if (!exec(query, kUpdateRow, {value, row->name})) {
+            failure = row->name + QStringLiteral(": ") + query.lastError().text();
+        } else if (query.numRowsAffected() == 0 && !exec(query, kInsertRow, {row->name, value})) {
+            failure = row->name + QStringLiteral(": ") + query.lastError().text();
+        }
+    }
+    query.finish();
+    if (failure.isEmpty() && db_.commit()) return true;
+    if (failure.isEmpty()) failure = db_.lastError().text();
+    if (!db_.rollback()) qWarning() << "rollback failed:" << db_.lastError().text();
+    qWarning() << "system parameters not saved, the stored values stay:" << failure;
+    return false;
+}
+
+bool WizardParaStore::ensureRow(const QString& name, const QString& value) {
+    if (!db_.isOpen()) return false;
+    QSqlQuery query(db_);
+    if (!exec(query, kSelectRow, {name})) {
+        qWarning() << "cannot read system parameter row" << name << query.lastError().text();
+        return false;
+    }
+    const bool found = query.next();
+    query.finish();
+    if (found) return true;
+    if (!exec(query, kInsertRow, {name, value})) {
+        qWarning() << "cannot insert system parameter row" << name << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool WizardParaStore::createDefaultDatabase(const QString& path, const TableMaker& makeTables) {
+    if (QFileInfo::exists(path)) {
+        qWarning() << "not creating" << path << ": it exists";
+        return false;
+    }
+    const QFileInfo target(path);
+    if (!QDir().mkpath(target.absolutePath())) {
+        qWarning() << "cannot create the folder of" << path;
+        return false;
+    }
+    // Built under a temporary name so that a half-made database never appears as the real one.
+    const QString building = path + QStringLiteral(".building");
+    QFile::remove(building);
+    bool ok = false;
+    {
+        ScopedConnection connection(building);
+        QSqlDatabase db = connection.database();
+        if (db.isOpen()) {
+            WizardPara factory;
+            params::StoreContext ctx;
+            params::ParamSchema::applyFactory(factory, ctx);
+            ok = WizardParaStore(db).writeRows(factory, ctx);
+            if (ok && makeTables) {
+                ok = db.transaction() && makeTables(db) && db.commit();
+                if (!ok) {
+                    qWarning() << "cannot add the further tables:" << db.lastError().text();
+                    db.rollback();
+                }
+            }
+        }
+    }
+    if (ok && !QFile::rename(building, path)) {
+        qWarning() << "cannot move the new parameter database to" << path;
+        ok = false;
+    }
+    if (!ok) QFile::remove(building);
+    if (ok) qInfo() << "created the parameter database" << path << "from the factory values";
+    return ok;
+}
+
+QString WizardParaStore::factoryDatabasePath(const QString& workDir) {
+    return QDir(workDir).filePath(QStringLiteral("%1/%2/%3")
+                                      .arg(QLatin1String(params::kGroupFolder),
+                                           QLatin1String(params::kDefaultGroupName),
+                                           QLatin1String(params::kParamDatabaseFile)));
+}
+
+bool WizardParaStore::ensureFactoryDatabase(const QString& workDir, const TableMaker& makeTables) {
+    const QString path = factoryDatabasePath(workDir);
+    return QFileInfo::exists(path) || createDefaultDatabase(path, makeTables);
+}
+
+bool WizardParaStore::restoreWorkingDatabase(const QString& workDir, const TableMaker& makeTables) {
+    if (!ensureFactoryDatabase(workDir, makeTables)) return false;
+    const QString working = QDir(workDir).filePath(QLatin1String(params::kParamDatabaseFile));
+    if (!params::copyFileAtomically(factoryDatabasePath(workDir), working)) return false;
+    params::syncFiles();
+    qInfo() << "restored" << working << "from the factory copy";
+    return true;
+}

@@ -22,8 +22,8 @@ ClippedArea clipToFrame(const cv::Rect& area, cv::Size frame) {
     const qint64 y2 = std::min<qint64>(qint64(area.y) + area.height, frame.height);
     if (x2 <= x1 || y2 <= y1) return out;
     out.inFrame = cv::Rect(int(x1), int(y1), int(x2 - x1), int(y2 - y1));
-    out.inMask = cv::Rect(int(x1 - area.x), int(y1 - area.y), out.inFrame.width,
-                          out.inFrame.height);
+    out.inMask =
+        cv::Rect(int(x1 - area.x), int(y1 - area.y), out.inFrame.width, out.inFrame.height);
     return out;
 }
 

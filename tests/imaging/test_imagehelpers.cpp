@@ -193,8 +193,8 @@ TEST(ColourConversion, GreyOfAFrameUsesRedInTheLowByte) {
     for (size_t i = 0; i < frame.size(); i += 97) {
         const unsigned v = unsigned(frame[i]);
         const int r = v & 255, g = (v >> 8) & 255, b = (v >> 16) & 255;
-        const int expected = (r * 299 * 1024 / 1000 + g * 587 * 1024 / 1000 +
-                              b * 114 * 1024 / 1000) / 1024;
+        const int expected =
+            (r * 299 * 1024 / 1000 + g * 587 * 1024 / 1000 + b * 114 * 1024 / 1000) / 1024;
         ASSERT_EQ(grey[i], expected) << i;
     }
     uchar pureRed = 0;

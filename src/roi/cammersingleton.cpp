@@ -1,0 +1,388 @@
+#include "cammersingleton.h"
+
+#include <QtDebug>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "imagehelpers.h"
+#include "roirow.h"
+#include "roitable.h"
+#include "shapescale.h"
+
+using namespace roi;
+
+namespace {
+
+bool validIndex(int g, int i) {
+    return g >= 0 && g < kDetections && i >= 0 && i < kMaxRois;
+}
+
+int clampedCount(int count) {
+    return std::clamp(count, 0, kMaxRois);
+}
+
+int clampedX(int v) {
+    CheckInRange(&v, 1);
+    return v;
+}
+
+int clampedY(int v) {
+    CheckInRange(&v, 0);
+    return v;
+}
+
+// A stored ring radius is 16 bits wide, which is far more than the display can show; a ring
+// larger than the display diagonal covers the whole area anyway, and its mask would need
+// gigabytes. Radii are kept within the diagonal.
+int maxRingRadius() {
+    if (gShowW <= 0 || gShowH <= 0) return (1 << kRingRadiusBits) - 1;
+    return int(std::ceil(std::hypot(double(gShowW), double(gShowH))));
+}
+
+void appendRoiValue(std::string& out, const CammerSingleton& p, int g, int i) {
+    const int type = p.roiShapeType[g][i];
+    const RePolygon& polygon = p.polygons[g][i];
+    const int code = (type == kShapePolygon && polygon.hand) ? kShapePolygon | kFreehandFlag : type;
+    for (const qint64 v :
+         {qint64(p.roiParam3[g][i]), qint64(p.roiParam1[g][i]), qint64(p.roiParam2[g][i]),
+          qint64(p.roiFunc[g][i]), qint64(code), qint64(p.roiNgOutput[i])}) {
+        appendNumber(out, v);
+        out += ' ';
+    }
+    if (type == kShapePolygon) {
+        const int n = std::clamp(polygon.count, 0, kMaxPolygonPoints);
+        out.reserve(out.size() + size_t(n) * 10 + 8);
+        appendNumber(out, n);
+        out += ' ';
+        for (int k = 0; k < n; ++k) {
+            appendNumber(out, polygon.points[k].x());
+            out += ' ';
+            appendNumber(out, polygon.points[k].y());
+            out += ' ';
+        }
+    } else if (type == kShapeRing) {
+        const Circle& ring = p.circles[g][i];
+        const quint32 m = (quint32(ring.innerRadius) << kRingRadiusBits) + quint32(ring.radius);
+        out += "0 ";
+        appendNumber(out, ring.center.x());
+        out += ' ';
+        appendNumber(out, ring.center.y());
+        out += ' ';
+        appendNumber(out, m);
+    } else {
+        const QRect& r = p.rects[g][i].showRect;
+        out += "0 ";
+        appendNumber(out, r.left());
+        out += ' ';
+        appendNumber(out, r.top());
+        out += ' ';
+        appendNumber(out, r.right());
+        out += ' ';
+        appendNumber(out, r.bottom());
+    }
+}
+
+}  // namespace
+
+CammerSingleton::CammerSingleton(int camera)
+    : cameraNo(camera),
+      roiCount(),
+      roiParam1(),
+      roiParam2(),
+      roiParam3(),
+      roiFunc(),
+      rects(),
+      circles(),
+      polygons(),
+      roiShapeType(),
+      roiNgOutput(),
+      detectSpare(),
+      selRoi(0),
+      selFunc(0),
+      selParam1(0),
+      selParam2(0),
+      selParam3(0) {}
+
+QString CammerSingleton::tableName() const {
+    return cameraTableName(cameraNo);
+}
+
+void CammerSingleton::setDefaultRoi(int g, int i) {
+    if (!validIndex(g, i)) return;
+    roiParam3[g][i] = kDefaultParam3;
+    roiParam1[g][i] = kDefaultParam1;
+    roiParam2[g][i] = kDefaultParam2;
+    roiFunc[g][i] = kDefaultFunc;
+    roiShapeType[g][i] = kShapeRect;
+    roiNgOutput[i] = 0;
+    rects[g][i].showRect.setCoords(kDefaultRectX1, kDefaultRectY1, kDefaultRectX2, kDefaultRectY2);
+}
+
+QRect CammerSingleton::roiImageRect(int g, int i) const {
+    if (!validIndex(g, i)) return QRect();
+    switch (roiShapeType[g][i]) {
+        case kShapeRect:
+            return rects[g][i].imageRect;
+        case kShapeRing:
+            return circles[g][i].imageRect;
+        default:
+            return polygons[g][i].imageRect;
+    }
+}
+
+QRect CammerSingleton::roiShowRect(int g, int i) const {
+    if (!validIndex(g, i)) return QRect();
+    switch (roiShapeType[g][i]) {
+        case kShapeRect:
+            return rects[g][i].showRect;
+        case kShapeRing:
+            return circles[g][i].showRect;
+        default:
+            return polygons[g][i].showRect;
+    }
+}
+
+void CammerSingleton::updateImageGeometry(int g, int i, float scaleX, float scaleY) {
+    if (!validIndex(g, i)) return;
+    switch (roiShapeType[g][i]) {
+        case kShapeRect:
+            rects[g][i].setShowA(scaleX, scaleY);
+            rects[g][i].setImageRect();
+            break;
+        case kShapeRing:
+            circles[g][i].setShowA(scaleX, scaleY);
+            circles[g][i].setImageRect();
+            break;
+        default:
+            polygons[g][i].setShowA(scaleX, scaleY);
+            polygons[g][i].setImageRect();
+            break;
+    }
+}
+
+cv::Mat CammerSingleton::buildMask(int g, int i) const {
+    if (!validIndex(g, i)) return cv::Mat();
+    switch (roiShapeType[g][i]) {
+        case kShapeRect:
+            return rects[g][i].UpdateMask();
+        case kShapeRing:
+            return circles[g][i].UpdateMask();
+        default:
+            return polygons[g][i].UpdateMask();
+    }
+}
+
+cv::Mat CammerSingleton::finishRoi(int g, int i, float scaleX, float scaleY) {
+    updateImageGeometry(g, i, scaleX, scaleY);
+    return buildMask(g, i);
+}
+
+RoiLoadResult CammerSingleton::LoadDatafromFile(QSqlDatabase db, float scaleX, float scaleY,
+                                                RoiMaskTable* masks) {
+    RoiLoadResult result;
+    if (!isUsableScale(scaleX) || !isUsableScale(scaleY)) {
+        qWarning() << "ROI load of camera" << cameraNo << "with unusable display scale" << scaleX
+                   << scaleY << "- using 1";
+        scaleX = scaleY = 1.0f;
+    }
+    RoiTable table(db, tableName());
+    QHash<QString, QString> rows;
+    result.tableRead = table.readAll(&rows, &result.error);
+    if (!result.tableRead)
+        qWarning() << "ROI table" << tableName() << "could not be read:" << result.error;
+
+    auto finish = [&](int g, int i) {
+        const cv::Mat mask = finishRoi(g, i, scaleX, scaleY);
+        if (masks) (*masks)[size_t(g)][size_t(i)] = mask;
+    };
+    auto loadDefault = [&](int g, int i) {
+        setDefaultRoi(g, i);
+        finish(g, i);
+    };
+
+    QVector<TableRow> missingDetections;
+    for (int g = 0; g < kDetections; ++g) {
+        const auto detectRow = rows.constFind(detectRowName(g));
+        if (detectRow == rows.constEnd()) {
+            roiCount[g] = 0;
+            missingDetections.append({detectRowName(g), QStringLiteral("0")});
+        } else {
+            TokenReader reader(*detectRow);
+            roiCount[g] = reader.nextInt();
+            for (int k = 0; k < kSpareValues; ++k) detectSpare[g][k] = reader.nextInt();
+        }
+        if (unsigned(roiCount[g]) > unsigned(kMaxRois)) {
+            qWarning() << "ROI table" << tableName() << "detection" << g << "holds ROI count"
+                       << roiCount[g] << "- detection emptied";
+            result.badCountDetections.append(g);
+            roiCount[g] = 0;
+        }
+        for (int i = 0; i < roiCount[g]; ++i) {
+            const auto roiRow = rows.constFind(roiRowName(g, i));
+            if (roiRow == rows.constEnd()) {
+                loadDefault(g, i);
+                continue;
+            }
+            TokenReader reader(*roiRow);
+            roiParam3[g][i] = reader.nextInt();
+            roiParam1[g][i] = reader.nextInt();
+            roiParam2[g][i] = reader.nextInt();
+            roiFunc[g][i] = reader.nextInt();
+            const quint32 code = reader.nextUnsigned();
+            roiNgOutput[i] = reader.nextInt();
+            const int pointCount = reader.nextInt();
+            if (roiNgOutput[i] < 0 || roiNgOutput[i] >= kNgOutputs) roiNgOutput[i] = 0;
+            roiShapeType[g][i] = int(code & 0xff);
+            switch (roiShapeType[g][i]) {
+                case kShapeRect: {
+                    const int x1 = clampedX(reader.nextInt());
+                    const int y1 = clampedY(reader.nextInt());
+                    const int x2 = clampedX(reader.nextInt());
+                    const int y2 = clampedY(reader.nextInt());
+                    rects[g][i].showRect.setCoords(x1, y1, x2, y2);
+                    finish(g, i);
+                    break;
+                }
+                case kShapeRing: {
+                    Circle& ring = circles[g][i];
+                    const int cx = clampedX(reader.nextInt());
+                    const int cy = clampedY(reader.nextInt());
+                    ring.center = QPoint(cx, cy);
+                    const quint32 m = reader.nextUnsigned();
+                    const int limit = maxRingRadius();
+                    ring.radius = std::min(int(m & 0xffff), limit);
+                    ring.innerRadius = int(m >> kRingRadiusBits);
+                    ring.UpdateRect();
+                    finish(g, i);
+                    break;
+                }
+                case kShapePolygon: {
+                    if (pointCount < 1 || pointCount > kMaxPolygonPoints) {
+                        loadDefault(g, i);
+                        break;
+                    }
+                    RePolygon& polygon = polygons[g][i];
+                    polygon.hand = (code >> 8 & 0xff) != 0;
+                    for (int k = 0; k < pointCount; ++k) {
+                        const int x = clampedX(reader.nextInt());
+                        const int y = clampedY(reader.nextInt());
+                        polygon.points[k] = QPoint(x, y);
+                    }
+                    polygon.count = pointCount;
+                    finish(g, i);
+                    break;
+                }
+                default:
+                    // An unknown shape keeps its parameters and type; nothing can be derived.
+                    break;
+            }
+        }
+    }
+    if (!missingDetections.isEmpty() && result.tableRead) {
+        QString error;
+        if (!table.insertRows(missingDetections, &error)) result.error = error;
+    }
+    return result;
+}
+
+bool CammerSingleton::SaveDatatoFile(QSqlDatabase db, QString* error) const {
+    QVector<TableRow> rows;
+    QStringList removed;
+    rows.reserve(kDetections * (kMaxRois + 1));
+    std::string value;
+    for (int g = 0; g < kDetections; ++g) {
+        const int count = clampedCount(roiCount[g]);
+        if (count != roiCount[g])
+            qWarning() << "ROI save of" << tableName() << "detection" << g << "count" << roiCount[g]
+                       << "stored as" << count;
+        value.clear();
+        appendNumber(value, count);
+        for (int k = 0; k < kSpareValues; ++k) {
+            value += ' ';
+            appendNumber(value, detectSpare[g][k]);
+        }
+        rows.append({detectRowName(g), QString::fromLatin1(value.data(), int(value.size()))});
+        for (int i = 0; i < count; ++i) {
+            value.clear();
+            appendRoiValue(value, *this, g, i);
+            rows.append({roiRowName(g, i), QString::fromLatin1(value.data(), int(value.size()))});
+        }
+        for (int i = count; i < kMaxRois; ++i) removed.append(roiRowName(g, i));
+    }
+    QString reason;
+    RoiTable table(db, tableName());
+    const bool ok = table.writeRows(rows, removed, &reason);
+    if (error) *error = reason;
+    return ok;
+}
+
+void CammerSingleton::setSelectRoi(int detect, int i) {
+    if (detect < 0 || detect >= kDetections) return;
+    if (i < 0 || i >= clampedCount(roiCount[detect])) return;
+    selRoi = i;
+    selFunc = roiFunc[detect][i];
+    selParam1 = roiParam1[detect][i];
+    selParam2 = roiParam2[detect][i];
+    selParam3 = roiParam3[detect][i];
+}
+
+void CammerSingleton::syncParam(int detect, int i) {
+    if (detect < 0 || detect >= kDetections) return;
+    const int count = clampedCount(roiCount[detect]);
+    if (i < 0 || i >= count) return;
+    const int d1 = roiParam1[detect][i] - selParam1;
+    const int d2 = roiParam2[detect][i] - selParam2;
+    const int d3 = roiParam3[detect][i] - selParam3;
+    const int f = roiFunc[detect][i];
+    for (int k = 0; k < count; ++k) {
+        if (roiFunc[detect][k] != f || k == selRoi) continue;
+        roiParam1[detect][k] += d1;
+        roiParam2[detect][k] += d2;
+        roiParam3[detect][k] += d3;
+    }
+    setSelectRoi(detect, i);
+}
+
+bool CammerSingleton::sameParameters(const CammerSingleton& other) const {
+    if (cameraNo != other.cameraNo) return false;
+    if (std::memcmp(roiNgOutput, other.roiNgOutput, sizeof roiNgOutput) != 0) return false;
+    if (std::memcmp(detectSpare, other.detectSpare, sizeof detectSpare) != 0) return false;
+    for (int g = 0; g < kDetections; ++g) {
+        if (roiCount[g] != other.roiCount[g]) return false;
+        const int count = clampedCount(roiCount[g]);
+        for (int i = 0; i < count; ++i) {
+            if (roiParam1[g][i] != other.roiParam1[g][i] ||
+                roiParam2[g][i] != other.roiParam2[g][i] ||
+                roiParam3[g][i] != other.roiParam3[g][i] || roiFunc[g][i] != other.roiFunc[g][i] ||
+                roiShapeType[g][i] != other.roiShapeType[g][i])
+                return false;
+            switch (roiShapeType[g][i]) {
+                case kShapeRect:
+                    if (rects[g][i].showRect != other.rects[g][i].showRect) return false;
+                    break;
+                case kShapeRing: {
+                    const Circle& a = circles[g][i];
+                    const Circle& b = other.circles[g][i];
+                    if (a.center != b.center || a.radius != b.radius ||
+                        a.innerRadius != b.innerRadius)
+                        return false;
+                    break;
+                }
+                case kShapePolygon: {
+                    const RePolygon& a = polygons[g][i];
+                    const RePolygon& b = other.polygons[g][i];
+                    if (a.count != b.count || a.hand != b.hand) return false;
+                    const int n = std::clamp(a.count, 0, kMaxPolygonPoints);
+                    if (!std::equal(a.points, a.points + n, b.points)) return false;
+                    break;
+                }
+                default:
+                    // Stored with the rectangle's geometry.
+                    if (rects[g][i].showRect != other.rects[g][i].showRect) return false;
+                    break;
+            }
+        }
+    }
+    return true;
+}

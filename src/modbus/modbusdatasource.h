@@ -1,0 +1,62 @@
+#pragma once
+// What the Modbus registers show and what a master may reset, on the thread that owns the data
+// (the GUI thread). The server's thread reaches a data source only through blocking queued
+// calls, so the values are read and reset where the rest of the program changes them.
+
+#include <QObject>
+#include <functional>
+
+#include "modbusprotocol.h"
+
+// Interface the register server reads and resets through. Lives in the GUI thread.
+class ModbusDataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit ModbusDataSource(QObject* parent = nullptr) : QObject(parent) {}
+
+    // Values of the served holding registers at this moment.
+    virtual modbus::HoldingRegisters holdingRegisters() = 0;
+    // Zeroes the counters a master may reset and saves them; false when that failed.
+    virtual bool resetCounters() = 0;
+};
+
+// The main window's state that the registers show.
+struct ModbusMachineState {
+    int detectState = 3;    // 1 detection running, 3 stopped
+    int resultState = 0;    // 0 waiting, 1 last cycle OK, 2 NG with the alarm shown, 3 area setting
+    int currentDetect = 0;  // detection step being run or last run (0..7)
+};
+
+namespace modbus {
+constexpr int kDetectStateStopped = 3;
+constexpr int kResultStateAlarm = 2;
+
+// Register values for the given state and the process counters (gAllNum, gSyncNGNum):
+// 0 run state, 1 detection status, 2 largest per-camera count, 3 cycles in which a camera failed.
+HoldingRegisters holdingRegistersFor(const ModbusMachineState& state);
+}  // namespace modbus
+
+// Data source over the process counters. The main window hands it a reader for its run and
+// result state and the function that saves the counters.
+class GlobalsModbusDataSource : public ModbusDataSource {
+    Q_OBJECT
+public:
+    using StateReader = std::function<ModbusMachineState()>;
+    using CounterSaver = std::function<void()>;
+
+    explicit GlobalsModbusDataSource(QObject* parent = nullptr) : ModbusDataSource(parent) {}
+
+    // Without a reader the registers show a stopped machine without alarm.
+    void setStateReader(StateReader reader) { stateReader_ = std::move(reader); }
+    // Saves the counters after a reset (the main window's CountWrite).
+    void setCounterSaver(CounterSaver saver) { counterSaver_ = std::move(saver); }
+
+    modbus::HoldingRegisters holdingRegisters() override;
+    // Zeroes the per-camera totals and failures (gAllNum, gFailNum) and saves the counters.
+    // The cycle counters and gSyncNGNum stay as they are.
+    bool resetCounters() override;
+
+private:
+    StateReader stateReader_;
+    CounterSaver counterSaver_;
+};

@@ -1,0 +1,240 @@
+// Framing, request decoding and replies of the register server, and the register map over the
+// process counters, without sockets.
+#include <gtest/gtest.h>
+
+#include "globals.h"
+#include "modbusdatasource.h"
+#include "modbusprotocol.h"
+
+using modbus::ExceptionCode;
+using modbus::FrameSplitter;
+
+namespace {
+
+// Hex text with spaces between the fields (fromHex skips them).
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text));
+}
+
+// Answers with fixed register values and counts what the data side was asked to do.
+struct FakeData {
+    modbus::HoldingRegisters values{1, 0, 9, 2};
+    bool refuse = false;
+    int reads = 0;
+    int resets = 0;
+
+    QByteArray answer(const QByteArray& frame) {
+        return modbus::answer(
+            frame,
+            [this](modbus::HoldingRegisters* out) {
+                ++reads;
+                *out = values;
+                return !refuse;
+            },
+            [this] {
+                ++resets;
+                return !refuse;
+            });
+    }
+};
+
+QByteArray exceptionFor(const char* request, quint8 function, ExceptionCode code) {
+    QByteArray reply = hex(request).left(4) + hex("0003") + hex(request).mid(6, 1);
+    reply.append(char(function | 0x80));
+    reply.append(char(code));
+    return reply;
+}
+
+}  // namespace
+
+TEST(ModbusFrameSplitter, CutsFramesByTheirLengthField) {
+    const QByteArray first = hex("0001 0000 0006 01 03 0000 0004");
+    const QByteArray second = hex("0002 0000 0009 01 10 0004 0001 02 0001");
+
+    // Split at every position: the frame appears exactly once, when its last byte arrives.
+    for (int cut = 1; cut < first.size(); ++cut) {
+        FrameSplitter splitter;
+        QByteArray frame;
+        splitter.append(first.left(cut));
+        EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::NeedMore) << cut;
+        splitter.append(first.mid(cut));
+        ASSERT_EQ(splitter.next(&frame), FrameSplitter::Status::Frame) << cut;
+        EXPECT_EQ(frame, first);
+        EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::NeedMore);
+    }
+
+    // Two requests and the start of a third in one read.
+    FrameSplitter splitter;
+    QByteArray frame;
+    splitter.append(first + second + first.left(3));
+    ASSERT_EQ(splitter.next(&frame), FrameSplitter::Status::Frame);
+    EXPECT_EQ(frame, first);
+    ASSERT_EQ(splitter.next(&frame), FrameSplitter::Status::Frame);
+    EXPECT_EQ(frame, second);
+    EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::NeedMore);
+    EXPECT_EQ(splitter.buffered(), 3);
+}
+
+TEST(ModbusFrameSplitter, ImpossibleLengthsBreakTheStream) {
+    for (const char* header :
+         {"0001 0000 0000", "0001 0000 0001", "0001 0000 00ff", "0001 0000 ffff"}) {
+        FrameSplitter splitter;
+        QByteArray frame;
+        splitter.append(hex(header) + hex("01 03"));
+        EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::Malformed) << header;
+    }
+    // The largest frame: length 254, 260 bytes in all.
+    FrameSplitter splitter;
+    QByteArray frame;
+    splitter.append(hex("0001 0000 00fe") + QByteArray(253, '\x01'));
+    EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::NeedMore);
+    splitter.append(QByteArray(1, '\x01'));
+    ASSERT_EQ(splitter.next(&frame), FrameSplitter::Status::Frame);
+    EXPECT_EQ(frame.size(), 260);
+}
+
+TEST(ModbusAnswer, ReadRepliesAreByteExact) {
+    FakeData data;
+    EXPECT_EQ(data.answer(hex("0001 0000 0006 01 03 0000 0004")),
+              hex("0001 0000 000b 01 03 08 0001 0000 0009 0002"));
+    // From register 3, three registers: register 3, then zeros.
+    EXPECT_EQ(data.answer(hex("0007 0000 0006 11 03 0003 0003")),
+              hex("0007 0000 0009 11 03 06 0002 0000 0000"));
+    // Registers far past the served ones, and the last register of the address space.
+    EXPECT_EQ(data.answer(hex("0008 0000 0006 01 03 ff00 0002")),
+              hex("0008 0000 0007 01 03 04 0000 0000"));
+    EXPECT_EQ(data.answer(hex("0009 0000 0006 01 03 ffff 0001")),
+              hex("0009 0000 0005 01 03 02 0000"));
+    // The largest read: 125 registers, 250 bytes.
+    const QByteArray largest = data.answer(hex("000a 0000 0006 01 03 0000 007d"));
+    ASSERT_EQ(largest.size(), 9 + 250);
+    EXPECT_EQ(largest.left(9), hex("000a 0000 00fd 01 03 fa"));
+    EXPECT_EQ(data.reads, 5);
+}
+
+TEST(ModbusAnswer, ResetRepliesAreByteExact) {
+    FakeData data;
+    EXPECT_EQ(data.answer(hex("0002 0000 0009 01 10 0004 0001 02 0001")),
+              hex("0002 0000 0006 01 10 0004 0001"));
+    // Starting at register 3: register 4 gets 1, the value for register 3 is ignored.
+    EXPECT_EQ(data.answer(hex("0003 0000 000b 01 10 0003 0002 04 0007 0001")),
+              hex("0003 0000 0006 01 10 0003 0002"));
+    EXPECT_EQ(data.resets, 2);
+    EXPECT_EQ(data.reads, 0);
+}
+
+TEST(ModbusAnswer, RequestsThatCannotBeCarriedOutGetExceptions) {
+    struct Case {
+        const char* request;
+        quint8 function;
+        ExceptionCode code;
+    };
+    const Case cases[] = {
+        // Unsupported functions, including a single-register write.
+        {"0004 0000 0006 01 06 0004 0001", 0x06, ExceptionCode::IllegalFunction},
+        {"0004 0000 0006 01 04 0000 0001", 0x04, ExceptionCode::IllegalFunction},
+        {"0004 0000 0002 01 2b", 0x2b, ExceptionCode::IllegalFunction},
+        // Read quantities outside 1..125, and malformed reads.
+        {"0005 0000 0006 01 03 0000 0000", 0x03, ExceptionCode::IllegalDataValue},
+        {"0005 0000 0006 01 03 0000 007e", 0x03, ExceptionCode::IllegalDataValue},
+        {"0005 0000 0007 01 03 0000 0001 00", 0x03, ExceptionCode::IllegalDataValue},
+        {"0005 0000 0003 01 03 00", 0x03, ExceptionCode::IllegalDataValue},
+        // Reads past register 65535.
+        {"0006 0000 0006 01 03 ffff 0002", 0x03, ExceptionCode::IllegalDataAddress},
+        {"0006 0000 0006 01 03 ff84 007d", 0x03, ExceptionCode::IllegalDataAddress},
+        // Write quantities outside 1..123, byte counts that do not match, missing values.
+        {"0007 0000 0007 01 10 0004 0000 00", 0x10, ExceptionCode::IllegalDataValue},
+        {"0007 0000 0009 01 10 0004 007c 02 0001", 0x10, ExceptionCode::IllegalDataValue},
+        {"0007 0000 0009 01 10 0004 0001 04 0001", 0x10, ExceptionCode::IllegalDataValue},
+        {"0007 0000 000b 01 10 0004 0001 02 0001 0002", 0x10, ExceptionCode::IllegalDataValue},
+        {"0007 0000 0007 01 10 0004 0001 02", 0x10, ExceptionCode::IllegalDataValue},
+        // Writes past register 65535, or not covering the reset register.
+        {"0008 0000 000b 01 10 ffff 0002 04 0001 0001", 0x10, ExceptionCode::IllegalDataAddress},
+        {"0008 0000 0009 01 10 0005 0001 02 0001", 0x10, ExceptionCode::IllegalDataAddress},
+        {"0008 0000 000b 01 10 0002 0002 04 0001 0001", 0x10, ExceptionCode::IllegalDataAddress},
+        // A value other than 1 in the reset register.
+        {"0009 0000 0009 01 10 0004 0001 02 0002", 0x10, ExceptionCode::IllegalDataValue},
+        {"0009 0000 0009 01 10 0004 0001 02 0000", 0x10, ExceptionCode::IllegalDataValue},
+        {"0009 0000 000b 01 10 0003 0002 04 0001 0000", 0x10, ExceptionCode::IllegalDataValue},
+    };
+    FakeData data;
+    for (const Case& c : cases) {
+        EXPECT_EQ(data.answer(hex(c.request)), exceptionFor(c.request, c.function, c.code))
+            << c.request;
+    }
+    EXPECT_EQ(data.reads, 0);
+    EXPECT_EQ(data.resets, 0);
+}
+
+TEST(ModbusAnswer, DataThatCannotBeReachedIsADeviceFailure) {
+    FakeData data;
+    data.refuse = true;
+    const char* read = "0001 0000 0006 01 03 0000 0004";
+    const char* reset = "0002 0000 0009 01 10 0004 0001 02 0001";
+    EXPECT_EQ(data.answer(hex(read)), exceptionFor(read, 0x03, ExceptionCode::ServerDeviceFailure));
+    EXPECT_EQ(data.answer(hex(reset)),
+              exceptionFor(reset, 0x10, ExceptionCode::ServerDeviceFailure));
+    // Nothing to answer without a function code.
+    EXPECT_TRUE(data.answer(hex("0001 0000 0001 01")).isEmpty());
+}
+
+class ModbusRegisterMap : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::fill(gAllNum, gAllNum + kMaxCameras, 0);
+        std::fill(gFailNum, gFailNum + kMaxCameras, 0);
+        std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
+        std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
+        gSyncNGNum = 0;
+        gSyncNGCycleNum = 0;
+    }
+};
+
+TEST_F(ModbusRegisterMap, ShowsStateAndCounters) {
+    gAllNum[0] = 5;
+    gAllNum[1] = 9;
+    gSyncNGNum = 2;
+    using R = modbus::HoldingRegisters;
+    EXPECT_EQ(modbus::holdingRegistersFor({1, 0, 0}), (R{1, 0, 9, 2}));
+    EXPECT_EQ(modbus::holdingRegistersFor({3, 0, 0}), (R{0, 0, 9, 2}));
+    EXPECT_EQ(modbus::holdingRegistersFor({1, 1, 4}), (R{1, 0, 9, 2}));
+    EXPECT_EQ(modbus::holdingRegistersFor({1, 2, 0}), (R{1, 1, 9, 2}));
+    EXPECT_EQ(modbus::holdingRegistersFor({1, 2, 5}), (R{1, 2, 9, 2}));
+    EXPECT_EQ(modbus::holdingRegistersFor({3, 3, 5}), (R{0, 0, 9, 2}));
+
+    // The largest camera wins wherever it is; counts wrap at 16 bits.
+    gAllNum[7] = 70000;
+    gSyncNGNum = 65537;
+    EXPECT_EQ(modbus::holdingRegistersFor({1, 0, 0}), (R{1, 0, 70000 - 65536, 1}));
+}
+
+TEST_F(ModbusRegisterMap, ResetZeroesTotalsAndFailuresAndSavesThem) {
+    for (int c = 0; c < kMaxCameras; ++c) {
+        gAllNum[c] = 10 + c;
+        gFailNum[c] = c;
+        gAllCycleNum[c] = 20 + c;
+        gFailCycleNum[c] = 3;
+    }
+    gSyncNGNum = 4;
+    gSyncNGCycleNum = 6;
+
+    GlobalsModbusDataSource source;
+    int saves = 0;
+    source.setCounterSaver([&] {
+        // Saved after zeroing, so the file holds the zeroed counters.
+        EXPECT_EQ(gAllNum[7], 0);
+        ++saves;
+    });
+    source.setStateReader([] { return ModbusMachineState{1, 2, 0}; });
+    EXPECT_TRUE(source.resetCounters());
+    EXPECT_EQ(saves, 1);
+    for (int c = 0; c < kMaxCameras; ++c) {
+        EXPECT_EQ(gAllNum[c], 0);
+        EXPECT_EQ(gFailNum[c], 0);
+        EXPECT_EQ(gAllCycleNum[c], 20 + c);
+        EXPECT_EQ(gFailCycleNum[c], 3);
+    }
+    EXPECT_EQ(gSyncNGNum, 4);
+    EXPECT_EQ(gSyncNGCycleNum, 6);
+    EXPECT_EQ(source.holdingRegisters(), (modbus::HoldingRegisters{1, 1, 0, 4}));
+}

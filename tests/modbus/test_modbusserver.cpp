@@ -78,34 +78,6 @@ TEST_F(ModbusServerTest, LibmodbusReadsEveryRegisterAndRangesPastThem) {
     EXPECT_EQ(last, std::vector<quint16>{0});
 }
 
-TEST_F(ModbusServerTest, RegistersFollowTheStateAtEachRequest) {
-    const quint16 port = startServer();
-    struct Step {
-        ModbusMachineState state;
-        std::vector<quint16> expected;
-    };
-    const Step steps[] = {
-        {{3, 0, 0}, {0, 0}},  // stopped
-        {{1, 2, 0}, {1, 1}},  // alarm shown on the first detection
-        {{1, 2, 6}, {1, 2}},  // alarm shown on a later detection
-        {{1, 1, 6}, {1, 0}},  // last cycle OK
-    };
-    LibmodbusMaster* master = nullptr;
-    runBeside([&] { master = new LibmodbusMaster(port); });
-    ASSERT_TRUE(master->connected());
-    for (const Step& step : steps) {
-        state_ = step.state;
-        std::vector<quint16> seen;
-        runBeside([&] { seen = master->read(0, 2); });
-        EXPECT_EQ(seen, step.expected);
-    }
-    gAllNum[5] = 65536 + 12;
-    std::vector<quint16> counts;
-    runBeside([&] { counts = master->read(2, 2); });
-    EXPECT_EQ(counts, (std::vector<quint16>{12, 2}));
-    runBeside([&] { delete master; });
-}
-
 TEST_F(ModbusServerTest, LibmodbusResetZeroesTotalsAndFailures) {
     const quint16 port = startServer();
     bool reset = false;

@@ -1,0 +1,110 @@
+// Clients we did not write talk to a service on the message core: curl and Python's
+// http.client, over 127.0.0.1 and an ephemeral port.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "netcoretestutil.h"
+#include "testsupport.h"
+#include "wireformat.h"
+
+namespace {
+
+// Runs a program while the service's thread keeps handling events; returns its output.
+QByteArray runClient(const QString& program, const QStringList& args, int* exitCode) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, args);
+    const bool done =
+        testsupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
+    if (!done) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    *exitCode = done && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const QByteArray errors = process.readAllStandardError();
+    if (*exitCode != 0) ADD_FAILURE() << program.toStdString() << ": " << errors.constData();
+    return process.readAllStandardOutput();
+}
+
+bool available(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+}  // namespace
+
+TEST(ForeignClients, CurlPostsJsonAndReadsTheReplies) {
+    if (!available("curl")) GTEST_SKIP() << "curl is not installed";
+    nettest::EchoService service;
+    ASSERT_TRUE(service.start());
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(service.port());
+
+    int code = -1;
+    const QByteArray echo =
+        runClient("curl",
+                  {"-sS", "--max-time", "5", "-H", "Content-Type: application/json", "-d",
+                   QStringLiteral("{\"word\":\"模具\",\"n\":3}"), base + "/echo"},
+                  &code);
+    ASSERT_EQ(code, 0);
+    const QJsonObject reply = QJsonDocument::fromJson(echo).object();
+    EXPECT_EQ(reply.value("code").toInt(), 0);
+    EXPECT_EQ(reply.value("msg").toString(), "OK");
+    const QJsonObject echoed = reply.value("result").toObject().value("echo").toObject();
+    EXPECT_EQ(echoed.value("word").toString(), QStringLiteral("模具"));
+    EXPECT_EQ(echoed.value("n").toInt(), 3);
+
+    // Two requests on one kept-alive connection: an unknown url, then malformed JSON. curl
+    // reads each reply by its Content-Length, so a wrong count would hang or cut it.
+    const QByteArray notFound =
+        runClient("curl",
+                  {"-sS", "--max-time", "5", "-H", "Content-Type: application/json", "-d", "{}",
+                   base + "/nowhere", "--next", "-sS", "--max-time", "5", "-H",
+                   "Content-Type: application/json", "-d", "{\"open\":", base + "/echo"},
+                  &code);
+    ASSERT_EQ(code, 0);
+    const QByteArray expected =
+        "{\"code\":404,\"msg\":\"" + QByteArray(wire::kNotHandledMessage) + "\",\"result\":{}}";
+    EXPECT_EQ(notFound, expected + expected);
+    EXPECT_EQ(service.handled, 1);
+}
+
+TEST(ForeignClients, PythonHttpClientKeepsOneConnectionForSeveralRequests) {
+    if (!available("python3")) GTEST_SKIP() << "python3 is not installed";
+    nettest::EchoService service;
+    ASSERT_TRUE(service.start());
+    const char* script = R"(
+import http.client, json, sys
+conn = http.client.HTTPConnection("127.0.0.1", int(sys.argv[1]), timeout=5)
+out = []
+for path, body, ctype in [("/echo", json.dumps({"k": "值"}), "application/json"),
+                          ("/echo", "not json", "application/json"),
+                          ("/echo", "{}", "text/plain"),
+                          ("/echo", json.dumps({"last": 1}), "application/json")]:
+    conn.request("POST", path, body=body.encode("utf-8"), headers={"Content-Type": ctype})
+    r = conn.getresponse()
+    data = r.read()
+    assert int(r.getheader("Content-Length")) == len(data)
+    out.append({"status": r.status, "reply": json.loads(data.decode("utf-8"))})
+conn.close()
+print(json.dumps(out))
+)";
+    int code = -1;
+    const QByteArray output =
+        runClient("python3", {"-c", script, QString::number(service.port())}, &code);
+    ASSERT_EQ(code, 0);
+    const QJsonArray results = QJsonDocument::fromJson(output).array();
+    ASSERT_EQ(results.size(), 4);
+    for (const QJsonValue& result : results) EXPECT_EQ(result.toObject().value("status"), 200);
+    const auto reply = [&](int i) { return results[i].toObject().value("reply").toObject(); };
+    EXPECT_EQ(reply(0).value("result").toObject().value("echo").toObject().value("k").toString(),
+              QStringLiteral("值"));
+    EXPECT_EQ(reply(1).value("code").toInt(), 404);
+    EXPECT_EQ(reply(2).value("code").toInt(), 404);
+    EXPECT_EQ(reply(3).value("result").toObject().value("echo").toObject().value("last"), 1);
+    EXPECT_EQ(service.handled, 2);
+    // One connection served all four.
+    EXPECT_EQ(service.requests[0].sessionId, service.requests[1].sessionId);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Every limit, interval and file name of the production statistics, in one place.
+
+#include <QtGlobal>
+
+namespace stats {
+
+// Hour slots of one statistics day; slot 0 is the hour that begins at the day start.
+constexpr int kHourSlots = 24;
+constexpr qint64 kSecondsPerHour = 3600;
+constexpr qint64 kSecondsPerDay = 86400;
+
+// The running day is handed to the store this often while statistics are on.
+constexpr int kSaveIntervalMs = 60000;
+
+// Detection stages and cameras a record can hold; also bounds growth by addRecord.
+constexpr int kMaxStages = 8;
+constexpr int kMaxStatCameras = 8;
+// Index that selects a summary record in the shift queries (camera or detection).
+constexpr int kSummaryIndex = 8;
+
+// Shift hours of a freshly made group record and of the model at construction.
+constexpr int kDefaultMorningStart = 8;
+constexpr int kDefaultMorningEnd = 20;
+constexpr int kDefaultNightStart = 20;
+constexpr int kDefaultNightEnd = 8;
+
+// When an archive for a day exists already, the finished day is kept beside it as
+// "<date>.<n>.db" with n from 1 up to this bound instead of replacing it.
+constexpr int kMaxArchiveNameSuffix = 99;
+
+// Language entry of the warning shown when the running database cannot be opened at start.
+constexpr int kLanDatabaseError = 544;
+
+constexpr char kRunningDbFile[] = "ResStatistics.db";
+constexpr char kTemplateDbFile[] = "ResStatisticsNULL.db";
+constexpr char kRunningDbBaseName[] = "ResStatistics";
+constexpr char kDefaultArchiveDir[] = "./ResStatistics";
+constexpr char kConfigFile[] = "resstatistics.json";
+constexpr char kDayStartFile[] = "restime.txt";
+constexpr char kDateFormat[] = "yyyy-MM-dd";
+constexpr char kDefaultGroupName[] = "default";
+// Name of a group that is not held (and of a freshly made group record).
+constexpr char kMissingGroupName[] = "null";
+
+constexpr char kSaveConnection[] = "dbResStatistics";
+constexpr char kLoadConnection[] = "dbFindResStatistics";
+
+}  // namespace stats

@@ -1,0 +1,47 @@
+#pragma once
+// SQLite access of the statistics databases. Every operation opens its own named
+// connection and removes it again, so no connection stays open between operations.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+namespace stats {
+
+// One named connection to one database file for the life of the object. Queries made on it
+// must be destroyed before it (declare them after it).
+class ScopedConnection {
+public:
+    ScopedConnection(const QString& connectionName, const QString& file);
+    ~ScopedConnection();
+    ScopedConnection(const ScopedConnection&) = delete;
+    ScopedConnection& operator=(const ScopedConnection&) = delete;
+
+    bool isOpen() const { return open_; }
+    QSqlDatabase database() const { return database_; }
+    QString errorText() const { return error_; }
+
+private:
+    QString name_;
+    QSqlDatabase database_;
+    bool open_ = false;
+    QString error_;
+};
+
+// Creates the table `resstatistics` when it is missing; false when the database is unusable.
+bool ensureStatisticsTable(QSqlDatabase database);
+
+// Makes a database file with the table where none exists: a copy of the template when there
+// is one, otherwise a new database. The file appears complete or not at all.
+bool createStatisticsFile(const QString& file, const QString& templateFile,
+                          const QString& connectionName);
+
+// The stored day document, or an empty string when there is none.
+QString readDayDocument(QSqlQuery& query);
+// Inserts or replaces the day document; false (with a warning) when the statement failed.
+bool upsertDayDocument(QSqlQuery& query, const QString& text);
+
+// Flushes a file or directory to the disk.
+bool syncPath(const QString& path);
+
+}  // namespace stats

@@ -180,6 +180,9 @@ TEST_F(LanguageTable, TranslationsCarryTheSamePlaceholdersAsEnglish) {
 TEST_F(LanguageTable, EachColumnIsWrittenInItsOwnScript) {
     const QString simplifiedOnly = u("这们设数门开关机时为检测图区报灵启动输码错误请选项网络线头");
     const QString traditionalOnly = u("這們設數門開關機時為檢測圖區報靈啟動輸碼錯誤請選項網絡線頭");
+    const QString simplifiedNotJapanese = u("这们设门开关时为检测图报灵启动输码错误请选项网络线头");
+    // Traditional forms whose Japanese form differs (檢 for 検, 圖 for 図 and so on).
+    const QString notJapanese = u("檢圖區數關顯錄邊變單對應體啟碼這們靈還");
     const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
     const QRegularExpression cjk(QStringLiteral("[\\x{3040}-\\x{30ff}\\x{4e00}-\\x{9fff}]"));
     for (int entry = 0; entry <= kLastFilledEntry; ++entry) {
@@ -189,6 +192,9 @@ TEST_F(LanguageTable, EachColumnIsWrittenInItsOwnScript) {
             EXPECT_FALSE(simplified.contains(c)) << "entry " << entry << " has " << c.unicode();
         for (const QChar c : simplifiedOnly)
             EXPECT_FALSE(traditional.contains(c)) << "entry " << entry << " has " << c.unicode();
+        for (const QChar c : simplifiedNotJapanese + notJapanese)
+            EXPECT_FALSE(slot(entry, kJapanese).contains(c))
+                << "entry " << entry << " has " << c.unicode();
         if (!slot(entry, kEnglish).contains(word)) continue;
         for (int language : {kSimplified, kTraditional, kJapanese}) {
             const QString text = slot(entry, language);

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "statisticsmetatypes.h"
 #include "statisticsrecords.h"
 
 class QThread;

@@ -54,12 +54,6 @@ protected:
 
     static QString logDir() { return logger_->logDir(); }
 
-    // The file of this run that glog writes for the prefix.
-    static QString currentFile(const char* prefix) {
-        const QStringList files = QDir(logDir()).entryList(
-            {QString::fromLatin1(prefix) + QStringLiteral("*.log")}, QDir::Files);
-        return files.size() == 1 ? logDir() + files.first() : QString();
-    }
     // Everything written for the prefix, also by the child processes of death tests (glog starts
     // new files when it finds itself in a new process).
     static QByteArray allWritten(const char* prefix) {
@@ -119,7 +113,8 @@ TEST_F(Logger, GlogLinksTheNewestFilesForTheNextTidy) {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     const QFileInfo infoLink(logDir() + program + QStringLiteral(".INFO"));
     ASSERT_TRUE(infoLink.isSymLink());
-    EXPECT_EQ(infoLink.canonicalFilePath(), QFileInfo(currentFile("LOG_")).canonicalFilePath());
+    EXPECT_TRUE(QFileInfo(infoLink.symLinkTarget()).fileName().startsWith(QLatin1String("LOG_")));
+    EXPECT_TRUE(read(infoLink.absoluteFilePath()).contains("link-marker"));
     EXPECT_TRUE(QFileInfo(logDir() + program + QStringLiteral(".ERROR")).isSymLink());
 }
 

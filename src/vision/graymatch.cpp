@@ -1,0 +1,177 @@
+#include "graymatch.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "visionguard.h"
+#include "visionlimits.h"
+
+namespace lim = vision::limits;
+
+namespace {
+
+bool isGray8(const cv::Mat& m) {
+    return !m.empty() && m.type() == CV_8UC1;
+}
+
+}  // namespace
+
+bool GrayMatch::Create(int width, int height, const cv::Mat& mask, int /*reserved*/) {
+    return vision::guarded("GrayMatch::Create", false,
+                           [&] { return createImpl(width, height, mask); });
+}
+
+bool GrayMatch::AddTemp(const cv::Mat& crop) {
+    return vision::guarded("GrayMatch::AddTemp", false, [&] { return addImpl(crop); });
+}
+
+bool GrayMatch::Train(int sensitivity, int amplify, int flatPercent, int edgePercent) {
+    return vision::guarded("GrayMatch::Train", false, [&] {
+        return trainImpl(sensitivity, amplify, flatPercent, edgePercent);
+    });
+}
+
+bool GrayMatch::Match(const cv::Mat& crop, cv::Mat& out) const {
+    return vision::guarded("GrayMatch::Match", false, [&] { return matchImpl(crop, out); });
+}
+
+void GrayMatch::Clear() {
+    *this = GrayMatch();
+}
+
+bool GrayMatch::createImpl(int width, int height, const cv::Mat& mask) {
+    Clear();
+    if (width < 1 || height < 1) return false;
+    size_ = cv::Size(width, height);
+    if (mask.empty()) {
+        mask_ = cv::Mat(size_, CV_8UC1, cv::Scalar(255));
+    } else {
+        if (!isGray8(mask) || mask.size() != size_) {
+            qWarning("GrayMatch: mask %dx%d does not fit a region of %dx%d", mask.cols, mask.rows,
+                     width, height);
+            size_ = cv::Size();
+            return false;
+        }
+        cv::compare(mask, 0, mask_, cv::CMP_NE);
+    }
+    return true;
+}
+
+bool GrayMatch::addImpl(const cv::Mat& crop) {
+    if (size_.empty() || trained_) return false;
+    if (!isGray8(crop) || crop.size() != size_) return false;
+    if (templateCount_ == 0) {
+        minimum_ = crop.clone();
+        maximum_ = crop.clone();
+        crop.convertTo(sum_, CV_32S);
+    } else {
+        cv::min(minimum_, crop, minimum_);
+        cv::max(maximum_, crop, maximum_);
+        cv::add(sum_, crop, sum_, cv::noArray(), CV_32S);
+    }
+    ++templateCount_;
+    return true;
+}
+
+bool GrayMatch::trainImpl(int sensitivity, int amplify, int flatPercent, int edgePercent) {
+    if (size_.empty() || trained_ || templateCount_ == 0) return false;
+
+    sum_.convertTo(reference_, CV_8U, 1.0 / templateCount_);
+
+    const int factor = std::clamp(amplify, 1, lim::kMaxAmplify);
+    const auto tolerance = [&](int percent) {
+        const double grey = std::clamp(sensitivity, 0, 255) * std::max(percent, 0) / 100.0;
+        return std::clamp(static_cast<int>(std::lround(grey / factor)), lim::kNoiseFloor, 255);
+    };
+    const int flatTolerance = tolerance(flatPercent);
+    const int edgeTolerance = tolerance(edgePercent);
+
+    // Edge pixels are those whose neighbourhood spans clearly more than the pixel itself: a
+    // part shifted by one pixel could bring a neighbour's value there. Their band spans the
+    // neighbourhood, and they get the edge tolerance.
+    const int reach = lim::kEdgeShiftTolerance;
+    const cv::Mat square =
+        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1));
+    cv::Mat lowEdge, highEdge;
+    cv::erode(minimum_, lowEdge, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::dilate(maximum_, highEdge, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::Mat widenedLow, widenedHigh, edges;
+    cv::subtract(minimum_, lowEdge, widenedLow);
+    cv::subtract(highEdge, maximum_, widenedHigh);
+    cv::max(widenedLow, widenedHigh, edges);
+    cv::compare(edges, flatTolerance * lim::kEdgeWideningShare, edges, cv::CMP_GT);
+
+    // The accumulators are dropped below, so the bands are built in place.
+    cv::Mat& low = minimum_;
+    cv::Mat& high = maximum_;
+    lowEdge.copyTo(low, edges);
+    highEdge.copyTo(high, edges);
+
+    cv::Mat toleranceMap(size_, CV_8UC1, cv::Scalar(flatTolerance));
+    toleranceMap.setTo(edgeTolerance, edges);
+    cv::subtract(low, toleranceMap, lower_);
+    cv::add(high, toleranceMap, upper_);
+
+    cv::bitwise_not(edges, flat_);
+    cv::bitwise_and(flat_, mask_, flat_);
+
+    minimum_.release();
+    maximum_.release();
+    sum_.release();
+    trained_ = true;
+    return true;
+}
+
+// Median difference between the crop and the mean template over flat inspected pixels: a
+// compact defect moves it little, a global change of the lighting moves it fully.
+int GrayMatch::brightnessOffset(const cv::Mat& crop) const {
+    std::array<int, 511> histogram{};
+    const auto collect = [&](const cv::Mat& where) {
+        int count = 0;
+        for (int y = 0; y < crop.rows; y += lim::kBrightnessSampleStep) {
+            const uchar* c = crop.ptr<uchar>(y);
+            const uchar* r = reference_.ptr<uchar>(y);
+            const uchar* w = where.ptr<uchar>(y);
+            for (int x = 0; x < crop.cols; x += lim::kBrightnessSampleStep) {
+                if (!w[x]) continue;
+                ++histogram[c[x] - r[x] + 255];
+                ++count;
+            }
+        }
+        return count;
+    };
+    int count = collect(flat_);
+    if (count == 0) count = collect(mask_);
+    if (count == 0) return 0;
+    int seen = 0;
+    int median = 0;
+    for (int i = 0; i < static_cast<int>(histogram.size()); ++i) {
+        seen += histogram[i];
+        if (2 * seen >= count) {
+            median = i - 255;
+            break;
+        }
+    }
+    return std::clamp(median, -lim::kMaxBrightnessShift, lim::kMaxBrightnessShift);
+}
+
+bool GrayMatch::matchImpl(const cv::Mat& crop, cv::Mat& out) const {
+    const cv::Size outSize = crop.empty() ? size_ : crop.size();
+    if (out.size() != outSize || out.type() != CV_8UC1) out.create(outSize, CV_8UC1);
+    out.setTo(0);
+    if (!trained_ || !isGray8(crop) || crop.size() != size_) return false;
+
+    const int offset = brightnessOffset(crop);
+    cv::Mat adjusted = crop;
+    if (offset > 0) cv::subtract(crop, cv::Scalar(offset), adjusted);
+    if (offset < 0) cv::add(crop, cv::Scalar(-offset), adjusted);
+
+    cv::Mat above;
+    cv::compare(adjusted, lower_, out, cv::CMP_LT);
+    cv::compare(adjusted, upper_, above, cv::CMP_GT);
+    cv::bitwise_or(out, above, out);
+    cv::bitwise_and(out, mask_, out);
+    return true;
+}

@@ -1,0 +1,113 @@
+#include "imghomotrans.h"
+
+#include <algorithm>
+#include <cmath>
+#include <opencv2/calib3d.hpp>
+#include <opencv2/features2d.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "visionguard.h"
+#include "visionlimits.h"
+
+namespace lim = vision::limits;
+
+namespace {
+constexpr int kFrameIndex = 0;
+constexpr int kTemplateIndex = 1;
+}  // namespace
+
+ImgHomoTrans::ImgHomoTrans() : features(2), scale(1.0f) {}
+
+bool ImgHomoTrans::setTemplate(const cv::Mat& templ, const cv::Mat& maskIn, int minFeatures) {
+    return vision::guarded("ImgHomoTrans::setTemplate", false,
+                           [&] { return setTemplateImpl(templ, maskIn, minFeatures); });
+}
+
+void ImgHomoTrans::findFeature(const cv::Mat& img, cv::detail::ImageFeatures& out, int index) {
+    vision::guarded("ImgHomoTrans::findFeature", 0, [&] {
+        findFeatureImpl(img, out, index);
+        return 0;
+    });
+}
+
+bool ImgHomoTrans::transImageHomo(cv::Mat src, cv::Mat& dst, float matchConf) {
+    return vision::guarded("ImgHomoTrans::transImageHomo", false,
+                           [&] { return transImpl(src, dst, matchConf); });
+}
+
+bool ImgHomoTrans::setTemplateImpl(const cv::Mat& templ, const cv::Mat& maskIn, int minFeatures) {
+    features.resize(2);
+    const double area = double(templ.rows) * templ.cols;
+    if (area <= 0) return false;
+    scale = static_cast<float>(std::min(1.0, std::sqrt(lim::kHomoWorkingPixels / area)));
+
+    if (!maskIn.empty()) {
+        if (maskIn.type() != CV_8UC1 || maskIn.size() != templ.size()) return false;
+        cv::resize(maskIn, mask, cv::Size(), scale, scale, cv::INTER_LINEAR_EXACT);
+    } else {
+        mask.release();
+    }
+    findFeatureImpl(templ, features[kTemplateIndex], kTemplateIndex);
+    return static_cast<int>(features[kTemplateIndex].keypoints.size()) >= minFeatures;
+}
+
+void ImgHomoTrans::findFeatureImpl(const cv::Mat& img, cv::detail::ImageFeatures& out, int index) {
+    if (img.empty()) return;
+    const cv::Ptr<cv::SIFT> sift =
+        cv::SIFT::create(0, lim::kHomoSiftOctaveLayers, lim::kHomoSiftContrast, lim::kHomoSiftEdge,
+                         lim::kHomoSiftSigma);
+    cv::Mat gray = img;
+    if (img.channels() == 3) cv::cvtColor(img, gray, cv::COLOR_BGR2GRAY);
+    cv::Mat scaled;
+    cv::resize(gray, scaled, cv::Size(), scale, scale, cv::INTER_LINEAR_EXACT);
+
+    const bool maskFits = !mask.empty() && mask.type() == CV_8UC1 && mask.size() == scaled.size();
+    cv::detail::computeImageFeatures(sift, scaled, out, maskFits ? mask : cv::Mat());
+    out.img_idx = index;
+}
+
+bool ImgHomoTrans::transImpl(const cv::Mat& src, cv::Mat& dst, float matchConf) {
+    if (src.empty()) return false;
+    features.resize(2);
+    findFeatureImpl(src, features[kFrameIndex], kFrameIndex);
+
+    // The matcher of this OpenCV version rejects pairs whose confidence exceeds 3.0 (near
+    // duplicates) on its own; that is the matches-confidence threshold wanted here.
+    cv::detail::BestOf2NearestMatcher matcher(false, matchConf, lim::kHomoMatchCountThreshold,
+                                              lim::kHomoMatchCountThreshold);
+    std::vector<cv::detail::MatchesInfo> pairs;
+    matcher(features, pairs);
+    matcher.collectGarbage();
+
+    const std::vector<cv::KeyPoint>& frameKeys = features[kFrameIndex].keypoints;
+    const std::vector<cv::KeyPoint>& templKeys = features[kTemplateIndex].keypoints;
+    std::vector<cv::Point2f> framePoints, templPoints;
+    // Pairs are stored image by image: entry 0 is the frame with itself, entry 1 the frame
+    // with the template.
+    for (size_t pair = 0; pair < std::min<size_t>(2, pairs.size()); ++pair) {
+        for (const cv::DMatch& m : pairs[pair].matches) {
+            if (m.queryIdx < 0 || m.queryIdx >= static_cast<int>(frameKeys.size()) ||
+                m.trainIdx < 0 || m.trainIdx >= static_cast<int>(templKeys.size()))
+                continue;
+            framePoints.push_back(frameKeys[m.queryIdx].pt / scale);
+            templPoints.push_back(templKeys[m.trainIdx].pt / scale);
+        }
+    }
+    if (static_cast<int>(framePoints.size()) < lim::kHomoMinPointPairs) return false;
+
+    const cv::Mat homography =
+        cv::findHomography(framePoints, templPoints, cv::RANSAC, lim::kHomoReprojectionPx,
+                           cv::noArray(), lim::kHomoRansacIterations, lim::kHomoRansacConfidence);
+    if (homography.empty()) return false;
+    if (dst.data == src.data) {
+        // A warp cannot run in place; the caller still gets the result in its own buffer.
+        cv::Mat warped;
+        cv::warpPerspective(src, warped, homography, src.size(), cv::INTER_LINEAR,
+                            cv::BORDER_CONSTANT, cv::Scalar(0));
+        warped.copyTo(dst);
+    } else {
+        cv::warpPerspective(src, dst, homography, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                            cv::Scalar(0));
+    }
+    return true;
+}

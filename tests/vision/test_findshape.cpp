@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "findshape.h"
+#include "synthetic.h"
+
+namespace {
+
+constexpr int kAccuracy = 5;
+constexpr int kLayers = 5;
+constexpr int kOffset = 40;  // how far the search area reaches beyond the model
+
+double angleError(double a, double b) {
+    double d = std::fmod(a - b, 360.0);
+    if (d > 180) d -= 360;
+    if (d < -180) d += 360;
+    return std::abs(d);
+}
+
+struct Move {
+    double angle;       // the part turns by this (degrees, counter-clockwise as shown)...
+    cv::Point2d shift;  // ...and then moves by this
+};
+
+std::ostream& operator<<(std::ostream& os, const Move& m) {
+    return os << "turn " << m.angle << " move " << m.shift;
+}
+
+// A 640 x 480 camera, the position model laid out as the inspection does it.
+class FindShapeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        big_ = synthetic::scene(cv::Size(840, 680), 3);
+        inner_ = cv::Rect(100, 100, 640, 480);
+        templ_ = big_(inner_).clone();
+        useModelArea(defaultArea());
+    }
+
+    // With no position region the model is the lower-right three quarters of the frame.
+    cv::Rect defaultArea() const {
+        return {templ_.cols / 4, templ_.rows / 4, 3 * templ_.cols / 4, 3 * templ_.rows / 4};
+    }
+    void useModelArea(const cv::Rect& area) {
+        area_ = area;
+        ref_ = cv::Point(area.x + area.width / 2, area.y + area.height / 2);
+        search_ = cv::Rect(area.x - kOffset, area.y - kOffset, area.width + 2 * kOffset,
+                           area.height + 2 * kOffset) &
+                  cv::Rect(0, 0, templ_.cols, templ_.rows);
+    }
+    FindShape model(int angleRange, const cv::Mat& mask = cv::Mat(), int layers = kLayers) const {
+        FindShape f;
+        const cv::Mat m = mask.empty() ? cv::Mat(area_.size(), CV_8UC1, cv::Scalar(255)) : mask;
+        EXPECT_TRUE(f.CreateShape(templ_(area_).clone(), 0.0, 0, angleRange, ref_.x, ref_.y, false,
+                                  255, m, kAccuracy, layers));
+        EXPECT_TRUE(f.IsValid());
+        return f;
+    }
+
+    // Finds the moved part and checks the correction the inspection would apply.
+    void expectCorrected(const FindShape& f, const Move& move, cv::Point2d turnCentre,
+                         bool withRotation) const {
+        const cv::Mat frame = synthetic::withNoise(
+            synthetic::posedFrame(big_, inner_, turnCentre, move.angle, move.shift), 2.0, 4);
+        cv::Mat search = frame(search_).clone();
+        int x = -1, y = -1;
+        double score = 0, angle = 999;
+        ASSERT_TRUE(f.Find(search, 0, &x, &y, &score, &angle)) << move;
+        const int dx = x - search_.x, dy = y - search_.y;
+        const cv::Point2d landed =
+            synthetic::posedPoint(cv::Point2d(ref_), turnCentre, move.angle, move.shift);
+        EXPECT_LE(std::abs(dx - (ref_.x - landed.x)), 1.0) << move;
+        EXPECT_LE(std::abs(dy - (ref_.y - landed.y)), 1.0) << move;
+        EXPECT_LE(angleError(angle, -move.angle), withRotation ? 0.3 : 0.0) << move;
+        EXPECT_GT(score, 70.0) << move;
+
+        const cv::Mat corrected =
+            synthetic::correctPosition(frame, dx, dy, ref_, withRotation ? angle : 0.0);
+        const cv::Rect check(ref_.x - 100, ref_.y - 80, 200, 160);
+        EXPECT_LT(synthetic::meanAbsDiff(corrected, templ_, check), 8.0) << move;
+    }
+
+    cv::Mat big_;
+    cv::Rect inner_;
+    cv::Mat templ_;
+    cv::Rect area_;
+    cv::Point ref_;
+    cv::Rect search_;
+};
+
+TEST_F(FindShapeTest, TranslationFoundInEveryDirection) {
+    const FindShape f = model(0);
+    for (const cv::Point2d shift :
+         {cv::Point2d(0, 0), cv::Point2d(20, 0), cv::Point2d(-30, 0), cv::Point2d(0, 25),
+          cv::Point2d(0, -35), cv::Point2d(15, -18), cv::Point2d(-25, 22), cv::Point2d(30, 30),
+          cv::Point2d(-38, -38)})
+        expectCorrected(f, {0.0, shift}, cv::Point2d(ref_), false);
+}
+
+TEST_F(FindShapeTest, SmallRotationsWithShiftsAreUndone) {
+    const FindShape f = model(30);
+    const cv::Point2d centre = cv::Point2d(ref_) + cv::Point2d(10, -8);
+    for (const Move& m :
+         {Move{0.0, {0, 0}}, Move{10.0, {12, -8}}, Move{-20.0, {-15, 10}}, Move{5.0, {25, 20}},
+          Move{-7.5, {-20, -20}}, Move{28.0, {5, 5}}, Move{-2.3, {-30, 3}}})
+        expectCorrected(f, m, centre, true);
+}
+
+TEST_F(FindShapeTest, AnyAngleIsUndone) {
+    const FindShape f = model(180);
+    const cv::Point2d centre = cv::Point2d(ref_) + cv::Point2d(6, -4);
+    for (const Move& m : {Move{90.0, {10, -10}}, Move{-135.0, {-12, 8}}, Move{170.0, {0, 15}},
+                          Move{45.0, {20, 20}}, Move{-179.0, {-20, -15}}})
+        expectCorrected(f, m, centre, true);
+}
+
+TEST_F(FindShapeTest, MaskedPositionRegion) {
+    const cv::Rect area(250, 180, 150, 130);
+    useModelArea(area);
+    cv::Mat mask = cv::Mat::zeros(area.size(), CV_8UC1);
+    cv::ellipse(mask, cv::Point(75, 65), cv::Size(70, 60), 0, 0, 360, 255, cv::FILLED);
+    expectCorrected(model(0, mask), {0.0, {22, -17}}, cv::Point2d(ref_), false);
+    expectCorrected(model(20, mask), {14.0, {-12, 9}}, cv::Point2d(ref_), true);
+}
+
+TEST_F(FindShapeTest, OneLayerStillFinds) {
+    expectCorrected(model(0, cv::Mat(), 1), {0.0, {-11, 7}}, cv::Point2d(ref_), false);
+}
+
+TEST_F(FindShapeTest, RefusesWhatItCannotFind) {
+    const FindShape f = model(30);
+    int x = 7, y = 8;
+    double score = 9, angle = 10;
+    const auto refused = [&](cv::Mat search) {
+        const bool found = f.Find(search, 0, &x, &y, &score, &angle);
+        return !found && x == 7 && y == 8 && score == 9 && angle == 10;
+    };
+    EXPECT_TRUE(refused(synthetic::scene(inner_.size(), 77)(search_).clone()));
+    EXPECT_TRUE(refused(cv::Mat(search_.size(), CV_8UC1, cv::Scalar(128))));
+    EXPECT_TRUE(refused(cv::Mat()));
+    EXPECT_TRUE(refused(templ_(cv::Rect(0, 0, 60, 60)).clone()));
+    EXPECT_TRUE(refused(cv::Mat(search_.size(), CV_16UC1, cv::Scalar(0))));
+
+    FindShape translation = model(0);
+    cv::Mat foreign = synthetic::texture(search_.size(), 5);
+    EXPECT_FALSE(translation.Find(foreign, 0, &x, &y, &score, &angle));
+}
+
+TEST_F(FindShapeTest, RefusesAnUnusableModel) {
+    FindShape f;
+    EXPECT_FALSE(f.IsValid());
+    cv::Mat search = templ_(search_).clone();
+    EXPECT_FALSE(f.Find(search, 0, nullptr, nullptr, nullptr, nullptr));
+
+    const cv::Mat full(area_.size(), CV_8UC1, cv::Scalar(255));
+    const auto create = [&](const cv::Mat& m, const cv::Mat& mask) {
+        return f.CreateShape(m, 0.0, 0, 0, ref_.x, ref_.y, false, 255, mask, kAccuracy, kLayers);
+    };
+    EXPECT_FALSE(create(cv::Mat(area_.size(), CV_8UC1, cv::Scalar(90)), full)) << "flat";
+    EXPECT_FALSE(f.IsValid());
+    EXPECT_FALSE(create(cv::Mat(), full)) << "empty";
+    EXPECT_FALSE(create(templ_(cv::Rect(0, 0, 12, 12)).clone(), cv::Mat())) << "too small";
+    EXPECT_FALSE(create(templ_(area_).clone(), cv::Mat::ones(5, 5, CV_8UC1))) << "mask size";
+    EXPECT_FALSE(create(templ_(area_).clone(), cv::Mat::zeros(area_.size(), CV_8UC1)))
+        << "nothing masked in";
+    EXPECT_FALSE(f.IsValid());
+    EXPECT_TRUE(create(templ_(area_).clone(), cv::Mat()));
+    EXPECT_TRUE(f.IsValid());
+    f.Clear();
+    EXPECT_FALSE(f.IsValid());
+}
+
+}  // namespace

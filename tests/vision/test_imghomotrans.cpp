@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "imghomotrans.h"
+#include "synthetic.h"
+
+namespace {
+
+class HomographyTest : public testing::Test {
+protected:
+    void SetUp() override { templ_ = synthetic::featureRich(cv::Size(640, 480), 21); }
+
+    // The template seen by a camera slightly tilted, turned and moved.
+    cv::Mat tilted(const cv::Mat& picture) const {
+        const std::vector<cv::Point2f> from{{0, 0}, {640, 0}, {640, 480}, {0, 480}};
+        const std::vector<cv::Point2f> to{{30, 20}, {620, -12}, {660, 462}, {-10, 500}};
+        cv::Mat frame;
+        cv::warpPerspective(picture, frame, cv::getPerspectiveTransform(from, to), picture.size(),
+                            cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+        return frame;
+    }
+
+    cv::Mat templ_;
+    const cv::Rect inner_{60, 60, 520, 360};
+};
+
+TEST_F(HomographyTest, RecoversAPerspectiveWarp) {
+    ImgHomoTrans homo;
+    EXPECT_TRUE(homo.setTemplate(templ_, cv::Mat(), 300));
+    const cv::Mat frame = synthetic::withNoise(tilted(templ_), 2.0, 3);
+    ASSERT_GT(synthetic::meanAbsDiff(frame, templ_, inner_), 12.0);
+
+    // The result lands in the caller's buffer.
+    std::vector<uchar> buffer(frame.total(), 0);
+    cv::Mat registered(frame.size(), CV_8UC1, buffer.data());
+    ASSERT_TRUE(homo.transImageHomo(frame, registered, 0.4f));
+    EXPECT_EQ(registered.data, buffer.data());
+    EXPECT_LT(synthetic::meanAbsDiff(registered, templ_, inner_), 4.0);
+
+    // A second frame reuses the template's features.
+    const cv::Mat again = synthetic::withNoise(tilted(templ_), 2.0, 4);
+    cv::Mat out;
+    ASSERT_TRUE(homo.transImageHomo(again, out, 0.4f));
+    EXPECT_LT(synthetic::meanAbsDiff(out, templ_, inner_), 4.0);
+}
+
+TEST_F(HomographyTest, RegistersWithinTheMask) {
+    cv::Mat mask = cv::Mat::zeros(templ_.size(), CV_8UC1);
+    mask(cv::Rect(160, 120, 480, 360)).setTo(255);
+    ImgHomoTrans homo;
+    homo.setTemplate(templ_, mask, 300);
+    cv::Mat out;
+    ASSERT_TRUE(homo.transImageHomo(tilted(templ_), out, 0.4f));
+    EXPECT_LT(synthetic::meanAbsDiff(out, templ_, cv::Rect(200, 160, 380, 260)), 4.0);
+}
+
+TEST_F(HomographyTest, FailuresLeaveTheFrameAlone) {
+    ImgHomoTrans homo;
+    cv::Mat out(templ_.size(), CV_8UC1, cv::Scalar(7));
+    EXPECT_FALSE(homo.transImageHomo(tilted(templ_), out, 0.4f)) << "no template yet";
+    EXPECT_FALSE(homo.setTemplate(cv::Mat(), cv::Mat(), 300));
+    EXPECT_FALSE(homo.setTemplate(templ_, cv::Mat::ones(10, 10, CV_8UC1), 300)) << "mask size";
+    EXPECT_FALSE(homo.setTemplate(templ_, cv::Mat(templ_.size(), CV_32F), 300)) << "mask type";
+    EXPECT_FALSE(homo.setTemplate(templ_, cv::Mat(), 1000000)) << "too few features";
+
+    EXPECT_FALSE(homo.transImageHomo(cv::Mat(), out, 0.4f));
+    EXPECT_FALSE(homo.transImageHomo(cv::Mat(templ_.size(), CV_8UC1, cv::Scalar(100)), out, 0.4f))
+        << "featureless frame";
+    EXPECT_EQ(cv::countNonZero(out != 7), 0);
+}
+
+TEST_F(HomographyTest, LargeTemplatesAndOtherFrameSizes) {
+    // A 1280 x 1024 template works on a scaled copy; point pairs come back in full pixels.
+    const cv::Mat large = synthetic::featureRich(cv::Size(1280, 1024), 8);
+    ImgHomoTrans homo;
+    ASSERT_TRUE(homo.setTemplate(large, cv::Mat(), 300));
+    cv::Mat moved;
+    cv::warpAffine(large, moved, cv::Matx23d(1, 0, 9, 0, 1, -6), large.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
+    cv::Mat out;
+    ASSERT_TRUE(homo.transImageHomo(moved, out, 0.4f));
+    EXPECT_LT(synthetic::meanAbsDiff(out, large, cv::Rect(100, 100, 1080, 824)), 4.0);
+
+    // A frame of another size is matched without the mask and warped to its own size.
+    const cv::Mat part = moved(cv::Rect(0, 0, 1000, 800)).clone();
+    ASSERT_TRUE(homo.transImageHomo(part, out, 0.4f));
+    EXPECT_EQ(out.size(), part.size());
+}
+
+}  // namespace

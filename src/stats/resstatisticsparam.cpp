@@ -98,6 +98,10 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
 
 ResStatisticsParam::~ResStatisticsParam() {
     timer_->stop();
+    // Saves already asked for are finished first (the store's queue is worked in order).
+    if (thread_->isRunning())
+        QMetaObject::invokeMethod(
+            database_, [] {}, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
     delete database_;

@@ -37,7 +37,8 @@ public:
     // started; see setTimer.
     explicit ResStatisticsParam(const StatisticsHost& host = StatisticsHost(),
                                 QObject* parent = nullptr);
-    // Stops the store's thread and waits for it before deleting it.
+    // Lets the store finish the saves already asked for, then stops its thread and waits for
+    // it before deleting it.
     ~ResStatisticsParam() override;
 
     // Starts (on) or stops the minute check that saves the day and rolls it over.

@@ -1,9 +1,11 @@
 #include "statisticsconfigfile.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QSaveFile>
+#include <limits>
 
 #include "statisticsconstants.h"
 

@@ -267,6 +267,7 @@ TEST_F(RolloverTest, TheStoreThreadEndsCleanlyWithWorkQueued) {
         model->checkDate();
     }
     dropModel();
+    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 1), 20);
     makeModel();
     EXPECT_TRUE(checkDateAndWait());
     EXPECT_FALSE(QFile::exists("ResStatistics.db.new"));

@@ -6,6 +6,7 @@
 #include <QDesktopWidget>
 #include <QFile>
 #include <QLabel>
+#include <QMutexLocker>
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
@@ -18,7 +19,12 @@
 #include "controlport.h"
 #include "counterstore.h"
 #include "customionamewidget.h"
+#if __has_include("devicehelpers.h")
 #include "devicehelpers.h"
+#else
+inline void LCDOnOff(int) {}
+#endif
+#include "dialogseam.h"
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
@@ -27,6 +33,7 @@
 #include "iostatuswidget.h"
 #include "keypadkeeper.h"
 #include "lostcamerawarnbox.h"
+#include "modbusdatasource.h"
 #include "modbusserver.h"
 #include "mon_netmn.h"
 #include "numberinput.h"
@@ -42,7 +49,7 @@
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
-#include "wizardparaschema.h"
+#include "wizardparastore.h"
 #include "wizardparawidget.h"
 
 namespace {
@@ -102,6 +109,10 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     counterStore_ = std::make_unique<CounterStore>(workspace + QStringLiteral("count.ini"));
 
     modbusServer = QSharedPointer<ModbusServer>::create();
+    modbusServer->globalsSource()->setStateReader([this] {
+        return ModbusMachineState{detectState, resultState, curDetect};
+    });
+    modbusServer->globalsSource()->setCounterSaver([this] { CountWrite(); });
     httpApiServer = QSharedPointer<HttpApiServer>::create();
     httpApiServer->startReactor(QHostAddress::Any,
                                 sys::actions().servicePort(sys::Service::HttpApi, kHttpApiPort),
@@ -128,6 +139,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 
     gpWPara = new WizardPara;
     gpWPara->LoadDatafromFile(paramDb);
+    if (gpWPara->startSide != params::kKeepSide) curSide = gpWPara->startSide;
     gpWParaBak = new WizardPara;
 
     if (gpWPara->detectMode != 3) {
@@ -152,7 +164,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     cameras->sortCamera();
 
     gpChooseBox = new ChooseBox(nullptr, 750, 370);
-    keypadKeeper_ = std::make_unique<KeypadKeeper>();
+    keypadKeeper_ = std::make_unique<KeypadKeeper>(nullptr);
+    keypadKeeper_->install();
 
     gpControlIO = new ControlPort;
     gpControlIO->IOSetOut(0, 1);
@@ -224,11 +237,11 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     CountRead();
     if (gpWPara->screenOffTime > 0) lcdTimer->start(gpWPara->screenOffTime * 1000);
 
-    gpWarnBox->setParent(this, gpWarnBox->windowFlags());
-    gpChooseBox->setParent(
-        this, gpChooseBox->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint);
-    keypadKeeper_->adoptKeypads(this);
-    gpPasswordBox->setParent(this, gpPasswordBox->windowFlags());
+    dialogs::adopt(gpWarnBox, this);
+    dialogs::adopt(gpChooseBox, this, Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint);
+    dialogs::adopt(gpNumPad, this);
+    dialogs::adopt(gpNumCharPad, this);
+    dialogs::adopt(gpPasswordBox, this);
 
     gpLostCameraWarnBox = new LostCameraWarnBox(nullptr);
     gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
@@ -245,7 +258,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 
 DeRaRazovi::~DeRaRazovi() {
     // Keypads destroyed with the window must not be replaced by new top-level widgets.
-    keypadKeeper_->shutDown();
+    keypadKeeper_->setShuttingDown(true);
     if (gpSaveFialImageThread) {
         gpSaveFialImageThread->stop();
         gpSaveFialImageThread->wait();
@@ -280,15 +293,18 @@ void DeRaRazovi::restoreDefaultAndReboot(const QString& source, const QString& t
 void DeRaRazovi::openDatabases() {
     // The factory parameter group is made from the defaults when it is missing, so that a
     // lost parameter file can always be restored.
-    const QString defaultParams = QStringLiteral("./paraGroup/default/PARAM.db");
-    if (!QFile::exists(defaultParams)) WizardParaStore::createDefaultDatabase(defaultParams);
+    WizardParaStore::ensureFactoryDatabase();
 
     bool paramsPresent = QFile::exists(QStringLiteral("PARAM.db"));
     if (!paramsPresent) {
         gpWarnBox->setText(english(kEntryParamFileError));
         gpWarnBox->exec();
-        restoreDefaultAndReboot(defaultParams, QStringLiteral("PARAM.db"));
-        paramsPresent = QFile::exists(QStringLiteral("PARAM.db"));
+        paramsPresent =
+            WizardParaStore::restoreWorkingDatabase() && QFile::exists(QStringLiteral("PARAM.db"));
+        if (paramsPresent)
+            sys::actions().run(QStringLiteral("reboot"), {});
+        else
+            qWarning() << "cannot restore PARAM.db from the factory group; going on without it";
     }
     paramDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dbIn"));
     if (paramsPresent) {
@@ -480,7 +496,16 @@ void DeRaRazovi::allocateFailImages() {
 }
 
 void DeRaRazovi::connectStatistics() {
-    gpResStatisticsParam = new ResStatisticsParam;
+    StatisticsHost host;
+    host.detectMode = [] { return gpWPara ? gpWPara->detectMode : 0; };
+    host.useStatistics = [] { return gpWPara && gpWPara->useStatistics != 0; };
+    host.currentGroupName = [] { return gpWPara ? gpWPara->getCurGroupName() : QString(); };
+    host.showWarning = [](const QString& text) {
+        gpWarnBox->setText(text);
+        gpWarnBox->exec();
+    };
+    host.archiveDir = statisticsDir.absolutePath();
+    gpResStatisticsParam = new ResStatisticsParam(host);
     gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);
     connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString)), gpResStatisticsParam,
             SLOT(addRecord(int, int, QList<bool>, QString)));

@@ -3,9 +3,14 @@
 // pass only keeps the IO thread's heartbeat fresh and re-arms itself.
 #include <QTimer>
 
+#include "cammerwidget.h"
 #include "controlport.h"
 #include "deraRazovi.h"
+#if __has_include("devicehelpers.h")
 #include "devicehelpers.h"
+#else
+inline void LCDOnOff(int) {}
+#endif
 #include "floatslider.h"
 #include "helpwidget.h"
 #include "indexbutton.h"
@@ -15,14 +20,12 @@
 
 namespace {
 constexpr int kRunPeriodMs = 100;
-constexpr int kEntryDetecting = 127;
-constexpr int kEntryStopped = 136;
 }  // namespace
 
 int DeRaRazovi::CheckPassword() {
     if (!gpWPara || gpWPara->isPswUsed == 0) return Advanced;
     if (loginLevel != Unlogged) return loginLevel;
-    gpPasswordBox->setCodes(gpWPara->passwordText(), gpWPara->serviceCodeText());
+    gpPasswordBox->setCredentials(gpWPara->passwordText(), gpWPara->serviceCodeText());
     gpPasswordBox->exec();
     loginLevel = gpPasswordBox->loginLevel();
     return loginLevel;
@@ -30,8 +33,8 @@ int DeRaRazovi::CheckPassword() {
 
 bool DeRaRazovi::CheckRoot() {
     if (loginLevel == Advanced) return true;
-    gpPasswordBox->setCodes(gpWPara ? gpWPara->passwordText() : QString(),
-                            gpWPara ? gpWPara->serviceCodeText() : QString());
+    gpPasswordBox->setCredentials(gpWPara ? gpWPara->passwordText() : QString(),
+                                  gpWPara ? gpWPara->serviceCodeText() : QString());
     gpPasswordBox->exec();
     const int level = gpPasswordBox->loginLevel();
     if (level != Unlogged) loginLevel = level;
@@ -45,7 +48,7 @@ void DeRaRazovi::Run() {
 
 void DeRaRazovi::StartDetect() {
     detectState = 1;
-    if (indexButton) indexButton->setStartStopText(lan(kEntryDetecting));
+    if (indexButton) indexButton->setDetecting(true);
 }
 
 void DeRaRazovi::StopDetect() {
@@ -54,7 +57,7 @@ void DeRaRazovi::StopDetect() {
 
 void DeRaRazovi::SetStopDetect() {
     detectState = 3;
-    if (indexButton) indexButton->setStartStopText(lan(kEntryStopped));
+    if (indexButton) indexButton->setDetecting(false);
 }
 
 void DeRaRazovi::SlotStartStop() {

@@ -9,7 +9,7 @@
 #include "globals.h"
 #include "languagetable.h"
 #include "operationlog.h"
-#include "wizardparaschema.h"
+#include "wizardparastore.h"
 
 namespace apptest {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "operationlog.h"
-#include "wizardparaschema.h"
+#include "wizardparastore.h"
 
 namespace {
 bool copyIfMissing(const QString& from, const QString& to) {

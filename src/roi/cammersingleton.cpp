@@ -193,8 +193,8 @@ RoiLoadResult CammerSingleton::LoadDatafromFile(QSqlDatabase db, float scaleX, f
         qWarning() << "ROI table" << tableName() << "could not be read:" << result.error;
 
     auto finish = [&](int g, int i) {
-        const cv::Mat mask = finishRoi(g, i, scaleX, scaleY);
-        if (masks) (*masks)[size_t(g)][size_t(i)] = mask;
+        updateImageGeometry(g, i, scaleX, scaleY);
+        if (masks) (*masks)[size_t(g)][size_t(i)] = buildMask(g, i);
     };
     auto loadDefault = [&](int g, int i) {
         setDefaultRoi(g, i);

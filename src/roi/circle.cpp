@@ -105,20 +105,36 @@ void Circle::Draw(QPainter& painter) const {
     painter.restore();
 }
 
+namespace {
+
+// The largest a >= 0 with a * a <= n (n >= 0).
+qint64 floorSqrt(qint64 n) {
+    qint64 a = qint64(std::sqrt(double(n)));
+    while (a > 0 && a * a > n) --a;
+    while ((a + 1) * (a + 1) <= n) ++a;
+    return a;
+}
+
+}  // namespace
+
 cv::Mat Circle::UpdateMask() const {
     const qint64 side = 2 * qint64(imageRadius);
     if (side <= 0 || side > INT_MAX) return cv::Mat();
     cv::Mat mask(static_cast<int>(side), static_cast<int>(side), CV_8UC1, cv::Scalar(0));
     const qint64 outer2 = qint64(imageRadius) * imageRadius;
     const qint64 inner2 = qint64(imageInnerRadius) * imageInnerRadius;
+    // Row by row: x^2 < outer^2 - y^2 gives the disc's span, x^2 < inner^2 - y^2 the hole's.
     for (int i = 0; i < mask.rows; ++i) {
-        uchar* line = mask.ptr<uchar>(i);
         const qint64 y = i - imageRadius;
-        for (int j = 0; j < mask.cols; ++j) {
-            const qint64 x = j - imageRadius;
-            const qint64 d2 = x * x + y * y;
-            line[j] = (inner2 <= d2 && d2 < outer2) ? 255 : 0;
-        }
+        const qint64 outerRest = outer2 - y * y - 1;
+        if (outerRest < 0) continue;
+        uchar* line = mask.ptr<uchar>(i);
+        const qint64 a = floorSqrt(outerRest);
+        std::fill(line + (imageRadius - a), line + (imageRadius + a + 1), uchar(255));
+        const qint64 innerRest = inner2 - y * y - 1;
+        if (innerRest < 0) continue;
+        const qint64 b = floorSqrt(innerRest);
+        std::fill(line + (imageRadius - b), line + (imageRadius + b + 1), uchar(0));
     }
     return mask;
 }

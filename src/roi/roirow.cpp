@@ -17,14 +17,24 @@ QString cameraTableName(int camera) {
     return QStringLiteral("cammer%1").arg(camera);
 }
 
+namespace {
+
+inline bool isSeparator(const QChar* c) {
+    const ushort u = c->unicode();
+    if (u < 128) return u == ' ' || (u >= '\t' && u <= '\r');
+    return c->isSpace();
+}
+
+}  // namespace
+
 TokenReader::TokenReader(const QString& text)
     : pos_(text.constData()), end_(text.constData() + text.size()) {}
 
 bool TokenReader::nextToken(qint64* value) {
-    while (pos_ < end_ && pos_->isSpace()) ++pos_;
+    while (pos_ < end_ && isSeparator(pos_)) ++pos_;
     if (pos_ >= end_) return false;
     const QChar* start = pos_;
-    while (pos_ < end_ && !pos_->isSpace()) ++pos_;
+    while (pos_ < end_ && !isSeparator(pos_)) ++pos_;
     // A number is an optional sign and up to 18 digits; anything else is not numeric.
     const QChar* p = start;
     bool negative = false;

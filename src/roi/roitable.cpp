@@ -1,6 +1,5 @@
 #include "roitable.h"
 
-#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -121,44 +120,65 @@ bool RoiTable::writeRows(const QVector<TableRow>& rows, const QStringList& remov
         "save",
         [&](QString* reason) {
             if (!ensureExists(reason)) return false;
-            QSet<QString> existing;
+            // Rows are addressed by rowid where the table has one: the name column carries no
+            // index, and a lookup by name would scan the table once per row.
+            QHash<QString, QVector<qint64>> existing;
+            bool byRowId = true;
             {
                 QSqlQuery names(db_);
                 names.setForwardOnly(true);
-                if (!names.exec(QStringLiteral("select name from %1").arg(quotedTable()))) {
-                    *reason = describe(names);
-                    return false;
+                if (!names.exec(QStringLiteral("select rowid, name from %1").arg(quotedTable()))) {
+                    byRowId = false;
+                    if (!names.exec(QStringLiteral("select 0, name from %1").arg(quotedTable()))) {
+                        *reason = describe(names);
+                        return false;
+                    }
                 }
-                while (names.next()) existing.insert(names.value(0).toString());
+                while (names.next())
+                    existing[names.value(1).toString()].append(names.value(0).toLongLong());
             }
+            const QString key = byRowId ? QStringLiteral("rowid") : QStringLiteral("name");
             QSqlQuery update(db_), insert(db_), remove(db_);
             if (!prepare(
                     update,
-                    QStringLiteral("update %1 set value = ? where name = ?").arg(quotedTable()),
+                    QStringLiteral("update %1 set value = ? where %2 = ?").arg(quotedTable(), key),
                     reason) ||
                 !prepare(
                     insert,
                     QStringLiteral("insert into %1 (name, value) values (?, ?)").arg(quotedTable()),
                     reason) ||
-                !prepare(remove, QStringLiteral("delete from %1 where name = ?").arg(quotedTable()),
+                !prepare(remove,
+                         QStringLiteral("delete from %1 where %2 = ?").arg(quotedTable(), key),
                          reason))
                 return false;
+            // Runs `query` once for every row of that name (once by name without rowids).
+            auto forEachRow = [&](QSqlQuery& query, int keyIndex, const QString& name,
+                                  const QVector<qint64>& ids) {
+                if (!byRowId) {
+                    query.bindValue(keyIndex, name);
+                    return exec(query, reason);
+                }
+                for (const qint64 id : ids) {
+                    query.bindValue(keyIndex, id);
+                    if (!exec(query, reason)) return false;
+                }
+                return true;
+            };
             for (const TableRow& row : rows) {
-                if (existing.contains(row.name)) {
+                const auto found = existing.constFind(row.name);
+                if (found != existing.constEnd()) {
                     update.bindValue(0, row.value);
-                    update.bindValue(1, row.name);
-                    if (!exec(update, reason)) return false;
+                    if (!forEachRow(update, 1, row.name, *found)) return false;
                 } else {
                     insert.bindValue(0, row.name);
                     insert.bindValue(1, row.value);
                     if (!exec(insert, reason)) return false;
-                    existing.insert(row.name);
                 }
             }
             for (const QString& name : removed) {
-                if (!existing.contains(name)) continue;
-                remove.bindValue(0, name);
-                if (!exec(remove, reason)) return false;
+                const auto found = existing.constFind(name);
+                if (found == existing.constEnd()) continue;
+                if (!forEachRow(remove, 0, name, *found)) return false;
             }
             return true;
         },

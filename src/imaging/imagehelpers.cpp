@@ -86,14 +86,11 @@ void clampDisplayCoordinate(int* v, int limit) {
     if (*v >= limit - (imaging::kDisplayMargin - 1)) *v = limit - imaging::kDisplayMargin;
 }
 
-// Frames below this many pixels are converted on the calling thread only.
-constexpr int kParallelPixelThreshold = 256 * 256;
-
 template <typename PerPixel>
 void forEachPixel(int w, int h, PerPixel perPixel) {
     const qint64 total = qint64(w) * h;
     if (total <= 0) return;
-    if (total < kParallelPixelThreshold) {
+    if (total < imaging::kParallelPixelThreshold) {
         for (qint64 i = 0; i < total; ++i) perPixel(i);
         return;
     }

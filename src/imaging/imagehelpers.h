@@ -20,6 +20,8 @@ constexpr int kMinTolerance = 3;
 constexpr int kMaxTolerance = 50;
 // Padding factor of TransformImage: the padded square is the longer side times this.
 constexpr double kRotationPadFactor = 1.414;
+// Colour conversions of frames with fewer pixels than this stay on the calling thread.
+constexpr int kParallelPixelThreshold = 256 * 256;
 
 }  // namespace imaging
 

@@ -41,7 +41,8 @@ public:
 
     // Reads the camera's table into the record. Every loaded ROI gets the display scale
     // (display pixels per image pixel), its image geometry and, when `masks` is given, its
-    // mask in (*masks)[g][i]. Missing detection rows are added to the table.
+    // mask in (*masks)[g][i]. Missing detection rows are added to the table. Stored
+    // coordinates are kept inside the display area, so gShowW and gShowH must be set.
     RoiLoadResult LoadDatafromFile(QSqlDatabase db, float scaleX, float scaleY,
                                    RoiMaskTable* masks);
     // Writes the whole record into the table in one transaction; the table is created when

@@ -49,6 +49,9 @@ constexpr int kDefaultRectY1 = 50;
 constexpr int kDefaultRectX2 = 100;
 constexpr int kDefaultRectY2 = 100;
 
+// A stored number is an optional sign and at most this many digits; longer tokens read as 0.
+constexpr int kMaxTokenDigits = 18;
+
 // The ring radius is stored as inner x 65536 + outer.
 constexpr int kRingRadiusBits = 16;
 

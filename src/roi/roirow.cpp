@@ -3,6 +3,8 @@
 #include <charconv>
 #include <climits>
 
+#include "roilimits.h"
+
 namespace roi {
 
 QString detectRowName(int g) {
@@ -35,15 +37,15 @@ bool TokenReader::nextToken(qint64* value) {
     if (pos_ >= end_) return false;
     const QChar* start = pos_;
     while (pos_ < end_ && !isSeparator(pos_)) ++pos_;
-    // A number is an optional sign and up to 18 digits; anything else is not numeric.
+    // A number is an optional sign and up to kMaxTokenDigits digits; anything else is not
+    // numeric.
     const QChar* p = start;
     bool negative = false;
     if (*p == QLatin1Char('-') || *p == QLatin1Char('+')) {
         negative = *p == QLatin1Char('-');
         ++p;
     }
-    constexpr int kMaxDigits = 18;
-    if (p == pos_ || pos_ - p > kMaxDigits) return false;
+    if (p == pos_ || pos_ - p > kMaxTokenDigits) return false;
     qint64 v = 0;
     for (; p < pos_; ++p) {
         const ushort c = p->unicode();

@@ -49,35 +49,56 @@ const Scene& scene() {
 }
 
 // ---- Defects, per megapixel of regions ----
+// Arg: regions covering one megapixel together (1 region of 1000 x 1000, or 100 of 100 x 100).
+
+std::vector<cv::Rect> defectRegions(int count) {
+    if (count == 1) return {kDefectRegion};
+    std::vector<cv::Rect> regions;
+    for (int i = 0; i < count; ++i)
+        regions.emplace_back(kDefectRegion.x + (i % 10) * 100, kDefectRegion.y + (i / 10) * 100,
+                             100, 100);
+    return regions;
+}
 
 void BM_GrayMatch_Match(benchmark::State& state) {
     const Scene& s = scene();
-    GrayMatch m;
-    m.Create(kDefectRegion.width, kDefectRegion.height, cv::Mat(), 0);
-    m.AddTemp(s.templ(kDefectRegion));
-    m.AddTemp(synthetic::withNoise(s.templ(kDefectRegion), 3.0, 5));
-    m.Train(25, 0, 100, 150);
-    const cv::Mat crop = synthetic::withNoise(s.templ(kDefectRegion), 3.0, 6);
-    cv::Mat out = cv::Mat::zeros(crop.size(), CV_8UC1);
+    const std::vector<cv::Rect> regions = defectRegions(static_cast<int>(state.range(0)));
+    std::vector<GrayMatch> matchers(regions.size());
+    for (size_t i = 0; i < regions.size(); ++i) {
+        const cv::Rect& r = regions[i];
+        matchers[i].Create(r.width, r.height, cv::Mat(), 0);
+        matchers[i].AddTemp(s.templ(r));
+        matchers[i].AddTemp(synthetic::withNoise(s.templ(r), 3.0, 5));
+        matchers[i].Train(25, 0, 100, 150);
+    }
+    const cv::Mat frame = synthetic::withNoise(s.templ, 3.0, 6);
+    std::vector<cv::Mat> outs;
+    for (const cv::Rect& r : regions) outs.push_back(cv::Mat::zeros(r.size(), CV_8UC1));
     for (auto _ : state) {
-        m.Match(crop, out);
-        benchmark::DoNotOptimize(out.data);
+        for (size_t i = 0; i < regions.size(); ++i) {
+            outs[i].setTo(0);
+            matchers[i].Match(frame(regions[i]), outs[i]);
+        }
+        benchmark::DoNotOptimize(outs.back().data);
     }
 }
-BENCHMARK(BM_GrayMatch_Match)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrayMatch_Match)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
 
+// Plain OpenCV: difference to one template and a fixed threshold.
 void BM_Reference_AbsdiffThreshold(benchmark::State& state) {
     const Scene& s = scene();
-    const cv::Mat templ = s.templ(kDefectRegion);
-    const cv::Mat crop = synthetic::withNoise(templ, 3.0, 6);
+    const std::vector<cv::Rect> regions = defectRegions(static_cast<int>(state.range(0)));
+    const cv::Mat frame = synthetic::withNoise(s.templ, 3.0, 6);
     cv::Mat diff, out;
     for (auto _ : state) {
-        cv::absdiff(crop, templ, diff);
-        cv::threshold(diff, out, 25, 255, cv::THRESH_BINARY);
+        for (const cv::Rect& r : regions) {
+            cv::absdiff(frame(r), s.templ(r), diff);
+            cv::threshold(diff, out, 25, 255, cv::THRESH_BINARY);
+        }
         benchmark::DoNotOptimize(out.data);
     }
 }
-BENCHMARK(BM_Reference_AbsdiffThreshold)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_AbsdiffThreshold)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_GrayMatch_Train(benchmark::State& state) {
     const Scene& s = scene();

@@ -152,8 +152,13 @@ bool FindShape::createImpl(const cv::Mat& modelIn, int angleRange, int refX, int
         lv.count = cv::countNonZero(lv.coreMask);
         if (lv.count < lim::kShapeMinTopCoreSide * lim::kShapeMinTopCoreSide) break;
         lv.fullMask = lv.count == lv.core.area();
-        lv.coreMask.convertTo(lv.coreOnes, CV_8U, 1.0 / 255);
-        cv::bitwise_and(levelModel(lv.core), lv.coreMask, lv.maskedCore);
+        if (lv.fullMask) {
+            // Most models: no mask to keep, the core is a view of the level's model.
+            lv.coreMask.release();
+            lv.maskedCore = levelModel(lv.core);
+        } else {
+            cv::bitwise_and(levelModel(lv.core), lv.coreMask, lv.maskedCore);
+        }
         lv.sum = cv::sum(lv.maskedCore)[0];
         lv.variance = lv.maskedCore.dot(lv.maskedCore) - lv.sum * lv.sum / lv.count;
         lv.angleStep = std::clamp(180.0 / kPi / std::max(radius, 1.0), lim::kShapeMinAngleStep,
@@ -194,7 +199,10 @@ FindShape::TopModels FindShape::buildTopModels(int level) const {
     if (angleRange_ == 0) {
         TurnedModel m;
         cv::Mat maskF;
-        lv.coreOnes.convertTo(maskF, CV_32F);
+        if (lv.fullMask)
+            maskF = cv::Mat(lv.core.size(), CV_32F, cv::Scalar(1));
+        else
+            lv.coreMask.convertTo(maskF, CV_32F, 1.0 / 255);
         finish(m, lv.model(lv.core), maskF);
         m.mask = maskF;
         m.centre = lv.centre - cv::Point2d(lv.core.tl());
@@ -358,8 +366,8 @@ double FindShape::correlateAt(const cv::Mat& window, const Level& lv, int r,
                 sum = box(integralSum);
                 sumSq = box(integralSq);
             } else {
-                sum = lv.coreOnes.dot(s);
                 cv::bitwise_and(s, lv.coreMask, masked);
+                sum = cv::sum(masked)[0];
                 sumSq = masked.dot(masked);
             }
             const double var = sumSq - sum * sum / lv.count;

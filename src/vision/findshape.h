@@ -42,8 +42,7 @@ private:
         cv::Mat modelMask;     // 8-bit 0/255 over the whole model; empty when all of it counts
         cv::Point2d centre;    // reference point in model coordinates
         cv::Rect core;         // core bounding box in model coordinates
-        cv::Mat coreMask;      // 8-bit 0/255 over core
-        cv::Mat coreOnes;      // 8-bit 0/1 over core
+        cv::Mat coreMask;      // 8-bit 0/255 over core; empty when fullMask
         cv::Mat maskedCore;    // 8-bit model(core) with 0 outside the mask
         double count = 0;      // pixels in the mask
         double sum = 0;        // of the model under the mask

@@ -19,6 +19,14 @@ bool isGray8(const cv::Mat& m) {
 struct BlockSums {
     double n = 0, t = 0, s = 0, tt = 0, ss = 0, ts = 0;
     int area = 0;  // all pixels of the block, masked or not
+
+    // Enough of the block lies inside the mask to judge it.
+    bool usable() const { return n > 0 && n >= vision::limits::kSimilarityMinBlockFill * area; }
+    double meanT() const { return t / n; }
+    double meanS() const { return s / n; }
+    double varianceT() const { return std::max(0.0, tt / n - meanT() * meanT()); }
+    double varianceS() const { return std::max(0.0, ss / n - meanS() * meanS()); }
+    double covariance() const { return ts / n - meanT() * meanS(); }
 };
 
 double median(std::vector<double>& values) {
@@ -171,16 +179,18 @@ SURF::Comparison SURF::compare(const Template& t, const cv::Mat& crop, const cv:
     const int w = core_.width, h = core_.height;
     const int blocksX = std::max(1, (w + block_ / 2) / block_);
     const int blocksY = std::max(1, (h + block_ / 2) / block_);
-    const auto blockOf = [&](int x, int y) {
-        return (y * blocksY / h) * blocksX + x * blocksX / w;
-    };
+    // Blocks split the core evenly; each pixel's block is its column's plus its row's index.
+    std::vector<int> blockColumn(w), blockRow(h);
+    for (int x = 0; x < w; ++x) blockColumn[x] = x * blocksX / w;
+    for (int y = 0; y < h; ++y) blockRow[y] = (y * blocksY / h) * blocksX;
     std::vector<BlockSums> sums(static_cast<size_t>(blocksX) * blocksY);
     for (int y = 0; y < h; ++y) {
         const uchar* tp = tCore.ptr<uchar>(y);
         const uchar* sp = sCore.ptr<uchar>(y);
         const uchar* mp = mCore.ptr<uchar>(y);
+        BlockSums* row = &sums[blockRow[y]];
         for (int x = 0; x < w; ++x) {
-            BlockSums& b = sums[blockOf(x, y)];
+            BlockSums& b = row[blockColumn[x]];
             ++b.area;
             if (!mp[x]) continue;
             const double tv = tp[x], sv = sp[x];
@@ -198,51 +208,36 @@ SURF::Comparison SURF::compare(const Template& t, const cv::Mat& crop, const cv:
     // the offset most of them share. A covered part thus does not skew the rest, even when it is
     // the larger part. Only where the template has structure: on a flat template a change of
     // brightness is all there is to see.
+    const double flat2 = lim::kSimilarityFlatSigma * lim::kSimilarityFlatSigma;
     double gain = 1.0, offset = 0.0;
     if (t.sigma >= lim::kSimilarityFlatSigma) {
-        const double flat2 = lim::kSimilarityFlatSigma * lim::kSimilarityFlatSigma;
         std::vector<double> ratios, shifts;
-        const auto usable = [&](const BlockSums& b) {
-            return b.n > 0 && b.n >= lim::kSimilarityMinBlockFill * b.area;
-        };
-        const auto variances = [](const BlockSums& b) {
-            const double mt = b.t / b.n, ms = b.s / b.n;
-            return std::make_pair(b.tt / b.n - mt * mt, b.ss / b.n - ms * ms);
-        };
-        for (const BlockSums& b : sums) {
-            if (!usable(b)) continue;
-            const auto [vt, vs] = variances(b);
-            if (vt >= flat2 && vs >= flat2) ratios.push_back(std::sqrt(vt / vs));
-        }
+        for (const BlockSums& b : sums)
+            if (b.usable() && b.varianceT() >= flat2 && b.varianceS() >= flat2)
+                ratios.push_back(std::sqrt(b.varianceT() / b.varianceS()));
         if (!ratios.empty())
             gain = std::clamp(median(ratios), lim::kSimilarityMinGain, lim::kSimilarityMaxGain);
-        for (const BlockSums& b : sums) {
-            if (!usable(b)) continue;
-            const auto [vt, vs] = variances(b);
-            if ((vt >= flat2) == (gain * gain * vs >= flat2))
-                shifts.push_back(b.t / b.n - gain * b.s / b.n);
-        }
+        for (const BlockSums& b : sums)
+            if (b.usable() && (b.varianceT() >= flat2) == (gain * gain * b.varianceS() >= flat2))
+                shifts.push_back(b.meanT() - gain * b.meanS());
         if (!shifts.empty()) offset = densestValue(shifts, lim::kSimilarityLuminanceTolerance);
     }
 
+    // Per block: structure (regularised correlation; 1 when both are flat) times brightness.
     std::vector<double> blockScore(sums.size(), 1.0);
     double weighted = 0.0, weight = 0.0;
     for (size_t i = 0; i < sums.size(); ++i) {
         const BlockSums& b = sums[i];
-        if (b.n < lim::kSimilarityMinBlockFill * b.area || b.n <= 0) continue;
-        const double mt = b.t / b.n, ms = b.s / b.n;
-        const double vt = std::max(0.0, b.tt / b.n - mt * mt);
-        const double vs = std::max(0.0, b.ss / b.n - ms * ms) * gain * gain;
-        const double cov = (b.ts / b.n - mt * ms) * gain;
-        const double msCorrected = gain * ms + offset;
-        const double flat2 = lim::kSimilarityFlatSigma * lim::kSimilarityFlatSigma;
-        const double structure =
-            (vt < flat2 && vs < flat2)
-                ? 1.0
-                : (2 * cov + lim::kSimilarityStructureC) / (vt + vs + lim::kSimilarityStructureC);
-        const double d = (msCorrected - mt) / lim::kSimilarityLuminanceTolerance;
-        const double brightness = 1.0 / (1.0 + d * d);
-        blockScore[i] = std::max(0.0, structure) * brightness;
+        if (!b.usable()) continue;
+        const double vt = b.varianceT();
+        const double vs = b.varianceS() * gain * gain;
+        const double structure = (vt < flat2 && vs < flat2)
+                                     ? 1.0
+                                     : (2 * gain * b.covariance() + lim::kSimilarityStructureC) /
+                                           (vt + vs + lim::kSimilarityStructureC);
+        const double d =
+            (gain * b.meanS() + offset - b.meanT()) / lim::kSimilarityLuminanceTolerance;
+        blockScore[i] = std::max(0.0, structure) / (1.0 + d * d);
         weighted += b.n * blockScore[i];
         weight += b.n;
     }
@@ -253,8 +248,9 @@ SURF::Comparison SURF::compare(const Template& t, const cv::Mat& crop, const cv:
     for (int y = 0; y < h; ++y) {
         const uchar* mp = mCore.ptr<uchar>(y);
         uchar* out = marks.ptr<uchar>(y);
+        const double* rowScore = &blockScore[blockRow[y]];
         for (int x = 0; x < w; ++x)
-            if (mp[x] && blockScore[blockOf(x, y)] < lim::kSimilarityDifferentBlock) out[x] = 255;
+            if (mp[x] && rowScore[blockColumn[x]] < lim::kSimilarityDifferentBlock) out[x] = 255;
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QStringList>
+#include <QtGlobal>
 #include <opencv2/imgproc.hpp>
 
 #include "imghomotrans.h"
@@ -68,6 +70,29 @@ TEST_F(HomographyTest, FailuresLeaveTheFrameAlone) {
     EXPECT_FALSE(homo.transImageHomo(cv::Mat(templ_.size(), CV_8UC1, cv::Scalar(100)), out, 0.4f))
         << "featureless frame";
     EXPECT_EQ(cv::countNonZero(out != 7), 0);
+}
+
+QStringList gWarnings;
+void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg) gWarnings << text;
+}
+
+TEST_F(HomographyTest, OpenCvFailureBecomesAFailedResultAndAWarning) {
+    ImgHomoTrans homo;
+    ASSERT_TRUE(homo.setTemplate(templ_, cv::Mat(), 300));
+    // The feature detector refuses 16-bit pictures by throwing.
+    cv::Mat deep;
+    templ_.convertTo(deep, CV_16U, 256);
+    cv::Mat out(templ_.size(), CV_8UC1, cv::Scalar(7));
+    gWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    const bool registered = homo.transImageHomo(deep, out, 0.4f);
+    qInstallMessageHandler(previous);
+    EXPECT_FALSE(registered);
+    EXPECT_EQ(cv::countNonZero(out != 7), 0);
+    ASSERT_EQ(gWarnings.size(), 1);
+    EXPECT_TRUE(gWarnings[0].contains("ImgHomoTrans::transImageHomo"))
+        << gWarnings[0].toStdString();
 }
 
 TEST_F(HomographyTest, LargeTemplatesAndOtherFrameSizes) {

@@ -112,7 +112,7 @@ bool StartupSequence::run() {
     step(90, lan(kEntryLoadOtherPlugins));
     writeVersionToJson();
     MON_NETMN::getInstance()->InitStart();
-    gpControlIO->InitIOThread();
+    gpControlIO->InitIOThread(gpWin);
     gpWin->showFullScreen();
     step(100, lan(kEntryComplete));
     return gpWin != nullptr;

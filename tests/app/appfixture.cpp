@@ -1,5 +1,7 @@
 #include "appfixture.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>

@@ -11,6 +11,7 @@
 #include "globals.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "wizardpara.h"
 
 using apptest::installFactoryFiles;
 using apptest::prepareProcessGlobals;

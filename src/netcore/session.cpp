@@ -213,7 +213,7 @@ void Session::answerUndecodable(const SCI_ExecObj_Recv& message) {
     reply.sessionId = id_;
     reply.handled = 0;
     reply.values.insert(QStringLiteral("result"), QVariant::fromValue(QJsonObject()));
-    reactor_->addSendQueue(reply);
+    reactor_->answerInOrder(reply);
 }
 
 void Session::armTimer(Waiting phase) {

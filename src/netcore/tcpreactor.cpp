@@ -193,6 +193,16 @@ void TcpReactor::addSendQueue(CTask_FormData& task) {
     if (session) session->SlotSendAction(message);
 }
 
+void TcpReactor::answerInOrder(const CTask_FormData& reply) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply] {
+            CTask_FormData copy = reply;
+            addSendQueue(copy);
+        },
+        Qt::QueuedConnection);
+}
+
 bool TcpReactor::post_sync(CTask_FormData& request, CTask_FormData& response, int timeoutMs) {
     if (getAliveSession().isEmpty()) return false;
     if (timeoutMs < 1 || timeoutMs > netlimits::kMaxSyncTimeoutMs) return false;

@@ -101,6 +101,11 @@ public:
     // Gives a record without task id the next one of the process.
     static void assignTaskId(CTask_FormData& task);
 
+    // Sends the answer to a request that could not be decoded. It is sent from the thread of
+    // the reactor object, where the services' handlers run, so it leaves after the replies to
+    // the requests that came before it on the same connection.
+    void answerInOrder(const CTask_FormData& reply);
+
     // Called by a session as it is destroyed.
     void forgetSession(int id, Session* session);
 

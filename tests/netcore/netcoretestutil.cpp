@@ -108,9 +108,9 @@ EchoService::EchoService() : HttpManager(MCT_SERVER) {
     });
 }
 
-bool EchoService::start(const NetLimits& limits) {
+bool EchoService::start(const NetLimits& limits, Qt::ConnectionType handlers) {
     setNetLimits(limits);
-    return startReactor(QHostAddress::LocalHost, 0);
+    return startReactor(QHostAddress::LocalHost, 0, handlers);
 }
 
 quint16 EchoService::port() const {

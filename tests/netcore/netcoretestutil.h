@@ -8,6 +8,7 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <atomic>
 #include <memory>
 
 #include "httpmanager.h"
@@ -66,11 +67,12 @@ class EchoService : public HttpManager {
     Q_OBJECT
 public:
     EchoService();
-    bool start(const NetLimits& limits = NetLimits());
+    bool start(const NetLimits& limits = NetLimits(),
+               Qt::ConnectionType handlers = Qt::AutoConnection);
     quint16 port() const;
     void SlotRecvResponse_Async(CTask_FormData) override {}
-    int handled = 0;
-    QList<CTask_FormData> requests;
+    std::atomic<int> handled{0};
+    QList<CTask_FormData> requests;  // read only once the handlers are done
 };
 
 }  // namespace nettest

@@ -235,6 +235,25 @@ TEST(ConnectionLimits, ConnectionsBeyondTheLimitAreClosed) {
     EXPECT_TRUE(servesAnotherClient(service.port()));
 }
 
+TEST(ConnectionLimits, ReadingPausesWhileRepliesPileUpAndResumes) {
+    // Handlers run on the reactor thread, so every reply is waiting in the socket while the
+    // next request is taken; with a one-byte backlog limit the session pauses after each reply
+    // and must resume once the bytes are out.
+    NetLimits limits;
+    limits.maxPendingWriteBytes = 1;
+    EchoService service;
+    ASSERT_TRUE(service.start(limits, Qt::DirectConnection));
+    RawClient client;
+    ASSERT_TRUE(client.connectTo(service.port()));
+    QByteArray burst;
+    for (int i = 0; i < 50; ++i) burst += jsonRequest("/echo", "{}", "b" + QByteArray::number(i));
+    client.send(burst);
+    const QList<RawMessage> replies = client.replies(50);
+    ASSERT_EQ(replies.size(), 50);
+    EXPECT_EQ(replies.last().header("User-Agent"), "b49");
+    EXPECT_EQ(service.handled, 50);
+}
+
 TEST(Reactor, PostSyncGetsItsReplyOrTimesOut) {
     EchoService service;
     ASSERT_TRUE(service.start());

@@ -1,0 +1,210 @@
+#include "enginerig.h"
+
+#include <QPoint>
+#include <algorithm>
+#include <cstring>
+#include <opencv2/imgproc.hpp>
+
+#include "roilimits.h"
+
+namespace enginetest {
+
+cv::Mat texturedScene(cv::Size size, unsigned seed) {
+    cv::RNG rng(seed);
+    cv::Mat img(size, CV_8UC1);
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x)
+            img.at<uchar>(y, x) =
+                cv::saturate_cast<uchar>(90 + 50.0 * x / size.width + 30.0 * y / size.height);
+    const int shapes = std::max(60, size.area() / 3000);
+    const int maxSide = std::max(12, std::min(size.width, size.height) / 10);
+    for (int i = 0; i < shapes; ++i) {
+        const cv::Point c(rng.uniform(0, size.width), rng.uniform(0, size.height));
+        const int grey = rng.uniform(10, 246);
+        const int a = rng.uniform(4, maxSide), b = rng.uniform(4, maxSide);
+        switch (rng.uniform(0, 3)) {
+            case 0:
+                cv::rectangle(img, cv::Rect(c.x - a, c.y - b, 2 * a, 2 * b), grey, cv::FILLED);
+                break;
+            case 1:
+                cv::circle(img, c, a, grey, cv::FILLED, cv::LINE_AA);
+                break;
+            default:
+                cv::ellipse(img, c, cv::Size(a, b), rng.uniform(0, 180), 0, 360, grey, cv::FILLED,
+                            cv::LINE_AA);
+                break;
+        }
+    }
+    cv::GaussianBlur(img, img, cv::Size(0, 0), 0.8);
+    return img;
+}
+
+cv::Mat withNoise(const cv::Mat& picture, double sigma, unsigned seed) {
+    cv::RNG rng(seed);
+    cv::Mat noise(picture.size(), CV_32F);
+    rng.fill(noise, cv::RNG::NORMAL, 0, sigma);
+    cv::Mat f;
+    picture.convertTo(f, CV_32F);
+    f += noise;
+    cv::Mat out;
+    f.convertTo(out, CV_8U);
+    return out;
+}
+
+cv::Mat flat(cv::Size size, int grey, double noise, unsigned seed) {
+    return withNoise(cv::Mat(size, CV_8UC1, cv::Scalar(grey)), noise, seed);
+}
+
+cv::Mat posed(const cv::Mat& big, int margin, cv::Size frame, cv::Point2d centre, double angle,
+              cv::Point2d shift) {
+    // Frame point p shows template point q = centre + R^-1 (p - centre - shift), which is big
+    // point q + margin.
+    const cv::Mat r = cv::getRotationMatrix2D(centre, -angle, 1.0);
+    cv::Matx23d m;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) m(y, x) = r.at<double>(y, x);
+    // q = R^-1 p + t0 - R^-1 shift; add the margin.
+    m(0, 2) += margin - (m(0, 0) * shift.x + m(0, 1) * shift.y);
+    m(1, 2) += margin - (m(1, 0) * shift.x + m(1, 1) * shift.y);
+    cv::Mat out;
+    cv::warpAffine(big, out, cv::Mat(m), frame, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
+    return out;
+}
+
+cv::Mat warped(const cv::Mat& big, int margin, cv::Size frame, const cv::Matx33d& H) {
+    const cv::Matx33d toBig(1, 0, margin, 0, 1, margin, 0, 0, 1);
+    const cv::Matx33d inverse = toBig * H.inv();
+    cv::Mat out;
+    cv::warpPerspective(big, out, cv::Mat(inverse), frame, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                        cv::BORDER_REPLICATE);
+    return out;
+}
+
+cv::Mat grayToRgba(const cv::Mat& gray, int alpha) {
+    cv::Mat a(gray.size(), CV_8UC1, cv::Scalar(alpha));
+    cv::Mat out;
+    cv::merge(std::vector<cv::Mat>{gray, gray, gray, a}, out);
+    return out;
+}
+
+double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& rect) {
+    cv::Mat d;
+    cv::absdiff(a(rect), b(rect), d);
+    return cv::mean(d)[0];
+}
+
+Rig::Rig(int w, int h, bool color, bool grayHue, int preparedDetections, int slotCount)
+    : param(std::make_unique<CammerSingleton>(0)), para(std::make_unique<WizardPara>()) {
+    para->detectEnable[0] = 1;
+    for (int g = 1; g < roi::kDetections; ++g) para->detectEnable[g] = 0;
+    para->motionCorrect = -1;
+    para->angleCorrect = 0;
+    para->matchBrightness = 0;
+    para->showAllParam = 1;
+    para->templateIsNG = 0;
+    para->filterSize = 3;
+    para->minSpot = 1;
+    para->alarmArea = 100;
+    para->amplify = 1;
+    para->rotateAngle = 0;
+    para->shapeAccuracy = 5;
+    para->zoomLayers = 5;
+    para->shapeOffset = 40;
+
+    ctx.cameraNo = 0;
+    ctx.setFrameGeometry(w, h, color, grayHue);
+    for (int g = 0; g < preparedDetections; ++g) ctx.prepareDetection(g, slotCount);
+    ctx.liveParam = param.get();
+    ctx.editParam = param.get();
+    ctx.settings = para.get();
+    ctx.sinks.monitorList = &monitorList;
+    ctx.sinks.monitorAllowed = [this] { return monitorAllowed; };
+    ctx.sinks.apiList = &apiList;
+    ctx.insertRecord = [this](const QString& text) { records << text; };
+    ctx.repaint = [this] { ++repaints; };
+}
+
+Rig::~Rig() = default;
+
+int Rig::nextRegion(int g) {
+    const int i = param->roiCount[g]++;
+    return i;
+}
+
+int Rig::addRect(int g, int func, cv::Rect r, int p1, int p2, int p3) {
+    const int i = nextRegion(g);
+    param->roiFunc[g][i] = func;
+    param->roiParam1[g][i] = p1;
+    param->roiParam2[g][i] = p2;
+    param->roiParam3[g][i] = p3;
+    param->roiShapeType[g][i] = roi::kShapeRect;
+    param->rects[g][i].showRect.setCoords(r.x, r.y, r.x + r.width - 1, r.y + r.height - 1);
+    ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
+    ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
+    return i;
+}
+
+int Rig::addRing(int g, int func, cv::Point centre, int outer, int inner, int p1, int p2, int p3) {
+    const int i = nextRegion(g);
+    param->roiFunc[g][i] = func;
+    param->roiParam1[g][i] = p1;
+    param->roiParam2[g][i] = p2;
+    param->roiParam3[g][i] = p3;
+    param->roiShapeType[g][i] = roi::kShapeRing;
+    Circle& c = param->circles[g][i];
+    c.center = QPoint(centre.x, centre.y);
+    c.radius = outer;
+    c.innerRadius = inner;
+    c.UpdateRect();
+    ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
+    ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
+    return i;
+}
+
+int Rig::addPolygon(int g, int func, const std::vector<cv::Point>& pts, int p1, int p2, int p3) {
+    const int i = nextRegion(g);
+    param->roiFunc[g][i] = func;
+    param->roiParam1[g][i] = p1;
+    param->roiParam2[g][i] = p2;
+    param->roiParam3[g][i] = p3;
+    param->roiShapeType[g][i] = roi::kShapePolygon;
+    RePolygon& poly = param->polygons[g][i];
+    poly.count = int(pts.size());
+    for (size_t k = 0; k < pts.size(); ++k) poly.points[k] = QPoint(pts[k].x, pts[k].y);
+    ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
+    ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
+    return i;
+}
+
+void Rig::setTemplate(int g, int k, const cv::Mat& picture) {
+    std::vector<uchar>& slot = ctx.templateBuf[g][size_t(k)];
+    CV_Assert(picture.isContinuous() && picture.total() * picture.elemSize() == slot.size());
+    std::memcpy(slot.data(), picture.data, slot.size());
+    ctx.templateUsed[g][size_t(k)] = 1;
+    ctx.templateCount[g] =
+        int(std::count(ctx.templateUsed[g].begin(), ctx.templateUsed[g].end(), 1));
+}
+
+void Rig::ignorePoints(int g, cv::Rect rect) {
+    cv::Mat(ctx.imageH, ctx.imageW, CV_8UC1, ctx.ignoreMask[g].data())(rect).setTo(255);
+}
+
+void Rig::setFrame(const cv::Mat& picture) {
+    CV_Assert(picture.isContinuous() && picture.total() * picture.elemSize() == ctx.grabBuf.size());
+    std::memcpy(ctx.grabBuf.data(), picture.data, ctx.grabBuf.size());
+}
+
+CammerRecong& Rig::build() {
+    engine = std::make_unique<CammerRecong>(&ctx);
+    return *engine;
+}
+
+bool Rig::inspect(int g) {
+    engine->HomoTransShape(g);
+    engine->ShapeMatch(g);
+    engine->Run(g);
+    return ctx.isOK;
+}
+
+}  // namespace enginetest

@@ -1,0 +1,84 @@
+#pragma once
+// A camera without a window for the engine tests and benchmarks: the engine context, a ROI
+// record, settings, captured result sinks and operator records, and scenes drawn from a fixed
+// seed.
+
+#include <QList>
+#include <QStringList>
+#include <memory>
+#include <opencv2/core.hpp>
+
+#include "cammerrecong.h"
+#include "enginecontext.h"
+#include "paramroi.h"
+#include "wizardpara.h"
+
+namespace enginetest {
+
+// ---- scenes ----
+
+// Overlapping filled shapes of many grey levels on a shaded background, slightly blurred.
+cv::Mat texturedScene(cv::Size size, unsigned seed);
+// picture + Gaussian noise (saturated).
+cv::Mat withNoise(const cv::Mat& picture, double sigma, unsigned seed);
+// A uniform picture of the given grey with a little noise.
+cv::Mat flat(cv::Size size, int grey, double noise, unsigned seed);
+// The frame a camera sees when the part moved: template point q appears at
+// centre + shift + R(angle)(q - centre). `big` is the template scene with `margin` pixels on
+// every side, so that no border shows.
+cv::Mat posed(const cv::Mat& big, int margin, cv::Size frame, cv::Point2d centre, double angle,
+              cv::Point2d shift);
+// The frame seen through a homography H (template -> frame), drawn from `big` as above.
+cv::Mat warped(const cv::Mat& big, int margin, cv::Size frame, const cv::Matx33d& H);
+// Grey picture to colour pixels R = G = B = grey, A = alpha.
+cv::Mat grayToRgba(const cv::Mat& gray, int alpha = 0);
+double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& rect);
+
+// ---- the camera ----
+
+class Rig {
+public:
+    // A w x h camera with detections 0..preparedDetections-1 prepared with `slots` template
+    // slots each; settings: detection 0 enabled, position correction and registration off,
+    // per-region limits (showAllParam), filter 3, minimum spot 1, amplify 1.
+    Rig(int w, int h, bool color = false, bool grayHue = true, int preparedDetections = 4,
+        int slotCount = 6);
+    ~Rig();
+
+    // Adds a region to detection g and builds its mask; returns its index.
+    int addRect(int g, int func, cv::Rect r, int p1, int p2, int p3);
+    int addRing(int g, int func, cv::Point centre, int outer, int inner, int p1, int p2, int p3);
+    int addPolygon(int g, int func, const std::vector<cv::Point>& pts, int p1, int p2, int p3);
+
+    // Puts a picture (CV_8UC1 grey camera, CV_8UC4 colour camera) into template slot k and
+    // marks it used; templateCount becomes the number of used slots.
+    void setTemplate(int g, int k, const cv::Mat& picture);
+    // Marks ignore points (255) over rect of detection g.
+    void ignorePoints(int g, cv::Rect rect);
+    // The newest frame.
+    void setFrame(const cv::Mat& picture);
+
+    // Builds the engine (which trains the enabled detections).
+    CammerRecong& build();
+    // HomoTransShape, ShapeMatch, Run on detection g; returns isOK.
+    bool inspect(int g);
+
+    cv::Mat registered() { return ctx.frameView(ctx.registeredBuf).clone(); }
+    cv::Mat aligned() { return ctx.frameView(ctx.alignedBuf).clone(); }
+    cv::Mat resultMask() { return ctx.grayView(ctx.resultMask).clone(); }
+
+    std::unique_ptr<CammerSingleton> param;
+    std::unique_ptr<WizardPara> para;
+    engine::EngineContext ctx;
+    std::unique_ptr<CammerRecong> engine;
+    QList<param_roi> monitorList;
+    QList<param_roi> apiList;
+    bool monitorAllowed = true;
+    QStringList records;
+    int repaints = 0;
+
+private:
+    int nextRegion(int g);
+};
+
+}  // namespace enginetest

@@ -1,0 +1,72 @@
+#pragma once
+// The panel computer's devices: the front-panel LEDs, the display backlight, a USB disk for
+// exports and updates, and the watchdog flag. Every device access and command goes through
+// the system seam. GUI thread only.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// LEDs used by the detection cycle.
+constexpr int kLedDetecting = 4;
+constexpr int kLedResultOK = 6;
+constexpr int kLedResultNG = 7;
+
+// LED n on or off. Keeps the eight LED bits for the process (all set at start) and sends them
+// to the LED device, when it is open, inside the request code.
+void LEDOnOff(int n, int on);
+// Backlight on (1) or off (0): the sysfs node on the newer kernels, the LED device otherwise.
+// The caller keeps its own screen-off state.
+void LCDOnOff(int on);
+// Finds a USB disk (vfat, ntfs or exfat, not on the system disk) and mounts it on "/mnt";
+// returns "/mnt" when the disk is mounted there, an empty string otherwise.
+QString FindAU();
+// Clears the watchdog flag and gives the watchdog a second to notice.
+void StopWTD();
+// Stops the watchdog and the IO thread, then ends the process with status.
+[[noreturn]] void Exit(int status);
+
+namespace devices {
+
+constexpr unsigned long kLedRequestBase = 0x5A018000;
+constexpr unsigned long kBacklightOnRequest = 0x5A018B00;
+constexpr unsigned long kBacklightOffRequest = 0x5A018A00;
+constexpr const char* kBacklightPowerFile = "/sys/class/backlight/intel_backlight/bl_power";
+constexpr const char* kMountPoint = "/mnt";
+constexpr const char* kMountsFile = "/proc/mounts";
+constexpr int kCommandTimeoutMs = 1000;  // blkid, umount and mount each
+constexpr int kWatchdogStopWaitMs = 1000;
+
+// The eight LED bits; each change gives the request code that carries them.
+class LedBits {
+public:
+    unsigned long set(int n, int on);
+    quint8 bits() const { return bits_; }
+
+private:
+    quint8 bits_ = 0xFF;
+};
+
+// True when the kernel text names a kernel whose backlight is switched through sysfs.
+bool backlightBySysfs(const QString& kernelVersion);
+
+// The device to mount from a blkid listing: the first vfat, ntfs or exfat partition that does
+// not lie on a disk holding an ext4 partition (the system disk); empty when there is none.
+QString pickUsbDevice(const QByteArray& blkidListing);
+
+// The whole FindAU procedure with its mount table readable from another file (tests).
+class UsbDiskFinder {
+public:
+    explicit UsbDiskFinder(const QString& mountsFile = QLatin1String(kMountsFile))
+        : mountsFile_(mountsFile) {}
+    QString find();
+
+private:
+    // Mount points and their devices; false when the table cannot be read.
+    bool readMounts(QList<QStringList>* entries) const;
+
+    QString mountsFile_;
+};
+
+}  // namespace devices

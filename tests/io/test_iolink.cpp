@@ -1,0 +1,260 @@
+// The IO link end to end: ControlPort and its IO thread over a real pseudo-terminal against
+// the IO-board simulator. Every wait is bounded.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QMutexLocker>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+#include "boardport.h"
+#include "controlport.h"
+#include "globals.h"
+#include "ioboardsimulator.h"
+#include "iotestsupport.h"
+#include "iothread.h"
+#include "testsupport.h"
+#include "wizardpara.h"
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+// Stands in for the main window: its Run() slot is what the IO thread wakes.
+class RunReceiver : public QObject {
+    Q_OBJECT
+public:
+    std::atomic<int> runs{0};
+public slots:
+    void Run() { ++runs; }
+};
+
+quint32 inputWord() {
+    QMutexLocker lock(pMutexIO);
+    return gDataIn;
+}
+
+class IoLinkTest : public iotest::IoGlobalsTest {
+protected:
+    void SetUp() override {
+        IoGlobalsTest::SetUp();
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        testsupport::recorder().setSerialPath(sim.slavePath());
+    }
+    void TearDown() override {
+        port.reset();
+        sim.stop();
+        IoGlobalsTest::TearDown();
+    }
+    void startLink() {
+        port = std::make_unique<ControlPort>();
+        port->InitIOThread(&receiver);
+    }
+    // Number of polls the board has seen, after the link has settled into polling.
+    void waitUntilPolling() {
+        ASSERT_TRUE(sim.waitForCommandCount(2, sim.commandCount(2) + 5, kWaitMs));
+    }
+
+    iosim::IoBoardSimulator sim;
+    RunReceiver receiver;
+    std::unique_ptr<ControlPort> port;
+};
+
+TEST_F(IoLinkTest, InputChangeReachesTheDetectionPassAsAnEdge) {
+    startLink();
+    waitUntilPolling();
+    EXPECT_FALSE(port->IOInTrigger(0));
+
+    sim.setInput(0, true);
+    ASSERT_TRUE(testsupport::waitFor([&] { return receiver.runs > 0; }, kWaitMs));
+    EXPECT_TRUE(port->IOInTrigger(0));
+    EXPECT_FALSE(port->IOInTrigger(0));
+
+    const int runs = receiver.runs;
+    sim.setInput(9, true);  // the tenth input travels in the second byte
+    ASSERT_TRUE(testsupport::waitFor([&] { return receiver.runs > runs; }, kWaitMs));
+    EXPECT_EQ(inputWord(), 0x201u);
+}
+
+TEST_F(IoLinkTest, TheNewWordIsStoredBeforeTheChangeIsSignalled) {
+    startLink();
+    waitUntilPolling();
+    std::atomic<quint32> seenAtSignal{0xFFFFFFFF};
+    QObject::connect(
+        port->ioThread, &IOThread::sigIOChange, port->ioThread, [&] { seenAtSignal = inputWord(); },
+        Qt::DirectConnection);
+    sim.setInputs(0x0A5);
+    ASSERT_TRUE(testsupport::waitFor([&] { return seenAtSignal != 0xFFFFFFFF; }, kWaitMs));
+    EXPECT_EQ(seenAtSignal.load(), 0x0A5u);
+}
+
+TEST_F(IoLinkTest, OutputsReachTheBoardAndAreResentUntilTheEchoAgrees) {
+    startLink();
+    waitUntilPolling();
+    port->IOSetOut(1, 1);
+    port->IOSetOut(8, 1);
+    port->IOFlashOut();
+    ASSERT_TRUE(sim.waitForOutputs(0x102, kWaitMs));
+    const int sentOnce = sim.commandCount(1);
+    EXPECT_GE(sentOnce, 1);
+
+    sim.loseNextOutputCommands(3);  // the board misses the next commands
+    port->IOSetOut(1, 0);
+    port->IOFlashOut();
+    ASSERT_TRUE(sim.waitForOutputs(0x100, kWaitMs));
+    EXPECT_GE(sim.commandCount(1), sentOnce + 4);
+
+    // The echo agrees now: no more output commands, only polls.
+    ASSERT_TRUE(sim.waitForCommandCount(2, sim.commandCount(2) + 5, kWaitMs));
+    const int settled = sim.commandCount(1);
+    ASSERT_TRUE(sim.waitForCommandCount(2, sim.commandCount(2) + 20, kWaitMs));
+    EXPECT_EQ(sim.commandCount(1), settled);
+
+    // At most one output command per pass: never two in a row.
+    const auto log = sim.commandLog();
+    for (size_t i = 1; i < log.size(); ++i)
+        EXPECT_FALSE(log[i].code == 1 && log[i - 1].code == 1) << "at " << i;
+}
+
+TEST_F(IoLinkTest, TemperaturesArriveInTheirSlots) {
+    for (int slot = 0; slot < 16; ++slot) sim.setTemperature(slot, 2000u + quint32(slot));
+    startLink();
+    // One full temperature round takes 210 passes of 5 ms.
+    ASSERT_TRUE(testsupport::waitFor(
+        [] {
+            QMutexLocker lock(pMutexIO);
+            return gFTemp[15] == 2015u;
+        },
+        kWaitMs));
+    QMutexLocker lock(pMutexIO);
+    for (int slot = 0; slot < 16; ++slot) EXPECT_EQ(gFTemp[slot], 2000u + quint32(slot));
+    EXPECT_EQ(sim.commandCount(3), 1);
+    EXPECT_EQ(sim.commandCount(4), 1);
+}
+
+TEST_F(IoLinkTest, StrayBytesAndSplitRepliesOnTheLineAreSurvived) {
+    startLink();
+    waitUntilPolling();
+    sim.injectBytes(QByteArray::fromHex("5f5f0102f5aa5f02"));
+    sim.splitNextReplies(6);
+    sim.setInputs(0x155);
+    ASSERT_TRUE(testsupport::waitFor([] { return inputWord() == 0x155u; }, kWaitMs));
+    sim.injectBytes(QByteArray(40, char(0xF5)));
+    sim.setInputs(0x2AA);
+    ASSERT_TRUE(testsupport::waitFor([] { return inputWord() == 0x2AAu; }, kWaitMs));
+    port->IOSetOut(3, 1);
+    port->IOFlashOut();
+    EXPECT_TRUE(sim.waitForOutputs(0x008, kWaitMs));
+    EXPECT_EQ(sim.bytesSkipped(), 0);  // the program's own frames stay clean
+}
+
+TEST_F(IoLinkTest, PollingStopsOnAStaleHeartbeatAndResumesWhenRefreshed) {
+    iotest::MessageCapture log;
+    testsupport::recorder().setNow(QDateTime::currentDateTime());
+    startLink();
+    waitUntilPolling();
+
+    // Just under the limit the board is still polled.
+    testsupport::recorder().advanceMs(10900);
+    waitUntilPolling();
+    EXPECT_FALSE(port->ioThread->pollingSuspended());
+
+    testsupport::recorder().advanceMs(100);
+    ASSERT_TRUE(testsupport::waitFor([&] { return port->ioThread->pollingSuspended(); }, kWaitMs));
+    const int stoppedAt = sim.totalCommands();
+    QThread::msleep(100);
+    EXPECT_LE(sim.totalCommands(), stoppedAt + 1);  // a pass already under way may finish
+    EXPECT_GE(log.count(QStringLiteral("controlport_thread - main_thread > 10s will timeout exit")),
+              1);
+
+    port->updateThreadProtectTiming();
+    ASSERT_TRUE(sim.waitForTotalCommands(sim.totalCommands() + 10, kWaitMs));
+    EXPECT_FALSE(port->ioThread->pollingSuspended());
+
+    // A clock that steps back counts as fresh.
+    testsupport::recorder().advanceMs(-60000);
+    ASSERT_TRUE(sim.waitForTotalCommands(sim.totalCommands() + 10, kWaitMs));
+}
+
+TEST_F(IoLinkTest, APortThatFailsToOpenIsNamedAndTriedAgain) {
+    iotest::MessageCapture log;
+    const QString missing = QStringLiteral("/nonexistent-mouldmon/ttyIO");
+    testsupport::recorder().setSerialPath(missing);
+    startLink();
+    EXPECT_EQ(log.count(missing), 1);
+    EXPECT_EQ(log.count(QStringLiteral("No such file or directory")), 1);
+
+    // The board appears: the link finds it within a retry period.
+    testsupport::recorder().setSerialPath(sim.slavePath());
+    ASSERT_TRUE(sim.waitForCommandCount(2, 5, io::kPortRetryMs + kWaitMs));
+    sim.setInput(4, true);
+    ASSERT_TRUE(testsupport::waitFor([] { return inputWord() == 0x010u; }, kWaitMs));
+}
+
+TEST_F(IoLinkTest, ABoardThatVanishesIsReopenedWhenItComesBack) {
+    iotest::MessageCapture log;
+    startLink();
+    waitUntilPolling();
+    sim.stop();
+    ASSERT_TRUE(
+        testsupport::waitFor([&] { return log.count(QStringLiteral("failed")) >= 1; }, kWaitMs));
+
+    iosim::IoBoardSimulator second;
+    ASSERT_TRUE(second.start());
+    second.setInputs(0x040);
+    testsupport::recorder().setSerialPath(second.slavePath());
+    ASSERT_TRUE(
+        testsupport::waitFor([] { return inputWord() == 0x040u; }, io::kPortRetryMs + kWaitMs));
+    port.reset();  // before the second board goes away
+}
+
+TEST_F(IoLinkTest, TheThreadEndsPromptlyWhenTheControlPortGoes) {
+    startLink();
+    waitUntilPolling();
+    QElapsedTimer timer;
+    timer.start();
+    port.reset();
+    EXPECT_LT(timer.elapsed(), 1000);
+    QThread::msleep(20);  // the last command may still be on its way
+    const int after = sim.totalCommands();
+    QThread::msleep(50);
+    EXPECT_EQ(sim.totalCommands(), after);
+}
+
+TEST(IoBoardPort, WithoutADeviceItSaysSoOnceAndRetriesQuietly) {
+    iotest::MessageCapture log;
+    testsupport::recorder().setSerialPath(QString());
+    io::BoardPort port(/*retryMs=*/5);
+    EXPECT_FALSE(port.openNow(3));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 100) {
+        EXPECT_FALSE(port.ensureOpen(3));
+        QThread::msleep(1);
+    }
+    EXPECT_EQ(log.count(QStringLiteral("no serial device configured for port 3")), 1);
+    EXPECT_EQ(log.messages().size(), 1);
+}
+
+TEST(IoBoardPort, ARefusedDeviceIsReportedWithItsReasonOnce) {
+    iotest::MessageCapture log;
+    testsupport::WorkDir dir;
+    const QString notATerminal = dir.file(QStringLiteral("plain-file"));
+    QFile file(notATerminal);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    testsupport::recorder().setSerialPath(notATerminal);
+    io::BoardPort port(/*retryMs=*/5);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_FALSE(port.ensureOpen(0));
+        QThread::msleep(6);
+    }
+    EXPECT_EQ(log.count(notATerminal), 1);
+    EXPECT_EQ(log.count(QStringLiteral("not a serial device")), 1);
+    testsupport::recorder().setSerialPath(QString());
+}
+
+}  // namespace
+
+#include "test_iolink.moc"

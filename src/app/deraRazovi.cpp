@@ -19,11 +19,7 @@
 #include "controlport.h"
 #include "counterstore.h"
 #include "customionamewidget.h"
-#if __has_include("devicehelpers.h")
 #include "devicehelpers.h"
-#else
-inline void LCDOnOff(int) {}
-#endif
 #include "dialogseam.h"
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"

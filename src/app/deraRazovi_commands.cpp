@@ -6,11 +6,7 @@
 #include "cammerwidget.h"
 #include "controlport.h"
 #include "deraRazovi.h"
-#if __has_include("devicehelpers.h")
 #include "devicehelpers.h"
-#else
-inline void LCDOnOff(int) {}
-#endif
 #include "floatslider.h"
 #include "helpwidget.h"
 #include "indexbutton.h"

@@ -198,8 +198,8 @@ void CammerRecong::emitRecord(const param_roi& record) const {
 void CammerRecong::Run(int g) {
     if (!ctx) return;
     if (!validDetection(g)) {
-        qWarning("Camera %d: inspection of detection %d, which does not exist", ctx->cameraNo + 1,
-                 g + 1);
+        qWarning("Camera %d: inspection of detection index %d, which does not exist",
+                 ctx->cameraNo + 1, g);
         ctx->isOK = false;
         return;
     }

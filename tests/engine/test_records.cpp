@@ -1,0 +1,279 @@
+// Result records and where they go, run errors and their operator records, the single-region
+// test of the editing page, and bad input that must not throw or crash.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <opencv2/imgproc.hpp>
+
+#include "enginerig.h"
+#include "httpapiserver.h"
+#include "mon_netmn.h"
+#include "networksinks.h"
+#include "roilimits.h"
+
+using namespace enginetest;
+
+namespace {
+
+const cv::Size kFrame(320, 240);
+
+void expectRecord(const param_roi& r, int detect, int roiId, int type, int result, int lower,
+                  int upper, int param, int alarm) {
+    EXPECT_EQ(r.camera, 3);
+    EXPECT_EQ(r.detect, detect);
+    EXPECT_EQ(r.roi_id, roiId);
+    EXPECT_EQ(r.algorithm_type, type);
+    EXPECT_EQ(r.algorithm_result, result);
+    EXPECT_EQ(r.algorithm_sensitivity, lower);
+    EXPECT_EQ(r.algorithm_areaMin, upper);
+    EXPECT_EQ(r.algorithm_param, param);
+    EXPECT_EQ(r.is_alarm, alarm);
+}
+
+class Records : public testing::Test {
+protected:
+    void SetUp() override {
+        rig_.ctx.cameraNo = 3;
+        board_ = flat(kFrame, 128, 1.0, 1);
+        board_(cv::Rect(20, 20, 10, 10)).setTo(250);  // a bright pin
+        board_(cv::Rect(150, 30, 12, 12)).setTo(10);  // a dark stain
+    }
+    Rig rig_{kFrame.width, kFrame.height};
+    cv::Mat board_;
+};
+
+TEST_F(Records, EveryInspectedRegionGivesOneRecordWithItsLimits) {
+    rig_.addRect(0, roi::kFuncBrightCount, {10, 10, 40, 40}, 200, (3 << 16) | 1, 1);
+    rig_.addRect(0, roi::kFuncPosition, {0, 0, 100, 100}, 0, 0, 0);
+    rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 50, 9);
+    rig_.addRect(0, roi::kFuncIgnore, {200, 200, 10, 10}, 0, 0, 0);
+    rig_.addRect(0, roi::kFuncSpot, {60, 60, 40, 40}, 0, 10, (200 << 8) | 220);
+    rig_.addRect(0, 9, {200, 100, 20, 20}, 7, 1000, 5);
+    rig_.addRect(0, roi::kFuncRegistration, {0, 0, 10, 10}, 0, 0, 0);
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+    rig_.setFrame(board_);
+    EXPECT_FALSE(rig_.inspect(0));
+
+    ASSERT_EQ(rig_.apiList.size(), 4);
+    expectRecord(rig_.apiList[0], 0, 0, roi::kFuncBrightCount, 1, 1, 3, -1, 1);
+    expectRecord(rig_.apiList[1], 0, 2, roi::kFuncDarkArea, 11 * 11, 0, 50, -1, 0);
+    expectRecord(rig_.apiList[2], 0, 4, roi::kFuncSpot, 0, 0, 10, -1, 0);  // passes, camera NG
+    expectRecord(rig_.apiList[3], 0, 5, 9, 19 * 19, 7, 1000, 5, 0);
+    EXPECT_EQ(rig_.monitorList.size(), 4);
+    EXPECT_TRUE(rig_.records.isEmpty());
+
+    const quint8 expectedOk[] = {1, 1, 0, 1, 1, 1, 1};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(rig_.ctx.roiOK[0][i], expectedOk[i]) << i;
+    EXPECT_EQ(rig_.ctx.roiValue[0][1], 0);
+    EXPECT_EQ(rig_.ctx.roiValue[0][3], 0);
+}
+
+TEST_F(Records, MonitorListIsFedOnlyWhileItMaySend) {
+    rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+    rig_.setFrame(board_);
+    rig_.monitorAllowed = false;
+    rig_.inspect(0);
+    EXPECT_TRUE(rig_.monitorList.isEmpty());
+    EXPECT_EQ(rig_.apiList.size(), 1);
+    rig_.monitorAllowed = true;
+    rig_.inspect(0);
+    EXPECT_EQ(rig_.monitorList.size(), 1);
+    EXPECT_EQ(rig_.apiList.size(), 2);
+}
+
+TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
+    HttpApiServer api;
+    engine::connectNetworkSinks(rig_.ctx.sinks, &api);
+    MON_NETMN* monitor = MON_NETMN::getInstance();
+    monitor->roiResultList.clear();
+    rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+    rig_.setFrame(board_);
+    rig_.inspect(0);
+    ASSERT_EQ(api.roiResultList.size(), 1);
+    EXPECT_EQ(api.roiResultList[0].algorithm_result, 11 * 11);
+    EXPECT_EQ(monitor->roiResultList.size(), monitor->isAllowSnd() > 0 ? 1 : 0);
+
+    engine::connectNetworkSinks(rig_.ctx.sinks, nullptr);  // no API server
+    rig_.inspect(0);
+    EXPECT_EQ(api.roiResultList.size(), 1);
+}
+
+TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {
+    const int noMask = rig_.addRect(0, roi::kFuncDarkArea, {10, 10, 20, 20}, 60, 500, 0);
+    const int inverted = rig_.addRect(0, roi::kFuncDarkArea, {10, 10, 20, 20}, 60, 500, 0);
+    const int outside = rig_.addRect(0, roi::kFuncDarkArea, {400, 300, 20, 20}, 60, 500, 0);
+    const int stale = rig_.addRect(0, roi::kFuncDarkArea, {10, 10, 20, 20}, 60, 500, 0);
+    const int good = rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+
+    rig_.ctx.roiMask[0][noMask].release();
+    rig_.param->rects[0][inverted].showRect.setCoords(30, 30, 10, 10);
+    rig_.ctx.roiMask[0][inverted] = rig_.param->finishRoi(0, inverted, 1.0f, 1.0f);
+    ASSERT_TRUE(rig_.ctx.roiMask[0][inverted].empty());
+    rig_.param->rects[0][stale].showRect.setCoords(10, 10, 49, 49);  // mask of the old size
+    rig_.param->finishRoi(0, stale, 1.0f, 1.0f);
+
+    // A region that was inspected before keeps no stale result once it errs.
+    rig_.setFrame(board_);
+    rig_.ctx.roiValue[0][noMask] = 1234;
+    rig_.ctx.defectRects[0][size_t(noMask)].count = 5;
+    EXPECT_FALSE(rig_.inspect(0));
+    EXPECT_EQ(rig_.records, QStringList({"REG RUN ERROR = 3, 0, -1", "REG RUN ERROR = 3, 0, -1",
+                                         "REG RUN ERROR = 3, 0, -3", "REG RUN ERROR = 3, 0, -1"}));
+    ASSERT_EQ(rig_.apiList.size(), 1);
+    EXPECT_EQ(rig_.apiList[0].roi_id, good);
+    EXPECT_EQ(rig_.apiList[0].is_alarm, 0);  // the camera was already NG
+    for (int i : {noMask, inverted, outside, stale}) {
+        EXPECT_EQ(rig_.ctx.roiOK[0][i], 0) << i;
+        EXPECT_EQ(rig_.ctx.roiValue[0][i], 0) << i;
+        EXPECT_EQ(rig_.ctx.defectRects[0][size_t(i)].count, 0) << i;
+    }
+    EXPECT_EQ(rig_.ctx.roiOK[0][good], 1);
+}
+
+TEST_F(Records, RegionReachingPastTheFrameIsInspectedWhereItLies) {
+    cv::Mat frame = board_.clone();
+    frame(cv::Rect(300, 220, 20, 20)).setTo(0);  // in the frame's corner
+    const int i = rig_.addRing(0, roi::kFuncDarkArea, {310, 230}, 30, 0, 60, 1000, 0);
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+    rig_.setFrame(frame);
+    EXPECT_TRUE(rig_.inspect(0));
+    EXPECT_TRUE(rig_.records.isEmpty());
+    EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19);
+    const engine::DefectRect r = rig_.ctx.defectRects[0][size_t(i)].rects[0];
+    EXPECT_EQ(r.x1, 300);
+    EXPECT_EQ(r.y1, 220);
+    EXPECT_EQ(r.x2, 320);
+    EXPECT_EQ(r.y2, 240);
+}
+
+// ---- the single-region test of the editing page ----
+
+TEST_F(Records, RunTestMeasuresTheShownTemplateWithoutADecision) {
+    cv::Mat templ = board_.clone();
+    templ(cv::Rect(60, 60, 30, 30)).setTo(120);
+    for (int k = 0; k < 3; ++k) templ(cv::Rect(210 + k * 15, 150, 8, 8)).setTo(250);
+    const int spot = rig_.addRect(0, roi::kFuncSpot, {50, 50, 60, 60}, 0, 10, (110 << 8) | 122);
+    const int count = rig_.addRect(0, roi::kFuncBrightCount, {200, 140, 60, 30}, 200, 1, 0);
+    const int defect = rig_.addRect(0, roi::kFuncDefect, {50, 50, 60, 60}, 20, 10, 1);
+    rig_.setTemplate(0, 0, board_);
+    rig_.setTemplate(0, 2, templ);
+    rig_.build();
+    rig_.ctx.curTemplate = 2;
+
+    rig_.engine->RunTest(0, spot);
+    EXPECT_EQ(rig_.ctx.roiValue[0][spot], 29 * 29);
+    EXPECT_TRUE(rig_.ctx.testShown);
+    EXPECT_EQ(rig_.repaints, 1);
+    EXPECT_EQ(cv::countNonZero(rig_.resultMask()), 30 * 30);
+    rig_.engine->RunTest(0, count);
+    EXPECT_EQ(rig_.ctx.roiValue[0][count], 3);
+    EXPECT_EQ(cv::countNonZero(rig_.resultMask()), 3 * 64);  // cleared before each test
+    rig_.engine->RunTest(0, defect);                         // only repainted
+    EXPECT_EQ(rig_.repaints, 3);
+    EXPECT_EQ(rig_.ctx.roiValue[0][defect], 0);
+    EXPECT_TRUE(rig_.apiList.isEmpty());
+    EXPECT_TRUE(rig_.records.isEmpty());
+    EXPECT_EQ(rig_.ctx.roiOK[0][spot], 1);
+}
+
+TEST_F(Records, RunTestClearsACountRegionOneSizeEarlierThanTheInspection) {
+    // Kernel 9 in a 12 x 12 region that is bright all over: the inspection keeps the picture
+    // (10 > 9) and counts one blob, the single-region test clears it (9 >= 9).
+    cv::Mat img = flat(kFrame, 50, 1.0, 3);
+    img(cv::Rect(100, 100, 12, 12)).setTo(250);
+    const int i = rig_.addRect(0, roi::kFuncBrightCount, {100, 100, 12, 12}, 200, 5 << 16, 4);
+    rig_.setTemplate(0, 0, img);
+    rig_.build();
+    rig_.setFrame(img);
+    rig_.inspect(0);
+    EXPECT_EQ(rig_.ctx.roiValue[0][i], 1);
+    rig_.engine->RunTest(0, i);
+    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
+    EXPECT_EQ(cv::countNonZero(rig_.resultMask()), 0);
+}
+
+// ---- bad input ----
+
+TEST(BadInput, NothingThrowsAndNothingPasses) {
+    Rig rig(kFrame.width, kFrame.height);
+    rig.addRect(0, roi::kFuncBrightCount, {10, 10, 40, 40}, 200, -1, INT_MAX);
+    rig.addRect(0, roi::kFuncDefect, {60, 10, 40, 40}, INT_MIN, INT_MAX, INT_MIN);
+    rig.addRect(0, roi::kFuncSpot, {110, 10, 40, 40}, INT_MAX, INT_MIN, -1);
+    rig.addRect(0, -7, {160, 10, 40, 40}, 0, 0, 0);
+    rig.addRect(0, 1000, {210, 10, 40, 40}, 0, 0, 0);
+    rig.para->filterSize = INT_MAX;
+    rig.para->minSpot = INT_MIN;
+    rig.para->showAllParam = 0;
+    rig.setTemplate(0, 0, flat(kFrame, 128, 2.0, 1));
+    EXPECT_NO_THROW(rig.build());
+    rig.setFrame(flat(kFrame, 128, 2.0, 2));
+    EXPECT_NO_THROW(rig.inspect(0));
+
+    rig.param->roiCount[0] = 1000;  // clamped to the 100 slots
+    EXPECT_NO_THROW(rig.inspect(0));
+    EXPECT_FALSE(rig.ctx.isOK);  // the slots without masks are errors
+    rig.param->roiCount[0] = -5;
+    EXPECT_NO_THROW(rig.inspect(0));
+    EXPECT_TRUE(rig.ctx.isOK);
+
+    EXPECT_NO_THROW(rig.engine->Run(-1));
+    EXPECT_FALSE(rig.ctx.isOK);
+    EXPECT_NO_THROW(rig.engine->Run(8));
+    EXPECT_FALSE(rig.ctx.isOK);
+    EXPECT_NO_THROW(rig.engine->RunTest(9, 0));
+    EXPECT_NO_THROW(rig.engine->RunTest(0, 500));
+    EXPECT_NO_THROW(rig.engine->RunTest(0, -1));
+    rig.ctx.curTemplate = 99;
+    EXPECT_NO_THROW(rig.engine->RunTest(0, 0));
+    EXPECT_EQ(rig.engine->HomoTransShape(-3), 1);
+    EXPECT_NO_THROW(rig.engine->ShapeMatch(42));
+    EXPECT_NO_THROW(rig.engine->VarTrain(8));
+    EXPECT_NO_THROW(rig.engine->CreateShape(-1));
+    EXPECT_NO_THROW(rig.engine->CreateHomoShape(99));
+    rig.ctx.currentDetect = []() -> int { throw std::runtime_error("controller gone"); };
+    EXPECT_NO_THROW(rig.engine->ShapeMatch());
+}
+
+TEST(BadInput, ContextWithoutFramesOrParameters) {
+    engine::EngineContext ctx;
+    EXPECT_NO_THROW({
+        CammerRecong engine(&ctx);
+        engine.HomoTransShape(0);
+        engine.ShapeMatch();
+        engine.Run(0);
+        engine.RunTest(0, 0);
+        engine.VarTrain(0);
+    });
+    EXPECT_NO_THROW({
+        CammerRecong engine(nullptr);
+        engine.Run(0);
+        engine.HomoTransShape(0);
+    });
+    EXPECT_FALSE(ctx.setFrameGeometry(0, 10, false, true));
+    EXPECT_FALSE(ctx.setFrameGeometry(70000, 70000, true, true));
+    EXPECT_TRUE(ctx.grabBuf.empty());
+}
+
+TEST(BadInput, UnpreparedBuffersAreNeverRead) {
+    Rig rig(kFrame.width, kFrame.height);
+    rig.addRect(0, roi::kFuncDarkArea, {10, 10, 40, 40}, 60, 10, 0);
+    rig.setTemplate(0, 0, flat(kFrame, 128, 2.0, 1));
+    rig.build();
+    rig.ctx.alignedBuf.clear();  // a view that lost its buffer
+    rig.ctx.grabBuf.resize(10);
+    EXPECT_NO_THROW(rig.inspect(0));
+    EXPECT_FALSE(rig.ctx.isOK);
+    rig.ctx.templateBuf[0][0].resize(3);
+    EXPECT_NO_THROW(rig.engine->VarTrain(0));
+    EXPECT_TRUE(rig.engine->detMask[0].empty());
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Training: ignore points and ignore areas, which templates are added, the brightness reference,
+// retraining, and detections that were not trained or never prepared.
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "enginerig.h"
+#include "roilimits.h"
+
+using namespace enginetest;
+
+namespace {
+
+const cv::Size kFrame(640, 480);
+
+class IgnoreTest : public testing::Test {
+protected:
+    Rig rig_{kFrame.width, kFrame.height};
+    cv::Mat board_ = flat(kFrame, 128, 1.5, 1);
+};
+
+TEST_F(IgnoreTest, IgnorePointsHideAStainFromBandFunctions) {
+    const int i = rig_.addRect(0, roi::kFuncDarkArea, {50, 50, 200, 200}, 60, 10, 0);
+    rig_.ignorePoints(0, {60, 60, 40, 40});
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+    cv::Mat frame = board_.clone();
+    frame(cv::Rect(65, 65, 20, 20)).setTo(0);
+    rig_.setFrame(frame);
+    EXPECT_TRUE(rig_.inspect(0));
+    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
+    frame(cv::Rect(150, 150, 20, 20)).setTo(0);  // outside the ignore points
+    rig_.setFrame(frame);
+    EXPECT_FALSE(rig_.inspect(0));
+    EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19);
+}
+
+TEST_F(IgnoreTest, IgnorePointsHideAStainFromTheDefectMatcher) {
+    const cv::Mat scene = texturedScene(kFrame, 5);
+    const int i = rig_.addRect(0, roi::kFuncDefect, {200, 150, 200, 150}, 25, 30, 3);
+    rig_.ignorePoints(0, {250, 190, 40, 40});
+    rig_.setTemplate(0, 0, scene);
+    rig_.setTemplate(0, 1, withNoise(scene, 2.0, 2));
+    rig_.build();
+    cv::Mat frame = withNoise(scene, 2.0, 3);
+    frame(cv::Rect(260, 200, 20, 20)).setTo(255);
+    frame(cv::Rect(262, 202, 16, 16)).setTo(0);
+    rig_.setFrame(frame);
+    EXPECT_TRUE(rig_.inspect(0));
+    EXPECT_EQ(rig_.ctx.roiOK[0][i], 1);
+}
+
+TEST_F(IgnoreTest, IgnoreAreaReplacesTheIgnorePointsInsideItsRectangle) {
+    // A ring ignore area: inside its bounding square only the ring is excluded; ignore points
+    // in the square's corner are inspected again, ignore points elsewhere still hold.
+    const int dark = rig_.addRect(0, roi::kFuncDarkArea, {20, 20, 400, 300}, 60, 10, 0);
+    rig_.addRing(0, roi::kFuncIgnore, {200, 150}, 80, 0, 0, 0, 0);
+    rig_.ignorePoints(0, {125, 75, 20, 20});  // corner of the ring's square, outside the ring
+    rig_.ignorePoints(0, {30, 30, 30, 30});   // far from the ring
+    rig_.setTemplate(0, 0, board_);
+    rig_.build();
+
+    cv::Mat frame = board_.clone();
+    frame(cv::Rect(180, 130, 30, 30)).setTo(0);  // under the ring
+    frame(cv::Rect(35, 35, 20, 20)).setTo(0);    // under the far ignore points
+    rig_.setFrame(frame);
+    EXPECT_TRUE(rig_.inspect(0));
+    EXPECT_EQ(rig_.ctx.roiValue[0][dark], 0);
+
+    frame(cv::Rect(127, 77, 16, 16)).setTo(0);  // under the replaced ignore points
+    rig_.setFrame(frame);
+    EXPECT_FALSE(rig_.inspect(0));
+    EXPECT_EQ(rig_.ctx.roiValue[0][dark], 15 * 15);
+    // Ignore areas are not inspected and give no record.
+    for (const param_roi& r : rig_.apiList) EXPECT_NE(r.algorithm_type, roi::kFuncIgnore);
+}
+
+TEST_F(IgnoreTest, IgnoreAreaHidesAStainFromTheDefectMatcher) {
+    const cv::Mat scene = texturedScene(kFrame, 6);
+    rig_.addRect(0, roi::kFuncDefect, {200, 150, 200, 150}, 25, 30, 3);
+    rig_.addRect(0, roi::kFuncIgnore, {250, 190, 40, 40}, 0, 0, 0);
+    rig_.setTemplate(0, 0, scene);
+    rig_.build();
+    cv::Mat frame = scene.clone();
+    frame(cv::Rect(255, 195, 30, 30)).setTo(255);
+    frame(cv::Rect(258, 198, 24, 24)).setTo(0);
+    rig_.setFrame(frame);
+    EXPECT_TRUE(rig_.inspect(0));
+}
+
+// ---- templates and the brightness reference ----
+
+TEST(TemplateTraining, AtMostTemplateCountUsedSlotsAreAddedLowestFirst) {
+    Rig rig(kFrame.width, kFrame.height);
+    const int i = rig.addRect(0, roi::kFuncDefect, {100, 100, 100, 100}, 10, 0, 1);
+    rig.setTemplate(0, 0, flat(kFrame, 50, 0, 1));
+    rig.setTemplate(0, 3, flat(kFrame, 100, 0, 1));
+    rig.setTemplate(0, 5, flat(kFrame, 200, 0, 1));
+    rig.ctx.templateCount[0] = 2;
+    rig.build();
+    // The brightness reference is the last template added: slot 3.
+    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(flat(kFrame, 100, 0, 1)));
+    rig.setFrame(flat(kFrame, 100, 0, 1));
+    EXPECT_TRUE(rig.inspect(0));
+    rig.setFrame(flat(kFrame, 200, 0, 1));  // slot 5 was not learnt
+    EXPECT_FALSE(rig.inspect(0));
+    EXPECT_GT(rig.ctx.roiValue[0][i], 0);
+}
+
+TEST(TemplateTraining, DefectRegionWithoutAnyUsedTemplateMeasuresNothing) {
+    Rig rig(kFrame.width, kFrame.height);
+    const int i = rig.addRect(0, roi::kFuncDefect, {100, 100, 100, 100}, 10, 0, 1);
+    rig.build();
+    EXPECT_FALSE(rig.engine->grayMatch[0][size_t(i)].IsValid());
+    EXPECT_EQ(rig.engine->tempNorm[0], 0.0);
+    rig.setFrame(texturedScene(kFrame, 3));
+    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_EQ(rig.ctx.roiValue[0][i], 0);
+}
+
+TEST(TemplateTraining, BrightnessReferenceIsSetWithoutDefectOrSimilarityRegions) {
+    Rig rig(kFrame.width, kFrame.height);
+    rig.addRect(0, roi::kFuncDarkArea, {100, 100, 100, 100}, 100, 10, 0);
+    const cv::Mat templ = flat(kFrame, 150, 2.0, 1);
+    rig.setTemplate(0, 0, templ);
+    rig.build();
+    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(templ));
+
+    // A frame at half the light: dark everywhere unless its brightness is matched.
+    cv::Mat dim;
+    templ.convertTo(dim, CV_8U, 0.5);
+    rig.setFrame(dim);
+    EXPECT_FALSE(rig.inspect(0));
+    rig.para->matchBrightness = 1;
+    EXPECT_TRUE(rig.inspect(0));
+}
+
+TEST(TemplateTraining, NoBrightnessMatchingWithoutAReference) {
+    Rig rig(kFrame.width, kFrame.height);
+    const int i = rig.addRect(0, roi::kFuncDarkArea, {100, 100, 100, 100}, 60, 10, 0);
+    rig.para->matchBrightness = 1;
+    rig.build();  // no used template: no reference
+    EXPECT_EQ(rig.engine->tempNorm[0], 0.0);
+    rig.setFrame(flat(kFrame, 128, 1.0, 2));
+    EXPECT_TRUE(rig.inspect(0));  // the picture was not scaled to black
+    EXPECT_EQ(rig.ctx.roiValue[0][i], 0);
+}
+
+TEST(TemplateTraining, RetrainingReplacesTheMatchers) {
+    Rig rig(kFrame.width, kFrame.height);
+    const int i = rig.addRect(0, roi::kFuncDefect, {100, 100, 100, 100}, 10, 0, 1);
+    const int s = rig.addRect(0, roi::kFuncSimilarity, {300, 100, 100, 100}, 50, 0, 0);
+    rig.setTemplate(0, 0, texturedScene(kFrame, 4));
+    rig.build();
+    EXPECT_TRUE(rig.engine->grayMatch[0][size_t(i)].IsValid());
+    EXPECT_TRUE(rig.engine->surfMatch[0][size_t(s)].IsValid());
+    rig.param->roiFunc[0][i] = roi::kFuncDarkArea;
+    rig.param->roiFunc[0][s] = roi::kFuncBrightArea;
+    rig.engine->VarTrain(0);
+    EXPECT_FALSE(rig.engine->grayMatch[0][size_t(i)].IsValid());
+    EXPECT_FALSE(rig.engine->surfMatch[0][size_t(s)].IsValid());
+}
+
+// ---- detections that cannot be inspected ----
+
+TEST(UntrainedDetection, DisabledAtConstructionFailsEveryRegionWithTheUntrainedCode) {
+    Rig rig(kFrame.width, kFrame.height);
+    rig.addRect(2, roi::kFuncDarkArea, {100, 100, 50, 50}, 60, 10, 0);
+    rig.addRect(2, roi::kFuncPosition, {100, 100, 50, 50}, 0, 0, 0);
+    rig.addRect(2, roi::kFuncSpot, {200, 100, 50, 50}, 0, 10, 0);
+    rig.setTemplate(2, 0, flat(kFrame, 128, 0, 1));
+    rig.build();
+    EXPECT_TRUE(rig.engine->detMask[2].empty());
+    rig.setFrame(flat(kFrame, 128, 0, 1));
+    EXPECT_FALSE(rig.inspect(2));
+    EXPECT_EQ(rig.records, QStringList({"REG RUN ERROR = 0, 2, -2", "REG RUN ERROR = 0, 2, -2"}));
+    EXPECT_EQ(rig.ctx.roiOK[2][0], 0);
+    EXPECT_EQ(rig.ctx.roiOK[2][1], 1);  // position areas are not inspected
+    EXPECT_TRUE(rig.apiList.isEmpty());
+
+    rig.engine->VarTrain(2);  // trained on request
+    rig.records.clear();
+    EXPECT_TRUE(rig.inspect(2));
+    EXPECT_TRUE(rig.records.isEmpty());
+    EXPECT_EQ(rig.apiList.size(), 2);
+}
+
+TEST(UntrainedDetection, NeverPreparedDetectionIsUntrainedAndNothingBreaks) {
+    Rig rig(kFrame.width, kFrame.height, false, true, /*preparedDetections=*/1);
+    rig.para->detectEnable[5] = 1;
+    rig.para->motionCorrect = 0;
+    rig.para->angleCorrect = 1;
+    rig.addRect(5, roi::kFuncDefect, {100, 100, 50, 50}, 25, 10, 3);
+    rig.addRect(5, roi::kFuncSimilarity, {200, 100, 50, 50}, 25, 10, 3);
+    rig.build();
+    EXPECT_FALSE(rig.engine->shapeModel[5].IsValid());
+    EXPECT_FALSE(rig.engine->homoReady[5]);
+    const cv::Mat frame = texturedScene(kFrame, 8);
+    rig.setFrame(frame);
+    EXPECT_FALSE(rig.inspect(5));
+    EXPECT_EQ(rig.records.size(), 2);
+    EXPECT_EQ(rig.records.first(), "REG RUN ERROR = 0, 5, -2");
+    EXPECT_EQ(meanAbsDiff(rig.aligned(), frame, {0, 0, kFrame.width, kFrame.height}), 0.0);
+    rig.engine->RunTest(5, 0);  // nothing to measure on, nothing breaks
+    EXPECT_EQ(rig.ctx.roiValue[5][0], 0);
+}
+
+}  // namespace

@@ -134,10 +134,11 @@ void CammerRecong::varTrainImpl(int g) {
         trainees.push_back({i, f == roi::kFuncSimilarity, place.inFrame});
     }
 
+    cv::Mat lastGray;
     for (int k : added) {
         const cv::Mat gray = grayTemplate(g, k);
         if (gray.empty()) continue;
-        tempNorm[g] = cv::norm(gray, cv::NORM_L2);
+        lastGray = gray;
         for (const Trainee& t : trainees) {
             const cv::Mat crop = gray(t.inFrame);
             if (t.similarity)
@@ -147,6 +148,10 @@ void CammerRecong::varTrainImpl(int g) {
                 grayMatch[g][t.roi].AddTemp(crop);
         }
     }
+
+    // The brightness reference is the last template added (a colour template's grey picture
+    // is still in grayBuf).
+    if (!lastGray.empty()) tempNorm[g] = cv::norm(lastGray, cv::NORM_L2);
 
     const WizardPara& para = ctx->para();
     for (const Trainee& t : trainees) {

@@ -1,6 +1,170 @@
 #include "cameramanager.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+
+#include "cameralimits.h"
+#include "cameraorder.h"
+#include "camerapluginset.h"
+#include "choosebox.h"
+#include "globals.h"
+#include "serialnumberstore.h"
+#include "systemactions.h"
+#include "warnbox.h"
+
+using namespace camera;
+
+CameraManager* CameraManager::_instance = nullptr;
+
 CameraManager* CameraManager::getInstance() {
-    static CameraManager* instance = new CameraManager;
-    return instance;
+    if (!_instance) _instance = new CameraManager;
+    return _instance;
+}
+
+CameraManager::CameraManager() : plugins_(std::make_unique<CameraPluginSet>()) {}
+
+CameraManager::~CameraManager() {
+    if (_instance == this) _instance = nullptr;
+}
+
+const QVector<QPluginLoader*>& CameraManager::loaders() const {
+    return plugins_->loaders();
+}
+
+const QVector<CameraInterface*>& CameraManager::plugins() const {
+    return plugins_->plugins();
+}
+
+void CameraManager::addPlugin(CameraInterface* plugin) {
+    plugins_->add(plugin);
+}
+
+void CameraManager::loadPlugins() {
+    qInfo() << "Start loading plugins.";
+    const QString folder =
+        programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
+    plugins_->load(folder);
+}
+
+void CameraManager::loadCameraSN() {
+    const QString factory = QLatin1String(kSerialDefaultFile);
+    // Keep a factory copy, so that a lost or broken SN.db can always be restored.
+    if (!QFileInfo::exists(factory)) SerialNumberStore::createDefaultDatabase(factory);
+
+    store_ = std::make_unique<SerialNumberStore>();
+    store_->ensureFile(factory);
+    if (!store_->open()) {
+        warnParamFileError();
+        store_->restoreFrom(factory);
+        sys::actions().run(QStringLiteral("sync"), {});
+        sys::actions().run(QStringLiteral("reboot"), {});
+        // Where the reboot does not take effect the program goes on with the restored file.
+        if (!store_->open()) qWarning() << "going on without stored camera serial numbers";
+    }
+    // A second load (a new main window in the same process) reads the file again rather than
+    // adding its serials twice.
+    serialList_ = store_->load();
+}
+
+void CameraManager::warnParamFileError() {
+    if (!gpWarnBox) {
+        qWarning() << "camera serial-number file error";
+        return;
+    }
+    gpWarnBox->setText(lan(kEntryParamFileError));
+    gpWarnBox->exec();
+}
+
+void CameraManager::findCameras() {
+    cameraList.clear();
+    QList<_cameraInfo> simulated;
+    for (CameraInterface* plugin : plugins()) {
+        const QVector<_cameraInfo> found = plugin->findCameras();
+        qInfo().noquote() << plugin->pluginName() << "find camera count:" << found.size();
+        QList<_cameraInfo>& target = plugin->cameraType() != 0 ? cameraList : simulated;
+        for (const _cameraInfo& info : found) target.append(info);
+    }
+    isSimulated = false;
+    if (cameraList.isEmpty()) {
+        cameraList = simulated;
+        isSimulated = true;
+    }
+}
+
+void CameraManager::findSumulateCameras() {
+    isSimulated = true;
+    cameraList.clear();
+    for (CameraInterface* plugin : plugins()) {
+        if (plugin->cameraType() != 0) continue;
+        for (const _cameraInfo& info : plugin->findCameras()) cameraList.append(info);
+    }
+}
+
+void CameraManager::sortCamera() {
+    cameraList = orderBySerials(cameraList, serialList_);
+}
+
+CameraInterface* CameraManager::createCamera(_cameraInfo info) {
+    CameraInterface* camera = nullptr;
+    for (CameraInterface* plugin : plugins()) {
+        if (plugin->pluginName() == info.pluginName) camera = plugin->createCamera(info);
+    }
+    return camera;
+}
+
+void CameraManager::resetCameraSN() {
+    serialList_ = serialsOf(cameraList);
+}
+
+void CameraManager::saveCameraSN() {
+    if (!store_) {
+        qWarning() << "camera serial numbers not saved: the store is not open";
+        return;
+    }
+    for (int slot = 0; slot < serialList_.size(); ++slot) {
+        const QString& serial = serialList_.at(slot);
+        store_->write(slot, serial);
+        record(QStringLiteral("Save SN %1: %2").arg(QString::number(slot + 1), serial));
+    }
+    for (int slot = serialList_.size(); slot < kSerialSlots; ++slot)
+        store_->write(slot, QLatin1String(kEmptySerial));
+}
+
+bool CameraManager::resortCameraSN(QVector<int> order) {
+    if (!isValidOrder(order, cameraList.size())) {
+        qWarning() << "camera order refused:" << order << "for" << cameraList.size() << "cameras";
+        return false;
+    }
+    serialList_.clear();
+    for (int index : order) serialList_.append(cameraList.at(index).serialText());
+    saveCameraSN();
+    return true;
+}
+
+void CameraManager::checkCameraCount() {
+    if (isSimulated) {
+        ChooseBox box(nullptr, gShowW, gShowH);
+        box.setText(lan(kEntryCameraUnavailable));
+        if (box.exec() == QDialog::Accepted) {
+            resetCameraSN();
+            saveCameraSN();
+        }
+        return;
+    }
+    if (cameraList.size() == serialList_.size() || serialList_.isEmpty()) return;
+    ChooseBox box(nullptr, gShowW, gShowH);
+    box.setText(lan(kEntryCameraCountChanged));
+    if (box.exec() != QDialog::Accepted) return;
+    resetCameraSN();
+    saveCameraSN();
+    if (beforeReboot_) beforeReboot_();
+    sys::actions().run(QStringLiteral("reboot"), {});
+}
+
+void CameraManager::record(const QString& text) {
+    if (recordSink_)
+        recordSink_(text);
+    else
+        qInfo().noquote() << "record:" << text;
 }

@@ -1,0 +1,100 @@
+#include "simcamera.h"
+
+#include <QDebug>
+#include <cstring>
+
+#include "simlimits.h"
+
+namespace simcamera {
+
+SimCamera::SimCamera(const QString& folder, QObject* parent)
+    : CameraInterface(parent), folder_(folder) {}
+
+bool SimCamera::open() {
+    isOpen_ = pictures_.load(folder_, colour_);
+    if (!isOpen_) qWarning().noquote() << "simulation camera: no pictures in" << folder_;
+    return isOpen_;
+}
+
+void SimCamera::close() {
+    stop();
+    isOpen_ = false;
+}
+
+void SimCamera::start() {
+    if (!isOpen_ || running_) return;
+    running_ = true;
+    clock_.start();
+    newFrame();
+}
+
+void SimCamera::stop() {
+    catchUp();
+    running_ = false;
+}
+
+QJsonObject SimCamera::getParams(int which) {
+    return {{QStringLiteral("ExposureTime"), double(exposeTime_) * 1000.0},
+            {QStringLiteral("Gain"), gain_}};
+}
+
+void SimCamera::setParams(QJsonObject params) {
+    exposeTime_ = params.value(QStringLiteral("exposetime")).toInt(exposeTime_);
+    gain_ = params.value(QStringLiteral("gain")).toInt(gain_);
+    setExternalTrigger(params.value(QStringLiteral("sysUsage")).toBool(externalTrigger_));
+}
+
+void SimCamera::getFps(int* fps) {
+    if (fps) *fps = running_ && !externalTrigger_ ? 1000 / kFramePeriodMs : 0;
+}
+
+void SimCamera::setExternalTrigger(bool on) {
+    catchUp();
+    externalTrigger_ = on;
+    if (running_) lastFrameMs_ = clock_.elapsed();
+}
+
+void SimCamera::softwareTrigger() {
+    if (!running_) return;
+    picture_ = (picture_ + 1) % pictures_.count();
+    framesOnPicture_ = 0;
+    ++sequence_;
+    lastFrameMs_ = clock_.elapsed();
+}
+
+void SimCamera::getImageSize(int* width, int* height) {
+    if (width) *width = pictures_.size().width();
+    if (height) *height = pictures_.size().height();
+}
+
+QString SimCamera::pluginName() {
+    return QLatin1String(kPluginName);
+}
+
+bool SimCamera::grabImage(uchar* buffer) {
+    if (!running_ || !buffer) return false;
+    catchUp();
+    const QByteArray& frame = pictures_.frame(picture_);
+    std::memcpy(buffer, frame.constData(), size_t(frame.size()));
+    const bool isNew = sequence_ > delivered_;
+    delivered_ = sequence_;
+    return isNew;
+}
+
+void SimCamera::newFrame() {
+    ++sequence_;
+    lastFrameMs_ = clock_.elapsed();
+}
+
+void SimCamera::catchUp() {
+    if (!running_ || externalTrigger_) return;
+    const qint64 due = (clock_.elapsed() - lastFrameMs_) / kFramePeriodMs;
+    if (due <= 0) return;
+    sequence_ += quint64(due);
+    lastFrameMs_ += due * kFramePeriodMs;
+    const qint64 onPicture = framesOnPicture_ + due;
+    picture_ = int((picture_ + onPicture / kFramesPerPicture) % pictures_.count());
+    framesOnPicture_ = int(onPicture % kFramesPerPicture);
+}
+
+}  // namespace simcamera

@@ -1,0 +1,63 @@
+#pragma once
+// One simulated camera: serves the pictures of its folder as frames.
+//
+// Free run: after start() a new frame every kFramePeriodMs, the next picture after
+// kFramesPerPicture frames. softwareTrigger() takes a new frame at once and moves to the next
+// picture. With the external trigger on, only softwareTrigger() makes new frames (there is no
+// trigger input to wait for). The frames are computed when grabbed; the camera has no thread.
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include "camerainterface.h"
+#include "pictureset.h"
+
+namespace simcamera {
+
+class SimCamera : public CameraInterface {
+    Q_OBJECT
+public:
+    explicit SimCamera(const QString& folder, QObject* parent = nullptr);
+
+    bool open() override;
+    void close() override;
+    void start() override;
+    void stop() override;
+    void release() override {}
+    bool reconnect() override { return isOpen_; }
+    QJsonObject getParams(int which) override;
+    void setParams(QJsonObject params) override;
+    void setExposeTime(int value) override { exposeTime_ = value; }
+    void setGain(int value) override { gain_ = value; }
+    void setColor(bool colour) override { colour_ = colour; }
+    void getFps(int* fps) override;
+    void setExternalTrigger(bool on) override;
+    void softwareTrigger() override;
+    void getImageSize(int* width, int* height) override;
+    QString pluginName() override;
+    bool grabImage(uchar* buffer) override;
+    int cameraType() override { return 0; }
+
+private:
+    // Counts the free-run frames that fell due since the last look.
+    void catchUp();
+    void newFrame();
+
+    QString folder_;
+    PictureSet pictures_;
+    bool colour_ = false;
+    bool isOpen_ = false;
+    bool running_ = false;
+    bool externalTrigger_ = false;
+    int exposeTime_ = 0;
+    int gain_ = 0;
+
+    QElapsedTimer clock_;
+    qint64 lastFrameMs_ = 0;
+    quint64 sequence_ = 0;   // frames made so far
+    quint64 delivered_ = 0;  // the newest frame handed out
+    int picture_ = 0;
+    int framesOnPicture_ = 0;
+};
+
+}  // namespace simcamera

@@ -1,0 +1,28 @@
+#pragma once
+// Names, timing and folders of the simulation camera, kept in one place.
+
+namespace simcamera {
+
+constexpr const char* kPluginName = "SimCamera";
+// Serial number of a simulated camera: this prefix and the name of its picture folder.
+constexpr const char* kSerialPrefix = "SIMCAM-";
+// Folder beside the plug-in file that holds one sub-folder of pictures per camera.
+constexpr const char* kPictureFolder = "simcamera";
+// Overrides the picture folder.
+constexpr const char* kPictureFolderVariable = "MOULDMON_SIM_PICTURES";
+// Inside a camera's folder: the pictures served in grey and in colour operation.
+constexpr const char* kGreyFolder = "grey";
+constexpr const char* kColourFolder = "colour";
+constexpr const char* kPicturePattern = "*.png";
+// Key of _cameraInfo::properties with the camera's picture folder.
+constexpr const char* kFolderProperty = "folder";
+
+// Free run: a new frame every period, the next picture after this many frames.
+constexpr int kFramePeriodMs = 100;
+constexpr int kFramesPerPicture = 50;
+// At most this many pictures are served per camera (memory bound).
+constexpr int kMaxPictures = 64;
+// At most this many cameras are listed (the program uses 8).
+constexpr int kMaxCameras = 8;
+
+}  // namespace simcamera

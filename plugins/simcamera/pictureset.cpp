@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QImage>
+#include <cstring>
 
 #include "simlimits.h"
 
@@ -28,7 +29,7 @@ QByteArray PictureSet::frameFromFile(const QString& path, bool colour, QSize* si
     const int rowBytes = image.width() * (colour ? 4 : 1);
     QByteArray frame(rowBytes * image.height(), Qt::Uninitialized);
     for (int y = 0; y < image.height(); ++y)
-        memcpy(frame.data() + y * rowBytes, image.constScanLine(y), size_t(rowBytes));
+        std::memcpy(frame.data() + y * rowBytes, image.constScanLine(y), size_t(rowBytes));
     if (size) *size = image.size();
     return frame;
 }

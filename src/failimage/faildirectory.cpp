@@ -1,0 +1,63 @@
+#include "faildirectory.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QtDebug>
+
+#include "failimagelimits.h"
+
+namespace failimage {
+
+QString failFolderPath(const QString& root, int camera, int step, int kind) {
+    return QString::fromLatin1(kFolderPattern)
+        .arg(root, QString::number(camera + 1), QString::number(step + 1),
+             QString::fromLatin1(kind == kKindOK ? kOKFolder : kNGFolder));
+}
+
+QString pictureBaseName(const QDateTime& when, int failNumber) {
+    const QString time = when.toString(QString::fromLatin1(kTimeFormat));
+    if (failNumber >= 1) return QStringLiteral("%1_%2").arg(QString::number(failNumber), time);
+    return time;
+}
+
+int prunePictures(const QString& folder, int limit) {
+    if (limit < 1) return 0;
+    QDir dir(folder);
+    const QFileInfoList pictures = dir.entryInfoList(
+        QStringList{QString::fromLatin1(kPictureFilter)}, QDir::Files, QDir::Time);
+    int deleted = 0;
+    for (int i = limit - 1; i < pictures.size(); ++i) {
+        if (QFile::remove(pictures[i].absoluteFilePath()))
+            ++deleted;
+        else
+            qWarning() << "old fail picture" << pictures[i].absoluteFilePath()
+                       << "could not be deleted";
+    }
+    return deleted;
+}
+
+bool writeJpeg(const QImage& picture, const QString& path, int quality) {
+    QSaveFile file(path);
+    QString error;
+    if (picture.isNull()) {
+        error = QStringLiteral("no picture");
+    } else if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+    } else {
+        QImageWriter writer(&file, kPictureFormat);
+        writer.setQuality(quality);
+        if (!writer.write(picture)) {
+            error = writer.errorString();
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            error = file.errorString();
+        }
+    }
+    if (error.isEmpty()) return true;
+    qWarning() << "fail picture" << path << "not written:" << error;
+    return false;
+}
+
+}  // namespace failimage

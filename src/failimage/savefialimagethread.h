@@ -1,0 +1,48 @@
+#pragma once
+// The fail-image saver thread: every 100 ms it drains the fail-image slots marked for saving
+// into JPEG files (FailImageSaver), pausing after every picture so that disk and network load
+// stay bounded. It runs until stop(); stop() wakes it from any pause, so stop() followed by
+// wait() returns as soon as a picture being written is finished.
+
+#include <QMutex>
+#include <QSize>
+#include <QThread>
+#include <QWaitCondition>
+
+#include "failimagesaver.h"
+
+class SaveFialImageThread : public QThread {
+    Q_OBJECT
+public:
+    static constexpr int kScanPeriodMs = failimage::kScanPeriodMs;
+
+    // Pictures are reported to `reporter`; without one, to the monitoring link (delivered in
+    // the link's own thread).
+    explicit SaveFialImageThread(failimage::FailImageSaver::Reporter reporter = {},
+                                 QObject* parent = nullptr);
+    // Stops the thread and waits for it.
+    ~SaveFialImageThread() override;
+
+    // Settings; may be changed while the thread runs.
+    void setFolderRoot(const QString& root) { saver_.setFolderRoot(root); }
+    QString folderRoot() const { return saver_.folderRoot(); }
+    // Frame size of each camera in use (its slots hold pictures of that size).
+    void setFrameSize(int camera, QSize size) { saver_.setFrameSize(camera, size); }
+    void setPacing(const failimage::SaverPacing& pacing) { saver_.setPacing(pacing); }
+
+    // Asks the thread to end; it ends after the picture it is writing, if any. A stopped
+    // thread stays stopped.
+    void stop();
+
+protected:
+    void run() override;
+
+private:
+    // Waits ms milliseconds or until stop(); false when stopping.
+    bool pause(int ms);
+
+    failimage::FailImageSaver saver_;
+    QMutex waitMutex_;
+    QWaitCondition wake_;
+    bool stopping_ = false;
+};

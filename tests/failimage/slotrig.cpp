@@ -1,0 +1,89 @@
+#include "slotrig.h"
+
+#include <QMutexLocker>
+#include <cstdlib>
+#include <cstring>
+
+#include "failslots.h"
+#include "globals.h"
+
+namespace testrig {
+
+SlotRig::SlotRig(const QVector<QSize>& cameras, int steps) : sizes_(cameras) {
+    if (!pMutexSaveFail) pMutexSaveFail = ownMutex_ = new QMutex;
+    QMutexLocker lock(pMutexSaveFail);
+    numCamera = cameras.size();
+    gDNum = steps;
+    gPicNumNG = 10;
+    gPicNumOK = 10;
+    std::fill(std::begin(gisSaveFail), std::end(gisSaveFail), false);
+    std::fill(std::begin(gFailIndex), std::end(gFailIndex), 0);
+    for (int c = 0; c < cameras.size(); ++c) {
+        const size_t bytes = size_t(cameras[c].width()) * size_t(cameras[c].height()) * 4;
+        for (int d = 0; d < kMaxDetections; ++d)
+            for (int k = 0; k < 2; ++k)
+                gpFailImage[failimage::slotIndex(c, d, k)] = std::calloc(bytes, 1);
+    }
+}
+
+SlotRig::~SlotRig() {
+    {
+        QMutexLocker lock(pMutexSaveFail);
+        for (void*& slot : gpFailImage) {
+            std::free(slot);
+            slot = nullptr;
+        }
+        std::fill(std::begin(gisSaveFail), std::end(gisSaveFail), false);
+        std::fill(std::begin(gFailIndex), std::end(gFailIndex), 0);
+        numCamera = 0;
+        gDNum = 0;
+        gPicNumNG = 0;
+        gPicNumOK = 0;
+    }
+    if (ownMutex_) {
+        pMutexSaveFail = nullptr;
+        delete ownMutex_;
+    }
+}
+
+void SlotRig::fillAndMark(int camera, int step, int kind, QRgb color) {
+    QMutexLocker lock(pMutexSaveFail);
+    const int slot = failimage::slotIndex(camera, step, kind);
+    QRgb* pixels = static_cast<QRgb*>(gpFailImage[slot]);
+    const QSize size = sizes_.value(camera);
+    std::fill(pixels, pixels + size.width() * size.height(), color);
+    gisSaveFail[slot] = true;
+}
+
+void SlotRig::mark(int camera, int step, int kind) {
+    QMutexLocker lock(pMutexSaveFail);
+    gisSaveFail[failimage::slotIndex(camera, step, kind)] = true;
+}
+
+bool SlotRig::isMarked(int camera, int step, int kind) const {
+    QMutexLocker lock(pMutexSaveFail);
+    return gisSaveFail[failimage::slotIndex(camera, step, kind)];
+}
+
+int SlotRig::failNumber(int camera, int step) const {
+    QMutexLocker lock(pMutexSaveFail);
+    return gFailIndex[failimage::stepIndex(camera, step)];
+}
+
+void SlotRig::setFailNumber(int camera, int step, int number) {
+    QMutexLocker lock(pMutexSaveFail);
+    gFailIndex[failimage::stepIndex(camera, step)] = number;
+}
+
+QImage SlotRig::slotPicture(int camera, int step, int kind) const {
+    return failimage::loadPicture(camera, step, kind, sizes_.value(camera));
+}
+
+QByteArray grayRamp(int width, int height) {
+    QByteArray frame(width * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) frame[y * width + x] = char((x * 255) / qMax(1, width - 1));
+    return frame;
+}
+
+}  // namespace testrig

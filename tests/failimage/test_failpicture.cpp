@@ -1,0 +1,300 @@
+// The annotated fail picture: where the result mark, the areas, the defect boxes and the
+// labels land on the frame, in true colours, and how an area record becomes its overlay.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <memory>
+
+#include "cammersingleton.h"
+#include "failimagelimits.h"
+#include "failpicture.h"
+#include "globals.h"
+#include "regionoverlay.h"
+#include "slotrig.h"
+
+using namespace failimage;
+
+namespace {
+
+constexpr int kW = 320;
+constexpr int kH = 240;
+constexpr uchar kGrey = 128;
+
+bool isRed(QRgb p) {
+    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
+}
+bool isGreen(QRgb p) {
+    return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
+}
+bool isGrey(QRgb p) {
+    return qRed(p) == kGrey && qGreen(p) == kGrey && qBlue(p) == kGrey;
+}
+
+int countPixels(const QImage& picture, const QRect& area, bool (*test)(QRgb)) {
+    int n = 0;
+    const QRect r = area.intersected(picture.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += test(picture.pixel(x, y));
+    return n;
+}
+
+class FailPictureTest : public ::testing::Test {
+protected:
+    QByteArray frame = QByteArray(kW * kH, char(kGrey));
+    FrameView view() const {
+        return FrameView{reinterpret_cast<const uchar*>(frame.constData()), kW, kH, false};
+    }
+};
+
+AreaOverlay rectArea(const QRect& r, bool passed, const QVector<DefectBox>& defects = {}) {
+    AreaOverlay area;
+    area.shape = AreaShape::Rect;
+    area.imageRect = r;
+    area.passed = passed;
+    area.defects = defects;
+    area.label = QStringLiteral("1: 40 / 7 ");
+    return area;
+}
+
+}  // namespace
+
+TEST_F(FailPictureTest, DefectBoxesCoverExactlyTheirPixelsAndAreClippedToTheFrame) {
+    FailPictureSpec spec;
+    spec.areas = {rectArea(QRect(QPoint(100, 120), QPoint(199, 179)), false,
+                           {{120, 130, 130, 145},
+                            {300, 200, 400, 300},    // reaches past the frame
+                            {50, 50, 40, 40},        // inverted: nothing
+                            {-20, 190, 10, 200}})};  // starts left of the frame
+    const QImage picture = renderFailPicture(view(), spec);
+    ASSERT_EQ(picture.size(), QSize(kW, kH));
+    ASSERT_EQ(picture.format(), QImage::Format_RGB32);
+
+    // Corners of the box and the first pixels past its exclusive right and bottom edges.
+    EXPECT_TRUE(isRed(picture.pixel(120, 130)));
+    EXPECT_TRUE(isRed(picture.pixel(129, 130)));
+    EXPECT_TRUE(isRed(picture.pixel(120, 144)));
+    EXPECT_TRUE(isRed(picture.pixel(129, 144)));
+    EXPECT_TRUE(isGrey(picture.pixel(130, 130)));
+    EXPECT_TRUE(isGrey(picture.pixel(130, 144)));
+    EXPECT_TRUE(isGrey(picture.pixel(125, 145)));
+    EXPECT_TRUE(isGrey(picture.pixel(125, 137)));  // outline only
+
+    // The clipped boxes keep the edges that lie inside the frame.
+    EXPECT_TRUE(isRed(picture.pixel(319, 200)));
+    EXPECT_TRUE(isRed(picture.pixel(300, 239)));
+    EXPECT_TRUE(isRed(picture.pixel(0, 190)));
+    EXPECT_TRUE(isRed(picture.pixel(9, 199)));
+    EXPECT_TRUE(isGrey(picture.pixel(10, 195)));
+    EXPECT_EQ(countPixels(picture, QRect(QPoint(40, 40), QPoint(50, 50)), isRed), 0);
+}
+
+TEST_F(FailPictureTest, AreasAreOutlinedOnTheirInclusiveRectanglesInTheirResultColour) {
+    FailPictureSpec spec;
+    spec.areas = {rectArea(QRect(QPoint(100, 120), QPoint(199, 179)), false),
+                  rectArea(QRect(QPoint(220, 150), QPoint(299, 229)), true)};
+    const QImage picture = renderFailPicture(view(), spec);
+
+    EXPECT_TRUE(isRed(picture.pixel(100, 120)));
+    EXPECT_TRUE(isRed(picture.pixel(199, 179)));
+    EXPECT_TRUE(isRed(picture.pixel(150, 179)));
+    EXPECT_TRUE(isGrey(picture.pixel(200, 179)));
+    EXPECT_TRUE(isGrey(picture.pixel(150, 180)));
+    EXPECT_TRUE(isGrey(picture.pixel(150, 150)));
+
+    EXPECT_TRUE(isGreen(picture.pixel(220, 150)));
+    EXPECT_TRUE(isGreen(picture.pixel(299, 229)));
+    EXPECT_TRUE(isGrey(picture.pixel(260, 190)));
+
+    // Each label sits in the 24 rows above its area's top-left corner, in the area's colour.
+    EXPECT_GT(countPixels(picture, QRect(QPoint(100, 94), QPoint(219, 118)), isRed), 10);
+    EXPECT_GT(countPixels(picture, QRect(QPoint(220, 124), QPoint(319, 148)), isGreen), 10);
+    EXPECT_EQ(countPixels(picture, QRect(QPoint(100, 181), QPoint(219, 239)), isRed), 0);
+}
+
+TEST_F(FailPictureTest, ResultMarkAndLineTextAreDrawnTopLeftInTheResultColour) {
+    FailPictureSpec ng;
+    ng.lineText = QStringLiteral("Safety door trigger detection");
+    const QImage ngPicture = renderFailPicture(view(), ng);
+    const QRect mark(QPoint(5, 55), QPoint(45, 82));
+    const QRect line(QPoint(5, 88), QPoint(300, 114));
+    EXPECT_GT(countPixels(ngPicture, mark, isRed), 20);
+    EXPECT_EQ(countPixels(ngPicture, mark, isGreen), 0);
+    EXPECT_GT(countPixels(ngPicture, line, isRed), 50);
+    EXPECT_EQ(countPixels(ngPicture, QRect(0, 120, kW, kH - 120), isRed), 0);
+
+    FailPictureSpec ok;
+    ok.isOK = true;
+    const QImage okPicture = renderFailPicture(view(), ok);
+    EXPECT_GT(countPixels(okPicture, mark, isGreen), 20);
+    EXPECT_EQ(countPixels(okPicture, mark, isRed), 0);
+    EXPECT_EQ(countPixels(okPicture, line, isGreen), 0);
+}
+
+TEST_F(FailPictureTest, PolygonsAndRingsAreDrawnInFrameCoordinates) {
+    FailPictureSpec spec;
+    spec.imagePerDisplay = QPointF(0.5, 0.5);  // the display shows the frame twice as large
+    AreaOverlay polygon;
+    polygon.shape = AreaShape::Polygon;
+    polygon.passed = false;
+    polygon.imagePolygon = QPolygon({QPoint(20, 150), QPoint(80, 150), QPoint(80, 210)});
+    AreaOverlay ring;
+    ring.shape = AreaShape::Ring;
+    ring.passed = true;
+    ring.ring.center = QPoint(400, 200);  // display coordinates
+    ring.ring.radius = 80;
+    ring.ring.innerRadius = 40;
+    ring.ring.UpdateRect();
+    ring.ring.setShowA(2.0f, 2.0f);
+    ring.ring.setImageRect();
+    spec.areas = {polygon, ring};
+    const QImage picture = renderFailPicture(view(), spec);
+
+    EXPECT_TRUE(isRed(picture.pixel(50, 150)));   // top edge
+    EXPECT_TRUE(isRed(picture.pixel(80, 180)));   // right edge
+    EXPECT_TRUE(isGrey(picture.pixel(70, 160)));  // inside: outline only
+    // The ring's outer circle has radius 40 about (200, 100) in frame pixels.
+    EXPECT_GT(countPixels(picture, QRect(198, 58, 5, 5), isGreen), 0);
+    EXPECT_GT(countPixels(picture, QRect(238, 98, 5, 5), isGreen), 0);
+    EXPECT_TRUE(isGrey(picture.pixel(200, 100)));
+    EXPECT_EQ(countPixels(picture, QRect(260, 0, 60, kH), isGreen), 0);
+}
+
+TEST(FailPictureFrames, ColourFramesKeepTrueColoursAndGreyFramesStayGrey) {
+    const int w = 7, h = 3;  // rows that are not a multiple of 4 bytes
+    QByteArray rgba(w * h * 4, 0);
+    for (int i = 0; i < w * h; ++i) {
+        rgba[i * 4 + 0] = char(200);  // R
+        rgba[i * 4 + 1] = char(10);   // G
+        rgba[i * 4 + 2] = char(30);   // B
+        rgba[i * 4 + 3] = char(0);    // A as cameras deliver it
+    }
+    const QImage colour =
+        frameToPicture(FrameView{reinterpret_cast<const uchar*>(rgba.constData()), w, h, true});
+    ASSERT_EQ(colour.format(), QImage::Format_RGB32);
+    EXPECT_EQ(colour.pixel(6, 2), qRgb(200, 10, 30));
+
+    const QByteArray grey = testrig::grayRamp(w, h);
+    const QImage picture =
+        frameToPicture(FrameView{reinterpret_cast<const uchar*>(grey.constData()), w, h, false});
+    EXPECT_EQ(picture.pixel(0, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(picture.pixel(6, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(3, 2), qRgb(127, 127, 127));
+
+    EXPECT_TRUE(frameToPicture(FrameView{nullptr, w, h, false}).isNull());
+    EXPECT_TRUE(
+        frameToPicture(FrameView{reinterpret_cast<const uchar*>(grey.constData()), 0, h, false})
+            .isNull());
+}
+
+TEST(FailPictureLabels, LimitTextFollowsTheFunctionAndLongDetectionsDropIt) {
+    EXPECT_EQ(limitText(0, 25, 100, false, 40), "40");
+    EXPECT_EQ(limitText(0, 25, 100, true, 40), "100");
+    EXPECT_EQ(limitText(6, 87, 100, false, 40), "87");
+    EXPECT_EQ(limitText(1, 30, 90, false, 40), "30--90");
+    EXPECT_EQ(limitText(7, 0, (12 << 16) | 3, false, 40), "3--12");
+    EXPECT_EQ(limitText(8, 0, (5 << 16) | 1, false, 40), "1--5");
+    EXPECT_EQ(limitText(4, 9, 55, false, 40), "55");
+
+    EXPECT_EQ(areaLabel(0, 10, "40", 7), "1: 40 / 7 ");
+    EXPECT_EQ(areaLabel(10, 11, "40", -3), "11: -3");
+}
+
+TEST(FailPictureHandling, HandlingStatesGiveTheirTextsAndNextStates) {
+    struct Row {
+        int state, heading, text, next;
+    };
+    const Row rows[] = {{4, 120, 47, 9},  {5, 120, 48, 9}, {6, 120, 338, 9}, {7, 120, 61, 8},
+                        {8, 143, -1, 10}, {3, -1, -1, 3},  {9, -1, -1, 9},   {0, -1, -1, 0}};
+    for (const Row& row : rows) {
+        const HandlingStep step = handlingStep(row.state);
+        EXPECT_EQ(step.headingEntry, row.heading) << row.state;
+        EXPECT_EQ(step.textEntry, row.text) << row.state;
+        EXPECT_EQ(step.nextState, row.next) << row.state;
+        EXPECT_EQ(step.drawsText(), row.heading >= 0) << row.state;
+    }
+}
+
+TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
+    auto param = std::make_unique<CammerSingleton>(0);
+    const int d = 2;
+    param->roiCount[d] = 4;
+    param->roiShapeType[d][0] = 1;
+    param->rects[d][0].imageRect = QRect(QPoint(10, 20), QPoint(59, 79));
+    param->roiFunc[d][0] = 0;
+    param->roiShapeType[d][1] = 2;
+    param->polygons[d][1].count = 3;
+    param->polygons[d][1].imagePoints[0] = QPoint(5, 6);
+    param->polygons[d][1].imagePoints[1] = QPoint(50, 6);
+    param->polygons[d][1].imagePoints[2] = QPoint(50, 60);
+    param->roiFunc[d][1] = 1;
+    param->roiParam1[d][1] = 30;
+    param->roiParam2[d][1] = 90;
+    param->roiShapeType[d][2] = 4;
+    param->circles[d][2].SetSelected(true);
+    param->roiFunc[d][2] = 6;
+    param->roiParam1[d][2] = 77;
+    param->roiShapeType[d][3] = 99;  // unknown shape: label only
+    param->roiFunc[d][3] = 5;
+    param->roiParam2[d][3] = 12;
+
+    const quint8 ok[4] = {0, 1, 0, 1};
+    const int values[4] = {41, 50, 60, 70};
+    int askedFor = -1;
+    RegionResults results;
+    results.roiOK = ok;
+    results.roiValue = values;
+    results.defects = [&](int area) {
+        askedFor = area;
+        return QVector<DefectBox>{{1, 2, 3, 4}};
+    };
+    const FailPictureSpec spec =
+        describeDetection(*param, d, results, LabelSettings{false, 40}, false, "door", 2.0f, 4.0f);
+
+    ASSERT_EQ(spec.areas.size(), 4);
+    EXPECT_EQ(spec.firstFailedArea(), 0);
+    EXPECT_EQ(spec.lineText, "door");
+    EXPECT_EQ(spec.imagePerDisplay, QPointF(0.5, 0.25));
+    EXPECT_EQ(spec.areas[0].shape, AreaShape::Rect);
+    EXPECT_EQ(spec.areas[0].imageRect, QRect(QPoint(10, 20), QPoint(59, 79)));
+    EXPECT_FALSE(spec.areas[0].passed);
+    EXPECT_EQ(spec.areas[0].defects.size(), 1);
+    EXPECT_EQ(spec.areas[0].label, "1: 40 / 41 ");
+    EXPECT_EQ(spec.areas[1].shape, AreaShape::Polygon);
+    EXPECT_EQ(spec.areas[1].imagePolygon, QPolygon({QPoint(5, 6), QPoint(50, 6), QPoint(50, 60)}));
+    EXPECT_TRUE(spec.areas[1].defects.isEmpty());  // passed areas draw no defects
+    EXPECT_EQ(spec.areas[1].label, "2: 30--90 / 50 ");
+    EXPECT_EQ(spec.areas[2].shape, AreaShape::Ring);
+    EXPECT_FALSE(spec.areas[2].ring.IsSelected());
+    EXPECT_EQ(spec.areas[2].label, "3: 77 / 60 ");
+    EXPECT_EQ(askedFor, 2);
+    EXPECT_EQ(spec.areas[3].shape, AreaShape::None);
+    EXPECT_EQ(spec.areas[3].label, "4: 12 / 70 ");
+
+    param->roiCount[d] = 11;
+    const FailPictureSpec longSpec =
+        describeDetection(*param, d, RegionResults{}, LabelSettings{}, true, {}, 1.0f, 1.0f);
+    EXPECT_EQ(longSpec.firstFailedArea(), -1);
+    EXPECT_EQ(longSpec.areas[0].label, "1: 0");
+
+    param->roiCount[d] = 500;  // a corrupt count never reads past the areas
+    EXPECT_EQ(describeDetection(*param, d, RegionResults{}, LabelSettings{}, true, {}, 0.0f, 1.0f)
+                  .areas.size(),
+              100);
+}
+
+TEST(RegionOverlay, EngineDefectListsConvertWithTheirCountClamped) {
+    struct Rect {
+        int x1, y1, x2, y2;
+    };
+    struct List {
+        int count;
+        Rect rects[3];
+    };
+    const List list{2, {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}}};
+    const QVector<DefectBox> boxes = defectBoxes(list);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[1].x1, 5);
+    EXPECT_EQ(boxes[1].y2e, 8);
+    EXPECT_EQ(defectBoxes(List{7, {}}).size(), 3);
+    EXPECT_TRUE(defectBoxes(List{-1, {}}).isEmpty());
+}

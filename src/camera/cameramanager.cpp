@@ -56,9 +56,11 @@ void CameraManager::loadCameraSN() {
     store_->ensureFile(factory);
     if (!store_->open()) {
         warnParamFileError();
-        store_->restoreFrom(factory);
-        sys::actions().run(QStringLiteral("sync"), {});
-        sys::actions().run(QStringLiteral("reboot"), {});
+        // Rebooting without a restored file would only bring the same failure back.
+        if (store_->restoreFrom(factory)) {
+            sys::actions().run(QStringLiteral("sync"), {});
+            sys::actions().run(QStringLiteral("reboot"), {});
+        }
         // Where the reboot does not take effect the program goes on with the restored file.
         if (!store_->open()) qWarning() << "going on without stored camera serial numbers";
     }

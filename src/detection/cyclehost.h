@@ -1,0 +1,103 @@
+#pragma once
+// Everything the detection controller reaches outside the cycle's own state and the IO board:
+// camera views, the window's timers, operator messages and records, counters and statistics,
+// the network services, pages and LEDs. The main window implements it; tests give a fake with
+// a virtual clock.
+
+#include <QString>
+
+namespace detection {
+
+class CameraStation;
+
+// The window's timers the cycle starts and stops.
+namespace timers {
+enum Id {
+    Run,
+    InCheck,
+    Show,
+    OutNG,
+    NotAllowClose,
+    NotAllowThimble,
+    ReserveOutput,
+    SysFunc4Output,
+    DelayOutput3,
+    ClearNGAlarm,
+    Lcd,
+    FirstDelay = 16,       // + position: the step delay countdowns
+    FirstInputCheck = 32,  // + input: the debounce checks
+    Count = 48,
+};
+inline int delay(int position) {
+    return FirstDelay + position;
+}
+inline int inputCheck(int input) {
+    return FirstInputCheck + input;
+}
+}  // namespace timers
+
+class CycleHost {
+public:
+    virtual ~CycleHost() = default;
+
+    // --- cameras ---
+    virtual int cameraCount() const = 0;
+    virtual CameraStation* camera(int c) = 0;
+    virtual bool simulatedCameras() const = 0;
+
+    // --- timers (QTimer semantics: start restarts) ---
+    virtual void startTimer(int id, int ms) = 0;
+    virtual void stopTimer(int id) = 0;
+    virtual bool timerActive(int id) const = 0;
+
+    // --- operator ---
+    // Shows the shared warning box without blocking (the pass must not be re-entered).
+    virtual void showWarning(const QString& text) = 0;
+    virtual void hideWarning() = 0;
+    virtual void showLostCameraBox() = 0;
+    virtual void hideLostCameraBox() = 0;
+    virtual bool productAlarmBoxVisible() const = 0;
+    virtual void showProductAlarmBox() = 0;
+    // A modal yes/no question; true on yes.
+    virtual bool confirm(const QString& question) = 0;
+    // The privilege gate of operator commands; 0 refused.
+    virtual int checkPassword() = 0;
+    virtual void insertRecord(const QString& text) = 0;
+
+    // --- results ---
+    virtual void addStatistics() = 0;
+    virtual void writeCounters() = 0;
+
+    // --- network services ---
+    virtual void reportStepToMonitor(bool allOk) = 0;
+    virtual void reportStepToApi(int detect, bool allOk) = 0;
+    virtual void alarmStarted(int detect) = 0;
+    virtual void alarmClearMethod(int camera, int method) = 0;
+    virtual void alarmLifted() = 0;    // the monitoring link's alarm state := 2
+    virtual void alarmFinished() = 0;  // sends the finish when the alarm was lifted
+    virtual void templatesChanged(int camera, int step) = 0;
+
+    // --- pages and screen ---
+    virtual bool settingsVisible() const = 0;
+    virtual bool editingVisible() const = 0;
+    // Hides the help page, the settings screen and the tool bar.
+    virtual void hidePagesForAlarm() = 0;
+    // Shows every camera tiled.
+    virtual void showAllCameras() = 0;
+    virtual void editorReset() = 0;
+    virtual void editorRestart() = 0;
+    virtual void editorSaveData() = 0;
+    // "Don't detect" the current mould (door closed during a product alarm).
+    virtual void editorSkipCurrent() = 0;
+    // The editing page's re-check.
+    virtual void editorReCheck() = 0;
+    // Opens the area editor after a retrain request.
+    virtual void checkArea() = 0;
+    virtual void repaint() = 0;
+    virtual void setDetectingButton(bool detecting) = 0;
+    virtual void led(int n, int on) = 0;
+    // Switches the backlight on (and restarts the screen-off time) when it is off.
+    virtual void wakeScreen() = 0;
+};
+
+}  // namespace detection

@@ -1,0 +1,104 @@
+#pragma once
+// The detection cycle and the result decision: turns input edges into started steps, counts
+// their delays down in 100 ms ticks, runs every camera's inspection, decides OK or NG, drives
+// the outputs and their pulses, retries, raises and lifts the alarm, counts and hands the fail
+// pictures over. It works on the window's cycle state, the IO board facade (gpControlIO) and
+// the live parameters (gpWPara); everything else goes through the host. GUI thread only.
+
+#include <QtGlobal>
+
+#include "cyclestate.h"
+#include "outputplan.h"
+
+class ControlPort;
+class WizardPara;
+
+namespace detection {
+
+class CycleHost;
+class CameraStation;
+
+class DetectionController {
+public:
+    DetectionController(CycleHost& host, CycleState& state);
+    DetectionController(const DetectionController&) = delete;
+    DetectionController& operator=(const DetectionController&) = delete;
+
+    // --- the detection pass (DeRaRazovi::Run and its helpers) ---
+    void run();
+    void timerUp(int position);
+    void runAlgorithm(int camera, int position);
+    void reCheck();
+    // Debounce check of input i: latches it when its active level is still present.
+    bool checkInput(int input);
+    // 1 when every camera's link is alive (also with no camera).
+    int cameraCheck();
+    // A camera reported its loss.
+    void lostCamera();
+
+    // --- the result decision ---
+    void checkNG(bool isClearNG);
+    void startDetect();
+    void stopDetect();
+    void setStopDetect();
+    void resetRun();
+    void startStop();  // the tool bar's start/stop button
+    void clearNGAlarm();
+    void backTrain();
+    void inCheck();    // no cycle start for the input time-out
+    void timerShow();  // end of the OK display
+    void pulseEnded(PulseTimer timer);
+    void delayedOutputDue();
+    void reserveOutputEnded();
+    void delayOutput3Due();
+    // The operator accepted the production-count alarm.
+    void releaseProductAlarm();
+
+    // Retraining pending for the end of the OK display: all enabled steps / the mould step.
+    bool reTrainAll = false;
+    bool reShapeMould = false;
+
+private:
+    enum class Scan { Continue, EndScan, EndPass };
+
+    const WizardPara& para() const;
+    ControlPort& io() const;
+    CameraStation* cam(int c) const;
+    int cameras() const;
+    bool stepEnabled(int step) const;
+    void apply(const OutputPlan& plan);
+    void setOutput(int output, int on);
+    void flush();
+    void endPass();
+    void markCycleTimes();
+
+    // pass helpers
+    void acceptEdges(bool delayRunning);
+    bool handleAlarmShown();
+    void handleSafetyDoorTrigger();
+    bool handleManualStep();
+    Scan scanInput(int input);
+    void startCycle(int input);
+    void armMouldStep();
+    Scan scanPositions(int input);
+    Scan scanMulti(int input, bool cycleStarted);
+    bool startPosition(int position, int delayTenths);
+    void runNow(int position);
+    bool allCamerasOK() const;
+
+    // decision helpers
+    void okPath(int kind, bool alarmWasShown);
+    bool ngPath(int kind, bool retryPending);
+    void raiseAlarm(int kind, const bool* failed);
+    void showResult(bool ngLeds);
+    void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm);
+    void handOver();
+
+    CycleHost& host_;
+    CycleState& s_;
+    int passCount_ = 0;         // tR: passes since start or since the last camera recovery
+    quint32 newFrameMask_ = 0;  // cameras that delivered a frame (external trigger)
+    int lastDelay_ = 0;         // delay of the position started last, tenths
+};
+
+}  // namespace detection

@@ -1,0 +1,610 @@
+// The detection pass: inputs, cameras, triggers, the step scan of every detection mode, the
+// delay countdown, one camera's step run and the retry.
+#include <QDateTime>
+#include <QString>
+
+#include "camerastation.h"
+#include "controlport.h"
+#include "cyclehost.h"
+#include "delaycountdown.h"
+#include "detectioncontroller.h"
+#include "globals.h"
+#include "steprules.h"
+#include "systemactions.h"
+#include "wizardpara.h"
+
+namespace detection {
+
+namespace {
+
+quint32 bit(int c) {
+    return 1u << c;
+}
+
+bool editingShowsLive() {
+    return gSource == -1 || gSource == 1;
+}
+
+}  // namespace
+
+DetectionController::DetectionController(CycleHost& host, CycleState& state)
+    : host_(host), s_(state) {}
+
+const WizardPara& DetectionController::para() const {
+    return *gpWPara;
+}
+
+ControlPort& DetectionController::io() const {
+    return *gpControlIO;
+}
+
+CameraStation* DetectionController::cam(int c) const {
+    return host_.camera(c);
+}
+
+int DetectionController::cameras() const {
+    return std::min(host_.cameraCount(), kMaxCameras);
+}
+
+bool DetectionController::stepEnabled(int step) const {
+    return step >= 0 && step < kMaxSteps && para().detectEnable[step] != 0;
+}
+
+void DetectionController::setOutput(int output, int on) {
+    io().IOSetOut(output, on);
+}
+
+void DetectionController::flush() {
+    io().IOFlashOut();
+}
+
+void DetectionController::apply(const OutputPlan& plan) {
+    for (const OutputOp& op : plan.ops()) {
+        switch (op.kind) {
+            case OutputOp::Set:
+                setOutput(op.a, op.b);
+                break;
+            case OutputOp::Flush:
+                flush();
+                break;
+            case OutputOp::Pulse: {
+                int id = timers::OutNG;
+                switch (static_cast<PulseTimer>(op.a)) {
+                    case PulseTimer::OutNG:
+                        id = timers::OutNG;
+                        break;
+                    case PulseTimer::NotAllowClose:
+                        id = timers::NotAllowClose;
+                        break;
+                    case PulseTimer::NotAllowThimble:
+                        id = timers::NotAllowThimble;
+                        break;
+                    case PulseTimer::SysFunc4Output:
+                        id = timers::SysFunc4Output;
+                        break;
+                    case PulseTimer::ClearNGAlarm:
+                        id = timers::ClearNGAlarm;
+                        break;
+                }
+                host_.startTimer(id, op.b);
+                break;
+            }
+        }
+    }
+}
+
+void DetectionController::markCycleTimes() {
+    const qint64 now = sys::actions().nowMSecsSinceEpoch() / kTenthMs;
+    s_.cycleTime = now - s_.lastTrigTime;
+    s_.lastTrigTime = now;
+}
+
+bool DetectionController::allCamerasOK() const {
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c) && !cam(c)->isOK()) return false;
+    return true;
+}
+
+// --- the pass ------------------------------------------------------------------------
+
+void DetectionController::run() {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+
+    if (++passCount_ == kWhiteBalancePass)
+        for (int c = 0; c < cameras(); ++c)
+            if (cam(c)) cam(c)->whiteBalance();
+
+    bool delayRunning = false;
+    for (int k = 0; k < gDNum && k < kMaxSteps; ++k)
+        if (host_.timerActive(timers::delay(k))) delayRunning = true;
+    if (delayRunning) s_.forcedInput = kNoInput;
+
+    acceptEdges(delayRunning);
+
+    for (int c = 0; c < cameras(); ++c) {
+        if (!cam(c) || !cam(c)->updateImage()) continue;
+        ++s_.frameCount[c];
+        if (p.sysUsage && s_.resultState != kResultAlarm) newFrameMask_ |= bit(c);
+    }
+
+    if (!cameraCheck()) {
+        // A lost camera blocks the cycle: the clamp stays withheld, the warning stays up and
+        // the IO heartbeat is not refreshed, so the board polls stop until the camera returns.
+        passCount_ = 0;
+        setOutput(kClampOutput, 1);
+        flush();
+        host_.showWarning(lan(kEntryCameraUnavailable));
+        host_.stopTimer(timers::InCheck);
+        host_.startTimer(timers::Run, kCameraLostRetryMs);
+        s_.camerasOkShown = false;
+        return;
+    }
+    if (!s_.camerasOkShown) {
+        s_.camerasOkShown = true;
+        if (p.cameraLostOpt) host_.hideLostCameraBox();
+        host_.showWarning(lan(kEntryCameraReconnected));
+        host_.insertRecord(lan(kEntryCameraReconnected));
+    }
+
+    if (s_.productAlarm) {
+        if (!host_.productAlarmBoxVisible()) host_.showProductAlarmBox();
+        endPass();
+        return;
+    }
+
+    if (s_.resultState == kResultAlarm) {
+        handleAlarmShown();
+        host_.stopTimer(timers::InCheck);
+        endPass();
+        return;
+    }
+
+    if (s_.reCheckPending) {
+        const int kind = kindOf(mode, s_.curDetect);
+        if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] > 0) {
+            --s_.retryLeft[kind];
+            reCheck();
+        }
+        host_.stopTimer(timers::InCheck);
+        endPass();
+        return;
+    }
+
+    handleSafetyDoorTrigger();
+
+    if (s_.detectState == kDetectStopped) {
+        if (mode == 1) {
+            if (s_.trigLatch[kSecondSignalInput] && p.moldSide != 1) s_.curSide = kSideLeft;
+            if (s_.trigLatch[kRightInput] && p.moldSide != 0) s_.curSide = kSideRight;
+        }
+        host_.stopTimer(timers::InCheck);
+        endPass();
+        return;
+    }
+
+    if (!handleManualStep()) {
+        endPass();
+        return;
+    }
+
+    if (p.sysUsage) {
+        const quint32 all = cameras() >= 32 ? ~0u : bit(cameras()) - 1;
+        if (cameras() == 0 || (newFrameMask_ & all) == all) {
+            newFrameMask_ = 0;
+            s_.forcedInput = kOpenInput;
+        }
+    }
+
+    if (!delayRunning) {
+        for (int i = 0; i < kInputs; ++i) {
+            if (!s_.trigLatch[i] && i != s_.resumeInput && i != s_.forcedInput) continue;
+            const Scan r = scanInput(i);
+            if (r == Scan::EndPass) {
+                endPass();
+                return;
+            }
+            if (r == Scan::EndScan) break;
+        }
+        s_.resumeInput = kNoInput;
+        host_.repaint();
+    }
+    endPass();
+}
+
+void DetectionController::endPass() {
+    flush();
+    std::fill(std::begin(s_.trigLatch), std::end(s_.trigLatch), 0);
+    host_.startTimer(timers::Run, kRunPeriodMs);
+    io().updateThreadProtectTiming();
+}
+
+void DetectionController::acceptEdges(bool delayRunning) {
+    const WizardPara& p = para();
+    for (int i = 0; i < kInputs; ++i) {
+        // Always asked, so that the edge memory and the door check stay current.
+        if (!io().IOInTrigger(i) || delayRunning) continue;
+        if (s_.productAlarm) continue;
+        if (p.shieldPin > 0 && i == kSecondSignalInput) {
+            const int before = s_.shieldCount++;
+            if (before < p.shieldPin) continue;
+        }
+        if (p.debounceTime)
+            host_.startTimer(timers::inputCheck(i), p.debounceTime * kTenthMs);
+        else
+            s_.trigLatch[i] = 1;
+    }
+}
+
+bool DetectionController::checkInput(int input) {
+    if (input < 0 || input >= kInputs) return false;
+    const bool level = io().IOState(0, input);
+    s_.trigLatch[input] = level ? 1 : 0;
+    return level;
+}
+
+bool DetectionController::handleAlarmShown() {
+    const WizardPara& p = para();
+    const bool door = s_.trigLatch[kDoorInput];
+    const bool second = s_.trigLatch[kSecondSignalInput];
+    const bool open = io().IOState(0, kOpenInput);
+    const bool right = io().IOState(0, kRightInput);
+    if (door) {
+        // The door was closed again during the alarm.
+        s_.trigLatch[kDoorInput] = 0;
+        if (p.prodNGSkipOnDoor && s_.curDetect == 0) {
+            host_.editorSkipCurrent();
+            s_.forcedInput = kSecondSignalInput;
+        } else {
+            for (int c = 0; c < cameras(); ++c)
+                if (cam(c))
+                    for (int s = 0; s < kMaxSteps; ++s) cam(c)->setDetectDone(s, false);
+            if (p.detectMode == 2) {
+                if (open && !right) s_.curSide = kSideLeft;
+                if (right && !open) s_.curSide = kSideRight;
+            }
+            host_.editorReCheck();
+        }
+    }
+    if (second && s_.curDetect == 0) s_.forcedInput = kSecondSignalInput;
+    return true;
+}
+
+void DetectionController::handleSafetyDoorTrigger() {
+    const WizardPara& p = para();
+    if (!p.safeDoorTrigger || s_.detectState == kDetectStopped) return;
+    if (!s_.trigLatch[kDoorInput] && s_.forcedInput != kDoorInput) return;
+    s_.trigLatch[kDoorInput] = 0;
+    s_.forcedInput = kNoInput;
+    for (int c = 0; c < cameras(); ++c) {
+        if (cam(c)) cam(c)->setDetectDone(1, false);
+        s_.alarmClearState[c][1] = 1;
+        if (isTwoMouldMode(p.detectMode)) s_.alarmClearState[c][3] = 1;
+    }
+    s_.safetyDoorTrig = 1;
+    if (isMultiMode(p.detectMode)) {
+        s_.seqStep = gDNum - 1;
+        setOutput(stepOutput(gDNum - 1, gDNum), 1);
+        runNow(gDNum - 1);
+    } else {
+        runNow(1);
+    }
+    s_.safetyDoorTrig = 0;
+}
+
+bool DetectionController::handleManualStep() {
+    if (s_.manualStep == gDNum) return true;
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const int position = s_.manualStep;
+    s_.manualStep = gDNum;
+    if (position < 0 || position >= kMaxSteps) return true;
+    const bool enabled = isTwoMouldMode(mode) ? stepEnabled(position) || stepEnabled(position + 2)
+                                              : stepEnabled(position);
+    if (enabled) {
+        markCycleTimes();
+        s_.trigKind = kTrigManual;
+        if (position == 0) std::fill(std::begin(s_.ngOutFlags), std::end(s_.ngOutFlags), 0);
+        s_.retryLeft[0] = 0;
+        s_.retryLeft[1] = 0;
+        const int step = stepOfPosition(mode, position, s_.curSide);
+        for (int c = 0; c < cameras(); ++c)
+            if (step >= 0 && step < kMaxSteps) s_.alarmClearState[c][step] = 1;
+        if (isMultiMode(mode)) {
+            s_.seqStep = position;
+            setOutput(stepOutput(position, gDNum), 1);
+        }
+        runNow(position);
+    }
+    if (s_.resultState == kResultAlarm && !p.okNgPulse && !isMultiMode(mode)) {
+        apply(manualDuringAlarmOutputs(p, position));
+        return false;
+    }
+    return true;
+}
+
+void DetectionController::runNow(int position) {
+    if (position < 0 || position >= kMaxSteps) return;
+    s_.trigDelayLeft[position] = 0;
+    timerUp(position);
+}
+
+// --- step scan -----------------------------------------------------------------------
+
+DetectionController::Scan DetectionController::scanInput(int input) {
+    const WizardPara& p = para();
+    s_.trigLatch[input] = 0;
+    s_.forcedInput = kNoInput;
+    const int last = lastPosition(p.detectMode, gDNum);
+    const bool lastPending = last >= 0 && last < kMaxSteps && s_.detectPending[last] != 0;
+    bool started = false;
+    if (startsCycle(p, input, s_.resumeInput, lastPending)) {
+        startCycle(input);
+        started = true;
+    }
+    if (isMultiMode(p.detectMode)) return scanMulti(input, started);
+
+    const MouldArming arming = mouldArming(p, input);
+    if (arming.arm && s_.detectPending[1] != 0) {
+        if (arming.side >= 0) s_.curSide = arming.side;
+        armMouldStep();
+    }
+    return scanPositions(input);
+}
+
+void DetectionController::startCycle(int input) {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    std::fill(std::begin(s_.stepCounted), std::end(s_.stepCounted), 0);
+    std::fill(std::begin(s_.camCycleNG), std::end(s_.camCycleNG), 0);
+    markCycleTimes();
+
+    if (s_.noInputShown) {
+        s_.noInputShown = false;
+        host_.hideWarning();
+    } else if (p.inputTimeout > 0) {
+        host_.startTimer(timers::InCheck, p.inputTimeout * kSecondMs);
+    }
+
+    for (int s = 0; s < gDNum && s < kMaxSteps; ++s) s_.detectPending[s] = 0;
+    s_.retryLeft[0] = 0;
+    std::fill(std::begin(s_.ngOutFlags), std::end(s_.ngOutFlags), 0);
+    gisSafeDoorOpen = false;
+    s_.retryLeft[1] = (p.okNgPulse || p.clampPulseOnMoldNG) ? 0 : p.reDetectNum;
+    if (isMultiMode(mode)) std::fill(std::begin(s_.retryLeft), std::end(s_.retryLeft), 0);
+
+    for (int c = 0; c < cameras(); ++c) {
+        for (int s = 0; s < gDNum && s < kMaxSteps; ++s) {
+            if (!stepEnabled(s)) continue;
+            s_.detectPending[isMultiMode(mode) ? s : (s & 1)] |= bit(c);
+            if (cam(c)) cam(c)->setDetectDone(s, false);
+            s_.alarmClearState[c][s] = 1;
+            s_.detectArmed[s] = 1;
+        }
+        s_.camNewCycle[c] = 1;
+        s_.camAlarmArm[c] = 1;
+    }
+
+    apply(cycleStartOutputs(p, input, s_.detectPending[0] != 0));
+    if (mode == 2) s_.curSide = input == kOpenInput ? kSideLeft : kSideRight;
+}
+
+void DetectionController::armMouldStep() {
+    const WizardPara& p = para();
+    s_.detectPending[1] = 0;
+    const bool mouldEnabled = stepEnabled(1) || (isTwoMouldMode(p.detectMode) && stepEnabled(3));
+    for (int c = 0; c < cameras(); ++c) {
+        if (cam(c))
+            for (int s = 0; s < gDNum && s < kMaxSteps; ++s) cam(c)->setDetectDone(s, false);
+        if (mouldEnabled) s_.detectPending[1] |= bit(c);
+    }
+    apply(mouldArmOutputs(p));
+}
+
+DetectionController::Scan DetectionController::scanPositions(int input) {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    if (s_.detectPending[1] == 0) return Scan::Continue;
+    const int count = isTwoMouldMode(mode) ? 2 : std::min(gDNum, kMaxSteps);
+    for (int k = 0; k < count; ++k) {
+        const int step = stepOfPosition(mode, k, s_.curSide);
+        if (!stepEnabled(step) || host_.timerActive(timers::delay(k))) continue;
+        if (!positionTriggered(p, k, input, s_.forcedStep)) continue;
+        if (mode == 0 && k == s_.forcedStep) {
+            s_.forcedStep = kNoStep;
+            lastDelay_ = 0;
+        }
+        const int d = positionDelay(p, k, lastDelay_);
+        lastDelay_ = d;
+        if (!startPosition(k, d)) return Scan::EndPass;
+    }
+    return Scan::Continue;
+}
+
+DetectionController::Scan DetectionController::scanMulti(int input, bool cycleStarted) {
+    const WizardPara& p = para();
+    const int last = gDNum - 1;
+    const bool lastPending = last >= 0 && last < kMaxSteps && s_.detectPending[last] != 0;
+    const MultiSelection sel =
+        selectMultiPosition(p, gDNum, input, s_.seqStep, s_.resumeInput, lastPending, cycleStarted);
+    if (sel.endScan) return Scan::EndScan;
+    if (sel.position < 0) return Scan::Continue;
+    s_.seqStep = sel.position;
+    for (int output : sel.outputsOn) setOutput(output, 1);
+    if (!sel.outputsOn.empty()) flush();
+    if (s_.detectPending[sel.position] != 0 &&
+        !startPosition(sel.position, p.stepDelay(sel.position)))
+        return Scan::EndPass;
+    return Scan::Continue;
+}
+
+bool DetectionController::startPosition(int position, int delayTenths) {
+    if (delayTenths > 0) {
+        s_.trigDelayLeft[position] = delaySeconds(delayTenths);
+        host_.startTimer(timers::delay(position), kTickMs);
+        s_.cycleState = kCycleDetecting;
+        return true;
+    }
+    s_.trigDelayLeft[position] = 0;
+    timerUp(position);
+    if (isMultiMode(para().detectMode)) return false;  // a position run at once ends the pass
+    return s_.detectState != kDetectStopped;
+}
+
+// --- countdown, step run, retry ------------------------------------------------------
+
+void DetectionController::timerUp(int position) {
+    if (position < 0 || position >= kMaxSteps) return;
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const int last = lastPosition(mode, gDNum);
+    const DelayTick tick =
+        tickDelay(s_.trigDelayLeft[position], position == last, p.preCutTime, p.okNgPulse != 0);
+    if (tick.preCut) {
+        setOutput(kClampOutput, 1);
+        flush();
+    }
+    if (!tick.run) {
+        for (int c = 0; c < cameras(); ++c)
+            if (cam(c)) cam(c)->repaintCountdown();
+        return;
+    }
+
+    host_.stopTimer(timers::delay(position));
+    for (int c = 0; c < cameras(); ++c) runAlgorithm(c, position);
+    const bool allOK = allCamerasOK();
+    checkNG(false);
+    // Retries are kept per step kind; a failure with a retry left is not final.
+    const int kind = kindOf(mode, s_.curDetect);
+    if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] != 0 && !allOK) {
+        s_.cycleState = kCycleDetected;
+        return;
+    }
+    host_.reportStepToMonitor(allOK);
+    host_.reportStepToApi(s_.curDetect, allOK);
+    s_.cycleState = kCycleDetected;
+    if (s_.resultState != kResultAlarm && position == last && allOK && s_.reCheckPending == 0 &&
+        p.templateAutoUpdate) {
+        reShapeMould = true;
+        for (int c = 0; c < cameras(); ++c)
+            if (cam(c)) cam(c)->saveReTrainImage(1);
+    }
+}
+
+void DetectionController::runAlgorithm(int camera, int position) {
+    CameraStation* view = cam(camera);
+    if (!view || position < 0 || position >= kMaxSteps) return;
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const int step = stepOfPosition(mode, position, s_.curSide);
+    if (step < 0 || step >= kMaxSteps) return;
+    const int kind = kindOf(mode, step);
+    s_.curDetect = step;
+    s_.detectPending[kind] &= ~bit(camera);
+
+    if (s_.saveAllImages) {
+        const QString stamp = sys::actions().now().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+        view->saveNewestFrame(QStringLiteral("./originalimage/cammer%1%2/template%3.bmp")
+                                  .arg(camera + 1)
+                                  .arg(step + 1)
+                                  .arg(stamp));
+    }
+
+    if (view->reTrainPending(step)) {
+        if (stepEnabled(step)) {
+            view->saveReTrainImage(step);
+            host_.templatesChanged(camera, step);
+        }
+        view->setReTrainPending(step, false);
+        view->setOK(true);
+        view->setDetectDone(step, true);
+        for (int c = 0; c < cameras(); ++c) {
+            if (!cam(c)) continue;
+            for (int s = 0; s < kMaxSteps; ++s) {
+                if (cam(c)->reTrainPending(s) && stepEnabled(s)) {
+                    if (editingShowsLive()) host_.repaint();
+                    return;
+                }
+            }
+        }
+        startDetect();
+        if (!p.okNgPulse) {
+            setOutput(kClampOutput, 1);
+            flush();
+        }
+        host_.checkArea();
+        return;
+    }
+
+    view->inspect(step);
+
+    bool showAligned = host_.simulatedCameras();
+    if (!showAligned && !view->isOK() && editingShowsLive() && p.noRefreshAfterAlarm &&
+        !p.okNgPulse) {
+        const bool raisesAlarm =
+            (kind == 0 && !p.ejectorPulseOnProdNG) || (kind == 1 && !p.clampPulseOnMoldNG);
+        showAligned = raisesAlarm;
+    }
+    view->showInspectedFrame(showAligned);
+
+    if (!view->isOK()) {
+        const int retries = kind < kMaxSteps ? s_.retryLeft[kind] : 0;
+        apply(failedCameraOutputs(p, kind, retries));
+        const bool final = retries == 0;
+        if (s_.camAlarmArm[camera] && final) s_.camAlarmArm[camera] = 0;
+        if (p.ejectorPulseOnProdNG && kind == 0) {
+            // The NG groups of the product step's failed regions (the step actually run).
+            for (int group : view->failedNgOutputs(step))
+                if (group >= 0 && group < kNgGroups) s_.ngOutFlags[group] = 1;
+        }
+        if (s_.alarmClearState[camera][step] == 1 && final) view->keepRecentNg(step);
+    }
+
+    s_.camNewCycle[camera] = 0;
+    flush();
+    if (editingShowsLive()) view->repaint();
+}
+
+void DetectionController::reCheck() {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const int kind = kindOf(mode, s_.curDetect);
+    if (kind < 0 || kind >= kMaxSteps) return;
+    const int last = lastPosition(mode, gDNum);
+    s_.detectPending[kind] = 0;
+    apply(reCheckOutputs(p, kind, kind == last, s_.retryLeft[kind]));
+    if (!stepEnabled(s_.curDetect)) return;
+    const int step = s_.curDetect;
+    for (int c = 0; c < cameras(); ++c) {
+        s_.detectPending[kind] |= bit(c);
+        runAlgorithm(c, step);
+    }
+    checkNG(false);
+    if (s_.retryLeft[kind] == 0) {
+        const bool allOK = allCamerasOK();
+        host_.reportStepToMonitor(allOK);
+        host_.reportStepToApi(s_.curDetect, allOK);
+    }
+}
+
+// --- cameras ----------------------------------------------------------------------------
+
+int DetectionController::cameraCheck() {
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c) && !cam(c)->isConnected()) return 0;
+    return 1;
+}
+
+void DetectionController::lostCamera() {
+    if (s_.detectState != kDetectStopped) {
+        setOutput(kClampOutput, 1);
+        flush();
+    }
+    if (para().cameraLostOpt)
+        host_.showLostCameraBox();
+    else
+        host_.showWarning(lan(kEntryCameraUnavailable));
+    host_.repaint();
+}
+
+}  // namespace detection

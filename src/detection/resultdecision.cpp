@@ -1,0 +1,455 @@
+// The result decision: outputs of an OK or NG step, retries, the alarm, counting, fail
+// pictures and their hand-over, pulse ends, start and stop, alarm clearing.
+#include <QMutexLocker>
+#include <QString>
+
+#include "camerastation.h"
+#include "controlport.h"
+#include "cyclehost.h"
+#include "detectioncontroller.h"
+#include "globals.h"
+#include "resultrules.h"
+#include "steprules.h"
+#include "wizardpara.h"
+
+namespace detection {
+
+void DetectionController::checkNG(bool isClearNG) {
+    // The editing page was opened from a retrain or area check: it decides when it returns.
+    if (gFromTrain) return;
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const int kind = kindOf(mode, s_.curDetect);
+    if (kind < 0 || kind >= kMaxSteps) return;
+    const bool lastKind = kind == lastPosition(mode, gDNum);
+
+    bool failed[kMaxCameras] = {};
+    bool anyNG = false;
+    for (int c = 0; c < cameras(); ++c) {
+        failed[c] = cam(c) && !cam(c)->isOK();
+        if (!failed[c]) continue;
+        anyNG = true;
+        cam(c)->startAlarmBlink(kAlarmBlinkMs);
+    }
+    s_.lastCycleNG = anyNG;
+    // A failure that will be retried is not the step's result yet.
+    const bool retryPending = anyNG && s_.retryLeft[kind] > 0;
+    const bool final = !retryPending;
+
+    // The step's result is counted and recorded once per cycle, when it is final.
+    const bool firstResult = final && !s_.stepCounted[kind];
+    if (p.useStatistics && !isClearNG && firstResult && s_.trigKind == kTrigInput)
+        host_.addStatistics();
+
+    if (kind == 1 && !anyNG && p.shieldPin) s_.shieldCount = 0;
+    s_.alarmCleared = 0;
+
+    const bool alarmWasShown = s_.resultState == kResultAlarm;
+    if (!anyNG) okPath(kind, alarmWasShown);
+
+    if (firstResult) {
+        const CountMemory memory{s_.stepCounted, s_.camCycleNG};
+        if (countStep(CounterSet::globals(), memory, failed, cameras(), kind, lastKind) ==
+            CountResult::CycleCounted)
+            host_.writeCounters();
+    }
+
+    bool ngWithoutAlarm = false;
+    if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending);
+
+    if (!anyNG) apply(okPulseOutputs(p, kind));
+
+    if (kind == 1 && !anyNG && p.moldOKNum) {
+        if (s_.trigKind == kTrigInput) {
+            if (++s_.okMoldCount >= p.moldOKNum) {
+                setOutput(kClampOutput, 1);
+                setOutput(kAlarmOutput, 1);
+                flush();
+                s_.productAlarm = 1;
+            }
+        } else if (s_.trigKind == kTrigRetrain) {
+            s_.okMoldCount = 0;
+        }
+    }
+
+    failImages(failed, retryPending, ngWithoutAlarm);
+    if (!anyNG || p.okNgPulse || p.ejectorPulseOnProdNG || p.clampPulseOnMoldNG) handOver();
+
+    s_.trigKind = kTrigInput;
+    host_.alarmFinished();
+}
+
+void DetectionController::okPath(int kind, bool alarmWasShown) {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    if (isMultiMode(mode) && !p.okNgPulse) {
+        const MultiOkOutputs m = multiOkOutputs(p, gDNum, s_.seqStep);
+        if (m.delayedOutput >= 0) {
+            s_.delayOutputArmed = 1;
+            s_.delayOutputNo = m.delayedOutput;
+        }
+        apply(m.plan);
+        const ResumeChoice r = resumeAfterStep(p, gDNum, s_.seqStep, s_.forcedInput);
+        s_.resumeInput = r.resumeInput;
+        s_.forcedInput = r.forcedInput;
+    } else {
+        apply(okOutputs(p, kind, reTrainAll));
+    }
+    s_.reCheckPending = 0;
+    flush();
+
+    // An OK of the failed kind lifts a shown alarm. In multi-detection every step has a kind
+    // of its own, so any step's OK lifts it there.
+    const bool lifts = isMultiMode(mode) ? !(kind == 0 && p.ejectorPulseOnProdNG)
+                                         : (kind == 0 && !p.ejectorPulseOnProdNG) || kind == 1;
+    if (alarmWasShown && lifts) {
+        host_.alarmLifted();
+        host_.editorRestart();
+        if (isMultiMode(mode)) {
+            apply(liftAlarmOutputs(p, kind));
+            s_.resultState = kResultWaiting;
+            resetRun();
+            s_.detectState = kDetectRunning;
+        } else if (kind == 0) {
+            apply(liftAlarmOutputs(p, kind));
+            s_.resultState = kResultWaiting;
+            resetRun();
+            s_.detectState = kDetectRunning;
+            if (mode == 0 && !p.semiAuto) {
+                // The mould step is run next.
+                s_.forcedInput = kDoorInput;
+                s_.forcedStep = 1;
+            }
+        } else {
+            startDetect();
+        }
+    }
+
+    if (s_.resultState != kResultAlarm && s_.resultState != kResultAreaSetting &&
+        !host_.settingsVisible())
+        showResult(false);
+
+    if (kind == 1) apply(mouldOkEjectorOutputs(p));
+}
+
+bool DetectionController::ngPath(int kind, bool retryPending) {
+    const WizardPara& p = para();
+    const int mode = p.detectMode;
+    const NgAnswer answer = ngAnswer(p, kind);
+    switch (answer) {
+        case NgAnswer::OkNgPulse:
+            apply(okNgPulseNgOutputs(p));
+            if (s_.resultState != kResultAlarm && s_.resultState != kResultAreaSetting &&
+                !host_.settingsVisible())
+                showResult(true);
+            return true;
+        case NgAnswer::ProductPulse:
+            apply(productPulseOutputs(p, s_.ngOutFlags));
+            if (isMultiMode(mode)) {
+                const ResumeChoice r = resumeAfterStep(p, gDNum, s_.seqStep, s_.forcedInput);
+                s_.resumeInput = r.resumeInput;
+                s_.forcedInput = r.forcedInput;
+            }
+            if (s_.resultState != kResultAlarm && s_.resultState != kResultAreaSetting &&
+                !host_.settingsVisible())
+                showResult(false);
+            return true;
+        case NgAnswer::MouldPulse:
+            apply(mouldPulseOutputs(p));
+            if (s_.resultState != kResultAlarm && s_.resultState != kResultAreaSetting &&
+                !host_.settingsVisible())
+                showResult(false);
+            return true;
+        case NgAnswer::Alarm:
+            break;
+    }
+
+    if (s_.resultState == kResultAlarm) {
+        // An alarm is on screen already; nothing more is raised.
+    } else if (retryPending && !isMultiMode(mode)) {
+        s_.reCheckPending = 1;  // the next pass re-detects
+    } else {
+        bool failed[kMaxCameras] = {};
+        for (int c = 0; c < cameras(); ++c) failed[c] = cam(c) && !cam(c)->isOK();
+        raiseAlarm(kind, failed);
+    }
+    if (isMultiMode(mode)) apply(multiNgOutputs(p, gDNum, s_.seqStep));
+    return false;
+}
+
+void DetectionController::raiseAlarm(int kind, const bool* failed) {
+    const WizardPara& p = para();
+    host_.alarmStarted(s_.curDetect);
+    if (s_.safetyDoorTrig && !isMultiMode(p.detectMode)) {
+        setOutput(kClampOutput, 1);
+        flush();
+    }
+    host_.wakeScreen();
+    setStopDetect();
+    s_.resultState = kResultAlarm;
+    host_.showAllCameras();
+    host_.hidePagesForAlarm();
+    host_.editorReset();
+    s_.reCheckPending = 0;
+    host_.led(kLedResultOk, 0);
+    host_.led(kLedResultNg, 1);
+    apply(alarmOutputs(p, kind, false));
+
+    QString text;
+    for (int c = 0; c < cameras(); ++c)
+        if (failed[c]) text += lan(kEntryCameraPrefix).arg(c + 1);
+    if (!text.isEmpty()) {
+        text.chop(1);
+        host_.insertRecord(text + lan(kEntryAlarm));
+    }
+}
+
+void DetectionController::showResult(bool ngLeds) {
+    s_.resultState = kResultOkShown;
+    host_.startTimer(timers::Show, kOkShownMs);
+    s_.shownDetect = s_.curDetect;
+    host_.repaint();
+    host_.led(kLedResultOk, ngLeds ? 0 : 1);
+    host_.led(kLedResultNg, ngLeds ? 1 : 0);
+}
+
+void DetectionController::failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm) {
+    const int d = s_.curDetect;
+    for (int c = 0; c < cameras(); ++c) {
+        CameraStation* view = cam(c);
+        const int state = s_.alarmClearState[c][d];
+        const FailImageStep r =
+            failImageStep(state, !failed[c], retryPending, gPicNumOK, gPicNumNG, ngWithoutAlarm);
+        s_.alarmClearState[c][d] = r.state;
+        if (!view) continue;
+        switch (r.action) {
+            case FailImageAction::None:
+                break;
+            case FailImageAction::SaveOk:
+                view->saveFailImage(d, 1);
+                break;
+            case FailImageAction::SaveNg:
+                view->saveFailImage(d, 0);
+                break;
+            case FailImageAction::ReportHandling:
+                host_.alarmClearMethod(c, state);
+                view->updateFailImage(d, 0);
+                break;
+            case FailImageAction::RedetectPassed:
+                view->updateFailImage(d, 0);
+                view->saveFailImage(d, 1);
+                view->updateFailImage(d, 1);
+                break;
+        }
+    }
+}
+
+void DetectionController::handOver() {
+    if (!pMutexSaveFail) return;
+    QMutexLocker lock(pMutexSaveFail);
+    for (int c = 0; c < cameras(); ++c) {
+        for (int d = 0; d < kMaxSteps; ++d) {
+            const HandOverMarks marks = handOverMarks(s_.alarmClearState[c][d]);
+            if (!marks.any()) continue;
+            const int slot = (c * kMaxSteps + d) * 2;
+            if (marks.ng) gisSaveFail[slot] = true;
+            if (marks.ok) gisSaveFail[slot + 1] = true;
+            s_.alarmClearState[c][d] = kFailIdle;
+        }
+    }
+}
+
+// --- pulse ends ---------------------------------------------------------------------
+
+void DetectionController::pulseEnded(PulseTimer timer) {
+    switch (timer) {
+        case PulseTimer::OutNG:
+            host_.stopTimer(timers::OutNG);
+            break;
+        case PulseTimer::NotAllowClose:
+            host_.stopTimer(timers::NotAllowClose);
+            break;
+        case PulseTimer::NotAllowThimble:
+            host_.stopTimer(timers::NotAllowThimble);
+            break;
+        case PulseTimer::SysFunc4Output:
+            delayedOutputDue();
+            return;
+        case PulseTimer::ClearNGAlarm:
+            host_.stopTimer(timers::ClearNGAlarm);
+            return;
+    }
+    apply(pulseEndOutputs(para(), timer, s_.detectState == kDetectStopped));
+}
+
+void DetectionController::delayedOutputDue() {
+    host_.stopTimer(timers::SysFunc4Output);
+    if (!isMultiMode(para().detectMode)) return;
+    if (s_.delayOutputArmed && s_.delayOutputNo != -1) {
+        setOutput(s_.delayOutputNo, 1);
+        flush();
+        s_.delayOutputArmed = 0;
+        s_.delayOutputNo = -1;
+    }
+}
+
+void DetectionController::reserveOutputEnded() {
+    host_.stopTimer(timers::ReserveOutput);
+    setOutput(kFourthOutput, 0);
+    flush();
+}
+
+void DetectionController::delayOutput3Due() {
+    host_.stopTimer(timers::DelayOutput3);
+    setOutput(kFirstNgOutput, 1);
+    flush();
+}
+
+void DetectionController::releaseProductAlarm() {
+    setOutput(kClampOutput, 0);
+    setOutput(kAlarmOutput, 0);
+    flush();
+    s_.okMoldCount = 0;
+    s_.productAlarm = 0;
+}
+
+// --- start and stop -----------------------------------------------------------------
+
+void DetectionController::startDetect() {
+    apply(startDetectOutputs(para()));
+    s_.resultState = kResultWaiting;
+    s_.reCheckPending = 0;
+    std::fill(std::begin(s_.retryLeft), std::end(s_.retryLeft), 0);
+    resetRun();
+    s_.detectState = kDetectRunning;
+    s_.shieldCount = 0;
+    host_.setDetectingButton(true);
+}
+
+void DetectionController::stopDetect() {
+    const WizardPara& p = para();
+    apply(stopDetectOutputs(p));
+    host_.stopTimer(timers::DelayOutput3);
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c))
+            for (int s = 0; s < kMaxSteps; ++s) cam(c)->setReTrainPending(s, false);
+    std::fill(std::begin(s_.trigLatch), std::end(s_.trigLatch), 0);
+    for (int i = 0; i < kInputs; ++i) host_.stopTimer(timers::inputCheck(i));
+    if (isMultiMode(p.detectMode)) {
+        std::fill(std::begin(s_.detectPending), std::end(s_.detectPending), 0);
+        s_.curDetect = gDNum - 1;
+        s_.seqStep = gDNum - 1;
+    }
+    setStopDetect();
+    host_.setDetectingButton(false);
+}
+
+void DetectionController::setStopDetect() {
+    const int mode = para().detectMode;
+    if (!isMultiMode(mode)) {
+        const int index = isTwoMouldMode(mode) ? (s_.curDetect & 1) : (s_.curDetect != 0 ? 1 : 0);
+        s_.detectPending[index] = 0;
+    }
+    for (int k = 0; k < kMaxSteps; ++k) {
+        if (!host_.timerActive(timers::delay(k))) continue;
+        host_.stopTimer(timers::delay(k));
+        s_.trigDelayLeft[k] = 0;
+    }
+    s_.detectState = kDetectStopped;
+}
+
+void DetectionController::resetRun() {
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c)) cam(c)->resetResults();
+    std::fill(std::begin(s_.trigDelayLeft), std::end(s_.trigDelayLeft), 0.0f);
+}
+
+void DetectionController::startStop() {
+    if (host_.settingsVisible() || host_.editingVisible()) return;
+    const WizardPara& p = para();
+    if (s_.detectState == kDetectStopped) {
+        startDetect();
+        if (p.cutClampAfterMoldOK && p.clampPulse > 0) {
+            setOutput(kClampOutput, 1);
+            flush();
+        }
+        host_.insertRecord(lan(kEntryStartedManually));
+        host_.led(kLedDetecting, 1);
+    } else {
+        if (p.pswStopDetect && host_.checkPassword() == 0) return;
+        if (!host_.confirm(lan(kEntryStopQuestion))) return;
+        if (host_.settingsVisible() || host_.editingVisible()) return;
+        stopDetect();
+        host_.insertRecord(lan(kEntryStoppedManually));
+        host_.led(kLedDetecting, 0);
+    }
+    host_.repaint();
+}
+
+// --- alarm clearing, retraining, no input, end of the OK display -------------------------
+
+void DetectionController::clearNGAlarm() {
+    host_.editorSaveData();
+    gSource = -1;
+    resetRun();
+    for (int c = 0; c < cameras(); ++c)
+        if (s_.alarmClearState[c][s_.curDetect] == kFailAlarmOpen)
+            s_.alarmClearState[c][s_.curDetect] = kFailDontDetect;
+    s_.alarmCleared = 1;
+    checkNG(false);
+    host_.insertRecord(lan(kEntryNoCameraDetects));
+}
+
+void DetectionController::backTrain() {
+    const WizardPara& p = para();
+    if (!p.okNgPulse) {
+        setOutput(kClampOutput, 0);
+        if (p.cutEjectorWhenClamp && stepEnabled(0) && !p.noEjectorCtrlProd &&
+            !p.ejectorPulseOnProdNG && p.detectMode == 0)
+            setOutput(kEjectorOutput, 1);
+    }
+    flush();
+    s_.detectState = kDetectRunning;
+    checkNG(true);
+    reTrainAll = true;
+}
+
+void DetectionController::inCheck() {
+    setOutput(kClampOutput, 1);
+    flush();
+    host_.stopTimer(timers::InCheck);
+    host_.insertRecord(lan(kEntryNoInput));
+    host_.showWarning(lan(kEntryNoInput));
+    s_.noInputShown = true;
+}
+
+void DetectionController::timerShow() {
+    host_.stopTimer(timers::Show);
+    const WizardPara& p = para();
+    if (s_.resultState != kResultAlarm) {
+        host_.led(kLedResultOk, 1);
+        host_.led(kLedResultNg, 1);
+        if (s_.reCheckPending == 0 && s_.shownDetect == s_.curDetect)
+            s_.curDetect = nextStepAfterOk(p, gDNum, s_.curDetect);
+        s_.cycleState = kCycleWaiting;
+        if (s_.resultState == kResultOkShown) {
+            s_.resultState = kResultWaiting;
+            host_.repaint();
+        }
+    } else {
+        s_.cycleState = kCycleWaiting;
+    }
+    if (reTrainAll) {
+        reTrainAll = false;
+        for (int c = 0; c < cameras(); ++c)
+            if (cam(c))
+                for (int d = 0; d < gDNum && d < kMaxSteps; ++d)
+                    if (stepEnabled(d)) cam(c)->retrain(d);
+    } else if (reShapeMould) {
+        reShapeMould = false;
+        for (int c = 0; c < cameras(); ++c)
+            if (cam(c)) cam(c)->retrain(1);
+    }
+}
+
+}  // namespace detection

@@ -78,6 +78,7 @@ void makeOldPicture(const QString& folder, const QString& name, int secondsAgo) 
     QFile file(folder + "/" + name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("old");
+    ASSERT_TRUE(file.flush());  // a later flush would set the time again
     ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo),
                                  QFileDevice::FileModificationTime));
 }

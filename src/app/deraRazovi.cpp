@@ -172,6 +172,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < 256; ++i) (*grayTable)[i] = qRgba(i, i, i, 255);
 
     createCameraViews();
+    cameras->setRecordSink([this](const QString& text) { InsertRecord(text); });
+    cameras->setBeforeReboot([this] { FLushAll(); });
     cameras->checkCameraCount();
     curCamera = numCamera == 1 ? 0 : numCamera;
 

@@ -1,0 +1,5 @@
+#include "drawroiwidget.h"
+
+DrawROIWidget::DrawROIWidget(QWidget* parent) : QWidget(parent) {
+    hide();
+}

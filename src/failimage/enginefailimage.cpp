@@ -1,0 +1,88 @@
+#include "enginefailimage.h"
+
+#include <QtDebug>
+
+#include "failimagelimits.h"
+#include "failslots.h"
+#include "globals.h"
+#include "regionoverlay.h"
+#include "templatefiles.h"
+#include "wizardpara.h"
+
+namespace failimage {
+
+namespace {
+
+bool validStep(int step) {
+    return step >= 0 && step < kSteps;
+}
+
+bool frameReady(const engine::EngineContext& context, const std::vector<uchar>& buffer) {
+    return context.frameBytes > 0 && buffer.size() == size_t(context.frameBytes);
+}
+
+FrameView frameOf(const engine::EngineContext& context, const std::vector<uchar>& buffer) {
+    return FrameView{buffer.data(), context.imageW, context.imageH, context.isColor};
+}
+
+}  // namespace
+
+bool saveFailImage(const engine::EngineContext& context, int step, int isOK, bool safetyDoorTrigger,
+                   float baseScaleX, float baseScaleY) {
+    if (!validStep(step) || !frameReady(context, context.alignedBuf)) return false;
+    const QString lineText = safetyDoorTrigger ? lan(kEntrySafetyDoorTrigger) : QString();
+    FailPictureSpec spec;
+    if (context.liveParam) {
+        RegionResults results;
+        results.roiOK = context.roiOK[step];
+        results.roiValue = context.roiValue[step];
+        if (size_t(step) < context.defectRects.size()) {
+            const auto& lists = context.defectRects[size_t(step)];
+            results.defects = [&lists](int area) {
+                return area >= 0 && size_t(area) < lists.size() ? defectBoxes(lists[size_t(area)])
+                                                                : QVector<DefectBox>();
+            };
+        }
+        const WizardPara& para = context.para();
+        spec = describeDetection(*context.liveParam, step, results,
+                                 LabelSettings{para.showAllParam != 0, para.alarmArea}, isOK != 0,
+                                 lineText, baseScaleX, baseScaleY);
+    } else {
+        spec.isOK = isOK != 0;
+        spec.lineText = lineText;
+    }
+    return saveFailPicture(context.cameraNo, step, isOK != 0 ? kKindOK : kKindNG,
+                           frameOf(context, context.alignedBuf), spec);
+}
+
+bool updateFailImage(const engine::EngineContext& context, int step, int isOK, int* state) {
+    return updateFailPicture(context.cameraNo, step, isOK != 0 ? kKindOK : kKindNG,
+                             QSize(context.imageW, context.imageH), state);
+}
+
+bool saveReTrainImage(engine::EngineContext& context, int step, std::vector<uchar>* showBuf) {
+    if (!validStep(step) || !frameReady(context, context.grabBuf)) {
+        qWarning() << "retrain picture of camera" << context.cameraNo + 1 << "detection" << step + 1
+                   << "not taken: no frame";
+        return false;
+    }
+    context.alignedBuf = context.grabBuf;
+    if (showBuf && showBuf->size() == context.alignedBuf.size()) *showBuf = context.alignedBuf;
+    auto& templates = context.templateBuf[size_t(step)];
+    if (!templates.empty() && templates[0].size() == context.alignedBuf.size())
+        templates[0] = context.alignedBuf;
+    return saveRetrainTemplate(context.cameraNo, step, frameOf(context, context.alignedBuf));
+}
+
+bool saveIgnorePoint(const engine::EngineContext& context, int step) {
+    if (!validStep(step)) return false;
+    const auto& mask = context.ignoreMask[size_t(step)];
+    if (context.pixelCount <= 0 || mask.size() != size_t(context.pixelCount)) {
+        qWarning() << "ignore points of camera" << context.cameraNo + 1 << "detection" << step + 1
+                   << "not saved: no mask";
+        return false;
+    }
+    return saveIgnoreMask(context.cameraNo, step, mask.data(), context.imageW, context.imageH);
+}
+
+}  // namespace failimage

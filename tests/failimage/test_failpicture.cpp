@@ -199,21 +199,6 @@ TEST(FailPictureLabels, LimitTextFollowsTheFunctionAndLongDetectionsDropIt) {
     EXPECT_EQ(areaLabel(10, 11, "40", -3), "11: -3");
 }
 
-TEST(FailPictureHandling, HandlingStatesGiveTheirTextsAndNextStates) {
-    struct Row {
-        int state, heading, text, next;
-    };
-    const Row rows[] = {{4, 120, 47, 9},  {5, 120, 48, 9}, {6, 120, 338, 9}, {7, 120, 61, 8},
-                        {8, 143, -1, 10}, {3, -1, -1, 3},  {9, -1, -1, 9},   {0, -1, -1, 0}};
-    for (const Row& row : rows) {
-        const HandlingStep step = handlingStep(row.state);
-        EXPECT_EQ(step.headingEntry, row.heading) << row.state;
-        EXPECT_EQ(step.textEntry, row.text) << row.state;
-        EXPECT_EQ(step.nextState, row.next) << row.state;
-        EXPECT_EQ(step.drawsText(), row.heading >= 0) << row.state;
-    }
-}
-
 TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
     auto param = std::make_unique<CammerSingleton>(0);
     const int d = 2;

@@ -47,17 +47,6 @@ protected:
 
 }  // namespace
 
-TEST(FailSlotIndex, IndicesFollowCameraStepAndKindAndRejectOutOfRange) {
-    EXPECT_EQ(slotIndex(0, 0, 0), 0);
-    EXPECT_EQ(slotIndex(1, 3, 1), (1 * 8 + 3) * 2 + 1);
-    EXPECT_EQ(slotIndex(7, 7, 1), 127);
-    EXPECT_EQ(slotIndex(8, 0, 0), -1);
-    EXPECT_EQ(slotIndex(0, -1, 0), -1);
-    EXPECT_EQ(slotIndex(0, 0, 2), -1);
-    EXPECT_EQ(stepIndex(7, 7), 63);
-    EXPECT_EQ(stepIndex(0, 8), -1);
-}
-
 TEST_F(FailSlotsTest, RenderedPictureLandsInItsSlotAndNowhereElse) {
     ASSERT_TRUE(saveFailPicture(0, 2, kKindNG, view, failingSpec(1, 3)));
     const QImage stored = rig.slotPicture(0, 2, kKindNG);

@@ -206,6 +206,18 @@ TEST_F(SaverTest, FolderIsPrunedToItsLimitNewestFirst) {
     EXPECT_EQ(jpegsIn(ok).size(), 1);
 }
 
+TEST_F(SaverTest, SecondPictureWithinTheSameSecondReplacesTheFirst) {
+    rig.fillAndMark(0, 0, kKindNG, kRed);
+    ASSERT_TRUE(scan());
+    rig.fillAndMark(0, 0, kKindNG, kBlue);
+    ASSERT_TRUE(scan());  // 200 ms later: the same name
+    const QStringList files = jpegsIn(folder(0, 0, "NG"));
+    ASSERT_EQ(files, QStringList{"2026-01-31_08.15.42.jpg"});
+    EXPECT_TRUE(near(QImage(folder(0, 0, "NG") + "/" + files[0]).pixel(3, 3), kBlue));
+    EXPECT_EQ(reports.size(), 2);
+    EXPECT_EQ(reports[0].path, reports[1].path);
+}
+
 TEST(FailDirectory, PruningKeepsRoomForOneAndNothingBelowALimitOfOne) {
     testsupport::WorkDir work;
     for (int i = 0; i < 4; ++i)

@@ -127,12 +127,3 @@ TEST(TemplateFiles, WritesIntoMissingFoldersFailWithoutAFile) {
     EXPECT_FALSE(saveRetrainTemplate(4, 4, FrameView{}));
     EXPECT_FALSE(QDir("cammer55").exists());
 }
-
-TEST(TemplateFiles, MaskCountFollowsTheDetectionMode) {
-    EXPECT_EQ(ignoreMaskCount(3, 2), 8);
-    EXPECT_EQ(ignoreMaskCount(0, 2), 2);
-    EXPECT_EQ(ignoreMaskCount(1, 4), 4);
-    EXPECT_EQ(ignoreMaskCount(0, 0), 0);
-    EXPECT_EQ(ignoreMaskCount(2, -1), 0);
-    EXPECT_EQ(ignoreMaskCount(0, 12), 8);
-}

@@ -1,8 +1,10 @@
 #include "viewframes.h"
 
 #include <cstring>
+#include <opencv2/core.hpp>
 
 #include "frameclip.h"
+#include "imagehelpers.h"
 #include "viewlimits.h"
 
 namespace cameraview {
@@ -84,23 +86,28 @@ QImage displayImageOver(uchar* display, int width, int height) {
 
 void frameToDisplay(const uchar* frame, const FrameFormat& format, uchar* display) {
     if (!frame || !display || !format.isValid()) return;
-    // The fourth byte is made opaque, so the picture reads the same wherever it is used.
-    const size_t pixels = size_t(format.pixelCount());
-    if (format.color) {
-        for (size_t k = 0; k < pixels; ++k) {
-            std::memcpy(display + 4 * k, frame + 4 * k, 3);
-            display[4 * k + 3] = 0xff;
+    // Pixels are handled as 32-bit words: R in the low byte, the fourth byte in the high one,
+    // made opaque so the picture reads the same wherever it is used.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "frames are R, G, B, A in memory order");
+    constexpr quint32 kOpaque = 0xff000000u;
+    const bool colour = format.color;
+    const auto convertRows = [=](const cv::Range& rows) {
+        const size_t begin = size_t(rows.start) * size_t(format.width);
+        const size_t end = size_t(rows.end) * size_t(format.width);
+        for (size_t k = begin; k < end; ++k) {
+            quint32 v;
+            if (colour)
+                std::memcpy(&v, frame + 4 * k, 4);
+            else
+                v = quint32(frame[k]) * 0x010101u;
+            v |= kOpaque;
+            std::memcpy(display + 4 * k, &v, 4);
         }
-        return;
-    }
-    for (size_t k = 0; k < pixels; ++k) {
-        const uchar g = frame[k];
-        uchar* p = display + 4 * k;
-        p[0] = g;
-        p[1] = g;
-        p[2] = g;
-        p[3] = 0xff;
-    }
+    };
+    if (format.pixelCount() < imaging::kParallelPixelThreshold)
+        convertRows(cv::Range(0, format.height));
+    else
+        cv::parallel_for_(cv::Range(0, format.height), convertRows);
 }
 
 int markPixels(uchar* display, int width, int height, const QRect& area, const uchar* mask,

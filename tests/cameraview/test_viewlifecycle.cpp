@@ -312,6 +312,39 @@ TEST_F(ViewLifeCycle, LossFromAPluginThreadIsRecoveredOnTheViewsTimer) {
     EXPECT_EQ(camera->callCount("release"), 2);
 }
 
+TEST_F(ViewLifeCycle, LossInsideAGrabIsHandledAfterTheGrabReturns) {
+    ScriptedCamera* camera = newCamera(8, 4);
+    camera->setReconnectResults({true});
+    auto view = makeView(camera);
+    camera->raiseLossOnNextGrab();
+    camera->pushFilledFrame(5);
+    EXPECT_TRUE(view->UpdateImage());
+    EXPECT_TRUE(view->isConnected);  // queued: nothing ran inside the plug-in's call
+    EXPECT_EQ(camera->callCount("release"), 0);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !view->isConnected; }, 2000));
+    EXPECT_EQ(camera->callCount("release"), 1);
+    ASSERT_TRUE(testsupport::waitFor([&] { return view->isConnected; }, 3000));
+    EXPECT_EQ(records.size(), 1);
+}
+
+TEST_F(ViewLifeCycle, RegionsComeFromTheCamerasTable) {
+    // 640 x 480 frames on the 1280 x 960 display: two display pixels per image pixel.
+    auto stored = std::make_unique<CammerSingleton>(0);
+    stored->roiCount[0] = 1;
+    stored->roiShapeType[0][0] = 1;
+    stored->rects[0][0].showRect = QRect(QPoint(100, 60), QPoint(299, 159));
+    ASSERT_TRUE(stored->SaveDatatoFile(db));
+
+    auto view = makeView(newCamera(640, 480));
+    ASSERT_TRUE(view->isOpen);
+    EXPECT_EQ(view->liveParam->roiCount[0], 1);
+    EXPECT_EQ(view->liveParam->roiImageRect(0, 0), QRect(QPoint(50, 30), QPoint(149, 79)));
+    const cv::Mat& mask = view->context.roiMask[0][0];
+    EXPECT_EQ(mask.cols, 100);
+    EXPECT_EQ(mask.rows, 50);
+    EXPECT_EQ(view->editParam->roiCount[0], 0);  // the editing copy is filled by the page
+}
+
 TEST_F(ViewLifeCycle, TimersOfTheView) {
     ScriptedCamera* camera = newCamera(8, 4);
     camera->setFps(17);

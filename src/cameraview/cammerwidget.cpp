@@ -482,10 +482,10 @@ void CammerWidget::SlotMinWH(int v) {
 }
 
 void CammerWidget::SlotArea(int v) {
-    gDrawHint = 0;
     const int d = hostState().editDetect;
     const int i = selectedRoi;
     if (!editParam || !validDetection(d) || i < 0 || i >= roi::kMaxRois) return;
+    gDrawHint = 0;
     int& c = editParam->roiParam2[d][i];
     const int func = editParam->roiFunc[d][i];
     if (func == roi::kFuncBrightCount || func == roi::kFuncDarkCount) {

@@ -72,6 +72,9 @@ TEST_F(ViewLifeCycle, OpensInTheOrderPluginsRelyOn) {
     const QVariant data = camera->lastData();
     EXPECT_EQ(data.userType(), QMetaType::type("CammerSingleton *"));
     EXPECT_EQ(data.value<CammerSingleton*>(), view->liveParam);
+    camera->setTemperature(37);
+    EXPECT_EQ(view->HotCameraGetTemperature(1, 9), 37);
+    EXPECT_EQ(camera->lastData().toJsonObject(), QJsonObject({{"detect", 1}, {"funcNO", 9}}));
 }
 
 TEST_F(ViewLifeCycle, ColourOperationAsksForFourBytePixels) {

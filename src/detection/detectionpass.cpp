@@ -579,9 +579,10 @@ void DetectionController::reCheck() {
         s_.detectPending[kind] |= bit(c);
         runAlgorithm(c, step);
     }
+    const bool allOK = allCamerasOK();
     checkNG(false);
-    if (s_.retryLeft[kind] == 0) {
-        const bool allOK = allCamerasOK();
+    // A passing retry is final as well as the last one.
+    if (allOK || s_.retryLeft[kind] == 0) {
         host_.reportStepToMonitor(allOK);
         host_.reportStepToApi(s_.curDetect, allOK);
     }

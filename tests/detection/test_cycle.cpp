@@ -1,0 +1,548 @@
+// The detection controller over scripted cameras, a virtual clock and the real IO board
+// facade: cycles of every detection mode from the input edge to the outputs, retries, alarms,
+// pulses, counting, fail pictures and the camera loss.
+#include <gtest/gtest.h>
+
+#include "controlport.h"
+#include "cyclefakes.h"
+#include "globals.h"
+#include "steprules.h"
+
+using namespace detection;
+using cycletest::CycleRig;
+
+namespace {
+
+constexpr int kClamp = 0;
+constexpr int kEjector = 1;
+constexpr int kAlarm = 2;
+
+}  // namespace
+
+// --- standard mode ---------------------------------------------------------------------
+
+TEST(CycleStandard, OkCycleReleasesTheInterlocksAfterTheirDelays) {
+    CycleRig rig;
+    rig.para.trigInDelay[0] = 10;  // product 1.0 s after the edge
+    rig.para.trigInDelay[1] = 15;  // mould 1.5 s after the product step
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    EXPECT_FALSE(rig.out(kClamp));
+
+    rig.edge(0);
+    EXPECT_TRUE(rig.out(kClamp)) << "a new cycle withholds closing";
+    EXPECT_TRUE(rig.out(kEjector)) << "and ejecting";
+    EXPECT_EQ(rig.state.cycleState, kCycleDetecting);
+
+    rig.advance(999);
+    EXPECT_TRUE(cam.inspected.empty());
+    rig.advance(1);
+    ASSERT_EQ(cam.inspected, (std::vector<int>{0}));
+    EXPECT_FALSE(rig.out(kEjector)) << "product OK allows ejecting";
+    EXPECT_TRUE(rig.out(kClamp));
+
+    rig.advance(1499);
+    EXPECT_EQ(cam.inspected.size(), 1u);
+    rig.advance(1);
+    ASSERT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(rig.out(kClamp)) << "mould OK allows closing";
+    EXPECT_FALSE(rig.out(kAlarm));
+
+    EXPECT_EQ(gAllNum[0], 2);
+    EXPECT_EQ(gFailNum[0], 0);
+    EXPECT_EQ(gAllCycleNum[0], 1);
+    EXPECT_EQ(rig.host.counterWrites, 1);
+    EXPECT_EQ(rig.host.statistics, 2);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
+    EXPECT_EQ(rig.host.apiReports.size(), 2u);
+    EXPECT_EQ(rig.state.resultState, kResultOkShown);
+    EXPECT_EQ(rig.host.timerInterval(timers::Show), kOkShownMs);
+    EXPECT_EQ(rig.host.leds[kLedResultOk], 1);
+
+    // The OK display ends after two seconds and the next step comes up.
+    rig.advance(kOkShownMs);
+    EXPECT_EQ(rig.state.resultState, kResultWaiting);
+    EXPECT_EQ(rig.state.cycleState, kCycleWaiting);
+    EXPECT_EQ(rig.state.curDetect, 0);
+}
+
+TEST(CycleStandard, NgRaisesTheAlarmRecordsAndCountsOnce) {
+    CycleRig rig;
+    rig.start(3);
+    rig.host.camAt(0).results = {true, false};
+    rig.host.camAt(2).results = {true, false};
+
+    rig.edge(0);
+    EXPECT_TRUE(rig.out(kAlarm));
+    EXPECT_TRUE(rig.out(kClamp)) << "closing stays withheld";
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(rig.state.detectState, kDetectStopped);
+    EXPECT_EQ(rig.host.alarmsStarted, (std::vector<int>{1}));
+    EXPECT_EQ(rig.host.allCamerasShown, 1);
+    EXPECT_EQ(rig.host.pagesHidden, 1);
+    EXPECT_EQ(rig.host.leds[kLedResultNg], 1);
+    ASSERT_FALSE(rig.host.records.isEmpty());
+    EXPECT_EQ(rig.host.records.last(), QStringLiteral("Camera 1 Camera 3Alarm"));
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, false}));
+
+    EXPECT_EQ(gFailNum[0], 1);
+    EXPECT_EQ(gFailNum[1], 0);
+    EXPECT_EQ(gFailNum[2], 1);
+    EXPECT_EQ(gSyncNGNum, 1);
+    EXPECT_EQ(gFailCycleNum[2], 1);
+    EXPECT_EQ(gSyncNGCycleNum, 1);
+    EXPECT_EQ(rig.state.alarmClearState[0][1], 3);
+    EXPECT_EQ(rig.host.camAt(0).failImageCalls.last(), QStringLiteral("save 1 0"));
+    EXPECT_EQ(rig.host.camAt(1).failImageCalls.last(), QStringLiteral("save 1 1"));
+    EXPECT_EQ(rig.host.camAt(0).recentNg[1], 1);
+
+    // Edges during the alarm start nothing.
+    rig.setInput(0, false);
+    rig.advance(100);
+    rig.edge(0);
+    EXPECT_EQ(rig.host.camAt(1).inspected.size(), 2u);
+
+    // The operator clears it: every camera "doesn't detect" this mould.
+    const int statistics = rig.host.statistics;
+    rig.controller->clearNGAlarm();
+    EXPECT_EQ(rig.state.resultState, kResultOkShown);
+    EXPECT_EQ(rig.state.detectState, kDetectRunning);
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_EQ(rig.host.alarmsLifted, 1);
+    EXPECT_EQ(rig.host.records.last(), QStringLiteral("All cameras do not detect this mold"));
+    EXPECT_EQ(gAllNum[0], 2) << "the cleared step is not counted again";
+    EXPECT_EQ(rig.host.statistics, statistics) << "nor recorded again";
+    EXPECT_EQ(rig.host.clearMethods.size(), 2u);
+    // The handling was written on the NG pictures and every due picture handed over.
+    EXPECT_TRUE(gisSaveFail[(0 * 8 + 1) * 2]);
+    EXPECT_TRUE(gisSaveFail[(2 * 8 + 1) * 2]);
+    EXPECT_TRUE(gisSaveFail[(1 * 8 + 1) * 2 + 1]);
+    EXPECT_EQ(rig.state.alarmClearState[0][1], 0);
+}
+
+TEST(CycleStandard, RetryThatPassesIsNeitherAlarmNorFailure) {
+    CycleRig rig;
+    rig.para.reDetectNum = 2;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    cam.results = {true, false, true};
+
+    rig.edge(0);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.reCheckPending, 1);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true})) << "the failed try is not final";
+    EXPECT_EQ(rig.host.statistics, 1);
+    EXPECT_EQ(gAllNum[0], 1);
+
+    rig.advance(100);  // the next pass re-detects
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 1}));
+    EXPECT_EQ(rig.state.retryLeft[1], 1);
+    EXPECT_FALSE(rig.out(kClamp));
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.resultState, kResultOkShown);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
+    EXPECT_EQ(rig.host.apiReports.back(), std::make_pair(1, true));
+    EXPECT_EQ(gAllNum[0], 2);
+    EXPECT_EQ(gFailNum[0], 0);
+    EXPECT_EQ(gAllCycleNum[0], 1);
+    EXPECT_EQ(gFailCycleNum[0], 0);
+    EXPECT_EQ(rig.host.statistics, 2);
+    EXPECT_EQ(cam.recentNg[1], 0) << "a retried NG frame is not kept";
+}
+
+TEST(CycleStandard, RetriesUsedUpRaiseTheAlarm) {
+    CycleRig rig;
+    rig.para.reDetectNum = 1;
+    rig.start(1);
+    rig.host.camAt(0).results = {true, false, false};
+    rig.edge(0);
+    EXPECT_FALSE(rig.out(kAlarm));
+    rig.advance(100);
+    EXPECT_TRUE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(gFailNum[0], 1);
+    EXPECT_EQ(gAllNum[0], 2);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, false}));
+}
+
+TEST(CycleStandard, DelaysRunInTicksAndPreCutWithholdsEarly) {
+    CycleRig rig;
+    rig.para.trigInDelay[0] = 0;
+    rig.para.trigInDelay[1] = 25;
+    rig.para.preCutTime = 5;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    rig.edge(0);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0})) << "a delay of 0 runs in the same pass";
+    EXPECT_FALSE(rig.out(kClamp)) << "pre-cut leaves the clamp at the cycle start";
+    rig.advance(2000);
+    EXPECT_FALSE(rig.out(kClamp));
+    rig.advance(100);
+    EXPECT_TRUE(rig.out(kClamp)) << "half a second before the step";
+    EXPECT_GE(cam.countdownRepaints, 20);
+    rig.advance(399);
+    EXPECT_EQ(cam.inspected.size(), 1u);
+    rig.advance(1);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(rig.out(kClamp));
+}
+
+TEST(CycleStandard, EdgesDuringADelayAreDropped) {
+    CycleRig rig;
+    rig.para.trigInDelay[0] = 5;
+    rig.start(1);
+    rig.edge(0);
+    rig.setInput(0, false);
+    rig.advance(200);
+    rig.edge(0);
+    rig.advance(1000);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1}));
+}
+
+TEST(CycleStandard, DebounceNeedsTheLevelHeld) {
+    CycleRig rig;
+    rig.para.debounceTime = 3;
+    rig.start(1);
+    rig.pulseInput(0, 200);
+    rig.advance(500);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty()) << "a 200 ms pulse is not latched";
+
+    rig.edge(0);
+    rig.advance(300);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
+    rig.advance(100);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1})) << "held 300 ms";
+}
+
+TEST(CycleStandard, ShieldPinIgnoresTheFirstSecondSignals) {
+    CycleRig rig;
+    rig.para.semiAuto = 1;  // the mould step on input 2
+    rig.para.shieldPin = 2;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    rig.pulseInput(2, 100);
+    rig.pulseInput(2, 100);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    rig.pulseInput(2, 100);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_EQ(rig.state.shieldCount, 0) << "a mould OK starts the count again";
+}
+
+TEST(CycleStandard, SafetyDoorReRunsTheMouldStepAtOnce) {
+    CycleRig rig;
+    rig.para.safeDoorTrigger = 1;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    cam.results = {false};
+    rig.edge(1);  // the door closes
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 1}));
+    EXPECT_EQ(rig.state.safetyDoorTrig, 0);
+    EXPECT_TRUE(rig.out(kClamp)) << "the door-started alarm withholds closing";
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+}
+
+TEST(CycleStandard, ManualStepRunsAtOnceWithoutStatistics) {
+    CycleRig rig;
+    rig.start(1);
+    rig.state.manualStep = 1;
+    rig.advance(100);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{1}));
+    EXPECT_EQ(rig.host.statistics, 0);
+    EXPECT_EQ(rig.state.trigKind, kTrigInput) << "back to input after the evaluation";
+    EXPECT_EQ(rig.state.manualStep, gDNum);
+}
+
+TEST(CycleStandard, ExternalCameraTriggerStartsCyclesWithoutInputs) {
+    CycleRig rig;
+    rig.para.sysUsage = 1;
+    for (int i = 0; i < 2; ++i) rig.host.addCameras(0);
+    rig.start(2);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1}));
+    rig.host.camAt(1).newFrames = false;
+    rig.advance(300);
+    EXPECT_EQ(rig.host.camAt(0).inspected.size(), 2u) << "camera 1 delivered nothing new";
+    rig.host.camAt(1).newFrames = true;
+    rig.advance(100);
+    EXPECT_EQ(rig.host.camAt(0).inspected.size(), 4u) << "both cameras delivered";
+}
+
+TEST(CycleStandard, NoInputAlarmAndItsEnd) {
+    CycleRig rig;
+    rig.para.inputTimeout = 2;
+    rig.start(1);
+    rig.pulseInput(0, 100);
+    rig.advance(1800);
+    EXPECT_FALSE(rig.host.warningVisible);
+    rig.advance(100);
+    EXPECT_TRUE(rig.host.warningVisible) << "shown without blocking";
+    EXPECT_EQ(rig.host.warnings.last(), QStringLiteral("Warnning: No Input Signal"));
+    EXPECT_TRUE(rig.out(kClamp));
+    EXPECT_TRUE(rig.state.noInputShown);
+    rig.pulseInput(0, 100);
+    EXPECT_FALSE(rig.host.warningVisible);
+    EXPECT_FALSE(rig.state.noInputShown);
+}
+
+TEST(CycleStandard, TriggerTimesAreSixtyFourBit) {
+    CycleRig rig;
+    rig.start(1);
+    rig.pulseInput(0, 100);
+    const qint64 first = rig.state.lastTrigTime;
+    EXPECT_GT(first, qint64(2147483647)) << "epoch tenths exceed 32 bits";
+    rig.advance(2900);
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(rig.state.cycleTime, 30);
+}
+
+// --- pulses and counts --------------------------------------------------------------------
+
+TEST(CyclePulses, ProductNgPulsesGroupsAndEjectorWithoutAlarm) {
+    CycleRig rig;
+    rig.para.ejectorPulseOnProdNG = 1;
+    rig.para.ejectorPulse = 5;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+    cam.results = {false, true};
+    cam.failingGroups = {0, 2};
+    rig.edge(0);
+    EXPECT_TRUE(rig.out(4));
+    EXPECT_FALSE(rig.out(5));
+    EXPECT_TRUE(rig.out(6));
+    EXPECT_TRUE(rig.out(kEjector));
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_TRUE(rig.host.alarmsStarted.empty());
+    EXPECT_NE(rig.state.resultState, kResultAlarm);
+    EXPECT_TRUE(gisSaveFail[0]) << "the NG picture is handed over at once";
+    rig.advance(499);
+    EXPECT_TRUE(rig.out(4));
+    rig.advance(1);
+    EXPECT_FALSE(rig.out(4));
+    EXPECT_FALSE(rig.out(6));
+    EXPECT_FALSE(rig.out(kEjector));
+}
+
+TEST(CyclePulses, ClampReleasedForItsPulseAfterMouldOk) {
+    CycleRig rig;
+    rig.para.cutClampAfterMoldOK = 1;
+    rig.para.clampPulse = 7;
+    rig.start(1);
+    rig.edge(0);
+    EXPECT_FALSE(rig.out(kClamp));
+    rig.advance(699);
+    EXPECT_FALSE(rig.out(kClamp));
+    rig.advance(1);
+    EXPECT_TRUE(rig.out(kClamp)) << "withheld again after the pulse";
+}
+
+TEST(CyclePulses, ThirdMouldOkRaisesTheProductionCountAlarm) {
+    CycleRig rig;
+    rig.para.moldOKNum = 3;
+    rig.start(1);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        rig.pulseInput(0, 100);
+        rig.advance(100);
+    }
+    EXPECT_EQ(rig.state.productAlarm, 1);
+    EXPECT_TRUE(rig.out(kClamp));
+    EXPECT_TRUE(rig.out(kAlarm));
+    EXPECT_TRUE(rig.host.productBoxVisible);
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(rig.host.camAt(0).inspected.size(), 6u) << "edges are dropped";
+    rig.controller->releaseProductAlarm();
+    EXPECT_EQ(rig.state.okMoldCount, 0);
+    EXPECT_FALSE(rig.out(kAlarm));
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(rig.host.camAt(0).inspected.size(), 8u);
+}
+
+TEST(CycleFailImages, NoOkPicturesKeptWhenNoneAreWanted) {
+    CycleRig rig;
+    rig.start(1);
+    gPicNumOK = 0;
+    rig.edge(0);
+    EXPECT_TRUE(rig.host.camAt(0).failImageCalls.isEmpty());
+    EXPECT_EQ(rig.state.alarmClearState[0][0], 0);
+    EXPECT_FALSE(gisSaveFail[1]);
+}
+
+// --- other modes ------------------------------------------------------------------------
+
+TEST(CycleTwoMoulds, RightSideRetryIsNotReportedAsFinal) {
+    CycleRig rig;
+    rig.para.detectMode = 1;
+    rig.para.moldSide = 2;
+    rig.para.reDetectNum = 1;
+    rig.start(1);
+    rig.state.curSide = kSideRight;
+    auto& cam = rig.host.camAt(0);
+    cam.results = {true, false, true};
+    rig.pulseInput(0, 100);  // product step of the right side
+    EXPECT_EQ(cam.inspected, (std::vector<int>{2}));
+    rig.edge(3);  // the right mould's second signal
+    EXPECT_EQ(cam.inspected, (std::vector<int>{2, 3}));
+    EXPECT_EQ(rig.state.curDetect, 3);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true}))
+        << "retries are kept per kind: step 3 has one left";
+    EXPECT_FALSE(rig.out(kAlarm));
+    rig.advance(100);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{2, 3, 3}));
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
+    EXPECT_EQ(gFailNum[0], 0);
+    EXPECT_EQ(gAllCycleNum[0], 1) << "an odd step ends the cycle";
+}
+
+TEST(CycleTwoMoulds, SideFollowsInputsWhileStopped) {
+    CycleRig rig;
+    rig.para.detectMode = 1;
+    rig.para.moldSide = 2;
+    rig.start(1);
+    rig.controller->stopDetect();
+    rig.pulseInput(2, 100);
+    EXPECT_EQ(rig.state.curSide, kSideLeft);
+    rig.pulseInput(3, 100);
+    EXPECT_EQ(rig.state.curSide, kSideRight);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
+}
+
+TEST(CycleTurntable, InputThreeRunsTheRightSide) {
+    CycleRig rig;
+    rig.para.detectMode = 2;
+    rig.para.moldSide = 2;
+    rig.start(1);
+    rig.edge(3);
+    EXPECT_EQ(rig.state.curSide, kSideRight);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{2, 3}));
+    rig.setInput(3, false);
+    rig.advance(100);
+    rig.edge(0);
+    EXPECT_EQ(rig.state.curSide, kSideLeft);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{2, 3, 0, 1}));
+}
+
+TEST(CycleMulti, SequentialStepsInOrderWithTheirOutputs) {
+    CycleRig rig;
+    WizardPara& p = rig.para;
+    p.detectMode = 3;
+    p.detectNum = 4;
+    const int owners[4] = {0, 1, 1, 2};
+    for (int j = 0; j < 8; ++j) p.outputOwner[j] = j < 4 ? owners[j] : -1;
+    p.detectTrigIn[0] = 0;  // input 0
+    p.detectTrigIn[1] = 1;  // input 2
+    p.detectTrigIn[2] = 2;  // input 3
+    for (int& c : p.detectCutMode) c = kCutSelf;
+    p.sequentialDetect = 1;
+    rig.start(1);
+    auto& cam = rig.host.camAt(0);
+
+    rig.setInput(0, true);
+    rig.controller->run();
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    EXPECT_FALSE(rig.out(1)) << "step 0's output released by its OK";
+    rig.setInput(0, false);
+    rig.advance(100);
+
+    rig.edge(3);  // position 1 listens to input 2: refused
+    EXPECT_EQ(cam.inspected.size(), 1u);
+    rig.setInput(3, false);
+    rig.advance(100);
+
+    rig.edge(2);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(rig.out(3));
+    EXPECT_TRUE(rig.out(4)) << "owner 1 withholds position 2 too";
+    rig.advance(100);  // position 2 shares input 2 and follows without a new edge
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(rig.out(4));
+    rig.setInput(2, false);
+    rig.advance(100);
+
+    rig.edge(3);
+    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(gAllNum[0], 4);
+    EXPECT_EQ(gAllCycleNum[0], 1);
+}
+
+TEST(CycleMulti, AlarmOfALaterStepIsLiftedByClearing) {
+    CycleRig rig;
+    WizardPara& p = rig.para;
+    p.detectMode = 3;
+    p.detectNum = 3;
+    for (int j = 0; j < 8; ++j) p.outputOwner[j] = j < 3 ? j : -1;
+    for (int j = 0; j < 3; ++j) p.detectTrigIn[j] = 0;
+    rig.start(1);
+    rig.host.camAt(0).results = {true, true, false};
+    rig.pulseInput(0, 100);
+    rig.pulseInput(0, 100);
+    rig.pulseInput(0, 100);
+    ASSERT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(rig.state.curDetect, 2);
+    rig.controller->clearNGAlarm();
+    EXPECT_NE(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(rig.state.detectState, kDetectRunning);
+    EXPECT_FALSE(rig.out(kAlarm));
+}
+
+// --- cameras, start and stop ---------------------------------------------------------------
+
+TEST(CycleCameras, LostCameraBlocksTheCycleWithoutBlockingThePass) {
+    CycleRig rig;
+    rig.start(2);
+    rig.host.camAt(1).connected = false;
+    rig.advance(100);
+    EXPECT_TRUE(rig.out(kClamp));
+    EXPECT_TRUE(rig.host.warningVisible);
+    EXPECT_EQ(
+        rig.host.warnings.last(),
+        QStringLiteral("Warning: The camera is unavailable, \r\n please check the connection!"));
+    EXPECT_EQ(rig.host.timerInterval(timers::Run), kCameraLostRetryMs);
+    EXPECT_FALSE(rig.state.camerasOkShown);
+    rig.edge(0);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty()) << "no cycle while a camera is lost";
+
+    rig.host.camAt(1).connected = true;
+    rig.advance(1000);
+    EXPECT_TRUE(rig.state.camerasOkShown);
+    EXPECT_EQ(rig.host.records.last(),
+              QStringLiteral("Camera communication failed, \n now reconnected"));
+    EXPECT_EQ(rig.host.timerInterval(timers::Run), kRunPeriodMs);
+}
+
+TEST(CycleCameras, RetrainRequestTakesTheFrameAsTemplate) {
+    CycleRig rig;
+    rig.start(2);
+    for (auto& cam : rig.host.cams) cam->reTrain[0] = cam->reTrain[1] = true;
+    rig.pulseInput(0, 100);
+    EXPECT_EQ(rig.host.camAt(0).reTrainImages, (std::vector<int>{0, 1}));
+    EXPECT_EQ(rig.host.camAt(1).reTrainImages, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
+    EXPECT_EQ(rig.host.templateSyncs.size(), 4u);
+    EXPECT_EQ(rig.host.areaChecks, 1) << "the area editor opens once every request is served";
+}
+
+TEST(CycleStartStop, PasswordBeforeConfirmationAndStopEndsDelays) {
+    CycleRig rig;
+    rig.para.pswStopDetect = 1;
+    rig.para.trigInDelay[0] = 20;
+    rig.start(1);
+    rig.edge(0);
+    rig.advance(500);
+    rig.controller->startStop();
+    EXPECT_EQ(rig.host.questions, (QStringList{QStringLiteral("password"),
+                                               QStringLiteral("Be sure to stop the detection?")}));
+    EXPECT_EQ(rig.state.detectState, kDetectStopped);
+    EXPECT_FALSE(rig.host.detectingButton);
+    EXPECT_EQ(rig.host.records.last(), QStringLiteral("Stop the detection manually "));
+    rig.advance(3000);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty()) << "the running delay was stopped";
+
+    rig.host.passwordAnswer = 0;
+    rig.controller->startStop();  // starting needs no password
+    EXPECT_EQ(rig.state.detectState, kDetectRunning);
+    rig.controller->startStop();
+    EXPECT_EQ(rig.state.detectState, kDetectRunning) << "a refused password keeps it running";
+}

@@ -339,6 +339,14 @@ TEST(SaverThread, SavesMarkedPicturesAndStopsPromptlyFromAnyPause) {
     auto* running = new SaveFialImageThread([](const QJsonObject&, const QString&) {});
     running->start();
     delete running;
+
+    // As the main window keeps it: reporting to the monitoring link.
+    gpSaveFialImageThread = new SaveFialImageThread;
+    gpSaveFialImageThread->start(QThread::InheritPriority);
+    gpSaveFialImageThread->stop();
+    EXPECT_TRUE(gpSaveFialImageThread->wait(10000));
+    delete gpSaveFialImageThread;
+    gpSaveFialImageThread = nullptr;
 }
 
 TEST(SaverThread, CopiesAreNeverTornByAConcurrentWriter) {

@@ -122,11 +122,9 @@ bool FailImageSaver::takePicture(int camera, int step, int kind, QImage* picture
     if (!size.isEmpty() && picture->size() != size) *picture = QImage(size, QImage::Format_RGB32);
     const int slot = slotIndex(camera, step, kind);
     bool copied = false;
-    bool flagged = false;
     {
         QMutexLocker lock(pMutexSaveFail);
-        flagged = gisSaveFail[slot];
-        if (!flagged) return false;
+        if (!gisSaveFail[slot]) return false;
         // The flag is cleared whatever happens next, so that a picture that cannot be
         // written is not tried again on every pass.
         gisSaveFail[slot] = false;

@@ -1,5 +1,0 @@
-#include "savefialimagethread.h"
-
-void SaveFialImageThread::run() {
-    while (!stopping_.loadAcquire()) msleep(kScanPeriodMs);
-}

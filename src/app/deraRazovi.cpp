@@ -186,6 +186,10 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     allocateFailImages();
 
     gpSaveFialImageThread = new SaveFialImageThread;
+    for (int c = 0; c < numCamera; ++c)
+        if (cammerWidgets[c])
+            gpSaveFialImageThread->setFrameSize(
+                c, QSize(cammerWidgets[c]->imageW, cammerWidgets[c]->imageH));
     gpSaveFialImageThread->start(QThread::InheritPriority);
 
     recordDir = QDir(QStringLiteral("./RECORD"));
@@ -242,6 +246,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     dialogs::adopt(gpPasswordBox, this);
 
     gpLostCameraWarnBox = new LostCameraWarnBox(nullptr);
+    connect(gpLostCameraWarnBox, &LostCameraWarnBox::sigPowerOff, this,
+            &DeRaRazovi::powerOffAfterCameraLoss);
     gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
     gpProductAlarmWarnBox->hide();
 
@@ -344,7 +350,7 @@ void DeRaRazovi::createCameraViews() {
 int DeRaRazovi::createViewsFor(const QList<_cameraInfo>& cameras, QList<_cameraInfo>* opened) {
     const int n = std::min<int>(cameras.size(), kMaxCameras);
     for (int i = 0; i < n; ++i) {
-        auto* view = new CammerWidget(this, numCamera, cameras.at(i));
+        auto* view = new CammerWidget(this, numCamera, cameras.at(i), viewHooks());
         if (view->isOpen) {
             cammerWidgets[numCamera] = view;
             opened->append(cameras.at(i));

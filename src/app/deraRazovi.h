@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "globals.h"
+#include "viewhooks.h"
 
 class QLabel;
 class QSettings;
@@ -51,6 +52,11 @@ public:
     void CheckInput(int i);
     void AddStatistics();
     void showhideMscale();
+    // Camera views: the hooks each view gets, the loss alarm and the connection check.
+    cameraview::CameraViewHooks viewHooks();
+    void LostCamera();
+    int CameraCheck();
+    void CameraSetSpeed();
 
     // --- child pages and widgets ---
     CammerWidget* cammerWidgets[kMaxCameras] = {};
@@ -233,6 +239,7 @@ public slots:
 
 private:
     void CheckInputFromTimer(int i);
+    void powerOffAfterCameraLoss();
     void openDatabases();
     bool openParamDatabase();
     void openRecordDatabase();

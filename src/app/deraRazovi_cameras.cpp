@@ -1,0 +1,87 @@
+// The main window's side of the camera views: the hooks each view gets, the camera-loss alarm
+// and the connection check of the detection pass.
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "cammerwidget.h"
+#include "controlport.h"
+#include "deraRazovi.h"
+#include "devicehelpers.h"
+#include "httpapiserver.h"
+#include "lostcamerawarnbox.h"
+#include "mon_netmn.h"
+#include "networksinks.h"
+#include "systemactions.h"
+#include "warnbox.h"
+#include "wizardpara.h"
+#include "wizardparawidget.h"
+
+namespace {
+constexpr int kEntryCameraUnavailable = 39;
+constexpr int kPowerOffFlushMs = 500;
+}  // namespace
+
+cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
+    cameraview::CameraViewHooks hooks;
+    hooks.insertRecord = [this](const QString& text) { InsertRecord(text); };
+    hooks.lostCamera = [this] { LostCamera(); };
+    hooks.settingsVisible = [this] { return wizardParaWidget && wizardParaWidget->isVisible(); };
+    hooks.hostState = [this] {
+        cameraview::ViewHostState s;
+        s.curCamera = curCamera;
+        s.editDetect = editDetect;
+        s.curDetect = curDetect;
+        s.detectState = detectState;
+        s.resultState = resultState;
+        s.cycleState = cycleState;
+        s.drawTool = drawTool;
+        s.freehandDraw = freehandDraw != 0;
+        s.zoomX = zoomX;
+        s.zoomY = zoomY;
+        s.zoomScale = zoomScale;
+        for (int k = 0; k < kMaxDetections; ++k) {
+            s.stepTimerActive[k] = timerUp[k] && timerUp[k]->isActive();
+            s.trigDelayLeft[k] = trigDelayLeft[k];
+        }
+        return s;
+    };
+    hooks.startDrawHint = [this](int ms) {
+        if (drawHintTimer) drawHintTimer->start(ms);
+    };
+    engine::connectNetworkSinks(hooks.resultSinks, httpApiServer.data());
+    return hooks;
+}
+
+void DeRaRazovi::LostCamera() {
+    if (detectState != 3) {
+        gpControlIO->IOSetOut(0, 1);
+        gpControlIO->IOFlashOut();
+    }
+    if (gpWPara && gpWPara->cameraLostOpt) {
+        gpLostCameraWarnBox->show();
+    } else {
+        gpWarnBox->setText(lan(kEntryCameraUnavailable));
+        gpWarnBox->show();
+    }
+    update();
+    QCoreApplication::processEvents();
+}
+
+int DeRaRazovi::CameraCheck() {
+    for (int c = 0; c < numCamera; ++c)
+        if (cammerWidgets[c] && !cammerWidgets[c]->isConnected) return 0;
+    return 1;
+}
+
+void DeRaRazovi::CameraSetSpeed() {
+    for (int c = 0; c < numCamera; ++c)
+        if (cammerWidgets[c]) cammerWidgets[c]->SetSpeed();
+}
+
+void DeRaRazovi::powerOffAfterCameraLoss() {
+    StopWTD();
+    InsertRecord(lan(kEntryCameraUnavailable));
+    FLushAll();
+    sys::actions().sleepMs(kPowerOffFlushMs);
+    sys::actions().run(QStringLiteral("poweroff"), {});
+}

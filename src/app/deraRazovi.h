@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "cyclestate.h"
 #include "globals.h"
 #include "viewhooks.h"
 
@@ -35,11 +36,17 @@ class ModbusServer;
 class OperationLog;
 class CounterStore;
 class KeypadKeeper;
+class MainWindowCycleHost;
+namespace detection {
+class DetectionController;
+}
 
 // The operator's privilege.
 enum LoginLevel { Unlogged = 0, Primary = 1, Advanced = 2 };
 
-class DeRaRazovi : public QWidget {
+// The cycle state (detectState, resultState, curDetect, detectPending, alarmClearState, ...) is
+// a base, so its members keep their names here.
+class DeRaRazovi : public QWidget, public detection::CycleState {
     Q_OBJECT
 public:
     explicit DeRaRazovi(QWidget* parent = nullptr);
@@ -52,6 +59,8 @@ public:
     void CheckInput(int i);
     void AddStatistics();
     void showhideMscale();
+    // The detection controller working on this window (made on first use).
+    detection::DetectionController& cycle();
     // Camera views: the hooks each view gets, the loss alarm and the connection check.
     cameraview::CameraViewHooks viewHooks();
     void LostCamera();
@@ -111,36 +120,14 @@ public:
     QTimer* fpsTimer = nullptr;
 
     // --- state words ---
-    int detectState = 1;  // 1 running, 3 stopped
-    int resultState = 0;  // 0 waiting, 1 last OK, 2 NG alarm shown, 3 area setting
-    int cycleState = 3;
     int loginLevel = Unlogged;
     int curCamera = 0;
-    int curDetect = 0;
     int editDetect = 0;
-    int shownDetect = 0;
-    int curSide = 0;
     int drawTool = 0;
     QWidget* focusedEdit = nullptr;
     int isScreenOff = 0;
-    int saveAllImages = 0;
     int copyAreaArmed = 0;
     int freehandDraw = 0;
-    int alarmCleared = 0;
-    bool lastCycleNG = false;
-    int productAlarm = 0;
-    int okMoldCount = 0;
-    bool camerasOkShown = true;
-    bool noInputShown = false;
-    int forcedStep = -1;
-    int forcedInput = -1;
-    int resumeInput = -1;
-    int manualStep = 0;
-    int seqStep = 0;
-    int shieldCount = 0;
-    int trigKind = 0;
-    int safetyDoorTrig = 0;
-    int reCheckPending = 0;
     float zoomScale = 1.0f;
     int zoomX = 0;
     int zoomY = 0;
@@ -148,19 +135,6 @@ public:
     int cursorImageY = 0;
     int lastPressX = 0;
     int lastPressY = 0;
-    int detectPending[kMaxDetections] = {};
-    int camNewCycle[kMaxDetections] = {};
-    int camAlarmArm[kMaxCameras] = {};
-    int detectArmed[kMaxDetections] = {};
-    int alarmClearState[kMaxCameras][kMaxDetections] = {};
-    int retryLeft[kMaxDetections] = {};
-    int frameCount[kMaxCameras] = {};
-    quint8 trigLatch[kMaxDetections] = {};
-    quint8 ngOutFlags[4] = {};
-    float trigDelayLeft[kMaxDetections] = {};
-    // Times in tenths of a second since the epoch do not fit in 32 bits.
-    qint64 cycleTime = 0;
-    qint64 lastTrigTime = 0;
     int tempeCount = 0;
 
 signals:
@@ -258,4 +232,6 @@ private:
     std::unique_ptr<OperationLog> operationLog_;
     std::unique_ptr<CounterStore> counterStore_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
+    std::shared_ptr<MainWindowCycleHost> cycleHost_;
+    std::shared_ptr<detection::DetectionController> cycle_;
 };

@@ -1,6 +1,5 @@
-// Operator commands, privilege gates and the detection controller's slots. The detection
-// pass and the result decision arrive with the IO board and the camera views; until then the
-// pass only keeps the IO thread's heartbeat fresh and re-arms itself.
+// Operator commands, privilege gates and the screen timers of the main window. The detection
+// pass and the result decision are in deraRazovi_cycle.cpp and deraRazovi_decision.cpp.
 #include <QTimer>
 
 #include "cammerwidget.h"
@@ -13,10 +12,6 @@
 #include "passwordbox.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
-
-namespace {
-constexpr int kRunPeriodMs = 100;
-}  // namespace
 
 int DeRaRazovi::CheckPassword() {
     if (!gpWPara || gpWPara->isPswUsed == 0) return Advanced;
@@ -35,33 +30,6 @@ bool DeRaRazovi::CheckRoot() {
     const int level = gpPasswordBox->loginLevel();
     if (level != Unlogged) loginLevel = level;
     return loginLevel == Advanced;
-}
-
-void DeRaRazovi::Run() {
-    if (gpControlIO) gpControlIO->updateThreadProtectTiming();
-    runTimer->start(kRunPeriodMs);
-}
-
-void DeRaRazovi::StartDetect() {
-    detectState = 1;
-    if (indexButton) indexButton->setDetecting(true);
-}
-
-void DeRaRazovi::StopDetect() {
-    SetStopDetect();
-}
-
-void DeRaRazovi::SetStopDetect() {
-    detectState = 3;
-    if (indexButton) indexButton->setDetecting(false);
-}
-
-void DeRaRazovi::SlotStartStop() {
-    if (anyPageOpen() || CheckPassword() == 0) return;
-    if (detectState == 1)
-        StopDetect();
-    else
-        StartDetect();
 }
 
 void DeRaRazovi::SlotSystemPara() {
@@ -150,36 +118,9 @@ void DeRaRazovi::FLushAll() {
     if (paramDb.isOpen()) paramDb.close();
 }
 
-// Slots of the detection pass, the result decision and the editing page; they take effect
-// with the camera views and the IO board.
-void DeRaRazovi::ResetRun() {}
-void DeRaRazovi::RunAlgorithm(int, int) {}
-void DeRaRazovi::ReCheck() {}
-void DeRaRazovi::InCheck() {}
-void DeRaRazovi::TimerUp(int position) {
-    if (position >= 0 && position < kMaxDetections) timerUp[position]->stop();
-}
-void DeRaRazovi::CheckNG(bool) {}
-void DeRaRazovi::TimerShow() {
-    showTimer->stop();
-}
+// Slots of the editing page's commands; they take effect with the page.
 void DeRaRazovi::SlotDrawHint() {
     drawHintTimer->stop();
-}
-void DeRaRazovi::OutTimerOutNG() {
-    outNGTimer->stop();
-}
-void DeRaRazovi::OutTimerNotAllowClose() {
-    notAllowCloseTimer->stop();
-}
-void DeRaRazovi::OutTimerSysFunc4Output() {
-    sysFunc4OutputTimer->stop();
-}
-void DeRaRazovi::OutTimerNotAllowThimble() {
-    notAllowThimbleTimer->stop();
-}
-void DeRaRazovi::OutTimerReserveOutput() {
-    reserveOutputTimer->stop();
 }
 void DeRaRazovi::SlotShowAlarmImgae() {}
 void DeRaRazovi::SlotReTrain() {}
@@ -187,9 +128,3 @@ void DeRaRazovi::SlotAdjustArea() {}
 void DeRaRazovi::SlotManualTrig(int) {}
 void DeRaRazovi::SlotFPS() {}
 void DeRaRazovi::CheckArea(bool) {}
-void DeRaRazovi::BackTrain() {}
-void DeRaRazovi::SlotTimerDelayOutput3() {
-    delayOutput3Timer->stop();
-}
-void DeRaRazovi::SlotClearNGAlarm() {}
-void DeRaRazovi::CheckInput(int) {}

@@ -1,0 +1,281 @@
+#include "cyclewindowhost.h"
+
+#include <QAbstractButton>
+#include <QJsonObject>
+#include <QTimer>
+
+#include "cameramanager.h"
+#include "cammerwidget.h"
+#include "choosebox.h"
+#include "cyclecamerastation.h"
+#include "deraRazovi.h"
+#include "detectioncontroller.h"
+#include "devicehelpers.h"
+#include "helpwidget.h"
+#include "httpapiserver.h"
+#include "indexbutton.h"
+#include "lostcamerawarnbox.h"
+#include "mon_netmn.h"
+#include "productalarmwarnbox.h"
+#include "warnbox.h"
+#include "wizardpara.h"
+#include "wizardparawidget.h"
+
+namespace {
+
+constexpr int kSecondMs = 1000;
+
+// The editing page's operations, called when the page offers them (it is built separately).
+template <class Page>
+auto pageReset(Page* page, int) -> decltype(page->Reset(false), void()) {
+    page->Reset(false);
+}
+template <class Page>
+void pageReset(Page*, long) {}
+
+template <class Page>
+auto pageRestart(Page* page, int) -> decltype(page->Restart(), void()) {
+    page->Restart();
+}
+template <class Page>
+void pageRestart(Page*, long) {}
+
+template <class Page>
+auto pageSaveData(Page* page, int) -> decltype(page->SlotSaveData(), void()) {
+    page->SlotSaveData();
+}
+template <class Page>
+void pageSaveData(Page*, long) {}
+
+template <class Page>
+auto pageSkipCurrent(Page* page, int) -> decltype(page->notCheckcur(), void()) {
+    page->notCheckcur();
+}
+template <class Page>
+void pageSkipCurrent(Page*, long) {}
+
+template <class Page>
+auto pageReCheck(Page* page, int) -> decltype(page->btnReCheck->click(), void()) {
+    if (page->btnReCheck) page->btnReCheck->click();
+}
+template <class Page>
+void pageReCheck(Page*, long) {}
+
+}  // namespace
+
+MainWindowCycleHost::MainWindowCycleHost(DeRaRazovi& window) : w_(window) {}
+
+MainWindowCycleHost::~MainWindowCycleHost() = default;
+
+int MainWindowCycleHost::cameraCount() const {
+    return numCamera;
+}
+
+detection::CameraStation* MainWindowCycleHost::camera(int c) {
+    if (c < 0 || c >= kMaxCameras || !w_.cammerWidgets[c]) return nullptr;
+    if (int(stations_.size()) <= c) stations_.resize(c + 1);
+    if (!stations_[c] || stations_[c]->view() != w_.cammerWidgets[c])
+        stations_[c] = std::make_unique<CammerWidgetStation>(w_.cammerWidgets[c], w_);
+    return stations_[c].get();
+}
+
+bool MainWindowCycleHost::simulatedCameras() const {
+    return CameraManager::getInstance()->isSimulated;
+}
+
+QTimer* MainWindowCycleHost::timer(int id) const {
+    namespace t = detection::timers;
+    if (id >= t::FirstInputCheck && id < t::FirstInputCheck + kMaxDetections)
+        return w_.inputCheckTimer[id - t::FirstInputCheck];
+    if (id >= t::FirstDelay && id < t::FirstDelay + kMaxDetections)
+        return w_.timerUp[id - t::FirstDelay];
+    switch (id) {
+        case t::Run:
+            return w_.runTimer;
+        case t::InCheck:
+            return w_.inCheckTimer;
+        case t::Show:
+            return w_.showTimer;
+        case t::OutNG:
+            return w_.outNGTimer;
+        case t::NotAllowClose:
+            return w_.notAllowCloseTimer;
+        case t::NotAllowThimble:
+            return w_.notAllowThimbleTimer;
+        case t::ReserveOutput:
+            return w_.reserveOutputTimer;
+        case t::SysFunc4Output:
+            return w_.sysFunc4OutputTimer;
+        case t::DelayOutput3:
+            return w_.delayOutput3Timer;
+        case t::ClearNGAlarm:
+            return w_.clearNGAlarmTimer;
+        case t::Lcd:
+            return w_.lcdTimer;
+        default:
+            return nullptr;
+    }
+}
+
+void MainWindowCycleHost::startTimer(int id, int ms) {
+    if (QTimer* t = timer(id)) t->start(ms);
+}
+
+void MainWindowCycleHost::stopTimer(int id) {
+    if (QTimer* t = timer(id)) t->stop();
+}
+
+bool MainWindowCycleHost::timerActive(int id) const {
+    const QTimer* t = timer(id);
+    return t && t->isActive();
+}
+
+void MainWindowCycleHost::showWarning(const QString& text) {
+    if (!gpWarnBox) return;
+    gpWarnBox->setText(text);
+    gpWarnBox->show();
+    gpWarnBox->raise();
+}
+
+void MainWindowCycleHost::hideWarning() {
+    if (gpWarnBox) gpWarnBox->hide();
+}
+
+void MainWindowCycleHost::showLostCameraBox() {
+    if (gpLostCameraWarnBox) gpLostCameraWarnBox->show();
+}
+
+void MainWindowCycleHost::hideLostCameraBox() {
+    if (gpLostCameraWarnBox) gpLostCameraWarnBox->hide();
+}
+
+bool MainWindowCycleHost::productAlarmBoxVisible() const {
+    return gpProductAlarmWarnBox && gpProductAlarmWarnBox->isVisible();
+}
+
+void MainWindowCycleHost::showProductAlarmBox() {
+    if (!gpProductAlarmWarnBox) return;
+    if (!productBoxWired_) {
+        QObject::connect(gpProductAlarmWarnBox, &ProductAlarmWarnBox::sigReleaseAlarm, &w_,
+                         [this] { w_.cycle().releaseProductAlarm(); });
+        productBoxWired_ = true;
+    }
+    gpProductAlarmWarnBox->show();
+    gpProductAlarmWarnBox->raise();
+}
+
+bool MainWindowCycleHost::confirm(const QString& question) {
+    if (!gpChooseBox) return false;
+    gpChooseBox->setText(question);
+    return gpChooseBox->exec() == QDialog::Accepted;
+}
+
+int MainWindowCycleHost::checkPassword() {
+    return w_.CheckPassword();
+}
+
+void MainWindowCycleHost::insertRecord(const QString& text) {
+    w_.InsertRecord(text);
+}
+
+void MainWindowCycleHost::addStatistics() {
+    w_.AddStatistics();
+}
+
+void MainWindowCycleHost::writeCounters() {
+    w_.CountWrite();
+}
+
+void MainWindowCycleHost::reportStepToMonitor(bool allOk) {
+    MON_NETMN::getInstance()->sndDetectOnceInfo(allOk);
+}
+
+void MainWindowCycleHost::reportStepToApi(int detect, bool allOk) {
+    if (!w_.httpApiServer) return;
+    w_.httpApiServer->update_DetectOnceInfo(detect, allOk);
+    w_.httpApiServer->pushnode_lastdetect();
+}
+
+void MainWindowCycleHost::alarmStarted(int detect) {
+    MON_NETMN::getInstance()->sndAlarmStartTiming(detect);
+}
+
+void MainWindowCycleHost::alarmClearMethod(int camera, int method) {
+    MON_NETMN::getInstance()->addClearMethod(camera, method);
+}
+
+void MainWindowCycleHost::alarmLifted() {
+    MON_NETMN::getInstance()->alarmState = 2;
+}
+
+void MainWindowCycleHost::alarmFinished() {
+    MON_NETMN::getInstance()->sndAlarmFinishTiming();
+}
+
+void MainWindowCycleHost::templatesChanged(int camera, int step) {
+    MON_NETMN::getInstance()->syncTempList(
+        QJsonObject{{QStringLiteral("camera"), camera}, {QStringLiteral("detect"), step}});
+}
+
+bool MainWindowCycleHost::settingsVisible() const {
+    return w_.wizardParaWidget && w_.wizardParaWidget->isVisible();
+}
+
+bool MainWindowCycleHost::editingVisible() const {
+    return w_.drawROIWidget && w_.drawROIWidget->isVisible();
+}
+
+void MainWindowCycleHost::hidePagesForAlarm() {
+    if (w_.helpWidget) w_.helpWidget->hide();
+    if (w_.wizardParaWidget) w_.wizardParaWidget->hide();
+    if (w_.indexButton) w_.indexButton->hide();
+}
+
+void MainWindowCycleHost::showAllCameras() {
+    w_.curCamera = numCamera;
+    w_.ChangeCammer();
+}
+
+void MainWindowCycleHost::editorReset() {
+    if (w_.drawROIWidget) pageReset(w_.drawROIWidget, 0);
+}
+
+void MainWindowCycleHost::editorRestart() {
+    if (w_.drawROIWidget) pageRestart(w_.drawROIWidget, 0);
+}
+
+void MainWindowCycleHost::editorSaveData() {
+    if (w_.drawROIWidget) pageSaveData(w_.drawROIWidget, 0);
+}
+
+void MainWindowCycleHost::editorSkipCurrent() {
+    if (w_.drawROIWidget) pageSkipCurrent(w_.drawROIWidget, 0);
+}
+
+void MainWindowCycleHost::editorReCheck() {
+    if (w_.drawROIWidget) pageReCheck(w_.drawROIWidget, 0);
+}
+
+void MainWindowCycleHost::checkArea() {
+    w_.CheckArea(false);
+}
+
+void MainWindowCycleHost::repaint() {
+    w_.update();
+}
+
+void MainWindowCycleHost::setDetectingButton(bool detecting) {
+    if (w_.indexButton) w_.indexButton->setDetecting(detecting);
+}
+
+void MainWindowCycleHost::led(int n, int on) {
+    LEDOnOff(n, on);
+}
+
+void MainWindowCycleHost::wakeScreen() {
+    if (!w_.isScreenOff) return;
+    LCDOnOff(1);
+    w_.isScreenOff = 0;
+    if (gpWPara && gpWPara->screenOffTime > 0 && w_.lcdTimer)
+        w_.lcdTimer->start(gpWPara->screenOffTime * kSecondMs);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The main window as the detection controller's host: its camera views, timers, dialogs,
+// records, counters, statistics, network services, pages and LEDs.
+
+#include <memory>
+#include <vector>
+
+#include "cyclehost.h"
+
+class DeRaRazovi;
+class QTimer;
+class CammerWidgetStation;
+
+class MainWindowCycleHost : public detection::CycleHost {
+public:
+    explicit MainWindowCycleHost(DeRaRazovi& window);
+    ~MainWindowCycleHost() override;
+
+    int cameraCount() const override;
+    detection::CameraStation* camera(int c) override;
+    bool simulatedCameras() const override;
+
+    void startTimer(int id, int ms) override;
+    void stopTimer(int id) override;
+    bool timerActive(int id) const override;
+
+    void showWarning(const QString& text) override;
+    void hideWarning() override;
+    void showLostCameraBox() override;
+    void hideLostCameraBox() override;
+    bool productAlarmBoxVisible() const override;
+    void showProductAlarmBox() override;
+    bool confirm(const QString& question) override;
+    int checkPassword() override;
+    void insertRecord(const QString& text) override;
+
+    void addStatistics() override;
+    void writeCounters() override;
+
+    void reportStepToMonitor(bool allOk) override;
+    void reportStepToApi(int detect, bool allOk) override;
+    void alarmStarted(int detect) override;
+    void alarmClearMethod(int camera, int method) override;
+    void alarmLifted() override;
+    void alarmFinished() override;
+    void templatesChanged(int camera, int step) override;
+
+    bool settingsVisible() const override;
+    bool editingVisible() const override;
+    void hidePagesForAlarm() override;
+    void showAllCameras() override;
+    void editorReset() override;
+    void editorRestart() override;
+    void editorSaveData() override;
+    void editorSkipCurrent() override;
+    void editorReCheck() override;
+    void checkArea() override;
+    void repaint() override;
+    void setDetectingButton(bool detecting) override;
+    void led(int n, int on) override;
+    void wakeScreen() override;
+
+private:
+    QTimer* timer(int id) const;
+
+    DeRaRazovi& w_;
+    std::vector<std::unique_ptr<CammerWidgetStation>> stations_;
+    bool productBoxWired_ = false;
+};

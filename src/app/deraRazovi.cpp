@@ -590,14 +590,21 @@ void DeRaRazovi::ChangeCammer() {
     const int W = gShowW;
     const int H = gShowH;
     const int h = H / 2;
+    // Corners are inclusive; the view's window and picture scales follow its tile at once.
     auto place = [](CammerWidget* view, int x0, int y0, int x1, int y1) {
         view->setGeometry(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+        view->setWinSW();
+        view->setWinSH();
+        view->setShowSW();
+        view->setShowSH();
         view->show();
     };
     if (numCamera == 1 && cammerWidgets[0]) {
         curCamera = 0;
         place(cammerWidgets[0], 0, 0, W - 1, H - 1);
-    } else if (curCamera == numCamera) {
+        return;
+    }
+    if (curCamera == numCamera) {
         int columns = 1;
         int rows = 1;
         if (numCamera == 2) {

@@ -6,37 +6,17 @@
 #include <opencv2/imgproc.hpp>
 
 #include "roilimits.h"
+#include "synthetic.h"
 
 namespace enginetest {
 
 cv::Mat texturedScene(cv::Size size, unsigned seed) {
-    cv::RNG rng(seed);
-    cv::Mat img(size, CV_8UC1);
-    for (int y = 0; y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x)
-            img.at<uchar>(y, x) =
-                cv::saturate_cast<uchar>(90 + 50.0 * x / size.width + 30.0 * y / size.height);
-    const int shapes = std::max(60, size.area() / 3000);
-    const int maxSide = std::max(12, std::min(size.width, size.height) / 10);
-    for (int i = 0; i < shapes; ++i) {
-        const cv::Point c(rng.uniform(0, size.width), rng.uniform(0, size.height));
-        const int grey = rng.uniform(10, 246);
-        const int a = rng.uniform(4, maxSide), b = rng.uniform(4, maxSide);
-        switch (rng.uniform(0, 3)) {
-            case 0:
-                cv::rectangle(img, cv::Rect(c.x - a, c.y - b, 2 * a, 2 * b), grey, cv::FILLED);
-                break;
-            case 1:
-                cv::circle(img, c, a, grey, cv::FILLED, cv::LINE_AA);
-                break;
-            default:
-                cv::ellipse(img, c, cv::Size(a, b), rng.uniform(0, 180), 0, 360, grey, cv::FILLED,
-                            cv::LINE_AA);
-                break;
-        }
-    }
-    cv::GaussianBlur(img, img, cv::Size(0, 0), 0.8);
-    return img;
+    synthetic::SceneStyle style;
+    style.pixelsPerShape = 3000;
+    style.minShapes = 60;
+    style.sideDivisor = 10;
+    style.triangles = false;
+    return synthetic::scene(size, seed, style);
 }
 
 cv::Mat withNoise(const cv::Mat& picture, double sigma, unsigned seed) {

@@ -5,20 +5,20 @@
 
 namespace synthetic {
 
-cv::Mat scene(cv::Size size, unsigned seed) {
+cv::Mat scene(cv::Size size, unsigned seed, const SceneStyle& style) {
     cv::RNG rng(seed);
     cv::Mat img(size, CV_8UC1);
     for (int y = 0; y < size.height; ++y)
         for (int x = 0; x < size.width; ++x)
             img.at<uchar>(y, x) =
                 cv::saturate_cast<uchar>(90 + 50.0 * x / size.width + 30.0 * y / size.height);
-    const int shapes = std::max(40, size.area() / 4000);
-    const int maxSide = std::max(12, std::min(size.width, size.height) / 8);
+    const int shapes = std::max(style.minShapes, size.area() / style.pixelsPerShape);
+    const int maxSide = std::max(12, std::min(size.width, size.height) / style.sideDivisor);
     for (int i = 0; i < shapes; ++i) {
         const cv::Point c(rng.uniform(0, size.width), rng.uniform(0, size.height));
         const int grey = rng.uniform(10, 246);
         const int a = rng.uniform(4, maxSide), b = rng.uniform(4, maxSide);
-        switch (rng.uniform(0, 4)) {
+        switch (rng.uniform(0, style.triangles ? 4 : 3)) {
             case 0:
                 cv::rectangle(img, cv::Rect(c.x - a, c.y - b, 2 * a, 2 * b), grey, cv::FILLED);
                 break;

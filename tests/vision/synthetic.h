@@ -7,7 +7,15 @@ namespace synthetic {
 
 // A scene of overlapping filled shapes of many grey levels on a shaded background, slightly
 // blurred like a lens would: strong edges, corners and flat areas.
-cv::Mat scene(cv::Size size, unsigned seed);
+// How busy the scene is: one shape per pixelsPerShape pixels (at least minShapes), shape
+// half-sides up to the smaller picture side / sideDivisor, triangles among the shapes or not.
+struct SceneStyle {
+    int pixelsPerShape = 4000;
+    int minShapes = 40;
+    int sideDivisor = 8;
+    bool triangles = true;
+};
+cv::Mat scene(cv::Size size, unsigned seed, const SceneStyle& style = SceneStyle());
 
 // scene() overlaid with a fine texture: plenty of corners and blobs for feature detectors.
 cv::Mat featureRich(cv::Size size, unsigned seed);

@@ -42,6 +42,7 @@
 #include "splashframe.h"
 #include "statisticswidget.h"
 #include "systemactions.h"
+#include "uifont.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
@@ -136,6 +137,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     gpWPara = new WizardPara;
     gpWPara->LoadDatafromFile(paramDb);
     if (gpWPara->startSide != params::kKeepSide) curSide = gpWPara->startSide;
+    // The language is known now: traditional Chinese and Japanese get their own glyph forms.
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        applyUiFont(*app, gLan);
     gpWParaBak = new WizardPara;
 
     if (gpWPara->detectMode != 3) {

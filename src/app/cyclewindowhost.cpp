@@ -118,7 +118,13 @@ QTimer* MainWindowCycleHost::timer(int id) const {
 }
 
 void MainWindowCycleHost::startTimer(int id, int ms) {
-    if (QTimer* t = timer(id)) t->start(ms);
+    QTimer* t = timer(id);
+    if (!t) return;
+    // Step delays, debounce and output pulses time the machine: a coarse timer may end them
+    // up to 5 % early.
+    if (id != detection::timers::Run && id != detection::timers::Lcd)
+        t->setTimerType(Qt::PreciseTimer);
+    t->start(ms);
 }
 
 void MainWindowCycleHost::stopTimer(int id) {

@@ -1,0 +1,93 @@
+#pragma once
+// The whole program's main road on one machine: the main window with simulated cameras and
+// the IO-board simulator on a pseudo-terminal, in a temporary working folder laid out as an
+// installed panel. Used by the end-to-end tests and the cycle benchmark.
+//
+// Every camera has one region in the product step and one in the mould step ("white area":
+// NG when more than 50 pixels reach grey 128). Its pictures are a black "OK scene" and a white
+// "NG scene"; the cameras make frames only when asked (setScene), so a test decides what
+// each step sees.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "ioboardsimulator.h"
+
+class DeRaRazovi;
+class WizardPara;
+
+namespace sys {
+class RecordingSystemActions;
+}
+
+namespace cycletest {
+
+struct OutputChange {
+    std::chrono::steady_clock::time_point when;
+    quint32 word = 0;
+};
+
+class WindowRig {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // cameras: simulated cameras (1..8); configure: parameter changes before the start;
+    // seam: the recording seam the program runs on (it gets the simulator's terminal).
+    WindowRig(int cameras, const std::function<void(WizardPara&)>& configure,
+              sys::RecordingSystemActions& seam);
+    ~WindowRig();
+    WindowRig(const WindowRig&) = delete;
+    WindowRig& operator=(const WindowRig&) = delete;
+
+    // False (with the reason in error()) when the window or the simulator could not start.
+    bool ok() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    DeRaRazovi& window() { return *window_; }
+    iosim::IoBoardSimulator& board() { return sim_; }
+
+    // The picture the next frames of camera c show: the OK or the NG scene.
+    void setScene(int camera, bool ng);
+    void setAllScenes(bool ng);
+    // An input terminal of the machine (bit 0..9) at the simulated board.
+    void setInput(int bit, bool on);
+    // Processes events until the condition holds or the time runs out.
+    bool waitFor(const std::function<bool()>& condition, int timeoutMs);
+    // Waits until output `bit` at the board is at the operator level `on` (inversion undone).
+    bool waitOutput(int bit, bool on, int timeoutMs);
+    bool output(int bit) const;  // operator level at the board now
+    // The operator level of an output in a word taken by the board.
+    bool levelIn(quint32 word, int bit) const;
+    // Every output word the board took since the last clear, with its time.
+    std::vector<OutputChange> changes() const;
+    void clearChanges();
+    // The first change after `since` in which the bit reached the level; Clock max if none.
+    Clock::time_point firstChange(int bit, bool on, Clock::time_point since) const;
+
+    // Operation records written so far (newest last).
+    QStringList records() const;
+    // Counter file contents (count.ini) as "key=value" lines.
+    QString counterFile() const;
+
+private:
+    bool prepareFolder(int cameras, const std::function<void(WizardPara&)>& configure);
+    bool writePictures(int cameras);
+    bool writeParameters(int cameras, const std::function<void(WizardPara&)>& configure);
+
+    QTemporaryDir dir_;
+    QString previousDir_;
+    QString previousPictures_;
+    iosim::IoBoardSimulator sim_;
+    std::unique_ptr<DeRaRazovi> window_;
+    std::vector<bool> ngScene_;
+    QString error_;
+    mutable std::mutex changesMutex_;
+    std::vector<OutputChange> changes_;
+};
+
+}  // namespace cycletest

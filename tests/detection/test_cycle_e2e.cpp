@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 
+#include "cammerwidget.h"
 #include "deraRazovi.h"
 #include "globals.h"
 #include "testsupport.h"
@@ -251,4 +252,35 @@ TEST_F(CycleEndToEnd, MultiDetectionRunsItsStepsInOrder) {
     EXPECT_FALSE(rig->output(1));
     EXPECT_FALSE(rig->output(3));
     EXPECT_FALSE(rig->output(0));
+}
+
+TEST_F(CycleEndToEnd, AlarmShowsEveryCameraTiled) {
+    auto rig = start(3, [](WizardPara& p) {
+        p.detectMode = 0;
+        p.detectProdEnable = 1;
+    });
+    ASSERT_TRUE(rig->ok());
+    DeRaRazovi& w = rig->window();
+    w.curCamera = 1;
+    w.ChangeCammer();
+    EXPECT_FALSE(w.cammerWidgets[0]->isVisibleTo(&w));
+    EXPECT_EQ(w.cammerWidgets[1]->geometry(), QRect(0, 0, gShowW, gShowH));
+
+    rig->setAllScenes(true);
+    rig->setInput(0, true);
+    ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+    EXPECT_EQ(w.curCamera, 3);
+    // Three cameras: 2 x 2 tiles of W/2 x H/2, the third bottom left.
+    const int W = gShowW;
+    const int h = gShowH / 2;
+    EXPECT_EQ(w.cammerWidgets[0]->geometry(), QRect(0, 0, W / 2, h));
+    EXPECT_EQ(w.cammerWidgets[1]->geometry(), QRect(W / 2, 0, W - W / 2, h));
+    EXPECT_EQ(w.cammerWidgets[2]->geometry(), QRect(0, h, W / 2, gShowH - h));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_TRUE(w.cammerWidgets[c]->isVisibleTo(&w)) << c;
+        EXPECT_FLOAT_EQ(w.cammerWidgets[c]->winScaleH, float(h) / float(gShowH)) << c;
+        EXPECT_FLOAT_EQ(w.cammerWidgets[0]->winScaleW, float(W / 2) / float(W));
+    }
+    EXPECT_TRUE(rig->records().contains(lan(151).arg(1) + lan(151).arg(2) +
+                                        lan(151).arg(3).chopped(1) + lan(152)));
 }

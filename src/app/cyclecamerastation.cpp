@@ -62,6 +62,8 @@ void CammerWidgetStation::resetResults() {
             ctx.roiOK[d][i] = 1;
             ctx.roiValue[d][i] = 0;
         }
+        if (d < int(ctx.defectRects.size()))
+            for (engine::DefectList& defects : ctx.defectRects[d]) defects.count = 0;
     }
 }
 

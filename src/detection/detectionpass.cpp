@@ -138,6 +138,8 @@ void DetectionController::run() {
         host_.stopTimer(timers::InCheck);
         host_.startTimer(timers::Run, kCameraLostRetryMs);
         s_.camerasOkShown = false;
+        // An edge seen while a camera is away must not start a cycle when it returns.
+        std::fill(std::begin(s_.trigLatch), std::end(s_.trigLatch), 0);
         return;
     }
     if (!s_.camerasOkShown) {

@@ -507,6 +507,7 @@ TEST(CycleCameras, LostCameraBlocksTheCycleWithoutBlockingThePass) {
     rig.host.camAt(1).connected = true;
     rig.advance(1000);
     EXPECT_TRUE(rig.state.camerasOkShown);
+    EXPECT_TRUE(rig.host.camAt(0).inspected.empty()) << "the edge seen meanwhile is dropped";
     EXPECT_EQ(rig.host.records.last(),
               QStringLiteral("Camera communication failed, \n now reconnected"));
     EXPECT_EQ(rig.host.timerInterval(timers::Run), kRunPeriodMs);
@@ -545,4 +546,19 @@ TEST(CycleStartStop, PasswordBeforeConfirmationAndStopEndsDelays) {
     EXPECT_EQ(rig.state.detectState, kDetectRunning);
     rig.controller->startStop();
     EXPECT_EQ(rig.state.detectState, kDetectRunning) << "a refused password keeps it running";
+}
+
+TEST(CycleCameras, EveryInspectedFrameSavedWhenAsked) {
+    CycleRig rig;
+    rig.start(2);
+    rig.state.saveAllImages = 1;
+    rig.edge(0);
+    const QStringList saved = rig.host.camAt(1).savedFrames;
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_TRUE(
+        saved[0].startsWith(QStringLiteral("./originalimage/cammer21/template20260131-0815")))
+        << saved[0].toStdString();
+    EXPECT_TRUE(saved[1].startsWith(QStringLiteral("./originalimage/cammer22/")))
+        << saved[1].toStdString();
+    EXPECT_TRUE(saved[1].endsWith(QStringLiteral(".bmp")));
 }

@@ -6,9 +6,12 @@
 #include <QSignalSpy>
 
 #include "cammerwidget.h"
+#include "controlport.h"
 #include "deraRazovi.h"
 #include "globals.h"
+#include "iothread.h"
 #include "testsupport.h"
+#include "warnbox.h"
 #include "windowrig.h"
 #include "wizardpara.h"
 
@@ -283,4 +286,28 @@ TEST_F(CycleEndToEnd, AlarmShowsEveryCameraTiled) {
     }
     EXPECT_TRUE(rig->records().contains(lan(151).arg(1) + lan(151).arg(2) +
                                         lan(151).arg(3).chopped(1) + lan(152)));
+}
+
+TEST_F(CycleEndToEnd, LostCameraWithholdsClosingAndStopsTheBoardPolls) {
+    auto rig = start(2, [](WizardPara& p) { p.detectMode = 0; });
+    ASSERT_TRUE(rig->ok());
+    DeRaRazovi& w = rig->window();
+    IOThread* io = gpControlIO->ioThread;
+    ASSERT_NE(io, nullptr);
+    io->setHeartbeatTimeoutMs(400);
+
+    w.cammerWidgets[1]->isConnected = false;
+    ASSERT_TRUE(rig->waitOutput(kClamp, true, kWaitMs))
+        << "closing withheld while a camera is lost";
+    EXPECT_TRUE(gpWarnBox->isVisible()) << "the warning is up and the event loop runs on";
+    EXPECT_TRUE(rig->waitFor([&] { return io->pollingSuspended(); }, kWaitMs))
+        << "the passes stop refreshing the IO heartbeat";
+    rig->setInput(0, true);
+    rig->waitFor([] { return false; }, 300);
+    EXPECT_EQ(gAllNum[0], 0) << "no cycle while a camera is lost";
+
+    w.cammerWidgets[1]->isConnected = true;
+    EXPECT_TRUE(rig->waitFor([&] { return !io->pollingSuspended(); }, kWaitMs));
+    EXPECT_TRUE(w.camerasOkShown);
+    EXPECT_TRUE(rig->records().contains(lan(656)));
 }

@@ -135,5 +135,10 @@ int runApplication(int argc, char** argv) {
     StartupSequence startup;
     startup.run();
     startup.finish();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // The event loop only ends when the window is closed off the panel; stop the worker
+    // threads before the objects they use go away.
+    if (gpControlIO) gpControlIO->StopIOThread();
+    delete gpWin;
+    return result;
 }

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -14,67 +13,12 @@
 namespace cameratest {
 
 QString makeProgramFolder(const QString& base, const QStringList& pluginFiles) {
-    const QString pluginDir = base + QStringLiteral("/Plugins/Cameras");
+    const QString pluginDir = base + QStringLiteral("/Plugins/Cameras/");
     QDir().mkpath(pluginDir);
-    for (const QString& spec : pluginFiles) {
-        const QStringList parts = spec.split(QLatin1Char('='));
-        const QString source = parts.at(0);
-        const QString target = parts.size() > 1 ? parts.at(1) : QFileInfo(source).fileName();
-        EXPECT_TRUE(QFile::copy(source, pluginDir + QLatin1Char('/') + target))
+    for (const QString& source : pluginFiles)
+        EXPECT_TRUE(QFile::copy(source, pluginDir + QFileInfo(source).fileName()))
             << qPrintable(source);
-    }
     return base;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
-    : name_(name), previous_(qgetenv(name)), hadValue_(qEnvironmentVariableIsSet(name)) {
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (hadValue_)
-        qputenv(name_, previous_);
-    else
-        qunsetenv(name_);
-}
-
-namespace {
-QMutex logMutex;
-QStringList logLines;
-QtMessageHandler previousHandler = nullptr;
-
-void collect(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    {
-        QMutexLocker lock(&logMutex);
-        logLines.append(message);
-    }
-    if (previousHandler) previousHandler(type, context, message);
-}
-}  // namespace
-
-LogCapture::LogCapture() {
-    QMutexLocker lock(&logMutex);
-    logLines.clear();
-    previousHandler = qInstallMessageHandler(collect);
-}
-
-LogCapture::~LogCapture() {
-    qInstallMessageHandler(previousHandler);
-    previousHandler = nullptr;
-}
-
-QStringList LogCapture::lines() const {
-    QMutexLocker lock(&logMutex);
-    return logLines;
-}
-
-bool LogCapture::contains(const QString& text) const {
-    for (const QString& line : lines())
-        if (line.contains(text)) return true;
-    return false;
 }
 
 QString storedSerial(const QString& file, int slot) {
@@ -94,6 +38,12 @@ QString storedSerial(const QString& file, int slot) {
     return value;
 }
 
+QStringList storedSlots(int count) {
+    QStringList values;
+    for (int slot = 0; slot < count; ++slot) values << storedSerial("SN.db", slot);
+    return values;
+}
+
 void ManagerTest::SetUp() {
     fillLanguageTable();
     gLan = 1;
@@ -110,6 +60,23 @@ void ManagerTest::TearDown() {
 std::unique_ptr<CameraManager> ManagerTest::newManager() {
     auto manager = std::make_unique<CameraManager>();
     manager->setRecordSink([this](QString text) { records.append(text); });
+    return manager;
+}
+
+std::unique_ptr<testcamera::ScriptedCameraPlugin> ManagerTest::plugin(const QString& name, int type,
+                                                                      const QStringList& serials) {
+    auto made = std::make_unique<testcamera::ScriptedCameraPlugin>(name, type);
+    for (const QString& serial : serials) made->addCamera(serial);
+    return made;
+}
+
+std::unique_ptr<CameraManager> ManagerTest::startUp(
+    std::initializer_list<CameraInterface*> plugins) {
+    auto manager = newManager();
+    for (CameraInterface* p : plugins) manager->addPlugin(p);
+    manager->loadCameraSN();
+    manager->findCameras();
+    manager->sortCamera();
     return manager;
 }
 

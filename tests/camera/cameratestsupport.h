@@ -1,46 +1,27 @@
 #pragma once
-// Shared pieces of the camera tests: a program folder with chosen plug-in files, environment
-// and log capture, and a manager fixture in a fresh working folder.
+// Shared pieces of the camera tests: a program folder with chosen plug-in files, a direct look
+// into SN.db, and a manager fixture in a fresh working folder.
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <memory>
 
 #include "cameramanager.h"
+#include "scriptedcamera.h"
 #include "testsupport.h"
 
 namespace cameratest {
 
-// <base>/Plugins/Cameras holding copies of the given files (under their own names, or the
-// names given as "source=target").
+// <base>/Plugins/Cameras holding copies of the given files.
 QString makeProgramFolder(const QString& base, const QStringList& pluginFiles);
 
-// Sets (or with a null value unsets) an environment variable for the life of a scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value);
-    ~ScopedEnv();
-
-private:
-    const char* name_;
-    QByteArray previous_;
-    bool hadValue_;
-};
-
-// Collects the program's log lines for the life of a scope.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    QStringList lines() const;
-    bool contains(const QString& text) const;
-};
-
-// Reads one slot of an SN.db file directly, without the store under test.
+// One slot of an SN.db file, and the first `count` slots of ./SN.db, read without the store
+// under test.
 QString storedSerial(const QString& file, int slot);
+QStringList storedSlots(int count = 8);
 
 class ManagerTest : public ::testing::Test {
 protected:
@@ -49,6 +30,11 @@ protected:
 
     // A manager with the record sink wired to records.
     std::unique_ptr<CameraManager> newManager();
+    // A plug-in (type 0 = simulation) that finds cameras with these serials.
+    std::unique_ptr<testcamera::ScriptedCameraPlugin> plugin(const QString& name, int type,
+                                                             const QStringList& serials);
+    // One start of the program up to the camera views: serials, discovery, order.
+    std::unique_ptr<CameraManager> startUp(std::initializer_list<CameraInterface*> plugins);
 
     testsupport::WorkDir work;
     QStringList records;

@@ -3,23 +3,30 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QPluginLoader>
 #include <QSet>
+#include <algorithm>
 
 #include "cameratestsupport.h"
-#include "scriptedcamera.h"
 
-using cameratest::LogCapture;
 using cameratest::makeProgramFolder;
 using cameratest::ManagerTest;
-using cameratest::ScopedEnv;
 
 namespace {
 
-QSet<QString> pluginNames(const CameraManager& manager) {
-    QSet<QString> names;
-    for (CameraInterface* plugin : manager.plugins()) names.insert(plugin->pluginName());
-    return names;
+QStringList logLines;
+QMutex logMutex;
+
+void collectLog(QtMsgType, const QMessageLogContext&, const QString& message) {
+    QMutexLocker lock(&logMutex);
+    logLines.append(message);
+}
+
+bool logged(const QString& text) {
+    QMutexLocker lock(&logMutex);
+    return std::any_of(logLines.begin(), logLines.end(),
+                       [&](const QString& line) { return line.contains(text); });
 }
 
 void writeFile(const QString& path, const QByteArray& data) {
@@ -37,23 +44,33 @@ TEST_F(ManagerTest, LoadsCameraPluginsAndSkipsEverythingElse) {
     writeFile(work.file("program/Plugins/Cameras/garbage.so"), "this is not a library");
     writeFile(work.file("program/Plugins/Cameras/notes.txt"), "not a plug-in name");
     QDir().mkpath(work.file("program/Plugins/Cameras/folder.so"));
+    testcamera::ScriptedCameraPlugin linked("Linked", 0);
 
-    LogCapture log;
+    logLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectLog);
     auto manager = newManager();
     manager->setProgramFolder(program);
+    manager->addPlugin(&linked);
     manager->loadPlugins();
+    manager->loadPlugins();  // loading again rebuilds the list rather than extending it
+    qInstallMessageHandler(previous);
 
-    // One loader per "*.so" file, whether it loaded or not; only camera plug-ins are used.
+    // One loader per "*.so" file, whether it loaded or not; only camera plug-ins are used, the
+    // linked-in one behind them.
     EXPECT_EQ(manager->loaders().size(), 5);
-    EXPECT_EQ(pluginNames(*manager), QSet<QString>({"TestRealCamera", "SimCamera"}));
+    ASSERT_EQ(manager->plugins().size(), 3);
+    QSet<QString> names;
+    for (int i = 0; i < 2; ++i) names.insert(manager->plugins().at(i)->pluginName());
+    EXPECT_EQ(names, QSet<QString>({"TestRealCamera", "SimCamera"}));
+    EXPECT_EQ(manager->plugins().at(2), &linked);
     int loaded = 0;
     for (QPluginLoader* loader : manager->loaders()) loaded += loader->isLoaded() ? 1 : 0;
     EXPECT_EQ(loaded, 3);  // the wrong-id plug-in loads, but is not a camera plug-in
 
-    EXPECT_TRUE(log.contains("Cameras plugins load fail: libtestfailingplugin.so"));
-    EXPECT_TRUE(log.contains("Cameras plugins load fail: garbage.so"));
-    EXPECT_TRUE(log.contains("Cameras plugins libtestrealcameraplugin.so load sucess."));
-    EXPECT_FALSE(log.contains("libtestwrongidplugin.so load sucess."));
+    EXPECT_TRUE(logged("Cameras plugins load fail: libtestfailingplugin.so"));
+    EXPECT_TRUE(logged("Cameras plugins load fail: garbage.so"));
+    EXPECT_TRUE(logged("Cameras plugins libtestrealcameraplugin.so load sucess."));
+    EXPECT_FALSE(logged("libtestwrongidplugin.so load sucess."));
 }
 
 TEST_F(ManagerTest, MissingPluginFolderLoadsNothing) {
@@ -72,7 +89,8 @@ TEST_F(ManagerTest, MissingPluginFolderLoadsNothing) {
 }
 
 TEST_F(ManagerTest, CamerasFromLoadedPluginsWorkThroughTheInterface) {
-    ScopedEnv pictures("MOULDMON_SIM_PICTURES", SIMCAMERA_PICTURES);
+    // The shipped pictures stand in for the folder beside the plug-in's copy.
+    qputenv("MOULDMON_SIM_PICTURES", SIMCAMERA_PICTURES);
     const QString program =
         makeProgramFolder(work.file("program"), {TEST_PLUGIN_REAL, SIMCAMERA_PLUGIN});
     auto manager = newManager();
@@ -84,40 +102,17 @@ TEST_F(ManagerTest, CamerasFromLoadedPluginsWorkThroughTheInterface) {
     ASSERT_FALSE(manager->isSimulated);
     ASSERT_EQ(manager->cameraList.size(), 3);
     EXPECT_EQ(manager->cameraList.at(0).serialText(), QStringLiteral("TESTREAL-0001"));
-
     CameraInterface* camera = manager->createCamera(manager->cameraList.at(1));
     ASSERT_NE(camera, nullptr);
-    camera->setColor(true);
     ASSERT_TRUE(camera->open());
-    int width = 0, height = 0;
-    camera->getImageSize(&width, &height);
-    EXPECT_EQ(width, 64);
-    EXPECT_EQ(height, 48);
-    QByteArray frame(width * height * 4, '\x11');
-    EXPECT_FALSE(camera->grabImage(reinterpret_cast<uchar*>(frame.data())));  // nothing pushed
 
     // No real camera opened: the simulation plug-in's cameras, from the shipped pictures.
     manager->findSumulateCameras();
     ASSERT_EQ(manager->cameraList.size(), 2);
-    EXPECT_TRUE(manager->isSimulated);
     EXPECT_EQ(manager->cameraList.at(0).serialText(), QStringLiteral("SIMCAM-mould-a"));
     CameraInterface* sim = manager->createCamera(manager->cameraList.at(0));
     ASSERT_NE(sim, nullptr);
     EXPECT_EQ(sim->cameraType(), 0);
-    sim->setColor(false);
     EXPECT_TRUE(sim->open());
-}
-
-TEST_F(ManagerTest, LoadingAgainRebuildsThePluginList) {
-    const QString program = makeProgramFolder(work.file("program"), {TEST_PLUGIN_REAL});
-    testcamera::ScriptedCameraPlugin linked("Linked", 0);
-    auto manager = newManager();
-    manager->setProgramFolder(program);
-    manager->addPlugin(&linked);
-    manager->loadPlugins();
-    manager->loadPlugins();
-    ASSERT_EQ(manager->plugins().size(), 2);
-    EXPECT_EQ(manager->plugins().at(0)->pluginName(), QStringLiteral("TestRealCamera"));
-    EXPECT_EQ(manager->plugins().at(1), &linked);
-    EXPECT_EQ(manager->loaders().size(), 1);
+    qunsetenv("MOULDMON_SIM_PICTURES");
 }

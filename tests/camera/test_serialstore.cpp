@@ -1,7 +1,6 @@
 // The serial-number database SN.db.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -12,13 +11,10 @@
 using camera::SerialNumberStore;
 using cameratest::storedSerial;
 
-namespace {
-const QString kFactory = QStringLiteral("./paraGroup/default/SN.db");
-}
-
 TEST(SerialStore, LoadKeepsOnlyValuesOfSerialLengthAndFillsMissingRows) {
     testsupport::WorkDir work;
     ASSERT_TRUE(SerialNumberStore::createDefaultDatabase("SN.db"));
+    EXPECT_FALSE(SerialNumberStore::createDefaultDatabase("SN.db"));  // never overwritten
     {
         SerialNumberStore store;
         ASSERT_TRUE(store.open());
@@ -27,22 +23,17 @@ TEST(SerialStore, LoadKeepsOnlyValuesOfSerialLengthAndFillsMissingRows) {
         store.write(2, QStringLiteral("0"));             // empty slot
         store.write(3, QString(256, QLatin1Char('s')));  // 256: kept
         store.write(4, QString(257, QLatin1Char('l')));  // 257: too long
+        QSqlQuery(QSqlDatabase::database("dbT"))
+            .exec("delete from sysparam where name='serialNB7'");
     }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "edit");
-        db.setDatabaseName("SN.db");
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec("delete from sysparam where name = 'serialNB7'");
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("edit");
     ASSERT_EQ(storedSerial("SN.db", 7), QString());
 
     SerialNumberStore store;
     ASSERT_TRUE(store.open());
-    const QVector<QString> serials = store.load();
-    EXPECT_EQ(serials, QVector<QString>({QStringLiteral("12345678"), QString(256, 's')}));
+    EXPECT_EQ(store.load(), QVector<QString>({QStringLiteral("12345678"), QString(256, 's')}));
     EXPECT_EQ(store.value(7), QStringLiteral("0"));  // the missing row was put back empty
+    EXPECT_TRUE(store.write(7, QStringLiteral("SERIAL-77")));
+    EXPECT_FALSE(store.write(8, QStringLiteral("SERIAL-88")));  // no such row: reported
 }
 
 TEST(SerialStore, AnySerialTextIsStoredAndReadBackUnchanged) {
@@ -62,69 +53,23 @@ TEST(SerialStore, AnySerialTextIsStoredAndReadBackUnchanged) {
     for (int slot = 2; slot < 8; ++slot) EXPECT_EQ(store.value(slot), QStringLiteral("0"));
 }
 
-TEST(SerialStore, WriteToASlotWithoutRowReportsIt) {
-    testsupport::WorkDir work;
-    ASSERT_TRUE(SerialNumberStore::createDefaultDatabase("SN.db"));
-    SerialNumberStore store;
-    ASSERT_TRUE(store.open());
-    EXPECT_TRUE(store.write(7, QStringLiteral("SERIAL-77")));
-    EXPECT_FALSE(store.write(8, QStringLiteral("SERIAL-88")));
-}
-
-TEST(SerialStore, MissingFileIsRestoredFromTheFactoryCopy) {
-    testsupport::WorkDir work;
-    ASSERT_TRUE(SerialNumberStore::createDefaultDatabase(kFactory));
-    {
-        SerialNumberStore factory(kFactory, QStringLiteral("factory"));
-        ASSERT_TRUE(factory.open());
-        factory.write(0, QStringLiteral("FACTORY-0001"));
+// A missing file without a factory copy, or an empty file, must not leave a store without its
+// table: every later write would fail unseen.
+TEST(SerialStore, FileWithoutTableGetsTheTable) {
+    for (bool emptyFile : {false, true}) {
+        SCOPED_TRACE(emptyFile ? "empty file" : "no file, no factory copy");
+        testsupport::WorkDir work;
+        if (emptyFile) {
+            QFile file("SN.db");
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        {
+            SerialNumberStore store;
+            ASSERT_TRUE(store.ensureFile(QStringLiteral("./paraGroup/default/SN.db")));
+            ASSERT_TRUE(store.open());
+            EXPECT_TRUE(store.load().isEmpty());
+            EXPECT_TRUE(store.write(0, QStringLiteral("SERIAL-0001")));
+        }
+        EXPECT_EQ(storedSerial("SN.db", 0), QStringLiteral("SERIAL-0001"));
     }
-    SerialNumberStore store;
-    ASSERT_TRUE(store.ensureFile(kFactory));
-    ASSERT_TRUE(store.open());
-    EXPECT_EQ(store.load(), QVector<QString>({QStringLiteral("FACTORY-0001")}));
-}
-
-TEST(SerialStore, MissingFileWithoutFactoryCopyGetsTheTableSoWritesLast) {
-    testsupport::WorkDir work;
-    {
-        SerialNumberStore store;
-        ASSERT_TRUE(store.ensureFile(kFactory));
-        ASSERT_TRUE(store.open());
-        EXPECT_TRUE(store.load().isEmpty());
-        EXPECT_TRUE(store.write(0, QStringLiteral("SERIAL-0001")));
-    }
-    EXPECT_EQ(storedSerial("SN.db", 0), QStringLiteral("SERIAL-0001"));
-}
-
-TEST(SerialStore, EmptyFileGetsTheTable) {
-    testsupport::WorkDir work;
-    QFile file("SN.db");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    SerialNumberStore store;
-    ASSERT_TRUE(store.open());
-    EXPECT_TRUE(store.load().isEmpty());
-    EXPECT_TRUE(store.write(3, QStringLiteral("SERIAL-0003")));
-}
-
-TEST(SerialStore, FileThatIsNoDatabaseIsUnusableUntilRestored) {
-    testsupport::WorkDir work;
-    ASSERT_TRUE(SerialNumberStore::createDefaultDatabase(kFactory));
-    QFile file("SN.db");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    SerialNumberStore store;
-    EXPECT_FALSE(store.open());
-    EXPECT_FALSE(store.isUsable());
-    ASSERT_TRUE(store.restoreFrom(kFactory));
-    EXPECT_TRUE(store.open());
-    EXPECT_TRUE(store.write(0, QStringLiteral("SERIAL-0000")));
-}
-
-TEST(SerialStore, FactoryCopyIsNeverOverwritten) {
-    testsupport::WorkDir work;
-    ASSERT_TRUE(SerialNumberStore::createDefaultDatabase("SN.db"));
-    EXPECT_FALSE(SerialNumberStore::createDefaultDatabase("SN.db"));
 }

@@ -7,7 +7,6 @@
 #include <QPluginLoader>
 #include <QTemporaryDir>
 #include <cstring>
-#include <memory>
 
 #include "camerainterface.h"
 #include "testsupport.h"
@@ -80,26 +79,16 @@ void writeGrey(const QString& path, int width, int height, int seed) {
 
 }  // namespace
 
-TEST(SimCamera, IsASimulationPluginWithStableSerials) {
-    PictureFolder folder{QString()};  // the pictures beside the plug-in
-    CameraInterface* plugin = simPlugin();
-    ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(plugin->cameraType(), 0);
-    EXPECT_EQ(plugin->pluginName(), QStringLiteral("SimCamera"));
-    const QVector<_cameraInfo> cameras = plugin->findCameras();
-    ASSERT_EQ(cameras.size(), 2);
-    EXPECT_EQ(cameras[0].serialText(), QStringLiteral("SIMCAM-mould-a"));
-    EXPECT_EQ(cameras[1].serialText(), QStringLiteral("SIMCAM-mould-b"));
-    EXPECT_EQ(cameras[1].pluginName, QStringLiteral("SimCamera"));
-    const QVector<_cameraInfo> again = plugin->findCameras();
-    ASSERT_EQ(again.size(), 2);
-    EXPECT_EQ(std::memcmp(again[0].serialNumber, cameras[0].serialNumber, 288), 0);
-}
-
 TEST(SimCamera, ServesTheExactBytesOfItsPicturesInGreyAndColour) {
-    PictureFolder folder{QString()};
+    PictureFolder folder{QString()};  // the pictures beside the plug-in
+    ASSERT_NE(simPlugin(), nullptr);
+    EXPECT_EQ(simPlugin()->cameraType(), 0);
     const QVector<_cameraInfo> cameras = simPlugin()->findCameras();
     ASSERT_EQ(cameras.size(), 2);
+    // Named by their folders, so SN.db keeps them in order across restarts.
+    EXPECT_EQ(cameras[0].serialText(), QStringLiteral("SIMCAM-mould-a"));
+    EXPECT_EQ(cameras[1].serialText(), QStringLiteral("SIMCAM-mould-b"));
+    int colouredPixels = 0;
     for (const _cameraInfo& info : cameras) {
         const QString name = info.serialText().mid(int(strlen("SIMCAM-")));
         for (bool colour : {false, true}) {
@@ -110,8 +99,6 @@ TEST(SimCamera, ServesTheExactBytesOfItsPicturesInGreyAndColour) {
             OpenCamera cam = openCamera(info, colour);
             ASSERT_NE(cam.camera, nullptr);
             EXPECT_EQ(QSize(cam.width, cam.height), QImage(dir.filePath(files[0])).size());
-            EXPECT_LE(cam.width, 1280);
-            EXPECT_LE(cam.height, 720);
 
             ASSERT_TRUE(cam.grab());
             EXPECT_EQ(cam.buffer, expectedFrame(dir.filePath(files[0]), colour));
@@ -121,53 +108,11 @@ TEST(SimCamera, ServesTheExactBytesOfItsPicturesInGreyAndColour) {
                 ASSERT_TRUE(cam.grab());
                 EXPECT_EQ(cam.buffer, expectedFrame(dir.filePath(files[i % 3]), colour)) << i;
             }
+            for (int k = 0; colour && k + 3 < cam.buffer.size(); k += 4)
+                colouredPixels += qAbs(uchar(cam.buffer[k]) - uchar(cam.buffer[k + 2])) > 60;
         }
     }
-}
-
-TEST(SimCamera, ColourFramesHoldRedInTheLowByte) {
-    PictureFolder folder{QString()};
-    const _cameraInfo info = simPlugin()->findCameras().value(0);
-    OpenCamera cam = openCamera(info, true);
-    ASSERT_NE(cam.camera, nullptr);
-    ASSERT_TRUE(cam.grab());
-    const QImage picture(kShipped + "/mould-a/colour/01-open.png");
-    ASSERT_EQ(picture.size(), QSize(cam.width, cam.height));
-    int mismatches = 0;
-    int colouredPixels = 0;
-    for (int y = 0; y < cam.height; ++y) {
-        for (int x = 0; x < cam.width; ++x) {
-            quint32 pixel = 0;  // as the views read it: one little-endian word a pixel
-            std::memcpy(&pixel, cam.buffer.constData() + (y * cam.width + x) * 4, 4);
-            const QRgb want = picture.pixel(x, y);
-            const quint32 expected = quint32(qRed(want)) | quint32(qGreen(want)) << 8 |
-                                     quint32(qBlue(want)) << 16 | 0xFF000000u;
-            mismatches += pixel != expected ? 1 : 0;
-            colouredPixels += qAbs(qRed(want) - qBlue(want)) > 60 ? 1 : 0;
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
-    EXPECT_GT(colouredPixels, 1000);  // red and blue really differ somewhere
-}
-
-TEST(SimCamera, ShippedFaultPicturesDifferWhereTheFaultIs) {
-    for (const QString& camera :
-         {QString("mould-a/grey/03-part-left.png"), QString("mould-b/grey/03-core-broken.png")}) {
-        const QString dir = kShipped + "/" + camera.section('/', 0, 1);
-        const QByteArray ok = expectedFrame(dir + "/01-open.png", false);
-        const QByteArray light = expectedFrame(dir + "/02-open-light.png", false);
-        const QByteArray fault = expectedFrame(kShipped + "/" + camera, false);
-        ASSERT_EQ(ok.size(), fault.size());
-        ASSERT_EQ(ok.size(), light.size());
-        int faultPixels = 0;
-        int lightPixels = 0;
-        for (int i = 0; i < ok.size(); ++i) {
-            faultPixels += qAbs(uchar(ok[i]) - uchar(fault[i])) > 40 ? 1 : 0;
-            lightPixels += qAbs(uchar(ok[i]) - uchar(light[i])) > 20 ? 1 : 0;
-        }
-        EXPECT_GT(faultPixels, 2000) << camera.toStdString();  // a clearly visible fault
-        EXPECT_EQ(lightPixels, 0) << camera.toStdString();     // only the light differs
-    }
+    EXPECT_GT(colouredPixels, 1000);  // red and blue differ, so a swap of them would show
 }
 
 TEST(SimCamera, PicturesFromAChosenFolderWithoutRowPadding) {
@@ -182,7 +127,6 @@ TEST(SimCamera, PicturesFromAChosenFolderWithoutRowPadding) {
     const QVector<_cameraInfo> cameras = simPlugin()->findCameras();
     ASSERT_EQ(cameras.size(), 1);
     EXPECT_EQ(cameras[0].serialText(), QStringLiteral("SIMCAM-cam-x"));
-
     OpenCamera grey = openCamera(cameras[0], false);
     ASSERT_NE(grey.camera, nullptr);
     EXPECT_EQ(grey.width, 7);
@@ -200,25 +144,17 @@ TEST(SimCamera, PicturesFromAChosenFolderWithoutRowPadding) {
     OpenCamera colour = openCamera(cameras[0], true);
     ASSERT_NE(colour.camera, nullptr);
     ASSERT_TRUE(colour.grab());
-    ASSERT_EQ(colour.buffer.size(), 7 * 3 * 4);
-    for (int i = 0; i < 21; ++i) {
-        EXPECT_EQ(colour.buffer[i * 4], want[i]);
-        EXPECT_EQ(colour.buffer[i * 4 + 1], want[i]);
-        EXPECT_EQ(colour.buffer[i * 4 + 2], want[i]);
-        EXPECT_EQ(uchar(colour.buffer[i * 4 + 3]), 255);
-    }
-}
+    QByteArray wantColour;
+    for (char v : want) wantColour.append(v).append(v).append(v).append('\xff');
+    EXPECT_EQ(colour.buffer, wantColour);
 
-TEST(SimCamera, FolderWithoutPicturesDoesNotOpen) {
-    QTemporaryDir dir;
-    _cameraInfo info;
-    info.pluginName = QStringLiteral("SimCamera");
-    info.setSerialText(QStringLiteral("SIMCAM-none"));
-    info.properties.insert(QStringLiteral("folder"), dir.path());
-    CameraInterface* camera = simPlugin()->createCamera(info);
+    // A camera whose folder lost its pictures does not open; a foreign record makes none.
+    _cameraInfo gone = cameras[0];
+    gone.properties.insert(QStringLiteral("folder"), dir.filePath("empty"));
+    CameraInterface* camera = simPlugin()->createCamera(gone);
     ASSERT_NE(camera, nullptr);
     EXPECT_FALSE(camera->open());
-    EXPECT_EQ(simPlugin()->createCamera(_cameraInfo()), nullptr);  // not one of its cameras
+    EXPECT_EQ(simPlugin()->createCamera(_cameraInfo()), nullptr);
 }
 
 TEST(SimCamera, FreeRunMakesNewFramesByItself) {

@@ -1,29 +1,8 @@
 #include "netcoretestutil.h"
 
-#include <QRegularExpression>
-
 #include "testsupport.h"
 
 namespace nettest {
-
-SocketPair::SocketPair() {
-    if (!server_.listen(QHostAddress::LocalHost, 0)) return;
-    client_ = std::make_unique<QTcpSocket>();
-    client_->connectToHost(QHostAddress::LocalHost, server_.serverPort());
-    if (!testsupport::waitFor([this] { return server_.hasPendingConnections(); }, 3000)) return;
-    accepted_.reset(server_.nextPendingConnection());
-    accepted_->setParent(nullptr);
-    if (!testsupport::waitFor(
-            [this] { return client_->state() == QAbstractSocket::ConnectedState; }, 3000))
-        return;
-    writer = client_.get();
-    reader = accepted_.get();
-}
-
-QString RawMessage::firstLine() const {
-    return QString::fromUtf8(
-        head.left(head.indexOf("\r\n") < 0 ? head.size() : head.indexOf("\r\n")));
-}
 
 QString RawMessage::header(const QString& name) const {
     for (const QByteArray& line : head.split('\n')) {

@@ -1,40 +1,23 @@
 #pragma once
-// Helpers of the message-core tests: a loopback socket pair, a raw client that reads replies
+// Helpers of the message-core tests: a raw client that reads replies
 // with its own minimal parser, and a small service with an echo route.
 
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <atomic>
-#include <memory>
 
 #include "httpmanager.h"
 #include "taskformdata.h"
 
 namespace nettest {
 
-// A connected pair of sockets on 127.0.0.1, both on the calling thread.
-class SocketPair {
-public:
-    SocketPair();
-    bool ok() const { return writer && reader; }
-    QTcpSocket* writer = nullptr;  // client side
-    QTcpSocket* reader = nullptr;  // accepted side
-
-private:
-    QTcpServer server_;
-    std::unique_ptr<QTcpSocket> client_;
-    std::unique_ptr<QTcpSocket> accepted_;
-};
-
 // One message as a foreign client sees it.
 struct RawMessage {
     QByteArray head;
     QByteArray body;
-    QString firstLine() const;
     QString header(const QString& name) const;  // value of a header line, trimmed
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
 };

@@ -6,12 +6,6 @@
 
 namespace testcamera {
 
-namespace {
-QString boolText(bool on) {
-    return on ? QStringLiteral("true") : QStringLiteral("false");
-}
-}  // namespace
-
 _cameraInfo makeCameraInfo(const QString& pluginName, const QString& serial, int index) {
     _cameraInfo info;
     info.index = index;
@@ -28,6 +22,11 @@ ScriptedCamera::ScriptedCamera(int width, int height, QObject* parent)
 void ScriptedCamera::note(const QString& call) {
     QMutexLocker lock(&mutex_);
     calls_.append(call);
+}
+
+void ScriptedCamera::noteSetting(const char* call, const char* name, const QVariant& value) {
+    note(QStringLiteral("%1(%2)").arg(QLatin1String(call), value.toString()));
+    settings_[QLatin1String(name)] = value;
 }
 
 QStringList ScriptedCamera::calls() const {
@@ -68,30 +67,6 @@ void ScriptedCamera::raiseLossFromThread() {
     thread.join();
 }
 
-bool ScriptedCamera::open() {
-    note(QStringLiteral("open"));
-    return openResult_;
-}
-
-void ScriptedCamera::close() {
-    note(QStringLiteral("close"));
-    started_ = false;
-}
-
-void ScriptedCamera::start() {
-    note(QStringLiteral("start"));
-    started_ = true;
-}
-
-void ScriptedCamera::stop() {
-    note(QStringLiteral("stop"));
-    started_ = false;
-}
-
-void ScriptedCamera::release() {
-    note(QStringLiteral("release"));
-}
-
 bool ScriptedCamera::reconnect() {
     note(QStringLiteral("reconnect"));
     if (reconnectResults_.isEmpty()) return true;
@@ -109,58 +84,9 @@ void ScriptedCamera::setParams(QJsonObject params) {
     lastParams_ = params;
 }
 
-void ScriptedCamera::setExposeTime(int value) {
-    note(QStringLiteral("setExposeTime(%1)").arg(value));
-    settings_[QStringLiteral("exposeTime")] = value;
-}
-
-void ScriptedCamera::setGain(int value) {
-    note(QStringLiteral("setGain(%1)").arg(value));
-    settings_[QStringLiteral("gain")] = value;
-}
-
-void ScriptedCamera::setSharp(int value) {
-    note(QStringLiteral("setSharp(%1)").arg(value));
-    settings_[QStringLiteral("sharp")] = value;
-}
-
-void ScriptedCamera::setContrast(int value) {
-    note(QStringLiteral("setContrast(%1)").arg(value));
-    settings_[QStringLiteral("contrast")] = value;
-}
-
-void ScriptedCamera::setGamma(int value) {
-    note(QStringLiteral("setGamma(%1)").arg(value));
-    settings_[QStringLiteral("gamma")] = value;
-}
-
-void ScriptedCamera::setWDR(bool on) {
-    note(QStringLiteral("setWDR(%1)").arg(boolText(on)));
-    settings_[QStringLiteral("WDR")] = on;
-}
-
-void ScriptedCamera::setHMirror(bool on) {
-    note(QStringLiteral("setHMirror(%1)").arg(boolText(on)));
-    settings_[QStringLiteral("HMirror")] = on;
-}
-
-void ScriptedCamera::setVMirror(bool on) {
-    note(QStringLiteral("setVMirror(%1)").arg(boolText(on)));
-    settings_[QStringLiteral("VMirror")] = on;
-}
-
-void ScriptedCamera::whiteBalance() {
-    note(QStringLiteral("whiteBalance"));
-}
-
 void ScriptedCamera::setColor(bool colour) {
-    note(QStringLiteral("setColor(%1)").arg(boolText(colour)));
+    noteSetting("setColor", "colour", colour);
     colour_ = colour;
-}
-
-void ScriptedCamera::setSpeed(int value) {
-    note(QStringLiteral("setSpeed(%1)").arg(value));
-    settings_[QStringLiteral("speed")] = value;
 }
 
 void ScriptedCamera::setData(QVariant value, int which) {
@@ -180,12 +106,8 @@ void ScriptedCamera::getFps(int* fps) {
 }
 
 void ScriptedCamera::setExternalTrigger(bool on) {
-    note(QStringLiteral("setExternalTrigger(%1)").arg(boolText(on)));
+    noteSetting("setExternalTrigger", "externalTrigger", on);
     externalTrigger_ = on;
-}
-
-void ScriptedCamera::softwareTrigger() {
-    note(QStringLiteral("softwareTrigger"));
 }
 
 void ScriptedCamera::getImageSize(int* width, int* height) {
@@ -223,11 +145,6 @@ void ScriptedCamera::restoreDefaultSettings(QJsonObject& params, int cameraNo) {
         params.insert(it.key(), it.value());
 }
 
-int ScriptedCamera::cameraType() {
-    note(QStringLiteral("cameraType"));
-    return type_;
-}
-
 // --- ScriptedCameraPlugin ------------------------------------------------------------------
 
 ScriptedCameraPlugin::ScriptedCameraPlugin(const QString& name, int type, QObject* parent)
@@ -237,11 +154,6 @@ _cameraInfo ScriptedCameraPlugin::addCamera(const QString& serial) {
     const _cameraInfo info = makeCameraInfo(name_, serial, cameras_.size());
     cameras_.append(info);
     return info;
-}
-
-QVector<_cameraInfo> ScriptedCameraPlugin::findCameras() {
-    ++findCalls_;
-    return cameras_;
 }
 
 CameraInterface* ScriptedCameraPlugin::createCamera(_cameraInfo info) {

@@ -70,38 +70,55 @@ public:
     bool flag(const QString& name) const { return settings_.value(name).toBool(); }
 
     // --- CameraInterface ---
-    bool open() override;
-    void close() override;
-    void start() override;
-    void stop() override;
-    void release() override;
+    bool open() override {
+        note(QStringLiteral("open"));
+        return openResult_;
+    }
+    void close() override {
+        note(QStringLiteral("close"));
+        started_ = false;
+    }
+    void start() override {
+        note(QStringLiteral("start"));
+        started_ = true;
+    }
+    void stop() override {
+        note(QStringLiteral("stop"));
+        started_ = false;
+    }
+    void release() override { note(QStringLiteral("release")); }
     bool reconnect() override;
     QJsonObject getParams(int which) override;
     void setParams(QJsonObject params) override;
-    void setExposeTime(int value) override;
-    void setGain(int value) override;
-    void setSharp(int value) override;
-    void setContrast(int value) override;
-    void setGamma(int value) override;
-    void setWDR(bool on) override;
-    void setHMirror(bool on) override;
-    void setVMirror(bool on) override;
-    void whiteBalance() override;
+    void setExposeTime(int value) override { noteSetting("setExposeTime", "exposeTime", value); }
+    void setGain(int value) override { noteSetting("setGain", "gain", value); }
+    void setSharp(int value) override { noteSetting("setSharp", "sharp", value); }
+    void setContrast(int value) override { noteSetting("setContrast", "contrast", value); }
+    void setGamma(int value) override { noteSetting("setGamma", "gamma", value); }
+    void setWDR(bool on) override { noteSetting("setWDR", "WDR", on); }
+    void setHMirror(bool on) override { noteSetting("setHMirror", "HMirror", on); }
+    void setVMirror(bool on) override { noteSetting("setVMirror", "VMirror", on); }
+    void whiteBalance() override { note(QStringLiteral("whiteBalance")); }
     void setColor(bool colour) override;
-    void setSpeed(int value) override;
+    void setSpeed(int value) override { noteSetting("setSpeed", "speed", value); }
     void setData(QVariant value, int which) override;
     void getData(QVariant in, QVariant& out, int which) override;
     void getFps(int* fps) override;
     void setExternalTrigger(bool on) override;
-    void softwareTrigger() override;
+    void softwareTrigger() override { note(QStringLiteral("softwareTrigger")); }
     void getImageSize(int* width, int* height) override;
     QString pluginName() override { return QStringLiteral("Scripted"); }
     bool grabImage(uchar* buffer) override;
     void restoreDefaultSettings(QJsonObject& params, int cameraNo) override;
-    int cameraType() override;
+    int cameraType() override {
+        note(QStringLiteral("cameraType"));
+        return type_;
+    }
 
 private:
     void note(const QString& call);
+    // Records "call(value)" and keeps the value as the setting `name`.
+    void noteSetting(const char* call, const char* name, const QVariant& value);
 
     const int width_;
     const int height_;
@@ -147,7 +164,10 @@ public:
     int findCalls() const { return findCalls_; }
 
     QString pluginName() override { return name_; }
-    QVector<_cameraInfo> findCameras() override;
+    QVector<_cameraInfo> findCameras() override {
+        ++findCalls_;
+        return cameras_;
+    }
     CameraInterface* createCamera(_cameraInfo info) override;
     int cameraType() override { return type_; }
 

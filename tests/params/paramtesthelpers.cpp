@@ -35,14 +35,6 @@ void TestDatabase::exec(const QString& sql) const {
     EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
 }
 
-bool TestDatabase::hasRow(const QString& name) const {
-    return rows().contains(name);
-}
-
-QString TestDatabase::value(const QString& name) const {
-    return rows().value(name);
-}
-
 void TestDatabase::setValue(const QString& name, const QString& value) const {
     QSqlQuery q(db());
     q.prepare(QStringLiteral("update sysparam set value = ? where name = ?"));
@@ -56,25 +48,12 @@ void TestDatabase::setValue(const QString& name, const QString& value) const {
     ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
 }
 
-void TestDatabase::removeRow(const QString& name) const {
-    QSqlQuery q(db());
-    q.prepare(QStringLiteral("delete from sysparam where name = ?"));
-    q.addBindValue(name);
-    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
-}
-
 QMap<QString, QString> TestDatabase::rows() const {
     QMap<QString, QString> result;
     QSqlQuery q(db());
     if (!q.exec(QStringLiteral("select name, value from sysparam"))) return result;
     while (q.next()) result.insert(q.value(0).toString(), q.value(1).toString());
     return result;
-}
-
-int TestDatabase::rowCount() const {
-    QSqlQuery q(db());
-    if (!q.exec(QStringLiteral("select count(*) from sysparam")) || !q.next()) return -1;
-    return q.value(0).toInt();
 }
 
 GlobalsGuard::GlobalsGuard() : lan_(gLan), dNum_(gDNum) {
@@ -96,16 +75,6 @@ void fillLanguageEntries(const QList<int>& entries) {
             gaLanStr[e * kLanguageCount + l] = QStringLiteral("L%1-%2").arg(l).arg(e);
 }
 
-int& element(WizardPara& para, params::StoreContext& ctx, const QString& field, int i) {
-    const params::FieldSpec* f = params::ParamSchema::field(field);
-    if (!f || !f->numbers) {
-        ADD_FAILURE() << "no number field " << field.toStdString();
-        static int dummy;
-        return dummy;
-    }
-    return f->numbers(para, ctx)[i];
-}
-
 QMap<QString, QString> storedValues(WizardPara& para, params::StoreContext& ctx) {
     QMap<QString, QString> values;
     for (const params::FieldSpec& f : params::ParamSchema::fields()) {
@@ -118,12 +87,6 @@ QMap<QString, QString> storedValues(WizardPara& para, params::StoreContext& ctx)
                           QString::number(f.numbers(para, ctx)[i]));
     }
     return values;
-}
-
-void writeRows(const QString& path, const QMap<QString, QString>& rows) {
-    TestDatabase db(path);
-    db.exec(QStringLiteral("create table sysparam (name text, value text)"));
-    for (auto it = rows.begin(); it != rows.end(); ++it) db.setValue(it.key(), it.value());
 }
 
 }  // namespace paramtest

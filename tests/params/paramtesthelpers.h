@@ -1,14 +1,17 @@
 #pragma once
-// Shared helpers of the parameter tests: a parameter database under test and a guard for the
-// process globals the load writes.
+// Shared helpers of the parameter tests: a parameter database under test, a guard for the
+// process globals the load writes and a fixture holding both.
+
+#include <gtest/gtest.h>
 
 #include <QMap>
 #include <QSqlDatabase>
 #include <QString>
-#include <QStringList>
 
 #include "globals.h"
 #include "paramschema.h"
+#include "testsupport.h"
+#include "wizardparastore.h"
 
 class WizardPara;
 
@@ -25,12 +28,9 @@ public:
     QSqlDatabase db() const;
     // Runs a statement; fails the test when it fails.
     void exec(const QString& sql) const;
-    bool hasRow(const QString& name) const;
-    QString value(const QString& name) const;
+    QString value(const QString& name) const { return rows().value(name); }
     void setValue(const QString& name, const QString& value) const;  // update or insert
-    void removeRow(const QString& name) const;
-    QMap<QString, QString> rows() const;  // name -> value
-    int rowCount() const;
+    QMap<QString, QString> rows() const;                             // name -> value
 
 private:
     QString name_;
@@ -49,16 +49,22 @@ private:
     QMap<int, QString> table_;
 };
 
+// A working folder holding a new parameter database, open on `db`, with the globals kept.
+class ParamDbTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(created); }
+    QString dbPath() const { return work.file("PARAM.db"); }
+
+    testsupport::WorkDir work;
+    GlobalsGuard globals;
+    const bool created = WizardParaStore::createDefaultDatabase(work.file("PARAM.db"));
+    TestDatabase db{work.file("PARAM.db")};
+};
+
 // Makes language entry e read "L<language>-<e>" in every language, for name tests.
 void fillLanguageEntries(const QList<int>& entries);
 
-// Element i of a stored number field.
-int& element(WizardPara& para, params::StoreContext& ctx, const QString& field, int i = 0);
-
 // The stored-field values of a record as "field[i]" -> value (text fields by their text).
 QMap<QString, QString> storedValues(WizardPara& para, params::StoreContext& ctx);
-
-// A database file at path holding exactly the given rows.
-void writeRows(const QString& path, const QMap<QString, QString>& rows);
 
 }  // namespace paramtest

@@ -12,8 +12,8 @@
 #include "wizardpara.h"
 #include "wizardparastore.h"
 
-using paramtest::GlobalsGuard;
 using paramtest::TestDatabase;
+using Result = ParamGroups::Result;
 
 namespace {
 
@@ -32,7 +32,6 @@ void writeFile(const QString& path, const QByteArray& data) {
 class GroupTest : public ::testing::Test {
 protected:
     GroupTest() {
-        EXPECT_TRUE(WizardParaStore::ensureFactoryDatabase());
         EXPECT_TRUE(WizardParaStore::restoreWorkingDatabase());
         testsupport::recorder().clear();
     }
@@ -52,68 +51,51 @@ protected:
     }
 
     testsupport::WorkDir work;
-    GlobalsGuard globals;
+    paramtest::GlobalsGuard globals;
     ParamGroups groups;
 };
 
 }  // namespace
 
-TEST_F(GroupTest, MissingIndexFileIsCreatedWithNoGroup) {
+TEST_F(GroupTest, IndexFileNamesTheGroupInNameOrderAndIsWrittenBack) {
     QFile::remove(work.file("sysadd.txt"));
     WizardPara para;
     TestDatabase db(work.file("PARAM.db"));
     para.LoadDatafromFile(db.db());
+    // A missing index file is created holding "no group".
     EXPECT_EQ(readAll(work.file("sysadd.txt")), QByteArray("-1"));
     EXPECT_EQ(para.curGroupIndex, -1);
     EXPECT_EQ(para.getCurGroupName(), QString("default"));
-}
 
-TEST_F(GroupTest, IndexNamesTheGroupInNameOrder) {
+    // With "default" the sorted list is A, B, default; outside it or unreadable: default.
     QDir().mkpath(work.file("paraGroup/B"));
     QDir().mkpath(work.file("paraGroup/A"));
-    // With "default" the sorted list is A, B, default.
-    WizardPara para;
-    TestDatabase db(work.file("PARAM.db"));
-    writeFile(work.file("sysadd.txt"), "1\n");
-    para.LoadDatafromFile(db.db());
-    EXPECT_EQ(para.getCurGroupName(), QString("B"));
-    writeFile(work.file("sysadd.txt"), "3");
-    para.LoadDatafromFile(db.db());
-    EXPECT_EQ(para.getCurGroupName(), QString("default"));
-    writeFile(work.file("sysadd.txt"), "junk");
-    para.LoadDatafromFile(db.db());
-    EXPECT_EQ(para.curGroupIndex, -1);
-    EXPECT_EQ(para.getCurGroupName(), QString("default"));
-}
+    const struct {
+        const char* file;
+        int index;
+        const char* name;
+    } cases[] = {{"1\n", 1, "B"}, {"3", 3, "default"}, {"junk", -1, "default"}};
+    for (const auto& c : cases) {
+        writeFile(work.file("sysadd.txt"), c.file);
+        para.LoadDatafromFile(db.db());
+        EXPECT_EQ(para.curGroupIndex, c.index) << c.file;
+        EXPECT_EQ(para.getCurGroupName(), QString(c.name)) << c.file;
+    }
 
-TEST_F(GroupTest, IndexOutsideTheTwoGroupsGivesDefault) {
-    QDir(work.file("paraGroup/default")).removeRecursively();
-    QDir().mkpath(work.file("paraGroup/A"));
-    QDir().mkpath(work.file("paraGroup/B"));
-    WizardPara para;
-    para.curGroupIndex = 2;
-    para.updateGroupName();
-    EXPECT_EQ(para.getCurGroupName(), QString("default"));
-}
-
-TEST_F(GroupTest, MissingGroupFolderIsCreatedEmpty) {
-    QDir(work.file("paraGroup")).removeRecursively();
-    WizardPara para;
-    para.curGroupIndex = 0;
-    para.updateGroupName();
-    EXPECT_TRUE(QDir(work.file("paraGroup")).exists());
-    EXPECT_EQ(para.getCurGroupName(), QString("default"));
-}
-
-TEST_F(GroupTest, SaveAddFileWritesTheIndexAndRenames) {
-    QDir().mkpath(work.file("paraGroup/A"));
-    WizardPara para;
+    // The index is written with a newline and renames the group.
     para.curGroupIndex = 0;
     EXPECT_TRUE(para.SaveAddFile());
     EXPECT_EQ(readAll(work.file("sysadd.txt")), QByteArray("0\n"));
     EXPECT_EQ(para.getCurGroupName(), QString("A"));
     EXPECT_TRUE(para.selectGroup("default"));
-    EXPECT_EQ(readAll(work.file("sysadd.txt")), QByteArray("1\n"));
+    EXPECT_EQ(readAll(work.file("sysadd.txt")), QByteArray("2\n"));
+    EXPECT_EQ(para.getCurGroupName(), QString("default"));
+
+    // A missing group folder is created empty.
+    QDir(work.file("paraGroup")).removeRecursively();
+    para.curGroupIndex = 0;
+    para.updateGroupName();
+    EXPECT_TRUE(QDir(work.file("paraGroup")).exists());
     EXPECT_EQ(para.getCurGroupName(), QString("default"));
 }
 
@@ -121,7 +103,7 @@ TEST_F(GroupTest, BackupCopiesDatabaseAndTemplates) {
     writeFile(work.file("cammer11/template0.bmp"), "T0");
     writeFile(work.file("cammer23/sub/mask.bmp"), "M");
     writeFile(work.file("unrelated.txt"), "U");
-    ASSERT_EQ(groups.backup("mould-A", false), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.backup("mould-A", false), Result::Ok);
     EXPECT_EQ(readAll(work.file("paraGroup/mould-A/PARAM.db")), readAll(work.file("PARAM.db")));
     EXPECT_EQ(readAll(work.file("paraGroup/mould-A/cammer11/template0.bmp")), QByteArray("T0"));
     EXPECT_EQ(readAll(work.file("paraGroup/mould-A/cammer23/sub/mask.bmp")), QByteArray("M"));
@@ -131,22 +113,21 @@ TEST_F(GroupTest, BackupCopiesDatabaseAndTemplates) {
 }
 
 TEST_F(GroupTest, BackupRefusesBadNamesAndAsksBeforeOverwriting) {
-    EXPECT_EQ(groups.backup("", false), ParamGroups::Result::EmptyName);
-    EXPECT_EQ(groups.backup("  ", false), ParamGroups::Result::EmptyName);
-    EXPECT_EQ(groups.backup("default", true), ParamGroups::Result::DefaultGroup);
-    EXPECT_EQ(groups.backup("../escape", true), ParamGroups::Result::InvalidName);
-    EXPECT_EQ(groups.backup("a/b", true), ParamGroups::Result::InvalidName);
-    EXPECT_EQ(groups.backup(".hidden", true), ParamGroups::Result::InvalidName);
+    EXPECT_EQ(groups.backup("", false), Result::EmptyName);
+    EXPECT_EQ(groups.backup("  ", false), Result::EmptyName);
+    EXPECT_EQ(groups.backup("default", true), Result::DefaultGroup);
+    EXPECT_EQ(groups.backup("../escape", true), Result::InvalidName);
+    EXPECT_EQ(groups.backup("a/b", true), Result::InvalidName);
+    EXPECT_EQ(groups.backup(".hidden", true), Result::InvalidName);
     EXPECT_FALSE(QFile::exists(work.file("escape")));
 
     writeFile(work.file("cammer11/template0.bmp"), "old");
-    ASSERT_EQ(groups.backup("A", false), ParamGroups::Result::Ok);
-    writeFile(work.file("cammer11/template0.bmp"), "new");
+    ASSERT_EQ(groups.backup("A", false), Result::Ok);
     QDir(work.file("cammer11")).removeRecursively();
     writeFile(work.file("cammer12/template0.bmp"), "new");
-    EXPECT_EQ(groups.backup("A", false), ParamGroups::Result::Exists);
+    EXPECT_EQ(groups.backup("A", false), Result::Exists);
     EXPECT_TRUE(QFile::exists(work.file("paraGroup/A/cammer11/template0.bmp")));
-    ASSERT_EQ(groups.backup("A", true), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.backup("A", true), Result::Ok);
     // The group is replaced as a whole: nothing of the old copy stays.
     EXPECT_FALSE(QFile::exists(work.file("paraGroup/A/cammer11")));
     EXPECT_EQ(readAll(work.file("paraGroup/A/cammer12/template0.bmp")), QByteArray("new"));
@@ -156,13 +137,13 @@ TEST_F(GroupTest, BackupRefusesBadNamesAndAsksBeforeOverwriting) {
 TEST_F(GroupTest, SwitchingGroupsRestoresTheirSettings) {
     setTempNum(21);
     writeFile(work.file("cammer11/template0.bmp"), "A-template");
-    ASSERT_EQ(groups.backup("A", false), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.backup("A", false), Result::Ok);
     setTempNum(42);
     writeFile(work.file("cammer11/template0.bmp"), "B-template");
-    ASSERT_EQ(groups.backup("B", false), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.backup("B", false), Result::Ok);
 
     testsupport::recorder().clear();
-    ASSERT_EQ(groups.restore("A"), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.restore("A"), Result::Ok);
     EXPECT_TRUE(testsupport::recorder().ran("sync"));
     EXPECT_EQ(loadedTempNum(), 21);
     EXPECT_EQ(readAll(work.file("cammer11/template0.bmp")), QByteArray("A-template"));
@@ -170,12 +151,12 @@ TEST_F(GroupTest, SwitchingGroupsRestoresTheirSettings) {
     ASSERT_TRUE(para.selectGroup("A"));
     EXPECT_EQ(para.curGroupIndex, 0);
 
-    ASSERT_EQ(groups.restore("B"), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.restore("B"), Result::Ok);
     EXPECT_EQ(loadedTempNum(), 42);
     EXPECT_EQ(readAll(work.file("cammer11/template0.bmp")), QByteArray("B-template"));
 
     // The factory group brings back the factory parameters.
-    ASSERT_EQ(groups.restore("default"), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.restore("default"), Result::Ok);
     EXPECT_EQ(loadedTempNum(), 10);
     // No staging copies are left behind.
     EXPECT_EQ(
@@ -186,18 +167,18 @@ TEST_F(GroupTest, SwitchingGroupsRestoresTheirSettings) {
 
 TEST_F(GroupTest, RestoreRefusesUnknownAndIncompleteGroups) {
     const QByteArray before = readAll(work.file("PARAM.db"));
-    EXPECT_EQ(groups.restore("nothing"), ParamGroups::Result::NotFound);
-    EXPECT_EQ(groups.restore("../paraGroup/default"), ParamGroups::Result::InvalidName);
+    EXPECT_EQ(groups.restore("nothing"), Result::NotFound);
+    EXPECT_EQ(groups.restore("../paraGroup/default"), Result::InvalidName);
     QDir().mkpath(work.file("paraGroup/empty/cammer11"));
-    EXPECT_EQ(groups.restore("empty"), ParamGroups::Result::Incomplete);
+    EXPECT_EQ(groups.restore("empty"), Result::Incomplete);
     EXPECT_EQ(readAll(work.file("PARAM.db")), before);
 }
 
 TEST_F(GroupTest, RemoveDeletesAGroupButNeverTheFactoryOne) {
-    ASSERT_EQ(groups.backup("A", false), ParamGroups::Result::Ok);
-    EXPECT_EQ(groups.remove("default"), ParamGroups::Result::DefaultGroup);
-    EXPECT_EQ(groups.remove("nothing"), ParamGroups::Result::NotFound);
-    EXPECT_EQ(groups.remove("A"), ParamGroups::Result::Ok);
+    ASSERT_EQ(groups.backup("A", false), Result::Ok);
+    EXPECT_EQ(groups.remove("default"), Result::DefaultGroup);
+    EXPECT_EQ(groups.remove("nothing"), Result::NotFound);
+    EXPECT_EQ(groups.remove("A"), Result::Ok);
     EXPECT_EQ(groups.names(), QStringList({"default"}));
     EXPECT_TRUE(QFile::exists(WizardParaStore::factoryDatabasePath()));
 }

@@ -1,8 +1,9 @@
 #include "statstestutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QMutex>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -12,6 +13,26 @@
 
 namespace statstest {
 
+namespace {
+
+template <class Use>
+void withDatabase(const QString& file, Use use) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "statstest");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery query(db);
+            use(query);
+        } else {
+            ADD_FAILURE() << "cannot open " << file.toStdString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("statstest");
+}
+
+}  // namespace
+
 QDateTime at(int year, int month, int day, int hour, int minute, int second) {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
@@ -20,20 +41,19 @@ void setNow(const QDateTime& when) {
     testsupport::recorder().setNow(when);
 }
 
+void execSql(const QString& file, const QStringList& statements) {
+    withDatabase(file, [&](QSqlQuery& query) {
+        for (const QString& sql : statements) EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+    });
+}
+
 QString storedText(const QString& file) {
     QString text;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "statstest");
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec("select value1 from resstatistics where name='statisticsjson'") &&
-                query.next())
-                text = query.value(0).toString();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("statstest");
+    withDatabase(file, [&](QSqlQuery& query) {
+        if (query.exec("select value1 from resstatistics where name='statisticsjson'") &&
+            query.next())
+            text = query.value(0).toString();
+    });
     return text;
 }
 
@@ -42,64 +62,34 @@ QJsonObject storedDay(const QString& file) {
 }
 
 void overwriteStoredText(const QString& file, const QString& text) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "statstest");
-        db.setDatabaseName(file);
-        EXPECT_TRUE(db.open());
-        QSqlQuery query(db);
-        query.prepare("update resstatistics set value1 = :v where name='statisticsjson'");
-        query.bindValue(":v", text);
-        EXPECT_TRUE(query.exec());
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("statstest");
+    execSql(file, {QStringLiteral("INSERT OR REPLACE INTO resstatistics (name, value1, value2) "
+                                  "VALUES ('statisticsjson', '%1', '')")
+                       .arg(QString(text).replace("'", "''"))});
+}
+
+int storedOk(const QJsonObject& day, int slot) {
+    return day["groups"][0]["datas"][0]["data"][0]["OK"][slot].toInt();
+}
+
+QString totals(const CountDetect& record) {
+    return QStringLiteral("%1/%2").arg(record.all.OK).arg(record.all.NG);
+}
+
+QStringList totals(const CountCamera& camera) {
+    QStringList all;
+    for (const CountDetect& record : camera.detects) all << totals(record);
+    return all << totals(camera.summary);
+}
+
+QJsonObject readConfig() {
+    QFile file("resstatistics.json");
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return QJsonDocument::fromJson(file.readAll()).object();
 }
 
 QStringList archiveNames() {
     return QDir(QStringLiteral("ResStatistics"))
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-namespace {
-QMutex g_warningMutex;
-QStringList g_warnings;
-QtMessageHandler g_previousHandler = nullptr;
-
-void captureWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (type == QtWarningMsg) {
-        QMutexLocker lock(&g_warningMutex);
-        g_warnings.append(text);
-    }
-    if (g_previousHandler) g_previousHandler(type, context, text);
-}
-}  // namespace
-
-WarningCapture::WarningCapture() {
-    QMutexLocker lock(&g_warningMutex);
-    g_warnings.clear();
-    g_previousHandler = qInstallMessageHandler(captureWarning);
-}
-
-WarningCapture::~WarningCapture() {
-    qInstallMessageHandler(g_previousHandler);
-}
-
-QStringList WarningCapture::messages() const {
-    QMutexLocker lock(&g_warningMutex);
-    return g_warnings;
-}
-
-bool WarningCapture::contains(const QString& part) const {
-    for (const QString& message : messages())
-        if (message.contains(part)) return true;
-    return false;
-}
-
-StoreWatcher::StoreWatcher(ResStatisticsParam& model) {
-    connect(model.store(), &ResStatisticsDatabase::sigSaveFinished, this,
-            [this](bool stored) { saves.append(stored); });
-    connect(model.store(), &ResStatisticsDatabase::sigDayArchived, this,
-            [this](const QString& path) { archived.append(QFileInfo(path).fileName()); });
 }
 
 void StatsTest::SetUp() {
@@ -140,22 +130,34 @@ ResStatisticsParam& StatsTest::makeModel(int mode) {
     // Never let a model write outside the test's own folder.
     EXPECT_EQ(QDir::currentPath(), QDir(work->path()).canonicalPath());
     model = std::make_unique<ResStatisticsParam>(host);
-    watcher = std::make_unique<StoreWatcher>(*model);
+    saves.clear();
+    archived.clear();
+    QObject::connect(model->store(), &ResStatisticsDatabase::sigSaveFinished, model.get(),
+                     [this](bool stored) { saves.append(stored); });
+    QObject::connect(model->store(), &ResStatisticsDatabase::sigDayArchived, model.get(),
+                     [this](const QString& path) { archived.append(QFileInfo(path).fileName()); });
     return *model;
 }
 
 void StatsTest::dropModel() {
-    watcher.reset();
     model.reset();
 }
 
 bool StatsTest::checkDateAndWait() {
-    const int before = watcher->saves.size();
+    const int before = saves.size();
     model->checkDate();
-    EXPECT_TRUE(testsupport::waitFor([&] { return watcher->saves.size() > before; }));
+    EXPECT_TRUE(testsupport::waitFor([&] { return saves.size() > before; }));
     // The archive report (if any) is emitted before the save answer; let it arrive too.
     QCoreApplication::processEvents();
-    return watcher->saves.isEmpty() ? false : watcher->saves.last();
+    return saves.isEmpty() ? false : saves.last();
+}
+
+void StatsTest::countOk(int times) {
+    for (int i = 0; i < times; ++i) model->addRecord(0, 0, {true, true}, "default");
+}
+
+int StatsTest::runningOk(int slot) const {
+    return model->currentDay().groups.at(0).cameras.at(0).detects.at(0).OK.at(slot);
 }
 
 }  // namespace statstest

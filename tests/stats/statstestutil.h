@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QJsonObject>
-#include <QObject>
 #include <QStringList>
 #include <memory>
 
@@ -19,30 +18,23 @@ namespace statstest {
 QDateTime at(int year, int month, int day, int hour, int minute = 0, int second = 0);
 void setNow(const QDateTime& when);
 
+// Runs statements on a database file (made when missing).
+void execSql(const QString& file, const QStringList& statements);
 // The document stored in a statistics database file (empty when there is none).
-QJsonObject storedDay(const QString& file);
 QString storedText(const QString& file);
+QJsonObject storedDay(const QString& file);
 // Replaces the stored document text directly (to see whether the store writes it again).
 void overwriteStoredText(const QString& file, const QString& text);
+// OK count of the first group, camera 0, stage 0 at a slot, in a day document.
+int storedOk(const QJsonObject& day, int slot);
+// "OK/NG" day totals of a record, for compact exact comparisons.
+QString totals(const CountDetect& record);
+// Totals of every stage record, then the whole-cycle record, of a camera (or group) record.
+QStringList totals(const CountCamera& camera);
+// The shift configuration file.
+QJsonObject readConfig();
 // Files of the archive directory, by name.
 QStringList archiveNames();
-
-// Collects the warnings logged while it lives (from any thread).
-class WarningCapture {
-public:
-    WarningCapture();
-    ~WarningCapture();
-    QStringList messages() const;
-    bool contains(const QString& part) const;
-};
-
-// Collects what the store reports, on the test's thread.
-class StoreWatcher : public QObject {
-public:
-    explicit StoreWatcher(ResStatisticsParam& model);
-    QList<bool> saves;
-    QStringList archived;
-};
 
 // Working folder, fake clock and camera/stage counts for one test; restores the globals.
 class StatsTest : public ::testing::Test {
@@ -53,15 +45,19 @@ protected:
     void useCounts(int cameras, int stages);
     // Drops the model and moves to a new empty working folder.
     void freshWorkDir();
-    // A model (and a watcher of its store) made in the working folder.
+    // A model made in the working folder; what its store reports lands in saves/archived.
     ResStatisticsParam& makeModel(int detectMode = 3);
     void dropModel();
     // checkDate, then waits until the store has answered; returns the store's answer.
     bool checkDateAndWait();
+    // Whole OK results of stage 0 on both cameras of the default group.
+    void countOk(int times = 1);
+    int runningOk(int slot) const;
 
     std::unique_ptr<testsupport::WorkDir> work;
     std::unique_ptr<ResStatisticsParam> model;
-    std::unique_ptr<StoreWatcher> watcher;
+    QList<bool> saves;
+    QStringList archived;
     StatisticsHost host;
     int detectMode = 3;
     QString groupName = QStringLiteral("default");

@@ -14,55 +14,39 @@ using namespace statstest;
 
 namespace {
 
-CountGroupList sampleDay(const QString& name) {
-    CountGroupList day = stats::newDay("2024-05-01", name, 2, 2);
-    day.groups[0].cameras[1].detects[0].OK[3] = 7;
-    day.groups[0].cameras[1].summary.NG[23] = 2;
-    day.groups[0].summary.summary.OK[0] = 5;
-    day.groups[0].morningStart = 6;
-    return day;
-}
-
 void writeConfig(const QByteArray& text) {
     QFile file("resstatistics.json");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
 }
 
-QJsonObject readConfig() {
-    QFile file("resstatistics.json");
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-TEST(DayDocument, RecordsAreNumberedByPositionWithSummariesLast) {
-    gDNum = 2;
-    const QJsonObject json = stats::dayToJson(sampleDay("default"), 5);
-    EXPECT_EQ(json["date"].toString(), "2024-05-01");
-    const QJsonObject group = json["groups"].toArray().at(0).toObject();
-    EXPECT_EQ(group["cameraCount"].toInt(), 2);
-    EXPECT_EQ(group["detectCount"].toInt(), 5);
-    EXPECT_EQ(group["morningStart"].toInt(), 6);
-    const QJsonArray datas = group["datas"].toArray();
-    ASSERT_EQ(datas.size(), 3);
-    EXPECT_EQ(datas[0].toObject()["cameraID"].toInt(), 0);
-    EXPECT_EQ(datas[1].toObject()["cameraID"].toInt(), 1);
-    EXPECT_EQ(datas[2].toObject()["cameraID"].toInt(), -1);
-    const QJsonArray data = datas[1].toObject()["data"].toArray();
-    ASSERT_EQ(data.size(), 3);
-    EXPECT_EQ(data[2].toObject()["detectID"].toInt(), -1);
-    EXPECT_EQ(data[0].toObject()["OK"].toArray().at(3).toInt(), 7);
-    EXPECT_EQ(data[0].toObject()["OK"].toArray().size(), 24);
-}
-
 TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseName) {
     const QString name = QString::fromUtf8("产品A组");
-    const CountGroupList day = sampleDay(name);
-    const QByteArray text = stats::documentText(stats::dayToJson(day, 2));
+    CountGroupList day = stats::newDay("2024-05-01", name, 2, 2);
+    day.groups[0].cameras[1].detects[0].OK[3] = 7;
+    day.groups[0].cameras[1].summary.NG[23] = 2;
+    day.groups[0].summary.summary.OK[0] = 5;
+    day.groups[0].morningStart = 6;
+    const QJsonObject json = stats::dayToJson(day, 5);
+    const QByteArray text = stats::documentText(json);
     EXPECT_TRUE(text.contains(name.toUtf8()));
+
+    // Records are numbered by position, summaries last with -1.
+    const QJsonObject group = json["groups"][0].toObject();
+    EXPECT_EQ(group["cameraCount"].toInt(), 2);
+    EXPECT_EQ(group["detectCount"].toInt(), 5);
+    const QJsonArray datas = group["datas"].toArray();
+    ASSERT_EQ(datas.size(), 3);
+    for (int i : {0, 1, -1}) EXPECT_EQ(datas[i < 0 ? 2 : i]["cameraID"].toInt(), i);
+    const QJsonArray data = datas[1]["data"].toArray();
+    ASSERT_EQ(data.size(), 3);
+    EXPECT_EQ(data[2]["detectID"].toInt(), -1);
+    EXPECT_EQ(data[0]["OK"][3].toInt(), 7);
+    EXPECT_EQ(data[0]["OK"].toArray().size(), 24);
 
     CountGroupList back;
     stats::dayFromJson(back, stats::documentFromText(QString::fromUtf8(text)));
+    EXPECT_EQ(back.date, "2024-05-01");
     ASSERT_EQ(back.groups.size(), 1);
     const CountGroup& g = back.groups[0];
     EXPECT_EQ(g.groupName, name);
@@ -78,12 +62,10 @@ TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseName) {
 }
 
 TEST(DayDocument, SummaryFirstAndOddElementsReadSafely) {
-    const QJsonObject summaryFirst{
-        {"cameraID", 3},
-        {"data", QJsonArray{QJsonObject{{"detectID", -1}, {"OK", QJsonArray{1, 2}}},
-                            QJsonObject{{"detectID", 0}, {"OK", QJsonArray{4, "x"}}}}}};
+    const QJsonObject summary{{"detectID", -1}, {"OK", QJsonArray{1, 2}}};
+    const QJsonObject stage{{"detectID", 0}, {"OK", QJsonArray{4, "x"}}};
     CountCamera read;
-    stats::cameraFromJson(read, summaryFirst);
+    stats::cameraFromJson(read, QJsonObject{{"cameraID", 3}, {"data", QJsonArray{summary, stage}}});
     EXPECT_EQ(read.cameraID, 3);
     EXPECT_EQ(read.summary.OK, QList<int>({1, 2}));
     ASSERT_EQ(read.detects.size(), 1);
@@ -94,27 +76,18 @@ TEST(DayDocument, SummaryFirstAndOddElementsReadSafely) {
     ASSERT_EQ(day.groups.size(), 1);
     EXPECT_EQ(day.groups[0].groupName, "");
     EXPECT_EQ(day.groups[0].morningStart, 8);
-    EXPECT_TRUE(day.date.isEmpty());
 }
 
 class DayFilesTest : public StatsTest {};
 
 TEST_F(DayFilesTest, ShortArraysAndMissingSummariesAreCompletedOnLoad) {
     // A document written elsewhere: three slots per record and no summary records.
-    {
-        ResStatisticsParam& m = makeModel();
-        Q_UNUSED(m)
-    }
-    dropModel();
-    const QJsonObject shortDay{
-        {"date", "2024-05-01"},
-        {"groups", QJsonArray{QJsonObject{
-                       {"groupName", "default"},
-                       {"datas", QJsonArray{QJsonObject{
-                                     {"cameraID", 0},
-                                     {"data", QJsonArray{QJsonObject{{"detectID", 0},
-                                                                     {"OK", QJsonArray{1, 1, 1}},
-                                                                     {"NG", QJsonArray{}}}}}}}}}}}};
+    const QJsonObject record{{"detectID", 0}, {"OK", QJsonArray{1, 1, 1}}, {"NG", QJsonArray{}}};
+    const QJsonObject camera{{"cameraID", 0}, {"data", QJsonArray{record}}};
+    const QJsonObject group{{"groupName", "default"}, {"datas", QJsonArray{camera}}};
+    const QJsonObject shortDay{{"date", "2024-05-01"}, {"groups", QJsonArray{group}}};
+    execSql("ResStatistics.db",
+            {"CREATE TABLE resstatistics (name TEXT NOT NULL UNIQUE, value1 TEXT, value2 TEXT)"});
     overwriteStoredText("ResStatistics.db", QString::fromUtf8(stats::documentText(shortDay)));
 
     setNow(at(2024, 5, 1, 20, 30));  // slot 12
@@ -130,87 +103,49 @@ TEST_F(DayFilesTest, ShortArraysAndMissingSummariesAreCompletedOnLoad) {
     EXPECT_EQ(g.summary.detects[2].NG.size(), 24);
 }
 
-TEST_F(DayFilesTest, AMissingConfigurationStartsTodayAtEightAndIsWritten) {
-    ResStatisticsParam& m = makeModel();
-    EXPECT_EQ(m.dayStart(), at(2024, 5, 1, 8, 0).toSecsSinceEpoch());
-    EXPECT_EQ(m.getCurDBDate(), "2024-05-01");
-    const QJsonObject config = readConfig();
-    EXPECT_EQ(config["time"].toString(), QString::number(m.dayStart()));
-    EXPECT_EQ(config["morningsEnd"].toInt(), 20);
-    EXPECT_EQ(config["nightEnd"].toInt(), 8);
-}
-
-TEST_F(DayFilesTest, TheConfigurationIsReadByKey) {
-    const qint64 start = at(2024, 4, 30, 6, 0).toSecsSinceEpoch();
-    writeConfig(QJsonDocument(QJsonObject{{"time", QString::number(start)},
-                                          {"morningsStart", 6},
-                                          {"morningsEnd", 18},
-                                          {"nightStart", 18},
-                                          {"nightEnd", 6}})
-                    .toJson());
-    ResStatisticsParam& m = makeModel();
-    EXPECT_EQ(m.dayStart(), start);
-    EXPECT_EQ(m.morningsStart, 6);
-    EXPECT_EQ(m.nightEnd, 6);
-
-    // Only "time": the four hours read as 0.
-    m.laodConfigFromJson(QJsonObject{{"time", QString::number(start + 60)}});
-    EXPECT_EQ(m.dayStart(), start + 60);
-    EXPECT_EQ(m.morningsStart + m.morningsEnd + m.nightStart + m.nightEnd, 0);
-
-    // checkParam: equal hours answer false and still carry the day start.
-    QJsonObject same{{"morningsStart", 0}, {"morningsEnd", 0}, {"nightStart", 0}, {"nightEnd", 0}};
-    EXPECT_FALSE(m.checkParam(same));
-    EXPECT_EQ(same["time"].toString(), QString::number(start + 60));
-    QJsonObject changed = same;
-    changed["nightEnd"] = 7;
-    EXPECT_TRUE(m.checkParam(changed));
-}
-
-TEST_F(DayFilesTest, AMissingZeroOrNumericDayStartBeginsANewDay) {
-    const QList<QByteArray> configs{
-        R"({"morningsStart": 7, "morningsEnd": 19, "nightStart": 19, "nightEnd": 7})",
-        R"({"time": "0", "morningsStart": 7, "morningsEnd": 19, "nightStart": 19, "nightEnd": 7})",
-        R"({"time": 1714550400, "morningsStart": 7, "morningsEnd": 19, "nightStart": 19, "nightEnd": 7})",
-        R"({"time": "-5", "morningsStart": 7, "morningsEnd": 19, "nightStart": 19, "nightEnd": 7})",
-    };
-    for (const QByteArray& config : configs) {
-        SCOPED_TRACE(config.toStdString());
+TEST_F(DayFilesTest, AMissingZeroUnreadableOrNumericDayStartBeginsANewDay) {
+    const QByteArray hours =
+        R"("morningsStart": 7, "morningsEnd": 19, "nightStart": 19, "nightEnd": 7})";
+    const struct {
+        QByteArray config;  // empty: no file
+        int startHour, morningsEnd;
+    } rows[] = {{"", 8, 20},
+                {"{ not json", 8, 20},
+                {"{" + hours, 7, 19},
+                {R"({"time": "0", )" + hours, 7, 19},
+                {R"({"time": 1714550400, )" + hours, 7, 19},
+                {R"({"time": "-5", )" + hours, 7, 19}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.config.toStdString());
         freshWorkDir();
-        writeConfig(config);
+        if (!row.config.isEmpty()) writeConfig(row.config);
         ResStatisticsParam& m = makeModel();
-        EXPECT_EQ(m.dayStart(), at(2024, 5, 1, 7, 0).toSecsSinceEpoch());
+        EXPECT_EQ(m.dayStart(), at(2024, 5, 1, row.startHour, 0).toSecsSinceEpoch());
+        EXPECT_EQ(m.getCurDBDate(), "2024-05-01");
         EXPECT_EQ(readConfig()["time"].toString(), QString::number(m.dayStart()));
+        EXPECT_EQ(readConfig()["morningsEnd"].toInt(), row.morningsEnd);
         // Nothing rolls over or is archived under 1970.
         EXPECT_TRUE(checkDateAndWait());
         EXPECT_TRUE(archiveNames().isEmpty());
     }
 }
 
-TEST_F(DayFilesTest, AnUnparsableConfigurationIsReplaced) {
-    writeConfig("{ not json");
+TEST_F(DayFilesTest, TheConfigurationIsReadByKeyAndShiftHoursOutOfRangeAreNotTrusted) {
+    writeConfig(R"({"time": "1714449600", "morningsStart": 6, "nightEnd": 5, "morningsEnd": 30})");
     ResStatisticsParam& m = makeModel();
-    EXPECT_EQ(m.dayStart(), at(2024, 5, 1, 8, 0).toSecsSinceEpoch());
-    EXPECT_EQ(readConfig()["morningsStart"].toInt(), 8);
-}
-
-TEST_F(DayFilesTest, OutOfRangeShiftHoursAreNotTrusted) {
-    writeConfig(R"({"time": "1714550400", "morningsStart": 30, "morningsEnd": -2})");
-    ResStatisticsParam& m = makeModel();
-    EXPECT_EQ(m.morningsStart, 0);
-    EXPECT_EQ(m.morningsEnd, 0);
+    EXPECT_EQ(m.dayStart(), 1714449600);
+    EXPECT_EQ(QList<int>({m.morningsStart, m.morningsEnd, m.nightStart, m.nightEnd}),
+              QList<int>({6, 0, 0, 5}));
+    m.laodConfigFromJson(QJsonObject{{"morningsStart", -2}});
     m.createNewTime();
     EXPECT_EQ(m.dayStart(), at(2024, 5, 1, 0, 0).toSecsSinceEpoch());
-}
 
-TEST_F(DayFilesTest, TheDayStartFileIsReadOrMade) {
-    ResStatisticsParam& m = makeModel();
+    // The day-start file of older installations is read, or made from the day start.
     m.readTime();
     QFile file("restime.txt");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray::number(at(2024, 5, 1, 8, 0).toSecsSinceEpoch()));
-    file.close();
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    EXPECT_EQ(file.readAll(), QByteArray::number(m.dayStart()));
+    ASSERT_TRUE(file.resize(0) && file.seek(0));
     file.write("1700000000");
     file.close();
     m.readTime();

@@ -4,12 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QMetaType>
 #include <QSignalSpy>
 
 #include "globals.h"
 #include "statisticsdaylist.h"
-#include "statisticsmetatypes.h"
 #include "statisticswidget.h"
 #include "statstestutil.h"
 
@@ -26,6 +24,16 @@ signals:
 
 class ScreenTest : public StatsTest {
 protected:
+    StatisticsWidget* makeScreen() {
+        gpResStatisticsParam = &makeModel();
+        StatisticsWidget* screen = StatisticsWidget::getInstance(nullptr);
+        EXPECT_EQ(StatisticsWidget::getInstance(nullptr), screen);
+        EXPECT_TRUE(QObject::connect(screen, &StatisticsWidget::sigUpdateRecord, model.get(),
+                                     &ResStatisticsParam::slotUpdateRecord));
+        EXPECT_TRUE(QObject::connect(model.get(), &ResStatisticsParam::sigLoadFinish, screen,
+                                     &StatisticsWidget::slotUpdateRecord));
+        return screen;
+    }
     void TearDown() override {
         delete StatisticsWidget::instance;
         gpResStatisticsParam = nullptr;
@@ -33,71 +41,33 @@ protected:
     }
 };
 
-TEST(StatisticsDays, RunningDayFirstThenArchivesNewestFirst) {
-    testsupport::WorkDir work;
-    EXPECT_EQ(stats::statisticsDays("ResStatistics", "2024-05-01"), QStringList{"2024-05-01"});
-    QDir().mkpath("ResStatistics/2024-01-04.db");  // a directory is listed like a file
-    QFile("ResStatistics/2024-01-02.db").open(QIODevice::WriteOnly);
-    QFile("ResStatistics/2024-01-03.db").open(QIODevice::WriteOnly);
-    QFile("ResStatistics/notes.txt").open(QIODevice::WriteOnly);
-    EXPECT_EQ(stats::statisticsDays("ResStatistics", "2024-05-01"),
-              QStringList({"2024-05-01", "2024-01-04", "2024-01-03", "2024-01-02"}));
-    EXPECT_EQ(stats::dayFilePath("ResStatistics", "2024-01-03"),
-              QDir("ResStatistics").absolutePath() + "//2024-01-03.db");
-}
-
-TEST(StatisticsMetaTypes, RecordsCrossThreadsByName) {
-    registerStatisticsMetaTypes();
-    EXPECT_NE(QMetaType::type("CountGroup"), QMetaType::UnknownType);
-    EXPECT_NE(QMetaType::type("QPair<QString,QString>"), QMetaType::UnknownType);
-}
-
-TEST_F(ScreenTest, TheMainWindowsConnectionsHold) {
-    registerStatisticsMetaTypes();
-    gpResStatisticsParam = &makeModel();
-    StatisticsWidget* screen = StatisticsWidget::getInstance(nullptr);
-    EXPECT_EQ(StatisticsWidget::getInstance(nullptr), screen);
-    EXPECT_TRUE(screen->isHidden());
-
+TEST_F(ScreenTest, TheRunningDayFollowsResultsAndAnArchivedDayIsLoadedThroughTheStore) {
+    StatisticsWidget* screen = makeScreen();
     ResultSource source;
-    EXPECT_TRUE(QObject::connect(&source, SIGNAL(sendRecord(int, int, QList<bool>, QString)),
+    ASSERT_TRUE(QObject::connect(&source, SIGNAL(sendRecord(int, int, QList<bool>, QString)),
                                  model.get(), SLOT(addRecord(int, int, QList<bool>, QString))));
-    EXPECT_TRUE(QObject::connect(screen, &StatisticsWidget::sigUpdateRecord, model.get(),
-                                 &ResStatisticsParam::slotUpdateRecord));
-    EXPECT_TRUE(QObject::connect(model.get(), &ResStatisticsParam::sigLoadFinish, screen,
-                                 &StatisticsWidget::slotUpdateRecord));
-    QObject receiver;
-    EXPECT_TRUE(QObject::connect(
-        screen, &StatisticsWidget::sigExportData, &receiver, [](QPair<QString, QString>) {},
-        Qt::QueuedConnection));
-    EXPECT_TRUE(QObject::connect(
-        screen, &StatisticsWidget::sigExportProgress, &receiver, [](int, int) {},
-        Qt::QueuedConnection));
-    EXPECT_TRUE(QObject::connect(
-        screen, &StatisticsWidget::sigExportDataFinish, &receiver, [] {}, Qt::QueuedConnection));
-
-    // Row 0 shows the running day; counted cycles reach its figures at once.
     screen->updateList();
     ASSERT_EQ(screen->dayList()->count(), 1);
     EXPECT_EQ(model->curGroupName, "default");
+    // Counted cycles reach the shown running day at once.
     for (int stage = 0; stage < 3; ++stage)
-        emit source.sendRecord(stage, 9, {true, true}, "default");
-    EXPECT_TRUE(screen->totalsText().contains("OK 1"));
-}
+        emit source.sendRecord(stage, 9, {true, false}, "default");
+    EXPECT_TRUE(screen->totalsText().contains("NG 1"));
+    for (int stage = 0; stage < 3; ++stage) emit source.sendRecord(stage, 9, {false, true}, "A");
 
-TEST_F(ScreenTest, AnArchivedDayIsLoadedThroughTheStore) {
-    gpResStatisticsParam = &makeModel();
-    StatisticsWidget* screen = StatisticsWidget::getInstance(nullptr);
-    QObject::connect(screen, &StatisticsWidget::sigUpdateRecord, model.get(),
-                     &ResStatisticsParam::slotUpdateRecord);
-    QObject::connect(model.get(), &ResStatisticsParam::sigLoadFinish, screen,
-                     &StatisticsWidget::slotUpdateRecord);
-    for (int stage = 0; stage < 3; ++stage) model->addRecord(stage, 9, {false, true}, "A");
+    QDir().mkpath("ResStatistics/2024-01-04.db");  // a directory is listed like a file
+    for (const char* name : {"2024-01-03.db", "notes.txt"})
+        QFile(QString("ResStatistics/") + name).open(QIODevice::WriteOnly);
     setNow(at(2024, 5, 2, 8, 5));
     EXPECT_TRUE(checkDateAndWait());
-    // The archive refreshed the day list and the screen shows the new running day.
-    ASSERT_TRUE(testsupport::waitFor([&] { return screen->dayList()->count() == 2; }));
-    EXPECT_EQ(screen->dayList()->item(1)->text(), "2024-05-01");
+    // The archive refreshed the day list (running day first, then the archives, newest
+    // first) and the screen shows the new running day.
+    ASSERT_TRUE(testsupport::waitFor([&] { return screen->dayList()->count() == 4; }));
+    QStringList days;
+    for (int row = 0; row < screen->dayList()->count(); ++row)
+        days << screen->dayList()->item(row)->text();
+    EXPECT_EQ(days, QStringList({"2024-05-02", "2024-05-01", "2024-01-04", "2024-01-03"}));
+    EXPECT_TRUE(screen->totalsText().contains("OK 0  NG 0"));
 
     QSignalSpy shown(model.get(), &ResStatisticsParam::sigLoadFinish);
     screen->dayList()->setCurrentRow(1);

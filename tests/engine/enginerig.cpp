@@ -6,7 +6,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include "roilimits.h"
-#include "synthetic.h"
 
 namespace enginetest {
 
@@ -19,65 +18,33 @@ cv::Mat texturedScene(cv::Size size, unsigned seed) {
     return synthetic::scene(size, seed, style);
 }
 
-cv::Mat withNoise(const cv::Mat& picture, double sigma, unsigned seed) {
-    cv::RNG rng(seed);
-    cv::Mat noise(picture.size(), CV_32F);
-    rng.fill(noise, cv::RNG::NORMAL, 0, sigma);
-    cv::Mat f;
-    picture.convertTo(f, CV_32F);
-    f += noise;
-    cv::Mat out;
-    f.convertTo(out, CV_8U);
-    return out;
-}
-
 cv::Mat flat(cv::Size size, int grey, double noise, unsigned seed) {
     return withNoise(cv::Mat(size, CV_8UC1, cv::Scalar(grey)), noise, seed);
 }
 
 cv::Mat posed(const cv::Mat& big, int margin, cv::Size frame, cv::Point2d centre, double angle,
               cv::Point2d shift) {
-    // Frame point p shows template point q = centre + R^-1 (p - centre - shift), which is big
-    // point q + margin.
-    const cv::Mat r = cv::getRotationMatrix2D(centre, -angle, 1.0);
-    cv::Matx23d m;
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) m(y, x) = r.at<double>(y, x);
-    // q = R^-1 p + t0 - R^-1 shift; add the margin.
-    m(0, 2) += margin - (m(0, 0) * shift.x + m(0, 1) * shift.y);
-    m(1, 2) += margin - (m(1, 0) * shift.x + m(1, 1) * shift.y);
-    cv::Mat out;
-    cv::warpAffine(big, out, cv::Mat(m), frame, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_REPLICATE);
-    return out;
+    return synthetic::posedFrame(big, cv::Rect(cv::Point(margin, margin), frame), centre, angle,
+                                 shift);
 }
 
 cv::Mat warped(const cv::Mat& big, int margin, cv::Size frame, const cv::Matx33d& H) {
     const cv::Matx33d toBig(1, 0, margin, 0, 1, margin, 0, 0, 1);
-    const cv::Matx33d inverse = toBig * H.inv();
     cv::Mat out;
-    cv::warpPerspective(big, out, cv::Mat(inverse), frame, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                        cv::BORDER_REPLICATE);
+    cv::warpPerspective(big, out, cv::Mat(toBig * H.inv()), frame,
+                        cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
     return out;
 }
 
 cv::Mat grayToRgba(const cv::Mat& gray, int alpha) {
-    cv::Mat a(gray.size(), CV_8UC1, cv::Scalar(alpha));
     cv::Mat out;
-    cv::merge(std::vector<cv::Mat>{gray, gray, gray, a}, out);
+    cv::merge(std::vector<cv::Mat>{gray, gray, gray, cv::Mat(gray.size(), CV_8UC1, alpha)}, out);
     return out;
-}
-
-double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& rect) {
-    cv::Mat d;
-    cv::absdiff(a(rect), b(rect), d);
-    return cv::mean(d)[0];
 }
 
 Rig::Rig(int w, int h, bool color, bool grayHue, int preparedDetections, int slotCount)
     : param(std::make_unique<CammerSingleton>(0)), para(std::make_unique<WizardPara>()) {
-    para->detectEnable[0] = 1;
-    for (int g = 1; g < roi::kDetections; ++g) para->detectEnable[g] = 0;
+    for (int g = 0; g < roi::kDetections; ++g) para->detectEnable[g] = g == 0;
     para->motionCorrect = -1;
     para->angleCorrect = 0;
     para->matchBrightness = 0;
@@ -107,54 +74,44 @@ Rig::Rig(int w, int h, bool color, bool grayHue, int preparedDetections, int slo
 
 Rig::~Rig() = default;
 
-int Rig::nextRegion(int g) {
+int Rig::begin(int g, int func, int shape, int p1, int p2, int p3) {
     const int i = param->roiCount[g]++;
-    return i;
-}
-
-int Rig::addRect(int g, int func, cv::Rect r, int p1, int p2, int p3) {
-    const int i = nextRegion(g);
     param->roiFunc[g][i] = func;
     param->roiParam1[g][i] = p1;
     param->roiParam2[g][i] = p2;
     param->roiParam3[g][i] = p3;
-    param->roiShapeType[g][i] = roi::kShapeRect;
-    param->rects[g][i].showRect.setCoords(r.x, r.y, r.x + r.width - 1, r.y + r.height - 1);
+    param->roiShapeType[g][i] = shape;
+    return i;
+}
+
+int Rig::finish(int g, int i) {
     ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
     ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
     return i;
 }
 
+int Rig::addRect(int g, int func, cv::Rect r, int p1, int p2, int p3) {
+    const int i = begin(g, func, roi::kShapeRect, p1, p2, p3);
+    param->rects[g][i].showRect.setCoords(r.x, r.y, r.x + r.width - 1, r.y + r.height - 1);
+    return finish(g, i);
+}
+
 int Rig::addRing(int g, int func, cv::Point centre, int outer, int inner, int p1, int p2, int p3) {
-    const int i = nextRegion(g);
-    param->roiFunc[g][i] = func;
-    param->roiParam1[g][i] = p1;
-    param->roiParam2[g][i] = p2;
-    param->roiParam3[g][i] = p3;
-    param->roiShapeType[g][i] = roi::kShapeRing;
+    const int i = begin(g, func, roi::kShapeRing, p1, p2, p3);
     Circle& c = param->circles[g][i];
     c.center = QPoint(centre.x, centre.y);
     c.radius = outer;
     c.innerRadius = inner;
     c.UpdateRect();
-    ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
-    ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
-    return i;
+    return finish(g, i);
 }
 
 int Rig::addPolygon(int g, int func, const std::vector<cv::Point>& pts, int p1, int p2, int p3) {
-    const int i = nextRegion(g);
-    param->roiFunc[g][i] = func;
-    param->roiParam1[g][i] = p1;
-    param->roiParam2[g][i] = p2;
-    param->roiParam3[g][i] = p3;
-    param->roiShapeType[g][i] = roi::kShapePolygon;
+    const int i = begin(g, func, roi::kShapePolygon, p1, p2, p3);
     RePolygon& poly = param->polygons[g][i];
     poly.count = int(pts.size());
     for (size_t k = 0; k < pts.size(); ++k) poly.points[k] = QPoint(pts[k].x, pts[k].y);
-    ctx.roiMask[g][i] = param->finishRoi(g, i, 1.0f, 1.0f);
-    ctx.editRoiMask[g][i] = ctx.roiMask[g][i];
-    return i;
+    return finish(g, i);
 }
 
 void Rig::setTemplate(int g, int k, const cv::Mat& picture) {
@@ -167,7 +124,7 @@ void Rig::setTemplate(int g, int k, const cv::Mat& picture) {
 }
 
 void Rig::ignorePoints(int g, cv::Rect rect) {
-    cv::Mat(ctx.imageH, ctx.imageW, CV_8UC1, ctx.ignoreMask[g].data())(rect).setTo(255);
+    ctx.grayView(ctx.ignoreMask[g])(rect).setTo(255);
 }
 
 void Rig::setFrame(const cv::Mat& picture) {

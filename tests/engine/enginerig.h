@@ -11,6 +11,7 @@
 #include "cammerrecong.h"
 #include "enginecontext.h"
 #include "paramroi.h"
+#include "synthetic.h"
 #include "wizardpara.h"
 
 namespace enginetest {
@@ -19,8 +20,9 @@ namespace enginetest {
 
 // Overlapping filled shapes of many grey levels on a shaded background, slightly blurred.
 cv::Mat texturedScene(cv::Size size, unsigned seed);
-// picture + Gaussian noise (saturated).
-cv::Mat withNoise(const cv::Mat& picture, double sigma, unsigned seed);
+// picture + Gaussian noise (saturated); mean absolute difference over a rectangle.
+using synthetic::meanAbsDiff;
+using synthetic::withNoise;
 // A uniform picture of the given grey with a little noise.
 cv::Mat flat(cv::Size size, int grey, double noise, unsigned seed);
 // The frame a camera sees when the part moved: template point q appears at
@@ -32,7 +34,6 @@ cv::Mat posed(const cv::Mat& big, int margin, cv::Size frame, cv::Point2d centre
 cv::Mat warped(const cv::Mat& big, int margin, cv::Size frame, const cv::Matx33d& H);
 // Grey picture to colour pixels R = G = B = grey, A = alpha.
 cv::Mat grayToRgba(const cv::Mat& gray, int alpha = 0);
-double meanAbsDiff(const cv::Mat& a, const cv::Mat& b, const cv::Rect& rect);
 
 // ---- the camera ----
 
@@ -78,7 +79,9 @@ public:
     int repaints = 0;
 
 private:
-    int nextRegion(int g);
+    // Starts region i of detection g; finish() builds its mask once its shape is set.
+    int begin(int g, int func, int shape, int p1, int p2, int p3);
+    int finish(int g, int i);
 };
 
 }  // namespace enginetest

@@ -13,230 +13,124 @@ namespace {
 
 const cv::Size kFrame(640, 480);
 
-// ---- grey-template defects ----
+TEST(DefectInspection, GoodPartPassesAndAStainIsFoundWithItsBoxAndMask) {
+    Rig rig(kFrame.width, kFrame.height);
+    const cv::Mat scene = texturedScene(kFrame, 11);
+    for (int k = 0; k < 3; ++k) rig.setTemplate(0, k, withNoise(scene, 2.0, 100 + k));
+    const cv::Rect area(200, 150, 200, 150);
+    const int i = rig.addRect(0, roi::kFuncDefect, area, 25, 30, 3);
+    rig.build();
+    rig.setFrame(withNoise(scene, 2.0, 7));
+    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_LE(rig.ctx.roiValue[0][i], 30);
 
-class DefectInspection : public testing::Test {
-protected:
-    void SetUp() override {
-        scene_ = texturedScene(kFrame, 11);
-        for (int k = 0; k < 3; ++k) rig_.setTemplate(0, k, withNoise(scene_, 2.0, 100 + k));
-        region_ = rig_.addRect(0, roi::kFuncDefect, kArea, 25, 30, 3);
-        rig_.build();
-    }
-    const cv::Rect kArea{200, 150, 200, 150};
-    Rig rig_{kFrame.width, kFrame.height};
-    cv::Mat scene_;
-    int region_ = 0;
-};
-
-TEST_F(DefectInspection, GoodPartPasses) {
-    rig_.setFrame(withNoise(scene_, 2.0, 7));
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiOK[0][region_], 1);
-    EXPECT_LE(rig_.ctx.roiValue[0][region_], 30);
-}
-
-TEST_F(DefectInspection, StainIsFoundWithItsBoxAndMask) {
-    cv::Mat bad = withNoise(scene_, 2.0, 7);
+    cv::Mat bad = withNoise(scene, 2.0, 7);
     const cv::Rect stain(260, 200, 16, 16);
     bad(stain) += cv::Scalar(90);
     bad(stain).setTo(250, bad(stain) < 90);  // stays far from the template even where it was dark
-    rig_.setFrame(bad);
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiOK[0][region_], 0);
-    EXPECT_GE(rig_.ctx.roiValue[0][region_], 150);
-    const engine::DefectList& d = rig_.ctx.defectRects[0][size_t(region_)];
-    ASSERT_GE(d.count, 1);
+    const cv::Point speck(300, 260);
+    bad(cv::Rect(speck, cv::Size(2, 2))).setTo(scene.at<uchar>(speck) > 128 ? 0 : 255);
+    rig.setFrame(bad);
+    EXPECT_FALSE(rig.inspect(0));
+    EXPECT_EQ(rig.ctx.roiOK[0][i], 0);
+    EXPECT_GE(rig.ctx.roiValue[0][i], 150);
+    const engine::DefectList& d = rig.ctx.defectRects[0][size_t(i)];
     bool covered = false;
     for (int k = 0; k < d.count; ++k) {
         const engine::DefectRect& r = d.rects[size_t(k)];
-        if (r.x1 <= stain.x + 2 && r.y1 <= stain.y + 2 && r.x2 >= stain.br().x - 2 &&
-            r.y2 >= stain.br().y - 2)
-            covered = true;
+        covered |= r.x1 <= stain.x + 2 && r.y1 <= stain.y + 2 && r.x2 >= stain.br().x - 2 &&
+                   r.y2 >= stain.br().y - 2;
     }
     EXPECT_TRUE(covered);
-    const cv::Mat mask = rig_.resultMask();
+    const cv::Mat mask = rig.resultMask();
     EXPECT_EQ(mask.at<uchar>(stain.y + 8, stain.x + 8), 255);
-    EXPECT_EQ(cv::countNonZero(mask(cv::Rect(0, 0, kFrame.width, kArea.y))), 0);
+    EXPECT_EQ(cv::countNonZero(mask.rowRange(0, area.y)), 0);
+    EXPECT_EQ(mask.at<uchar>(speck), 0);  // below the region's filter size 3
+    rig.param->roiParam3[0][i] = 1;
+    rig.inspect(0);
+    EXPECT_EQ(rig.resultMask().at<uchar>(speck), 255);
 }
 
-TEST_F(DefectInspection, SpecksBelowTheFilterSizeAreFilteredOut) {
-    cv::Mat bad = withNoise(scene_, 2.0, 7);
-    const cv::Rect speck(300, 220, 2, 2);
-    bad(speck).setTo(scene_.at<uchar>(speck.y, speck.x) > 128 ? 0 : 255);
-    rig_.setFrame(bad);
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.resultMask().at<uchar>(speck.y, speck.x), 0);  // region filter 3
-    rig_.param->roiParam3[0][region_] = 1;
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.resultMask().at<uchar>(speck.y, speck.x), 255);
-}
+// All grey-band functions on one flat board; each fault fails its own region only.
+TEST(BandInspection, EachFunctionPassesTheGoodBoardAndFailsOnItsFault) {
+    Rig rig(kFrame.width, kFrame.height);
+    const auto pin = [](int k) { return cv::Rect(30 + (k % 3) * 25, 150 + (k / 3) * 25, 10, 10); };
+    const auto hole = [pin](int k) { return pin(k) + cv::Point(120, 0); };
+    cv::Mat good = flat(kFrame, 128, 1.5, 1);
+    good(cv::Rect(160, 40, 30, 30)).setTo(5);    // darkness the bright area ignores
+    good(cv::Rect(300, 40, 30, 30)).setTo(210);  // the spot's insert
+    for (int k = 0; k < 3; ++k) good(pin(k)).setTo(250);
+    for (int k = 0; k < 4; ++k) good(hole(k)).setTo(10);
+    good(cv::Rect(430, 375, 10, 10)).setTo(0);  // in the ring's band
+    good(cv::Rect(475, 375, 10, 10)).setTo(0);  // in the ring's hole
+    good(cv::Rect(104, 310, 10, 10)).setTo(0);  // in the triangle's box, outside the triangle
 
-TEST_F(DefectInspection, GlobalLimitAndFilterApplyWithoutPerRegionParameters) {
-    cv::Mat bad = withNoise(scene_, 2.0, 7);
-    bad(cv::Rect(260, 200, 16, 16)).setTo(255);
-    rig_.setFrame(bad);
-    rig_.para->showAllParam = 0;
-    rig_.para->alarmArea = 100000;  // a large global limit lets the stain pass
-    EXPECT_TRUE(rig_.inspect(0));
-    ASSERT_FALSE(rig_.apiList.isEmpty());
-    EXPECT_EQ(rig_.apiList.last().algorithm_areaMin, 30);  // still the region's own limit
-    rig_.para->alarmArea = 10;
-    rig_.para->filterSize = 31;  // ...and a large global filter removes it
-    EXPECT_TRUE(rig_.inspect(0));
-    rig_.para->filterSize = 3;
-    EXPECT_FALSE(rig_.inspect(0));
-}
+    const int dark = rig.addRect(0, roi::kFuncDarkArea, {20, 20, 100, 100}, 60, 50, 0);
+    const int bright = rig.addRect(0, roi::kFuncBrightArea, {140, 20, 120, 80}, 200, 40, 0);
+    // Band [190, 230] from the two bytes; area limits 700..1000 (29 x 29 = 841).
+    const int spot = rig.addRect(0, roi::kFuncSpot, {280, 20, 80, 80}, 700, 1000, (190 << 8) | 230);
+    // 2..5 bright pins, exactly 4 dark holes; kernel 2 x 2 + 1 = 5 keeps the 10 x 10 ones.
+    const int pins =
+        rig.addRect(0, roi::kFuncBrightCount, {20, 140, 100, 100}, 200, (5 << 16) | 2, 2);
+    const int holes =
+        rig.addRect(0, roi::kFuncDarkCount, {140, 140, 100, 100}, 60, (4 << 16) | 4, 2);
+    const int ring = rig.addRing(0, roi::kFuncDarkArea, {480, 380}, 60, 20, 60, 1000, 0);
+    const int tri =
+        rig.addPolygon(0, roi::kFuncDarkArea, {{100, 300}, {300, 300}, {300, 400}}, 60, 1000, 0);
+    rig.setTemplate(0, 0, good);
+    rig.build();
 
-// ---- grey bands on flat boards ----
+    rig.setFrame(good);
+    EXPECT_TRUE(rig.inspect(0));
+    const std::pair<int, int> goodValues[] = {{dark, 0},  {bright, 0}, {spot, 29 * 29}, {pins, 3},
+                                              {holes, 4}, {ring, 81},  {tri, 0}};
+    for (const auto& [i, value] : goodValues) EXPECT_EQ(rig.ctx.roiValue[0][i], value) << i;
 
-class BandInspection : public testing::Test {
-protected:
-    void train(const cv::Mat& templ) {
-        rig_.setTemplate(0, 0, templ);
-        rig_.build();
-    }
-    Rig rig_{kFrame.width, kFrame.height};
-};
-
-TEST_F(BandInspection, DarkAreaCatchesADarkStain) {
-    const cv::Mat good = flat(kFrame, 128, 2.0, 1);
-    const int i = rig_.addRect(0, roi::kFuncDarkArea, {50, 50, 100, 100}, 60, 50, 0);
-    train(good);
-    rig_.setFrame(good);
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
-
-    cv::Mat bad = good.clone();
-    bad(cv::Rect(70, 70, 20, 20)).setTo(20);
-    rig_.setFrame(bad);
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19);
-    EXPECT_EQ(rig_.ctx.defectRects[0][size_t(i)].count, 1);
-    const engine::DefectRect r = rig_.ctx.defectRects[0][size_t(i)].rects[0];
-    EXPECT_EQ(r.x1, 70);
-    EXPECT_EQ(r.y1, 70);
-    EXPECT_EQ(r.x2, 90);
-    EXPECT_EQ(r.y2, 90);
-}
-
-TEST_F(BandInspection, BrightAreaCatchesAGlareAndIgnoresDarkness) {
-    const cv::Mat good = flat(kFrame, 128, 2.0, 1);
-    const int i = rig_.addRect(0, roi::kFuncBrightArea, {300, 200, 120, 80}, 200, 40, 0);
-    train(good);
-    cv::Mat dark = good.clone();
-    dark(cv::Rect(320, 220, 30, 30)).setTo(5);
-    rig_.setFrame(dark);
-    EXPECT_TRUE(rig_.inspect(0));
-    cv::Mat bad = good.clone();
-    bad(cv::Rect(320, 220, 40, 6)).setTo(250);
-    rig_.setFrame(bad);
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 39 * 5);
-}
-
-TEST_F(BandInspection, SpotChecksThatAnInsertOfTheRightSizeIsThere) {
-    cv::Mat good = flat(kFrame, 230, 2.0, 1);
-    good(cv::Rect(120, 120, 30, 30)).setTo(120);
-    // Band [100, 140] from the two bytes; area limits 700..1000 (29 x 29 = 841).
-    const int i = rig_.addRect(0, roi::kFuncSpot, {100, 100, 80, 80}, 700, 1000, (100 << 8) | 140);
-    train(good);
-    rig_.setFrame(good);
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 29 * 29);
-
-    rig_.setFrame(flat(kFrame, 230, 2.0, 2));  // insert missing
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
-
-    cv::Mat big = flat(kFrame, 230, 2.0, 3);
-    big(cv::Rect(110, 110, 50, 50)).setTo(120);  // insert too large
-    rig_.setFrame(big);
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 49 * 49);
-}
-
-cv::Mat dots(int count, int grey, int background) {
-    cv::Mat img = flat(kFrame, background, 1.5, 9);
-    for (int k = 0; k < count; ++k)
-        img(cv::Rect(210 + (k % 3) * 25, 210 + (k / 3) * 25, 10, 10)).setTo(grey);
-    return img;
-}
-
-TEST_F(BandInspection, BrightCountPassesWithinItsRange) {
-    // 2..5 bright pins; kernel 2 x 2 + 1 = 5 keeps the 10 x 10 pins.
-    const int i =
-        rig_.addRect(0, roi::kFuncBrightCount, {200, 200, 100, 100}, 200, (5 << 16) | 2, 2);
-    train(dots(3, 250, 50));
-    for (int n : {2, 3, 5}) {
-        rig_.setFrame(dots(n, 250, 50));
-        EXPECT_TRUE(rig_.inspect(0)) << n;
-        EXPECT_EQ(rig_.ctx.roiValue[0][i], n);
-    }
-    for (int n : {1, 6}) {
-        rig_.setFrame(dots(n, 250, 50));
-        EXPECT_FALSE(rig_.inspect(0)) << n;
-        EXPECT_EQ(rig_.ctx.roiValue[0][i], n);
-        EXPECT_EQ(rig_.ctx.defectRects[0][size_t(i)].count, n);
+    const struct {
+        const char* what;
+        std::vector<std::pair<cv::Rect, int>> patches;  // painted on the good board
+        int region;
+        bool ok;
+        int value;
+    } rows[] = {
+        {"dark stain", {{{40, 40, 20, 20}, 20}}, dark, false, 19 * 19},
+        {"glare", {{{160, 80, 40, 6}, 250}}, bright, false, 39 * 5},
+        {"insert missing", {{{300, 40, 30, 30}, 128}}, spot, false, 0},
+        {"insert too large", {{{290, 30, 50, 50}, 210}}, spot, false, 49 * 49},
+        {"2 pins", {{pin(2), 128}}, pins, true, 2},
+        {"5 pins", {{pin(3), 250}, {pin(4), 250}}, pins, true, 5},
+        {"1 pin", {{pin(1), 128}, {pin(2), 128}}, pins, false, 1},
+        {"6 pins", {{pin(3), 250}, {pin(4), 250}, {pin(5), 250}}, pins, false, 6},
+        {"3 holes", {{hole(3), 128}}, holes, false, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        cv::Mat frame = good.clone();
+        for (const auto& [rect, grey] : row.patches) frame(rect).setTo(grey);
+        rig.setFrame(frame);
+        EXPECT_EQ(rig.inspect(0), row.ok);
+        for (int i = 0; i <= tri; ++i)
+            EXPECT_EQ(rig.ctx.roiOK[0][i], i == row.region ? int(row.ok) : 1) << i;
+        EXPECT_EQ(rig.ctx.roiValue[0][row.region], row.value);
+        if (row.region == pins || row.region == holes) {
+            EXPECT_EQ(rig.ctx.defectRects[0][size_t(row.region)].count, row.value);
+        }
     }
 }
 
-TEST_F(BandInspection, DarkCountFindsMissingHoles) {
-    const int i = rig_.addRect(0, roi::kFuncDarkCount, {200, 200, 100, 100}, 60, (4 << 16) | 4, 2);
-    train(dots(4, 10, 180));
-    rig_.setFrame(dots(4, 10, 180));
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 4);
-    rig_.setFrame(dots(3, 10, 180));
-    EXPECT_FALSE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 3);
-}
-
-TEST_F(BandInspection, CountRegionTooSmallForItsKernelCountsNothing) {
-    cv::Mat img = flat(kFrame, 50, 1.0, 4);
-    img(cv::Rect(100, 100, 30, 30)).setTo(250);
-    img(cv::Rect(300, 100, 30, 11)).setTo(250);
-    // Kernel 21: the 40 x 40 region keeps its pin, the 30 x 11 one is cleared.
-    const int keeps = rig_.addRect(0, roi::kFuncBrightCount, {95, 95, 40, 40}, 200, 1 << 16, 10);
-    const int cleared =
-        rig_.addRect(0, roi::kFuncBrightCount, {300, 100, 30, 11}, 200, 1 << 16, 10);
-    train(img);
-    rig_.setFrame(img);
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.ctx.roiValue[0][keeps], 1);
-    EXPECT_EQ(rig_.ctx.roiValue[0][cleared], 0);
-    EXPECT_EQ(rig_.ctx.roiOK[0][keeps], 1);
-    EXPECT_EQ(rig_.ctx.roiOK[0][cleared], 1);  // 0 lies in the range 0..1
-}
-
-TEST_F(BandInspection, OnehundredAndFiftyBlobsCountFullyButKeep99Boxes) {
+TEST(BandInspection, OnehundredAndFiftyBlobsCountFullyButKeep99Boxes) {
+    Rig rig(kFrame.width, kFrame.height);
     cv::Mat img = flat(kFrame, 128, 1.0, 5);
     for (int k = 0; k < 150; ++k)
         img(cv::Rect(20 + (k % 15) * 20, 20 + (k / 15) * 20, 5, 5)).setTo(0);
-    const int i = rig_.addRect(0, roi::kFuncDarkArea, {10, 10, 310, 210}, 60, 100000, 0);
-    train(img);
-    rig_.setFrame(img);
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 150 * 16);
-    EXPECT_EQ(rig_.ctx.defectRects[0][size_t(i)].count, 99);
+    const int i = rig.addRect(0, roi::kFuncDarkArea, {10, 10, 310, 210}, 60, 100000, 0);
+    rig.setTemplate(0, 0, img);
+    rig.build();
+    rig.setFrame(img);
+    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_EQ(rig.ctx.roiValue[0][i], 150 * 16);  // a 5 x 5 square's contour encloses 4 x 4
+    EXPECT_EQ(rig.ctx.defectRects[0][size_t(i)].count, engine::kMaxDefectRects);
 }
-
-TEST_F(BandInspection, RegionShapesLimitTheMeasurement) {
-    cv::Mat img = flat(kFrame, 128, 1.0, 6);
-    img(cv::Rect(100, 145, 10, 10)).setTo(0);  // inside the ring's band
-    img(cv::Rect(145, 145, 10, 10)).setTo(0);  // in the ring's hole
-    img(cv::Rect(104, 210, 10, 10)).setTo(0);  // in the bounding box, outside the triangle
-    const int ring = rig_.addRing(0, roi::kFuncDarkArea, {150, 150}, 60, 20, 60, 1000, 0);
-    const int tri =
-        rig_.addPolygon(0, roi::kFuncDarkArea, {{100, 200}, {300, 200}, {300, 300}}, 60, 1000, 0);
-    train(img);
-    rig_.setFrame(img);
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.ctx.roiValue[0][ring], 81);
-    EXPECT_EQ(rig_.ctx.roiValue[0][tri], 0);
-}
-
-// ---- similarity ----
 
 TEST(SimilarityInspection, SamePartScoresHighAndAnotherPartLow) {
     Rig rig(kFrame.width, kFrame.height);

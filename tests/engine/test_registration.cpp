@@ -12,113 +12,96 @@ using namespace enginetest;
 namespace {
 
 const cv::Size kFrame(640, 480);
+const cv::Rect kWhole(cv::Point(), kFrame);
 constexpr int kMargin = 120;
 
-class PositionCorrection : public testing::Test {
-protected:
-    void SetUp() override {
-        big_ = texturedScene(kFrame + cv::Size(2 * kMargin, 2 * kMargin), 41);
-        templ_ = big_(cv::Rect(kMargin, kMargin, kFrame.width, kFrame.height)).clone();
-        rig_.para->motionCorrect = 0;
-        rig_.para->rotateAngle = 10;
-        rig_.para->shapeOffset = 40;
-        position_ = rig_.addRect(0, roi::kFuncPosition, kModel, 0, 0, 0);
-        defect_ = rig_.addRect(0, roi::kFuncDefect, kInspected, 30, 40, 3);
-        rig_.setTemplate(0, 0, templ_);
-        rig_.setTemplate(0, 1, withNoise(templ_, 2.0, 1));
-    }
-    cv::Mat movedPart(double angle, cv::Point2d shift) const {
-        const cv::Point2d centre(kModel.x + kModel.width / 2, kModel.y + kModel.height / 2);
-        return withNoise(posed(big_, kMargin, kFrame, centre, angle, shift), 2.0, 5);
-    }
-
-    const cv::Rect kModel{140, 100, 360, 280};
-    const cv::Rect kInspected{240, 180, 160, 120};
-    Rig rig_{kFrame.width, kFrame.height};
-    cv::Mat big_, templ_;
-    int position_ = 0, defect_ = 0;
-};
-
-TEST_F(PositionCorrection, ShiftedAndTurnedPartIsBroughtBack) {
-    rig_.build();
-    ASSERT_TRUE(rig_.engine->shapeModel[0].IsValid());
-    EXPECT_EQ(rig_.engine->shapeRefX[0], kModel.x + kModel.width / 2);
-    EXPECT_EQ(rig_.engine->shapeRefY[0], kModel.y + kModel.height / 2);
-    EXPECT_EQ(rig_.engine->shapeSearchRect[0], cv::Rect(100, 60, 440, 360));
-
-    rig_.setFrame(movedPart(4.0, {14, -9}));
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_LT(meanAbsDiff(rig_.aligned(), templ_, kInspected), 4.0);
-    EXPECT_EQ(rig_.ctx.roiOK[0][position_], 1);
-
-    // The same frame without correction fails.
-    rig_.para->motionCorrect = -1;
-    EXPECT_FALSE(rig_.inspect(0));
+// The template scene with a margin on every side, so that a moved or warped part shows no border.
+cv::Mat bigScene(unsigned seed) {
+    return texturedScene(kFrame + cv::Size(2 * kMargin, 2 * kMargin), seed);
+}
+cv::Mat inner(const cv::Mat& big) {
+    return big(cv::Rect(cv::Point(kMargin, kMargin), kFrame)).clone();
 }
 
-TEST_F(PositionCorrection, TranslationOnlyWhenNoRotationIsAsked) {
-    rig_.para->rotateAngle = 0;
-    rig_.build();
-    rig_.setFrame(movedPart(0.0, {-20, 12}));
-    EXPECT_TRUE(rig_.inspect(0));
-    EXPECT_LT(meanAbsDiff(rig_.aligned(), templ_, kInspected), 4.0);
-}
+TEST(PositionCorrection, ShiftedOrTurnedPartIsBroughtBack) {
+    const cv::Rect model(140, 100, 360, 280), inspected(240, 180, 160, 120);
+    const cv::Mat big = bigScene(41), templ = inner(big);
+    Rig rig(kFrame.width, kFrame.height);
+    rig.para->motionCorrect = 0;
+    const int position = rig.addRect(0, roi::kFuncPosition, model, 0, 0, 0);
+    rig.addRect(0, roi::kFuncDefect, inspected, 30, 40, 3);
+    rig.setTemplate(0, 0, templ);
+    rig.setTemplate(0, 1, withNoise(templ, 2.0, 1));
+    rig.build();
+    EXPECT_EQ(rig.engine->shapeRefX[0], model.x + model.width / 2);
+    EXPECT_EQ(rig.engine->shapeRefY[0], model.y + model.height / 2);
+    EXPECT_EQ(rig.engine->shapeSearchRect[0], cv::Rect(100, 60, 440, 360));
 
-TEST_F(PositionCorrection, CurrentDetectionOfTheControllerIsCorrected) {
-    rig_.build();
-    rig_.setFrame(movedPart(0.0, {10, 10}));
+    const cv::Point2d centre(model.x + model.width / 2, model.y + model.height / 2);
+    const struct {
+        int rotateAngle;
+        double angle;
+        cv::Point2d shift;
+    } moves[] = {{10, 4.0, {14, -9}}, {0, 0.0, {-20, 12}}};
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.rotateAngle);
+        rig.para->rotateAngle = m.rotateAngle;
+        rig.para->motionCorrect = 0;
+        rig.engine->CreateShape(0);
+        ASSERT_TRUE(rig.engine->shapeModel[0].IsValid());
+        rig.setFrame(withNoise(posed(big, kMargin, kFrame, centre, m.angle, m.shift), 2.0, 5));
+        EXPECT_TRUE(rig.inspect(0));
+        EXPECT_LT(meanAbsDiff(rig.aligned(), templ, inspected), 4.0);
+        EXPECT_EQ(rig.ctx.roiOK[0][position], 1);
+        rig.para->motionCorrect = -1;  // the same frame without correction fails
+        EXPECT_FALSE(rig.inspect(0));
+    }
+
+    // The detection the controller runs is corrected, whatever registration last saw.
+    rig.para->motionCorrect = 0;
+    rig.setFrame(withNoise(posed(big, kMargin, kFrame, centre, 0.0, {10, 10}), 2.0, 5));
     int asked = 0;
-    rig_.ctx.currentDetect = [&] {
+    rig.ctx.currentDetect = [&] {
         ++asked;
         return 0;
     };
-    rig_.engine->HomoTransShape(3);  // another detection: registration copies
-    rig_.engine->ShapeMatch();
+    rig.engine->HomoTransShape(3);
+    rig.engine->ShapeMatch();
     EXPECT_EQ(asked, 1);
-    EXPECT_LT(meanAbsDiff(rig_.aligned(), templ_, kInspected), 4.0);
-}
+    EXPECT_LT(meanAbsDiff(rig.aligned(), templ, inspected), 4.0);
 
-TEST_F(PositionCorrection, PartNotFoundLeavesTheFrameAsItIs) {
-    rig_.build();
+    // A part that is not found leaves the frame as it is.
     const cv::Mat blank = flat(kFrame, 90, 0.0, 1);
-    rig_.setFrame(blank);
-    rig_.engine->HomoTransShape(0);
-    rig_.engine->ShapeMatch(0);
-    EXPECT_EQ(meanAbsDiff(rig_.aligned(), blank, {0, 0, kFrame.width, kFrame.height}), 0.0);
+    rig.setFrame(blank);
+    rig.engine->HomoTransShape(0);
+    rig.engine->ShapeMatch(0);
+    EXPECT_EQ(meanAbsDiff(rig.aligned(), blank, kWhole), 0.0);
 }
 
-TEST(PositionModel, WithoutAPositionAreaTheLowerRightThreeQuartersAreModelled) {
+TEST(PositionCorrection, ModelAreaAndItsRetraining) {
     Rig rig(kFrame.width, kFrame.height);
     rig.para->motionCorrect = 0;
-    rig.para->shapeOffset = 40;
     rig.setTemplate(0, 0, texturedScene(kFrame, 2));
     rig.build();
+    // Without a position area the lower-right three quarters are modelled, searched within 40
+    // pixels clipped to the frame.
     ASSERT_TRUE(rig.engine->shapeModel[0].IsValid());
     EXPECT_EQ(rig.engine->shapeRefX[0], 160 + 240);
     EXPECT_EQ(rig.engine->shapeRefY[0], 120 + 180);
-    // Grown by 40 and clipped to the frame.
     EXPECT_EQ(rig.engine->shapeSearchRect[0], cv::Rect(120, 80, 520, 400));
 
     rig.para->motionCorrect = -1;  // switched off: no model survives a retraining
     rig.engine->CreateShape(0);
     EXPECT_FALSE(rig.engine->shapeModel[0].IsValid());
-}
-
-TEST(PositionModel, PositionAreaOutsideTheFrameGivesNoModel) {
-    Rig rig(kFrame.width, kFrame.height);
     rig.para->motionCorrect = 0;
-    rig.addRect(0, roi::kFuncPosition, {700, 500, 50, 50}, 0, 0, 0);
-    rig.setTemplate(0, 0, texturedScene(kFrame, 2));
-    rig.build();
+    rig.addRect(0, roi::kFuncPosition, {700, 500, 50, 50}, 0, 0, 0);  // outside the frame
+    rig.engine->CreateShape(0);
     EXPECT_FALSE(rig.engine->shapeModel[0].IsValid());
 }
 
-// ---- homography ----
-
 TEST(HomographyRegistration, WarpedFrameIsRegisteredOntoTheTemplate) {
     Rig rig(kFrame.width, kFrame.height);
-    const cv::Mat big = texturedScene(kFrame + cv::Size(2 * kMargin, 2 * kMargin), 51);
-    const cv::Mat templ = big(cv::Rect(kMargin, kMargin, kFrame.width, kFrame.height)).clone();
+    const cv::Mat big = bigScene(51), templ = inner(big);
     rig.para->angleCorrect = 1;
     const cv::Rect inspected(220, 160, 200, 160);
     rig.addRect(0, roi::kFuncRegistration, {60, 40, 520, 400}, 0, 0, 0);
@@ -132,53 +115,43 @@ TEST(HomographyRegistration, WarpedFrameIsRegisteredOntoTheTemplate) {
     rig.setFrame(withNoise(warped(big, kMargin, kFrame, H), 1.5, 3));
     EXPECT_TRUE(rig.inspect(0));
     EXPECT_LT(meanAbsDiff(rig.registered(), templ, inspected), 4.0);
-
     rig.para->angleCorrect = 0;
     EXPECT_FALSE(rig.inspect(0));
-}
 
-TEST(HomographyRegistration, FrameWithoutFeaturesIsCopied) {
-    Rig rig(kFrame.width, kFrame.height);
+    // A frame without features is copied.
     rig.para->angleCorrect = 1;
-    rig.setTemplate(0, 0, texturedScene(kFrame, 52));
-    rig.build();
     const cv::Mat blank = flat(kFrame, 77, 0.0, 1);
     rig.setFrame(blank);
     EXPECT_EQ(rig.engine->HomoTransShape(0), 1);
-    EXPECT_EQ(meanAbsDiff(rig.registered(), blank, {0, 0, kFrame.width, kFrame.height}), 0.0);
+    EXPECT_EQ(meanAbsDiff(rig.registered(), blank, kWhole), 0.0);
 }
 
-// ---- colour cameras ----
+// ---- colour cameras (bytes R, G, B, A) ----
 
-class ColourCamera : public testing::Test {
-protected:
-    cv::Mat rgba(const cv::Mat& gray) const { return grayToRgba(gray, 77); }
-};
-
-TEST_F(ColourCamera, GreyInspectionFindsAStain) {
+TEST(ColourCamera, GreyInspectionFindsAStain) {
     Rig rig(kFrame.width, kFrame.height, /*color=*/true, /*grayHue=*/true);
     const cv::Mat scene = texturedScene(kFrame, 61);
     const int i = rig.addRect(0, roi::kFuncDefect, {200, 150, 200, 150}, 25, 30, 3);
-    rig.setTemplate(0, 0, rgba(scene));
-    rig.setTemplate(0, 1, rgba(withNoise(scene, 2.0, 1)));
+    rig.setTemplate(0, 0, grayToRgba(scene, 77));
+    rig.setTemplate(0, 1, grayToRgba(withNoise(scene, 2.0, 1), 77));
     rig.build();
-    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0],
-                     cv::norm(rig.ctx.grayView(rig.ctx.grayBuf)));  // last template, grey
-    rig.setFrame(rgba(withNoise(scene, 2.0, 2)));
+    // The brightness reference is the last template, made grey.
+    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(rig.ctx.grayView(rig.ctx.grayBuf)));
+    rig.setFrame(grayToRgba(withNoise(scene, 2.0, 2), 77));
     EXPECT_TRUE(rig.inspect(0));
     cv::Mat bad = withNoise(scene, 2.0, 2);
     bad(cv::Rect(260, 200, 20, 20)).setTo(255);
     bad(cv::Rect(262, 202, 16, 16)).setTo(0);
-    rig.setFrame(rgba(bad));
+    rig.setFrame(grayToRgba(bad, 77));
     EXPECT_FALSE(rig.inspect(0));
     EXPECT_EQ(rig.ctx.roiOK[0][i], 0);
 }
 
-TEST_F(ColourCamera, RegistrationAndPositionCorrectionCopyTheWholeFrame) {
+TEST(ColourCamera, RegistrationAndPositionCorrectionCopyTheWholeFrame) {
     Rig rig(kFrame.width, kFrame.height, true, true);
     rig.para->angleCorrect = 1;
     rig.para->motionCorrect = 0;
-    rig.setTemplate(0, 0, rgba(texturedScene(kFrame, 62)));
+    rig.setTemplate(0, 0, grayToRgba(texturedScene(kFrame, 62), 77));
     rig.build();
     EXPECT_FALSE(rig.engine->homoReady[0]);
     EXPECT_FALSE(rig.engine->shapeModel[0].IsValid());
@@ -192,13 +165,10 @@ TEST_F(ColourCamera, RegistrationAndPositionCorrectionCopyTheWholeFrame) {
     EXPECT_EQ(rig.ctx.alignedBuf, rig.ctx.grabBuf);
 }
 
-TEST_F(ColourCamera, HueInspectionSeesAColourChangeOfEqualBrightness) {
+TEST(ColourCamera, HueInspectionSeesAColourChangeOfEqualBrightness) {
     Rig rig(kFrame.width, kFrame.height, true, /*grayHue=*/false);
-    auto paint = [](cv::Mat& img, cv::Rect r, uchar red, uchar green, uchar blue) {
-        img(r).setTo(cv::Scalar(red, green, blue, 0));  // bytes R, G, B, A
-    };
-    cv::Mat good(kFrame, CV_8UC4);
-    paint(good, {0, 0, kFrame.width, kFrame.height}, 200, 40, 40);  // red
+    const cv::Scalar red(200, 40, 40, 0), green(40, 110, 40, 0);
+    cv::Mat good(kFrame, CV_8UC4, red);
     // Hue at least 60 (red is 0, green 85) in the region.
     const int i = rig.addRect(0, roi::kFuncBrightArea, {100, 100, 100, 100}, 60, 20, 0);
     rig.setTemplate(0, 0, good);
@@ -207,13 +177,11 @@ TEST_F(ColourCamera, HueInspectionSeesAColourChangeOfEqualBrightness) {
     EXPECT_TRUE(rig.inspect(0));
 
     cv::Mat bad = good.clone();
-    paint(bad, {120, 120, 20, 20}, 40, 110, 40);  // green patch
-    uchar greyRed = 0, greyGreen = 0;
-    const int redPixel = 200 | (40 << 8) | (40 << 16);
-    const int greenPixel = 40 | (110 << 8) | (40 << 16);
-    RGBA2Gray(&greyRed, &redPixel, 1, 1);
-    RGBA2Gray(&greyGreen, &greenPixel, 1, 1);
-    ASSERT_LE(std::abs(greyRed - greyGreen), 10);  // nearly the same grey
+    bad(cv::Rect(120, 120, 20, 20)).setTo(green);
+    const int pixels[] = {200 | (40 << 8) | (40 << 16), 40 | (110 << 8) | (40 << 16)};
+    uchar grey[2];
+    RGBA2Gray(grey, pixels, 2, 1);
+    ASSERT_LE(std::abs(grey[0] - grey[1]), 10);  // nearly the same grey
     rig.setFrame(bad);
     EXPECT_FALSE(rig.inspect(0));
     EXPECT_EQ(rig.ctx.roiValue[0][i], 19 * 19);

@@ -75,14 +75,11 @@ cv::Mat posedFrame(const cv::Mat& big, const cv::Rect& inner, cv::Point2d centre
                    cv::Point2d shift) {
     // Template point q = b - inner.tl lands at centre + shift + R (q - centre).
     cv::Mat m = cv::getRotationMatrix2D(centre, angle, 1.0);
-    const cv::Matx22d r(m.at<double>(0, 0), m.at<double>(0, 1), m.at<double>(1, 0),
-                        m.at<double>(1, 1));
-    const cv::Vec2d origin(inner.x + centre.x, inner.y + centre.y);
-    const cv::Vec2d t = cv::Vec2d(centre.x + shift.x, centre.y + shift.y) - r * origin;
-    const cv::Matx23d forward(r(0, 0), r(0, 1), t[0], r(1, 0), r(1, 1), t[1]);
+    for (int r = 0; r < 2; ++r)
+        m.at<double>(r, 2) += (r == 0 ? shift.x : shift.y) - m.at<double>(r, 0) * inner.x -
+                              m.at<double>(r, 1) * inner.y;
     cv::Mat frame;
-    cv::warpAffine(big, frame, cv::Mat(forward), inner.size(), cv::INTER_LINEAR,
-                   cv::BORDER_REPLICATE);
+    cv::warpAffine(big, frame, m, inner.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     return frame;
 }
 

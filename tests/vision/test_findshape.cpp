@@ -13,20 +13,14 @@ constexpr int kLayers = 5;
 constexpr int kOffset = 40;  // how far the search area reaches beyond the model
 
 double angleError(double a, double b) {
-    double d = std::fmod(a - b, 360.0);
-    if (d > 180) d -= 360;
-    if (d < -180) d += 360;
-    return std::abs(d);
+    const double d = std::fmod(std::abs(a - b), 360.0);
+    return std::min(d, 360.0 - d);
 }
 
 struct Move {
     double angle;       // the part turns by this (degrees, counter-clockwise as shown)...
     cv::Point2d shift;  // ...and then moves by this
 };
-
-std::ostream& operator<<(std::ostream& os, const Move& m) {
-    return os << "turn " << m.angle << " move " << m.shift;
-}
 
 // A 640 x 480 camera, the position model laid out as the inspection does it.
 class FindShapeTest : public testing::Test {
@@ -35,13 +29,10 @@ protected:
         big_ = synthetic::scene(cv::Size(840, 680), 3);
         inner_ = cv::Rect(100, 100, 640, 480);
         templ_ = big_(inner_).clone();
-        useModelArea(defaultArea());
+        // With no position region the model is the lower-right three quarters of the frame.
+        useModelArea({templ_.cols / 4, templ_.rows / 4, 3 * templ_.cols / 4, 3 * templ_.rows / 4});
     }
 
-    // With no position region the model is the lower-right three quarters of the frame.
-    cv::Rect defaultArea() const {
-        return {templ_.cols / 4, templ_.rows / 4, 3 * templ_.cols / 4, 3 * templ_.rows / 4};
-    }
     void useModelArea(const cv::Rect& area) {
         area_ = area;
         ref_ = cv::Point(area.x + area.width / 2, area.y + area.height / 2);
@@ -61,24 +52,25 @@ protected:
     // Finds the moved part and checks the correction the inspection would apply.
     void expectCorrected(const FindShape& f, const Move& move, cv::Point2d turnCentre,
                          bool withRotation) const {
+        SCOPED_TRACE(testing::Message() << "turn " << move.angle << " move " << move.shift);
         const cv::Mat frame = synthetic::withNoise(
             synthetic::posedFrame(big_, inner_, turnCentre, move.angle, move.shift), 2.0, 4);
         cv::Mat search = frame(search_).clone();
         int x = -1, y = -1;
         double score = 0, angle = 999;
-        ASSERT_TRUE(f.Find(search, 0, &x, &y, &score, &angle)) << move;
+        ASSERT_TRUE(f.Find(search, 0, &x, &y, &score, &angle));
         const int dx = x - search_.x, dy = y - search_.y;
         const cv::Point2d landed =
             synthetic::posedPoint(cv::Point2d(ref_), turnCentre, move.angle, move.shift);
-        EXPECT_LE(std::abs(dx - (ref_.x - landed.x)), 1.0) << move;
-        EXPECT_LE(std::abs(dy - (ref_.y - landed.y)), 1.0) << move;
-        EXPECT_LE(angleError(angle, -move.angle), withRotation ? 0.3 : 0.0) << move;
-        EXPECT_GT(score, 70.0) << move;
+        EXPECT_LE(std::abs(dx - (ref_.x - landed.x)), 1.0);
+        EXPECT_LE(std::abs(dy - (ref_.y - landed.y)), 1.0);
+        EXPECT_LE(angleError(angle, -move.angle), withRotation ? 0.3 : 0.0);
+        EXPECT_GT(score, 70.0);
 
         const cv::Mat corrected =
             synthetic::correctPosition(frame, dx, dy, ref_, withRotation ? angle : 0.0);
         const cv::Rect check(ref_.x - 100, ref_.y - 80, 200, 160);
-        EXPECT_LT(synthetic::meanAbsDiff(corrected, templ_, check), 8.0) << move;
+        EXPECT_LT(synthetic::meanAbsDiff(corrected, templ_, check), 8.0);
     }
 
     cv::Mat big_;
@@ -89,33 +81,31 @@ protected:
     cv::Rect search_;
 };
 
-TEST_F(FindShapeTest, TranslationFoundInEveryDirection) {
-    const FindShape f = model(0);
-    for (const cv::Point2d shift :
-         {cv::Point2d(0, 0), cv::Point2d(20, 0), cv::Point2d(-30, 0), cv::Point2d(0, 25),
-          cv::Point2d(0, -35), cv::Point2d(15, -18), cv::Point2d(-25, 22), cv::Point2d(30, 30),
-          cv::Point2d(-38, -38)})
-        expectCorrected(f, {0.0, shift}, cv::Point2d(ref_), false);
-}
+TEST_F(FindShapeTest, ShiftAndTurnAreUndoneInEveryDirection) {
+    struct Pose {
+        int angleRange, layers;  // of the model; one layer on a full frame must not stall
+        double angle, dx, dy;    // the part turns about a point near the model centre, then moves
+    };
+    const Pose poses[] = {
+        {0, 5, 0, 0, 0},          {0, 5, 0, 20, 0},      {0, 5, 0, -30, 0},
+        {0, 5, 0, 0, 25},         {0, 5, 0, 0, -35},     {0, 5, 0, 15, -18},
+        {0, 5, 0, -25, 22},       {0, 5, 0, 30, 30},     {0, 5, 0, -38, -38},
+        {0, 1, 0, -11, 7},        {30, 5, 0, 0, 0},      {30, 5, 10, 12, -8},
+        {30, 5, -20, -15, 10},    {30, 5, 5, 25, 20},    {30, 5, -7.5, -20, -20},
+        {30, 5, 28, 5, 5},        {30, 5, -2.3, -30, 3}, {180, 5, 90, 10, -10},
+        {180, 5, -135, -12, 8},   {180, 5, 170, 0, 15},  {180, 5, 45, 20, 20},
+        {180, 5, -179, -20, -15},
+    };
+    FindShape f;
+    for (size_t k = 0; k < std::size(poses); ++k) {
+        const Pose& p = poses[k];
+        if (k == 0 || p.angleRange != poses[k - 1].angleRange || p.layers != poses[k - 1].layers)
+            f = model(p.angleRange, cv::Mat(), p.layers);
+        expectCorrected(f, {p.angle, {p.dx, p.dy}}, cv::Point2d(ref_) + cv::Point2d(8, -6),
+                        p.angleRange > 0);
+    }
 
-TEST_F(FindShapeTest, SmallRotationsWithShiftsAreUndone) {
-    const FindShape f = model(30);
-    const cv::Point2d centre = cv::Point2d(ref_) + cv::Point2d(10, -8);
-    for (const Move& m :
-         {Move{0.0, {0, 0}}, Move{10.0, {12, -8}}, Move{-20.0, {-15, 10}}, Move{5.0, {25, 20}},
-          Move{-7.5, {-20, -20}}, Move{28.0, {5, 5}}, Move{-2.3, {-30, 3}}})
-        expectCorrected(f, m, centre, true);
-}
-
-TEST_F(FindShapeTest, AnyAngleIsUndone) {
-    const FindShape f = model(180);
-    const cv::Point2d centre = cv::Point2d(ref_) + cv::Point2d(6, -4);
-    for (const Move& m : {Move{90.0, {10, -10}}, Move{-135.0, {-12, 8}}, Move{170.0, {0, 15}},
-                          Move{45.0, {20, 20}}, Move{-179.0, {-20, -15}}})
-        expectCorrected(f, m, centre, true);
-}
-
-TEST_F(FindShapeTest, MaskedPositionRegion) {
+    // A masked position region.
     const cv::Rect area(250, 180, 150, 130);
     useModelArea(area);
     cv::Mat mask = cv::Mat::zeros(area.size(), CV_8UC1);
@@ -124,50 +114,37 @@ TEST_F(FindShapeTest, MaskedPositionRegion) {
     expectCorrected(model(20, mask), {14.0, {-12, 9}}, cv::Point2d(ref_), true);
 }
 
-TEST_F(FindShapeTest, OneLayerStillFinds) {
-    expectCorrected(model(0, cv::Mat(), 1), {0.0, {-11, 7}}, cv::Point2d(ref_), false);
-}
-
 TEST_F(FindShapeTest, RefusesWhatItCannotFind) {
     const FindShape f = model(30);
     int x = 7, y = 8;
     double score = 9, angle = 10;
-    const auto refused = [&](cv::Mat search) {
-        const bool found = f.Find(search, 0, &x, &y, &score, &angle);
+    const auto refused = [&](const FindShape& shape, cv::Mat search) {
+        const bool found = shape.Find(search, 0, &x, &y, &score, &angle);
         return !found && x == 7 && y == 8 && score == 9 && angle == 10;
     };
-    EXPECT_TRUE(refused(synthetic::scene(inner_.size(), 77)(search_).clone()));
-    EXPECT_TRUE(refused(cv::Mat(search_.size(), CV_8UC1, cv::Scalar(128))));
-    EXPECT_TRUE(refused(cv::Mat()));
-    EXPECT_TRUE(refused(templ_(cv::Rect(0, 0, 60, 60)).clone()));
-    EXPECT_TRUE(refused(cv::Mat(search_.size(), CV_16UC1, cv::Scalar(0))));
-
-    FindShape translation = model(0);
-    cv::Mat foreign = synthetic::texture(search_.size(), 5);
-    EXPECT_FALSE(translation.Find(foreign, 0, &x, &y, &score, &angle));
+    EXPECT_TRUE(refused(f, synthetic::scene(inner_.size(), 77)(search_).clone()));
+    EXPECT_TRUE(refused(f, cv::Mat(search_.size(), CV_8UC1, cv::Scalar(128))));
+    EXPECT_TRUE(refused(f, cv::Mat()));
+    EXPECT_TRUE(refused(f, templ_(cv::Rect(0, 0, 60, 60)).clone()));
+    EXPECT_TRUE(refused(f, cv::Mat(search_.size(), CV_16UC1, cv::Scalar(0))));
+    EXPECT_TRUE(refused(model(0), synthetic::texture(search_.size(), 5)));
+    EXPECT_TRUE(refused(FindShape(), templ_(search_).clone())) << "no model";
 }
 
 TEST_F(FindShapeTest, RefusesAnUnusableModel) {
     FindShape f;
-    EXPECT_FALSE(f.IsValid());
-    cv::Mat search = templ_(search_).clone();
-    EXPECT_FALSE(f.Find(search, 0, nullptr, nullptr, nullptr, nullptr));
-
     const cv::Mat full(area_.size(), CV_8UC1, cv::Scalar(255));
     const auto create = [&](const cv::Mat& m, const cv::Mat& mask) {
         return f.CreateShape(m, 0.0, 0, 0, ref_.x, ref_.y, false, 255, mask, kAccuracy, kLayers);
     };
+    ASSERT_TRUE(create(templ_(area_).clone(), cv::Mat()));
     EXPECT_FALSE(create(cv::Mat(area_.size(), CV_8UC1, cv::Scalar(90)), full)) << "flat";
-    EXPECT_FALSE(f.IsValid());
+    EXPECT_FALSE(f.IsValid()) << "a refused model leaves none behind";
     EXPECT_FALSE(create(cv::Mat(), full)) << "empty";
     EXPECT_FALSE(create(templ_(cv::Rect(0, 0, 12, 12)).clone(), cv::Mat())) << "too small";
     EXPECT_FALSE(create(templ_(area_).clone(), cv::Mat::ones(5, 5, CV_8UC1))) << "mask size";
     EXPECT_FALSE(create(templ_(area_).clone(), cv::Mat::zeros(area_.size(), CV_8UC1)))
         << "nothing masked in";
-    EXPECT_FALSE(f.IsValid());
-    EXPECT_TRUE(create(templ_(area_).clone(), cv::Mat()));
-    EXPECT_TRUE(f.IsValid());
-    f.Clear();
     EXPECT_FALSE(f.IsValid());
 }
 

@@ -25,30 +25,28 @@ protected:
     }
 };
 
-TEST_F(ControlPortTest, StartsWithEveryOutputAtItsOffLevel) {
+TEST_F(ControlPortTest, OutputsFollowInversionAndAreOnlySentOnAChangingFlush) {
     para().outputInvert[0] = 1;
     para().outputInvert[8] = 1;
     ControlPort port;
-    EXPECT_EQ(gIOID, 1);
-    EXPECT_EQ(port.outWord, 0x101u);
+    EXPECT_EQ(port.outWord, 0x101u);  // every output starts at its off level, published
     EXPECT_EQ(published(), 0x101u);
-}
 
-TEST_F(ControlPortTest, OutputsFollowInversionAndAreOnlySentOnFlush) {
-    ControlPort port;
-    para().outputInvert[1] = 1;
-    port.IOSetOut(0, 1);
-    port.IOSetOut(1, 1);  // inverted: on is the low level
-    EXPECT_EQ(port.outWord, 0x001u);
-    EXPECT_EQ(published(), 0u);
-    EXPECT_TRUE(port.IOState(1, 0));
-    EXPECT_FALSE(port.IOState(1, 1));  // physical level
+    QSignalSpy changes(&port, &ControlPort::sigIOChange);
+    port.IOSetOut(0, 1);  // inverted: on is the low level
+    port.IOSetOut(1, 1);
+    EXPECT_EQ(port.outWord, 0x102u);
+    EXPECT_EQ(published(), 0x101u);
+    EXPECT_TRUE(port.IOState(1, 1));  // physical level
+    EXPECT_FALSE(port.IOState(1, 0));
     port.IOFlashOut();
-    EXPECT_EQ(published(), 0x001u);
+    EXPECT_EQ(published(), 0x102u);
+    port.IOFlashOut();
+    EXPECT_EQ(changes.count(), 1);
 
     port.IOSetOut(9, 1);  // there is no tenth output
     port.IOSetOut(-1, 1);
-    EXPECT_EQ(port.outWord, 0x001u);
+    EXPECT_EQ(port.outWord, 0x102u);
 }
 
 TEST_F(ControlPortTest, FourthOutputMirrorsTheChosenOutput) {
@@ -58,54 +56,31 @@ TEST_F(ControlPortTest, FourthOutputMirrorsTheChosenOutput) {
     EXPECT_EQ(port.outWord, 0x00Cu);
     port.IOSetOut(2, 0);
     EXPECT_EQ(port.outWord, 0x000u);
-    port.IOSetOut(0, 1);
-    EXPECT_EQ(port.outWord, 0x001u);
 
     para().output4Use = 0;
     port.IOSetOut(3, 1);
     port.IOSetOut(2, 1);
     port.IOSetOut(2, 0);
-    EXPECT_EQ(port.outWord, 0x009u);  // bit 3 keeps its own setting
+    EXPECT_EQ(port.outWord, 0x008u);  // bit 3 keeps its own setting
 }
 
-TEST_F(ControlPortTest, FlushSignalsOnlyAChangedWord) {
-    ControlPort port;
-    QSignalSpy spy(&port, &ControlPort::sigIOChange);
-    port.IOFlashOut();
-    EXPECT_EQ(spy.count(), 0);
-    port.IOSetOut(4, 1);
-    port.IOFlashOut();
-    EXPECT_EQ(spy.count(), 1);
-    port.IOFlashOut();
-    EXPECT_EQ(spy.count(), 1);
-    port.IOSetOut(4, 0);
-    port.IOFlashOut();
-    EXPECT_EQ(spy.count(), 2);
-}
-
-TEST_F(ControlPortTest, RisingActiveLevelIsReportedOnce) {
-    ControlPort port;
-    EXPECT_FALSE(port.IOInTrigger(0));
-    setInputs(0x001);
-    EXPECT_TRUE(port.IOInTrigger(0));
-    EXPECT_FALSE(port.IOInTrigger(0));
-    EXPECT_TRUE(port.IOState(0, 0));
-    setInputs(0x000);
-    EXPECT_FALSE(port.IOInTrigger(0));
-    setInputs(0x001);
-    EXPECT_TRUE(port.IOInTrigger(0));
-    // Edges are remembered per input.
-    setInputs(0x081);
-    EXPECT_TRUE(port.IOInTrigger(7));
-    EXPECT_FALSE(port.IOInTrigger(0));
-    EXPECT_FALSE(port.IOInTrigger(16));
-}
-
-TEST_F(ControlPortTest, InvertedInputTriggersOnTheFallingTerminal) {
+TEST_F(ControlPortTest, ActiveEdgesAreReportedOncePerInputWithPolarity) {
     para().inputInvert[5] = 1;
     ControlPort port;
+    EXPECT_FALSE(port.IOInTrigger(0));
+    setInputs(0x001);
+    EXPECT_TRUE(port.IOInTrigger(0));
+    EXPECT_FALSE(port.IOInTrigger(0));
+    setInputs(0x000);
+    EXPECT_FALSE(port.IOInTrigger(0));
+    setInputs(0x081);
+    EXPECT_TRUE(port.IOInTrigger(0));
+    EXPECT_TRUE(port.IOInTrigger(7));  // edges are remembered per input
+    EXPECT_FALSE(port.IOInTrigger(16));
+
+    // Inverted: the high terminal is inactive, the falling terminal is the active edge.
     setInputs(0x020);
-    EXPECT_FALSE(port.IOInTrigger(5));  // high terminal = inactive
+    EXPECT_FALSE(port.IOInTrigger(5));
     EXPECT_FALSE(port.IOState(0, 5));
     setInputs(0x000);
     EXPECT_TRUE(port.IOInTrigger(5));
@@ -127,90 +102,49 @@ TEST_F(ControlPortTest, FourthInputDoublesAsTheChosenInput) {
     EXPECT_EQ(plain.inWord, 0x008u);
 }
 
-TEST_F(ControlPortTest, OpeningTheDoorSwitchesTheAlarmOffInModesZeroAndThree) {
-    for (int mode : {0, 3}) {
-        para().detectMode = mode;
+TEST_F(ControlPortTest, OpeningTheDoorSwitchesTheAlarmOffByItsMeaning) {
+    const struct {
+        int mode;
+        bool invertDoor, doorOnInput4, invertAlarm, alarmOn;
+        bool ruleApplies;
+    } rows[] = {
+        {0, false, false, false, true, true},  {3, false, false, false, true, true},
+        {1, false, false, false, true, false}, {2, false, false, false, true, false},
+        {0, false, false, true, false, true},  // an alarm that is off stays off
+        {0, false, false, true, true, true},   {0, true, false, false, true, true},
+        {0, false, true, false, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << "mode " << row.mode << " door " << row.invertDoor << row.doorOnInput4
+                     << " alarm " << row.invertAlarm << row.alarmOn);
+        para().detectMode = row.mode;
+        para().inputInvert[1] = row.invertDoor;
+        para().input4Use = row.doorOnInput4 ? 2 : 0;
+        para().outputInvert[2] = row.invertAlarm;
         gisSafeDoorOpen = false;
         ControlPort port;
-        setInputs(0x002);  // door closed
-        port.IOInTrigger(1);
-        port.IOSetOut(2, 1);
         port.IOSetOut(0, 1);
+        port.IOSetOut(2, row.alarmOn);
         port.IOFlashOut();
-        setInputs(0x000);     // door opened
-        port.IOInTrigger(0);  // the rule runs whichever input is tested
-        EXPECT_EQ(port.outWord, 0x001u) << "mode " << mode;
-        EXPECT_EQ(published(), 0x001u);
-        EXPECT_TRUE(gisSafeDoorOpen);
-        // Later tests in the same pass see the same opening and do no harm.
+        const quint32 closed = row.doorOnInput4 ? 0x008 : row.invertDoor ? 0x000 : 0x002;
+        setInputs(closed);
         port.IOInTrigger(1);
-        EXPECT_EQ(port.outWord, 0x001u);
+        setInputs(closed ^ (row.doorOnInput4 ? 0x008 : 0x002));
+        port.IOInTrigger(0);  // the rule runs whichever input is tested
+
+        const bool alarmAfter = row.alarmOn && !row.ruleApplies;
+        const quint32 expected = 0x001u | (alarmAfter != row.invertAlarm ? 0x004u : 0u);
+        EXPECT_EQ(port.outWord, expected);
+        EXPECT_EQ(published(), expected);
+        EXPECT_EQ(gisSafeDoorOpen, row.ruleApplies);
+        port.IOInTrigger(1);  // a later test of the same pass sees the same opening: no harm
+        EXPECT_EQ(port.outWord, expected);
         // Only the opening counts, not a door that stays open.
         gisSafeDoorOpen = false;
         port.IOInTrigger(1);
         EXPECT_FALSE(gisSafeDoorOpen);
     }
-}
-
-TEST_F(ControlPortTest, DoorIsIgnoredInTheTwoSidedModes) {
-    for (int mode : {1, 2}) {
-        para().detectMode = mode;
-        ControlPort port;
-        setInputs(0x002);
-        port.IOInTrigger(1);
-        port.IOSetOut(2, 1);
-        port.IOFlashOut();
-        setInputs(0x000);
-        port.IOInTrigger(1);
-        EXPECT_EQ(port.outWord, 0x004u) << "mode " << mode;
-        EXPECT_FALSE(gisSafeDoorOpen);
-    }
-}
-
-TEST_F(ControlPortTest, DoorRuleJudgesTheAlarmByItsMeaningWithAnInvertedOutput) {
-    para().outputInvert[2] = 1;
-    ControlPort port;
-    EXPECT_EQ(port.outWord, 0x004u);  // alarm off = terminal high
-    setInputs(0x002);
-    port.IOInTrigger(1);
-    setInputs(0x000);
-    port.IOInTrigger(1);  // door opens with the alarm off: the alarm stays off
-    EXPECT_EQ(port.outWord, 0x004u);
-    EXPECT_TRUE(gisSafeDoorOpen);
-
-    port.IOSetOut(2, 1);  // alarm on = terminal low
-    EXPECT_EQ(port.outWord, 0x000u);
-    setInputs(0x002);
-    port.IOInTrigger(1);
-    setInputs(0x000);
-    port.IOInTrigger(1);
-    EXPECT_EQ(port.outWord, 0x004u);  // switched off
-    EXPECT_EQ(published(), 0x004u);
-}
-
-TEST_F(ControlPortTest, DoorWithAnInvertedInputAndTheFourthInputMirror) {
-    para().inputInvert[1] = 1;  // door closed = terminal low
-    ControlPort port;
-    port.IOSetOut(2, 1);
-    port.IOFlashOut();
-    setInputs(0x000);
-    port.IOInTrigger(1);
-    setInputs(0x002);  // terminal high: opened
-    port.IOInTrigger(1);
-    EXPECT_EQ(port.outWord, 0x000u);
-    EXPECT_TRUE(gisSafeDoorOpen);
-
-    para().inputInvert[1] = 0;
-    para().input4Use = 2;  // input 4 stands for the door
-    gisSafeDoorOpen = false;
-    ControlPort mirrored;
-    mirrored.IOSetOut(2, 1);
-    setInputs(0x008);
-    EXPECT_TRUE(mirrored.IOInTrigger(1));  // a high input 4 is a closing door
-    setInputs(0x000);
-    mirrored.IOInTrigger(1);
-    EXPECT_EQ(mirrored.outWord, 0x000u);
-    EXPECT_TRUE(gisSafeDoorOpen);
 }
 
 TEST_F(ControlPortTest, WorksBeforeAnyParametersExist) {

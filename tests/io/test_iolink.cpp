@@ -61,32 +61,21 @@ protected:
     std::unique_ptr<ControlPort> port;
 };
 
-TEST_F(IoLinkTest, InputChangeReachesTheDetectionPassAsAnEdge) {
-    startLink();
-    waitUntilPolling();
-    EXPECT_FALSE(port->IOInTrigger(0));
-
-    sim.setInput(0, true);
-    ASSERT_TRUE(testsupport::waitFor([&] { return receiver.runs > 0; }, kWaitMs));
-    EXPECT_TRUE(port->IOInTrigger(0));
-    EXPECT_FALSE(port->IOInTrigger(0));
-
-    const int runs = receiver.runs;
-    sim.setInput(9, true);  // the tenth input travels in the second byte
-    ASSERT_TRUE(testsupport::waitFor([&] { return receiver.runs > runs; }, kWaitMs));
-    EXPECT_EQ(inputWord(), 0x201u);
-}
-
-TEST_F(IoLinkTest, TheNewWordIsStoredBeforeTheChangeIsSignalled) {
+TEST_F(IoLinkTest, InputChangeIsStoredBeforeItIsSignalledAndReachesThePassAsAnEdge) {
     startLink();
     waitUntilPolling();
     std::atomic<quint32> seenAtSignal{0xFFFFFFFF};
     QObject::connect(
         port->ioThread, &IOThread::sigIOChange, port->ioThread, [&] { seenAtSignal = inputWord(); },
         Qt::DirectConnection);
-    sim.setInputs(0x0A5);
-    ASSERT_TRUE(testsupport::waitFor([&] { return seenAtSignal != 0xFFFFFFFF; }, kWaitMs));
-    EXPECT_EQ(seenAtSignal.load(), 0x0A5u);
+    EXPECT_FALSE(port->IOInTrigger(0));
+
+    sim.setInputs(0x201);  // the tenth input travels in the second byte
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return receiver.runs > 0 && seenAtSignal != 0xFFFFFFFF; }, kWaitMs));
+    EXPECT_EQ(seenAtSignal.load(), 0x201u);
+    EXPECT_TRUE(port->IOInTrigger(0));
+    EXPECT_FALSE(port->IOInTrigger(0));
 }
 
 TEST_F(IoLinkTest, OutputsReachTheBoardAndAreResentUntilTheEchoAgrees) {
@@ -177,7 +166,7 @@ TEST_F(IoLinkTest, PollingStopsOnAStaleHeartbeatAndResumesWhenRefreshed) {
     ASSERT_TRUE(sim.waitForTotalCommands(sim.totalCommands() + 10, kWaitMs));
 }
 
-TEST_F(IoLinkTest, APortThatFailsToOpenIsNamedAndTriedAgain) {
+TEST_F(IoLinkTest, APortThatFailsToOpenOrVanishesIsNamedAndTriedAgain) {
     iotest::MessageCapture log;
     const QString missing = QStringLiteral("/nonexistent-mouldmon/ttyIO");
     testsupport::recorder().setSerialPath(missing);
@@ -190,16 +179,11 @@ TEST_F(IoLinkTest, APortThatFailsToOpenIsNamedAndTriedAgain) {
     ASSERT_TRUE(sim.waitForCommandCount(2, 5, io::kPortRetryMs + kWaitMs));
     sim.setInput(4, true);
     ASSERT_TRUE(testsupport::waitFor([] { return inputWord() == 0x010u; }, kWaitMs));
-}
 
-TEST_F(IoLinkTest, ABoardThatVanishesIsReopenedWhenItComesBack) {
-    iotest::MessageCapture log;
-    startLink();
-    waitUntilPolling();
+    // It vanishes, and another comes back in its place.
     sim.stop();
     ASSERT_TRUE(
         testsupport::waitFor([&] { return log.count(QStringLiteral("failed")) >= 1; }, kWaitMs));
-
     iosim::IoBoardSimulator second;
     ASSERT_TRUE(second.start());
     second.setInputs(0x040);
@@ -222,36 +206,26 @@ TEST_F(IoLinkTest, TheThreadEndsPromptlyWhenTheControlPortGoes) {
     EXPECT_EQ(sim.totalCommands(), after);
 }
 
-TEST(IoBoardPort, WithoutADeviceItSaysSoOnceAndRetriesQuietly) {
-    iotest::MessageCapture log;
-    testsupport::recorder().setSerialPath(QString());
-    io::BoardPort port(/*retryMs=*/5);
-    EXPECT_FALSE(port.openNow(3));
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 100) {
-        EXPECT_FALSE(port.ensureOpen(3));
-        QThread::msleep(1);
-    }
-    EXPECT_EQ(log.count(QStringLiteral("no serial device configured for port 3")), 1);
-    EXPECT_EQ(log.messages().size(), 1);
-}
-
-TEST(IoBoardPort, ARefusedDeviceIsReportedWithItsReasonOnce) {
-    iotest::MessageCapture log;
+TEST(IoBoardPort, AMissingOrRefusedDeviceIsReportedOnceWhileRetrying) {
     testsupport::WorkDir dir;
     const QString notATerminal = dir.file(QStringLiteral("plain-file"));
     QFile file(notATerminal);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    testsupport::recorder().setSerialPath(notATerminal);
-    io::BoardPort port(/*retryMs=*/5);
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_FALSE(port.ensureOpen(0));
-        QThread::msleep(6);
+    for (const QString& path : {QString(), notATerminal}) {
+        iotest::MessageCapture log;
+        testsupport::recorder().setSerialPath(path);
+        io::BoardPort port(/*retryMs=*/5);
+        for (int i = 0; i < 20; ++i) {
+            EXPECT_FALSE(port.ensureOpen(3));
+            QThread::msleep(6);
+        }
+        EXPECT_EQ(log.messages().size(), 1);
+        EXPECT_EQ(
+            log.count(path.isEmpty() ? QStringLiteral("no serial device configured for port 3")
+                                     : QStringLiteral("not a serial device")),
+            1);
     }
-    EXPECT_EQ(log.count(notATerminal), 1);
-    EXPECT_EQ(log.count(QStringLiteral("not a serial device")), 1);
     testsupport::recorder().setSerialPath(QString());
 }
 

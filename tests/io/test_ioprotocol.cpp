@@ -58,100 +58,62 @@ protected:
     ScriptedLine line;
 };
 
-TEST(IoFrames, CommandFrameAndSum) {
-    const auto poll = io::encodeCommand(2, 0);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(poll.data()), 6).toHex(), "5f02000061f5");
-    const auto out = io::encodeCommand(1, 0x1FF);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(out.data()), 6).toHex(), "5f01ff0160f5");
-    const quint8 bytes[] = {0xFF, 0x02, 0x03};
-    EXPECT_EQ(io::calcLRC(bytes, 3), 0x04);  // wraps at 256
-    EXPECT_EQ(io::calcLRC(bytes, 0), 0);
-}
-
-TEST(IoFrames, ReplyFieldsIgnoreTheUnusedBits) {
-    const QByteArray frame = iotest::stateReply(0, 0);
+TEST(IoFrames, CommandSumWrapsAndReplyWordsIgnoreTheUnusedBits) {
+    const auto frame = io::encodeCommand(1, 0x1FF);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(frame.data()), 6).toHex(), "5f01ff0160f5");
     io::Reply reply;
-    reply.type = 2;
     const quint8 payload[] = {0xA5, 0xFE, 0x3C, 0xFD};
     std::memcpy(reply.payload, payload, 4);
     EXPECT_EQ(reply.inputWord(), 0x2A5u);
     EXPECT_EQ(reply.outputEcho(), 0x13Cu);
     EXPECT_EQ(reply.value(), 0xFD3CFEA5u);
-    EXPECT_TRUE(io::isReplyFrame(reinterpret_cast<const quint8*>(frame.constData())));
 }
 
 TEST_F(IoProtocolTest, CadenceOfPollsAndTemperatureRequests) {
-    std::vector<int> codes;
     for (int pass = 1; pass <= 420; ++pass) {
         poller.pass(line, 0);
         const auto sent = line.take();
         ASSERT_EQ(sent.size(), 1u) << "pass " << pass;
-        EXPECT_EQ(sent[0].arg, 0);
-        codes.push_back(sent[0].code);
-    }
-    for (int pass = 1; pass <= 420; ++pass) {
         const int expected = pass == 200 || pass == 410 ? 3 : pass == 210 || pass == 420 ? 4 : 2;
-        EXPECT_EQ(codes[size_t(pass - 1)], expected) << "pass " << pass;
+        EXPECT_EQ(sent[0].code, expected) << "pass " << pass;
+        EXPECT_EQ(sent[0].arg, 0);
     }
 }
 
 TEST_F(IoProtocolTest, OutputsAreResentOnceBeforeThePollWhileTheEchoDiffers) {
-    line.incoming = iotest::stateReply(0, 0x000);
-    poller.pass(line, 0x105);
-    auto sent = line.take();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].code, 1);
-    EXPECT_EQ(sent[0].arg, 0x105);
-    EXPECT_EQ(sent[1].code, 2);
-
-    // Two stale echoes in one read still give one resend.
-    line.incoming = iotest::stateReply(0, 0) + iotest::stateReply(0, 0x004);
-    poller.pass(line, 0x105);
-    sent = line.take();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].code, 1);
-
-    line.incoming = iotest::stateReply(0, 0x105);
-    poller.pass(line, 0x105);
-    sent = line.take();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].code, 2);
-
-    // No reply at all: nothing to compare, no resend.
-    poller.pass(line, 0x001);
-    EXPECT_EQ(line.take().size(), 1u);
-}
-
-TEST_F(IoProtocolTest, InputWordIsStoredAndChangesReported) {
-    line.incoming = iotest::stateReply(0x203, 0);
-    auto result = poller.pass(line, 0);
-    EXPECT_TRUE(result.inputChanged);
-    EXPECT_EQ(gDataIn, 0x203u);
-
-    line.incoming = iotest::stateReply(0x203, 0);
-    result = poller.pass(line, 0);
-    EXPECT_FALSE(result.inputChanged);
-
-    line.incoming = iotest::stateReply(0x000, 0);
-    result = poller.pass(line, 0);
-    EXPECT_TRUE(result.inputChanged);
-    EXPECT_EQ(gDataIn, 0u);
+    const struct {
+        QByteArray replies;
+        size_t commands;
+    } rows[] = {
+        {iotest::stateReply(0, 0x000), 2},
+        {iotest::stateReply(0, 0) + iotest::stateReply(0, 0x004), 2},  // still one resend
+        {iotest::stateReply(0, 0x105), 1},
+        {QByteArray(), 1},  // no reply: nothing to compare
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.replies.toHex().constData());
+        line.incoming = row.replies;
+        poller.pass(line, 0x105);
+        const auto sent = line.take();
+        ASSERT_EQ(sent.size(), row.commands);
+        if (row.commands == 2) {
+            EXPECT_EQ(sent[0].code, 1);
+            EXPECT_EQ(sent[0].arg, 0x105);
+        }
+        EXPECT_EQ(sent.back().code, 2);
+    }
 }
 
 TEST_F(IoProtocolTest, TemperaturesFillTheirSlotsInArrivalOrder) {
-    for (int pass = 1; pass < 200; ++pass) poller.pass(line, 0);
-    poller.pass(line, 0);  // pass 200: command 3, slot index back to 0
-    ASSERT_EQ(line.take().back().code, 3);
+    for (int pass = 1; pass <= 200; ++pass) poller.pass(line, 0);
+    ASSERT_EQ(line.take().back().code, 3);  // pass 200: slot index back to 0
     // The reply type does not choose the slot; arrival order does.
-    for (quint32 i = 0; i < 4; ++i) line.incoming += iotest::valueReply(3, 100 + i);
-    for (quint32 i = 4; i < 8; ++i) line.incoming += iotest::valueReply(4, 100 + i);
+    for (quint32 i = 0; i < 8; ++i) line.incoming += iotest::valueReply(i < 4 ? 3 : 4, 100 + i);
     poller.pass(line, 0);
     for (int slot = 0; slot < 8; ++slot) EXPECT_EQ(gFTemp[slot], 100u + quint32(slot));
 
-    for (int pass = 202; pass < 210; ++pass) poller.pass(line, 0);
-    poller.pass(line, 0);  // pass 210: command 4, slot index 8
-    ASSERT_EQ(line.take().back().code, 4);
-    EXPECT_EQ(poller.passCounter(), 0);
+    for (int pass = 202; pass <= 210; ++pass) poller.pass(line, 0);
+    ASSERT_EQ(line.take().back().code, 4);  // pass 210: slot index 8
     for (quint32 i = 0; i < 12; ++i) line.incoming += iotest::valueReply(4, 0xABCD0000u + i);
     poller.pass(line, 0);
     for (int slot = 8; slot < 16; ++slot) EXPECT_EQ(gFTemp[slot], 0xABCD0000u + quint32(slot - 8));
@@ -160,29 +122,27 @@ TEST_F(IoProtocolTest, TemperaturesFillTheirSlotsInArrivalOrder) {
     EXPECT_EQ(poller.temperatureSlot(), 16);
 }
 
-TEST_F(IoProtocolTest, NoiseIsSkippedUntilAFrameLinesUp) {
+TEST_F(IoProtocolTest, InputWordSurvivesNoiseSplitsAndFloods) {
     QByteArray noise = QByteArray::fromHex("00ff5f");  // a false head at the end
     noise += QByteArray::fromHex("5f020100000000f5");  // wrong sum
     noise += QByteArray::fromHex("5f02010000006200");  // right sum, no tail
     line.incoming = noise + iotest::stateReply(0x011, 0);
-    const auto result = poller.pass(line, 0);
-    EXPECT_TRUE(result.inputChanged);
+    EXPECT_TRUE(poller.pass(line, 0).inputChanged);
     EXPECT_EQ(gDataIn, 0x011u);
     EXPECT_EQ(poller.bytesSkipped(), noise.size());
-}
+    line.incoming = iotest::stateReply(0x011, 0);
+    EXPECT_FALSE(poller.pass(line, 0).inputChanged);  // the same word is no change
 
-TEST_F(IoProtocolTest, AReplySplitAcrossReadsCompletesOnTheNextPass) {
     const QByteArray reply = iotest::stateReply(0x3FF, 0);
-    line.incoming = QByteArray::fromHex("aa") + reply.left(3);
-    EXPECT_FALSE(poller.pass(line, 0).inputChanged);
-    line.incoming = reply.mid(3, 2);
-    EXPECT_FALSE(poller.pass(line, 0).inputChanged);
+    for (const QByteArray& piece : {QByteArray::fromHex("aa") + reply.left(3), reply.mid(3, 2)}) {
+        line.incoming = piece;
+        EXPECT_FALSE(poller.pass(line, 0).inputChanged);
+    }
     line.incoming = reply.mid(5);
     EXPECT_TRUE(poller.pass(line, 0).inputChanged);
     EXPECT_EQ(gDataIn, 0x3FFu);
-}
 
-TEST_F(IoProtocolTest, AFloodLargerThanTheBufferIsCutAndReadingGoesOn) {
+    // More than the buffer holds is cut, and reading goes on.
     line.incoming = QByteArray(3000, char(0x5F));
     for (int i = 0; i < 3; ++i) poller.pass(line, 0);
     EXPECT_TRUE(line.incoming.isEmpty());

@@ -96,18 +96,6 @@ QByteArray RawMaster::receive(int count, int timeoutMs) {
     return taken;
 }
 
-QByteArray RawMaster::receiveFor(int ms) {
-    testsupport::waitFor(
-        [&] {
-            received_.append(socket_.readAll());
-            return false;
-        },
-        ms);
-    QByteArray taken;
-    taken.swap(received_);
-    return taken;
-}
-
 bool RawMaster::waitClosed(int timeoutMs) {
     return testsupport::waitFor(
         [this] {

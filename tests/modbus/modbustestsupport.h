@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -55,7 +56,7 @@ public:
     // Waits for at least `count` bytes and takes everything received so far.
     QByteArray receive(int count, int timeoutMs = 5000);
     // Waits up to `ms` and takes whatever arrived (for "no reply" checks).
-    QByteArray receiveFor(int ms);
+    QByteArray receiveFor(int ms) { return receive(INT_MAX, ms); }
     // Waits until the server closed the connection.
     bool waitClosed(int timeoutMs = 5000);
     QTcpSocket& socket() { return socket_; }

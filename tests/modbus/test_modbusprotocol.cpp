@@ -75,7 +75,7 @@ TEST(ModbusFrameSplitter, CutsFramesByTheirLengthField) {
     EXPECT_EQ(splitter.buffered(), 3);
 }
 
-TEST(ModbusFrameSplitter, ImpossibleLengthsBreakTheStream) {
+TEST(ModbusFrameSplitter, ImpossibleLengthsBreakTheStreamTheLargestFrameFits) {
     for (const char* header :
          {"0001 0000 0000", "0001 0000 0001", "0001 0000 00ff", "0001 0000 ffff"}) {
         FrameSplitter splitter;
@@ -83,7 +83,7 @@ TEST(ModbusFrameSplitter, ImpossibleLengthsBreakTheStream) {
         splitter.append(hex(header) + hex("01 03"));
         EXPECT_EQ(splitter.next(&frame), FrameSplitter::Status::Malformed) << header;
     }
-    // The largest frame: length 254, 260 bytes in all.
+    // Length 254, 260 bytes in all.
     FrameSplitter splitter;
     QByteArray frame;
     splitter.append(hex("0001 0000 00fe") + QByteArray(253, '\x01'));
@@ -93,34 +93,30 @@ TEST(ModbusFrameSplitter, ImpossibleLengthsBreakTheStream) {
     EXPECT_EQ(frame.size(), 260);
 }
 
-TEST(ModbusAnswer, ReadRepliesAreByteExact) {
+TEST(ModbusAnswer, ReadAndResetRepliesAreByteExact) {
+    const struct {
+        const char* request;
+        const char* reply;
+    } rows[] = {
+        {"0001 0000 0006 01 03 0000 0004", "0001 0000 000b 01 03 08 0001 0000 0009 0002"},
+        // From register 3, three registers: register 3, then zeros.
+        {"0007 0000 0006 11 03 0003 0003", "0007 0000 0009 11 03 06 0002 0000 0000"},
+        // Registers far past the served ones, and the last register of the address space.
+        {"0008 0000 0006 01 03 ff00 0002", "0008 0000 0007 01 03 04 0000 0000"},
+        {"0009 0000 0006 01 03 ffff 0001", "0009 0000 0005 01 03 02 0000"},
+        {"0002 0000 0009 01 10 0004 0001 02 0001", "0002 0000 0006 01 10 0004 0001"},
+        // Starting at register 3: register 4 gets 1, the value for register 3 is ignored.
+        {"0003 0000 000b 01 10 0003 0002 04 0007 0001", "0003 0000 0006 01 10 0003 0002"},
+    };
     FakeData data;
-    EXPECT_EQ(data.answer(hex("0001 0000 0006 01 03 0000 0004")),
-              hex("0001 0000 000b 01 03 08 0001 0000 0009 0002"));
-    // From register 3, three registers: register 3, then zeros.
-    EXPECT_EQ(data.answer(hex("0007 0000 0006 11 03 0003 0003")),
-              hex("0007 0000 0009 11 03 06 0002 0000 0000"));
-    // Registers far past the served ones, and the last register of the address space.
-    EXPECT_EQ(data.answer(hex("0008 0000 0006 01 03 ff00 0002")),
-              hex("0008 0000 0007 01 03 04 0000 0000"));
-    EXPECT_EQ(data.answer(hex("0009 0000 0006 01 03 ffff 0001")),
-              hex("0009 0000 0005 01 03 02 0000"));
+    for (const auto& row : rows)
+        EXPECT_EQ(data.answer(hex(row.request)), hex(row.reply)) << row.request;
+    EXPECT_EQ(data.reads, 4);
+    EXPECT_EQ(data.resets, 2);
     // The largest read: 125 registers, 250 bytes.
     const QByteArray largest = data.answer(hex("000a 0000 0006 01 03 0000 007d"));
     ASSERT_EQ(largest.size(), 9 + 250);
     EXPECT_EQ(largest.left(9), hex("000a 0000 00fd 01 03 fa"));
-    EXPECT_EQ(data.reads, 5);
-}
-
-TEST(ModbusAnswer, ResetRepliesAreByteExact) {
-    FakeData data;
-    EXPECT_EQ(data.answer(hex("0002 0000 0009 01 10 0004 0001 02 0001")),
-              hex("0002 0000 0006 01 10 0004 0001"));
-    // Starting at register 3: register 4 gets 1, the value for register 3 is ignored.
-    EXPECT_EQ(data.answer(hex("0003 0000 000b 01 10 0003 0002 04 0007 0001")),
-              hex("0003 0000 0006 01 10 0003 0002"));
-    EXPECT_EQ(data.resets, 2);
-    EXPECT_EQ(data.reads, 0);
 }
 
 TEST(ModbusAnswer, RequestsThatCannotBeCarriedOutGetExceptions) {
@@ -178,19 +174,8 @@ TEST(ModbusAnswer, DataThatCannotBeReachedIsADeviceFailure) {
     EXPECT_TRUE(data.answer(hex("0001 0000 0001 01")).isEmpty());
 }
 
-class ModbusRegisterMap : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::fill(gAllNum, gAllNum + kMaxCameras, 0);
-        std::fill(gFailNum, gFailNum + kMaxCameras, 0);
-        std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
-        std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
-        gSyncNGNum = 0;
-        gSyncNGCycleNum = 0;
-    }
-};
-
-TEST_F(ModbusRegisterMap, ShowsStateAndCounters) {
+TEST(ModbusRegisterMap, ShowsStateAndCounters) {
+    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
     gAllNum[0] = 5;
     gAllNum[1] = 9;
     gSyncNGNum = 2;
@@ -206,35 +191,6 @@ TEST_F(ModbusRegisterMap, ShowsStateAndCounters) {
     gAllNum[7] = 70000;
     gSyncNGNum = 65537;
     EXPECT_EQ(modbus::holdingRegistersFor({1, 0, 0}), (R{1, 0, 70000 - 65536, 1}));
-}
-
-TEST_F(ModbusRegisterMap, ResetZeroesTotalsAndFailuresAndSavesThem) {
-    for (int c = 0; c < kMaxCameras; ++c) {
-        gAllNum[c] = 10 + c;
-        gFailNum[c] = c;
-        gAllCycleNum[c] = 20 + c;
-        gFailCycleNum[c] = 3;
-    }
-    gSyncNGNum = 4;
-    gSyncNGCycleNum = 6;
-
-    GlobalsModbusDataSource source;
-    int saves = 0;
-    source.setCounterSaver([&] {
-        // Saved after zeroing, so the file holds the zeroed counters.
-        EXPECT_EQ(gAllNum[7], 0);
-        ++saves;
-    });
-    source.setStateReader([] { return ModbusMachineState{1, 2, 0}; });
-    EXPECT_TRUE(source.resetCounters());
-    EXPECT_EQ(saves, 1);
-    for (int c = 0; c < kMaxCameras; ++c) {
-        EXPECT_EQ(gAllNum[c], 0);
-        EXPECT_EQ(gFailNum[c], 0);
-        EXPECT_EQ(gAllCycleNum[c], 20 + c);
-        EXPECT_EQ(gFailCycleNum[c], 3);
-    }
-    EXPECT_EQ(gSyncNGNum, 4);
-    EXPECT_EQ(gSyncNGCycleNum, 6);
-    EXPECT_EQ(source.holdingRegisters(), (modbus::HoldingRegisters{1, 1, 0, 4}));
+    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
+    gSyncNGNum = 0;
 }

@@ -55,11 +55,6 @@ void SlotRig::fillAndMark(int camera, int step, int kind, QRgb color) {
     gisSaveFail[slot] = true;
 }
 
-void SlotRig::mark(int camera, int step, int kind) {
-    QMutexLocker lock(pMutexSaveFail);
-    gisSaveFail[failimage::slotIndex(camera, step, kind)] = true;
-}
-
 bool SlotRig::isMarked(int camera, int step, int kind) const {
     QMutexLocker lock(pMutexSaveFail);
     return gisSaveFail[failimage::slotIndex(camera, step, kind)];
@@ -79,11 +74,20 @@ QImage SlotRig::slotPicture(int camera, int step, int kind) const {
     return failimage::loadPicture(camera, step, kind, sizes_.value(camera));
 }
 
-QByteArray grayRamp(int width, int height) {
-    QByteArray frame(width * height, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) frame[y * width + x] = char((x * 255) / qMax(1, width - 1));
-    return frame;
+bool isRed(QRgb p) {
+    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
+}
+
+bool isGreen(QRgb p) {
+    return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
+}
+
+int countPixels(const QImage& picture, const QRect& area, bool (*test)(QRgb)) {
+    int n = 0;
+    const QRect r = area.intersected(picture.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += test(picture.pixel(x, y));
+    return n;
 }
 
 }  // namespace testrig

@@ -18,10 +18,8 @@ public:
     SlotRig(const SlotRig&) = delete;
     SlotRig& operator=(const SlotRig&) = delete;
 
-    QSize frameSize(int camera) const { return sizes_.value(camera); }
     // Fills a slot with one colour and marks it for saving (as the result decision does).
     void fillAndMark(int camera, int step, int kind, QRgb color);
-    void mark(int camera, int step, int kind);
     bool isMarked(int camera, int step, int kind) const;
     int failNumber(int camera, int step) const;
     void setFailNumber(int camera, int step, int number);
@@ -33,7 +31,10 @@ private:
     QMutex* ownMutex_ = nullptr;
 };
 
-// A grey frame of packed rows with a horizontal ramp.
-QByteArray grayRamp(int width, int height);
+// Clearly red or green pixels, as the annotations draw them.
+bool isRed(QRgb pixel);
+bool isGreen(QRgb pixel);
+// Pixels of the area (clipped to the picture) that pass the test.
+int countPixels(const QImage& picture, const QRect& area, bool (*test)(QRgb));
 
 }  // namespace testrig

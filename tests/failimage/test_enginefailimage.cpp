@@ -17,18 +17,13 @@
 #include "testsupport.h"
 
 using namespace failimage;
+using testrig::isGreen;
+using testrig::isRed;
 
 namespace {
 
 constexpr int kW = 200;
 constexpr int kH = 150;
-
-bool isRed(QRgb p) {
-    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
-}
-bool isGreen(QRgb p) {
-    return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
-}
 
 class EngineFailImageTest : public ::testing::Test {
 protected:
@@ -69,7 +64,10 @@ TEST_F(EngineFailImageTest, InspectedFrameIsRenderedWithLiveAreasIntoTheCamerasS
     EXPECT_TRUE(isRed(picture.pixel(59, 69)));  // the defect box, exclusive corner at (60, 70)
     EXPECT_EQ(picture.pixel(60, 69), qRgb(90, 90, 90));
     EXPECT_EQ(rig.failNumber(1, 1), 1);
+    // Other slots are untouched (still zero) and nothing is marked for saving.
     EXPECT_EQ(rig.slotPicture(0, 1, kKindNG).pixel(10, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(rig.slotPicture(1, 1, kKindOK).pixel(150, 130), qRgb(0, 0, 0));
+    EXPECT_FALSE(rig.isMarked(1, 1, kKindNG));
 
     int state = kStateRedetected;
     EXPECT_TRUE(updateFailImage(context, 1, 0, &state));
@@ -90,6 +88,7 @@ TEST_F(EngineFailImageTest, RetrainingTakesTheGrabbedFrameAsTemplateZero) {
     EXPECT_EQ(context.templateBuf[1][0], context.grabBuf);
     EXPECT_NE(context.templateBuf[1][1], context.grabBuf);
 
+    EXPECT_EQ(QImage(templatePath(1, 1, 0)).format(), QImage::Format_Indexed8);
     std::vector<uchar> stored(context.grabBuf.size(), 0);
     ASSERT_TRUE(loadFrameBmp(templatePath(1, 1, 0), kW, kH, false, stored.data()));
     EXPECT_EQ(stored, context.grabBuf);

@@ -13,6 +13,9 @@
 #include "slotrig.h"
 
 using namespace failimage;
+using testrig::countPixels;
+using testrig::isGreen;
+using testrig::isRed;
 
 namespace {
 
@@ -20,22 +23,16 @@ constexpr int kW = 320;
 constexpr int kH = 240;
 constexpr uchar kGrey = 128;
 
-bool isRed(QRgb p) {
-    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
-}
-bool isGreen(QRgb p) {
-    return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
-}
 bool isGrey(QRgb p) {
     return qRed(p) == kGrey && qGreen(p) == kGrey && qBlue(p) == kGrey;
 }
 
-int countPixels(const QImage& picture, const QRect& area, bool (*test)(QRgb)) {
-    int n = 0;
-    const QRect r = area.intersected(picture.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) n += test(picture.pixel(x, y));
-    return n;
+// Expects the colour at every (x, y) pair of xy.
+void expectPixels(const QImage& picture, bool (*colour)(QRgb), std::initializer_list<int> xy) {
+    for (auto it = xy.begin(); it + 1 < xy.end(); it += 2)
+        EXPECT_TRUE(colour(picture.pixel(it[0], it[1])))
+            << "pixel (" << it[0] << ", " << it[1] << ") is " << std::hex
+            << picture.pixel(it[0], it[1]);
 }
 
 class FailPictureTest : public ::testing::Test {
@@ -58,52 +55,30 @@ AreaOverlay rectArea(const QRect& r, bool passed, const QVector<DefectBox>& defe
 
 }  // namespace
 
-TEST_F(FailPictureTest, DefectBoxesCoverExactlyTheirPixelsAndAreClippedToTheFrame) {
+TEST_F(FailPictureTest, AreasAndDefectBoxesCoverExactlyTheirPixelsClippedToTheFrame) {
     FailPictureSpec spec;
     spec.areas = {rectArea(QRect(QPoint(100, 120), QPoint(199, 179)), false,
                            {{120, 130, 130, 145},
-                            {300, 200, 400, 300},    // reaches past the frame
-                            {50, 50, 40, 40},        // inverted: nothing
-                            {-20, 190, 10, 200}})};  // starts left of the frame
+                            {300, 200, 400, 300},   // reaches past the frame
+                            {50, 50, 40, 40},       // inverted: nothing
+                            {-20, 190, 10, 200}}),  // starts left of the frame
+                  rectArea(QRect(QPoint(220, 150), QPoint(299, 229)), true,
+                           {{230, 160, 240, 170}})};  // passed areas draw no defects
     const QImage picture = renderFailPicture(view(), spec);
     ASSERT_EQ(picture.size(), QSize(kW, kH));
     ASSERT_EQ(picture.format(), QImage::Format_RGB32);
-
-    // Corners of the box and the first pixels past its exclusive right and bottom edges.
-    EXPECT_TRUE(isRed(picture.pixel(120, 130)));
-    EXPECT_TRUE(isRed(picture.pixel(129, 130)));
-    EXPECT_TRUE(isRed(picture.pixel(120, 144)));
-    EXPECT_TRUE(isRed(picture.pixel(129, 144)));
-    EXPECT_TRUE(isGrey(picture.pixel(130, 130)));
-    EXPECT_TRUE(isGrey(picture.pixel(130, 144)));
-    EXPECT_TRUE(isGrey(picture.pixel(125, 145)));
-    EXPECT_TRUE(isGrey(picture.pixel(125, 137)));  // outline only
-
-    // The clipped boxes keep the edges that lie inside the frame.
-    EXPECT_TRUE(isRed(picture.pixel(319, 200)));
-    EXPECT_TRUE(isRed(picture.pixel(300, 239)));
-    EXPECT_TRUE(isRed(picture.pixel(0, 190)));
-    EXPECT_TRUE(isRed(picture.pixel(9, 199)));
-    EXPECT_TRUE(isGrey(picture.pixel(10, 195)));
+    // Areas: outlines on their inclusive corners in their result colour, nothing past them.
+    expectPixels(picture, isRed, {100, 120, 199, 179, 150, 179});
+    expectPixels(picture, isGreen, {220, 150, 299, 229});
+    expectPixels(picture, isGrey, {200, 179, 150, 180, 150, 150, 260, 190, 230, 160});
+    // A defect box: its corners, the first pixels past its exclusive right and bottom edges,
+    // and its inside (outline only).
+    expectPixels(picture, isRed, {120, 130, 129, 130, 120, 144, 129, 144});
+    expectPixels(picture, isGrey, {130, 130, 130, 144, 125, 145, 125, 137});
+    // Clipped boxes keep the edges that lie inside the frame.
+    expectPixels(picture, isRed, {319, 200, 300, 239, 0, 190, 9, 199});
+    expectPixels(picture, isGrey, {10, 195});
     EXPECT_EQ(countPixels(picture, QRect(QPoint(40, 40), QPoint(50, 50)), isRed), 0);
-}
-
-TEST_F(FailPictureTest, AreasAreOutlinedOnTheirInclusiveRectanglesInTheirResultColour) {
-    FailPictureSpec spec;
-    spec.areas = {rectArea(QRect(QPoint(100, 120), QPoint(199, 179)), false),
-                  rectArea(QRect(QPoint(220, 150), QPoint(299, 229)), true)};
-    const QImage picture = renderFailPicture(view(), spec);
-
-    EXPECT_TRUE(isRed(picture.pixel(100, 120)));
-    EXPECT_TRUE(isRed(picture.pixel(199, 179)));
-    EXPECT_TRUE(isRed(picture.pixel(150, 179)));
-    EXPECT_TRUE(isGrey(picture.pixel(200, 179)));
-    EXPECT_TRUE(isGrey(picture.pixel(150, 180)));
-    EXPECT_TRUE(isGrey(picture.pixel(150, 150)));
-
-    EXPECT_TRUE(isGreen(picture.pixel(220, 150)));
-    EXPECT_TRUE(isGreen(picture.pixel(299, 229)));
-    EXPECT_TRUE(isGrey(picture.pixel(260, 190)));
 
     // Each label sits in the 24 rows above its area's top-left corner, in the area's colour.
     EXPECT_GT(countPixels(picture, QRect(QPoint(100, 94), QPoint(219, 118)), isRed), 10);
@@ -112,22 +87,22 @@ TEST_F(FailPictureTest, AreasAreOutlinedOnTheirInclusiveRectanglesInTheirResultC
 }
 
 TEST_F(FailPictureTest, ResultMarkAndLineTextAreDrawnTopLeftInTheResultColour) {
-    FailPictureSpec ng;
-    ng.lineText = QStringLiteral("Safety door trigger detection");
-    const QImage ngPicture = renderFailPicture(view(), ng);
     const QRect mark(QPoint(5, 55), QPoint(45, 82));
     const QRect line(QPoint(5, 88), QPoint(300, 114));
-    EXPECT_GT(countPixels(ngPicture, mark, isRed), 20);
-    EXPECT_EQ(countPixels(ngPicture, mark, isGreen), 0);
-    EXPECT_GT(countPixels(ngPicture, line, isRed), 50);
-    EXPECT_EQ(countPixels(ngPicture, QRect(0, 120, kW, kH - 120), isRed), 0);
+    FailPictureSpec spec;
+    spec.lineText = QStringLiteral("Safety door trigger detection");
+    const QImage ng = renderFailPicture(view(), spec);
+    EXPECT_GT(countPixels(ng, mark, isRed), 20);
+    EXPECT_EQ(countPixels(ng, mark, isGreen), 0);
+    EXPECT_GT(countPixels(ng, line, isRed), 50);
+    EXPECT_EQ(countPixels(ng, QRect(0, 120, kW, kH - 120), isRed), 0);
 
-    FailPictureSpec ok;
-    ok.isOK = true;
-    const QImage okPicture = renderFailPicture(view(), ok);
-    EXPECT_GT(countPixels(okPicture, mark, isGreen), 20);
-    EXPECT_EQ(countPixels(okPicture, mark, isRed), 0);
-    EXPECT_EQ(countPixels(okPicture, line, isGreen), 0);
+    spec.isOK = true;
+    spec.lineText.clear();
+    const QImage ok = renderFailPicture(view(), spec);
+    EXPECT_GT(countPixels(ok, mark, isGreen), 20);
+    EXPECT_EQ(countPixels(ok, mark, isRed), 0);
+    EXPECT_EQ(countPixels(ok, line, isGreen), 0);
 }
 
 TEST_F(FailPictureTest, PolygonsAndRingsAreDrawnInFrameCoordinates) {
@@ -139,7 +114,6 @@ TEST_F(FailPictureTest, PolygonsAndRingsAreDrawnInFrameCoordinates) {
     polygon.imagePolygon = QPolygon({QPoint(20, 150), QPoint(80, 150), QPoint(80, 210)});
     AreaOverlay ring;
     ring.shape = AreaShape::Ring;
-    ring.passed = true;
     ring.ring.center = QPoint(400, 200);  // display coordinates
     ring.ring.radius = 80;
     ring.ring.innerRadius = 40;
@@ -149,41 +123,34 @@ TEST_F(FailPictureTest, PolygonsAndRingsAreDrawnInFrameCoordinates) {
     spec.areas = {polygon, ring};
     const QImage picture = renderFailPicture(view(), spec);
 
-    EXPECT_TRUE(isRed(picture.pixel(50, 150)));   // top edge
-    EXPECT_TRUE(isRed(picture.pixel(80, 180)));   // right edge
-    EXPECT_TRUE(isGrey(picture.pixel(70, 160)));  // inside: outline only
-    // The ring's outer circle has radius 40 about (200, 100) in frame pixels.
+    // Polygon edges, and its inside left alone; the ring's outer circle has radius 40 about
+    // (200, 100) in frame pixels.
+    expectPixels(picture, isRed, {50, 150, 80, 180});
+    expectPixels(picture, isGrey, {70, 160, 200, 100});
     EXPECT_GT(countPixels(picture, QRect(198, 58, 5, 5), isGreen), 0);
     EXPECT_GT(countPixels(picture, QRect(238, 98, 5, 5), isGreen), 0);
-    EXPECT_TRUE(isGrey(picture.pixel(200, 100)));
     EXPECT_EQ(countPixels(picture, QRect(260, 0, 60, kH), isGreen), 0);
 }
 
 TEST(FailPictureFrames, ColourFramesKeepTrueColoursAndGreyFramesStayGrey) {
     const int w = 7, h = 3;  // rows that are not a multiple of 4 bytes
-    QByteArray rgba(w * h * 4, 0);
-    for (int i = 0; i < w * h; ++i) {
-        rgba[i * 4 + 0] = char(200);  // R
-        rgba[i * 4 + 1] = char(10);   // G
-        rgba[i * 4 + 2] = char(30);   // B
-        rgba[i * 4 + 3] = char(0);    // A as cameras deliver it
-    }
+    QByteArray rgba;
+    for (int i = 0; i < w * h; ++i) rgba.append("\xc8\x0a\x1e\x00", 4);  // A as cameras deliver it
     const QImage colour =
         frameToPicture(FrameView{reinterpret_cast<const uchar*>(rgba.constData()), w, h, true});
     ASSERT_EQ(colour.format(), QImage::Format_RGB32);
     EXPECT_EQ(colour.pixel(6, 2), qRgb(200, 10, 30));
 
-    const QByteArray grey = testrig::grayRamp(w, h);
-    const QImage picture =
-        frameToPicture(FrameView{reinterpret_cast<const uchar*>(grey.constData()), w, h, false});
+    QByteArray grey(w * h, 0);
+    for (int i = 0; i < grey.size(); ++i) grey[i] = char((i % w) * 40);
+    const auto* bytes = reinterpret_cast<const uchar*>(grey.constData());
+    const QImage picture = frameToPicture(FrameView{bytes, w, h, false});
     EXPECT_EQ(picture.pixel(0, 1), qRgb(0, 0, 0));
-    EXPECT_EQ(picture.pixel(6, 1), qRgb(255, 255, 255));
-    EXPECT_EQ(picture.pixel(3, 2), qRgb(127, 127, 127));
+    EXPECT_EQ(picture.pixel(6, 1), qRgb(240, 240, 240));
+    EXPECT_EQ(picture.pixel(3, 2), qRgb(120, 120, 120));
 
     EXPECT_TRUE(frameToPicture(FrameView{nullptr, w, h, false}).isNull());
-    EXPECT_TRUE(
-        frameToPicture(FrameView{reinterpret_cast<const uchar*>(grey.constData()), 0, h, false})
-            .isNull());
+    EXPECT_TRUE(frameToPicture(FrameView{bytes, 0, h, false}).isNull());
 }
 
 TEST(FailPictureLabels, LimitTextFollowsTheFunctionAndLongDetectionsDropIt) {
@@ -194,7 +161,6 @@ TEST(FailPictureLabels, LimitTextFollowsTheFunctionAndLongDetectionsDropIt) {
     EXPECT_EQ(limitText(7, 0, (12 << 16) | 3, false, 40), "3--12");
     EXPECT_EQ(limitText(8, 0, (5 << 16) | 1, false, 40), "1--5");
     EXPECT_EQ(limitText(4, 9, 55, false, 40), "55");
-
     EXPECT_EQ(areaLabel(0, 10, "40", 7), "1: 40 / 7 ");
     EXPECT_EQ(areaLabel(10, 11, "40", -3), "11: -3");
 }
@@ -205,12 +171,10 @@ TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
     param->roiCount[d] = 4;
     param->roiShapeType[d][0] = 1;
     param->rects[d][0].imageRect = QRect(QPoint(10, 20), QPoint(59, 79));
-    param->roiFunc[d][0] = 0;
     param->roiShapeType[d][1] = 2;
     param->polygons[d][1].count = 3;
-    param->polygons[d][1].imagePoints[0] = QPoint(5, 6);
-    param->polygons[d][1].imagePoints[1] = QPoint(50, 6);
-    param->polygons[d][1].imagePoints[2] = QPoint(50, 60);
+    const QPoint points[3] = {{5, 6}, {50, 6}, {50, 60}};
+    std::copy(points, points + 3, param->polygons[d][1].imagePoints);
     param->roiFunc[d][1] = 1;
     param->roiParam1[d][1] = 30;
     param->roiParam2[d][1] = 90;
@@ -224,14 +188,11 @@ TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
 
     const quint8 ok[4] = {0, 1, 0, 1};
     const int values[4] = {41, 50, 60, 70};
-    int askedFor = -1;
-    RegionResults results;
-    results.roiOK = ok;
-    results.roiValue = values;
-    results.defects = [&](int area) {
-        askedFor = area;
-        return QVector<DefectBox>{{1, 2, 3, 4}};
-    };
+    QList<int> askedFor;
+    RegionResults results{ok, values, [&](int area) {
+                              askedFor << area;
+                              return QVector<DefectBox>{{1, 2, 3, 4}};
+                          }};
     const FailPictureSpec spec =
         describeDetection(*param, d, results, LabelSettings{false, 40}, false, "door", 2.0f, 4.0f);
 
@@ -239,21 +200,21 @@ TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
     EXPECT_EQ(spec.firstFailedArea(), 0);
     EXPECT_EQ(spec.lineText, "door");
     EXPECT_EQ(spec.imagePerDisplay, QPointF(0.5, 0.25));
-    EXPECT_EQ(spec.areas[0].shape, AreaShape::Rect);
+    EXPECT_EQ(askedFor, QList<int>({0, 2}));  // defects only of failed areas
+    QList<AreaShape> shapes;
+    QStringList labels;
+    for (const AreaOverlay& area : spec.areas) {
+        shapes << area.shape;
+        labels << area.label;
+        EXPECT_EQ(area.passed, area.defects.isEmpty());
+    }
+    EXPECT_EQ(shapes, QList<AreaShape>(
+                          {AreaShape::Rect, AreaShape::Polygon, AreaShape::Ring, AreaShape::None}));
+    EXPECT_EQ(labels,
+              QStringList({"1: 40 / 41 ", "2: 30--90 / 50 ", "3: 77 / 60 ", "4: 12 / 70 "}));
     EXPECT_EQ(spec.areas[0].imageRect, QRect(QPoint(10, 20), QPoint(59, 79)));
-    EXPECT_FALSE(spec.areas[0].passed);
-    EXPECT_EQ(spec.areas[0].defects.size(), 1);
-    EXPECT_EQ(spec.areas[0].label, "1: 40 / 41 ");
-    EXPECT_EQ(spec.areas[1].shape, AreaShape::Polygon);
-    EXPECT_EQ(spec.areas[1].imagePolygon, QPolygon({QPoint(5, 6), QPoint(50, 6), QPoint(50, 60)}));
-    EXPECT_TRUE(spec.areas[1].defects.isEmpty());  // passed areas draw no defects
-    EXPECT_EQ(spec.areas[1].label, "2: 30--90 / 50 ");
-    EXPECT_EQ(spec.areas[2].shape, AreaShape::Ring);
+    EXPECT_EQ(spec.areas[1].imagePolygon, QPolygon({points[0], points[1], points[2]}));
     EXPECT_FALSE(spec.areas[2].ring.IsSelected());
-    EXPECT_EQ(spec.areas[2].label, "3: 77 / 60 ");
-    EXPECT_EQ(askedFor, 2);
-    EXPECT_EQ(spec.areas[3].shape, AreaShape::None);
-    EXPECT_EQ(spec.areas[3].label, "4: 12 / 70 ");
 
     param->roiCount[d] = 11;
     const FailPictureSpec longSpec =
@@ -275,11 +236,11 @@ TEST(RegionOverlay, EngineDefectListsConvertWithTheirCountClamped) {
         int count;
         Rect rects[3];
     };
-    const List list{2, {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}}};
-    const QVector<DefectBox> boxes = defectBoxes(list);
+    const QVector<DefectBox> boxes =
+        defectBoxes(List{2, {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}}});
     ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[1].x1, 5);
-    EXPECT_EQ(boxes[1].y2e, 8);
+    EXPECT_EQ(QList<int>({boxes[1].x1, boxes[1].y1, boxes[1].x2e, boxes[1].y2e}),
+              QList<int>({5, 6, 7, 8}));
     EXPECT_EQ(defectBoxes(List{7, {}}).size(), 3);
     EXPECT_TRUE(defectBoxes(List{-1, {}}).isEmpty());
 }

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QImage>
-#include <QImageReader>
 
 #include "failimagelimits.h"
 #include "templatefiles.h"
@@ -14,58 +13,56 @@ using namespace failimage;
 
 namespace {
 
-QByteArray patternMask(int w, int h) {
-    QByteArray mask(w * h, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if ((x * 7 + y * 3) % 5 == 0) mask[y * w + x] = char(255);
-    mask[0] = char(1);  // any non-zero value is kept as it is
-    return mask;
-}
-
 const uchar* bytesOf(const QByteArray& a) {
     return reinterpret_cast<const uchar*>(a.constData());
 }
 
-}  // namespace
-
-TEST(TemplateFiles, PathsCarryOneBasedCameraAndDetection) {
-    EXPECT_EQ(templatePath(0, 1, 0), "./cammer12/template0.bmp");
-    EXPECT_EQ(templatePath(7, 7, 3), "./cammer88/template3.bmp");
-    EXPECT_EQ(ignorePointPath(2, 0), "./cammer31/ignorepoint.bmp");
+bool allZero(const std::vector<uchar>& mask) {
+    return std::all_of(mask.begin(), mask.end(), [](uchar v) { return v == 0; });
 }
 
+}  // namespace
+
 TEST(TemplateFiles, IgnoreMasksRoundTripThroughTheirFilesAtAnyWidth) {
+    EXPECT_EQ(templatePath(7, 7, 3), "./cammer88/template3.bmp");
+    EXPECT_EQ(ignorePointPath(1, 2), "./cammer23/ignorepoint.bmp");
     testsupport::WorkDir work;
+    ASSERT_TRUE(QDir().mkpath("cammer23"));
     for (const QSize size : {QSize(37, 23), QSize(64, 48), QSize(1, 1)}) {
-        ASSERT_TRUE(QDir().mkpath("cammer23"));
-        const QByteArray mask = patternMask(size.width(), size.height());
+        SCOPED_TRACE(size.width());
+        QByteArray mask(size.width() * size.height(), 0);
+        for (int i = 0; i < mask.size(); ++i) mask[i] = (i * 7) % 5 == 0 ? char(255) : 0;
+        mask[0] = char(1);  // any non-zero value is kept as it is
         ASSERT_TRUE(saveIgnoreMask(1, 2, bytesOf(mask), size.width(), size.height()));
 
         const QImage file(ignorePointPath(1, 2));
         EXPECT_EQ(file.format(), QImage::Format_Indexed8);
         EXPECT_EQ(file.colorTable(), grayColorTable());
-
         const std::vector<uchar> loaded = loadIgnoreMask(1, 2, size.width(), size.height());
-        ASSERT_EQ(loaded.size(), size_t(mask.size()));
         EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(loaded.data()), int(loaded.size())),
-                  mask)
-            << size.width() << "x" << size.height();
+                  mask);
     }
 }
 
-TEST(TemplateFiles, IgnoreMasksThatAreMissingOrDoNotFitReadAsNothingIgnored) {
+TEST(TemplateFiles, FilesThatAreMissingOrDoNotFitAreNotTaken) {
     testsupport::WorkDir work;
     ASSERT_TRUE(QDir().mkpath("cammer11"));
     const std::vector<uchar> missing = loadIgnoreMask(0, 0, 10, 8);
-    ASSERT_EQ(missing.size(), 80u);
-    EXPECT_TRUE(std::all_of(missing.begin(), missing.end(), [](uchar v) { return v == 0; }));
+    EXPECT_EQ(missing.size(), 80u);
+    EXPECT_TRUE(allZero(missing));
 
     const QByteArray mask(10 * 8, char(255));
     ASSERT_TRUE(saveIgnoreMask(0, 0, bytesOf(mask), 10, 8));
     const std::vector<uchar> otherSize = loadIgnoreMask(0, 0, 12, 8);
-    ASSERT_EQ(otherSize.size(), 96u);
-    EXPECT_TRUE(std::all_of(otherSize.begin(), otherSize.end(), [](uchar v) { return v == 0; }));
+    EXPECT_EQ(otherSize.size(), 96u);
+    EXPECT_TRUE(allZero(otherSize));
+    EXPECT_TRUE(loadIgnoreMask(0, 0, 0, 8).empty());
+    // A grey file is not a colour frame, and a file of another size is no frame at all.
+    QByteArray untouched(10 * 8 * 4, 0);
+    uchar* dst = reinterpret_cast<uchar*>(untouched.data());
+    EXPECT_FALSE(loadFrameBmp(ignorePointPath(0, 0), 10, 8, true, dst));
+    EXPECT_FALSE(loadFrameBmp(ignorePointPath(0, 0), 11, 8, false, dst));
+    EXPECT_EQ(untouched, QByteArray(10 * 8 * 4, 0));
 
     // A mask somebody stored as a colour picture of the right size is read by its grey values.
     QImage colour(10, 8, QImage::Format_RGB32);
@@ -76,54 +73,26 @@ TEST(TemplateFiles, IgnoreMasksThatAreMissingOrDoNotFitReadAsNothingIgnored) {
     EXPECT_EQ(fromColour[2 * 10 + 3], 255);
     EXPECT_EQ(std::count(fromColour.begin(), fromColour.end(), 0), 79);
 
-    EXPECT_TRUE(loadIgnoreMask(0, 0, 0, 8).empty());
+    // Nothing is written into a folder that does not exist.
+    EXPECT_FALSE(saveIgnoreMask(4, 4, bytesOf(mask), 4, 4));
+    EXPECT_FALSE(saveRetrainTemplate(4, 4, FrameView{bytesOf(mask), 4, 4, false}));
+    EXPECT_FALSE(saveRetrainTemplate(0, 0, FrameView{}));
+    EXPECT_FALSE(QDir("cammer55").exists());
 }
 
-TEST(TemplateFiles, RetrainTemplatesKeepGreyAndTrueColourFrames) {
+TEST(TemplateFiles, ColourTemplatesKeepTrueColours) {
     testsupport::WorkDir work;
     ASSERT_TRUE(QDir().mkpath("cammer12"));
     const int w = 13, h = 5;
-
-    QByteArray grey(w * h, 0);
-    for (int i = 0; i < grey.size(); ++i) grey[i] = char(i * 3);
-    ASSERT_TRUE(saveRetrainTemplate(0, 1, FrameView{bytesOf(grey), w, h, false}));
-    const QImage greyFile(templatePath(0, 1, 0));
-    EXPECT_EQ(greyFile.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(greyFile.pixel(4, 2),
-              qRgb(grey[2 * w + 4] & 0xff, grey[2 * w + 4] & 0xff, grey[2 * w + 4] & 0xff));
-    QByteArray greyBack(w * h, 0);
-    ASSERT_TRUE(loadFrameBmp(templatePath(0, 1, 0), w, h, false,
-                             reinterpret_cast<uchar*>(greyBack.data())));
-    EXPECT_EQ(greyBack, grey);
-    // A grey file is not a colour template, and a file of another size is no template at all.
-    QByteArray wrong(w * h * 4, 0);
-    EXPECT_FALSE(
-        loadFrameBmp(templatePath(0, 1, 0), w, h, true, reinterpret_cast<uchar*>(wrong.data())));
-    EXPECT_FALSE(loadFrameBmp(templatePath(0, 1, 0), w + 1, h, false,
-                              reinterpret_cast<uchar*>(wrong.data())));
-
-    QByteArray rgba(w * h * 4, 0);
-    for (int i = 0; i < w * h; ++i) {
-        rgba[i * 4 + 0] = char(200);
-        rgba[i * 4 + 1] = char(i);
-        rgba[i * 4 + 2] = char(30);
-        rgba[i * 4 + 3] = char(255);
-    }
+    QByteArray rgba;
+    for (int i = 0; i < w * h; ++i)
+        rgba.append(char(200)).append(char(i)).append(char(30)).append(char(255));
     ASSERT_TRUE(saveRetrainTemplate(0, 1, FrameView{bytesOf(rgba), w, h, true}));
-    const QImage colourFile(templatePath(0, 1, 0));
-    EXPECT_EQ(colourFile.depth(), 32);
-    EXPECT_EQ(colourFile.pixel(5, 1), qRgb(200, w + 5, 30));  // true colours in the file
-    QByteArray colourBack(w * h * 4, 0);
-    ASSERT_TRUE(loadFrameBmp(templatePath(0, 1, 0), w, h, true,
-                             reinterpret_cast<uchar*>(colourBack.data())));
-    EXPECT_EQ(colourBack, rgba);
-}
-
-TEST(TemplateFiles, WritesIntoMissingFoldersFailWithoutAFile) {
-    testsupport::WorkDir work;
-    const QByteArray mask(16, char(255));
-    EXPECT_FALSE(saveIgnoreMask(4, 4, bytesOf(mask), 4, 4));
-    EXPECT_FALSE(saveRetrainTemplate(4, 4, FrameView{bytesOf(mask), 4, 4, false}));
-    EXPECT_FALSE(saveRetrainTemplate(4, 4, FrameView{}));
-    EXPECT_FALSE(QDir("cammer55").exists());
+    const QImage file(templatePath(0, 1, 0));
+    EXPECT_EQ(file.depth(), 32);
+    EXPECT_EQ(file.pixel(5, 1), qRgb(200, w + 5, 30));
+    QByteArray back(w * h * 4, 0);
+    ASSERT_TRUE(
+        loadFrameBmp(templatePath(0, 1, 0), w, h, true, reinterpret_cast<uchar*>(back.data())));
+    EXPECT_EQ(back, rgba);
 }

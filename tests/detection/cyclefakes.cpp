@@ -1,8 +1,11 @@
 #include "cyclefakes.h"
 
+#include <gtest/gtest.h>
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <sstream>
 
 #include "controlport.h"
 #include "globals.h"
@@ -14,30 +17,63 @@ namespace cycletest {
 
 using namespace detection;
 
+// --- parameter options ----------------------------------------------------------------
+
+namespace {
+
+// clang-format off
+#define MM_ONE(f) {#f, {&p.f, 1}}
+#define MM_ALL(f) {#f, {&p.f[0], int(std::size(p.f))}}
+
+// Name -> (first element, element count) of the parameters tests set.
+std::map<std::string, std::pair<int*, int>> fieldsOf(WizardPara& p) {
+    return {MM_ONE(detectMode), MM_ONE(detectProdEnable), MM_ONE(semiAuto), MM_ONE(moldSide),
+            MM_ONE(separateDetectSignal), MM_ONE(sequentialDetect), MM_ONE(detectNum),
+            MM_ONE(okNgPulse), MM_ONE(noEjectorCtrlProd), MM_ONE(ejectorPulseOnProdNG),
+            MM_ONE(clampPulseOnMoldNG), MM_ONE(cutClampAfterMoldOK), MM_ONE(cutEjectorAfterProdOK),
+            MM_ONE(cutEjectorOnProdAlarm), MM_ONE(cutClampOnMoldAlarm), MM_ONE(cutEjectorWhenClamp),
+            MM_ONE(moldNGTimedRelease), MM_ONE(stopClampOnStop), MM_ONE(preCutTime),
+            MM_ONE(clampPulse), MM_ONE(ejectorPulse), MM_ONE(output4Pulse), MM_ONE(reDetectNum),
+            MM_ONE(debounceTime), MM_ONE(shieldPin), MM_ONE(inputTimeout), MM_ONE(moldOKNum),
+            MM_ONE(safeDoorTrigger), MM_ONE(sysUsage), MM_ONE(pswStopDetect), MM_ONE(useStatistics),
+            MM_ALL(trigInDelay), MM_ALL(detectEnable), MM_ALL(outputOwner),
+            MM_ALL(outputOwnerActive), MM_ALL(detectTrigIn), MM_ALL(detectCutMode)};
+}
+
+#undef MM_ONE
+#undef MM_ALL
+// clang-format on
+
+}  // namespace
+
+void setOptions(WizardPara& p, const std::string& options) {
+    const auto fields = fieldsOf(p);
+    std::istringstream words(options);
+    std::string word;
+    while (words >> word) {
+        const size_t equals = word.find('=');
+        const int value = equals == std::string::npos ? 1 : std::stoi(word.substr(equals + 1));
+        std::string name = word.substr(0, equals);
+        int index = 0;
+        if (const size_t bracket = name.find('['); bracket != std::string::npos) {
+            index = std::stoi(name.substr(bracket + 1));
+            name.resize(bracket);
+        }
+        const auto field = fields.find(name);
+        if (field == fields.end() || index < 0 || index >= field->second.second) {
+            ADD_FAILURE() << "no parameter " << word;
+            continue;
+        }
+        field->second.first[index] = value;
+    }
+}
+
 // --- FakeCamera ---------------------------------------------------------------------
-
-bool FakeCamera::updateImage() {
-    return newFrames;
-}
-
-void FakeCamera::resetResults() {
-    ok = true;
-    ++resets;
-}
 
 void FakeCamera::inspect(int step) {
     inspected.push_back(step);
-    if (results.empty()) {
-        ok = defaultOk;
-    } else {
-        ok = results.front();
-        results.pop_front();
-    }
-    if (onInspect) onInspect(step);
-}
-
-std::vector<int> FakeCamera::failedNgOutputs(int) const {
-    return ok ? std::vector<int>{} : failingGroups;
+    ok = results.empty() || results.front();
+    if (!results.empty()) results.pop_front();
 }
 
 bool FakeCamera::saveNewestFrame(const QString& path) {
@@ -63,8 +99,6 @@ void FakeCamera::updateFailImage(int step, int isOK) {
 
 // --- FakeHost -----------------------------------------------------------------------
 
-FakeHost::FakeHost() = default;
-
 void FakeHost::addCameras(int n) {
     for (int c = 0; c < n; ++c) cams.push_back(std::make_unique<FakeCamera>(int(cams.size())));
 }
@@ -79,15 +113,6 @@ void FakeHost::startTimer(int id, int ms) {
     t.interval = std::max(ms, 0);
     t.due = now_ + t.interval;
     t.singleShot = id == timers::Run || id == timers::ClearNGAlarm;
-}
-
-void FakeHost::stopTimer(int id) {
-    timers_[id].active = false;
-}
-
-bool FakeHost::timerActive(int id) const {
-    auto it = timers_.find(id);
-    return it != timers_.end() && it->second.active;
 }
 
 int FakeHost::timerInterval(int id) const {
@@ -123,50 +148,32 @@ void FakeHost::advance(int ms) {
 
 void FakeHost::fire(int id) {
     if (!ctl_) return;
-    if (id >= timers::FirstInputCheck && id < timers::Count) {
+    if (id >= timers::FirstInputCheck) {
         stopTimer(id);
         ctl_->checkInput(id - timers::FirstInputCheck);
         return;
     }
-    if (id >= timers::FirstDelay) {
-        ctl_->timerUp(id - timers::FirstDelay);
-        return;
-    }
-    switch (id) {
-        case timers::Run:
-            ctl_->run();
-            break;
-        case timers::InCheck:
-            ctl_->inCheck();
-            break;
-        case timers::Show:
-            ctl_->timerShow();
-            break;
-        case timers::OutNG:
-            ctl_->pulseEnded(PulseTimer::OutNG);
-            break;
-        case timers::NotAllowClose:
-            ctl_->pulseEnded(PulseTimer::NotAllowClose);
-            break;
-        case timers::NotAllowThimble:
-            ctl_->pulseEnded(PulseTimer::NotAllowThimble);
-            break;
-        case timers::ReserveOutput:
-            ctl_->reserveOutputEnded();
-            break;
-        case timers::SysFunc4Output:
-            ctl_->delayedOutputDue();
-            break;
-        case timers::DelayOutput3:
-            ctl_->delayOutput3Due();
-            break;
-        case timers::ClearNGAlarm:
-            ctl_->clearNGAlarm();
-            break;
-        default:
-            stopTimer(id);
-            break;
-    }
+    if (id >= timers::FirstDelay) return ctl_->timerUp(id - timers::FirstDelay);
+    static const std::map<int, void (DetectionController::*)()> handlers = {
+        {timers::Run, &DetectionController::run},
+        {timers::InCheck, &DetectionController::inCheck},
+        {timers::Show, &DetectionController::timerShow},
+        {timers::ReserveOutput, &DetectionController::reserveOutputEnded},
+        {timers::SysFunc4Output, &DetectionController::delayedOutputDue},
+        {timers::DelayOutput3, &DetectionController::delayOutput3Due},
+        {timers::ClearNGAlarm, &DetectionController::clearNGAlarm},
+    };
+    static const std::map<int, PulseTimer> pulses = {
+        {timers::OutNG, PulseTimer::OutNG},
+        {timers::NotAllowClose, PulseTimer::NotAllowClose},
+        {timers::NotAllowThimble, PulseTimer::NotAllowThimble},
+    };
+    if (const auto handler = handlers.find(id); handler != handlers.end())
+        (ctl_->*handler->second)();
+    else if (const auto pulse = pulses.find(id); pulse != pulses.end())
+        ctl_->pulseEnded(pulse->second);
+    else
+        stopTimer(id);
 }
 
 void FakeHost::showWarning(const QString& text) {
@@ -176,60 +183,17 @@ void FakeHost::showWarning(const QString& text) {
 
 bool FakeHost::confirm(const QString& question) {
     questions << question;
-    return confirmAnswer;
+    return true;
 }
 
 int FakeHost::checkPassword() {
-    ++passwordAsked;
     questions << QStringLiteral("password");
     return passwordAnswer;
 }
 
 // --- CycleRig -----------------------------------------------------------------------
 
-namespace {
-
-// Every option of the outputs off, product and mould detection on, no delays.
-void plainOptions(WizardPara& p) {
-    p.detectMode = 0;
-    p.detectProdEnable = 1;
-    p.semiAuto = 0;
-    p.separateDetectSignal = 0;
-    for (int& d : p.trigInDelay) d = 0;
-    for (int& v : p.outputInvert) v = 0;
-    for (int& v : p.inputInvert) v = 0;
-    p.input4Use = p.output4Use = 0;
-    p.reDetectNum = 0;
-    p.debounceTime = 0;
-    p.shieldPin = 0;
-    p.inputTimeout = 0;
-    p.useStatistics = 1;
-    p.moldOKNum = 0;
-    p.preCutTime = 0;
-    p.safeDoorTrigger = 0;
-    p.sysUsage = 0;
-    p.okNgPulse = 0;
-    p.noEjectorCtrlProd = p.ejectorPulseOnProdNG = p.clampPulseOnMoldNG = 0;
-    p.cutClampAfterMoldOK = p.cutEjectorAfterProdOK = 0;
-    p.cutEjectorOnProdAlarm = p.cutClampOnMoldAlarm = 0;
-    p.cutEjectorWhenClamp = 0;
-    p.moldNGTimedRelease = 0;
-    p.templateAutoUpdate = 0;
-    p.noRefreshAfterAlarm = 0;
-    p.cameraLostOpt = 0;
-    p.pswStopDetect = 0;
-    p.stopClampOnStop = 0;
-    p.prodNGSkipOnDoor = 0;
-    p.sequentialDetect = 0;
-    p.clampPulse = 5;
-    p.ejectorPulse = 5;
-    p.output4Pulse = 5;
-    p.moldSide = 0;
-}
-
-}  // namespace
-
-CycleRig::CycleRig() {
+CycleRig::CycleRig(const std::string& options, int cameras) {
     if (!pMutexIO) pMutexIO = new QMutex;
     if (!pMutexSaveFail) pMutexSaveFail = new QMutex;
     static bool languageFilled = false;
@@ -241,7 +205,8 @@ CycleRig::CycleRig() {
     testsupport::recorder().setNow(QDateTime(QDate(2026, 1, 31), QTime(8, 15, 42)));
     previousPara_ = gpWPara;
     previousPort_ = gpControlIO;
-    plainOptions(para);
+    setOptions(para, "detectProdEnable useStatistics clampPulse=5 ejectorPulse=5 output4Pulse=5");
+    setOptions(para, options);
     gpWPara = &para;
     {
         QMutexLocker lock(pMutexIO);
@@ -253,32 +218,16 @@ CycleRig::CycleRig() {
     gFromTrain = 0;
     gSource = -1;
     gisSafeDoorOpen = false;
-    std::fill(std::begin(gAllNum), std::end(gAllNum), 0);
-    std::fill(std::begin(gFailNum), std::end(gFailNum), 0);
-    std::fill(std::begin(gAllCycleNum), std::end(gAllCycleNum), 0);
-    std::fill(std::begin(gFailCycleNum), std::end(gFailCycleNum), 0);
+    for (int* counters : {gAllNum, gFailNum, gAllCycleNum, gFailCycleNum})
+        std::fill(counters, counters + std::size(gAllNum), 0);
     gSyncNGNum = gSyncNGCycleNum = 0;
     std::fill(std::begin(gisSaveFail), std::end(gisSaveFail), false);
-    layout();
-}
 
-CycleRig::~CycleRig() {
-    controller.reset();
-    delete port;
-    gpControlIO = previousPort_;
-    gpWPara = previousPara_;
-}
-
-void CycleRig::layout() {
     gDNum = params::deriveLayout(para);
-}
-
-void CycleRig::start(int cameras) {
-    layout();
     host.addCameras(cameras);
     for (auto& c : host.cams) c->clearStates = state.alarmClearState;
-    if (!port) port = new ControlPort;
-    gpControlIO = port;
+    port_ = new ControlPort;
+    gpControlIO = port_;
     state.manualStep = gDNum;
     state.seqStep = gDNum - 1;
     controller = std::make_unique<DetectionController>(host, state);
@@ -286,6 +235,13 @@ void CycleRig::start(int cameras) {
     controller->startDetect();
     host.startTimer(timers::Run, 5);
     host.advance(5);
+}
+
+CycleRig::~CycleRig() {
+    controller.reset();
+    delete port_;
+    gpControlIO = previousPort_;
+    gpWPara = previousPara_;
 }
 
 void CycleRig::setInput(int bit, bool on) {
@@ -308,13 +264,9 @@ void CycleRig::pulseInput(int bit, int ms) {
     controller->run();
 }
 
-quint32 CycleRig::outputs() const {
-    QMutexLocker lock(pMutexIO);
-    return gDataOut;
-}
-
 bool CycleRig::out(int bit) const {
-    const bool physical = (outputs() >> bit) & 1u;
+    QMutexLocker lock(pMutexIO);
+    const bool physical = (gDataOut >> bit) & 1u;
     return physical != (para.outputInvert[bit] != 0);
 }
 

@@ -17,34 +17,40 @@ constexpr int kClamp = 0;
 constexpr int kEjector = 1;
 constexpr int kAlarm = 2;
 
+using Steps = std::vector<int>;
+
 }  // namespace
 
 // --- standard mode ---------------------------------------------------------------------
 
-TEST(CycleStandard, OkCycleReleasesTheInterlocksAfterTheirDelays) {
-    CycleRig rig;
-    rig.para.trigInDelay[0] = 10;  // product 1.0 s after the edge
-    rig.para.trigInDelay[1] = 15;  // mould 1.5 s after the product step
-    rig.start(1);
+TEST(CycleStandard, OkCycleRunsEachStepAfterItsDelayAndPreCutsTheClamp) {
+    // Product 1.0 s after the edge, mould 1.5 s after the product step, clamp cut 0.5 s early.
+    CycleRig rig("trigInDelay[0]=10 trigInDelay[1]=15 preCutTime=5");
     auto& cam = rig.host.camAt(0);
-    EXPECT_FALSE(rig.out(kClamp));
 
     rig.edge(0);
-    EXPECT_TRUE(rig.out(kClamp)) << "a new cycle withholds closing";
-    EXPECT_TRUE(rig.out(kEjector)) << "and ejecting";
+    EXPECT_FALSE(rig.out(kClamp)) << "pre-cut leaves the clamp at the cycle start";
+    EXPECT_TRUE(rig.out(kEjector)) << "a new cycle withholds ejecting";
     EXPECT_EQ(rig.state.cycleState, kCycleDetecting);
+    rig.setInput(0, false);
+    rig.advance(200);
+    rig.edge(0);  // dropped: a delay is running
 
-    rig.advance(999);
+    rig.advance(799);
     EXPECT_TRUE(cam.inspected.empty());
     rig.advance(1);
-    ASSERT_EQ(cam.inspected, (std::vector<int>{0}));
+    ASSERT_EQ(cam.inspected, Steps{0});
     EXPECT_FALSE(rig.out(kEjector)) << "product OK allows ejecting";
-    EXPECT_TRUE(rig.out(kClamp));
 
-    rig.advance(1499);
+    rig.advance(1099);
+    EXPECT_FALSE(rig.out(kClamp));
+    rig.advance(1);
+    EXPECT_TRUE(rig.out(kClamp)) << "half a second before the mould step";
+    EXPECT_GE(cam.countdownRepaints, 20);
+    rig.advance(399);
     EXPECT_EQ(cam.inspected.size(), 1u);
     rig.advance(1);
-    ASSERT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    ASSERT_EQ(cam.inspected, (Steps{0, 1}));
     EXPECT_FALSE(rig.out(kClamp)) << "mould OK allows closing";
     EXPECT_FALSE(rig.out(kAlarm));
 
@@ -64,11 +70,11 @@ TEST(CycleStandard, OkCycleReleasesTheInterlocksAfterTheirDelays) {
     EXPECT_EQ(rig.state.resultState, kResultWaiting);
     EXPECT_EQ(rig.state.cycleState, kCycleWaiting);
     EXPECT_EQ(rig.state.curDetect, 0);
+    EXPECT_EQ(cam.inspected.size(), 2u) << "the edge during the delay started nothing";
 }
 
 TEST(CycleStandard, NgRaisesTheAlarmRecordsAndCountsOnce) {
-    CycleRig rig;
-    rig.start(3);
+    CycleRig rig("", 3);
     rig.host.camAt(0).results = {true, false};
     rig.host.camAt(2).results = {true, false};
 
@@ -77,7 +83,7 @@ TEST(CycleStandard, NgRaisesTheAlarmRecordsAndCountsOnce) {
     EXPECT_TRUE(rig.out(kClamp)) << "closing stays withheld";
     EXPECT_EQ(rig.state.resultState, kResultAlarm);
     EXPECT_EQ(rig.state.detectState, kDetectStopped);
-    EXPECT_EQ(rig.host.alarmsStarted, (std::vector<int>{1}));
+    EXPECT_EQ(rig.host.alarmsStarted, Steps{1});
     EXPECT_EQ(rig.host.allCamerasShown, 1);
     EXPECT_EQ(rig.host.pagesHidden, 1);
     EXPECT_EQ(rig.host.leds[kLedResultNg], 1);
@@ -120,127 +126,39 @@ TEST(CycleStandard, NgRaisesTheAlarmRecordsAndCountsOnce) {
     EXPECT_EQ(rig.state.alarmClearState[0][1], 0);
 }
 
-TEST(CycleStandard, RetryThatPassesIsNeitherAlarmNorFailure) {
-    CycleRig rig;
-    rig.para.reDetectNum = 2;
-    rig.start(1);
-    auto& cam = rig.host.camAt(0);
-    cam.results = {true, false, true};
-
-    rig.edge(0);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
-    EXPECT_FALSE(rig.out(kAlarm));
-    EXPECT_EQ(rig.state.reCheckPending, 1);
-    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true})) << "the failed try is not final";
-    EXPECT_EQ(rig.host.statistics, 1);
-    EXPECT_EQ(gAllNum[0], 1);
-
-    rig.advance(100);  // the next pass re-detects
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 1}));
-    EXPECT_EQ(rig.state.retryLeft[1], 1);
-    EXPECT_FALSE(rig.out(kClamp));
-    EXPECT_FALSE(rig.out(kAlarm));
-    EXPECT_EQ(rig.state.resultState, kResultOkShown);
-    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
-    EXPECT_EQ(rig.host.apiReports.back(), std::make_pair(1, true));
-    EXPECT_EQ(gAllNum[0], 2);
-    EXPECT_EQ(gFailNum[0], 0);
-    EXPECT_EQ(gAllCycleNum[0], 1);
-    EXPECT_EQ(gFailCycleNum[0], 0);
-    EXPECT_EQ(rig.host.statistics, 2);
-    EXPECT_EQ(cam.recentNg[1], 0) << "a retried NG frame is not kept";
-}
-
-TEST(CycleStandard, RetriesUsedUpRaiseTheAlarm) {
-    CycleRig rig;
-    rig.para.reDetectNum = 1;
-    rig.start(1);
-    rig.host.camAt(0).results = {true, false, false};
-    rig.edge(0);
-    EXPECT_FALSE(rig.out(kAlarm));
-    rig.advance(100);
-    EXPECT_TRUE(rig.out(kAlarm));
-    EXPECT_EQ(rig.state.resultState, kResultAlarm);
-    EXPECT_EQ(gFailNum[0], 1);
-    EXPECT_EQ(gAllNum[0], 2);
-    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, false}));
-}
-
-TEST(CycleStandard, DelaysRunInTicksAndPreCutWithholdsEarly) {
-    CycleRig rig;
-    rig.para.trigInDelay[0] = 0;
-    rig.para.trigInDelay[1] = 25;
-    rig.para.preCutTime = 5;
-    rig.start(1);
-    auto& cam = rig.host.camAt(0);
-    rig.edge(0);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0})) << "a delay of 0 runs in the same pass";
-    EXPECT_FALSE(rig.out(kClamp)) << "pre-cut leaves the clamp at the cycle start";
-    rig.advance(2000);
-    EXPECT_FALSE(rig.out(kClamp));
-    rig.advance(100);
-    EXPECT_TRUE(rig.out(kClamp)) << "half a second before the step";
-    EXPECT_GE(cam.countdownRepaints, 20);
-    rig.advance(399);
-    EXPECT_EQ(cam.inspected.size(), 1u);
-    rig.advance(1);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
-    EXPECT_FALSE(rig.out(kClamp));
-}
-
-TEST(CycleStandard, EdgesDuringADelayAreDropped) {
-    CycleRig rig;
-    rig.para.trigInDelay[0] = 5;
-    rig.start(1);
-    rig.edge(0);
-    rig.setInput(0, false);
-    rig.advance(200);
-    rig.edge(0);
-    rig.advance(1000);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1}));
-}
-
 TEST(CycleStandard, DebounceNeedsTheLevelHeld) {
-    CycleRig rig;
-    rig.para.debounceTime = 3;
-    rig.start(1);
+    CycleRig rig("debounceTime=3");
     rig.pulseInput(0, 200);
     rig.advance(500);
     EXPECT_TRUE(rig.host.camAt(0).inspected.empty()) << "a 200 ms pulse is not latched";
-
     rig.edge(0);
     rig.advance(300);
     EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
     rig.advance(100);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1})) << "held 300 ms";
+    EXPECT_EQ(rig.host.camAt(0).inspected, (Steps{0, 1})) << "held 300 ms";
 }
 
 TEST(CycleStandard, ShieldPinIgnoresTheFirstSecondSignals) {
-    CycleRig rig;
-    rig.para.semiAuto = 1;  // the mould step on input 2
-    rig.para.shieldPin = 2;
-    rig.start(1);
+    CycleRig rig("semiAuto shieldPin=2");  // the mould step on input 2
     auto& cam = rig.host.camAt(0);
     rig.pulseInput(0, 100);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    EXPECT_EQ(cam.inspected, Steps{0});
     rig.pulseInput(2, 100);
     rig.pulseInput(2, 100);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    EXPECT_EQ(cam.inspected, Steps{0});
     rig.pulseInput(2, 100);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1}));
     EXPECT_EQ(rig.state.shieldCount, 0) << "a mould OK starts the count again";
 }
 
 TEST(CycleStandard, SafetyDoorReRunsTheMouldStepAtOnce) {
-    CycleRig rig;
-    rig.para.safeDoorTrigger = 1;
-    rig.start(1);
+    CycleRig rig("safeDoorTrigger");
     auto& cam = rig.host.camAt(0);
     rig.pulseInput(0, 100);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1}));
     cam.results = {false};
     rig.edge(1);  // the door closes
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 1}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1, 1}));
     EXPECT_EQ(rig.state.safetyDoorTrig, 0);
     EXPECT_TRUE(rig.out(kClamp)) << "the door-started alarm withholds closing";
     EXPECT_EQ(rig.state.resultState, kResultAlarm);
@@ -248,21 +166,17 @@ TEST(CycleStandard, SafetyDoorReRunsTheMouldStepAtOnce) {
 
 TEST(CycleStandard, ManualStepRunsAtOnceWithoutStatistics) {
     CycleRig rig;
-    rig.start(1);
     rig.state.manualStep = 1;
     rig.advance(100);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{1}));
+    EXPECT_EQ(rig.host.camAt(0).inspected, Steps{1});
     EXPECT_EQ(rig.host.statistics, 0);
     EXPECT_EQ(rig.state.trigKind, kTrigInput) << "back to input after the evaluation";
     EXPECT_EQ(rig.state.manualStep, gDNum);
 }
 
 TEST(CycleStandard, ExternalCameraTriggerStartsCyclesWithoutInputs) {
-    CycleRig rig;
-    rig.para.sysUsage = 1;
-    for (int i = 0; i < 2; ++i) rig.host.addCameras(0);
-    rig.start(2);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{0, 1}));
+    CycleRig rig("sysUsage", 2);
+    EXPECT_EQ(rig.host.camAt(0).inspected, (Steps{0, 1}));
     rig.host.camAt(1).newFrames = false;
     rig.advance(300);
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 2u) << "camera 1 delivered nothing new";
@@ -271,10 +185,8 @@ TEST(CycleStandard, ExternalCameraTriggerStartsCyclesWithoutInputs) {
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 4u) << "both cameras delivered";
 }
 
-TEST(CycleStandard, NoInputAlarmAndItsEnd) {
-    CycleRig rig;
-    rig.para.inputTimeout = 2;
-    rig.start(1);
+TEST(CycleStandard, NoInputWarningAndItsEnd) {
+    CycleRig rig("inputTimeout=2");
     rig.pulseInput(0, 100);
     rig.advance(1800);
     EXPECT_FALSE(rig.host.warningVisible);
@@ -290,22 +202,89 @@ TEST(CycleStandard, NoInputAlarmAndItsEnd) {
 
 TEST(CycleStandard, TriggerTimesAreSixtyFourBit) {
     CycleRig rig;
-    rig.start(1);
     rig.pulseInput(0, 100);
-    const qint64 first = rig.state.lastTrigTime;
-    EXPECT_GT(first, qint64(2147483647)) << "epoch tenths exceed 32 bits";
+    EXPECT_GT(rig.state.lastTrigTime, qint64(2147483647)) << "epoch tenths exceed 32 bits";
     rig.advance(2900);
     rig.pulseInput(0, 100);
     EXPECT_EQ(rig.state.cycleTime, 30);
 }
 
+// --- retries --------------------------------------------------------------------------------
+
+TEST(CycleRetry, RetryThatPassesIsFinalButNeitherAlarmNorFailure) {
+    CycleRig rig("reDetectNum=2");
+    auto& cam = rig.host.camAt(0);
+    cam.results = {true, false, true};
+
+    rig.edge(0);
+    EXPECT_EQ(cam.inspected, (Steps{0, 1}));
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.reCheckPending, 1);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true})) << "the failed try is not final";
+    EXPECT_EQ(rig.host.statistics, 1);
+    EXPECT_EQ(gAllNum[0], 1);
+
+    rig.advance(100);  // the next pass re-detects
+    EXPECT_EQ(cam.inspected, (Steps{0, 1, 1}));
+    EXPECT_EQ(rig.state.retryLeft[1], 1);
+    EXPECT_FALSE(rig.out(kClamp));
+    EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.resultState, kResultOkShown);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
+    EXPECT_EQ(rig.host.apiReports.back(), std::make_pair(1, true));
+    EXPECT_EQ(gAllNum[0], 2);
+    EXPECT_EQ(gFailNum[0], 0);
+    EXPECT_EQ(gAllCycleNum[0], 1);
+    EXPECT_EQ(gFailCycleNum[0], 0);
+    EXPECT_EQ(rig.host.statistics, 2);
+    EXPECT_EQ(cam.recentNg[1], 0) << "a retried NG frame is not kept";
+}
+
+TEST(CycleRetry, RetriesUsedUpRaiseTheAlarm) {
+    CycleRig rig("reDetectNum=1");
+    rig.host.camAt(0).results = {true, false, false};
+    rig.edge(0);
+    EXPECT_FALSE(rig.out(kAlarm));
+    rig.advance(100);
+    EXPECT_TRUE(rig.out(kAlarm));
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(gFailNum[0], 1);
+    EXPECT_EQ(gAllNum[0], 2);
+    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, false}));
+}
+
+TEST(CycleRetry, RightSideRetriesAreKeptByStepKind) {
+    // Step 3 is the right side's mould step: its retries are those of kind 1.
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode == 1 ? "two-colour" : "turntable");
+        CycleRig rig("moldSide=2 reDetectNum=1 detectMode=" + std::to_string(mode));
+        auto& cam = rig.host.camAt(0);
+        cam.results = {true, false, true};
+        if (mode == 1) {
+            rig.state.curSide = kSideRight;
+            rig.pulseInput(0, 100);  // the product step of the right side
+            EXPECT_EQ(cam.inspected, Steps{2});
+            rig.edge(3);  // the right mould's second signal
+        } else {
+            rig.edge(3);  // input 3 starts the right side's cycle
+            EXPECT_EQ(rig.state.curSide, kSideRight);
+        }
+        EXPECT_EQ(cam.inspected, (Steps{2, 3}));
+        EXPECT_EQ(rig.state.curDetect, 3);
+        EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true})) << "step 3 has a retry left";
+        EXPECT_FALSE(rig.out(kAlarm));
+        rig.advance(100);
+        EXPECT_EQ(cam.inspected, (Steps{2, 3, 3}));
+        EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
+        EXPECT_EQ(gFailNum[0], 0);
+        EXPECT_EQ(gAllCycleNum[0], 1) << "an odd step ends the cycle";
+    }
+}
+
 // --- pulses and counts --------------------------------------------------------------------
 
-TEST(CyclePulses, ProductNgPulsesGroupsAndEjectorWithoutAlarm) {
-    CycleRig rig;
-    rig.para.ejectorPulseOnProdNG = 1;
-    rig.para.ejectorPulse = 5;
-    rig.start(1);
+TEST(CyclePulses, ProductNgAndMouldOkPulsesEndAfterTheirTime) {
+    CycleRig rig("ejectorPulseOnProdNG ejectorPulse=5 cutClampAfterMoldOK clampPulse=7");
     auto& cam = rig.host.camAt(0);
     cam.results = {false, true};
     cam.failingGroups = {0, 2};
@@ -315,6 +294,7 @@ TEST(CyclePulses, ProductNgPulsesGroupsAndEjectorWithoutAlarm) {
     EXPECT_TRUE(rig.out(6));
     EXPECT_TRUE(rig.out(kEjector));
     EXPECT_FALSE(rig.out(kAlarm));
+    EXPECT_FALSE(rig.out(kClamp)) << "the mould OK releases the clamp for its pulse";
     EXPECT_TRUE(rig.host.alarmsStarted.empty());
     EXPECT_NE(rig.state.resultState, kResultAlarm);
     EXPECT_TRUE(gisSaveFail[0]) << "the NG picture is handed over at once";
@@ -324,25 +304,14 @@ TEST(CyclePulses, ProductNgPulsesGroupsAndEjectorWithoutAlarm) {
     EXPECT_FALSE(rig.out(4));
     EXPECT_FALSE(rig.out(6));
     EXPECT_FALSE(rig.out(kEjector));
-}
-
-TEST(CyclePulses, ClampReleasedForItsPulseAfterMouldOk) {
-    CycleRig rig;
-    rig.para.cutClampAfterMoldOK = 1;
-    rig.para.clampPulse = 7;
-    rig.start(1);
-    rig.edge(0);
-    EXPECT_FALSE(rig.out(kClamp));
-    rig.advance(699);
+    rig.advance(199);
     EXPECT_FALSE(rig.out(kClamp));
     rig.advance(1);
     EXPECT_TRUE(rig.out(kClamp)) << "withheld again after the pulse";
 }
 
 TEST(CyclePulses, ThirdMouldOkRaisesTheProductionCountAlarm) {
-    CycleRig rig;
-    rig.para.moldOKNum = 3;
-    rig.start(1);
+    CycleRig rig("moldOKNum=3");
     for (int cycle = 0; cycle < 3; ++cycle) {
         rig.pulseInput(0, 100);
         rig.advance(100);
@@ -360,47 +329,10 @@ TEST(CyclePulses, ThirdMouldOkRaisesTheProductionCountAlarm) {
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 8u);
 }
 
-TEST(CycleFailImages, NoOkPicturesKeptWhenNoneAreWanted) {
-    CycleRig rig;
-    rig.start(1);
-    gPicNumOK = 0;
-    rig.edge(0);
-    EXPECT_TRUE(rig.host.camAt(0).failImageCalls.isEmpty());
-    EXPECT_EQ(rig.state.alarmClearState[0][0], 0);
-    EXPECT_FALSE(gisSaveFail[1]);
-}
-
 // --- other modes ------------------------------------------------------------------------
 
-TEST(CycleTwoMoulds, RightSideRetryIsNotReportedAsFinal) {
-    CycleRig rig;
-    rig.para.detectMode = 1;
-    rig.para.moldSide = 2;
-    rig.para.reDetectNum = 1;
-    rig.start(1);
-    rig.state.curSide = kSideRight;
-    auto& cam = rig.host.camAt(0);
-    cam.results = {true, false, true};
-    rig.pulseInput(0, 100);  // product step of the right side
-    EXPECT_EQ(cam.inspected, (std::vector<int>{2}));
-    rig.edge(3);  // the right mould's second signal
-    EXPECT_EQ(cam.inspected, (std::vector<int>{2, 3}));
-    EXPECT_EQ(rig.state.curDetect, 3);
-    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true}))
-        << "retries are kept per kind: step 3 has one left";
-    EXPECT_FALSE(rig.out(kAlarm));
-    rig.advance(100);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{2, 3, 3}));
-    EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true}));
-    EXPECT_EQ(gFailNum[0], 0);
-    EXPECT_EQ(gAllCycleNum[0], 1) << "an odd step ends the cycle";
-}
-
 TEST(CycleTwoMoulds, SideFollowsInputsWhileStopped) {
-    CycleRig rig;
-    rig.para.detectMode = 1;
-    rig.para.moldSide = 2;
-    rig.start(1);
+    CycleRig rig("detectMode=1 moldSide=2");
     rig.controller->stopDetect();
     rig.pulseInput(2, 100);
     EXPECT_EQ(rig.state.curSide, kSideLeft);
@@ -409,39 +341,16 @@ TEST(CycleTwoMoulds, SideFollowsInputsWhileStopped) {
     EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
 }
 
-TEST(CycleTurntable, InputThreeRunsTheRightSide) {
-    CycleRig rig;
-    rig.para.detectMode = 2;
-    rig.para.moldSide = 2;
-    rig.start(1);
-    rig.edge(3);
-    EXPECT_EQ(rig.state.curSide, kSideRight);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{2, 3}));
-    rig.setInput(3, false);
-    rig.advance(100);
-    rig.edge(0);
-    EXPECT_EQ(rig.state.curSide, kSideLeft);
-    EXPECT_EQ(rig.host.camAt(0).inspected, (std::vector<int>{2, 3, 0, 1}));
-}
-
 TEST(CycleMulti, SequentialStepsInOrderWithTheirOutputs) {
-    CycleRig rig;
-    WizardPara& p = rig.para;
-    p.detectMode = 3;
-    p.detectNum = 4;
-    const int owners[4] = {0, 1, 1, 2};
-    for (int j = 0; j < 8; ++j) p.outputOwner[j] = j < 4 ? owners[j] : -1;
-    p.detectTrigIn[0] = 0;  // input 0
-    p.detectTrigIn[1] = 1;  // input 2
-    p.detectTrigIn[2] = 2;  // input 3
-    for (int& c : p.detectCutMode) c = kCutSelf;
-    p.sequentialDetect = 1;
-    rig.start(1);
+    // Owners {0, 1, 1, 2} listening to inputs 0, 2 and 3; every owner cuts itself.
+    CycleRig rig(
+        "detectMode=3 detectNum=4 outputOwner[1]=1 outputOwner[2]=1 outputOwner[3]=2 "
+        "detectTrigIn[1]=1 detectTrigIn[2]=2 sequentialDetect detectCutMode[0]=1 "
+        "detectCutMode[1]=1 detectCutMode[2]=1");
     auto& cam = rig.host.camAt(0);
 
-    rig.setInput(0, true);
-    rig.controller->run();
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0}));
+    rig.edge(0);
+    EXPECT_EQ(cam.inspected, Steps{0});
     EXPECT_FALSE(rig.out(1)) << "step 0's output released by its OK";
     rig.setInput(0, false);
     rig.advance(100);
@@ -452,33 +361,25 @@ TEST(CycleMulti, SequentialStepsInOrderWithTheirOutputs) {
     rig.advance(100);
 
     rig.edge(2);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1}));
     EXPECT_FALSE(rig.out(3));
     EXPECT_TRUE(rig.out(4)) << "owner 1 withholds position 2 too";
     rig.advance(100);  // position 2 shares input 2 and follows without a new edge
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1, 2}));
     EXPECT_FALSE(rig.out(4));
     rig.setInput(2, false);
     rig.advance(100);
 
     rig.edge(3);
-    EXPECT_EQ(cam.inspected, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(cam.inspected, (Steps{0, 1, 2, 3}));
     EXPECT_EQ(gAllNum[0], 4);
     EXPECT_EQ(gAllCycleNum[0], 1);
 }
 
 TEST(CycleMulti, AlarmOfALaterStepIsLiftedByClearing) {
-    CycleRig rig;
-    WizardPara& p = rig.para;
-    p.detectMode = 3;
-    p.detectNum = 3;
-    for (int j = 0; j < 8; ++j) p.outputOwner[j] = j < 3 ? j : -1;
-    for (int j = 0; j < 3; ++j) p.detectTrigIn[j] = 0;
-    rig.start(1);
+    CycleRig rig("detectMode=3 detectNum=3 outputOwner[1]=1 outputOwner[2]=2");  // all on input 0
     rig.host.camAt(0).results = {true, true, false};
-    rig.pulseInput(0, 100);
-    rig.pulseInput(0, 100);
-    rig.pulseInput(0, 100);
+    for (int step = 0; step < 3; ++step) rig.pulseInput(0, 100);
     ASSERT_EQ(rig.state.resultState, kResultAlarm);
     EXPECT_EQ(rig.state.curDetect, 2);
     rig.controller->clearNGAlarm();
@@ -490,8 +391,7 @@ TEST(CycleMulti, AlarmOfALaterStepIsLiftedByClearing) {
 // --- cameras, start and stop ---------------------------------------------------------------
 
 TEST(CycleCameras, LostCameraBlocksTheCycleWithoutBlockingThePass) {
-    CycleRig rig;
-    rig.start(2);
+    CycleRig rig("", 2);
     rig.host.camAt(1).connected = false;
     rig.advance(100);
     EXPECT_TRUE(rig.out(kClamp));
@@ -514,22 +414,32 @@ TEST(CycleCameras, LostCameraBlocksTheCycleWithoutBlockingThePass) {
 }
 
 TEST(CycleCameras, RetrainRequestTakesTheFrameAsTemplate) {
-    CycleRig rig;
-    rig.start(2);
+    CycleRig rig("", 2);
     for (auto& cam : rig.host.cams) cam->reTrain[0] = cam->reTrain[1] = true;
     rig.pulseInput(0, 100);
-    EXPECT_EQ(rig.host.camAt(0).reTrainImages, (std::vector<int>{0, 1}));
-    EXPECT_EQ(rig.host.camAt(1).reTrainImages, (std::vector<int>{0, 1}));
+    EXPECT_EQ(rig.host.camAt(0).reTrainImages, (Steps{0, 1}));
+    EXPECT_EQ(rig.host.camAt(1).reTrainImages, (Steps{0, 1}));
     EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
-    EXPECT_EQ(rig.host.templateSyncs.size(), 4u);
+    EXPECT_EQ(rig.host.templateSyncs, 4);
     EXPECT_EQ(rig.host.areaChecks, 1) << "the area editor opens once every request is served";
 }
 
+TEST(CycleCameras, EveryInspectedFrameSavedWhenAsked) {
+    CycleRig rig("", 2);
+    rig.state.saveAllImages = 1;
+    rig.edge(0);
+    const QStringList saved = rig.host.camAt(1).savedFrames;
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_TRUE(
+        saved[0].startsWith(QStringLiteral("./originalimage/cammer21/template20260131-0815")))
+        << saved[0].toStdString();
+    EXPECT_TRUE(saved[1].startsWith(QStringLiteral("./originalimage/cammer22/")))
+        << saved[1].toStdString();
+    EXPECT_TRUE(saved[1].endsWith(QStringLiteral(".bmp")));
+}
+
 TEST(CycleStartStop, PasswordBeforeConfirmationAndStopEndsDelays) {
-    CycleRig rig;
-    rig.para.pswStopDetect = 1;
-    rig.para.trigInDelay[0] = 20;
-    rig.start(1);
+    CycleRig rig("pswStopDetect trigInDelay[0]=20");
     rig.edge(0);
     rig.advance(500);
     rig.controller->startStop();
@@ -546,19 +456,4 @@ TEST(CycleStartStop, PasswordBeforeConfirmationAndStopEndsDelays) {
     EXPECT_EQ(rig.state.detectState, kDetectRunning);
     rig.controller->startStop();
     EXPECT_EQ(rig.state.detectState, kDetectRunning) << "a refused password keeps it running";
-}
-
-TEST(CycleCameras, EveryInspectedFrameSavedWhenAsked) {
-    CycleRig rig;
-    rig.start(2);
-    rig.state.saveAllImages = 1;
-    rig.edge(0);
-    const QStringList saved = rig.host.camAt(1).savedFrames;
-    ASSERT_EQ(saved.size(), 2);
-    EXPECT_TRUE(
-        saved[0].startsWith(QStringLiteral("./originalimage/cammer21/template20260131-0815")))
-        << saved[0].toStdString();
-    EXPECT_TRUE(saved[1].startsWith(QStringLiteral("./originalimage/cammer22/")))
-        << saved[1].toStdString();
-    EXPECT_TRUE(saved[1].endsWith(QStringLiteral(".bmp")));
 }

@@ -11,21 +11,8 @@ struct Counters {
     int all[8] = {}, fail[8] = {}, allCycle[8] = {}, failCycle[8] = {};
     int syncNG = 0, syncNGCycle = 0;
     quint8 counted[8] = {}, camNG[8] = {};
-    CounterSet set() {
-        CounterSet s;
-        s.allNum = all;
-        s.failNum = fail;
-        s.allCycleNum = allCycle;
-        s.failCycleNum = failCycle;
-        s.syncNGNum = &syncNG;
-        s.syncNGCycleNum = &syncNGCycle;
-        return s;
-    }
+    CounterSet set() { return {all, fail, allCycle, failCycle, &syncNG, &syncNGCycle}; }
     CountMemory memory() { return {counted, camNG}; }
-    void newCycle() {
-        std::fill(std::begin(counted), std::end(counted), 0);
-        std::fill(std::begin(camNG), std::end(camNG), 0);
-    }
 };
 
 }  // namespace
@@ -49,7 +36,8 @@ TEST(Counting, OncePerKindAndCycle) {
     EXPECT_EQ(k.failCycle[1], 1);
     EXPECT_EQ(k.syncNGCycle, 1);
 
-    k.newCycle();
+    std::fill(std::begin(k.counted), std::end(k.counted), 0);  // a new cycle
+    std::fill(std::begin(k.camNG), std::end(k.camNG), 0);
     EXPECT_EQ(countStep(k.set(), k.memory(), allPass, 3, 1, true), CountResult::CycleCounted);
     EXPECT_EQ(k.allCycle[2], 2);
     EXPECT_EQ(k.failCycle[1], 1) << "a passing cycle adds no failure";

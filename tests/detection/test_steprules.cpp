@@ -2,185 +2,113 @@
 // mode, the multi-detection selection with its cut modes, and the delay countdown.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
+#include "cyclefakes.h"
 #include "delaycountdown.h"
 #include "globals.h"
 #include "paramlimits.h"
 #include "steprules.h"
-#include "wizardpara.h"
 #include "wizardparalayout.h"
 
 using namespace detection;
 
 namespace {
 
-std::unique_ptr<WizardPara> layoutFor(int mode,
-                                      const std::function<void(WizardPara&)>& setup = {}) {
-    auto held = std::make_unique<WizardPara>();
-    WizardPara& p = *held;
-    p.detectMode = mode;
-    p.detectProdEnable = 1;
-    p.semiAuto = 0;
-    p.separateDetectSignal = 0;
-    p.moldSide = 2;
-    p.sequentialDetect = 0;
-    for (int& d : p.trigInDelay) d = 0;
-    if (setup) setup(p);
-    gDNum = params::deriveLayout(p);
-    return held;
+// Product detection on, both moulds, no delays, then `options`; the layout derived.
+std::unique_ptr<WizardPara> layoutFor(const std::string& options) {
+    auto p = std::make_unique<WizardPara>();
+    cycletest::setOptions(*p, "detectProdEnable moldSide=2 " + options);
+    gDNum = params::deriveLayout(*p);
+    return p;
 }
 
-// Multi-detection with steps owned by IO rows: owners {0, 1, 1, 2}, each row triggered by
-// trigger slot `slots[row]` (TriginNo = {1, 3, 4, 5, ...}: slot 0 is input 0, slot 1 input 2,
-// slot 2 input 3).
+// Multi-detection with steps owned by IO rows {0, 1, 1, 2}; rows 0..2 listen to trigger slots
+// 0..2 (TriginNo = {1, 3, 4, ...}: inputs 0, 2 and 3).
 std::unique_ptr<WizardPara> multiLayout(int cut0, int cut1, int cut2, bool sequential) {
-    return layoutFor(3, [&](WizardPara& p) {
-        p.detectNum = 4;
-        const int owners[4] = {0, 1, 1, 2};
-        for (int j = 0; j < 8; ++j) p.outputOwner[j] = j < 4 ? owners[j] : -1;
-        p.detectTrigIn[0] = 0;
-        p.detectTrigIn[1] = 1;
-        p.detectTrigIn[2] = 2;
-        p.detectCutMode[0] = cut0;
-        p.detectCutMode[1] = cut1;
-        p.detectCutMode[2] = cut2;
-        p.sequentialDetect = sequential ? 1 : 0;
-    });
+    char options[256];
+    std::snprintf(options, sizeof options,
+                  "detectMode=3 detectNum=4 outputOwner[1]=1 outputOwner[2]=1 outputOwner[3]=2 "
+                  "detectTrigIn[1]=1 detectTrigIn[2]=2 detectCutMode[0]=%d detectCutMode[1]=%d "
+                  "detectCutMode[2]=%d sequentialDetect=%d",
+                  cut0, cut1, cut2, sequential ? 1 : 0);
+    return layoutFor(options);
 }
 
 }  // namespace
 
-TEST(StepLayout, PositionsStepsKindsAndOutputs) {
-    EXPECT_EQ(stepOfPosition(1, 0, params::kSideLeft), 0);
-    EXPECT_EQ(stepOfPosition(1, 1, params::kSideLeft), 1);
-    EXPECT_EQ(stepOfPosition(1, 0, params::kSideRight), 2);
-    EXPECT_EQ(stepOfPosition(2, 1, params::kSideRight), 3);
-    EXPECT_EQ(stepOfPosition(2, 3, params::kSideRight), 3);  // a step number given as position
-    EXPECT_EQ(stepOfPosition(0, 1, params::kSideRight), 1);
-    EXPECT_EQ(stepOfPosition(3, 5, params::kSideRight), 5);
-
-    EXPECT_EQ(kindOf(1, 3), 1);
-    EXPECT_EQ(kindOf(2, 2), 0);
-    EXPECT_EQ(kindOf(0, 1), 1);
-    EXPECT_EQ(kindOf(3, 5), 5);
-    EXPECT_EQ(lastPosition(0, 2), 1);
-    EXPECT_EQ(lastPosition(2, 4), 1);
-    EXPECT_EQ(lastPosition(3, 6), 5);
-
-    // OutputNo = {2, 4, 5, 6, 7, 8, 9, 1}; the last position always uses OutputNo[7].
-    EXPECT_EQ(stepOutput(0, 4), 1);
-    EXPECT_EQ(stepOutput(2, 4), 4);
-    EXPECT_EQ(stepOutput(3, 4), 0);
-    EXPECT_EQ(stepOutput(6, 8), 8);
-    EXPECT_EQ(stepOutput(7, 8), 0);
-}
-
-TEST(StepScan, CycleStartByMode) {
-    struct Row {
-        const char* name;
-        int mode;
-        std::function<void(WizardPara&)> setup;
-        int input;
-        int resumeInput;
-        bool lastPending;
-        bool starts;
+TEST(StepScan, CycleStartAndMouldArmingByMode) {
+    const struct {
+        const char* options;
+        int input, resumeInput;
+        bool lastPending, starts;
+    } starts[] = {
+        {"detectMode=0", 0, -1, false, true},
+        {"detectMode=0", 2, -1, false, false},
+        {"detectMode=0 separateDetectSignal", 2, -1, false, true},
+        {"detectMode=1", 0, -1, false, true},
+        {"detectMode=1", 3, -1, false, false},
+        {"detectMode=2", 0, -1, false, true},
+        {"detectMode=2", 3, -1, false, true},
+        {"detectMode=2 moldSide=1", 0, -1, false, false},  // right only
+        {"detectMode=2 moldSide=0", 3, -1, false, false},  // left only
+        {"detectMode=3", 5, -1, true, true},               // not sequential: any input
+        {"detectMode=3 sequentialDetect", 0, -1, false, true},
+        {"detectMode=3 sequentialDetect", 0, -1, true, false},  // the last step pending
+        {"detectMode=3 sequentialDetect", 0, 2, false, false},  // resuming
     };
-    const Row rows[] = {
-        {"standard: input 0", 0, {}, 0, -1, false, true},
-        {"standard: input 2 is no start", 0, {}, 2, -1, false, false},
-        {"standard: input 2 with a separate signal", 0,
-         [](WizardPara& p) { p.separateDetectSignal = 1; }, 2, -1, false, true},
-        {"two-colour: input 0", 1, {}, 0, -1, false, true},
-        {"two-colour: input 3 is no start", 1, {}, 3, -1, false, false},
-        {"turntable both: input 0", 2, {}, 0, -1, false, true},
-        {"turntable both: input 3", 2, {}, 3, -1, false, true},
-        {"turntable right only: input 0 is no start", 2, [](WizardPara& p) { p.moldSide = 1; }, 0,
-         -1, false, false},
-        {"turntable left only: input 3 is no start", 2, [](WizardPara& p) { p.moldSide = 0; }, 3,
-         -1, false, false},
-        {"multi, not sequential: any input", 3, [](WizardPara& p) { p.sequentialDetect = 0; }, 5,
-         -1, true, true},
-        {"multi sequential: input 0 after the last step", 3,
-         [](WizardPara& p) { p.sequentialDetect = 1; }, 0, -1, false, true},
-        {"multi sequential: not while the last step is pending", 3,
-         [](WizardPara& p) { p.sequentialDetect = 1; }, 0, -1, true, false},
-        {"multi sequential: not while resuming", 3, [](WizardPara& p) { p.sequentialDetect = 1; },
-         0, 2, false, false},
-    };
-    for (const Row& row : rows) {
-        auto pHeld = layoutFor(row.mode, row.setup);
-        WizardPara& p = *pHeld;
-        EXPECT_EQ(startsCycle(p, row.input, row.resumeInput, row.lastPending), row.starts)
-            << row.name;
-    }
-}
+    for (const auto& row : starts)
+        EXPECT_EQ(startsCycle(*layoutFor(row.options), row.input, row.resumeInput, row.lastPending),
+                  row.starts)
+            << row.options << " input " << row.input;
 
-TEST(StepScan, MouldArmingBySecondSignal) {
-    struct Row {
-        const char* name;
-        int mode;
-        std::function<void(WizardPara&)> setup;
+    const struct {
+        const char* options;
         int input;
         bool arm;
         int side;
+    } arming[] = {
+        {"detectMode=0", 2, false, -1},
+        {"detectMode=0 semiAuto", 2, true, -1},
+        {"detectMode=2", 2, true, -1},
+        {"detectMode=1", 2, true, params::kSideLeft},
+        {"detectMode=1", 3, true, params::kSideRight},
+        {"detectMode=1 moldSide=1", 2, false, -1},
+        {"detectMode=1 moldSide=0", 3, false, -1},
+        {"detectMode=3", 2, false, -1},
     };
-    const Row rows[] = {
-        {"standard automatic: no second signal", 0, {}, 2, false, -1},
-        {"standard semi-automatic: input 2", 0, [](WizardPara& p) { p.semiAuto = 1; }, 2, true, -1},
-        {"turntable: input 2", 2, {}, 2, true, -1},
-        {"two-colour: input 2 selects the left side", 1, {}, 2, true, params::kSideLeft},
-        {"two-colour: input 3 selects the right side", 1, {}, 3, true, params::kSideRight},
-        {"two-colour right only: input 2 ignored", 1, [](WizardPara& p) { p.moldSide = 1; }, 2,
-         false, -1},
-        {"two-colour left only: input 3 ignored", 1, [](WizardPara& p) { p.moldSide = 0; }, 3,
-         false, -1},
-        {"multi: never", 3, {}, 2, false, -1},
-    };
-    for (const Row& row : rows) {
-        auto pHeld = layoutFor(row.mode, row.setup);
-        WizardPara& p = *pHeld;
-        const MouldArming a = mouldArming(p, row.input);
-        EXPECT_EQ(a.arm, row.arm) << row.name;
-        EXPECT_EQ(a.side, row.side) << row.name;
+    for (const auto& row : arming) {
+        const MouldArming a = mouldArming(*layoutFor(row.options), row.input);
+        EXPECT_EQ(a.arm, row.arm) << row.options << " input " << row.input;
+        EXPECT_EQ(a.side, row.side) << row.options << " input " << row.input;
     }
 }
 
 TEST(StepScan, PositionTriggersAndDelays) {
-    {
-        auto pHeld = layoutFor(0);  // trigger lines {0, 0}
-        WizardPara& p = *pHeld;
-        EXPECT_TRUE(positionTriggered(p, 0, 0, -1));
-        EXPECT_TRUE(positionTriggered(p, 1, 0, -1));
-        EXPECT_FALSE(positionTriggered(p, 1, 2, -1));
-        EXPECT_TRUE(positionTriggered(p, 1, 1, 1)) << "the forced step starts on any line";
-    }
-    {
-        auto pHeld = layoutFor(0, [](WizardPara& q) { q.semiAuto = 1; });  // {0, 2}
-        WizardPara& p = *pHeld;
-        EXPECT_FALSE(positionTriggered(p, 1, 0, -1));
-        EXPECT_TRUE(positionTriggered(p, 1, 2, -1));
-    }
-    {
-        auto pHeld = layoutFor(1);  // both moulds: {0, 255}
-        WizardPara& p = *pHeld;
-        EXPECT_TRUE(positionTriggered(p, 1, 2, -1));
-        EXPECT_TRUE(positionTriggered(p, 1, 3, -1));
-        EXPECT_FALSE(positionTriggered(p, 1, 0, -1));
-    }
-    {
-        auto pHeld = layoutFor(2);  // both moulds: {255, 255}
-        WizardPara& p = *pHeld;
-        EXPECT_TRUE(positionTriggered(p, 0, 0, -1));
-        EXPECT_TRUE(positionTriggered(p, 0, 3, -1));
-        EXPECT_FALSE(positionTriggered(p, 0, 2, -1));
-    }
+    const struct {
+        const char* options;  // trigger lines in the comment
+        int position, input, forcedStep;
+        bool triggered;
+    } rows[] = {
+        {"detectMode=0", 1, 0, -1, true},  // {0, 0}
+        {"detectMode=0", 1, 2, -1, false},
+        {"detectMode=0", 1, 1, 1, true},             // the forced step starts on any line
+        {"detectMode=0 semiAuto", 1, 0, -1, false},  // {0, 2}
+        {"detectMode=0 semiAuto", 1, 2, -1, true},
+        {"detectMode=1", 1, 2, -1, true},  // both moulds: {0, 255}
+        {"detectMode=1", 1, 3, -1, true},
+        {"detectMode=1", 1, 0, -1, false},
+        {"detectMode=2", 0, 0, -1, true},  // both moulds: {255, 255}
+        {"detectMode=2", 0, 3, -1, true},
+        {"detectMode=2", 0, 2, -1, false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(
+            positionTriggered(*layoutFor(row.options), row.position, row.input, row.forcedStep),
+            row.triggered)
+            << row.options << " position " << row.position << " input " << row.input;
 
-    auto pHeld = layoutFor(0, [](WizardPara& q) {
-        q.trigInDelay[0] = 10;
-        q.trigInDelay[1] = 25;
-    });
+    auto pHeld = layoutFor("trigInDelay[0]=10 trigInDelay[1]=25");
     WizardPara& p = *pHeld;
     EXPECT_EQ(positionDelay(p, 0, 0), 10);
     EXPECT_EQ(positionDelay(p, 1, 10), 35) << "the mould step counts from the product delay";
@@ -205,11 +133,9 @@ TEST(MultiDetection, NotSequentialSelectsByLine) {
     // Cut all from position 1: every owned position 1..3 (outputs 3, 4 and 0).
     EXPECT_EQ(s.outputsOn, (std::vector<int>{3, 4, 0}));
     // While resuming, the search starts after the current position.
-    s = selectMultiPosition(p, 4, 2, 1, 2, true, true);
-    EXPECT_EQ(s.position, 2);
+    EXPECT_EQ(selectMultiPosition(p, 4, 2, 1, 2, true, true).position, 2);
     // Nothing selected when the last position is no longer pending.
-    s = selectMultiPosition(p, 4, 2, 3, -1, false, true);
-    EXPECT_EQ(s.position, -1);
+    EXPECT_EQ(selectMultiPosition(p, 4, 2, 3, -1, false, true).position, -1);
     // No position listens to input 5.
     s = selectMultiPosition(p, 4, 5, 3, -1, true, true);
     EXPECT_EQ(s.position, -1);
@@ -224,8 +150,7 @@ TEST(MultiDetection, SequentialOrderAndCutModes) {
     EXPECT_EQ(s.position, 0);
     EXPECT_EQ(s.outputsOn, (std::vector<int>{1})) << "cut self: only owner 0's positions";
     // The next position (1) listens to input 2: an edge on input 3 is refused and ends the scan.
-    s = selectMultiPosition(p, 4, 3, 0, -1, true, false);
-    EXPECT_TRUE(s.endScan);
+    EXPECT_TRUE(selectMultiPosition(p, 4, 3, 0, -1, true, false).endScan);
     s = selectMultiPosition(p, 4, 2, 0, -1, true, false);
     EXPECT_EQ(s.position, 1);
     EXPECT_EQ(s.outputsOn, (std::vector<int>{3, 4})) << "owner 1 holds positions 1 and 2";
@@ -238,8 +163,7 @@ TEST(MultiDetection, SequentialOrderAndCutModes) {
     EXPECT_EQ(s.position, 3);
     EXPECT_EQ(s.outputsOn, (std::vector<int>{0}));
     // While resuming any edge is taken.
-    s = selectMultiPosition(p, 4, 7, 0, 2, true, false);
-    EXPECT_EQ(s.position, 1);
+    EXPECT_EQ(selectMultiPosition(p, 4, 7, 0, 2, true, false).position, 1);
 }
 
 TEST(MultiDetection, CutModesWithoutProductDetectionAndResume) {
@@ -259,8 +183,7 @@ TEST(MultiDetection, CutModesWithoutProductDetectionAndResume) {
     r = resumeAfterStep(q, 4, 2, 5);
     EXPECT_EQ(r.resumeInput, 5) << "otherwise the forced input moves over";
     EXPECT_EQ(r.forcedInput, -1);
-    r = resumeAfterStep(q, 4, 3, -1);
-    EXPECT_EQ(r.resumeInput, -1);
+    EXPECT_EQ(resumeAfterStep(q, 4, 3, -1).resumeInput, -1);
 }
 
 TEST(StepAdvance, NextStepAfterAnOkDisplay) {
@@ -273,31 +196,23 @@ TEST(StepAdvance, NextStepAfterAnOkDisplay) {
     for (int& e : p.detectEnable) e = 0;
     EXPECT_EQ(nextStepAfterOk(p, 4, 1), 1) << "no step enabled: the search ends";
 
-    auto twoHeld = layoutFor(1, [](WizardPara& q) { q.moldSide = 1; });
+    auto twoHeld = layoutFor("detectMode=1 moldSide=1");
     WizardPara& two = *twoHeld;
     EXPECT_EQ(nextStepAfterOk(two, 4, 3), 2);
     EXPECT_EQ(nextStepAfterOk(two, 4, 2), 3);
     two.moldSide = 0;
     EXPECT_EQ(nextStepAfterOk(two, 4, 1), 0);
-    auto standardHeld = layoutFor(0, [](WizardPara& q) { q.detectProdEnable = 0; });
-    WizardPara& standard = *standardHeld;
-    EXPECT_EQ(nextStepAfterOk(standard, 2, 1), 1) << "product step skipped";
+    EXPECT_EQ(nextStepAfterOk(*layoutFor("detectProdEnable=0"), 2, 1), 1) << "product skipped";
 }
 
-TEST(DelayCountdown, RunsOnTheTickOfItsDelay) {
+TEST(DelayCountdown, RunsOnTheTickOfItsDelayAndPreCutsOnlyTheLastPosition) {
     for (int tenths : {1, 2, 10, 25, 99, 600}) {
         float left = delaySeconds(tenths);
-        int ticks = 0;
-        DelayTick t;
-        do {
-            t = tickDelay(left, false, 0, false);
-            ++ticks;
-        } while (!t.run && ticks < 10000);
+        int ticks = 1;
+        while (!tickDelay(left, false, 0, false).run && ticks < 10000) ++ticks;
         EXPECT_EQ(ticks, tenths) << tenths << " tenths";
     }
-}
 
-TEST(DelayCountdown, PreCutOnlyOnTheLastPosition) {
     // Pre-cut 5 tenths on a delay of 25: the clamp is withheld from the tick that finds half
     // a second or less left.
     float left = delaySeconds(25);

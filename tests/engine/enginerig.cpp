@@ -106,14 +106,6 @@ int Rig::addRing(int g, int func, cv::Point centre, int outer, int inner, int p1
     return finish(g, i);
 }
 
-int Rig::addPolygon(int g, int func, const std::vector<cv::Point>& pts, int p1, int p2, int p3) {
-    const int i = begin(g, func, roi::kShapePolygon, p1, p2, p3);
-    RePolygon& poly = param->polygons[g][i];
-    poly.count = int(pts.size());
-    for (size_t k = 0; k < pts.size(); ++k) poly.points[k] = QPoint(pts[k].x, pts[k].y);
-    return finish(g, i);
-}
-
 void Rig::setTemplate(int g, int k, const cv::Mat& picture) {
     std::vector<uchar>& slot = ctx.templateBuf[g][size_t(k)];
     CV_Assert(picture.isContinuous() && picture.total() * picture.elemSize() == slot.size());
@@ -135,6 +127,16 @@ void Rig::setFrame(const cv::Mat& picture) {
 CammerRecong& Rig::build() {
     engine = std::make_unique<CammerRecong>(&ctx);
     return *engine;
+}
+
+CammerRecong& Rig::train(const cv::Mat& templ) {
+    setTemplate(0, 0, templ);
+    return build();
+}
+
+bool Rig::inspect(const cv::Mat& frame, int g) {
+    setFrame(frame);
+    return inspect(g);
 }
 
 bool Rig::inspect(int g) {

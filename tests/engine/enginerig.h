@@ -49,7 +49,6 @@ public:
     // Adds a region to detection g and builds its mask; returns its index.
     int addRect(int g, int func, cv::Rect r, int p1, int p2, int p3);
     int addRing(int g, int func, cv::Point centre, int outer, int inner, int p1, int p2, int p3);
-    int addPolygon(int g, int func, const std::vector<cv::Point>& pts, int p1, int p2, int p3);
 
     // Puts a picture (CV_8UC1 grey camera, CV_8UC4 colour camera) into template slot k and
     // marks it used; templateCount becomes the number of used slots.
@@ -59,10 +58,14 @@ public:
     // The newest frame.
     void setFrame(const cv::Mat& picture);
 
-    // Builds the engine (which trains the enabled detections).
+    // Builds the engine (which trains the enabled detections); train() first puts templ into
+    // slot 0 of detection 0.
     CammerRecong& build();
-    // HomoTransShape, ShapeMatch, Run on detection g; returns isOK.
+    CammerRecong& train(const cv::Mat& templ);
+    // HomoTransShape, ShapeMatch, Run on detection g; returns isOK. The second form first makes
+    // frame the newest one.
     bool inspect(int g);
+    bool inspect(const cv::Mat& frame, int g = 0);
 
     cv::Mat registered() { return ctx.frameView(ctx.registeredBuf).clone(); }
     cv::Mat aligned() { return ctx.frameView(ctx.alignedBuf).clone(); }

@@ -25,10 +25,6 @@ protected:
         board_(cv::Rect(20, 20, 10, 10)).setTo(250);  // a bright pin
         board_(cv::Rect(150, 30, 12, 12)).setTo(10);  // a dark stain
     }
-    void train(const cv::Mat& templ) {
-        rig_.setTemplate(0, 0, templ);
-        rig_.build();
-    }
     Rig rig_{kFrame.width, kFrame.height};
     cv::Mat board_;
 };
@@ -41,30 +37,23 @@ TEST_F(Records, EveryInspectedRegionGivesOneRecordWithItsLimits) {
     rig_.addRect(0, roi::kFuncSpot, {60, 60, 40, 40}, 0, 10, (200 << 8) | 220);
     rig_.addRect(0, 9, {200, 100, 20, 20}, 7, 1000, 5);
     rig_.addRect(0, roi::kFuncRegistration, {0, 0, 10, 10}, 0, 0, 0);
-    train(board_);
-    rig_.setFrame(board_);
-    EXPECT_FALSE(rig_.inspect(0));
+    rig_.train(board_);
+    EXPECT_FALSE(rig_.inspect(board_));
 
-    // roi_id, type, result, lower, upper, param, alarm; the spot passes on an NG camera.
-    const int expected[][7] = {{0, roi::kFuncBrightCount, 1, 1, 3, -1, 1},
-                               {2, roi::kFuncDarkArea, 11 * 11, 0, 50, -1, 0},
-                               {4, roi::kFuncSpot, 0, 0, 10, -1, 0},
-                               {5, 9, 19 * 19, 7, 1000, 5, 0}};
-    ASSERT_EQ(rig_.apiList.size(), 4);
+    // camera, detection, roi_id, type, result, lower, upper, param, alarm; the spot passes on
+    // an NG camera.
+    const std::vector<std::vector<int>> expected = {
+        {3, 0, 0, roi::kFuncBrightCount, 1, 1, 3, -1, 1},
+        {3, 0, 2, roi::kFuncDarkArea, 121, 0, 50, -1, 0},
+        {3, 0, 4, roi::kFuncSpot, 0, 0, 10, -1, 0},
+        {3, 0, 5, 9, 19 * 19, 7, 1000, 5, 0}};
+    std::vector<std::vector<int>> records;
+    for (const param_roi& r : rig_.apiList)
+        records.push_back({r.camera, r.detect, r.roi_id, r.algorithm_type, r.algorithm_result,
+                           r.algorithm_sensitivity, r.algorithm_areaMin, r.algorithm_param,
+                           r.is_alarm});
+    EXPECT_EQ(records, expected);
     EXPECT_EQ(rig_.monitorList.size(), 4);
-    for (int k = 0; k < 4; ++k) {
-        SCOPED_TRACE(k);
-        const param_roi& r = rig_.apiList[k];
-        EXPECT_EQ(r.camera, 3);
-        EXPECT_EQ(r.detect, 0);
-        EXPECT_EQ(r.roi_id, expected[k][0]);
-        EXPECT_EQ(r.algorithm_type, expected[k][1]);
-        EXPECT_EQ(r.algorithm_result, expected[k][2]);
-        EXPECT_EQ(r.algorithm_sensitivity, expected[k][3]);
-        EXPECT_EQ(r.algorithm_areaMin, expected[k][4]);
-        EXPECT_EQ(r.algorithm_param, expected[k][5]);
-        EXPECT_EQ(r.is_alarm, expected[k][6]);
-    }
     EXPECT_TRUE(rig_.records.isEmpty());
     const quint8 expectedOk[] = {1, 1, 0, 1, 1, 1, 1};
     for (int i = 0; i < 7; ++i) EXPECT_EQ(rig_.ctx.roiOK[0][i], expectedOk[i]) << i;
@@ -84,9 +73,8 @@ TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
     MON_NETMN* monitor = MON_NETMN::getInstance();
     monitor->roiResultList.clear();
     rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
-    train(board_);
-    rig_.setFrame(board_);
-    rig_.inspect(0);
+    rig_.train(board_);
+    rig_.inspect(board_);
     ASSERT_EQ(api.roiResultList.size(), 1);
     EXPECT_EQ(api.roiResultList[0].algorithm_result, 11 * 11);
     EXPECT_EQ(monitor->roiResultList.size(), monitor->isAllowSnd() > 0 ? 1 : 0);
@@ -102,7 +90,7 @@ TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {
     const int outside = rig_.addRect(0, roi::kFuncDarkArea, {400, 300, 20, 20}, 60, 500, 0);
     const int stale = rig_.addRect(0, roi::kFuncDarkArea, {10, 10, 20, 20}, 60, 500, 0);
     const int good = rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
-    train(board_);
+    rig_.train(board_);
 
     rig_.ctx.roiMask[0][noMask].release();
     rig_.param->rects[0][inverted].showRect.setCoords(30, 30, 10, 10);
@@ -112,10 +100,9 @@ TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {
     rig_.param->finishRoi(0, stale, 1.0f, 1.0f);
 
     // A region that was inspected before keeps no stale result once it errs.
-    rig_.setFrame(board_);
     rig_.ctx.roiValue[0][noMask] = 1234;
     rig_.ctx.defectRects[0][size_t(noMask)].count = 5;
-    EXPECT_NO_THROW(EXPECT_FALSE(rig_.inspect(0)));
+    EXPECT_NO_THROW(EXPECT_FALSE(rig_.inspect(board_)));
     EXPECT_EQ(rig_.records, QStringList({"REG RUN ERROR = 3, 0, -1", "REG RUN ERROR = 3, 0, -1",
                                          "REG RUN ERROR = 3, 0, -3", "REG RUN ERROR = 3, 0, -1"}));
     ASSERT_EQ(rig_.apiList.size(), 1);
@@ -133,9 +120,8 @@ TEST_F(Records, RegionReachingPastTheFrameIsInspectedWhereItLies) {
     cv::Mat frame = board_.clone();
     frame(cv::Rect(300, 220, 20, 20)).setTo(0);  // in the frame's corner
     const int i = rig_.addRing(0, roi::kFuncDarkArea, {310, 230}, 30, 0, 60, 1000, 0);
-    train(board_);
-    rig_.setFrame(frame);
-    EXPECT_TRUE(rig_.inspect(0));
+    rig_.train(board_);
+    EXPECT_TRUE(rig_.inspect(frame));
     EXPECT_TRUE(rig_.records.isEmpty());
     EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19);
     const engine::DefectRect r = rig_.ctx.defectRects[0][size_t(i)].rects[0];
@@ -148,11 +134,14 @@ TEST_F(Records, RunTestMeasuresTheShownTemplateWithoutADecision) {
     cv::Mat templ = board_.clone();
     templ(cv::Rect(60, 60, 30, 30)).setTo(120);
     for (int k = 0; k < 3; ++k) templ(cv::Rect(210 + k * 15, 150, 8, 8)).setTo(250);
+    templ(cv::Rect(20, 150, 12, 12)).setTo(250);
     const int spot = rig_.addRect(0, roi::kFuncSpot, {50, 50, 60, 60}, 0, 10, (110 << 8) | 122);
     const int count = rig_.addRect(0, roi::kFuncBrightCount, {200, 140, 60, 30}, 200, 1, 0);
     const int defect = rig_.addRect(0, roi::kFuncDefect, {50, 50, 60, 60}, 20, 10, 1);
+    // A 12 x 12 count region that is bright all over, kernel 9.
+    const int small = rig_.addRect(0, roi::kFuncBrightCount, {20, 150, 12, 12}, 200, 5 << 16, 4);
     rig_.setTemplate(0, 2, templ);
-    train(board_);
+    rig_.train(board_);
     rig_.ctx.curTemplate = 2;
 
     rig_.engine->RunTest(0, spot);
@@ -166,27 +155,20 @@ TEST_F(Records, RunTestMeasuresTheShownTemplateWithoutADecision) {
     rig_.engine->RunTest(0, defect);                         // only repainted
     EXPECT_EQ(rig_.repaints, 3);
     EXPECT_EQ(rig_.ctx.roiValue[0][defect], 0);
+    // The test clears a count region too small for its kernel one size earlier (9 >= 9) than
+    // the inspection (10 > 9).
+    rig_.engine->RunTest(0, small);
+    EXPECT_EQ(rig_.ctx.roiValue[0][small], 0);
+    EXPECT_EQ(cv::countNonZero(rig_.resultMask()), 0);
     EXPECT_TRUE(rig_.apiList.isEmpty());
     EXPECT_TRUE(rig_.records.isEmpty());
     EXPECT_EQ(rig_.ctx.roiOK[0][spot], 1);
-}
 
-TEST_F(Records, CountRegionTooSmallForItsKernelIsClearedOneSizeEarlierInTheTest) {
-    // A 12 x 12 region that is bright all over. Kernel 9: the inspection keeps the picture
-    // (10 > 9) and counts one blob, the single-region test clears it (9 >= 9).
-    cv::Mat img = flat(kFrame, 50, 1.0, 3);
-    img(cv::Rect(100, 100, 12, 12)).setTo(250);
-    const int i = rig_.addRect(0, roi::kFuncBrightCount, {100, 100, 12, 12}, 200, 5 << 16, 4);
-    train(img);
-    rig_.setFrame(img);
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 1);
-    rig_.engine->RunTest(0, i);
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
-    EXPECT_EQ(cv::countNonZero(rig_.resultMask()), 0);
-    rig_.param->roiParam3[0][i] = 5;  // kernel 11: the inspection clears it too (10 <= 11)
-    rig_.inspect(0);
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 0);
+    rig_.inspect(templ);
+    EXPECT_EQ(rig_.ctx.roiValue[0][small], 1);
+    rig_.param->roiParam3[0][small] = 5;  // kernel 11: the inspection clears it too (10 <= 11)
+    rig_.inspect(templ);
+    EXPECT_EQ(rig_.ctx.roiValue[0][small], 0);
 }
 
 // ---- bad input ----
@@ -201,10 +183,8 @@ TEST(BadInput, NothingThrowsAndNothingPasses) {
     rig.para->filterSize = INT_MAX;
     rig.para->minSpot = INT_MIN;
     rig.para->showAllParam = 0;
-    rig.setTemplate(0, 0, flat(kFrame, 128, 2.0, 1));
-    EXPECT_NO_THROW(rig.build());
-    rig.setFrame(flat(kFrame, 128, 2.0, 2));
-    EXPECT_NO_THROW(rig.inspect(0));
+    EXPECT_NO_THROW(rig.train(flat(kFrame, 128, 2.0, 1)));
+    EXPECT_NO_THROW(rig.inspect(flat(kFrame, 128, 2.0, 2)));
 
     rig.param->roiCount[0] = 1000;  // clamped to the 100 slots
     EXPECT_NO_THROW(rig.inspect(0));
@@ -252,8 +232,7 @@ TEST(BadInput, ContextWithoutFramesOrParametersAndUnpreparedBuffers) {
 
     Rig rig(kFrame.width, kFrame.height);
     rig.addRect(0, roi::kFuncDarkArea, {10, 10, 40, 40}, 60, 10, 0);
-    rig.setTemplate(0, 0, flat(kFrame, 128, 2.0, 1));
-    rig.build();
+    rig.train(flat(kFrame, 128, 2.0, 1));
     rig.ctx.alignedBuf.clear();  // a view that lost its buffer
     rig.ctx.grabBuf.resize(10);
     EXPECT_NO_THROW(EXPECT_FALSE(rig.inspect(0)));

@@ -78,54 +78,41 @@ TEST(Opening, KernelOfEachFunctionAndGarbageSizes) {
     EXPECT_EQ(cv::countNonZero(out), 400);
 }
 
-TEST(Judge, EachFunctionsLimitsAndTheLimitsItReports) {
+// Where each function's limit lies; the limits the records report are checked end to end.
+TEST(Judge, EachFunctionsLimitIsInclusive) {
     WizardPara para;
     para.alarmArea = 500;
     const int range = (5 << 16) | 2;  // counts: 2..5
+    // A value that passes and one that fails; each is the area, the blob count and the
+    // similarity score alike.
     const struct {
-        int func, area, blobs, score, p1, p2, p3, showAll, templateIsNG;
-        bool ng;
-        int value, lower, upper, param;
+        int func, pass, fail, p1, p2, showAll, templateIsNG;
     } rows[] = {
-        {roi::kFuncSpot, 700, 1, 0, 700, 1000, 0, 1, 0, false, 700, 700, 1000, -1},
-        {roi::kFuncSpot, 1000, 1, 0, 700, 1000, 0, 1, 0, false, 1000, 700, 1000, -1},
-        {roi::kFuncSpot, 699, 1, 0, 700, 1000, 0, 1, 0, true, 699, 700, 1000, -1},
-        {roi::kFuncSpot, 1001, 1, 0, 700, 1000, 0, 1, 0, true, 1001, 700, 1000, -1},
-        {roi::kFuncDarkArea, 50, 1, 0, 60, 50, 3, 1, 0, false, 50, 0, 50, -1},
-        {roi::kFuncDarkArea, 51, 1, 0, 60, 50, 3, 1, 0, true, 51, 0, 50, -1},
-        {roi::kFuncBrightArea, 51, 1, 0, 60, 50, 3, 1, 0, true, 51, 0, 50, -1},
-        {roi::kFuncSimilarity, 1234, 3, 69, 70, 0, 0, 1, 0, true, 69, 70, -1, -1},
-        {roi::kFuncSimilarity, 0, 0, 70, 70, 0, 0, 1, 0, false, 70, 70, -1, -1},
-        {roi::kFuncBrightCount, 999, 2, 0, 0, range, 0, 1, 0, false, 2, 2, 5, -1},
-        {roi::kFuncBrightCount, 999, 6, 0, 0, range, 0, 1, 0, true, 6, 2, 5, -1},
-        {roi::kFuncDarkCount, 999, 5, 0, 0, range, 0, 1, 0, false, 5, 2, 5, -1},
-        {roi::kFuncDarkCount, 999, 1, 0, 0, range, 0, 1, 0, true, 1, 2, 5, -1},
-        // The upper half of the count range is read unsigned.
-        {roi::kFuncBrightCount, 0, 3, 0, 0, int(0xFFFF0001u), 0, 1, 0, false, 3, 1, 0xFFFF, -1},
-        // Defects: the region's own limit, equal passes...
-        {roi::kFuncDefect, 100, 1, 0, 25, 100, 3, 1, 0, false, 100, 25, 100, 3},
-        {roi::kFuncDefect, 101, 1, 0, 25, 100, 3, 1, 0, true, 101, 25, 100, 3},
-        // ...or the global alarm area; the record still reports roiParam2.
-        {roi::kFuncDefect, 400, 1, 0, 25, 100, 3, 0, 0, false, 400, 25, 100, 3},
-        {roi::kFuncDefect, 501, 1, 0, 25, 100, 3, 0, 0, true, 501, 25, 100, 3},
-        // "Template is NG" turns the comparison round; the limit passes either way.
-        {roi::kFuncDefect, 100, 1, 0, 25, 100, 3, 1, 1, false, 100, 25, 100, 3},
-        {roi::kFuncDefect, 99, 1, 0, 25, 100, 3, 1, 1, true, 99, 25, 100, 3},
-        {9, 150, 1, 0, 25, 100, 3, 1, 1, false, 150, 25, 100, 3},
-        {12, 0, 0, 0, 25, 100, 3, 1, 1, true, 0, 25, 100, 3},
+        {roi::kFuncSpot, 700, 699, 700, 1000, 1, 0},
+        {roi::kFuncSpot, 1000, 1001, 700, 1000, 1, 0},
+        {roi::kFuncDarkArea, 50, 51, 60, 50, 1, 0},
+        {roi::kFuncBrightArea, 50, 51, 60, 50, 1, 0},
+        {roi::kFuncSimilarity, 70, 69, 70, 0, 1, 0},
+        {roi::kFuncBrightCount, 2, 6, 0, range, 1, 0},
+        {roi::kFuncDarkCount, 5, 1, 0, range, 1, 0},
+        // Defects and other codes: the region's own limit or the global alarm area...
+        {roi::kFuncDefect, 100, 101, 25, 100, 1, 0},
+        {roi::kFuncDefect, 500, 501, 25, 100, 0, 0},
+        // ...and "template is NG" turns the comparison round; the limit passes either way.
+        {roi::kFuncDefect, 100, 99, 25, 100, 1, 1},
+        {9, 150, 0, 25, 100, 1, 1},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << "function " << r.func << " area " << r.area << " blobs "
-                                        << r.blobs << " score " << r.score);
+        SCOPED_TRACE(testing::Message() << "function " << r.func << " global " << !r.showAll);
         para.showAllParam = r.showAll;
         para.templateIsNG = r.templateIsNG;
-        const Verdict v = judgeRegion(r.func, r.area, r.blobs, r.score, r.p1, r.p2, r.p3, para);
-        EXPECT_EQ(v.ng, r.ng);
-        EXPECT_EQ(v.value, r.value);
-        EXPECT_EQ(v.lower, r.lower);
-        EXPECT_EQ(v.upper, r.upper);
-        EXPECT_EQ(v.param, r.param);
+        EXPECT_FALSE(judgeRegion(r.func, r.pass, r.pass, r.pass, r.p1, r.p2, 3, para).ng);
+        EXPECT_TRUE(judgeRegion(r.func, r.fail, r.fail, r.fail, r.p1, r.p2, 3, para).ng);
     }
+    // The upper half of the count range is read unsigned.
+    const Verdict v = judgeRegion(roi::kFuncBrightCount, 0, 3, 0, 0, int(0xFFFF0001u), 0, para);
+    EXPECT_FALSE(v.ng);
+    EXPECT_EQ(v.upper, 0xFFFF);
 }
 
 }  // namespace

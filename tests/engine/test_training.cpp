@@ -29,19 +29,16 @@ TEST(IgnoreTest, IgnoreAreaReplacesTheIgnorePointsInsideItsRectangle) {
     rig.addRing(0, roi::kFuncIgnore, {200, 150}, 80, 0, 0, 0, 0);
     rig.ignorePoints(0, {125, 75, 20, 20});  // corner of the ring's square, outside the ring
     rig.ignorePoints(0, {30, 30, 30, 30});   // far from the ring
-    rig.setTemplate(0, 0, board);
-    rig.build();
+    rig.train(board);
 
     cv::Mat frame = board.clone();
     frame(cv::Rect(180, 130, 30, 30)).setTo(0);  // under the ring
     frame(cv::Rect(35, 35, 20, 20)).setTo(0);    // under the far ignore points
-    rig.setFrame(frame);
-    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_TRUE(rig.inspect(frame));
     EXPECT_EQ(rig.ctx.roiValue[0][dark], 0);
 
     frame(cv::Rect(127, 77, 16, 16)).setTo(0);  // under the replaced ignore points
-    rig.setFrame(frame);
-    EXPECT_FALSE(rig.inspect(0));
+    EXPECT_FALSE(rig.inspect(frame));
     EXPECT_EQ(rig.ctx.roiValue[0][dark], 15 * 15);
     // Ignore areas are not inspected and give no record.
     for (const param_roi& r : rig.apiList) EXPECT_NE(r.algorithm_type, roi::kFuncIgnore);
@@ -59,11 +56,9 @@ TEST(IgnoreTest, IgnorePointsAndAreasHideStainsFromTheDefectMatcher) {
     cv::Mat frame = withNoise(scene, 2.0, 3);
     stain(frame, {260, 200, 20, 20});
     stain(frame, {335, 235, 30, 30});
-    rig.setFrame(frame);
-    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_TRUE(rig.inspect(frame));
     stain(frame, {220, 250, 20, 20});  // where nothing is ignored
-    rig.setFrame(frame);
-    EXPECT_FALSE(rig.inspect(0));
+    EXPECT_FALSE(rig.inspect(frame));
     EXPECT_EQ(rig.ctx.roiOK[0][i], 0);
 }
 
@@ -79,10 +74,8 @@ TEST(TemplateTraining, AtMostTemplateCountUsedSlotsAreAddedLowestFirst) {
     rig.build();
     // The brightness reference is the last template added: slot 3.
     EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(flat(kFrame, 100, 0, 1)));
-    rig.setFrame(flat(kFrame, 100, 0, 1));
-    EXPECT_TRUE(rig.inspect(0));
-    rig.setFrame(flat(kFrame, 200, 0, 1));  // slot 5 was not learnt
-    EXPECT_FALSE(rig.inspect(0));
+    EXPECT_TRUE(rig.inspect(flat(kFrame, 100, 0, 1)));
+    EXPECT_FALSE(rig.inspect(flat(kFrame, 200, 0, 1)));  // slot 5 was not learnt
     EXPECT_GT(rig.ctx.roiValue[0][i], 0);
 }
 
@@ -95,8 +88,7 @@ TEST(TemplateTraining, BrightnessIsMatchedOnlyAgainstAReference) {
     // No used template: no reference, no defect matcher, and the picture is not scaled to black.
     EXPECT_EQ(rig.engine->tempNorm[0], 0.0);
     EXPECT_FALSE(rig.engine->grayMatch[0][size_t(defect)].IsValid());
-    rig.setFrame(flat(kFrame, 150, 1.0, 2));
-    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_TRUE(rig.inspect(flat(kFrame, 150, 1.0, 2)));
     EXPECT_EQ(rig.ctx.roiValue[0][dark], 0);
     EXPECT_EQ(rig.ctx.roiValue[0][defect], 0);
 
@@ -109,8 +101,7 @@ TEST(TemplateTraining, BrightnessIsMatchedOnlyAgainstAReference) {
     EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(templ));
     cv::Mat dim;
     templ.convertTo(dim, CV_8U, 0.5);
-    rig.setFrame(dim);
-    EXPECT_TRUE(rig.inspect(0));
+    EXPECT_TRUE(rig.inspect(dim));
     rig.para->matchBrightness = 0;
     EXPECT_FALSE(rig.inspect(0));
 }
@@ -119,8 +110,7 @@ TEST(TemplateTraining, RetrainingReplacesTheMatchers) {
     Rig rig(kFrame.width, kFrame.height);
     const int i = rig.addRect(0, roi::kFuncDefect, {100, 100, 100, 100}, 10, 0, 1);
     const int s = rig.addRect(0, roi::kFuncSimilarity, {300, 100, 100, 100}, 50, 0, 0);
-    rig.setTemplate(0, 0, texturedScene(kFrame, 4));
-    rig.build();
+    rig.train(texturedScene(kFrame, 4));
     EXPECT_TRUE(rig.engine->grayMatch[0][size_t(i)].IsValid());
     EXPECT_TRUE(rig.engine->surfMatch[0][size_t(s)].IsValid());
     rig.param->roiFunc[0][i] = roi::kFuncDarkArea;
@@ -132,45 +122,43 @@ TEST(TemplateTraining, RetrainingReplacesTheMatchers) {
 
 // ---- detections that cannot be inspected ----
 
-TEST(UntrainedDetection, DisabledAtConstructionFailsEveryRegionWithTheUntrainedCode) {
-    Rig rig(kFrame.width, kFrame.height);
-    rig.addRect(2, roi::kFuncDarkArea, {100, 100, 50, 50}, 60, 10, 0);
-    rig.addRect(2, roi::kFuncPosition, {100, 100, 50, 50}, 0, 0, 0);
-    rig.addRect(2, roi::kFuncSpot, {200, 100, 50, 50}, 0, 10, 0);
-    rig.setTemplate(2, 0, flat(kFrame, 128, 0, 1));
-    rig.build();
-    EXPECT_TRUE(rig.engine->detMask[2].empty());
-    rig.setFrame(flat(kFrame, 128, 0, 1));
-    EXPECT_FALSE(rig.inspect(2));
-    EXPECT_EQ(rig.records, QStringList({"REG RUN ERROR = 0, 2, -2", "REG RUN ERROR = 0, 2, -2"}));
-    EXPECT_EQ(rig.ctx.roiOK[2][0], 0);
-    EXPECT_EQ(rig.ctx.roiOK[2][1], 1);  // position areas are not inspected
-    EXPECT_TRUE(rig.apiList.isEmpty());
-
-    rig.engine->VarTrain(2);  // trained on request
-    rig.records.clear();
-    EXPECT_TRUE(rig.inspect(2));
-    EXPECT_TRUE(rig.records.isEmpty());
-    EXPECT_EQ(rig.apiList.size(), 2);
-}
-
-TEST(UntrainedDetection, NeverPreparedDetectionIsUntrainedAndNothingBreaks) {
-    Rig rig(kFrame.width, kFrame.height, false, true, /*preparedDetections=*/1);
+TEST(UntrainedDetection, DisabledOrNeverPreparedDetectionsFailEveryRegionAsUntrained) {
+    // Detection 2 is prepared but disabled at construction; detection 5 is enabled but was
+    // never prepared.
+    Rig rig(kFrame.width, kFrame.height, false, true, /*preparedDetections=*/3);
     rig.para->detectEnable[5] = 1;
     rig.para->motionCorrect = 0;
     rig.para->angleCorrect = 1;
-    rig.addRect(5, roi::kFuncDefect, {100, 100, 50, 50}, 25, 10, 3);
-    rig.addRect(5, roi::kFuncSimilarity, {200, 100, 50, 50}, 25, 10, 3);
+    for (const int g : {2, 5}) {
+        rig.addRect(g, roi::kFuncDarkArea, {100, 100, 50, 50}, 60, 10, 0);
+        rig.addRect(g, roi::kFuncPosition, {100, 100, 50, 50}, 0, 0, 0);
+        rig.addRect(g, roi::kFuncDefect, {200, 100, 50, 50}, 25, 10, 3);
+    }
+    rig.setTemplate(2, 0, flat(kFrame, 128, 0, 1));
     rig.build();
+    EXPECT_TRUE(rig.engine->detMask[2].empty());
     EXPECT_FALSE(rig.engine->shapeModel[5].IsValid());
     EXPECT_FALSE(rig.engine->homoReady[5]);
     const cv::Mat frame = texturedScene(kFrame, 8);
-    rig.setFrame(frame);
-    EXPECT_FALSE(rig.inspect(5));
-    EXPECT_EQ(rig.records, QStringList({"REG RUN ERROR = 0, 5, -2", "REG RUN ERROR = 0, 5, -2"}));
+    for (const int g : {2, 5}) {
+        SCOPED_TRACE(g);
+        rig.records.clear();
+        EXPECT_FALSE(rig.inspect(frame, g));
+        const QString code = QStringLiteral("REG RUN ERROR = 0, %1, -2").arg(g);
+        EXPECT_EQ(rig.records, QStringList({code, code}));
+        EXPECT_EQ(rig.ctx.roiOK[g][0], 0);
+        EXPECT_EQ(rig.ctx.roiOK[g][1], 1);  // position areas are not inspected
+        EXPECT_TRUE(rig.apiList.isEmpty());
+    }
     EXPECT_EQ(meanAbsDiff(rig.aligned(), frame, kWhole), 0.0);
     rig.engine->RunTest(5, 0);  // nothing to measure on, nothing breaks
     EXPECT_EQ(rig.ctx.roiValue[5][0], 0);
+
+    rig.engine->VarTrain(2);  // trained on request
+    rig.records.clear();
+    EXPECT_TRUE(rig.inspect(flat(kFrame, 128, 0, 1), 2));
+    EXPECT_TRUE(rig.records.isEmpty());
+    EXPECT_EQ(rig.apiList.size(), 2);
 }
 
 }  // namespace

@@ -5,21 +5,7 @@
 #include <QVariant>
 #include <cmath>
 
-#include "globals.h"
-
 namespace roitest {
-
-void DisplayTest::SetUp() {
-    savedW_ = gShowW;
-    savedH_ = gShowH;
-    gShowW = kShowW;
-    gShowH = kShowH;
-}
-
-void DisplayTest::TearDown() {
-    gShowW = savedW_;
-    gShowH = savedH_;
-}
 
 TempDatabase::TempDatabase()
     : connection_(QStringLiteral("roitest-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
@@ -41,24 +27,23 @@ bool TempDatabase::exec(const QString& sql) {
     return query.exec(sql);
 }
 
-QString TempDatabase::value(const QString& table, const QString& name) {
+void TempDatabase::createTable(const QString& table, const QVector<QPair<QString, QString>>& rows) {
+    ASSERT_TRUE(exec(QStringLiteral("create table %1 (name text, value text)").arg(table)));
     QSqlQuery query(db());
-    query.prepare(QStringLiteral("select value from %1 where name = ?").arg(table));
-    query.addBindValue(name);
-    if (!query.exec() || !query.next()) return QString();
-    return query.value(0).toString();
+    query.prepare(QStringLiteral("insert into %1 values (?, ?)").arg(table));
+    for (const auto& row : rows) {
+        query.addBindValue(row.first);
+        query.addBindValue(row.second);
+        ASSERT_TRUE(query.exec());
+    }
 }
 
-QStringList TempDatabase::names(const QString& table) {
+QMap<QString, QString> TempDatabase::rows(const QString& table) {
+    QMap<QString, QString> out;
     QSqlQuery query(db());
-    QStringList out;
-    if (!query.exec(QStringLiteral("select name from %1 order by rowid").arg(table))) return out;
-    while (query.next()) out << query.value(0).toString();
+    if (!query.exec(QStringLiteral("select name, value from %1").arg(table))) return out;
+    while (query.next()) out.insert(query.value(0).toString(), query.value(1).toString());
     return out;
-}
-
-bool TempDatabase::hasTable(const QString& table) {
-    return db().tables().contains(table);
 }
 
 QVector<QPoint> randomPolygon(std::mt19937& random, int n, int lo, int hi) {

@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QMap>
+#include <QPair>
 #include <QPoint>
+#include <QRect>
 #include <QSqlDatabase>
 #include <QString>
-#include <QStringList>
 #include <QVector>
-#include <memory>
 #include <random>
 
+#include "globals.h"
 #include "testsupport.h"
 
 namespace roitest {
@@ -19,13 +21,19 @@ namespace roitest {
 // Sets gShowW x gShowH for the life of a test and restores the previous values.
 class DisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
     static constexpr int kShowW = 1280;
     static constexpr int kShowH = 1024;
+    DisplayTest() {
+        gShowW = kShowW;
+        gShowH = kShowH;
+    }
+    ~DisplayTest() override {
+        gShowW = savedW_;
+        gShowH = savedH_;
+    }
 
 private:
-    int savedW_ = 0, savedH_ = 0;
+    const int savedW_ = gShowW, savedH_ = gShowH;
 };
 
 // A SQLite database file in a temporary working directory, on its own connection.
@@ -35,15 +43,24 @@ public:
     ~TempDatabase();
     QSqlDatabase db() const { return QSqlDatabase::database(connection_); }
     bool exec(const QString& sql);
-    // value of the row `name` in `table`, or a null string
-    QString value(const QString& table, const QString& name);
-    QStringList names(const QString& table);
-    bool hasTable(const QString& table);
+    // A two-column camera table holding exactly the given (name, value) rows, in order.
+    void createTable(const QString& table, const QVector<QPair<QString, QString>>& rows);
+    // name -> value of every row of `table` (empty when the table cannot be read).
+    QMap<QString, QString> rows(const QString& table);
+    // The value of row `name`, or a null string.
+    QString value(const QString& table, const QString& name) { return rows(table).value(name); }
 
 private:
     testsupport::WorkDir dir_;
     QString connection_;
 };
+
+// A rectangle by its inclusive corners, kept as given even when they are swapped.
+inline QRect coords(int x1, int y1, int x2, int y2) {
+    QRect r;
+    r.setCoords(x1, y1, x2, y2);
+    return r;
+}
 
 // A random polygon of n points within [lo, hi] on both axes.
 QVector<QPoint> randomPolygon(std::mt19937& random, int n, int lo, int hi);

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
-#include <opencv2/imgproc.hpp>
 #include <vector>
 
 #include "circle.h"
@@ -13,33 +12,29 @@
 
 namespace {
 
+using roitest::coords;
 using roitest::DisplayTest;
 
-QRect coords(int x1, int y1, int x2, int y2) {
-    QRect r;
-    r.setCoords(x1, y1, x2, y2);
-    return r;
-}
-
-int hit(ClustomRect& r, QPoint p) {
+// The handle under p; the return value, the out-parameter and the stored hit agree.
+template <typename Shape>
+int hit(Shape& shape, QPoint p) {
     int handle = 99;
-    const bool found = r.PtInCtrl(p, &handle);
+    const bool found = shape.PtInCtrl(p, &handle);
     EXPECT_EQ(found, handle != -1);
-    EXPECT_EQ(r.hitHandle, handle);
+    EXPECT_EQ(shape.hitHandle, handle);
     return handle;
 }
 
-int hit(Circle& c, QPoint p) {
-    int handle = 99;
-    const bool found = c.PtInCtrl(p, &handle);
-    EXPECT_EQ(found, handle != -1);
-    EXPECT_EQ(c.hitHandle, handle);
-    return handle;
-}
-
-QImage canvas() {
+// The shape drawn with a green pen on a transparent 400 x 400 canvas.
+template <typename Shape>
+QImage drawn(const Shape& shape) {
     QImage image(400, 400, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setPen(Qt::green);
+    shape.Draw(painter);
+    EXPECT_EQ(painter.pen().color(), QColor(Qt::green));  // the caller's pen is restored
+    painter.end();
     return image;
 }
 
@@ -47,104 +42,66 @@ QColor at(const QImage& image, int x, int y) {
     return QColor::fromRgba(image.pixel(x, y));
 }
 
-// Pixels of a mask rebuilt by the definition: the point lies strictly inside the contour.
-cv::Mat polygonReference(const std::vector<cv::Point>& contour, const QRect& area) {
-    cv::Mat mask(area.height(), area.width(), CV_8UC1, cv::Scalar(0));
-    for (int r = 0; r < mask.rows; ++r)
-        for (int c = 0; c < mask.cols; ++c)
-            if (cv::pointPolygonTest(
-                    contour, cv::Point2f(float(area.left() + c), float(area.top() + r)), false) > 0)
-                mask.at<uchar>(r, c) = 255;
-    return mask;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Rectangles
 
-TEST(ClustomRectShape, NewRectangleIsEmptyUntilItHasGeometry) {
+TEST(ClustomRectShape, ImageRectangleAndMaskOnSmallOddAndSwappedSizes) {
+    const struct {
+        QRect show;
+        float scale;
+        QRect image;
+    } cases[] = {{coords(5, 7, 14, 20), 2.0f, coords(2, 4, 6, 10)},            // 2.5 -> 2, 3.5 -> 4
+                 {coords(0, 0, 10, 2), 1.0f, coords(0, 0, 10, 2)},             // 11 x 3
+                 {coords(100, 100, 50, 50), 1.0f, coords(100, 100, 50, 50)}};  // swapped
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.show.width());
+        ClustomRect r;
+        r.showRect = c.show;
+        r.setShowA(c.scale, c.scale);
+        r.setImageRect();
+        EXPECT_EQ(r.imageRect, c.image);
+        const cv::Mat mask = r.UpdateMask();
+        if (c.image.width() <= 0) {
+            EXPECT_TRUE(mask.empty());
+            continue;
+        }
+        EXPECT_EQ(mask.size(), cv::Size(c.image.width(), c.image.height()));
+        EXPECT_EQ(mask.type(), CV_8UC1);
+        EXPECT_EQ(cv::countNonZero(mask == 255), c.image.width() * c.image.height());
+    }
     ClustomRect r;
-    EXPECT_EQ(r.showRect, coords(0, 0, -1, -1));
-    EXPECT_EQ(r.imageRect, coords(0, 0, -1, -1));
-    EXPECT_FALSE(r.IsSelected());
-    EXPECT_EQ(r.hitHandle, -1);
-    EXPECT_TRUE(r.UpdateMask().empty());
-}
-
-TEST(ClustomRectShape, ImageRectangleRoundsHalfToEven) {
-    ClustomRect r;
-    r.showRect = coords(5, 7, 14, 20);
-    r.setShowA(2.0f, 2.0f);
-    r.setImageRect();
-    // 2.5 -> 2, 3.5 -> 4, width 10 / 2 = 5, height 14 / 2 = 7
-    EXPECT_EQ(r.imageRect, coords(2, 4, 6, 10));
-    const cv::Mat mask = r.UpdateMask();
-    EXPECT_EQ(mask.rows, 7);
-    EXPECT_EQ(mask.cols, 5);
-    EXPECT_EQ(mask.type(), CV_8UC1);
-    EXPECT_EQ(cv::countNonZero(mask == 255), 35);
-}
-
-TEST(ClustomRectShape, OddSizesAndSwappedCorners) {
-    ClustomRect r;
-    r.showRect = coords(0, 0, 10, 2);  // 11 x 3
-    r.setImageRect();
-    EXPECT_EQ(r.UpdateMask().size(), cv::Size(11, 3));
-
-    r.showRect = coords(100, 100, 50, 50);  // corners stored the wrong way round
-    r.setImageRect();
-    EXPECT_TRUE(r.UpdateMask().empty());
-
     r.setShowA(0.0f, 1.0f);  // refused: the previous scale stays
     EXPECT_EQ(r.scaleX, 1.0f);
 }
 
-TEST(ClustomRectShape, CornersBeatEdgesAndAreTestedInOrder) {
-    ClustomRect r;
-    r.showRect = coords(100, 100, 499, 299);
-    EXPECT_EQ(hit(r, QPoint(100, 100)), -1);  // not selected: never a hit
-    r.SetSelected(true);
-    EXPECT_EQ(hit(r, QPoint(119, 119)), 0);
-    EXPECT_EQ(hit(r, QPoint(200, 100)), 1);
-    EXPECT_EQ(hit(r, QPoint(499, 100)), 2);
-    EXPECT_EQ(hit(r, QPoint(499, 299)), 4);
-    EXPECT_EQ(hit(r, QPoint(100, 299)), 6);
-
-    // Bottom-left is tried before bottom-right.
-    ClustomRect thin;
-    thin.showRect = coords(100, 100, 115, 150);
-    thin.SetSelected(true);
-    EXPECT_EQ(hit(thin, QPoint(108, 148)), 6);
-    // Top-right before bottom-left in a small square.
-    ClustomRect small;
-    small.showRect = coords(100, 100, 130, 130);
-    small.SetSelected(true);
-    EXPECT_EQ(hit(small, QPoint(115, 121)), 6);  // BL and BR near: BL
-    EXPECT_EQ(hit(small, QPoint(121, 115)), 2);  // TR and BR near: TR
-}
-
-TEST(ClustomRectShape, EdgeToleranceIsAQuarterClampedTo3And50) {
-    ClustomRect narrow;  // 10 wide: 10 / 4 = 2, raised to 3
-    narrow.showRect = coords(100, 100, 109, 299);
-    narrow.SetSelected(true);
-    EXPECT_EQ(hit(narrow, QPoint(97, 200)), -1);  // 3 px beside the left edge
-    EXPECT_EQ(hit(narrow, QPoint(98, 200)), 7);
-    EXPECT_EQ(hit(narrow, QPoint(111, 200)), 3);
-
-    ClustomRect wide;  // 400 wide: 100 capped at 50
-    wide.showRect = coords(100, 100, 499, 299);
-    wide.SetSelected(true);
-    EXPECT_EQ(hit(wide, QPoint(149, 200)), 7);
-    EXPECT_EQ(hit(wide, QPoint(150, 200)), -1);
-    EXPECT_EQ(hit(wide, QPoint(300, 149)), 1);  // h = 200: tolerance 50
-    EXPECT_EQ(hit(wide, QPoint(300, 250)), 5);
-    EXPECT_EQ(hit(wide, QPoint(300, 500)), -1);  // beside the span of the bottom edge
-    EXPECT_EQ(hit(wide, QPoint(51, 200)), 7);    // edges reach outwards as far as inwards
-    EXPECT_EQ(hit(wide, QPoint(50, 200)), -1);
-}
-
-TEST(ClustomRectShape, ContainsIncludesA20PixelMargin) {
+TEST(ClustomRectShape, HandlesCornersBeforeEdgesWithClampedEdgeTolerance) {
+    // Edge tolerance: 400 / 4 capped at 50 on `wide`, 10 / 4 raised to 3 on `narrow`; edges
+    // reach outwards as far as inwards but not beside their span. Corners are tried
+    // top-left, top-right, bottom-left, bottom-right, before any edge.
+    const QRect wide = coords(100, 100, 499, 299), narrow = coords(100, 100, 109, 299);
+    const QRect thin = coords(100, 100, 115, 150), small = coords(100, 100, 130, 130);
+    const struct {
+        QRect rect;
+        QPoint p;
+        int handle;
+    } cases[] = {{wide, {119, 119}, 0},   {wide, {200, 100}, 1},  {wide, {499, 100}, 2},
+                 {wide, {499, 299}, 4},   {wide, {100, 299}, 6},  {wide, {149, 200}, 7},
+                 {wide, {150, 200}, -1},  {wide, {300, 149}, 1},  {wide, {300, 250}, 5},
+                 {wide, {300, 500}, -1},  {wide, {51, 200}, 7},   {wide, {50, 200}, -1},
+                 {narrow, {97, 200}, -1}, {narrow, {98, 200}, 7}, {narrow, {111, 200}, 3},
+                 {thin, {108, 148}, 6},   {small, {115, 121}, 6}, {small, {121, 115}, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.rect.width() << " wide, at " << c.p.x() << "," << c.p.y());
+        ClustomRect r;
+        r.showRect = c.rect;
+        EXPECT_EQ(hit(r, c.p), -1);  // not selected: never a hit
+        r.SetSelected(true);
+        EXPECT_EQ(hit(r, c.p), c.handle);
+    }
+    // Contains reaches 20 pixels beyond the rectangle.
     ClustomRect r;
     r.showRect = coords(100, 100, 199, 149);
     EXPECT_TRUE(r.Contains(QPoint(80, 80)));
@@ -166,74 +123,30 @@ TEST(ClustomRectShape, ResizeMovesTheSidesOfTheHandle) {
         {8, coords(100, 100, 200, 200)}, {-1, coords(100, 100, 200, 200)},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.handle);
         ClustomRect r;
         r.showRect = coords(100, 100, 200, 200);
         r.lastMove = QPoint(-42, -42);
         r.Resize(c.handle, from, to);
-        EXPECT_EQ(r.showRect, c.expected) << "handle " << c.handle;
-        const bool movesX = c.handle == 0 || c.handle == 2 || c.handle == 3 || c.handle == 4 ||
-                            c.handle == 6 || c.handle == 7;
-        const bool movesY = c.handle == 0 || c.handle == 1 || c.handle == 2 || c.handle == 4 ||
-                            c.handle == 5 || c.handle == 6;
-        EXPECT_EQ(r.lastMove.x(), movesX ? 5 : -42) << "handle " << c.handle;
-        EXPECT_EQ(r.lastMove.y(), movesY ? -3 : -42) << "handle " << c.handle;
+        EXPECT_EQ(r.showRect, c.expected);
+        const bool movesX = c.expected.left() != 100 || c.expected.right() != 200;
+        const bool movesY = c.expected.top() != 100 || c.expected.bottom() != 200;
+        EXPECT_EQ(r.lastMove, QPoint(movesX ? 5 : -42, movesY ? -3 : -42));
     }
-}
-
-TEST(ClustomRectShape, DrawsHandlesInHighlightAndFrameInThePenColour) {
-    ClustomRect r;
-    r.showRect = coords(100, 100, 299, 249);
-    {
-        QImage image = canvas();
-        QPainter painter(&image);
-        painter.setPen(Qt::green);
-        r.Draw(painter);
-        painter.end();
-        EXPECT_EQ(at(image, 200, 100), QColor(Qt::green));
-        EXPECT_EQ(at(image, 100, 180), QColor(Qt::green));
-    }
-    r.SetSelected(true);
-    r.hitHandle = 0;
-    QImage image = canvas();
-    QPainter painter(&image);
-    painter.setPen(Qt::green);
-    r.Draw(painter);
-    EXPECT_EQ(painter.pen().color(), QColor(Qt::green));  // the caller's pen is restored
-    painter.end();
-    EXPECT_EQ(at(image, 90, 100), QColor(Qt::yellow));    // left side of the TL square
-    EXPECT_EQ(at(image, 289, 100), QColor(Qt::magenta));  // left side of the TR square
-    EXPECT_EQ(at(image, 200, 100), QColor(Qt::magenta));  // top edge
-    r.hitHandle = 3;                                      // right edge highlighted
-    QImage second = canvas();
-    QPainter p2(&second);
-    r.Draw(p2);
-    p2.end();
-    EXPECT_EQ(at(second, 299, 180), QColor(Qt::yellow));
-    EXPECT_EQ(at(second, 100, 180), QColor(Qt::magenta));
 }
 
 // ---------------------------------------------------------------------------------------
 // Rings
 
-TEST(CircleShape, NewRingHasNoGeometry) {
+TEST(CircleShape, GeometryFromTheRectangleKeepsTheInnerRadiusWithinTheOuter) {
     Circle c;
-    EXPECT_EQ(c.showRect, coords(0, 0, -1, -1));
-    EXPECT_EQ(c.radius, 0);
-    EXPECT_EQ(c.innerRadius, 0);
-    EXPECT_EQ(c.center, QPoint(0, 0));
-    EXPECT_EQ(c.hitHandle, -1);
-    EXPECT_TRUE(c.UpdateMask().empty());
-}
-
-TEST(CircleShape, UpdateAllTakesTheLargestCircleAtTheTopLeft) {
-    Circle c;
-    c.showRect = coords(10, 20, 59, 99);  // 50 x 80
+    c.showRect = coords(10, 20, 59, 99);  // 50 x 80: the largest circle at the top-left
     c.innerRadius = 30;
     c.UpdateAll();
     EXPECT_EQ(c.radius, 25);
     EXPECT_EQ(c.center, QPoint(35, 45));
     EXPECT_EQ(c.showRect, coords(10, 20, 59, 69));
-    EXPECT_EQ(c.innerRadius, 25);  // clamped to the outer radius
+    EXPECT_EQ(c.innerRadius, 25);
 
     c.innerRadius = -4;
     c.UpdateRect();
@@ -242,6 +155,7 @@ TEST(CircleShape, UpdateAllTakesTheLargestCircleAtTheTopLeft) {
     c.showRect = coords(50, 50, 10, 10);  // inverted: no circle, no negative radius
     c.UpdateAll();
     EXPECT_EQ(c.radius, 0);
+    EXPECT_TRUE(c.UpdateMask().empty());
 }
 
 TEST(CircleShape, BandHitsGiveEdgeHandlesThenQuadrants) {
@@ -252,21 +166,18 @@ TEST(CircleShape, BandHitsGiveEdgeHandlesThenQuadrants) {
     c.UpdateRect();
     EXPECT_EQ(hit(c, QPoint(200, 300)), -1);  // not selected
     c.SetSelected(true);
-    EXPECT_EQ(hit(c, QPoint(200, 300)), 5);
-    EXPECT_EQ(hit(c, QPoint(219, 100)), 1);
-    EXPECT_EQ(hit(c, QPoint(100, 181)), 7);
-    EXPECT_EQ(hit(c, QPoint(300, 200)), 3);
-    EXPECT_EQ(hit(c, QPoint(129, 271)), 0);  // left, below
-    EXPECT_EQ(hit(c, QPoint(129, 129)), 6);  // left, above
-    EXPECT_EQ(hit(c, QPoint(271, 271)), 2);  // right, below
-    EXPECT_EQ(hit(c, QPoint(271, 129)), 4);  // right, above
-    // The band is 20 px either side of the outer circle, bounds included.
-    EXPECT_EQ(hit(c, QPoint(200, 320)), 5);
-    EXPECT_EQ(hit(c, QPoint(200, 321)), -1);
-    EXPECT_EQ(hit(c, QPoint(200, 280)), 5);
-    EXPECT_EQ(hit(c, QPoint(200, 279)), -1);
-    EXPECT_EQ(hit(c, QPoint(200, 250)), -1);  // the inner circle is never hit
-    EXPECT_EQ(hit(c, QPoint(200, 200)), -1);
+    // Edge handles near the axes, then quadrants; the band is 20 px either side of the outer
+    // circle, bounds included; the inner circle is never hit.
+    const struct {
+        QPoint p;
+        int handle;
+    } cases[] = {{{200, 300}, 5},  {{219, 100}, 1},  {{100, 181}, 7}, {{300, 200}, 3},
+                 {{129, 271}, 0},  {{129, 129}, 6},  {{271, 271}, 2}, {{271, 129}, 4},
+                 {{200, 320}, 5},  {{200, 321}, -1}, {{200, 280}, 5}, {{200, 279}, -1},
+                 {{200, 250}, -1}, {{200, 200}, -1}};
+    for (const auto& h : cases) EXPECT_EQ(hit(c, h.p), h.handle) << h.p.x() << "," << h.p.y();
+    EXPECT_TRUE(c.Contains(QPoint(80, 80)));  // the bounding square with a 20 px margin
+    EXPECT_FALSE(c.Contains(QPoint(79, 200)));
 }
 
 TEST(CircleShape, ResizeSetsTheRadiusAndKeepsTheCentre) {
@@ -315,58 +226,14 @@ TEST(CircleShape, MaskExcludesInnerCircleAndOuterBoundary) {
                 }
         }
     }
-    Circle full;
-    full.imageRadius = 3;
-    const cv::Mat disc = full.UpdateMask();
-    EXPECT_EQ(disc.at<uchar>(3, 3), 255);  // the centre pixel is in
-    EXPECT_EQ(disc.at<uchar>(3, 0), 0);    // x^2 + y^2 = 9 = R^2 is out
-    EXPECT_EQ(disc.at<uchar>(0, 3), 0);
-
-    Circle closed;
-    closed.center = QPoint(50, 50);
-    closed.radius = 20;
-    closed.innerRadius = 30;  // larger than the outer radius
-    closed.UpdateRect();
-    closed.setImageRect();
-    EXPECT_EQ(cv::countNonZero(closed.UpdateMask()), 0);
-}
-
-TEST(CircleShape, ContainsAndDraw) {
-    Circle c;
-    c.center = QPoint(200, 200);
-    c.radius = 50;
-    c.innerRadius = 20;
-    c.UpdateRect();
-    EXPECT_TRUE(c.Contains(QPoint(130, 130)));
-    EXPECT_FALSE(c.Contains(QPoint(129, 200)));
-
-    c.SetSelected(true);
-    c.hitHandle = 1;
-    QImage image = canvas();
-    QPainter painter(&image);
-    painter.setPen(Qt::green);
-    c.Draw(painter);
-    painter.end();
-    EXPECT_EQ(at(image, 200, 140), QColor(Qt::yellow));   // top handle square, top side
-    EXPECT_EQ(at(image, 258, 200), QColor(Qt::magenta));  // right handle square, right side
-    EXPECT_EQ(at(image, 219, 200), QColor(Qt::yellow));   // inner circle
-    EXPECT_EQ(at(image, 200, 249), QColor(Qt::magenta));  // outer circle of a selected ring
 }
 
 // ---------------------------------------------------------------------------------------
 // Polygons
 
-TEST(RePolygonShape, ConstructionAndPointLimit) {
-    RePolygon empty;
-    EXPECT_EQ(empty.count, 0);
-    EXPECT_EQ(empty.hitNode, -1);
-    EXPECT_EQ(empty.showRect, coords(0, 0, -1, -1));
-    EXPECT_TRUE(empty.UpdateMask().empty());
-
+TEST(RePolygonShape, PointCountIsLimited) {
     const QPoint tri[3] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6)};
-    RePolygon none(0, tri);
-    EXPECT_EQ(none.count, 0);
-
+    EXPECT_EQ(RePolygon(0, tri).count, 0);
     std::vector<QPoint> many(9000, QPoint(7, 7));
     auto big = std::make_unique<RePolygon>(int(many.size()), many.data());
     EXPECT_EQ(big->count, roi::kMaxPolygonPoints);
@@ -393,18 +260,6 @@ TEST(RePolygonShape, BoundingRectangles) {
     line.setImageRect();
     EXPECT_EQ(line.imagePoints[0], QPoint(2, 4));  // 2.5 and 3.5, half to even
     EXPECT_EQ(line.imagePoints[1], QPoint(20, 12));
-}
-
-TEST(RePolygonShape, MaskIsTheStrictInteriorWithoutLastColumnAndRow) {
-    const QPoint tri[3] = {QPoint(10, 10), QPoint(60, 10), QPoint(35, 50)};
-    RePolygon triangle(3, tri);
-    triangle.setImageRect();
-    const cv::Mat mask = triangle.UpdateMask();
-    ASSERT_EQ(mask.size(), cv::Size(50, 40));
-    const std::vector<cv::Point> contour = {{10, 10}, {60, 10}, {35, 50}};
-    EXPECT_EQ(cv::norm(mask, polygonReference(contour, triangle.imageRect), cv::NORM_INF), 0.0);
-    EXPECT_EQ(cv::countNonZero(mask.row(0)), 0);  // the top edge is outline
-    EXPECT_EQ(mask.at<uchar>(20, 25), 255);       // (35, 30) is inside
 }
 
 TEST(RePolygonShape, PointHandlesOnlyWhenSelected) {
@@ -455,35 +310,42 @@ TEST_F(DisplayTest, PolygonPointMovesStayInsideTheDisplayMargin) {
     EXPECT_EQ(p.count, 3);
 }
 
-TEST(RePolygonShape, DrawsPointHandlesUnlessFreehand) {
+// ---------------------------------------------------------------------------------------
+// Drawing: the caller's pen for a plain shape, magenta handles with the hit one in yellow.
+
+TEST(ShapeDrawing, HandlesAndHighlights) {
+    ClustomRect r;
+    r.showRect = coords(100, 100, 299, 249);
+    EXPECT_EQ(at(drawn(r), 200, 100), QColor(Qt::green));
+    r.SetSelected(true);
+    r.hitHandle = 3;  // the right edge
+    QImage image = drawn(r);
+    EXPECT_EQ(at(image, 299, 180), QColor(Qt::yellow));
+    EXPECT_EQ(at(image, 100, 180), QColor(Qt::magenta));
+    EXPECT_EQ(at(image, 90, 100), QColor(Qt::magenta));  // left side of the top-left square
+    r.hitHandle = 0;
+    EXPECT_EQ(at(drawn(r), 90, 100), QColor(Qt::yellow));
+
+    Circle c;
+    c.center = QPoint(200, 200);
+    c.radius = 50;
+    c.innerRadius = 20;
+    c.UpdateRect();
+    c.SetSelected(true);
+    c.hitHandle = 1;
+    image = drawn(c);
+    EXPECT_EQ(at(image, 200, 140), QColor(Qt::yellow));   // top handle square, top side
+    EXPECT_EQ(at(image, 258, 200), QColor(Qt::magenta));  // right handle square, right side
+    EXPECT_EQ(at(image, 219, 200), QColor(Qt::yellow));   // inner circle
+
     const QPoint pts[4] = {QPoint(100, 100), QPoint(300, 100), QPoint(300, 300), QPoint(100, 300)};
     RePolygon p(4, pts);
     p.SetSelected(true);
     p.setNode(1);
-    QImage image = canvas();
-    QPainter painter(&image);
-    painter.setPen(Qt::green);
-    p.Draw(painter);
-    painter.end();
+    image = drawn(p);
     EXPECT_EQ(at(image, 90, 100), QColor(Qt::magenta));   // square of point 0
-    EXPECT_EQ(at(image, 300, 90), QColor(Qt::yellow));    // square of point 1 (the hit node)
-    EXPECT_EQ(at(image, 200, 300), QColor(Qt::magenta));  // outline of a selected polygon
-
+    EXPECT_EQ(at(image, 300, 90), QColor(Qt::yellow));    // square of the hit point
+    EXPECT_EQ(at(image, 200, 300), QColor(Qt::magenta));  // outline
     p.SetHand(true);
-    EXPECT_TRUE(p.getHand());
-    QImage freehand = canvas();
-    QPainter p2(&freehand);
-    p2.setPen(Qt::green);
-    p.Draw(p2);
-    p2.end();
-    EXPECT_EQ(at(freehand, 90, 100).alpha(), 0);  // no handle squares
-    EXPECT_EQ(at(freehand, 200, 300), QColor(Qt::magenta));
-
-    p.SetSelected(false);
-    QImage plain = canvas();
-    QPainter p3(&plain);
-    p3.setPen(Qt::green);
-    p.Draw(p3);
-    p3.end();
-    EXPECT_EQ(at(plain, 200, 300), QColor(Qt::green));
+    EXPECT_EQ(at(drawn(p), 90, 100).alpha(), 0);  // a freehand polygon has no point handles
 }

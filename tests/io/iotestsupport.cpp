@@ -21,11 +21,9 @@ quint8 sum(const QByteArray& bytes) {
 }
 
 QByteArray frame(quint8 type, quint8 p0, quint8 p1, quint8 p2, quint8 p3) {
-    QByteArray bytes;
-    bytes.append(char(0x5F)).append(char(type));
-    bytes.append(char(p0)).append(char(p1)).append(char(p2)).append(char(p3));
-    bytes.append(char(sum(bytes))).append(char(0xF5));
-    return bytes;
+    QByteArray bytes =
+        QByteArray(1, char(0x5F)) + char(type) + char(p0) + char(p1) + char(p2) + char(p3);
+    return bytes + char(sum(bytes)) + char(0xF5);
 }
 }  // namespace
 
@@ -73,13 +71,7 @@ QByteArray valueReply(quint8 type, quint32 value) {
 void IoGlobalsTest::SetUp() {
     if (!pMutexIO) pMutexIO = new QMutex;
     previous_ = gpWPara;
-    gpWPara = new WizardPara;
-    WizardPara& p = *gpWPara;
-    std::fill(std::begin(p.inputInvert), std::end(p.inputInvert), 0);
-    std::fill(std::begin(p.outputInvert), std::end(p.outputInvert), 0);
-    p.input4Use = 0;
-    p.output4Use = 0;
-    p.detectMode = 0;
+    gpWPara = new WizardPara;  // plain polarity, no mirrors, mode 0
     gDataIn = 0;
     gDataOut = 0;
     std::fill(std::begin(gFTemp), std::end(gFTemp), 0u);

@@ -59,21 +59,6 @@ bool LibmodbusMaster::write(int start, const std::vector<quint16>& values) {
     return true;
 }
 
-QByteArray LibmodbusMaster::raw(const QByteArray& unitAndPdu) {
-    if (modbus_send_raw_request(ctx_, reinterpret_cast<const uint8_t*>(unitAndPdu.constData()),
-                                unitAndPdu.size()) < 0) {
-        lastErrno_ = errno;
-        return {};
-    }
-    uint8_t reply[MODBUS_TCP_MAX_ADU_LENGTH];
-    const int length = modbus_receive_confirmation(ctx_, reply);
-    if (length < 0) {
-        lastErrno_ = errno;
-        return {};
-    }
-    return QByteArray(reinterpret_cast<const char*>(reply), length);
-}
-
 RawMaster::RawMaster(quint16 port) {
     socket_.connectToHost(QHostAddress::LocalHost, port);
     testsupport::waitFor([this] { return connected(); }, 5000);

@@ -15,8 +15,6 @@
 #include <mutex>
 #include <thread>
 
-#include "modbusdatasource.h"
-
 namespace modbustest {
 
 // Runs `body` on a new thread and spins this thread's event loop until it returns.
@@ -37,8 +35,6 @@ public:
     std::vector<quint16> read(int start, int count);
     // Writes registers; true when the server confirmed.
     bool write(int start, const std::vector<quint16>& values);
-    // Sends unit id and PDU as given and returns the whole reply frame (empty on failure).
-    QByteArray raw(const QByteArray& unitAndPdu);
     int lastErrno() const { return lastErrno_; }
 
 private:
@@ -78,24 +74,6 @@ private:
     std::condition_variable disarm_;
     bool disarmed_ = false;
     std::thread thread_;
-};
-
-// A data source that counts its calls.
-class CountingDataSource : public ModbusDataSource {
-    Q_OBJECT
-public:
-    modbus::HoldingRegisters holdingRegisters() override {
-        ++reads;
-        return values;
-    }
-    bool resetCounters() override {
-        ++resets;
-        return true;
-    }
-
-    modbus::HoldingRegisters values{1, 0, 9, 2};
-    std::atomic<int> reads{0};
-    std::atomic<int> resets{0};
 };
 
 QByteArray hex(const char* text);

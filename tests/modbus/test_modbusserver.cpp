@@ -9,8 +9,10 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QThread>
+#include <tuple>
 
 #include "globals.h"
+#include "modbusdatasource.h"
 #include "modbusserver.h"
 #include "modbustestsupport.h"
 #include "testsupport.h"
@@ -40,7 +42,10 @@ class ModbusServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setCounters();
-        source_.setStateReader([this] { return state_; });
+        source_.setStateReader([this] {
+            ++reads_;
+            return state_;
+        });
         source_.setCounterSaver([this] { ++saves_; });
     }
 
@@ -52,6 +57,7 @@ protected:
 
     ModbusMachineState state_{1, 0, 0};
     int saves_ = 0;
+    int reads_ = 0;  // register reads that reached the data source
     GlobalsModbusDataSource source_;
     ModbusServer server_{&source_};
 };
@@ -108,44 +114,24 @@ TEST_F(ModbusServerTest, LibmodbusResetZeroesTotalsAndFailuresOnly) {
 
 TEST_F(ModbusServerTest, LibmodbusSeesEachExceptionAndNothingChanges) {
     const quint16 port = startServer();
-    struct Outcome {
-        const char* what;
-        int errnoSeen;
-        int expected;
-    };
-    std::vector<Outcome> outcomes;
-    std::vector<std::pair<QByteArray, QByteArray>> raws;  // sent PDU, reply PDU
+    std::vector<std::tuple<const char*, int, int>> outcomes;  // what, errno seen, expected
     ASSERT_TRUE(runBeside([&] {
         LibmodbusMaster master(port);
         ASSERT_TRUE(master.connected());
-        auto expectFailure = [&](const char* what, bool ok, int expected) {
-            outcomes.push_back({what, ok ? 0 : master.lastErrno(), expected});
-        };
+        const auto seen = [&](bool ok) { return ok ? 0 : master.lastErrno(); };
         const bool singleWritten = modbus_write_register(master.ctx(), 4, 1) == 1;
-        outcomes.push_back({"single write", singleWritten ? 0 : errno, EMBXILFUN});
-        expectFailure("read past the end", !master.read(65535, 2).empty(), EMBXILADD);
-        expectFailure("write past the end", master.write(65535, {1, 1}), EMBXILADD);
-        expectFailure("write missing register 4", master.write(0, {1, 1, 1, 1}), EMBXILADD);
-        expectFailure("write after register 4", master.write(5, {1}), EMBXILADD);
-        expectFailure("reset value 2", master.write(4, {2}), EMBXILVAL);
-        expectFailure("reset value 0 from 3", master.write(3, {1, 0}), EMBXILVAL);
-        // Requests libmodbus would not build itself, sent raw: unit id and PDU.
-        for (const char* pdu :
-             {"01 03 0000 0000", "01 03 0000 007e", "01 10 0004 0000 00", "01 10 0004 007c 02 0001",
-              "01 10 0004 0001 04 0001 0001", "01 04 0000 0001"}) {
-            raws.emplace_back(hex(pdu), master.raw(hex(pdu)).mid(6));
-        }
+        outcomes = {
+            {"single write", singleWritten ? 0 : errno, EMBXILFUN},
+            {"read past the end", seen(!master.read(65535, 2).empty()), EMBXILADD},
+            {"write past the end", seen(master.write(65535, {1, 1})), EMBXILADD},
+            {"write missing register 4", seen(master.write(0, {1, 1, 1, 1})), EMBXILADD},
+            {"write after register 4", seen(master.write(5, {1})), EMBXILADD},
+            {"reset value 2", seen(master.write(4, {2})), EMBXILVAL},
+            {"reset value 0 from 3", seen(master.write(3, {1, 0})), EMBXILVAL},
+        };
     }));
-    for (const Outcome& o : outcomes) {
-        EXPECT_EQ(o.errnoSeen, o.expected) << o.what << ": " << modbus_strerror(o.errnoSeen);
-    }
-    const QByteArray expectedRaw[] = {hex("01 83 03"), hex("01 83 03"), hex("01 90 03"),
-                                      hex("01 90 03"), hex("01 90 03"), hex("01 84 01")};
-    ASSERT_EQ(raws.size(), std::size(expectedRaw));
-    for (size_t i = 0; i < raws.size(); ++i) {
-        EXPECT_EQ(raws[i].second.toHex(' '), expectedRaw[i].toHex(' '))
-            << raws[i].first.toHex(' ').toStdString();
-    }
+    for (const auto& [what, errnoSeen, expected] : outcomes)
+        EXPECT_EQ(errnoSeen, expected) << what << ": " << modbus_strerror(errnoSeen);
     EXPECT_EQ(gAllNum[1], 9);
     EXPECT_EQ(gFailNum[1], 2);
     EXPECT_EQ(saves_, 0);
@@ -213,10 +199,6 @@ TEST_F(ModbusServerTest, SplitAndMergedFramesAreEachAnsweredOnce) {
     master.send(read.mid(5));
     EXPECT_EQ(master.receive(reply.size()), reply);
     EXPECT_TRUE(master.receiveFor(100).isEmpty());
-
-    // One byte at a time.
-    for (char byte : read) master.send(QByteArray(1, byte));
-    EXPECT_EQ(master.receive(reply.size()), reply);
 
     // Three requests in one write, the last one split with the next write: replies in order.
     const QByteArray second = hex("0012 0000 0006 01 03 0003 0001");
@@ -318,10 +300,9 @@ TEST_F(ModbusServerTest, IdleConnectionsAreClosedActiveOnesKept) {
 }
 
 TEST_F(ModbusServerTest, StopWhileARequestWaitsForTheGuiThread) {
-    modbustest::CountingDataSource counting;
     int servedDuringStop = 0;
     for (int round = 0; round < 5; ++round) {
-        ModbusServer server(&counting);
+        ModbusServer server(&source_);
         ASSERT_TRUE(server.start(QHostAddress::LocalHost, 0));
         const quint16 port = server.serverPort();
         std::atomic<bool> sent{false};
@@ -334,13 +315,13 @@ TEST_F(ModbusServerTest, StopWhileARequestWaitsForTheGuiThread) {
         // Do not answer: the server thread now waits for this thread inside a register read.
         for (int i = 0; i < 100 && !sent; ++i) QThread::msleep(5);
         QThread::msleep(200);
-        const int readsBefore = counting.reads;
+        const int readsBefore = reads_;
         {
             Watchdog watchdog(std::chrono::seconds(20), "stopping the server during a request");
             server.stop();
         }
         EXPECT_FALSE(server.isRunning());
-        servedDuringStop += counting.reads - readsBefore;
+        servedDuringStop += reads_ - readsBefore;
         masterThread.join();
         // The master got its values, or saw the connection close; never a wrong answer.
         EXPECT_TRUE(seen.empty() || seen == (std::vector<quint16>{1, 0, 9, 2}));
@@ -350,10 +331,7 @@ TEST_F(ModbusServerTest, StopWhileARequestWaitsForTheGuiThread) {
 }
 
 TEST_F(ModbusServerTest, RestartsWhileAMasterPollsNeverDeadlock) {
-    modbustest::CountingDataSource counting;
-    ModbusServer server(&counting);
-    ASSERT_TRUE(server.start(QHostAddress::LocalHost, 0));
-    const quint16 port = server.serverPort();
+    const quint16 port = startServer();
     std::atomic<bool> finished{false};
     std::atomic<int> answered{0};
     std::thread poller([&] {
@@ -366,15 +344,15 @@ TEST_F(ModbusServerTest, RestartsWhileAMasterPollsNeverDeadlock) {
         Watchdog watchdog(std::chrono::seconds(60), "restarting the server while polled");
         for (int cycle = 0; cycle < 20; ++cycle) {
             testsupport::waitFor([] { return false; }, 30);
-            EXPECT_TRUE(server.reAction(QHostAddress::LocalHost, port)) << cycle;
+            EXPECT_TRUE(server_.reAction(QHostAddress::LocalHost, port)) << cycle;
         }
         testsupport::waitFor([] { return false; }, 30);
         finished = true;
-        server.stop();
+        server_.stop();
     }
     poller.join();
     EXPECT_GT(answered.load(), 0);
-    EXPECT_GE(counting.reads.load(), answered.load());
+    EXPECT_GE(reads_, answered.load());
 }
 
 TEST_F(ModbusServerTest, BusyPortIsReportedAndNothingRuns) {

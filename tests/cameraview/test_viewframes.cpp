@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QImage>
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "viewframes.h"
@@ -26,89 +28,73 @@ int pattern(int x, int y) {
 class ViewFrames : public ViewTest {};
 
 TEST_F(ViewFrames, SyntheticReferenceCoversTheMiddleHalf) {
-    const FrameFormat grey{640, 480, false};
-    std::vector<uchar> slot(size_t(grey.frameBytes()), 7);
-    fillSyntheticTemplate(grey, slot.data());
-    const auto at = [&](int x, int y) { return int(slot[size_t(y) * 640 + size_t(x)]); };
-    EXPECT_EQ(at(159, 200), 0);
-    EXPECT_EQ(at(160, 200), 255);
-    EXPECT_EQ(at(480, 200), 255);
-    EXPECT_EQ(at(481, 200), 0);
-    EXPECT_EQ(at(200, 119), 0);
-    EXPECT_EQ(at(200, 120), 255);
-    EXPECT_EQ(at(200, 360), 255);
-    EXPECT_EQ(at(200, 361), 0);
-    EXPECT_EQ(at(0, 0), 0);
-
-    // In colour every byte of a pixel is set, across the whole frame.
-    const FrameFormat colour{kW, kH, true};
-    std::vector<uchar> rgba(size_t(colour.frameBytes()), 7);
-    fillSyntheticTemplate(colour, rgba.data());
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-            const bool inside =
-                x >= kW / 4 && x <= 3 * (kW / 4) && y >= kH / 4 && y <= 3 * (kH / 4);
-            const uchar* p = &rgba[(size_t(y) * kW + size_t(x)) * 4];
-            for (int b = 0; b < 4; ++b) ASSERT_EQ(p[b], inside ? 255 : 0) << x << "," << y;
+    // In colour every byte of a pixel is set; the guard byte after the frame stays.
+    for (const FrameFormat& format : {FrameFormat{kW, kH, false}, FrameFormat{kW, kH, true}}) {
+        std::vector<uchar> slot(size_t(format.frameBytes()) + 1, 7);
+        fillSyntheticTemplate(format, slot.data());
+        const int bpp = format.bytesPerPixel();
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                const bool inside =
+                    x >= kW / 4 && x <= 3 * (kW / 4) && y >= kH / 4 && y <= 3 * (kH / 4);
+                for (int b = 0; b < bpp; ++b)
+                    ASSERT_EQ(slot[(size_t(y) * kW + size_t(x)) * bpp + b], inside ? 255 : 0)
+                        << bpp << ": " << x << "," << y;
+            }
         }
+        EXPECT_EQ(slot.back(), 7);
     }
 }
 
-TEST_F(ViewFrames, GreyTemplatesOfOddWidthAreCopiedRowByRow) {
-    const QString path = work.file("grey.bmp");
-    ASSERT_TRUE(writeIndexedBmp(path, kW, kH, 8, greyPalette(256), pattern));
-    const FrameFormat grey{kW, kH, false};
-    std::vector<uchar> slot(size_t(grey.frameBytes()), 0);
-    ASSERT_TRUE(loadTemplateFile(path, grey, slot.data()));
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x)
-            ASSERT_EQ(slot[size_t(y) * kW + size_t(x)], pattern(x, y)) << x << "," << y;
-
-    // Another size or another depth leaves the slot as it was.
-    std::vector<uchar> other(size_t((kW + 1) * kH), 9);
-    EXPECT_FALSE(loadTemplateFile(path, FrameFormat{kW + 1, kH, false}, other.data()));
-    EXPECT_EQ(other[0], 9);
-    std::vector<uchar> rgba(size_t(kW * kH * 4), 9);
-    EXPECT_FALSE(loadTemplateFile(path, FrameFormat{kW, kH, true}, rgba.data()));
-    EXPECT_EQ(rgba[0], 9);
-    EXPECT_FALSE(loadTemplateFile(work.file("missing.bmp"), grey, slot.data()));
-
-    QImage colourPicture(kW, kH, QImage::Format_RGB32);
-    colourPicture.fill(qRgb(1, 2, 3));
-    ASSERT_TRUE(colourPicture.save(work.file("colour.bmp")));
-    std::fill(slot.begin(), slot.end(), uchar(9));
-    EXPECT_FALSE(loadTemplateFile(work.file("colour.bmp"), grey, slot.data()));
-    EXPECT_EQ(slot[0], 9);
-}
-
-TEST_F(ViewFrames, ColourTemplatesKeepRedInTheLowByte) {
+TEST_F(ViewFrames, TemplatesOfOddWidthAreConvertedAndCopiedRowByRow) {
+    const QString greyPath = work.file("grey.bmp");
+    ASSERT_TRUE(writeGreyBmp(greyPath, kW, kH, 8, pattern));
     QImage picture(kW, kH, QImage::Format_RGB32);
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) picture.setPixel(x, y, qRgb(200, x, y));
-    const QString path = work.file("colour.bmp");
-    ASSERT_TRUE(picture.save(path));
+    const QString colourPath = work.file("colour.bmp");
+    ASSERT_TRUE(picture.save(colourPath));
+    const FrameFormat grey{kW, kH, false};
     const FrameFormat colour{kW, kH, true};
-    std::vector<uchar> slot(size_t(colour.frameBytes()), 0);
-    ASSERT_TRUE(loadTemplateFile(path, colour, slot.data()));
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-            const uchar* p = &slot[(size_t(y) * kW + size_t(x)) * 4];
-            ASSERT_EQ(p[0], 200);
-            ASSERT_EQ(p[1], x);
-            ASSERT_EQ(p[2], y);
-            ASSERT_EQ(p[3], 255);
+    for (const FrameFormat& format : {grey, colour}) {
+        // Colour templates keep red in the low byte.
+        std::vector<uchar> want;
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                if (format.color)
+                    want.insert(want.end(), {200, uchar(x), uchar(y), 255});
+                else
+                    want.push_back(uchar(pattern(x, y)));
+            }
         }
+        std::vector<uchar> slot(want.size(), 0);
+        ASSERT_TRUE(loadTemplateFile(format.color ? colourPath : greyPath, format, slot.data()));
+        EXPECT_TRUE(slot == want) << (format.color ? "colour" : "grey");
+    }
+
+    // Another size, another depth or no file leaves the slot as it was.
+    const struct {
+        QString path;
+        FrameFormat format;
+    } refused[] = {{greyPath, {kW + 1, kH, false}},
+                   {greyPath, colour},
+                   {colourPath, grey},
+                   {work.file("missing.bmp"), grey}};
+    for (const auto& r : refused) {
+        std::vector<uchar> untouched(size_t(r.format.frameBytes()), 9);
+        EXPECT_FALSE(loadTemplateFile(r.path, r.format, untouched.data())) << r.path.toStdString();
+        EXPECT_EQ(std::count(untouched.begin(), untouched.end(), 9), r.format.frameBytes());
     }
 }
 
 TEST_F(ViewFrames, MasksOfEveryDepthGiveTheSameMask) {
     const auto ignored = [](int x, int y) { return (x + 2 * y) % 5 == 0; };
-    ASSERT_TRUE(writeIndexedBmp(work.file("m1.bmp"), kW, kH, 1, greyPalette(2),
-                                [&](int x, int y) { return ignored(x, y) ? 1 : 0; }));
-    ASSERT_TRUE(writeIndexedBmp(work.file("m4.bmp"), kW, kH, 4, greyPalette(16),
-                                [&](int x, int y) { return ignored(x, y) ? 15 : 0; }));
-    ASSERT_TRUE(writeIndexedBmp(work.file("m8.bmp"), kW, kH, 8, greyPalette(256),
-                                [&](int x, int y) { return ignored(x, y) ? 255 : 0; }));
+    ASSERT_TRUE(writeGreyBmp(work.file("m1.bmp"), kW, kH, 1,
+                             [&](int x, int y) { return ignored(x, y) ? 1 : 0; }));
+    ASSERT_TRUE(writeGreyBmp(work.file("m4.bmp"), kW, kH, 4,
+                             [&](int x, int y) { return ignored(x, y) ? 15 : 0; }));
+    ASSERT_TRUE(writeGreyBmp(work.file("m8.bmp"), kW, kH, 8,
+                             [&](int x, int y) { return ignored(x, y) ? 255 : 0; }));
     for (const char* name : {"m1.bmp", "m4.bmp", "m8.bmp"}) {
         // A guard byte after the mask shows any write past its end.
         std::vector<uchar> mask(size_t(kW * kH) + 1, 77);
@@ -129,16 +115,14 @@ TEST_F(ViewFrames, ViewLoadsItsTemplatesAndMasksFromItsFolders) {
     ASSERT_TRUE(QDir().mkpath(QStringLiteral("cammer11")));
     ASSERT_TRUE(QDir().mkpath(QStringLiteral("cammer12")));
     // Detection 1: template 0 missing, template 1 good, template 2 of another size.
-    ASSERT_TRUE(writeIndexedBmp("cammer11/template1.bmp", kW, kH, 8, greyPalette(256), pattern));
-    ASSERT_TRUE(
-        writeIndexedBmp("cammer11/template2.bmp", kW - 1, kH, 8, greyPalette(256), pattern));
-    ASSERT_TRUE(writeIndexedBmp("cammer11/ignorepoint.bmp", kW, kH, 1, greyPalette(2),
-                                [](int x, int) { return x == kW - 1 ? 1 : 0; }));
+    ASSERT_TRUE(writeGreyBmp("cammer11/template1.bmp", kW, kH, 8, pattern));
+    ASSERT_TRUE(writeGreyBmp("cammer11/template2.bmp", kW - 1, kH, 8, pattern));
+    ASSERT_TRUE(writeGreyBmp("cammer11/ignorepoint.bmp", kW, kH, 1,
+                             [](int x, int) { return x == kW - 1 ? 1 : 0; }));
     // Detection 2: a stored reference and a mask of the wrong size.
-    ASSERT_TRUE(writeIndexedBmp("cammer12/template0.bmp", kW, kH, 8, greyPalette(256),
-                                [](int, int) { return 33; }));
-    ASSERT_TRUE(writeIndexedBmp("cammer12/ignorepoint.bmp", kW, kH - 1, 8, greyPalette(256),
-                                [](int, int) { return 255; }));
+    ASSERT_TRUE(writeGreyBmp("cammer12/template0.bmp", kW, kH, 8, [](int, int) { return 33; }));
+    ASSERT_TRUE(
+        writeGreyBmp("cammer12/ignorepoint.bmp", kW, kH - 1, 8, [](int, int) { return 255; }));
 
     auto view = makeView(newCamera(kW, kH));
     ASSERT_TRUE(view->isOpen);
@@ -164,24 +148,22 @@ TEST_F(ViewFrames, OverlaysAreCutToTheFrame) {
     std::vector<uchar> frame(size_t(w * h), 100);
     std::vector<uchar> display(size_t(w * h * 4), 0);
     frameToDisplay(frame.data(), FrameFormat{w, h, false}, display.data());
-    EXPECT_EQ(displayPixel(display.data(), w, 3, 3), qRgb(100, 100, 100));
-    const QImage picture = displayImageOver(display.data(), w, h);
-    EXPECT_EQ(picture.pixel(3, 3), qRgb(100, 100, 100));
+    EXPECT_EQ(displayImageOver(display.data(), w, h).pixel(3, 3), qRgb(100, 100, 100));
 
     std::vector<uchar> mask(size_t(w * h), 255);
-    // Reaches past the right and bottom edges: only the 2 x 2 pixels inside are coloured.
-    EXPECT_EQ(markPixels(display.data(), w, h, QRect(QPoint(8, 4), QPoint(40, 30)), mask.data(),
-                         qRgb(255, 0, 0)),
-              4);
+    const struct {
+        QRect area;
+        int marked;
+    } rows[] = {
+        {QRect(QPoint(8, 4), QPoint(40, 30)), 4},   // past the right and bottom edges
+        {QRect(QPoint(-5, -5), QPoint(0, 0)), 1},   // above and left of the frame
+        {QRect(QPoint(20, 20), QPoint(30, 30)), 0}  // entirely outside
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(markPixels(display.data(), w, h, row.area, mask.data(), qRgb(255, 0, 0)),
+                  row.marked);
     EXPECT_EQ(displayPixel(display.data(), w, 9, 5), qRgb(255, 0, 0));
     EXPECT_EQ(displayPixel(display.data(), w, 7, 5), qRgb(100, 100, 100));
-    // Above and left of the frame, and entirely outside.
-    EXPECT_EQ(markPixels(display.data(), w, h, QRect(QPoint(-5, -5), QPoint(0, 0)), mask.data(),
-                         qRgb(0, 255, 255)),
-              1);
-    EXPECT_EQ(markPixels(display.data(), w, h, QRect(QPoint(20, 20), QPoint(30, 30)), mask.data(),
-                         qRgb(0, 255, 255)),
-              0);
     // Only masked pixels.
     mask.assign(mask.size(), 0);
     mask[size_t(2) * w + 2] = 1;

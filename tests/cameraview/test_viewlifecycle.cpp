@@ -30,43 +30,27 @@ class ViewLifeCycle : public ViewTest {};
 TEST_F(ViewLifeCycle, OpensInTheOrderPluginsRelyOn) {
     para.exposeTime[0] = 120;
     para.gamma[0] = 7;
-    para.speed = 3;
     para.isHMirror[0] = 1;
     ScriptedCamera* camera = newCamera(64, 48);
     auto view = makeView(camera);
-
     ASSERT_TRUE(view->isOpen);
     const QStringList expected = {"setColor(false)", "open",       "getImageSize", "setParams",
                                   "cameraType",      "setData(0)", "start",        "setParams"};
     EXPECT_EQ(controlCalls(*camera), expected);
-    EXPECT_EQ(view->imageW, 64);
-    EXPECT_EQ(view->imageH, 48);
-    EXPECT_EQ(view->pixelCount, 64 * 48);
+    // Every buffer is sized from the camera's answer.
     EXPECT_EQ(view->frameBytes, 64 * 48);
-    EXPECT_FLOAT_EQ(view->baseScaleX, 1280.0f / 64);
-    EXPECT_FLOAT_EQ(view->showScaleY, 960.0f / 48);
     EXPECT_EQ(view->context.grabBuf.size(), size_t(64 * 48));
     EXPECT_EQ(view->showBuf.size(), size_t(64 * 48));
     EXPECT_EQ(view->displayBuf.size(), size_t(64 * 48 * 4));
     EXPECT_EQ(view->context.resultMask.size(), size_t(64 * 48));
-    EXPECT_TRUE(view->isOK);
-    EXPECT_TRUE(view->isConnected);
-    EXPECT_FALSE(view->manualCapture);  // cameraType 1
-    EXPECT_NE(view->recong, nullptr);
-    EXPECT_NE(view->liveParam, nullptr);
-    EXPECT_NE(view->editParam, nullptr);
-    EXPECT_TRUE(view->isHidden());
-    EXPECT_STREQ(view->serialNumber, "SN-VIEW-0");
 
+    // The plug-ins' keys and JSON types, "gammma" as they spell it.
     const QJsonObject sent = camera->lastParams();
+    EXPECT_EQ(sent.size(), 10);
     EXPECT_EQ(sent.value("exposetime").toInt(), 120);
     EXPECT_EQ(sent.value("gammma").toInt(), 7);
-    EXPECT_FALSE(sent.contains("gamma"));
-    EXPECT_EQ(sent.value("speed").toInt(), 3);
     EXPECT_TRUE(sent.value("HMirror").isBool());
     EXPECT_TRUE(sent.value("HMirror").toBool());
-    EXPECT_FALSE(sent.value("VMirror").toBool());
-    EXPECT_EQ(sent.size(), 10);
 
     // The thermal contract: the live regions as a "CammerSingleton *".
     const QVariant data = camera->lastData();
@@ -75,69 +59,58 @@ TEST_F(ViewLifeCycle, OpensInTheOrderPluginsRelyOn) {
     camera->setTemperature(37);
     EXPECT_EQ(view->HotCameraGetTemperature(1, 9), 37);
     EXPECT_EQ(camera->lastData().toJsonObject(), QJsonObject({{"detect", 1}, {"funcNO", 9}}));
-}
 
-TEST_F(ViewLifeCycle, ColourOperationAsksForFourBytePixels) {
+    // Colour operation asks for four-byte pixels before opening.
     gisColor = 1;
-    ScriptedCamera* camera = newCamera(30, 20);
-    auto view = makeView(camera);
-    ASSERT_TRUE(view->isOpen);
-    EXPECT_EQ(camera->calls().first(), "setColor(true)");
-    EXPECT_EQ(view->frameBytes, 30 * 20 * 4);
-    EXPECT_EQ(view->context.grayBuf.size(), size_t(30 * 20));
-    EXPECT_EQ(view->showBuf.size(), size_t(30 * 20 * 4));
+    ScriptedCamera* colour = newCamera(30, 20);
+    auto colourView = makeView(colour, 1);
+    ASSERT_TRUE(colourView->isOpen);
+    EXPECT_EQ(colour->calls().first(), "setColor(true)");
+    EXPECT_EQ(colourView->showBuf.size(), size_t(30 * 20 * 4));
+    EXPECT_EQ(colourView->context.grayBuf.size(), size_t(30 * 20));
 }
 
 TEST_F(ViewLifeCycle, RefusedCamerasLeaveTheViewUnopened) {
-    {
-        ScriptedCamera* camera = newCamera(64, 48);
-        camera->setOpenResult(false);
-        auto view = makeView(camera);
+    ScriptedCamera* refusing = newCamera(64, 48);
+    refusing->setOpenResult(false);
+    // A camera that opens but cannot say its frame size cannot be used.
+    ScriptedCamera* sizeless = newCamera(0, 0);
+    const struct {
+        ScriptedCamera* camera;
+        QStringList calls;
+    } rows[] = {{refusing, {"setColor(false)", "open"}},
+                {sizeless, {"setColor(false)", "open", "getImageSize", "close"}},
+                {nullptr, {}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.calls.join(',').toStdString());
+        auto view = makeView(row.camera);
         EXPECT_FALSE(view->isOpen);
-        EXPECT_EQ(controlCalls(*camera), QStringList({"setColor(false)", "open"}));
         EXPECT_EQ(view->recong, nullptr);
         EXPECT_TRUE(view->showBuf.empty());
         // Guarded operations do nothing on an unopened camera.
         view->SetExposeTime();
         view->CameraChangeTrig(true);
         EXPECT_FALSE(view->CameraStart());
-        EXPECT_EQ(controlCalls(*camera).size(), 2);
-    }
-    {
-        // A camera that opens but cannot say its frame size cannot be used.
-        ScriptedCamera* camera = newCamera(0, 0);
-        auto view = makeView(camera);
-        EXPECT_FALSE(view->isOpen);
-        EXPECT_EQ(controlCalls(*camera),
-                  QStringList({"setColor(false)", "open", "getImageSize", "close"}));
         EXPECT_FALSE(view->UpdateImage());
-    }
-    {
-        auto view = makeView(nullptr);
-        EXPECT_FALSE(view->isOpen);
-        EXPECT_EQ(view->camera, nullptr);
-        EXPECT_FALSE(view->UpdateImage());
+        if (row.camera) {
+            EXPECT_EQ(controlCalls(*row.camera), row.calls);
+        }
     }
 }
 
 TEST_F(ViewLifeCycle, SettersApplyTheEditedCopyWhileTheSettingsScreenIsVisible) {
     ScriptedCamera* camera = newCamera(16, 8);
     auto view = makeView(camera, 1);
-    para.exposeTime[1] = 10;
-    paraBak.exposeTime[1] = 20;
-    para.adjustPlus[1] = 11;
-    paraBak.adjustPlus[1] = 21;
-    para.sharp[1] = 12;
-    paraBak.sharp[1] = 22;
-    para.contrast[1] = 13;
-    paraBak.contrast[1] = 23;
-    para.gamma[1] = 14;
-    paraBak.gamma[1] = 24;
-    para.speed = 5;
-    paraBak.speed = 6;
+    for (auto [p, base] : {std::pair<WizardPara*, int>{&para, 10}, {&paraBak, 20}}) {
+        p->exposeTime[1] = base;
+        p->adjustPlus[1] = base + 1;
+        p->sharp[1] = base + 2;
+        p->contrast[1] = base + 3;
+        p->gamma[1] = base + 4;
+        p->speed = base / 10 + 4;
+    }
     paraBak.isWDR = 1;
     paraBak.isHMirror[1] = 1;
-    paraBak.isVMirror[1] = 0;
     para.isVMirror[1] = 1;
 
     camera->clearCalls();
@@ -147,16 +120,13 @@ TEST_F(ViewLifeCycle, SettersApplyTheEditedCopyWhileTheSettingsScreenIsVisible) 
 
     settingsShown = true;
     camera->clearCalls();
-    view->SetExposeTime();
-    view->SetAdjustPlus();
-    view->SetSharp();
-    view->SetContrast();
-    view->SetGamma();
-    view->SetWDR();
-    view->SetHMirror();
-    view->SetVMirror();
-    view->SetSpeed();  // always the live speed
+    for (auto set :
+         {&CammerWidget::SetExposeTime, &CammerWidget::SetAdjustPlus, &CammerWidget::SetSharp,
+          &CammerWidget::SetContrast, &CammerWidget::SetGamma, &CammerWidget::SetWDR,
+          &CammerWidget::SetHMirror, &CammerWidget::SetVMirror, &CammerWidget::SetSpeed})
+        (view.get()->*set)();
     view->CameraChangeTrig(true);
+    // Mirrors and WDR stop the camera around the change; the speed is always the live one.
     const QStringList expected = {"setExposeTime(20)", "setGain(21)",  "setSharp(22)",
                                   "setContrast(23)",   "setGamma(24)", "stop",
                                   "setWDR(true)",      "start",        "stop",
@@ -170,69 +140,41 @@ TEST_F(ViewLifeCycle, SettersApplyTheEditedCopyWhileTheSettingsScreenIsVisible) 
     camera->clearCalls();
     view->SetExposeTime();
     EXPECT_EQ(camera->calls(), QStringList({"setExposeTime(20)", "whiteBalance"}));
-}
 
-TEST_F(ViewLifeCycle, RestoredDefaultsLandInTheEditedCopy) {
-    ScriptedCamera* camera = newCamera(16, 8);
-    auto view = makeView(camera, 2);
-    paraBak.exposeTime[2] = 99;
-    paraBak.speed = 9;
-    paraBak.isHMirror[2] = 1;
-    camera->setDefaults(QJsonObject{{"exposeTime", 40},
-                                    {"adjustPlus", 41},
-                                    {"sharp", 42},
-                                    {"contrast", 43},
-                                    {"gamma", 44},
-                                    {"isHMirror", 0}});
+    // Restored defaults land in the edited copy; only five values and the speed are taken.
+    camera->setDefaults(QJsonObject{{"exposeTime", 40}, {"gamma", 44}, {"isHMirror", 0}});
     view->RestoreDefaultSettings();
-    EXPECT_EQ(camera->callCount("restoreDefaultSettings(2)"), 1);
-    EXPECT_EQ(paraBak.exposeTime[2], 40);
-    EXPECT_EQ(paraBak.adjustPlus[2], 41);
-    EXPECT_EQ(paraBak.sharp[2], 42);
-    EXPECT_EQ(paraBak.contrast[2], 43);
-    EXPECT_EQ(paraBak.gamma[2], 44);
-    EXPECT_EQ(paraBak.speed, 9);         // as sent: the plug-in kept it
-    EXPECT_EQ(paraBak.isHMirror[2], 1);  // not taken back
-    EXPECT_EQ(para.exposeTime[2], 0);    // the live copy is not touched
+    EXPECT_EQ(camera->callCount("restoreDefaultSettings(1)"), 1);
+    EXPECT_EQ(paraBak.exposeTime[1], 40);
+    EXPECT_EQ(paraBak.gamma[1], 44);
+    EXPECT_EQ(paraBak.speed, 6);         // as sent: the plug-in kept it
+    EXPECT_EQ(paraBak.isHMirror[1], 1);  // not taken back
+    EXPECT_EQ(para.exposeTime[1], 10);   // the live copy is not touched
 }
 
 TEST_F(ViewLifeCycle, GrabbedFramesAreShownOnlyWhenTheRulesAllow) {
     ScriptedCamera* camera = newCamera(8, 4);
     auto view = makeView(camera);
-    const auto shown = [&] { return int(view->showBuf[0]); };
-
-    camera->pushFilledFrame(10);
-    EXPECT_TRUE(view->UpdateImage());
-    EXPECT_EQ(view->context.grabBuf[5], 10);
-    EXPECT_EQ(shown(), 10);
+    const auto grab = [&](uchar value) {
+        camera->pushFilledFrame(value);
+        EXPECT_TRUE(view->UpdateImage());
+        EXPECT_EQ(view->context.grabBuf[5], value);
+        return int(view->showBuf[0]);
+    };
+    EXPECT_EQ(grab(10), 10);
     EXPECT_FALSE(view->UpdateImage());  // no newer frame: false, the last one stays
-
-    gSource = 0;  // editing on the templates: grabs go on, the shown frame stays
-    camera->pushFilledFrame(20);
-    EXPECT_TRUE(view->UpdateImage());
-    EXPECT_EQ(view->context.grabBuf[0], 20);
-    EXPECT_EQ(shown(), 10);
-
+    gSource = 0;                        // editing on the templates: the shown frame stays
+    EXPECT_EQ(grab(20), 10);
     gSource = 1;
-    camera->pushFilledFrame(30);
-    view->UpdateImage();
-    EXPECT_EQ(shown(), 30);
-
+    EXPECT_EQ(grab(30), 30);
     para.sysUsage = 1;  // external trigger: the cycle shows the inspected frame
-    camera->pushFilledFrame(40);
-    view->UpdateImage();
-    EXPECT_EQ(shown(), 30);
+    EXPECT_EQ(grab(40), 30);
     para.sysUsage = 0;
-
     para.noRefreshAfterAlarm = 1;
-    host.resultState = 2;
-    camera->pushFilledFrame(50);
-    view->UpdateImage();
-    EXPECT_EQ(shown(), 30);
+    host.resultState = 2;  // frozen on the NG alarm
+    EXPECT_EQ(grab(50), 30);
     host.resultState = 1;
-    camera->pushFilledFrame(60);
-    view->UpdateImage();
-    EXPECT_EQ(shown(), 60);
+    EXPECT_EQ(grab(60), 60);
 
     // Manual capture only on on-demand cameras.
     view->ManualUpdateImage();
@@ -240,42 +182,33 @@ TEST_F(ViewLifeCycle, GrabbedFramesAreShownOnlyWhenTheRulesAllow) {
     ScriptedCamera* onDemand = newCamera(8, 4);
     onDemand->setType(0);
     auto manual = makeView(onDemand, 1);
-    EXPECT_TRUE(manual->manualCapture);
     manual->ManualUpdateImage();
     EXPECT_EQ(onDemand->callCount("softwareTrigger"), 1);
 }
 
-TEST_F(ViewLifeCycle, RecentNgRingKeepsTheLastTenFrames) {
-    ScriptedCamera* camera = newCamera(8, 4);
-    auto view = makeView(camera);
-    ASSERT_EQ(view->preparedDetections(), 2);
-    for (int n = 0; n < 11; ++n) {
-        std::fill(view->context.alignedBuf.begin(), view->context.alignedBuf.end(), uchar(n + 1));
-        view->keepRecentNg(1);
-    }
-    EXPECT_EQ(view->recentNgCount[1], 11);
-    EXPECT_EQ(view->recentNgBuf[1][0][0], 11);  // the eleventh replaced the first
-    EXPECT_EQ(view->recentNgBuf[1][1][0], 2);
-    EXPECT_EQ(view->recentNgBuf[1][9][0], 10);
-    EXPECT_EQ(view->recentNgCount[0], 0);
-}
-
-TEST_F(ViewLifeCycle, PreparedDetectionsFollowTheDetectionMode) {
+TEST_F(ViewLifeCycle, DetectionsPreparedByModeAndTheRecentNgRing) {
     gDNum = 0;
-    auto none = makeView(newCamera(8, 4));
-    EXPECT_EQ(none->preparedDetections(), 0);
-    EXPECT_TRUE(none->context.templateBuf[0].empty());
-
-    para.detectMode = 3;
+    EXPECT_EQ(makeView(newCamera(8, 4))->preparedDetections(), 0);
+    para.detectMode = 3;  // eight steps of their own, whatever gDNum says
     gDNum = 3;
     auto multi = makeView(newCamera(8, 4), 1);
     EXPECT_EQ(multi->preparedDetections(), 8);
     EXPECT_EQ(multi->context.templateBuf[7].size(), size_t(3));
-    EXPECT_EQ(multi->recentNgBuf[7].size(), size_t(10));
     EXPECT_EQ(multi->context.ignoreMask[7].size(), size_t(32));
+    ASSERT_EQ(multi->recentNgBuf[7].size(), size_t(10));
+
+    for (int n = 0; n < 11; ++n) {
+        std::fill(multi->context.alignedBuf.begin(), multi->context.alignedBuf.end(), uchar(n + 1));
+        multi->keepRecentNg(7);
+    }
+    EXPECT_EQ(multi->recentNgCount[7], 11);
+    EXPECT_EQ(multi->recentNgBuf[7][0][0], 11);  // the eleventh replaced the first
+    EXPECT_EQ(multi->recentNgBuf[7][1][0], 2);
+    EXPECT_EQ(multi->recentNgBuf[7][9][0], 10);
+    EXPECT_EQ(multi->recentNgCount[6], 0);
 }
 
-TEST_F(ViewLifeCycle, LossFromAPluginThreadIsRecoveredOnTheViewsTimer) {
+TEST_F(ViewLifeCycle, LossIsHandledQueuedAndRecoveredOnTheViewsTimer) {
     ScriptedCamera* camera = newCamera(8, 4);
     camera->setReconnectResults({false, true});
     auto view = makeView(camera, 2);
@@ -286,48 +219,32 @@ TEST_F(ViewLifeCycle, LossFromAPluginThreadIsRecoveredOnTheViewsTimer) {
     ASSERT_TRUE(testsupport::waitFor([&] { return !view->isConnected; }, 2000));
     EXPECT_TRUE(view->isReconnecting());
     EXPECT_EQ(lostCalls, 1);
-    EXPECT_EQ(view->lossCount, 1);
     EXPECT_EQ(records, QStringList({"Camera 3 lost for the 1 time!"}));
-    EXPECT_EQ(camera->callCount("release"), 1);
     EXPECT_EQ(camera->callCount("reconnect"), 0);
 
     // Reported again while waiting: nothing more happens.
     camera->raiseLoss();
     QCoreApplication::processEvents();
-    EXPECT_EQ(camera->callCount("release"), 1);
     EXPECT_EQ(view->lossCount, 1);
-
     // The program keeps running meanwhile: grabs still reach the camera.
     view->UpdateImage();
     EXPECT_EQ(camera->callCount("grab"), 1);
 
     ASSERT_TRUE(testsupport::waitFor([&] { return view->isConnected; }, 5000));
     EXPECT_FALSE(view->isReconnecting());
-    EXPECT_EQ(camera->callCount("reconnect"), 2);
-    QStringList order = controlCalls(*camera);
-    order.removeAll(QStringLiteral("grab"));
-    EXPECT_EQ(order, QStringList({"release", "reconnect", "reconnect", "setParams"}));
+    EXPECT_EQ(controlCalls(*camera),
+              QStringList({"release", "reconnect", "reconnect", "setParams"}));
 
-    // A later loss is the second one.
-    camera->raiseLossFromThread();
-    ASSERT_TRUE(testsupport::waitFor([&] { return view->lossCount == 2; }, 2000));
-    EXPECT_EQ(records.last(), "Camera 3 lost for the 2 time!");
-    EXPECT_EQ(camera->callCount("release"), 2);
-}
-
-TEST_F(ViewLifeCycle, LossInsideAGrabIsHandledAfterTheGrabReturns) {
-    ScriptedCamera* camera = newCamera(8, 4);
-    camera->setReconnectResults({true});
-    auto view = makeView(camera);
+    // A loss raised inside a grab is handled after the grab returns; it is the second one.
     camera->raiseLossOnNextGrab();
     camera->pushFilledFrame(5);
     EXPECT_TRUE(view->UpdateImage());
-    EXPECT_TRUE(view->isConnected);  // queued: nothing ran inside the plug-in's call
-    EXPECT_EQ(camera->callCount("release"), 0);
-    ASSERT_TRUE(testsupport::waitFor([&] { return !view->isConnected; }, 2000));
+    EXPECT_TRUE(view->isConnected);
     EXPECT_EQ(camera->callCount("release"), 1);
-    ASSERT_TRUE(testsupport::waitFor([&] { return view->isConnected; }, 3000));
-    EXPECT_EQ(records.size(), 1);
+    ASSERT_TRUE(testsupport::waitFor([&] { return view->lossCount == 2; }, 2000));
+    EXPECT_EQ(records.last(), "Camera 3 lost for the 2 time!");
+    EXPECT_EQ(camera->callCount("release"), 2);
+    EXPECT_TRUE(testsupport::waitFor([&] { return view->isConnected; }, 3000));
 }
 
 TEST_F(ViewLifeCycle, RegionsComeFromTheCamerasTable) {
@@ -340,7 +257,6 @@ TEST_F(ViewLifeCycle, RegionsComeFromTheCamerasTable) {
 
     auto view = makeView(newCamera(640, 480));
     ASSERT_TRUE(view->isOpen);
-    EXPECT_EQ(view->liveParam->roiCount[0], 1);
     EXPECT_EQ(view->liveParam->roiImageRect(0, 0), QRect(QPoint(50, 30), QPoint(149, 79)));
     const cv::Mat& mask = view->context.roiMask[0][0];
     EXPECT_EQ(mask.cols, 100);
@@ -355,20 +271,20 @@ TEST_F(ViewLifeCycle, TimersOfTheView) {
     view->TimerFPS();
     EXPECT_EQ(view->fps, 17);
 
+    // NG blinks; phase 2 (ignore points on show) stays; OK ends the blinking.
     view->isOK = false;
     view->showAlarmTimer->start(1000);
-    view->TimerShowAlarm();
-    EXPECT_EQ(view->alarmBlink, 1);
-    view->TimerShowAlarm();
-    EXPECT_EQ(view->alarmBlink, 0);
-    view->alarmBlink = 2;  // ignore points on show: no blinking
-    view->TimerShowAlarm();
-    EXPECT_EQ(view->alarmBlink, 2);
+    std::vector<int> phases;
+    for (int start : {0, 1, 2}) {
+        view->alarmBlink = start;
+        view->TimerShowAlarm();
+        phases.push_back(view->alarmBlink);
+    }
+    EXPECT_EQ(phases, std::vector<int>({1, 0, 2}));
     view->isOK = true;
     view->TimerShowAlarm();
     EXPECT_EQ(view->alarmBlink, 0);
     EXPECT_FALSE(view->showAlarmTimer->isActive());
-    EXPECT_TRUE(view->fpsTimer->isActive());
 }
 
 TEST_F(ViewLifeCycle, SideSlidersPackTheirValues) {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cstring>
+#include <functional>
 #include <opencv2/imgproc.hpp>
 
 #include "cammersingleton.h"
@@ -23,36 +24,21 @@ const QRgb kGreen = qRgb(0, 255, 0);
 const QRgb kCyan = qRgb(0, 255, 255);
 const QRgb kPlain = qRgb(kGrey, kGrey, kGrey);
 
-void addRect(CammerSingleton& p, int g, const QRect& display, int func, float sx, float sy,
-             RoiMaskTable* masks) {
-    const int i = p.roiCount[g]++;
-    p.roiShapeType[g][i] = roi::kShapeRect;
-    p.rects[g][i].showRect = display;
-    p.roiFunc[g][i] = func;
-    p.roiParam1[g][i] = 25;
-    p.roiParam2[g][i] = 100;
-    p.roiParam3[g][i] = 3;
-    (*masks)[g][i] = p.finishRoi(g, i, sx, sy);
-}
-
-// Counts the pixels of a colour inside a rectangle.
-int countColour(const QImage& image, const QRect& area, QRgb colour) {
+// Counts the pixels inside a rectangle whose colour passes the test.
+int countPixels(const QImage& image, const QRect& area, const std::function<bool(QRgb)>& test) {
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if ((image.pixel(x, y) & 0xffffff) == (colour & 0xffffff)) ++n;
+        for (int x = area.left(); x <= area.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
+}
+
+int countColour(const QImage& image, const QRect& area, QRgb colour) {
+    return countPixels(image, area, [&](QRgb c) { return c == colour; });
 }
 
 // Pixels that are neither the plain picture nor black: something was drawn there.
 int countDrawn(const QImage& image, const QRect& area) {
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb c = image.pixel(x, y) & 0xffffff;
-            if (c != (kPlain & 0xffffff) && c != 0) ++n;
-        }
-    return n;
+    return countPixels(image, area, [](QRgb c) { return c != kPlain && c != qRgb(0, 0, 0); });
 }
 
 }  // namespace
@@ -64,10 +50,17 @@ protected:
         auto view = makeView(newCamera(kCamW, kCamH), cameraNo, parent);
         EXPECT_TRUE(view->isOpen);
         CammerSingleton& p = *view->liveParam;
-        addRect(p, 0, QRect(QPoint(200, 200), QPoint(599, 399)), 0, view->baseScaleX,
-                view->baseScaleY, &view->context.roiMask);
-        addRect(p, 0, QRect(QPoint(700, 200), QPoint(900, 400)), 0, view->baseScaleX,
-                view->baseScaleY, &view->context.roiMask);
+        for (const QRect& r : {QRect(QPoint(200, 200), QPoint(599, 399)),
+                               QRect(QPoint(700, 200), QPoint(900, 400))}) {
+            const int i = p.roiCount[0]++;
+            p.roiShapeType[0][i] = roi::kShapeRect;
+            p.rects[0][i].showRect = r;
+            p.roiFunc[0][i] = roi::kFuncDefect;
+            p.roiParam1[0][i] = 25;
+            p.roiParam2[0][i] = 100;
+            p.roiParam3[0][i] = 3;
+            view->context.roiMask[0][i] = p.finishRoi(0, i, view->baseScaleX, view->baseScaleY);
+        }
         std::fill(view->showBuf.begin(), view->showBuf.end(), kGrey);
         view->isOK = false;
         view->context.roiOK[0][0] = 0;
@@ -182,61 +175,10 @@ TEST_F(ViewPaint, ColourFramesShowTheirTrueColours) {
     gisColor = 1;
     auto view = makeView(newCamera(kCamW, kCamH));
     ASSERT_TRUE(view->isOpen);
-    for (size_t k = 0; k < view->showBuf.size(); k += 4) {
-        view->showBuf[k] = 200;
-        view->showBuf[k + 1] = 50;
-        view->showBuf[k + 2] = 10;
-        view->showBuf[k + 3] = 0;
-    }
+    const uchar rgba[4] = {200, 50, 10, 0};
+    for (size_t k = 0; k < view->showBuf.size(); ++k) view->showBuf[k] = rgba[k % 4];
     const QImage image = shown(*view);
     EXPECT_EQ(image.pixel(640, 600), qRgb(200, 50, 10));
-}
-
-TEST_F(ViewPaint, MagnifiedViewZoomsThePictureButNotTheStatusLine) {
-    auto view = failedView();
-    host.curCamera = 0;
-    host.zoomScale = 2.0f;
-    host.zoomX = -640;
-    host.zoomY = -480;
-    const QImage plain = shown(*view);
-    view->alarmBlink = 1;
-    const QImage image = render(*view);
-    // Region 2's left edge: display x 700 -> 2 x 700 - 640.
-    EXPECT_EQ(image.pixel(760, 100), kGreen);
-    // The defect pixel (85, 65) moves to 2 x 4 x 85 - 640 = 40.
-    EXPECT_EQ(image.pixel(41, 41), kRed);
-    EXPECT_EQ(plain.pixel(41, 41), kPlain);
-    // The status line keeps its place.
-    EXPECT_GT(countColour(image, QRect(5, 10, 400, 32), kGreen), 100);
-
-    // Another camera than the magnified one is not zoomed.
-    host.curCamera = 1;
-    const QImage unzoomed = render(*view);
-    EXPECT_EQ(unzoomed.pixel(700, 300), kGreen);
-}
-
-TEST_F(ViewPaint, TiledViewsScaleEverythingWithTheirSize) {
-    numCamera = 4;
-    QWidget window;
-    window.resize(1280, 960);
-    std::vector<std::unique_ptr<CammerWidget>> views;
-    for (int c = 0; c < 4; ++c) {
-        views.push_back(failedView(&window, c));
-        views.back()->setGeometry((c % 2) * 640, (c / 2) * 480, 640, 480);
-        views.back()->show();
-    }
-    host.curCamera = 4;  // all cameras tiled
-    window.show();
-    QCoreApplication::processEvents();
-    EXPECT_FLOAT_EQ(views[3]->winScaleW, 0.5f);
-    EXPECT_FLOAT_EQ(views[3]->showScaleX, 2.0f);
-    QImage image(window.size(), QImage::Format_RGB32);
-    window.render(&image);
-    // Region 2 of the lower right camera: display x 700 -> 640 + 350.
-    EXPECT_EQ(image.pixel(640 + 350, 480 + 150), kGreen);
-    EXPECT_EQ(image.pixel(350, 150), kGreen);
-    EXPECT_EQ(image.pixel(640 + 100, 480 + 150), kRed);
-    views.clear();
 }
 
 TEST_F(ViewPaint, RecentNgAndRecordSourcesShowTheirOwnPictures) {
@@ -260,8 +202,9 @@ TEST_F(ViewPaint, RecentNgAndRecordSourcesShowTheirOwnPictures) {
     EXPECT_GT(countColour(image, QRect(705, 10, 400, 32), kGreen), 100);
 }
 
-// Writes pictures of a realistic scene when MOULDMON_VIEW_SHOTS names a folder.
-TEST_F(ViewPaint, Screenshots) {
+// A realistic scene on one camera, magnified, and on four tiled cameras; the pictures are
+// written when MOULDMON_VIEW_SHOTS names a folder.
+TEST_F(ViewPaint, MagnifiedAndTiledViewsAndScreenshots) {
     const QByteArray folder = qgetenv("MOULDMON_VIEW_SHOTS");
     const auto paintScene = [](CammerWidget& view) {
         cv::Mat frame(kCamH, kCamW, CV_8UC1, view.showBuf.data());
@@ -281,17 +224,22 @@ TEST_F(ViewPaint, Screenshots) {
     const QImage one = shown(*single);
     EXPECT_EQ(one.pixel(341, 261), kRed);
 
+    // Magnified: the picture is zoomed, the status line keeps its place.
     host.curCamera = 0;
-    host.zoomScale = 1.8f;
-    host.zoomX = -300;
+    host.zoomScale = 2.0f;
+    host.zoomX = -200;
     host.zoomY = -200;
     const QImage zoomed = render(*single);
+    EXPECT_EQ(zoomed.pixel(1200, 400), kGreen);  // region 2's left edge: 2 x 700 - 200
+    EXPECT_EQ(zoomed.pixel(483, 323), kRed);     // defect pixel (85, 65): 2 x 4 x 85 - 200
+    EXPECT_GT(countColour(zoomed, QRect(5, 10, 400, 32), kGreen), 100);
+    host.curCamera = 1;  // another camera than the magnified one is not zoomed
+    EXPECT_EQ(render(*single).pixel(700, 300), kGreen);
     single.reset();
 
+    // Tiled: every view scales regions and picture with its own size.
     numCamera = 4;
     host.curCamera = 4;
-    host.zoomScale = 1.0f;
-    host.zoomX = host.zoomY = 0;
     QWidget window;
     window.resize(1280, 960);
     std::vector<std::unique_ptr<CammerWidget>> views;
@@ -308,9 +256,15 @@ TEST_F(ViewPaint, Screenshots) {
     }
     window.show();
     QCoreApplication::processEvents();
+    EXPECT_FLOAT_EQ(views[3]->winScaleW, 0.5f);
+    EXPECT_FLOAT_EQ(views[3]->showScaleX, 2.0f);
     QImage tiled(window.size(), QImage::Format_RGB32);
     window.render(&tiled);
-    EXPECT_EQ(tiled.pixel(640 + 350, 150), kGreen);
+    // Region 2 (display x 700) of the upper left and lower right cameras at 350.
+    EXPECT_EQ(tiled.pixel(350, 150), kGreen);
+    EXPECT_EQ(tiled.pixel(640 + 350, 480 + 150), kGreen);
+    EXPECT_EQ(tiled.pixel(100, 480 + 150), kRed);          // the failed region of NG camera 3
+    EXPECT_EQ(tiled.pixel(640 + 100, 480 + 150), kGreen);  // and of OK camera 4
     views.clear();
 
     if (folder.isEmpty()) return;

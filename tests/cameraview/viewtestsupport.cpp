@@ -1,8 +1,9 @@
 #include "viewtestsupport.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QtEndian>
+#include <tuple>
 
 #include "globals.h"
 #include "languagetable.h"
@@ -13,81 +14,52 @@ namespace {
 
 const char* const kConnection = "viewtest";
 
-void put16(QByteArray& out, quint16 v) {
-    const quint16 le = qToLittleEndian(v);
-    out.append(reinterpret_cast<const char*>(&le), 2);
+// The process globals a view reads; restored after every test.
+auto tiedGlobals() {
+    return std::tie(gShowW, gShowH, gDNum, gTempNum, gisColor, gisGrayHue, numCamera, gSource, gLan,
+                    gisTempAlarm, gpWPara, gpWParaBak);
 }
 
-void put32(QByteArray& out, quint32 v) {
-    const quint32 le = qToLittleEndian(v);
-    out.append(reinterpret_cast<const char*>(&le), 4);
+template <typename... T>
+std::tuple<T...> copyOf(const std::tuple<T&...>& tied) {
+    return tied;
 }
 
 }  // namespace
 
-QVector<QRgb> greyPalette(int entries) {
-    QVector<QRgb> palette;
+bool writeGreyBmp(const QString& path, int width, int height, int bitsPerPixel,
+                  const std::function<int(int, int)>& pixel) {
+    const int entries = 1 << bitsPerPixel;
+    const quint32 rowBytes = quint32((width * bitsPerPixel + 31) / 32) * 4;
+    const quint32 offset = 14 + 40 + quint32(entries) * 4;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    // File header, then the 40-byte info header: bottom-up rows, no compression, 72 dpi.
+    out << quint8('B') << quint8('M') << quint32(offset + rowBytes * quint32(height)) << quint32(0)
+        << offset;
+    out << quint32(40) << qint32(width) << qint32(height) << quint16(1) << quint16(bitsPerPixel)
+        << quint32(0) << quint32(rowBytes * quint32(height)) << qint32(2835) << qint32(2835)
+        << quint32(entries) << quint32(0);
     for (int i = 0; i < entries; ++i) {
-        const int v = entries == 1 ? 0 : i * 255 / (entries - 1);
-        palette << qRgb(v, v, v);
-    }
-    return palette;
-}
-
-bool writeIndexedBmp(const QString& path, int width, int height, int bitsPerPixel,
-                     const QVector<QRgb>& palette, const std::function<int(int, int)>& pixel) {
-    const int rowBytes = ((width * bitsPerPixel + 31) / 32) * 4;
-    const int paletteBytes = palette.size() * 4;
-    const int offset = 14 + 40 + paletteBytes;
-    QByteArray out;
-    out.append("BM", 2);
-    put32(out, quint32(offset + rowBytes * height));
-    put32(out, 0);
-    put32(out, quint32(offset));
-    put32(out, 40);
-    put32(out, quint32(width));
-    put32(out, quint32(height));
-    put16(out, 1);
-    put16(out, quint16(bitsPerPixel));
-    put32(out, 0);
-    put32(out, quint32(rowBytes * height));
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, quint32(palette.size()));
-    put32(out, 0);
-    for (QRgb c : palette) {
-        out.append(char(qBlue(c)));
-        out.append(char(qGreen(c)));
-        out.append(char(qRed(c)));
-        out.append(char(0));
+        const quint8 v = quint8(i * 255 / (entries - 1));
+        out << v << v << v << quint8(0);
     }
     for (int y = height - 1; y >= 0; --y) {
-        QByteArray row(rowBytes, '\0');
+        QByteArray row(int(rowBytes), '\0');
         for (int x = 0; x < width; ++x) {
-            const int v = pixel(x, y);
             const int bit = x * bitsPerPixel;
-            const int shift = 8 - bitsPerPixel - (bit % 8);
-            row[bit / 8] = char(uchar(row[bit / 8]) | uchar(v << shift));
+            row[bit / 8] =
+                char(uchar(row[bit / 8]) | uchar(pixel(x, y) << (8 - bitsPerPixel - bit % 8)));
         }
-        out.append(row);
+        out.writeRawData(row.constData(), row.size());
     }
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
+    return out.status() == QDataStream::Ok;
 }
 
 struct ViewTest::Saved {
-    int showW = gShowW;
-    int showH = gShowH;
-    int dNum = gDNum;
-    int tempNum = gTempNum;
-    int color = gisColor;
-    int grayHue = gisGrayHue;
-    int cameras = numCamera;
-    int source = gSource;
-    int language = gLan;
-    bool tempAlarm = gisTempAlarm;
-    WizardPara* para = gpWPara;
-    WizardPara* paraBak = gpWParaBak;
+    decltype(copyOf(tiedGlobals())) globals = tiedGlobals();
 };
 
 ViewTest::ViewTest() = default;
@@ -100,18 +72,8 @@ void ViewTest::SetUp() {
         fillLanguageTable();
         filled = true;
     }
-    gLan = 1;
-    gShowW = 1280;
-    gShowH = 960;
-    gDNum = 2;
-    gTempNum = 3;
-    gisColor = 0;
-    gisGrayHue = 1;
-    numCamera = 1;
-    gSource = -1;
-    gisTempAlarm = false;
-    gpWPara = &para;
-    gpWParaBak = &paraBak;
+    // In the order of tiedGlobals.
+    tiedGlobals() = std::make_tuple(1280, 960, 2, 3, 0, 1, 1, -1, 1, false, &para, &paraBak);
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kConnection));
     db.setDatabaseName(work.file(QStringLiteral("PARAM.db")));
     ASSERT_TRUE(db.open());
@@ -121,18 +83,7 @@ void ViewTest::TearDown() {
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QLatin1String(kConnection));
-    gShowW = saved_->showW;
-    gShowH = saved_->showH;
-    gDNum = saved_->dNum;
-    gTempNum = saved_->tempNum;
-    gisColor = saved_->color;
-    gisGrayHue = saved_->grayHue;
-    numCamera = saved_->cameras;
-    gSource = saved_->source;
-    gLan = saved_->language;
-    gisTempAlarm = saved_->tempAlarm;
-    gpWPara = saved_->para;
-    gpWParaBak = saved_->paraBak;
+    tiedGlobals() = saved_->globals;
 }
 
 cameraview::CameraViewHooks ViewTest::hooks() {

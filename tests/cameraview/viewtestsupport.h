@@ -19,10 +19,10 @@
 
 namespace viewtest {
 
-// Writes a BMP of 1, 4 or 8 bits per pixel with the given palette; pixel(x, y) is the index.
-bool writeIndexedBmp(const QString& path, int width, int height, int bitsPerPixel,
-                     const QVector<QRgb>& palette, const std::function<int(int, int)>& pixel);
-QVector<QRgb> greyPalette(int entries);
+// Writes a BMP of 1, 4 or 8 bits per pixel with a grey palette of 2^bits entries, black to
+// white; pixel(x, y) is the palette index.
+bool writeGreyBmp(const QString& path, int width, int height, int bitsPerPixel,
+                  const std::function<int(int, int)>& pixel);
 
 class ViewTest : public ::testing::Test {
 protected:

@@ -48,30 +48,22 @@ QColor at(const QImage& image, int x, int y) {
 // Rectangles
 
 TEST(ClustomRectShape, ImageRectangleAndMaskOnSmallOddAndSwappedSizes) {
-    const struct {
-        QRect show;
-        float scale;
-        QRect image;
-    } cases[] = {{coords(5, 7, 14, 20), 2.0f, coords(2, 4, 6, 10)},            // 2.5 -> 2, 3.5 -> 4
-                 {coords(0, 0, 10, 2), 1.0f, coords(0, 0, 10, 2)},             // 11 x 3
-                 {coords(100, 100, 50, 50), 1.0f, coords(100, 100, 50, 50)}};  // swapped
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.show.width());
-        ClustomRect r;
-        r.showRect = c.show;
-        r.setShowA(c.scale, c.scale);
-        r.setImageRect();
-        EXPECT_EQ(r.imageRect, c.image);
-        const cv::Mat mask = r.UpdateMask();
-        if (c.image.width() <= 0) {
-            EXPECT_TRUE(mask.empty());
-            continue;
-        }
-        EXPECT_EQ(mask.size(), cv::Size(c.image.width(), c.image.height()));
-        EXPECT_EQ(mask.type(), CV_8UC1);
-        EXPECT_EQ(cv::countNonZero(mask == 255), c.image.width() * c.image.height());
-    }
     ClustomRect r;
+    r.showRect = coords(5, 7, 14, 20);
+    r.setShowA(2.0f, 2.0f);
+    r.setImageRect();
+    EXPECT_EQ(r.imageRect, coords(2, 4, 6, 10));  // 2.5 -> 2, 3.5 -> 4: half to even
+    EXPECT_EQ(r.UpdateMask().size(), cv::Size(5, 7));
+    r.setShowA(1.0f, 1.0f);
+    r.showRect = coords(0, 0, 10, 2);
+    r.setImageRect();
+    const cv::Mat odd = r.UpdateMask();
+    ASSERT_EQ(odd.size(), cv::Size(11, 3));
+    EXPECT_EQ(odd.type(), CV_8UC1);
+    EXPECT_EQ(cv::countNonZero(odd == 255), 33);
+    r.showRect = coords(100, 100, 50, 50);  // corners stored the wrong way round
+    r.setImageRect();
+    EXPECT_TRUE(r.UpdateMask().empty());
     r.setShowA(0.0f, 1.0f);  // refused: the previous scale stays
     EXPECT_EQ(r.scaleX, 1.0f);
 }
@@ -138,7 +130,7 @@ TEST(ClustomRectShape, ResizeMovesTheSidesOfTheHandle) {
 // ---------------------------------------------------------------------------------------
 // Rings
 
-TEST(CircleShape, GeometryFromTheRectangleKeepsTheInnerRadiusWithinTheOuter) {
+TEST(CircleShape, RadiusFromTheRectangleOrAResizeKeepsTheInnerRadiusWithinTheOuter) {
     Circle c;
     c.showRect = coords(10, 20, 59, 99);  // 50 x 80: the largest circle at the top-left
     c.innerRadius = 30;
@@ -156,6 +148,19 @@ TEST(CircleShape, GeometryFromTheRectangleKeepsTheInnerRadiusWithinTheOuter) {
     c.UpdateAll();
     EXPECT_EQ(c.radius, 0);
     EXPECT_TRUE(c.UpdateMask().empty());
+
+    // A resize sets the radius to the distance from the centre, truncated.
+    c.center = QPoint(200, 200);
+    c.radius = 100;
+    c.innerRadius = 60;
+    c.UpdateRect();
+    c.Resize(3, QPoint(0, 0), QPoint(203, 204));
+    EXPECT_EQ(c.radius, 5);
+    EXPECT_EQ(c.innerRadius, 5);
+    EXPECT_EQ(c.center, QPoint(200, 200));
+    EXPECT_EQ(c.showRect, coords(195, 195, 204, 204));
+    c.Resize(0, QPoint(), QPoint(200 + 7, 200 + 7));  // 9.899
+    EXPECT_EQ(c.radius, 9);
 }
 
 TEST(CircleShape, BandHitsGiveEdgeHandlesThenQuadrants) {
@@ -178,21 +183,6 @@ TEST(CircleShape, BandHitsGiveEdgeHandlesThenQuadrants) {
     for (const auto& h : cases) EXPECT_EQ(hit(c, h.p), h.handle) << h.p.x() << "," << h.p.y();
     EXPECT_TRUE(c.Contains(QPoint(80, 80)));  // the bounding square with a 20 px margin
     EXPECT_FALSE(c.Contains(QPoint(79, 200)));
-}
-
-TEST(CircleShape, ResizeSetsTheRadiusAndKeepsTheCentre) {
-    Circle c;
-    c.center = QPoint(200, 200);
-    c.radius = 100;
-    c.innerRadius = 60;
-    c.UpdateRect();
-    c.Resize(3, QPoint(0, 0), QPoint(203, 204));
-    EXPECT_EQ(c.radius, 5);
-    EXPECT_EQ(c.innerRadius, 5);
-    EXPECT_EQ(c.center, QPoint(200, 200));
-    EXPECT_EQ(c.showRect, coords(195, 195, 204, 204));
-    c.Resize(0, QPoint(), QPoint(200 + 7, 200 + 7));  // 9.899 truncated
-    EXPECT_EQ(c.radius, 9);
 }
 
 TEST(CircleShape, ImageGeometryAveragesTheScales) {
@@ -231,16 +221,7 @@ TEST(CircleShape, MaskExcludesInnerCircleAndOuterBoundary) {
 // ---------------------------------------------------------------------------------------
 // Polygons
 
-TEST(RePolygonShape, PointCountIsLimited) {
-    const QPoint tri[3] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6)};
-    EXPECT_EQ(RePolygon(0, tri).count, 0);
-    std::vector<QPoint> many(9000, QPoint(7, 7));
-    auto big = std::make_unique<RePolygon>(int(many.size()), many.data());
-    EXPECT_EQ(big->count, roi::kMaxPolygonPoints);
-    EXPECT_EQ(big->points[roi::kMaxPolygonPoints - 1], QPoint(7, 7));
-}
-
-TEST(RePolygonShape, BoundingRectangles) {
+TEST(RePolygonShape, BoundingRectanglesAndPointLimit) {
     const QPoint one[1] = {QPoint(30, 40)};
     RePolygon single(1, one);
     single.setImageRect();
@@ -260,6 +241,12 @@ TEST(RePolygonShape, BoundingRectangles) {
     line.setImageRect();
     EXPECT_EQ(line.imagePoints[0], QPoint(2, 4));  // 2.5 and 3.5, half to even
     EXPECT_EQ(line.imagePoints[1], QPoint(20, 12));
+
+    EXPECT_EQ(RePolygon(0, tri).count, 0);
+    std::vector<QPoint> many(9000, QPoint(7, 7));
+    auto big = std::make_unique<RePolygon>(int(many.size()), many.data());
+    EXPECT_EQ(big->count, roi::kMaxPolygonPoints);
+    EXPECT_EQ(big->points[roi::kMaxPolygonPoints - 1], QPoint(7, 7));
 }
 
 TEST(RePolygonShape, PointHandlesOnlyWhenSelected) {

@@ -25,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(ControlPortTest, OutputsFollowInversionAndAreOnlySentOnAChangingFlush) {
+TEST_F(ControlPortTest, OutputsFollowInversionAndMirrorAndAreSentOnAChangingFlush) {
     para().outputInvert[0] = 1;
     para().outputInvert[8] = 1;
     ControlPort port;
@@ -47,24 +47,20 @@ TEST_F(ControlPortTest, OutputsFollowInversionAndAreOnlySentOnAChangingFlush) {
     port.IOSetOut(9, 1);  // there is no tenth output
     port.IOSetOut(-1, 1);
     EXPECT_EQ(port.outWord, 0x102u);
-}
 
-TEST_F(ControlPortTest, FourthOutputMirrorsTheChosenOutput) {
-    ControlPort port;
-    para().output4Use = 3;  // mirrors the alarm
+    para().output4Use = 3;  // output 4 mirrors the alarm
     port.IOSetOut(2, 1);
-    EXPECT_EQ(port.outWord, 0x00Cu);
+    EXPECT_EQ(port.outWord, 0x10Eu);
     port.IOSetOut(2, 0);
-    EXPECT_EQ(port.outWord, 0x000u);
-
+    EXPECT_EQ(port.outWord, 0x102u);
     para().output4Use = 0;
     port.IOSetOut(3, 1);
     port.IOSetOut(2, 1);
     port.IOSetOut(2, 0);
-    EXPECT_EQ(port.outWord, 0x008u);  // bit 3 keeps its own setting
+    EXPECT_EQ(port.outWord, 0x10Au);  // bit 3 keeps its own setting
 }
 
-TEST_F(ControlPortTest, ActiveEdgesAreReportedOncePerInputWithPolarity) {
+TEST_F(ControlPortTest, ActiveEdgesAreReportedOncePerInputWithPolarityAndMirror) {
     para().inputInvert[5] = 1;
     ControlPort port;
     EXPECT_FALSE(port.IOInTrigger(0));
@@ -86,16 +82,13 @@ TEST_F(ControlPortTest, ActiveEdgesAreReportedOncePerInputWithPolarity) {
     EXPECT_TRUE(port.IOInTrigger(5));
     EXPECT_TRUE(port.IOState(0, 5));
     EXPECT_FALSE(port.IOInTrigger(5));
-}
 
-TEST_F(ControlPortTest, FourthInputDoublesAsTheChosenInput) {
-    para().input4Use = 1;  // mould open
-    ControlPort port;
+    para().input4Use = 1;  // input 4 doubles as input 1 (mould open)
+    ControlPort doubled;
     setInputs(0x008);
-    EXPECT_TRUE(port.IOInTrigger(0));
-    EXPECT_EQ(port.inWord, 0x009u);
-    EXPECT_TRUE(port.IOInTrigger(3));
-
+    EXPECT_TRUE(doubled.IOInTrigger(0));
+    EXPECT_EQ(doubled.inWord, 0x009u);
+    EXPECT_TRUE(doubled.IOInTrigger(3));  // and still reports for itself
     para().input4Use = 0;
     ControlPort plain;
     EXPECT_FALSE(plain.IOInTrigger(0));

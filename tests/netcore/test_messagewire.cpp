@@ -212,35 +212,19 @@ TEST(MessageWire, RawBytesAndFilesRoundTrip) {
 
 TEST(MessageHead, ParsingFollowsTheProtocol) {
     SCI_ExecObj_Recv request(
-        "POST /a HTTP/1.1\r\nUser-Agent: my id\r\nContent-Type: "
-        "application/json\r\nContent-Length: 7",
+        "POST /a HTTP/1.1\r\nUser-Agent: my id\r\nContent-Type: application/json\r\n"
+        "Content-Length: 2",
         3);
-    EXPECT_EQ(request.getNeedLength(), 7);
-    request.addBody("{\"k\":1");
-    EXPECT_FALSE(request.analysisIntegrality());
-    request.addBody("}");
+    request.addBody("{}");
     ASSERT_TRUE(request.analysisIntegrality());
-    const CTask_FormData record = request.getFormData();
-    EXPECT_EQ(record.url, "/a");
-    EXPECT_EQ(record.uuid, "myid");
-    EXPECT_EQ(record.values.value("body").toJsonObject().value("k").toInt(), 1);
-
-    SCI_ExecObj_Recv get("GET /status HTTP/1.1\r\nHost: x", 1);
-    EXPECT_TRUE(get.analysisIntegrality());
+    EXPECT_EQ(request.getFormData().uuid, "myid");  // blanks are not part of a task id
     EXPECT_TRUE(SCI_ExecObj_Recv("HTTP/1.1 404 Not Found\r\nContent-Type: x", 1).isResponse);
-
+    // No url, a header name in other case, a multipart type without boundary.
     for (const QByteArray& head :
-         {QByteArray("DELETE /a HTTP/1.1\r\nContent-Type: application/json"),
-          QByteArray("POST HTTP/1.1\r\nContent-Type: application/json"),
+         {QByteArray("POST HTTP/1.1\r\nContent-Type: application/json"),
           QByteArray("POST /a HTTP/1.1\r\ncontent-type: application/json"),
-          QByteArray("POST /a HTTP/1.1\r\nContent-Type: text/plain"),
-          QByteArray("POST /a HTTP/1.1\r\nContent-Type: multipart/form-data"),
-          // with the body "{x}", which is not JSON
-          QByteArray("POST /a HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 3")}) {
-        SCI_ExecObj_Recv rejected(head, 1);
-        rejected.addBody(QByteArray("{x}").left(int(rejected.contentLength)));
-        EXPECT_FALSE(rejected.analysisIntegrality()) << head.constData();
-    }
+          QByteArray("POST /a HTTP/1.1\r\nContent-Type: multipart/form-data")})
+        EXPECT_FALSE(SCI_ExecObj_Recv(head, 1).analysisIntegrality()) << head.constData();
 
     // Content-Length: blanks allowed, a word counts 0, negative or beyond 64 bits is unusable.
     const auto length = [](const char* value) {

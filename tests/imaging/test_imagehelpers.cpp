@@ -89,15 +89,12 @@ TEST(TransformImage, ContentShiftedPastTheBorderComesBackWhenRotated) {
 }
 
 TEST(Proximity, TolerancesAreClampedAndStrict) {
-    // a, b, tolerance, near: tolerance 1 acts as 3, 100 as 50; a square, not a circle.
-    const struct {
-        QPoint a, b;
-        int tol;
-        bool near;
-    } points[] = {{{10, 10}, {12, 12}, 1, true},  {{10, 10}, {13, 10}, 1, false},
-                  {{0, 0}, {49, -49}, 100, true}, {{0, 0}, {50, 0}, 100, false},
-                  {{0, 0}, {5, 20}, 20, false},   {{0, 0}, {19, -19}, 20, true}};
-    for (const auto& c : points) EXPECT_EQ(PointAround(c.a, c.b, c.tol), c.near) << c.b.x();
+    EXPECT_TRUE(PointAround(QPoint(10, 10), QPoint(12, 12), 1));   // tolerance 1 acts as 3
+    EXPECT_FALSE(PointAround(QPoint(10, 10), QPoint(13, 10), 1));  // exactly 3 away
+    EXPECT_TRUE(PointAround(QPoint(0, 0), QPoint(49, -49), 100));  // 100 acts as 50
+    EXPECT_FALSE(PointAround(QPoint(0, 0), QPoint(50, 0), 100));
+    EXPECT_FALSE(PointAround(QPoint(0, 0), QPoint(5, 20), 20));  // a square: both axes
+    EXPECT_TRUE(PointAround(QPoint(0, 0), QPoint(19, -19), 20));
 
     EXPECT_TRUE(LineAround(100, 98, 0));
     EXPECT_FALSE(LineAround(100, 97, 0));

@@ -15,14 +15,10 @@ namespace {
 
 const QString kShipped = QStringLiteral(SIMCAMERA_PICTURES);
 
-// Sets or unsets MOULDMON_SIM_PICTURES for a scope.
-class PictureFolder {
-public:
+// Points the plug-in at a picture folder for a scope; empty: the folder beside the plug-in.
+struct PictureFolder {
     explicit PictureFolder(const QString& folder) {
-        if (folder.isEmpty())
-            qunsetenv("MOULDMON_SIM_PICTURES");
-        else
-            qputenv("MOULDMON_SIM_PICTURES", folder.toLocal8Bit());
+        qputenv("MOULDMON_SIM_PICTURES", folder.toLocal8Bit());
     }
     ~PictureFolder() { qunsetenv("MOULDMON_SIM_PICTURES"); }
 };
@@ -55,12 +51,8 @@ struct OpenCamera {
 OpenCamera openCamera(const _cameraInfo& info, bool colour, bool freeRun = false) {
     OpenCamera open;
     open.camera = simPlugin()->createCamera(info);
-    if (!open.camera) return open;
-    open.camera->setColor(colour);
-    if (!open.camera->open()) {
-        open.camera = nullptr;
-        return open;
-    }
+    if (open.camera) open.camera->setColor(colour);
+    if (!open.camera || !open.camera->open()) return OpenCamera{};
     open.camera->getImageSize(&open.width, &open.height);
     open.buffer = QByteArray(open.width * open.height * (colour ? 4 : 1), '\0');
     // With the external trigger on, frames change only by software trigger: no timing.

@@ -126,8 +126,11 @@ void CameraManager::saveCameraSN() {
     }
     for (int slot = 0; slot < serialList_.size(); ++slot) {
         const QString& serial = serialList_.at(slot);
-        store_->write(slot, serial);
-        record(QStringLiteral("Save SN %1: %2").arg(QString::number(slot + 1), serial));
+        // Only a serial number that was really stored is reported as saved.
+        if (store_->write(slot, serial))
+            record(QStringLiteral("Save SN %1: %2").arg(QString::number(slot + 1), serial));
+        else
+            qWarning().noquote() << "camera serial number" << slot + 1 << "not saved";
     }
     for (int slot = serialList_.size(); slot < kSerialSlots; ++slot)
         store_->write(slot, QLatin1String(kEmptySerial));

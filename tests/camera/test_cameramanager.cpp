@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cstring>
 
 #include "cameratestsupport.h"
@@ -96,6 +98,27 @@ TEST_F(ManagerTest, SerialCommandsStoreEverySlotAndRefuseBadOrders) {
     // Naming only some cameras is an order too: the others follow in discovery order.
     ASSERT_TRUE(manager->resortCameraSN({2}));
     EXPECT_EQ(storedSlots(), QStringList({C, "0", "0", "0", "0", "0", "0", "0"}));
+}
+
+TEST_F(ManagerTest, OnlyStoredSerialNumbersAreRecordedAsSaved) {
+    storeSerials("SN.db", {});
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+        db.setDatabaseName("SN.db");
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(
+            q.exec("CREATE TRIGGER refuse BEFORE UPDATE ON sysparam WHEN "
+                   "NEW.name = 'serialNB1' BEGIN SELECT RAISE(ABORT, 'full'); END"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("refuse");
+    auto real = plugin("Real", 1, {A, B, C});
+    auto manager = startUp({real.get()});
+    manager->resetCameraSN();
+    manager->saveCameraSN();
+    EXPECT_EQ(records, QStringList({"Save SN 1: " + A, "Save SN 3: " + C}));
+    EXPECT_EQ(storedSlots().mid(0, 3), QStringList({A, "0", C}));
 }
 
 TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {

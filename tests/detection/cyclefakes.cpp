@@ -70,21 +70,6 @@ void setOptions(WizardPara& p, const std::string& options) {
 
 // --- FakeCamera ---------------------------------------------------------------------
 
-void FakeCamera::inspect(int step) {
-    inspected.push_back(step);
-    ok = results.empty() || results.front();
-    if (!results.empty()) results.pop_front();
-}
-
-bool FakeCamera::saveNewestFrame(const QString& path) {
-    savedFrames << path;
-    return true;
-}
-
-void FakeCamera::saveFailImage(int step, int isOK) {
-    failImageCalls << QStringLiteral("save %1 %2").arg(step).arg(isOK);
-}
-
 void FakeCamera::updateFailImage(int step, int isOK) {
     failImageCalls << QStringLiteral("update %1 %2").arg(step).arg(isOK);
     if (!clearStates) return;
@@ -101,10 +86,6 @@ void FakeCamera::updateFailImage(int step, int isOK) {
 
 void FakeHost::addCameras(int n) {
     for (int c = 0; c < n; ++c) cams.push_back(std::make_unique<FakeCamera>(int(cams.size())));
-}
-
-CameraStation* FakeHost::camera(int c) {
-    return c >= 0 && c < int(cams.size()) ? cams[c].get() : nullptr;
 }
 
 void FakeHost::startTimer(int id, int ms) {
@@ -174,21 +155,6 @@ void FakeHost::fire(int id) {
         ctl_->pulseEnded(pulse->second);
     else
         stopTimer(id);
-}
-
-void FakeHost::showWarning(const QString& text) {
-    warnings << text;
-    warningVisible = true;
-}
-
-bool FakeHost::confirm(const QString& question) {
-    questions << question;
-    return true;
-}
-
-int FakeHost::checkPassword() {
-    questions << QStringLiteral("password");
-    return passwordAnswer;
 }
 
 // --- CycleRig -----------------------------------------------------------------------

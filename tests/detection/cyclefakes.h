@@ -40,7 +40,11 @@ public:
     bool reTrainPending(int step) const override { return reTrain[step]; }
     void setReTrainPending(int step, bool pending) override { reTrain[step] = pending; }
     void saveReTrainImage(int step) override { reTrainImages.push_back(step); }
-    void inspect(int step) override;
+    void inspect(int step) override {
+        inspected.push_back(step);
+        ok = results.empty() || results.front();
+        if (!results.empty()) results.pop_front();
+    }
     void retrain(int) override {}
     void showInspectedFrame(bool) override {}
     std::vector<int> failedNgOutputs(int) const override {
@@ -48,8 +52,13 @@ public:
     }
     void keepRecentNg(int step) override { ++recentNg[step]; }
     void startAlarmBlink(int) override {}
-    bool saveNewestFrame(const QString& path) override;
-    void saveFailImage(int step, int isOK) override;
+    bool saveNewestFrame(const QString& path) override {
+        savedFrames << path;
+        return true;
+    }
+    void saveFailImage(int step, int isOK) override {
+        failImageCalls << QStringLiteral("save %1 %2").arg(step).arg(isOK);
+    }
     void updateFailImage(int step, int isOK) override;
     void repaint() override {}
     void repaintCountdown() override { ++countdownRepaints; }
@@ -105,19 +114,30 @@ public:
 
     // --- CycleHost ---
     int cameraCount() const override { return int(cams.size()); }
-    detection::CameraStation* camera(int c) override;
+    detection::CameraStation* camera(int c) override {
+        return c >= 0 && c < int(cams.size()) ? cams[c].get() : nullptr;
+    }
     bool simulatedCameras() const override { return false; }
     void startTimer(int id, int ms) override;
     void stopTimer(int id) override { timers_[id].active = false; }
     bool timerActive(int id) const override { return timerInterval(id) >= 0; }
-    void showWarning(const QString& text) override;
+    void showWarning(const QString& text) override {
+        warnings << text;
+        warningVisible = true;
+    }
     void hideWarning() override { warningVisible = false; }
     void showLostCameraBox() override {}
     void hideLostCameraBox() override {}
     bool productAlarmBoxVisible() const override { return productBoxVisible; }
     void showProductAlarmBox() override { productBoxVisible = true; }
-    bool confirm(const QString& question) override;
-    int checkPassword() override;
+    bool confirm(const QString& question) override {
+        questions << question;
+        return true;
+    }
+    int checkPassword() override {
+        questions << QStringLiteral("password");
+        return passwordAnswer;
+    }
     void insertRecord(const QString& text) override { records << text; }
     void addStatistics() override { ++statistics; }
     void writeCounters() override { ++counterWrites; }

@@ -78,7 +78,6 @@ TEST(FailImages, StateMovesAndPictures) {
         {"re-detected and passed", 7, true, false, 5, 5, false, 7, A::RedetectPassed},
         {"re-detected and failed again", 7, false, false, 5, 5, false, 3, A::None},
         {"alarm open stays", 3, true, false, 5, 5, false, 3, A::None},
-        {"idle stays", 0, false, false, 5, 5, false, 0, A::None},
     };
     for (const Row& row : rows) {
         const FailImageStep r =

@@ -126,20 +126,15 @@ bool WindowRig::prepareFolder(int cameras, const std::function<void(WizardPara&)
         error_ = QStringLiteral("factory files");
         return false;
     }
-    return writePictures(cameras) && writeParameters(cameras, configure);
-}
-
-bool WindowRig::writePictures(int cameras) {
     for (int c = 0; c < cameras; ++c) {
         const QString folder = QStringLiteral("sim/cam%1/grey").arg(c + 1);
-        QDir().mkpath(folder);
-        if (!scene(0).save(folder + QStringLiteral("/0_ok.png")) ||
+        if (!QDir().mkpath(folder) || !scene(0).save(folder + QStringLiteral("/0_ok.png")) ||
             !scene(255).save(folder + QStringLiteral("/1_ng.png"))) {
             error_ = QStringLiteral("pictures");
             return false;
         }
     }
-    return true;
+    return writeParameters(cameras, configure);
 }
 
 bool WindowRig::writeParameters(int cameras, const std::function<void(WizardPara&)>& configure) {

@@ -49,7 +49,6 @@ public:
     bool ok() const { return error_.isEmpty(); }
     QString error() const { return error_; }
     DeRaRazovi& window() { return *window_; }
-    iosim::IoBoardSimulator& board() { return sim_; }
 
     // The picture the next frames of camera c show: the OK or the NG scene.
     void setScene(int camera, bool ng);
@@ -76,7 +75,6 @@ public:
 
 private:
     bool prepareFolder(int cameras, const std::function<void(WizardPara&)>& configure);
-    bool writePictures(int cameras);
     bool writeParameters(int cameras, const std::function<void(WizardPara&)>& configure);
 
     QTemporaryDir dir_;

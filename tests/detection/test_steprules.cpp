@@ -119,47 +119,43 @@ TEST(StepScan, PositionTriggersAndDelays) {
     EXPECT_EQ(positionDelay(p, 0, 0), 0);
 }
 
-TEST(MultiDetection, NotSequentialSelectsByLine) {
-    auto pHeld = multiLayout(kCutAll, kCutAll, kCutAll, false);
-    WizardPara& p = *pHeld;
+TEST(MultiDetection, SelectionByLineOrSequenceWithCutModes) {
+    // Not sequential: every owner cuts all. Sequential: owners 0 and 1 cut themselves, owner 2
+    // cuts all. Lines: step 0 on input 0, steps 1 and 2 on input 2, step 3 on input 3; step
+    // outputs 1, 3, 4 and 0.
+    auto byLine = multiLayout(kCutAll, kCutAll, kCutAll, false);
+    auto sequential = multiLayout(kCutSelf, kCutSelf, kCutAll, true);
     ASSERT_EQ(gDNum, 4);
-    ASSERT_EQ(p.trigInLine[3], 3);  // step 0 on input 0, steps 1 and 2 on input 2, step 3 on 3
-    MultiSelection s = selectMultiPosition(p, 4, 2, 3, -1, true, true);
-    EXPECT_EQ(s.position, 1);
-    // Cut all from position 1: every owned position 1..3 (outputs 3, 4 and 0).
-    EXPECT_EQ(s.outputsOn, (std::vector<int>{3, 4, 0}));
-    // While resuming, the search starts after the current position.
-    EXPECT_EQ(selectMultiPosition(p, 4, 2, 1, 2, true, true).position, 2);
-    // Nothing selected when the last position is no longer pending.
-    EXPECT_EQ(selectMultiPosition(p, 4, 2, 3, -1, false, true).position, -1);
-    // No position listens to input 5.
-    s = selectMultiPosition(p, 4, 5, 3, -1, true, true);
-    EXPECT_EQ(s.position, -1);
-    EXPECT_FALSE(s.endScan);
-}
-
-TEST(MultiDetection, SequentialOrderAndCutModes) {
-    auto pHeld = multiLayout(kCutSelf, kCutSelf, kCutAll, true);
-    WizardPara& p = *pHeld;
-    // A new round: input 0 started the cycle; from the last position the next is position 0.
-    MultiSelection s = selectMultiPosition(p, 4, 0, 3, -1, true, true);
-    EXPECT_EQ(s.position, 0);
-    EXPECT_EQ(s.outputsOn, (std::vector<int>{1})) << "cut self: only owner 0's positions";
-    // The next position (1) listens to input 2: an edge on input 3 is refused and ends the scan.
-    EXPECT_TRUE(selectMultiPosition(p, 4, 3, 0, -1, true, false).endScan);
-    s = selectMultiPosition(p, 4, 2, 0, -1, true, false);
-    EXPECT_EQ(s.position, 1);
-    EXPECT_EQ(s.outputsOn, (std::vector<int>{3, 4})) << "owner 1 holds positions 1 and 2";
-    // Position 2 has the same owner as position 1: outputs stay as they are.
-    s = selectMultiPosition(p, 4, 2, 1, -1, true, false);
-    EXPECT_EQ(s.position, 2);
-    EXPECT_TRUE(s.outputsOn.empty());
-    // Position 3 (owner 2, cut all) on input 3.
-    s = selectMultiPosition(p, 4, 3, 2, -1, true, false);
-    EXPECT_EQ(s.position, 3);
-    EXPECT_EQ(s.outputsOn, (std::vector<int>{0}));
-    // While resuming any edge is taken.
-    EXPECT_EQ(selectMultiPosition(p, 4, 7, 0, 2, true, false).position, 1);
+    ASSERT_EQ(sequential->trigInLine[3], 3);
+    const struct {
+        bool sequential;
+        int input, seqStep, resumeInput;
+        bool lastPending, cycleStarted;
+        int position;
+        bool endScan;
+        std::vector<int> outputsOn;
+    } rows[] = {
+        {false, 2, 3, -1, true, true, 1, false, {3, 4, 0}},  // cut all from position 1
+        {false, 2, 1, 2, true, true, 2, false, {4, 0}},      // resuming: after the current one
+        {false, 2, 3, -1, false, true, -1, false, {}},       // the last position not pending
+        {false, 5, 3, -1, true, true, -1, false, {}},        // nobody listens to input 5
+        {true, 0, 3, -1, true, true, 0, false, {1}},         // a new round; cut self
+        {true, 3, 0, -1, true, false, -1, true, {}},         // position 1 listens to input 2
+        {true, 2, 0, -1, true, false, 1, false, {3, 4}},     // owner 1 holds positions 1, 2
+        {true, 2, 1, -1, true, false, 2, false, {}},         // same owner: outputs stay
+        {true, 3, 2, -1, true, false, 3, false, {0}},        // owner 2 cuts all
+        {true, 7, 0, 2, true, false, 1, false, {3, 4}},      // resuming: any edge is taken
+    };
+    for (const auto& row : rows) {
+        const MultiSelection s =
+            selectMultiPosition(row.sequential ? *sequential : *byLine, 4, row.input, row.seqStep,
+                                row.resumeInput, row.lastPending, row.cycleStarted);
+        SCOPED_TRACE(testing::Message() << "sequential " << row.sequential << " input " << row.input
+                                        << " after " << row.seqStep);
+        EXPECT_EQ(s.position, row.position);
+        EXPECT_EQ(s.endScan, row.endScan);
+        EXPECT_EQ(s.outputsOn, row.outputsOn);
+    }
 }
 
 TEST(MultiDetection, CutModesWithoutProductDetectionAndResume) {

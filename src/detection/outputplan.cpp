@@ -40,17 +40,6 @@ int OutputPlan::pulseMs(PulseTimer timer) const {
     return ms;
 }
 
-quint32 OutputPlan::applyTo(quint32 word) const {
-    for (const OutputOp& op : ops_) {
-        if (op.kind != OutputOp::Set || op.a < 0 || op.a > 31) continue;
-        if (op.b)
-            word |= 1u << op.a;
-        else
-            word &= ~(1u << op.a);
-    }
-    return word;
-}
-
 int OutputPlan::levelOf(int output) const {
     int level = -1;
     for (const OutputOp& op : ops_)

@@ -40,8 +40,6 @@ public:
     bool flushes() const;
     // The milliseconds of the last start of a timer in the plan, -1 when it is not started.
     int pulseMs(PulseTimer timer) const;
-    // The word after applying the switches to `word` (no inversion).
-    quint32 applyTo(quint32 word) const;
     // The level a plan sets for an output last: 1, 0, or -1 untouched.
     int levelOf(int output) const;
     bool operator==(const OutputPlan& o) const { return ops_ == o.ops_; }

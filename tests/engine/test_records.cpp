@@ -117,15 +117,21 @@ TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {
 }
 
 TEST_F(Records, RegionReachingPastTheFrameIsInspectedWhereItLies) {
+    // Rings over the lower-right and the upper-left corner, each with a stain in the corner.
     cv::Mat frame = board_.clone();
-    frame(cv::Rect(300, 220, 20, 20)).setTo(0);  // in the frame's corner
-    const int i = rig_.addRing(0, roi::kFuncDarkArea, {310, 230}, 30, 0, 60, 1000, 0);
+    const cv::Rect stains[] = {{300, 220, 20, 20}, {0, 0, 20, 20}};
+    for (const cv::Rect& r : stains) {
+        frame(r).setTo(0);
+        rig_.addRing(0, roi::kFuncDarkArea, (r.tl() + r.br()) / 2, 30, 0, 60, 1000, 0);
+    }
     rig_.train(board_);
     EXPECT_TRUE(rig_.inspect(frame));
     EXPECT_TRUE(rig_.records.isEmpty());
-    EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19);
-    const engine::DefectRect r = rig_.ctx.defectRects[0][size_t(i)].rects[0];
-    EXPECT_EQ(cv::Rect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1), cv::Rect(300, 220, 20, 20));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(rig_.ctx.roiValue[0][i], 19 * 19) << i;
+        const engine::DefectRect r = rig_.ctx.defectRects[0][size_t(i)].rects[0];
+        EXPECT_EQ(cv::Rect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1), stains[i]);
+    }
 }
 
 // ---- the single-region test of the editing page ----

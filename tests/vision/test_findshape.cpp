@@ -26,9 +26,6 @@ struct Move {
 class FindShapeTest : public testing::Test {
 protected:
     void SetUp() override {
-        big_ = synthetic::scene(cv::Size(840, 680), 3);
-        inner_ = cv::Rect(100, 100, 640, 480);
-        templ_ = big_(inner_).clone();
         // With no position region the model is the lower-right three quarters of the frame.
         useModelArea({templ_.cols / 4, templ_.rows / 4, 3 * templ_.cols / 4, 3 * templ_.rows / 4});
     }
@@ -73,9 +70,9 @@ protected:
         EXPECT_LT(synthetic::meanAbsDiff(corrected, templ_, check), 8.0);
     }
 
-    cv::Mat big_;
-    cv::Rect inner_;
-    cv::Mat templ_;
+    const cv::Mat big_ = synthetic::scene(cv::Size(840, 680), 3);
+    const cv::Rect inner_{100, 100, 640, 480};
+    const cv::Mat templ_ = big_(inner_).clone();
     cv::Rect area_;
     cv::Point ref_;
     cv::Rect search_;

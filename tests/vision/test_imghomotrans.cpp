@@ -11,8 +11,6 @@ namespace {
 
 class HomographyTest : public testing::Test {
 protected:
-    void SetUp() override { templ_ = synthetic::featureRich(cv::Size(640, 480), 21); }
-
     // The template seen by a camera slightly tilted, turned and moved.
     cv::Mat tilted(const cv::Mat& picture) const {
         const std::vector<cv::Point2f> from{{0, 0}, {640, 0}, {640, 480}, {0, 480}};
@@ -23,7 +21,7 @@ protected:
         return frame;
     }
 
-    cv::Mat templ_;
+    const cv::Mat templ_ = synthetic::featureRich(cv::Size(640, 480), 21);
     const cv::Rect inner_{60, 60, 520, 360};
 };
 

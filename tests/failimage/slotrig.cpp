@@ -55,33 +55,6 @@ void SlotRig::fillAndMark(int camera, int step, int kind, QRgb color) {
     gisSaveFail[slot] = true;
 }
 
-bool SlotRig::isMarked(int camera, int step, int kind) const {
-    QMutexLocker lock(pMutexSaveFail);
-    return gisSaveFail[failimage::slotIndex(camera, step, kind)];
-}
-
-int SlotRig::failNumber(int camera, int step) const {
-    QMutexLocker lock(pMutexSaveFail);
-    return gFailIndex[failimage::stepIndex(camera, step)];
-}
-
-void SlotRig::setFailNumber(int camera, int step, int number) {
-    QMutexLocker lock(pMutexSaveFail);
-    gFailIndex[failimage::stepIndex(camera, step)] = number;
-}
-
-QImage SlotRig::slotPicture(int camera, int step, int kind) const {
-    return failimage::loadPicture(camera, step, kind, sizes_.value(camera));
-}
-
-bool isRed(QRgb p) {
-    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
-}
-
-bool isGreen(QRgb p) {
-    return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60;
-}
-
 int countPixels(const QImage& picture, const QRect& area, bool (*test)(QRgb)) {
     int n = 0;
     const QRect r = area.intersected(picture.rect());

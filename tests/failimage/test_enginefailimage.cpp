@@ -78,7 +78,7 @@ TEST_F(EngineFailImageTest, InspectedFrameIsRenderedWithLiveAreasIntoTheCamerasS
     EXPECT_FALSE(saveFailImage(context, 1, 0, false, 1.0f, 1.0f));
 }
 
-TEST_F(EngineFailImageTest, RetrainingTakesTheGrabbedFrameAsTemplateZero) {
+TEST_F(EngineFailImageTest, RetrainingAndIgnorePointsReachTheDetectionsFiles) {
     ASSERT_TRUE(QDir().mkpath("cammer22"));
     for (size_t i = 0; i < context.grabBuf.size(); ++i) context.grabBuf[i] = uchar(i * 7);
     std::vector<uchar> shown(context.grabBuf.size(), 0);
@@ -95,10 +95,8 @@ TEST_F(EngineFailImageTest, RetrainingTakesTheGrabbedFrameAsTemplateZero) {
 
     context.grabBuf.clear();
     EXPECT_FALSE(saveReTrainImage(context, 1, &shown));
-}
 
-TEST_F(EngineFailImageTest, IgnorePointsAreSavedToTheDetectionsFile) {
-    ASSERT_TRUE(QDir().mkpath("cammer22"));
+    // Ignore points reach the detection's file.
     auto& mask = context.ignoreMask[1];
     ASSERT_EQ(mask.size(), size_t(kW * kH));
     mask[kW * 10 + 17] = 255;

@@ -153,38 +153,25 @@ TEST(FailPictureFrames, ColourFramesKeepTrueColoursAndGreyFramesStayGrey) {
     EXPECT_TRUE(frameToPicture(FrameView{bytes, 0, h, false}).isNull());
 }
 
-TEST(FailPictureLabels, LimitTextFollowsTheFunctionAndLongDetectionsDropIt) {
-    EXPECT_EQ(limitText(0, 25, 100, false, 40), "40");
-    EXPECT_EQ(limitText(0, 25, 100, true, 40), "100");
-    EXPECT_EQ(limitText(6, 87, 100, false, 40), "87");
-    EXPECT_EQ(limitText(1, 30, 90, false, 40), "30--90");
-    EXPECT_EQ(limitText(7, 0, (12 << 16) | 3, false, 40), "3--12");
-    EXPECT_EQ(limitText(8, 0, (5 << 16) | 1, false, 40), "1--5");
-    EXPECT_EQ(limitText(4, 9, 55, false, 40), "55");
-    EXPECT_EQ(areaLabel(0, 10, "40", 7), "1: 40 / 7 ");
-    EXPECT_EQ(areaLabel(10, 11, "40", -3), "11: -3");
-}
-
 TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
     auto param = std::make_unique<CammerSingleton>(0);
     const int d = 2;
+    const auto setArea = [&](int i, int shape, int func, int param1, int param2) {
+        param->roiShapeType[d][i] = shape;
+        param->roiFunc[d][i] = func;
+        param->roiParam1[d][i] = param1;
+        param->roiParam2[d][i] = param2;
+    };
     param->roiCount[d] = 4;
-    param->roiShapeType[d][0] = 1;
+    setArea(0, 1, 0, 0, 0);
+    setArea(1, 2, 1, 30, 90);
+    setArea(2, 4, 6, 77, 0);
+    setArea(3, 99, 5, 0, 12);  // unknown shape: label only
     param->rects[d][0].imageRect = QRect(QPoint(10, 20), QPoint(59, 79));
-    param->roiShapeType[d][1] = 2;
     param->polygons[d][1].count = 3;
     const QPoint points[3] = {{5, 6}, {50, 6}, {50, 60}};
     std::copy(points, points + 3, param->polygons[d][1].imagePoints);
-    param->roiFunc[d][1] = 1;
-    param->roiParam1[d][1] = 30;
-    param->roiParam2[d][1] = 90;
-    param->roiShapeType[d][2] = 4;
     param->circles[d][2].SetSelected(true);
-    param->roiFunc[d][2] = 6;
-    param->roiParam1[d][2] = 77;
-    param->roiShapeType[d][3] = 99;  // unknown shape: label only
-    param->roiFunc[d][3] = 5;
-    param->roiParam2[d][3] = 12;
 
     const quint8 ok[4] = {0, 1, 0, 1};
     const int values[4] = {41, 50, 60, 70};
@@ -215,6 +202,11 @@ TEST(RegionOverlay, AreaRecordsBecomeOverlaysWithTheirResultsAndLabels) {
     EXPECT_EQ(spec.areas[0].imageRect, QRect(QPoint(10, 20), QPoint(59, 79)));
     EXPECT_EQ(spec.areas[1].imagePolygon, QPolygon({points[0], points[1], points[2]}));
     EXPECT_FALSE(spec.areas[2].ring.IsSelected());
+
+    // The limits of the other functions: every parameter shown, packed count ranges.
+    EXPECT_EQ(limitText(0, 25, 100, true, 40), "100");
+    EXPECT_EQ(limitText(7, 0, (12 << 16) | 3, false, 40), "3--12");
+    EXPECT_EQ(limitText(8, 0, (5 << 16) | 1, false, 40), "1--5");
 
     param->roiCount[d] = 11;
     const FailPictureSpec longSpec =

@@ -95,4 +95,6 @@ TEST(TemplateFiles, ColourTemplatesKeepTrueColours) {
     ASSERT_TRUE(
         loadFrameBmp(templatePath(0, 1, 0), w, h, true, reinterpret_cast<uchar*>(back.data())));
     EXPECT_EQ(back, rgba);
+    EXPECT_FALSE(
+        loadFrameBmp(templatePath(0, 1, 0), w, h, false, reinterpret_cast<uchar*>(back.data())));
 }

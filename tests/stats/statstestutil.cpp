@@ -33,14 +33,6 @@ void withDatabase(const QString& file, Use use) {
 
 }  // namespace
 
-QDateTime at(int year, int month, int day, int hour, int minute, int second) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
-}
-
-void setNow(const QDateTime& when) {
-    testsupport::recorder().setNow(when);
-}
-
 void execSql(const QString& file, const QStringList& statements) {
     withDatabase(file, [&](QSqlQuery& query) {
         for (const QString& sql : statements) EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
@@ -113,11 +105,6 @@ void StatsTest::TearDown() {
     testsupport::recorder().setNow(QDateTime());
 }
 
-void StatsTest::useCounts(int cameras, int stages) {
-    numCamera = cameras;
-    gDNum = stages;
-}
-
 void StatsTest::freshWorkDir() {
     dropModel();
     work.reset();  // restores the folder before the next one is entered
@@ -139,10 +126,6 @@ ResStatisticsParam& StatsTest::makeModel(int mode) {
     return *model;
 }
 
-void StatsTest::dropModel() {
-    model.reset();
-}
-
 bool StatsTest::checkDateAndWait() {
     const int before = saves.size();
     model->checkDate();
@@ -150,14 +133,6 @@ bool StatsTest::checkDateAndWait() {
     // The archive report (if any) is emitted before the save answer; let it arrive too.
     QCoreApplication::processEvents();
     return saves.isEmpty() ? false : saves.last();
-}
-
-void StatsTest::countOk(int times) {
-    for (int i = 0; i < times; ++i) model->addRecord(0, 0, {true, true}, "default");
-}
-
-int StatsTest::runningOk(int slot) const {
-    return model->currentDay().groups.at(0).cameras.at(0).detects.at(0).OK.at(slot);
 }
 
 }  // namespace statstest

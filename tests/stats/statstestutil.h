@@ -9,14 +9,19 @@
 #include <QStringList>
 #include <memory>
 
+#include "globals.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
 #include "testsupport.h"
 
 namespace statstest {
 
-QDateTime at(int year, int month, int day, int hour, int minute = 0, int second = 0);
-void setNow(const QDateTime& when);
+inline QDateTime at(int year, int month, int day, int hour, int minute = 0, int second = 0) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+inline void setNow(const QDateTime& when) {
+    testsupport::recorder().setNow(when);
+}
 
 // Runs statements on a database file (made when missing).
 void execSql(const QString& file, const QStringList& statements);
@@ -42,17 +47,24 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    void useCounts(int cameras, int stages);
+    void useCounts(int cameras, int stages) {
+        numCamera = cameras;
+        gDNum = stages;
+    }
     // Drops the model and moves to a new empty working folder.
     void freshWorkDir();
     // A model made in the working folder; what its store reports lands in saves/archived.
     ResStatisticsParam& makeModel(int detectMode = 3);
-    void dropModel();
+    void dropModel() { model.reset(); }
     // checkDate, then waits until the store has answered; returns the store's answer.
     bool checkDateAndWait();
     // Whole OK results of stage 0 on both cameras of the default group.
-    void countOk(int times = 1);
-    int runningOk(int slot) const;
+    void countOk(int times = 1) {
+        for (int i = 0; i < times; ++i) model->addRecord(0, 0, {true, true}, "default");
+    }
+    int runningOk(int slot) const {
+        return model->currentDay().groups[0].cameras[0].detects[0].OK.at(slot);
+    }
 
     std::unique_ptr<testsupport::WorkDir> work;
     std::unique_ptr<ResStatisticsParam> model;

@@ -20,13 +20,14 @@ void writeConfig(const QByteArray& text) {
     file.write(text);
 }
 
-TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseName) {
+TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseNameAndOddDocumentsReadSafely) {
     const QString name = QString::fromUtf8("产品A组");
     CountGroupList day = stats::newDay("2024-05-01", name, 2, 2);
     day.groups[0].cameras[1].detects[0].OK[3] = 7;
     day.groups[0].cameras[1].summary.NG[23] = 2;
     day.groups[0].summary.summary.OK[0] = 5;
     day.groups[0].morningStart = 6;
+    day.groups[0].nightStart = 19;
     const QJsonObject json = stats::dayToJson(day, 5);
     const QByteArray text = stats::documentText(json);
     EXPECT_TRUE(text.contains(name.toUtf8()));
@@ -51,7 +52,7 @@ TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseName) {
     const CountGroup& g = back.groups[0];
     EXPECT_EQ(g.groupName, name);
     EXPECT_EQ(g.morningStart, 6);
-    EXPECT_EQ(g.nightStart, 20);
+    EXPECT_EQ(g.nightStart, 19);
     ASSERT_EQ(g.cameras.size(), 2);
     EXPECT_EQ(g.cameras[1].cameraID, 1);
     EXPECT_EQ(g.cameras[1].detects[1].detectID, 1);
@@ -59,9 +60,8 @@ TEST(DayDocument, RoundTripKeepsEveryCountAndAChineseName) {
     EXPECT_EQ(g.cameras[1].summary.NG, day.groups[0].cameras[1].summary.NG);
     EXPECT_EQ(g.summary.summary.OK, day.groups[0].summary.summary.OK);
     EXPECT_EQ(g.summary.cameraID, -1);
-}
 
-TEST(DayDocument, SummaryFirstAndOddElementsReadSafely) {
+    // Documents written elsewhere: a summary first, elements of the wrong type.
     const QJsonObject summary{{"detectID", -1}, {"OK", QJsonArray{1, 2}}};
     const QJsonObject stage{{"detectID", 0}, {"OK", QJsonArray{4, "x"}}};
     CountCamera read;
@@ -71,11 +71,11 @@ TEST(DayDocument, SummaryFirstAndOddElementsReadSafely) {
     ASSERT_EQ(read.detects.size(), 1);
     EXPECT_EQ(read.detects[0].OK, QList<int>({4, 0}));
 
-    CountGroupList day;
-    stats::dayFromJson(day, QJsonObject{{"groups", QJsonArray{5}}});
-    ASSERT_EQ(day.groups.size(), 1);
-    EXPECT_EQ(day.groups[0].groupName, "");
-    EXPECT_EQ(day.groups[0].morningStart, 8);
+    stats::dayFromJson(back, QJsonObject{{"groups", QJsonArray{5}}});
+    ASSERT_EQ(back.groups.size(), 1);
+    EXPECT_EQ(back.groups[0].groupName, "");
+    EXPECT_EQ(back.groups[0].morningStart, 8);
+    EXPECT_TRUE(back.date.isEmpty());
 }
 
 class DayFilesTest : public StatsTest {};

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <memory>
 
 #include "globals.h"
 #include "resstatisticsdatabase.h"
@@ -30,48 +31,43 @@ protected:
     }
 };
 
-TEST_F(StoreTest, MakesTheRunningDatabaseWithOrWithoutTemplate) {
-    EXPECT_TRUE(ResStatisticsDatabase(nullptr).isUsable());
+TEST_F(StoreTest, MakesTheRunningDatabaseAndRewritesOnlyChangedDays) {
+    auto store = std::make_unique<ResStatisticsDatabase>(nullptr);
+    EXPECT_TRUE(store->isUsable());
     EXPECT_TRUE(QFile::exists("ResStatistics.db"));
     EXPECT_FALSE(QFile::exists("ResStatistics.db.new"));
+    auto saved = std::make_unique<QSignalSpy>(store.get(), &ResStatisticsDatabase::sigSaveFinished);
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
+    overwriteStoredText("ResStatistics.db", "marker");
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
+    EXPECT_EQ(storedText("ResStatistics.db"), "marker");
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 4), false);
+    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 0), 4);
+    // The same day is written again when the file went missing meanwhile.
+    QFile::remove("ResStatistics.db");
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 4), false);
+    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 0), 4);
+    // A save that fails is answered so.
+    QFile::remove("ResStatistics.db");
+    ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 5), false);
+    QList<bool> answers;
+    for (const auto& answer : *saved) answers << answer.at(0).toBool();
+    EXPECT_EQ(answers, QList<bool>({true, true, true, true, false}));
 
     // With a template, the running database is a copy of it.
-    QFile::remove("ResStatistics.db");
+    ASSERT_TRUE(QDir().rmdir("ResStatistics.db"));
     execSql("ResStatisticsNULL.db",
             {"CREATE TABLE resstatistics (name VARCHAR(64) UNIQUE, value1 TEXT, value2 TEXT)",
              "CREATE TABLE marker (x INT)"});
-    ResStatisticsDatabase store(nullptr);
-    EXPECT_TRUE(store.isUsable());
-    QSignalSpy saved(&store, &ResStatisticsDatabase::sigSaveFinished);
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
-    ASSERT_EQ(saved.count(), 1);
-    EXPECT_TRUE(saved.at(0).at(0).toBool());
+    store = std::make_unique<ResStatisticsDatabase>(nullptr);
+    EXPECT_TRUE(store->isUsable());
+    saved = std::make_unique<QSignalSpy>(store.get(), &ResStatisticsDatabase::sigSaveFinished);
+    store->slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
+    ASSERT_EQ(saved->count(), 1);
+    EXPECT_TRUE(saved->at(0).at(0).toBool());
     execSql("ResStatistics.db", {"SELECT x FROM marker"});
     EXPECT_EQ(storedDay("ResStatistics.db")["date"].toString(), "2024-05-01");
-}
-
-TEST_F(StoreTest, UnchangedDaysAreNotRewrittenAndFailedSavesAreReported) {
-    ResStatisticsDatabase store(nullptr);
-    QSignalSpy saved(&store, &ResStatisticsDatabase::sigSaveFinished);
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
-    overwriteStoredText("ResStatistics.db", "marker");
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 3), false);
-    EXPECT_EQ(storedText("ResStatistics.db"), "marker");
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 4), false);
-    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 0), 4);
-
-    // The same day is written again when the file went missing meanwhile.
-    QFile::remove("ResStatistics.db");
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 4), false);
-    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 0), 4);
-    ASSERT_EQ(saved.count(), 4);
-    for (const auto& answer : saved) EXPECT_TRUE(answer.at(0).toBool());
-
-    QFile::remove("ResStatistics.db");
-    ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 5), false);
-    ASSERT_EQ(saved.count(), 5);
-    EXPECT_FALSE(saved.at(4).at(0).toBool());
 }
 
 TEST_F(StoreTest, OlderRowLayoutIsConvertedOnceAndMissingDaysAreNotCreated) {

@@ -15,7 +15,7 @@ bash scripts/build.sh
 top=$(pwd)
 bin="$top/build/bin"
 mkdir -p run
-"$bin/mouldmon-workdir-init" run
+"$bin/mouldmon-workdir-init" --demo run
 cd run
 
 simulator=""

@@ -1,37 +1,146 @@
 // Lays out a working folder as a panel has it after installation: the factory parameter group
 // and the parameter and record databases made from the defaults. Existing files are kept.
-// Usage: mouldmon-workdir-init [folder]
+//
+// With --demo it also sets up inspection areas and reference templates for the simulation
+// camera's cameras (cameras whose tables hold areas already are left alone), so that the
+// simulated machine shows OK on clean pictures and NG on the fault picture. The areas are laid
+// out for the program's display: the size given with --display, else the primary screen of
+// $DISPLAY, else the screen the run command gives the program under Xvfb.
+//
+// Usage: mouldmon-workdir-init [--demo [--display WIDTHxHEIGHT]] [folder]
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSqlDatabase>
 #include <cstdio>
+#include <memory>
 
+#include "demolimits.h"
+#include "demoseed.h"
 #include "operationlog.h"
+#include "paramlimits.h"
 #include "wizardparastore.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: mouldmon-workdir-init [--demo [--display WIDTHxHEIGHT]] [folder]\n";
+constexpr const char* kDemoConnection = "workdir-init-demo";
+
+struct Arguments {
+    bool demo = false;
+    QSize display;  // invalid: not given
+    QString folder = QStringLiteral(".");
+    bool valid = true;
+};
+
+QSize parseSize(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch()) return QSize();
+    const int w = m.captured(1).toInt();
+    const int h = m.captured(2).toInt();
+    const int most = workdirdemo::kMaxDisplaySide;
+    if (w <= 0 || h <= 0 || w > most || h > most) return QSize();
+    return QSize(w, h);
+}
+
+// Read before any application object exists: whether to ask a screen decides its kind.
+Arguments parseArguments(int argc, char** argv) {
+    Arguments a;
+    bool folderSeen = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--demo")) {
+            a.demo = true;
+        } else if (arg == QLatin1String("--display") && i + 1 < argc) {
+            a.display = parseSize(QString::fromLocal8Bit(argv[++i]));
+            if (!a.display.isValid()) a.valid = false;
+        } else if (!arg.startsWith(QLatin1Char('-')) && !folderSeen) {
+            a.folder = arg;
+            folderSeen = true;
+        } else {
+            a.valid = false;
+        }
+    }
+    if (a.display.isValid() && !a.demo) a.valid = false;
+    return a;
+}
+
+bool screenReachable() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return !qgetenv("DISPLAY").isEmpty() && (platform.isEmpty() || platform.startsWith("xcb"));
+}
+
 bool copyIfMissing(const QString& from, const QString& to) {
     return QFile::exists(to) || QFile::copy(from, to);
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QString folder = app.arguments().value(1, QStringLiteral("."));
-    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
-        std::fprintf(stderr, "cannot use the folder %s\n", qPrintable(folder));
-        return 1;
-    }
+bool layOut() {
     QDir().mkpath(QStringLiteral("paraGroup/default"));
     const QString defaults = QStringLiteral("paraGroup/default/PARAM.db");
     bool ok = QFile::exists(defaults) || WizardParaStore::createDefaultDatabase(defaults);
-    ok = ok && copyIfMissing(defaults, QStringLiteral("PARAM.db"));
+    ok = ok && copyIfMissing(defaults, QLatin1String(params::kParamDatabaseFile));
     const QString recordTemplate = QLatin1String(OperationLog::kTemplateFile);
     ok = ok && (QFile::exists(recordTemplate) || OperationLog::createEmptyDatabase(recordTemplate));
     ok = ok && copyIfMissing(recordTemplate, QLatin1String(OperationLog::kDatabaseFile));
-    if (!ok) {
-        std::fprintf(stderr, "cannot lay out the working folder %s\n", qPrintable(folder));
+    return ok;
+}
+
+bool seedDemo(const QSize& display) {
+    workdirdemo::DemoOptions options;
+    options.pictureRoot = workdirdemo::pictureRootFor(QCoreApplication::applicationDirPath());
+    options.display = display;
+    workdirdemo::DemoReport report;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kDemoConnection));
+        db.setDatabaseName(QLatin1String(params::kParamDatabaseFile));
+        if (db.open())
+            report = workdirdemo::seedDemoRegions(db, options);
+        else
+            report.error = QStringLiteral("cannot open %1").arg(params::kParamDatabaseFile);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QLatin1String(kDemoConnection));
+    for (const QString& line : workdirdemo::describe(report))
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    return report.ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Arguments args = parseArguments(argc, argv);
+    if (!args.valid) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    // Only the demo set-up needs a screen, and only when no size was given.
+    const bool askScreen = args.demo && !args.display.isValid() && screenReachable();
+    std::unique_ptr<QCoreApplication> app;
+    if (askScreen)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
+    if (!QDir().mkpath(args.folder) || !QDir::setCurrent(args.folder)) {
+        std::fprintf(stderr, "cannot use the folder %s\n", qPrintable(args.folder));
         return 1;
     }
-    return 0;
+    if (!layOut()) {
+        std::fprintf(stderr, "cannot lay out the working folder %s\n", qPrintable(args.folder));
+        return 1;
+    }
+    if (!args.demo) return 0;
+
+    QSize display = args.display;
+    if (!display.isValid() && askScreen && QGuiApplication::primaryScreen())
+        display = QGuiApplication::primaryScreen()->geometry().size();
+    if (!display.isValid())
+        display = QSize(workdirdemo::kDefaultDisplayWidth, workdirdemo::kDefaultDisplayHeight);
+    return seedDemo(display) ? 0 : 1;
 }

@@ -1,0 +1,31 @@
+#pragma once
+// Fixed values of the demonstration set-up of a working folder.
+
+namespace workdirdemo {
+
+// The screen the run command gives the program under Xvfb; the regions are laid out for it
+// when no display is named and none can be asked.
+constexpr int kDefaultDisplayWidth = 1920;
+constexpr int kDefaultDisplayHeight = 1080;
+// Largest display side accepted from the command line.
+constexpr int kMaxDisplaySide = 16384;
+
+// Input terminal 1 (bit 0 of the input word): the mould-open signal.
+constexpr int kMouldOpenInput = 0;
+
+// Each camera gets two defect areas, the upper and the lower half of its picture inside a
+// margin (per mille of the picture's width and height), so that an NG shows which half
+// changed while the other stays green.
+constexpr int kMarginPerMille = 50;
+constexpr int kRegionsPerStep = 2;
+
+// Parameters of the defect areas (shown on the editing page; the inspection itself uses the
+// system's filter size and alarm area unless every area parameter is shown).
+constexpr int kDefectSensitivity = 25;
+constexpr int kDefectAlarmArea = 100;
+constexpr int kDefectFilterSize = 3;
+
+// Reference picture of every camera: the first of its pictures, a clean open mould.
+constexpr int kReferencePicture = 0;
+
+}  // namespace workdirdemo

@@ -245,6 +245,34 @@ TEST_F(DemoSeedTest, AnOperatorsAreasAndTemplatesAreNeverReplaced) {
     EXPECT_EQ(tableRows(db, QStringLiteral("cammer1")), after);
 }
 
+TEST_F(DemoSeedTest, AreasLandOnThePictureHalvesOnAnyDisplay) {
+    const QSize picture(1280, 720);
+    const QVector<QRect> meant = demoImageRegions(picture);
+    for (const QSize display : {QSize(1366, 768), QSize(800, 600), QSize(1024, 1280)}) {
+        SCOPED_TRACE(
+            QStringLiteral("%1x%2").arg(display.width()).arg(display.height()).toStdString());
+        for (const char* table : {"cammer0", "cammer1"})
+            QSqlQuery(db).exec(QStringLiteral("drop table if exists %1").arg(table));
+        DemoOptions options;
+        options.pictureRoot = kPictures;
+        options.display = display;
+        ASSERT_TRUE(seedDemoRegions(db, options).ok);
+
+        // Read back as the camera view reads them, with its display scale.
+        auto loaded = std::make_unique<CammerSingleton>(0);
+        const float sx = float(display.width()) / float(picture.width());
+        const float sy = float(display.height()) / float(picture.height());
+        ASSERT_TRUE(loaded->LoadDatafromFile(db, sx, sy, nullptr).tableRead);
+        ASSERT_EQ(loaded->roiCount[1], meant.size());
+        for (int i = 0; i < meant.size(); ++i) {
+            const QRect got = loaded->roiImageRect(1, i);
+            EXPECT_TRUE(meant[i].adjusted(-1, -1, 1, 1).contains(got)) << i;
+            EXPECT_GE(got.width(), meant[i].width() - 2) << i;
+            EXPECT_GE(got.height(), meant[i].height() - 2) << i;
+        }
+    }
+}
+
 TEST_F(DemoSeedTest, CamerasAreNumberedAsTheProgramNumbersThem) {
     // Without stored serial numbers: folder-name order, as the plug-in lists them.
     QVector<SimulationCamera> cameras = simulationCameras(kPictures, QString());

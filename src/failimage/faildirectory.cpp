@@ -39,6 +39,11 @@ int prunePictures(const QString& folder, int limit) {
 }
 
 bool writeJpeg(const QImage& picture, const QString& path, int quality) {
+    return writePictureAtomically(picture, path, kPictureFormat, quality);
+}
+
+bool writePictureAtomically(const QImage& picture, const QString& path, const char* format,
+                            int quality) {
     QSaveFile file(path);
     QString error;
     if (picture.isNull()) {
@@ -46,7 +51,7 @@ bool writeJpeg(const QImage& picture, const QString& path, int quality) {
     } else if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
     } else {
-        QImageWriter writer(&file, kPictureFormat);
+        QImageWriter writer(&file, format);
         writer.setQuality(quality);
         if (!writer.write(picture)) {
             error = writer.errorString();
@@ -56,7 +61,7 @@ bool writeJpeg(const QImage& picture, const QString& path, int quality) {
         }
     }
     if (error.isEmpty()) return true;
-    qWarning() << "fail picture" << path << "not written:" << error;
+    qWarning() << "picture" << path << "not written:" << error;
     return false;
 }
 

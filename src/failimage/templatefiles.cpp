@@ -7,6 +7,7 @@
 #include <QtDebug>
 #include <cstring>
 
+#include "faildirectory.h"
 #include "failimagelimits.h"
 
 namespace failimage {
@@ -29,22 +30,7 @@ QImage grayPicture(const uchar* bytes, int width, int height) {
 }
 
 bool writeBmp(const QString& path, const QImage& picture) {
-    QSaveFile file(path);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-    } else {
-        QImageWriter writer(&file, "BMP");
-        if (!writer.write(picture)) {
-            error = writer.errorString();
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            error = file.errorString();
-        }
-    }
-    if (error.isEmpty()) return true;
-    qWarning() << "picture file" << path << "not written:" << error;
-    return false;
+    return writePictureAtomically(picture, path, "BMP");
 }
 
 void copyRows(const QImage& picture, int rowBytes, uchar* dst) {

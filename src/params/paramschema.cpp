@@ -515,27 +515,27 @@ void ParamSchema::readRow(const RowSpec& row, const QString& value, WizardPara& 
     }
 }
 
-void ParamSchema::applyInitial(WizardPara& para) {
-    StoreContext unused;
-    for (const FieldSpec& f : fields()) {
+namespace {
+// Sets every field to one of its two default sets (constructor or new-database values).
+void applyDefaults(WizardPara& para, StoreContext& ctx, bool factory) {
+    for (const FieldSpec& f : ParamSchema::fields()) {
         if (f.isText()) {
-            setTextField(f.text(para), f.initialText);
-            continue;
-        }
-        int* values = f.numbers(para, unused);
-        for (int i = 0; i < f.count; ++i) values[i] = f.initialAt(i);
-    }
-}
-
-void ParamSchema::applyFactory(WizardPara& para, StoreContext& ctx) {
-    for (const FieldSpec& f : fields()) {
-        if (f.isText()) {
-            setTextField(f.text(para), f.factoryText);
+            setTextField(f.text(para), factory ? f.factoryText : f.initialText);
             continue;
         }
         int* values = f.numbers(para, ctx);
-        for (int i = 0; i < f.count; ++i) values[i] = f.factoryAt(i);
+        for (int i = 0; i < f.count; ++i) values[i] = factory ? f.factoryAt(i) : f.initialAt(i);
     }
+}
+}  // namespace
+
+void ParamSchema::applyInitial(WizardPara& para) {
+    StoreContext unused;
+    applyDefaults(para, unused, false);
+}
+
+void ParamSchema::applyFactory(WizardPara& para, StoreContext& ctx) {
+    applyDefaults(para, ctx, true);
 }
 
 void ParamSchema::applyLoadChecks(WizardPara& para, StoreContext& ctx) {

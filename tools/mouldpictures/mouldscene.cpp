@@ -122,6 +122,13 @@ QImage canvas(QSize size) {
     return image;
 }
 
+// Scenes are drawn in the fixed scene coordinates, scaled to the picture's size.
+void beginScene(QPainter& p, QImage& image) {
+    p.begin(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(image.width()) / kWidth, qreal(image.height()) / kHeight);
+}
+
 // --- the moving half -------------------------------------------------------------------
 
 const QPointF kCavities[4] = {{440, 220}, {840, 220}, {440, 500}, {840, 500}};
@@ -307,9 +314,7 @@ QImage finish(QImage image, QPainter& p, int lightShift) {
 QImage drawCavityHalf(const CavityScene& scene, QSize size) {
     QPainter p;
     QImage image = canvas(size);
-    p.begin(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(qreal(size.width()) / kWidth, qreal(size.height()) / kHeight);
+    beginScene(p, image);
     drawMachine(p);
     drawCoolingFittings(p);
     drawPlate(p, QColor(186, 194, 202), QColor(128, 136, 146));
@@ -325,9 +330,7 @@ QImage drawCavityHalf(const CavityScene& scene, QSize size) {
 QImage drawCoreHalf(const CoreScene& scene, QSize size) {
     QPainter p;
     QImage image = canvas(size);
-    p.begin(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(qreal(size.width()) / kWidth, qreal(size.height()) / kHeight);
+    beginScene(p, image);
     drawMachine(p);
     drawCoolingFittings(p);
     drawPlate(p, QColor(180, 186, 192), QColor(120, 126, 134));

@@ -517,8 +517,11 @@ void DeRaRazovi::connectStatistics() {
     gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);
     connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString)), gpResStatisticsParam,
             SLOT(addRecord(int, int, QList<bool>, QString)));
-    if (!StatisticsWidget::instance) StatisticsWidget::instance = new StatisticsWidget(gpWin);
-    StatisticsWidget* screen = StatisticsWidget::instance;
+    StatisticsWidget* screen = StatisticsWidget::getInstance(this);
+    connect(gpResStatisticsParam, &ResStatisticsParam::sigRecordCounted, screen,
+            &StatisticsWidget::checkUpdate);
+    connect(gpResStatisticsParam, &ResStatisticsParam::sigDayArchived, screen,
+            &StatisticsWidget::updateList);
     connect(screen, SIGNAL(sigUpdateRecord(int, QString)), gpResStatisticsParam,
             SLOT(slotUpdateRecord(int, QString)));
     connect(screen, &StatisticsWidget::sigExportData, this, &DeRaRazovi::SlotExportStart);
@@ -526,6 +529,13 @@ void DeRaRazovi::connectStatistics() {
     connect(gpResStatisticsParam, &ResStatisticsParam::sigLoadFinish, screen,
             &StatisticsWidget::slotUpdateRecord);
     connect(screen, &StatisticsWidget::sigExportProgress, this, &DeRaRazovi::SlotExportProgress);
+
+    indexButton->setStatisticsVisible(gpWPara->useStatistics != 0);
+    connect(indexButton, &IndexButton::sigShowStatistics, this, [this] {
+        StatisticsWidget* shown = StatisticsWidget::getInstance(this);
+        shown->show();
+        shown->raise();
+    });
 }
 
 // --- export status --------------------------------------------------------------------

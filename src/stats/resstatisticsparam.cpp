@@ -12,7 +12,6 @@
 #include "statisticsarchive.h"
 #include "statisticsconfigfile.h"
 #include "statisticsjson.h"
-#include "statisticswidget.h"
 #include "systemactions.h"
 
 using namespace stats;
@@ -194,8 +193,7 @@ void ResStatisticsParam::addRecord(int stage, int hour, QList<bool> cameraOk, QS
     }
     clcCount(group);
     if (showingRunningDay_) showCount_ = curCount_;
-
-    if (StatisticsWidget::instance) StatisticsWidget::instance->checkUpdate();
+    emit sigRecordCounted();
 }
 
 void ResStatisticsParam::checkCameraDetectCount(int n) {
@@ -242,7 +240,7 @@ void ResStatisticsParam::beginNewDay() {
 
 void ResStatisticsParam::onDayArchived(const QString& path) {
     qInfo() << "statistics: day archived as" << path;
-    if (StatisticsWidget::instance) StatisticsWidget::instance->updateList();
+    emit sigDayArchived(path);
 }
 
 // --- the shown day ---
@@ -259,6 +257,9 @@ void ResStatisticsParam::slotUpdateRecord(int row, QString dbFile) {
 }
 
 void ResStatisticsParam::slotRecvRecord(QJsonObject json, bool ok) {
+    // An archived day asked for before the running day was chosen again arrives late; showing
+    // it would put an old day's counts under the running day's row.
+    if (showingRunningDay_) return;
     if (ok)
         StuCountFromJson(showCount_, json);
     else

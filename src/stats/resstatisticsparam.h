@@ -99,6 +99,8 @@ public:
     const CountGroupList& currentDay() const { return curCount_; }
     const CountGroupList& shownDay() const { return showCount_; }
     QString currentGroupName() const;
+    // The system function in force (it names the detection steps on the screens).
+    int detectMode() const { return host_.detectMode(); }
     QString archiveDir() const { return host_.archiveDir; }
     // The store; it lives on its own thread, reach it only through signals.
     ResStatisticsDatabase* store() const { return database_; }
@@ -115,6 +117,10 @@ signals:
     void sigUpdateRecord(QString dbFile);
     void sigLoadFinish(bool ok);
     void sigSaveRecord(QString curDate, QJsonObject json, bool isMove);
+    // A stage result was counted (the shown day has it already when it is the running day).
+    void sigRecordCounted();
+    // A finished day now lies in the archive directory under this path.
+    void sigDayArchived(QString archivePath);
 
 public slots:
     // Counts the result of one detection stage; hour is not used (the slot comes from the

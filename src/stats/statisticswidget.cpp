@@ -1,12 +1,46 @@
 #include "statisticswidget.h"
 
+#include <QAbstractItemView>
+#include <QDebug>
+#include <QDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QTabWidget>
 
+#include "camereatabwidget.h"
+#include "choosebox.h"
+#include "colorbutton.h"
+#include "combobox.h"
 #include "globals.h"
+#include "qfont_pix.h"
 #include "resstatisticsparam.h"
 #include "statisticsdaylist.h"
+#include "statisticspages.h"
+
+using namespace stats::screen;
+
+namespace {
+
+enum HourBox { MorningStart, MorningEnd, NightStart, NightEnd };
+const char* const kHourKeys[] = {"morningsStart", "morningsEnd", "nightStart", "nightEnd"};
+
+QFont panelFont() {
+    return QFont_Pix(QString::fromLatin1(kFontFamily), kTopRowFontPx);
+}
+
+ComboBox* comboBox(QWidget* parent, int width, int itemHeight) {
+    auto* box = new ComboBox(parent);
+    box->setFixedSize(width, kRowHeight);
+    box->setFont(panelFont());
+    box->view()->setFont(panelFont());
+    box->setItemHeight(itemHeight);
+    return box;
+}
+
+}  // namespace
 
 StatisticsWidget* StatisticsWidget::instance = nullptr;
 
@@ -16,17 +50,126 @@ StatisticsWidget* StatisticsWidget::getInstance(QWidget* parent) {
 }
 
 StatisticsWidget::StatisticsWidget(QWidget* parent)
-    : QWidget(parent), dayList_(new QListWidget(this)), totals_(new QLabel(this)) {
+    : QWidget(parent), cameraTabs_(new QTabWidget(this)), dayList_(new QListWidget(this)) {
     if (!instance) instance = this;
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(dayList_);
-    layout->addWidget(totals_, 1);
-    connect(dayList_, &QListWidget::itemClicked, this, &StatisticsWidget::UpdateRecord);
+    setFixedSize(kScreenWidth, kScreenHeight);
+
+    cameraTabs_->setFixedSize(kTabsWidth, kTabsHeight);
+    cameraTabs_->setStyleSheet(
+        QStringLiteral("QTabBar::tab {   width: 200px;   height: 50px;   font-size: 25px;}"
+                       "QTabBar::tab:selected {    background: #ff9900;    color: white;}"));
+    const int cameras = qBound(0, numCamera, kMaxTabs - 1);
+    const QStringList names = stats::cameraTabNames(cameras);
+    for (int tab = 0; tab <= cameras; ++tab) {
+        cameraPages_[tab] = new CamereaTabWidget(stats::recordIndexOfTab(tab), this);
+        cameraPages_[tab]->setFixedSize(kTabsWidth, kTabsHeight);
+        cameraPages_[tab]->setStyleSheet(
+            QStringLiteral("QTabBar::tab{width: 230px; height: 50px; font-size: 25px;}"));
+        cameraTabs_->addTab(cameraPages_[tab], names.at(tab));
+    }
+
+    dayList_->setFixedHeight(kDayListHeight);
+    connect(dayList_, SIGNAL(itemClicked(QListWidgetItem*)), this,
+            SLOT(UpdateRecord(QListWidgetItem*)));
+
+    auto* grid = new QGridLayout(this);
+    grid->addLayout(buildTopRow(), 0, 0, 1, 11);
+    grid->addWidget(dayList_, 1, 0, 15, 1, Qt::AlignTop);
+    grid->addWidget(cameraTabs_, 1, 1, 15, 10, Qt::AlignTop);
+    grid->setContentsMargins(kScreenMargin, kScreenMargin, kScreenMargin, kScreenMargin);
+
+    setStyleSheet(
+        QStringLiteral("StatisticsWidget{background-color: #FFFFFF;background: #FFFFFF;}"
+                       "QListWidget {font-size:22px;}QListWidget::item { height: 50px; }"));
+    setAttribute(Qt::WA_StyledBackground);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     hide();
 }
 
 StatisticsWidget::~StatisticsWidget() {
     if (instance == this) instance = nullptr;
+}
+
+QLayout* StatisticsWidget::buildTopRow() {
+    groupBox_ = comboBox(this, kGroupBoxWidth, kGroupBoxItemHeight);
+    connect(groupBox_, &QComboBox::currentTextChanged, this, &StatisticsWidget::onGroupChosen);
+
+    returnButton_ = new ColorButton(lan(kLanReturn), this, kButtonType);
+    returnButton_->setFixedSize(kButtonWidth, kRowHeight);
+    connect(returnButton_, SIGNAL(clicked()), this, SLOT(SlotConfirm()));
+    // The export starts from here once the date dialog and the exporter are built.
+    exportButton_ = new ColorButton(lan(kLanExport), this, kButtonType);
+    exportButton_->setFixedSize(kButtonWidth, kRowHeight);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    // The row's fixed widths and full gaps together are wider than the panel: the gaps give
+    // way first, so that no box is laid over a label.
+    const auto gap = [row] {
+        row->addSpacerItem(new QSpacerItem(kTopRowSpacing, 0, QSizePolicy::Preferred));
+    };
+    row->addWidget(groupBox_);
+    gap();
+    row->addLayout(buildShiftRow(tr("早班: 从"), hourBoxes_[MorningStart], hourBoxes_[MorningEnd]));
+    gap();
+    row->addLayout(buildShiftRow(tr("晚班: 从"), hourBoxes_[NightStart], hourBoxes_[NightEnd]));
+    gap();
+    row->addWidget(returnButton_);
+    gap();
+    row->addWidget(exportButton_);
+    showModelHours();
+    return row;
+}
+
+QLayout* StatisticsWidget::buildShiftRow(const QString& from, ComboBox*& start, ComboBox*& end) {
+    const auto label = [this](const QString& text, int width) {
+        auto* l = new QLabel(text, this);
+        l->setFixedSize(width, kRowHeight);
+        l->setFont(panelFont());
+        return l;
+    };
+    QLabel* fromLabel = label(from, kShiftFromLabelWidth);
+    QLabel* toLabel = label(tr("到"), kShiftToLabelWidth);
+    toLabel->setAlignment(Qt::AlignCenter);
+    start = comboBox(this, kShiftBoxWidth, kShiftBoxItemHeight);
+    end = comboBox(this, kShiftBoxWidth, kShiftBoxItemHeight);
+    for (ComboBox* box : {start, end})
+        for (int hour = 0; hour < kHoursPerDay; ++hour) box->addItem(QString::number(hour), hour);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(fromLabel, 0, Qt::AlignRight);
+    row->addWidget(start, 0, Qt::AlignLeft);
+    row->addWidget(toLabel, 0, Qt::AlignRight);
+    row->addWidget(end, 0, Qt::AlignLeft);
+    row->addStretch();
+    return row;
+}
+
+CamereaTabWidget* StatisticsWidget::cameraPage(int tab) const {
+    return tab >= 0 && tab < kMaxTabs ? cameraPages_[tab] : nullptr;
+}
+
+void StatisticsWidget::showEvent(QShowEvent* event) {
+    move(gShowW / 2 - width() / 2, gShowH / 2 - height() / 2);
+    initWidget();
+    QWidget::showEvent(event);
+}
+
+void StatisticsWidget::showModelHours() {
+    if (!gpResStatisticsParam) return;
+    const ResStatisticsParam& model = *gpResStatisticsParam;
+    const int hours[] = {model.morningsStart, model.morningsEnd, model.nightStart, model.nightEnd};
+    for (int i = 0; i < 4; ++i) hourBoxes_[i]->setCurrentIndex(hours[i]);
+}
+
+void StatisticsWidget::initWidget() {
+    // Hours changed but not confirmed on an earlier visit are dropped.
+    showModelHours();
+    updateList();
+    updateGroupsList(true);
 }
 
 void StatisticsWidget::updateList() {
@@ -40,39 +183,62 @@ void StatisticsWidget::updateList() {
 
 void StatisticsWidget::UpdateRecord(QListWidgetItem* item) {
     if (!item || !gpResStatisticsParam) return;
-    emit sigUpdateRecord(dayList_->row(item),
+    emit sigUpdateRecord(dayList_->currentRow(),
                          stats::dayFilePath(gpResStatisticsParam->archiveDir(), item->text()));
 }
 
 void StatisticsWidget::slotUpdateRecord(bool ok) {
     Q_UNUSED(ok)
-    chooseShownGroup();
-    refreshTotals();
+    updateGroupsList(true);
+    refreshCurrentPage();
+}
+
+void StatisticsWidget::updateGroupsList(bool block) {
+    if (!gpResStatisticsParam) return;
+    groupBox_->blockSignals(block);
+    groupBox_->clear();
+    groupBox_->addItems(gpResStatisticsParam->getGroups());
+    gpResStatisticsParam->curGroupName = groupBox_->currentText();
+    groupBox_->blockSignals(false);
+    if (dayList_->currentRow() == 0) {
+        // No match clears the selection: the pages then show zeros for the missing group.
+        groupBox_->setCurrentIndex(
+            groupBox_->findText(gpResStatisticsParam->currentGroupName(), Qt::MatchCaseSensitive));
+    }
+}
+
+void StatisticsWidget::onGroupChosen(const QString& name) {
+    if (!gpResStatisticsParam) return;
+    gpResStatisticsParam->curGroupName = name;
+    refreshCurrentPage();
 }
 
 void StatisticsWidget::checkUpdate() {
-    if (dayList_->currentRow() == 0) refreshTotals();
+    if (dayList_->currentRow() == 0) refreshCurrentPage();
 }
 
-// The running day opens on the current parameter group, an archived day on its first group.
-void StatisticsWidget::chooseShownGroup() {
-    if (!gpResStatisticsParam) return;
-    const QStringList groups = gpResStatisticsParam->getGroups();
-    QString shown = groups.isEmpty() ? QString() : groups.first();
-    const QString current = gpResStatisticsParam->currentGroupName();
-    if (dayList_->currentRow() == 0 && groups.contains(current)) shown = current;
-    gpResStatisticsParam->curGroupName = shown;
+void StatisticsWidget::refreshCurrentPage() {
+    if (CamereaTabWidget* page = cameraPage(cameraTabs_->currentIndex())) page->updateData();
 }
 
-void StatisticsWidget::refreshTotals() {
-    totals_->setText(totalsText());
-}
-
-QString StatisticsWidget::totalsText() const {
-    if (!gpResStatisticsParam) return QString();
-    const ResStatisticsParam& model = *gpResStatisticsParam;
-    return QStringLiteral("%1  OK %2  NG %3")
-        .arg(model.curGroupName)
-        .arg(model.getCount(SHIFT_ALLDAY, true, stats::kSummaryIndex, stats::kSummaryIndex))
-        .arg(model.getCount(SHIFT_ALLDAY, false, stats::kSummaryIndex, stats::kSummaryIndex));
+void StatisticsWidget::SlotConfirm() {
+    if (gpResStatisticsParam) {
+        ResStatisticsParam& model = *gpResStatisticsParam;
+        QJsonObject hours;
+        for (int i = 0; i < 4; ++i)
+            hours.insert(QLatin1String(kHourKeys[i]), hourBoxes_[i]->currentIndex());
+        if (model.checkParam(hours) && !gpChooseBox) {
+            qWarning() << "statistics: no question box - the shift hours stay as they were";
+        } else if (model.checkParam(hours)) {
+            gpChooseBox->setText(lan(kLanSaveShiftHours));
+            if (gpChooseBox->exec() == QDialog::Accepted) {
+                model.laodConfigFromJson(hours);
+                model.setCurGroup();
+                // Stored now: a restart before the next day change must keep them.
+                model.saveConfig();
+                model.checkDate();
+            }
+        }
+    }
+    hide();
 }

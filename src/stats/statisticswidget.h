@@ -1,16 +1,22 @@
 #pragma once
-// The production-statistics screen, one per process (StatisticsWidget::instance). It shows the
-// days of the statistics model (gpResStatisticsParam) and never counts anything itself. This
-// is the screen's frame: the day list, the whole-cycle totals of the shown group and the
-// signals by which the main window follows it.
+// The production-statistics screen, one per process (StatisticsWidget::instance): a panel-sized
+// overlay on the main window with the statistics days, the parameter groups of the shown day,
+// the two shift periods and one tab of pages per camera. It shows the days of the statistics
+// model (gpResStatisticsParam) and never counts anything itself; the main window connects the
+// model's signals to it.
 
 #include <QPair>
 #include <QString>
 #include <QWidget>
 
-class QLabel;
+#include "statisticsscreenconstants.h"
+
+class CamereaTabWidget;
+class ColorButton;
+class ComboBox;
 class QListWidget;
 class QListWidgetItem;
+class QTabWidget;
 
 class StatisticsWidget : public QWidget {
     Q_OBJECT
@@ -26,11 +32,22 @@ public:
     // Re-reads the day list (running day first, then the archives, newest first) and shows
     // the running day.
     void updateList();
-    // A record was counted: refreshes the figures when the running day is on view.
+    // Fills the group box with the shown day's groups; the running day opens on the current
+    // parameter group. With block the box's own change signal stays silent while it is filled.
+    void updateGroupsList(bool block);
+    // Takes the shift hours, the days and the groups from the model again.
+    void initWidget();
+    // A record was counted: refreshes the page on view when the running day is shown.
     void checkUpdate();
 
     QListWidget* dayList() const { return dayList_; }
-    QString totalsText() const;
+    ComboBox* groupBox() const { return groupBox_; }
+    // Morning start, morning end, night start, night end.
+    ComboBox* hourBox(int i) const { return hourBoxes_[i]; }
+    QTabWidget* cameraTabWidget() const { return cameraTabs_; }
+    CamereaTabWidget* cameraPage(int tab) const;
+    ColorButton* returnButton() const { return returnButton_; }
+    ColorButton* exportButton() const { return exportButton_; }
 
 signals:
     void sigUpdateRecord(int row, QString dbFile);
@@ -41,12 +58,25 @@ signals:
 public slots:
     // The model has a new shown day.
     void slotUpdateRecord(bool ok);
+    // The return button: takes over changed shift hours once the operator confirms, then hides.
+    void SlotConfirm();
     void UpdateRecord(QListWidgetItem* item);
 
-private:
-    void chooseShownGroup();
-    void refreshTotals();
+protected:
+    void showEvent(QShowEvent* event) override;
 
+private:
+    QLayout* buildTopRow();
+    QLayout* buildShiftRow(const QString& from, ComboBox*& start, ComboBox*& end);
+    void refreshCurrentPage();
+    void onGroupChosen(const QString& name);
+    void showModelHours();
+
+    QTabWidget* cameraTabs_;
+    CamereaTabWidget* cameraPages_[stats::screen::kMaxTabs] = {};
+    ComboBox* groupBox_ = nullptr;
+    ComboBox* hourBoxes_[4] = {};
     QListWidget* dayList_;
-    QLabel* totals_;
+    ColorButton* returnButton_ = nullptr;
+    ColorButton* exportButton_ = nullptr;
 };

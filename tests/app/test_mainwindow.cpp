@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTimer>
 
 #include "appfixture.h"
 #include "deraRazovi.h"
 #include "globals.h"
+#include "indexbutton.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "statisticswidget.h"
 #include "wizardpara.h"
 
 using apptest::installFactoryFiles;
@@ -162,11 +165,19 @@ TEST_F(MainWindow, MissingRecordDatabase) {
     EXPECT_FALSE(recorder().ran("reboot"));
 }
 
-TEST_F(MainWindow, ExportStatusLabel) {
+TEST_F(MainWindow, StatisticsButtonAndExportStatusLabel) {
     installFactoryFiles();
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
     WindowUnderTest w;
     DeRaRazovi& m = *w.window;
+    auto* button = m.indexButton->findChild<QPushButton*>("statistics");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->isHidden(), gpWPara->useStatistics == 0);
+    button->click();
+    ASSERT_NE(StatisticsWidget::instance, nullptr);
+    EXPECT_EQ(StatisticsWidget::instance->parentWidget(), &m);
+    EXPECT_FALSE(StatisticsWidget::instance->isHidden());
+
     m.SlotExportStart({"2026-01-01", "2026-01-02"});
     EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
     m.SlotExportProgress(0, 0);

@@ -1,95 +1,277 @@
-// The statistics screen's frame and the connections the main window makes to it.
+// The statistics screen, its camera pages and histograms, over a real model and store.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTabWidget>
 
-#include "globals.h"
-#include "statisticsdaylist.h"
+#include "camerastatisticswidget.h"
+#include "camereatabwidget.h"
+#include "choosebox.h"
+#include "combobox.h"
+#include "dialogseam.h"
+#include "histogram.h"
+#include "languagetable.h"
+#include "statisticspages.h"
 #include "statisticswidget.h"
 #include "statstestutil.h"
+#include "uifont.h"
 
 using namespace statstest;
 
 namespace {
 
-// Stands in for the main window's result signal, connected by name as the main window does.
-class ResultSource : public QObject {
-    Q_OBJECT
-signals:
-    void sendRecord(int stage, int hour, QList<bool> cameraOk, QString groupName);
-};
-
 class ScreenTest : public StatsTest {
 protected:
-    StatisticsWidget* makeScreen() {
-        gpResStatisticsParam = &makeModel();
-        StatisticsWidget* screen = StatisticsWidget::getInstance(nullptr);
-        EXPECT_EQ(StatisticsWidget::getInstance(nullptr), screen);
-        EXPECT_TRUE(QObject::connect(screen, &StatisticsWidget::sigUpdateRecord, model.get(),
-                                     &ResStatisticsParam::slotUpdateRecord));
-        EXPECT_TRUE(QObject::connect(model.get(), &ResStatisticsParam::sigLoadFinish, screen,
-                                     &StatisticsWidget::slotUpdateRecord));
-        return screen;
+    void SetUp() override {
+        StatsTest::SetUp();
+        fillLanguageTable();
+        gLan = 1;
+        gShowW = 1920;
+        gShowH = 1080;
+        gpChooseBox = new ChooseBox(nullptr, 750, 370);
     }
     void TearDown() override {
         delete StatisticsWidget::instance;
+        delete gpChooseBox;
+        gpChooseBox = nullptr;
         gpResStatisticsParam = nullptr;
+        gLan = 0;
         StatsTest::TearDown();
+    }
+    // The model and the screen, connected as the main window connects them.
+    StatisticsWidget& makeScreen(int mode = 3) {
+        gpResStatisticsParam = &makeModel(mode);
+        return remakeScreen();
+    }
+    StatisticsWidget& remakeScreen() {
+        delete StatisticsWidget::instance;
+        StatisticsWidget* s = StatisticsWidget::getInstance(nullptr);
+        QObject::connect(s, &StatisticsWidget::sigUpdateRecord, model.get(),
+                         &ResStatisticsParam::slotUpdateRecord);
+        QObject::connect(model.get(), &ResStatisticsParam::sigLoadFinish, s,
+                         &StatisticsWidget::slotUpdateRecord);
+        QObject::connect(model.get(), &ResStatisticsParam::sigRecordCounted, s,
+                         &StatisticsWidget::checkUpdate);
+        QObject::connect(model.get(), &ResStatisticsParam::sigDayArchived, s,
+                         &StatisticsWidget::updateList);
+        return *s;
+    }
+    static QStringList rows(const QListWidget* list) {
+        QStringList texts;
+        for (int row = 0; row < list->count(); ++row) texts << list->item(row)->text();
+        return texts;
+    }
+    static QStringList tabNames(const QTabWidget* tabs) {
+        QStringList names;
+        for (int i = 0; i < tabs->count(); ++i) names << tabs->tabText(i);
+        return names;
+    }
+    // The page on view: whole-cycle totals of all cameras unless tabs are switched.
+    CameraStatisticsWidget* shownPage(StatisticsWidget& s) {
+        auto* cameraTabs = s.cameraPage(s.cameraTabWidget()->currentIndex());
+        return cameraTabs->page(cameraTabs->currentIndex());
     }
 };
 
-TEST_F(ScreenTest, TheRunningDayFollowsResultsAndAnArchivedDayIsLoadedThroughTheStore) {
-    StatisticsWidget* screen = makeScreen();
-    ResultSource source;
-    ASSERT_TRUE(QObject::connect(&source, SIGNAL(sendRecord(int, int, QList<bool>, QString)),
-                                 model.get(), SLOT(addRecord(int, int, QList<bool>, QString))));
-    screen->updateList();
-    ASSERT_EQ(screen->dayList()->count(), 1);
-    EXPECT_EQ(model->curGroupName, "default");
-    // Counted cycles reach the shown running day at once.
-    for (int stage = 0; stage < 3; ++stage)
-        emit source.sendRecord(stage, 9, {true, false}, "default");
-    EXPECT_TRUE(screen->totalsText().contains("NG 1"));
-    for (int stage = 0; stage < 3; ++stage) emit source.sendRecord(stage, 9, {false, true}, "A");
+TEST_F(ScreenTest, TabsFollowTheCamerasAndTheSystemFunction) {
+    const struct {
+        int mode, cameras, steps;
+        QStringList outer, inner;
+    } rows[] = {
+        {0, 2, 2, {"All Camera", "Camera 1", "Camera 2"}, {"All detect", "Prod", "Mold"}},
+        {1,
+         1,
+         4,
+         {"All Camera", "Camera 1"},
+         {"All detect", "Left prod", "Left mold", "Right prod", "Right mold"}},
+        {3, 0, 3, {"All Camera"}, {"All detect", "1st", "2nd", "3rd"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        freshWorkDir();
+        useCounts(row.cameras, row.steps);
+        StatisticsWidget& s = makeScreen(row.mode);
+        EXPECT_EQ(tabNames(s.cameraTabWidget()), row.outer);
+        for (int tab = 0; tab < s.cameraTabWidget()->count(); ++tab) {
+            EXPECT_EQ(tabNames(s.cameraPage(tab)), row.inner);
+            // Tab 0 is the summary (8), then cameras or steps from 0.
+            EXPECT_EQ(s.cameraPage(tab)->page(0)->camera(), (tab + 8) % 9);
+            EXPECT_EQ(s.cameraPage(tab)->page(row.steps)->detection(), row.steps - 1);
+        }
+    }
+}
+
+TEST_F(ScreenTest, DayListGroupsAndLiveCounts) {
+    StatisticsWidget& s = makeScreen();
+    groupName = "B";
+    model->addRecord(2, 0, {true, false}, "A");
+    model->addRecord(2, 0, {true, true}, "B");
+    s.show();
+    EXPECT_EQ(rows(s.dayList()), QStringList{"2024-05-01"});
+    // The running day opens on the current parameter group, not on the first.
+    EXPECT_EQ(s.groupBox()->currentText(), "B");
+    EXPECT_EQ(shownPage(s)->figures(), QStringList({"1", "0", "0", "0", "1", "0", "0%"}));
+    // Counts reach the page on view at once, also while the screen is hidden.
+    s.hide();
+    model->addRecord(2, 0, {false, true}, "B");
+    EXPECT_EQ(shownPage(s)->figures(), QStringList({"1", "1", "0", "0", "2", "1", "50%"}));
+    EXPECT_EQ(shownPage(s)->morning()->okCounts().at(1), 1);  // 09:00: the day's second hour
 
     QDir().mkpath("ResStatistics/2024-01-04.db");  // a directory is listed like a file
     for (const char* name : {"2024-01-03.db", "notes.txt"})
         QFile(QString("ResStatistics/") + name).open(QIODevice::WriteOnly);
     setNow(at(2024, 5, 2, 8, 5));
     EXPECT_TRUE(checkDateAndWait());
-    // The archive refreshed the day list (running day first, then the archives, newest
-    // first) and the screen shows the new running day.
-    ASSERT_TRUE(testsupport::waitFor([&] { return screen->dayList()->count() == 4; }));
-    QStringList days;
-    for (int row = 0; row < screen->dayList()->count(); ++row)
-        days << screen->dayList()->item(row)->text();
-    EXPECT_EQ(days, QStringList({"2024-05-02", "2024-05-01", "2024-01-04", "2024-01-03"}));
-    EXPECT_TRUE(screen->totalsText().contains("OK 0  NG 0"));
+    // Once archived, the finished day is listed below the new running day, newest first.
+    ASSERT_TRUE(testsupport::waitFor([&] { return s.dayList()->count() == 4; }));
+    EXPECT_EQ(rows(s.dayList()),
+              QStringList({"2024-05-02", "2024-05-01", "2024-01-04", "2024-01-03"}));
+    EXPECT_EQ(shownPage(s)->figures().at(4), "0");
 
-    QSignalSpy shown(model.get(), &ResStatisticsParam::sigLoadFinish);
-    screen->dayList()->setCurrentRow(1);
-    screen->UpdateRecord(screen->dayList()->item(1));
-    ASSERT_TRUE(testsupport::waitFor([&] { return shown.count() == 1; }));
-    EXPECT_TRUE(shown.at(0).at(0).toBool());
-    EXPECT_EQ(model->getGroups(), QStringList({"default", "A"}));
-    model->curGroupName = "A";
-    EXPECT_EQ(model->getCount(SHIFT_ALLDAY, false, 8, 8), 1);
+    // An archived day opens on its first group and ignores new counts.
+    QSignalSpy loaded(model.get(), &ResStatisticsParam::sigLoadFinish);
+    s.dayList()->setCurrentRow(1);
+    s.UpdateRecord(s.dayList()->item(1));
+    ASSERT_TRUE(testsupport::waitFor([&] { return loaded.count() == 1; }));
+    EXPECT_EQ(s.groupBox()->currentText(), "default");
+    s.groupBox()->setCurrentText("A");
+    EXPECT_EQ(shownPage(s)->figures(), QStringList({"0", "1", "0", "0", "1", "1", "100%"}));
+    model->addRecord(2, 0, {true, true}, "A");
+    EXPECT_EQ(shownPage(s)->figures().at(4), "1");
+    s.groupBox()->setCurrentText("B");
+    EXPECT_EQ(shownPage(s)->figures().at(4), "2");
 
-    // While an archived day is on view, new results leave it alone.
-    model->addRecord(0, 9, {true, true}, "A");
-    EXPECT_EQ(model->getCount(SHIFT_ALLDAY, true, 0, 0), 0);
-
-    // A day that cannot be read is shown as an empty "default" day.
-    model->slotUpdateRecord(2, stats::dayFilePath("ResStatistics", "1999-01-01"));
-    ASSERT_TRUE(testsupport::waitFor([&] { return shown.count() == 2; }));
-    EXPECT_FALSE(shown.at(1).at(0).toBool());
-    EXPECT_EQ(model->getGroups(), QStringList{"default"});
+    // Back on the running day before a slow archive answer arrives: the answer is dropped.
+    QSignalSpy answered(model->store(), &ResStatisticsDatabase::sigLoadFinish);
+    s.UpdateRecord(s.dayList()->item(1));
+    s.dayList()->setCurrentRow(0);
+    s.UpdateRecord(s.dayList()->item(0));
+    ASSERT_TRUE(testsupport::waitFor([&] { return answered.count() == 1; }));
+    QCoreApplication::processEvents();
     EXPECT_EQ(model->shownDay().date, "2024-05-02");
+    // A running day without the current parameter group shows nothing chosen and zeros.
+    groupName = "C";
+    s.updateGroupsList(true);
+    EXPECT_EQ(s.groupBox()->currentIndex(), -1);
+    EXPECT_EQ(shownPage(s)->figures().at(4), "0");
+}
+
+TEST_F(ScreenTest, ShiftHoursAreTakenOverOnlyWhenConfirmed) {
+    StatisticsWidget& s = makeScreen();
+    countOk();
+    const auto choose = [&](int morningStart, int nightEnd) {
+        s.show();
+        s.hourBox(0)->setCurrentIndex(morningStart);
+        s.hourBox(3)->setCurrentIndex(nightEnd);
+        s.SlotConfirm();
+        EXPECT_FALSE(s.isVisible());
+    };
+    {
+        dialogs::ScopedAnswerer answers({QDialog::Rejected});
+        choose(8, 8);  // unchanged: nothing asked
+        EXPECT_EQ(answers.count(), 0);
+        choose(6, 6);
+        ASSERT_EQ(answers.count(), 1);
+        EXPECT_EQ(answers.asked().at(0).text, lan(234));
+    }
+    EXPECT_EQ(model->morningsStart, 8);
+    s.show();
+    EXPECT_EQ(s.hourBox(0)->currentIndex(), 8);
+    {
+        dialogs::ScopedAnswerer answers({QDialog::Accepted});
+        choose(6, 6);
+    }
+    EXPECT_EQ(model->morningsStart, 6);
+    EXPECT_EQ(model->nightEnd, 6);
+    EXPECT_EQ(model->currentDay().groups.at(0).morningStart, 6);
+    // Stored at once, with the running day's start unchanged.
+    EXPECT_EQ(readConfig()["morningsStart"].toInt(), 6);
+    EXPECT_EQ(readConfig()["time"].toString(), QString::number(model->dayStart()));
+}
+
+TEST_F(ScreenTest, NgRateText) {
+    const struct {
+        int ok, ng;
+        const char* text;
+    } rows[] = {{2, 1, "33.33%"}, {7, 1, "12.5%"}, {5, 0, "0%"}, {0, 0, "0%"}, {0, 3, "100%"}};
+    for (const auto& row : rows) EXPECT_EQ(stats::ngRateText(row.ok, row.ng), row.text);
+}
+
+TEST_F(ScreenTest, HistogramGeometry) {
+    const int w = 1000, h = 420;
+    // The largest count reaches the top of the axis; low bars keep their figure above the axis.
+    auto g = stats::histogramGeometry(w, h, 3, {10, 0, 5}, {1, 10, 0}, 10);
+    ASSERT_EQ(g.hours.size(), 3);
+    const float step = (w - 40) / 4;
+    EXPECT_EQ(g.hours[0].tick, QLineF(step + 20, h - 30, step + 20, h - 20));
+    EXPECT_NEAR(g.hours[0].okBar.top(), 40, 1);
+    EXPECT_EQ(g.hours[0].okBar.left(), int(step + 20 - step / 2));
+    EXPECT_EQ(g.hours[0].okBar.width(), int(step / 2));
+    EXPECT_NEAR(g.hours[1].ngBar.top(), 40, 1);
+    EXPECT_EQ(g.hours[1].ngBar.left(), int(2 * step + 20));
+    EXPECT_EQ(g.hours[2].okBar.height(), 180);
+    EXPECT_EQ(g.hours[2].ngBar.height(), 0);
+    EXPECT_EQ(g.hours[2].ngText.top(), h - 40);
+    EXPECT_EQ(g.hours[0].okText.top(), h - 20 - 360);  // inside the top of a tall bar
+    EXPECT_EQ(g.okLegendText, QRectF(w - 140, 5, 100, 30));
+    EXPECT_EQ(g.okSwatch, QRect(int(w - 140 - (5 + step / 2)), 5, int(step / 2), 30));
+
+    // Lists of different lengths: the shortest decides the bars, every entry the scale.
+    Histogram histogram(nullptr, {8, 9, 10}, {1, 2}, {3, 4, 40});
+    EXPECT_EQ(histogram.barCount(), 2);
+    EXPECT_EQ(histogram.largest(), 40);
+    histogram.modifyDataAxisY({-5}, {});
+    EXPECT_EQ(histogram.barCount(), 0);
+    EXPECT_EQ(histogram.largest(), 0);
+    g = stats::histogramGeometry(w, h, 0, {}, {}, 0);
+    EXPECT_TRUE(g.hours.isEmpty());
+    EXPECT_EQ(g.xAxis, QLineF(0, h - 20, w, h - 20));
+}
+
+// A day with NG spread over the hours, in English and Japanese; the pictures are written when
+// MOULDMON_STATS_SHOTS names a folder.
+TEST_F(ScreenTest, SampleDayScreenshots) {
+    useCounts(2, 2);
+    gpResStatisticsParam = &makeModel(0);
+    for (int slot = 0; slot < 24; ++slot) {
+        setNow(at(2024, 5, 1, 8).addSecs(slot * 3600 + 60));
+        const int cycles = 30 + (slot * 7) % 25;
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            const bool ng = cycle < (slot * 5) % 7;
+            model->addRecord(0, 0, {true, !ng}, "default");
+            model->addRecord(1, 0, {cycle != 3 || slot % 4 != 0, true}, "default");
+        }
+    }
+    const auto pixels = [](const QImage& image, const QRect& area, bool green) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += green ? c.green() > 200 && c.red() < 100 : c.red() > 200 && c.green() < 100;
+            }
+        return n;
+    };
+    for (int language : {1, 3}) {
+        gLan = language;
+        applyUiFont(*qApp, language);
+        StatisticsWidget& shown = remakeScreen();
+        shown.show();
+        const QImage image = shown.grab().toImage();
+        ASSERT_EQ(image.size(), QSize(1920, 1080));
+        // Both shifts' histograms carry green and red bars.
+        for (Histogram* histogram : {shownPage(shown)->morning(), shownPage(shown)->night()}) {
+            const QRect area(histogram->mapTo(&shown, QPoint()), histogram->size());
+            EXPECT_GT(pixels(image, area, true), 1000);
+            EXPECT_GT(pixels(image, area, false), 100);
+        }
+        const QByteArray folder = qgetenv("MOULDMON_STATS_SHOTS");
+        if (!folder.isEmpty())
+            image.save(QString("%1/statistics-%2.png").arg(QString(folder)).arg(language));
+    }
 }
 
 }  // namespace
-
-#include "test_screen.moc"

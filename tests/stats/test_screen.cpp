@@ -15,6 +15,7 @@
 #include "dialogseam.h"
 #include "histogram.h"
 #include "languagetable.h"
+#include "statisticsdaylist.h"
 #include "statisticspages.h"
 #include "statisticswidget.h"
 #include "statstestutil.h"
@@ -153,9 +154,15 @@ TEST_F(ScreenTest, DayListGroupsAndLiveCounts) {
     ASSERT_TRUE(testsupport::waitFor([&] { return answered.count() == 1; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(model->shownDay().date, "2024-05-02");
+    // A day that cannot be read is shown as an empty "default" day.
+    QSignalSpy failed(model.get(), &ResStatisticsParam::sigLoadFinish);
+    model->slotUpdateRecord(1, stats::dayFilePath("ResStatistics", "1999-01-01"));
+    ASSERT_TRUE(testsupport::waitFor([&] { return failed.count() == 1; }));
+    EXPECT_FALSE(failed.at(0).at(0).toBool());
+    EXPECT_EQ(model->getGroups(), QStringList{"default"});
     // A running day without the current parameter group shows nothing chosen and zeros.
     groupName = "C";
-    s.updateGroupsList(true);
+    s.updateList();
     EXPECT_EQ(s.groupBox()->currentIndex(), -1);
     EXPECT_EQ(shownPage(s)->figures().at(4), "0");
 }

@@ -29,50 +29,19 @@ int shiftTotal(ShiftType shift, bool ok, int camera, int detect) {
     return gpResStatisticsParam ? gpResStatisticsParam->getCount(shift, ok, camera, detect) : 0;
 }
 
-QVBoxLayout* column() {
-    auto* box = new QVBoxLayout;
-    box->setSpacing(kPageColumnSpacing);
-    return box;
-}
-
 }  // namespace
 
 CameraStatisticsWidget::CameraStatisticsWidget(int camera, int detect, QWidget* parent)
     : QWidget(parent), detectID(detect), cameraID(camera) {
-    const auto title = [this](int entry) {
-        QLabel* label = addLabel(lan(entry), kPageTitleWidth, kPageTitleHeight);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return label;
-    };
-    const auto caption = [this](int entry) {
-        return addLabel(lan(entry), kPageFigureWidth, kPageFigureHeight);
-    };
-    const auto figure = [this](const char* colour) {
-        return addLabel(QString(), kPageFigureWidth, kPageFigureHeight, colour);
-    };
-
-    QVBoxLayout* morningColumn = column();
-    morningColumn->addWidget(title(kLanMorningShift));
-    morningColumn->addWidget(caption(kLanOkCaption));
-    morningColumn->addWidget(morningOkLabel = figure("green"));
-    morningColumn->addWidget(caption(kLanNgCaption));
-    morningColumn->addWidget(morningNgLabel = figure("red"));
-
-    QVBoxLayout* nightColumn = column();
-    nightColumn->addWidget(title(kLanNightShift));
-    nightColumn->addWidget(caption(kLanOkCaption));
-    nightColumn->addWidget(nightOkLabel = figure("green"));
-    nightColumn->addWidget(caption(kLanNgCaption));
-    nightColumn->addWidget(nightNgLabel = figure("red"));
-
-    QVBoxLayout* dayColumn = column();
-    dayColumn->addWidget(title(kLanDayTotalTitle));
-    dayColumn->addWidget(caption(kLanDayTotalCaption));
-    dayColumn->addWidget(dayTotalLabel = figure("green"));
-    dayColumn->addWidget(caption(kLanNgCaption));
-    dayColumn->addWidget(dayNgLabel = figure("red"));
-    dayColumn->addWidget(caption(kLanNgRate));
-    dayColumn->addWidget(dayNgRateLabel = figure("red"));
+    QVBoxLayout* morningColumn = addColumn(
+        kLanMorningShift,
+        {{kLanOkCaption, &morningOkLabel, "green"}, {kLanNgCaption, &morningNgLabel, "red"}});
+    QVBoxLayout* nightColumn = addColumn(kLanNightShift, {{kLanOkCaption, &nightOkLabel, "green"},
+                                                          {kLanNgCaption, &nightNgLabel, "red"}});
+    QVBoxLayout* dayColumn =
+        addColumn(kLanDayTotalTitle, {{kLanDayTotalCaption, &dayTotalLabel, "green"},
+                                      {kLanNgCaption, &dayNgLabel, "red"},
+                                      {kLanNgRate, &dayNgRateLabel, "red"}});
 
     morningHistogram = new Histogram(this, hoursFrom(0, kFirstNightHour),
                                      shiftCounts(SHIFT_MORNING, true, camera, detect),
@@ -95,6 +64,21 @@ CameraStatisticsWidget::CameraStatisticsWidget(int camera, int detect, QWidget* 
     grid->setContentsMargins(kPageMarginX, kPageMarginY, kPageMarginX, kPageMarginY);
 
     updateData();
+}
+
+QVBoxLayout* CameraStatisticsWidget::addColumn(int titleEntry,
+                                               std::initializer_list<Figure> figures) {
+    auto* box = new QVBoxLayout;
+    box->setSpacing(kPageColumnSpacing);
+    QLabel* title = addLabel(lan(titleEntry), kPageTitleWidth, kPageTitleHeight);
+    title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    box->addWidget(title);
+    for (const Figure& figure : figures) {
+        box->addWidget(addLabel(lan(figure.caption), kPageFigureWidth, kPageFigureHeight));
+        *figure.label = addLabel(QString(), kPageFigureWidth, kPageFigureHeight, figure.colour);
+        box->addWidget(*figure.label);
+    }
+    return box;
 }
 
 QLabel* CameraStatisticsWidget::addLabel(const QString& text, int width, int height,

@@ -5,9 +5,11 @@
 // (gpResStatisticsParam) for the day and group it shows; the page keeps no counts.
 
 #include <QWidget>
+#include <initializer_list>
 
 class Histogram;
 class QLabel;
+class QVBoxLayout;
 
 class CameraStatisticsWidget : public QWidget {
     Q_OBJECT
@@ -28,6 +30,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A caption above the label of one figure, in the given colour.
+    struct Figure {
+        int caption;
+        QLabel** label;
+        const char* colour;
+    };
+    QVBoxLayout* addColumn(int titleEntry, std::initializer_list<Figure> figures);
     QLabel* addLabel(const QString& text, int width, int height, const char* colour = nullptr);
 
     Histogram* morningHistogram;

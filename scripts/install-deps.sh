@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     sqlite3 curl python3 python3-pymodbus libmodbus-dev wrk nginx-light
+    iproute2 util-linux clang
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,49 @@
+#pragma once
+// Every size, count, port and time of the UDP endpoints, in one place.
+
+#include <QtGlobal>
+
+namespace udplimits {
+
+// --- receiving ---
+// One datagram is read into a buffer of this size; longer ones are cut to it. The text
+// protocol never comes near it and the discovery frames are a few hundred bytes.
+constexpr int kRecvBufferBytes = 2048;
+// The listening loop looks at its sockets again at least this often, which bounds how long
+// stopListen waits and how late a newly added socket is first watched.
+constexpr int kListenPollMs = 200;
+
+// --- sending ---
+// send_core never blocks its caller longer than this, whatever the caller asks for.
+constexpr int kMaxSendWaitMs = 1000;
+// Tries at finding a free random local port for a send socket before giving up on sending.
+constexpr int kBindAttempts = 1000;
+// Random local ports start here, above the fixed ports of the device protocols.
+constexpr int kRandPortLow = 10001;
+// The text protocol's own ports (app, IO box, cameras) and their spares; a random send port
+// must never take one of them.
+constexpr int kReservedPortFirst = 10410;
+constexpr int kReservedPortLast = 10419;
+
+// --- interfaces ---
+// The kernel's interface-name field holds 15 characters and the terminating zero.
+constexpr int kMaxIfNameChars = 15;
+// Caller-owned text buffers of GetIfAddr: dotted IPv4 with its zero, MAC text with its zero.
+constexpr int kAddrTextBytes = 16;
+constexpr int kMacTextBytes = 18;
+// Longest line read from the kernel's route table; its lines are about 130 characters.
+constexpr int kRouteLineBytes = 256;
+
+// --- the device text protocol ---
+constexpr quint16 kAppPort = 10410;
+constexpr quint16 kIoBoxPort = 10411;
+constexpr quint16 kCameraPort = 10412;
+// Every message of the protocol is answered or not within this wait; the protocol's answers
+// arrive on the listening ports, not on the send socket.
+constexpr int kDtpSendWaitMs = 100;
+// Width of an IO value on the wire: the box has 8 inputs and 8 outputs.
+constexpr int kIoChannels = 8;
+// An IO value is one 32-bit word; characters of an IO text past this position carry nothing.
+constexpr int kIoWordBits = 32;
+
+}  // namespace udplimits

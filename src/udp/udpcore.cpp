@@ -168,6 +168,8 @@ DTP_INTER_ERROR UDP_Core::addListen(const std::string& ip, int port) {
 
 void UDP_Core::stopListen() {
     listening = false;
+    // Asked from inside the loop (a handler on the listening thread): it ends after this pass.
+    if (QThread::currentThread() == loopThread_) return;
     listenFuture.waitForFinished();
 }
 
@@ -177,12 +179,17 @@ bool UDP_Core::isListening() const {
 }
 
 void UDP_Core::listenLoop() {
-    while (listening) {
+    loopThread_ = QThread::currentThread();
+    for (;;) {
         std::vector<pollfd> polls;
         {
+            // Leaving is decided under the same lock addListen appends under, so a socket added
+            // meanwhile is either seen here or makes addListen start a new loop.
             QMutexLocker lock(&fdMutex);
-            if (listenFds.isEmpty()) {
-                listening = false;
+            if (listenFds.isEmpty()) listening = false;
+            if (!listening) {
+                loopRunning_ = false;
+                loopThread_ = nullptr;
                 break;
             }
             for (const int fd : qAsConst(listenFds))
@@ -191,10 +198,6 @@ void UDP_Core::listenLoop() {
         if (::poll(polls.data(), polls.size(), kListenPollMs) <= 0) continue;
         for (const pollfd& entry : polls)
             if (entry.revents & POLLIN) receiveOne(entry.fd);
-    }
-    {
-        QMutexLocker lock(&fdMutex);
-        loopRunning_ = false;
     }
     qDebug() << "finish listening" << QThread::currentThreadId();
 }

@@ -84,8 +84,8 @@ public:
     // Opens a socket bound to ip:port (broadcast allowed, non-blocking) and makes sure the
     // listening loop serves it. Binding to "255.255.255.255" receives broadcasts only.
     DTP_INTER_ERROR addListen(const std::string& ip, int port);
-    // Ends the listening loop and waits for it; the sockets stay open, so a later addListen
-    // serves them again.
+    // Ends the listening loop and waits for it (unless called on the loop's own thread); the
+    // sockets stay open, so a later addListen serves them again.
     void stopListen();
     bool isListening() const;
 
@@ -127,9 +127,9 @@ private:
     std::atomic<bool> listening{false};
     QVector<int> listenFds;
     mutable QMutex fdMutex;
-    // Guarded by fdMutex, so that a loop leaving on an empty list and an addListen appending
-    // to it cannot both believe the other will serve the new socket.
+    // Guarded by fdMutex (see listenLoop).
     bool loopRunning_ = false;
+    std::atomic<QThread*> loopThread_{nullptr};
 };
 
 // Text of a datagram for the log: the bytes before its first zero, as UTF-8, with control

@@ -33,6 +33,28 @@ QString endpointText(const sockaddr_in& address) {
     return nint2string(address.sin_addr.s_addr) + '/' + QString::number(ntohs(address.sin_port));
 }
 
+// A UDP socket with broadcast allowed, non-blocking and bound to address:port; its
+// descriptor, or minus the code of the step that failed.
+int openBoundSocket(in_addr address, quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -kDtpBindFailed;
+    const int on = 1;
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    bound.sin_addr = address;
+    bound.sin_port = htons(port);
+    int failure = 0;
+    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        failure = kDtpBroadcastOptionFailed;
+    else if (set_socket_nonblock(fd) < 0)
+        failure = kDtpNonBlockFailed;
+    else if (::bind(fd, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0)
+        failure = kDtpBindFailed;
+    if (failure == 0) return fd;
+    ::close(fd);
+    return -failure;
+}
+
 }  // namespace
 
 int udpTextLength(const QByteArray& datagram) {
@@ -64,22 +86,8 @@ DTP_BroadcastSocket::DTP_BroadcastSocket(const Udpsend_Cond& sendCond) : cond(se
         !parseAddress(cond.local_ip, &local))
         return;
     dest.sin_port = htons(static_cast<quint16>(cond.remote_port));
-    for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
-        const int candidate = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (candidate < 0) continue;
-        const int on = 1;
-        sockaddr_in bound{};
-        bound.sin_family = AF_INET;
-        bound.sin_addr = local;
-        bound.sin_port = htons(static_cast<quint16>(RandPort() & 0xffff));
-        if (::setsockopt(candidate, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 &&
-            set_socket_nonblock(candidate) >= 0 &&
-            ::bind(candidate, reinterpret_cast<sockaddr*>(&bound), sizeof bound) == 0) {
-            fd = candidate;
-            return;
-        }
-        ::close(candidate);
-    }
+    for (int attempt = 0; attempt < kBindAttempts && fd < 0; ++attempt)
+        fd = std::max(-1, openBoundSocket(local, static_cast<quint16>(RandPort() & 0xffff)));
 }
 
 DTP_BroadcastSocket::~DTP_BroadcastSocket() {
@@ -133,29 +141,9 @@ DTP_INTER_ERROR UDP_Core::addListen(const std::string& ip, int port) {
     qDebug() << "listen:" << ip.c_str() << "/" << port;
     listening = true;
     in_addr address{};
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return kDtpBindFailed;
-    const int on = 1;
-    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-        ::close(fd);
-        return kDtpBroadcastOptionFailed;
-    }
-    if (set_socket_nonblock(fd) < 0) {
-        ::close(fd);
-        return kDtpNonBlockFailed;
-    }
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    if (!parseAddress(ip, &address) || !validPort(port)) {
-        ::close(fd);
-        return kDtpBindFailed;
-    }
-    bound.sin_addr = address;
-    bound.sin_port = htons(static_cast<quint16>(port));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) {
-        ::close(fd);
-        return kDtpBindFailed;
-    }
+    if (!parseAddress(ip, &address) || !validPort(port)) return kDtpBindFailed;
+    const int fd = openBoundSocket(address, static_cast<quint16>(port));
+    if (fd < 0) return -fd;
     QMutexLocker lock(&fdMutex);
     listenFds.append(fd);
     if (!loopRunning_) {

@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int kSecondMs = 1000;
-
 // The editing page's operations, called when the page offers them (it is built separately).
 template <class Page>
 auto pageReset(Page* page, int) -> decltype(page->Reset(false), void()) {
@@ -279,9 +277,5 @@ void MainWindowCycleHost::led(int n, int on) {
 }
 
 void MainWindowCycleHost::wakeScreen() {
-    if (!w_.isScreenOff) return;
-    LCDOnOff(1);
-    w_.isScreenOff = 0;
-    if (gpWPara && gpWPara->screenOffTime > 0 && w_.lcdTimer)
-        w_.lcdTimer->start(gpWPara->screenOffTime * kSecondMs);
+    if (w_.isScreenOff) w_.wakeScreen();
 }

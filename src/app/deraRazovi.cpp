@@ -254,6 +254,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
             &DeRaRazovi::powerOffAfterCameraLoss);
     gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
     gpProductAlarmWarnBox->hide();
+    for (WarnBox* box : {gpWarnBox, static_cast<WarnBox*>(gpLostCameraWarnBox),
+                         static_cast<WarnBox*>(gpProductAlarmWarnBox)})
+        connect(box, &WarnBox::sigShown, this, &DeRaRazovi::wakeScreen);
 
     delayOutput3Timer = new QTimer(this);
     connect(delayOutput3Timer, &QTimer::timeout, this, &DeRaRazovi::SlotTimerDelayOutput3);

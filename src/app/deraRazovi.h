@@ -66,6 +66,9 @@ public:
     void LostCamera();
     int CameraCheck();
     void CameraSetSpeed();
+    // Backlight on and the screen-off time counted afresh: every warning box being shown, and
+    // an NG alarm on a dark screen.
+    void wakeScreen();
 
     // --- child pages and widgets ---
     CammerWidget* cammerWidgets[kMaxCameras] = {};

@@ -80,6 +80,12 @@ void DeRaRazovi::TimerLCD() {
     lcdTimer->stop();
 }
 
+void DeRaRazovi::wakeScreen() {
+    LCDOnOff(1);
+    isScreenOff = 0;
+    if (gpWPara && gpWPara->screenOffTime > 0) lcdTimer->start(gpWPara->screenOffTime * 1000);
+}
+
 void DeRaRazovi::TimerLogout() {
     loginLevel = Unlogged;
     logoutTimer->stop();

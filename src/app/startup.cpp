@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QMetaType>
@@ -24,6 +25,7 @@
 
 namespace {
 const char* const kDeployedPlatformPath = "/opt/Qt5.15.7/plugins/platforms";
+const char* const kEntryPointSource = "main.cpp";
 constexpr int kEntryLoadOtherPlugins = 651;
 constexpr int kEntryComplete = 652;
 constexpr int kNetworkWaitSteps = 5;
@@ -99,10 +101,18 @@ bool StartupSequence::run() {
     g_splashframe = new SplashFrame;
     step(0, QStringLiteral("启动..."));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    if (!LogManager::__instance) new LogManager(nullptr);
+    if (!LogManager::__instance) LogManager::__instance = new LogManager(nullptr);
+    // After the logger: its crash handler must not take the stop signals.
+    if (!stopSignals_) {
+        stopSignals_ = std::make_unique<StopSignals>();
+        QObject::connect(stopSignals_.get(), &StopSignals::sigStop, QCoreApplication::instance(),
+                         &QCoreApplication::quit);
+    }
     if (!isOpen_Env()) waitForNetworkAndCameras();
     step(50, QStringLiteral("相机等待完毕..."));
-    qInfo().noquote() << "***********************" << kProgramVersion << "***********************";
+    // Service staff find the start of every run under the entry point's file name.
+    QMessageLogger(kEntryPointSource, __LINE__, Q_FUNC_INFO).info().noquote()
+        << "*********************** application" << kProgramVersion << "***********************";
     if (!pMutexIO) pMutexIO = new QMutex;
     if (!pMutexSaveFail) pMutexSaveFail = new QMutex;
     fillLanguageTable();
@@ -135,9 +145,9 @@ int runApplication(int argc, char** argv) {
     StartupSequence startup;
     startup.run();
     startup.finish();
-    const int result = QApplication::exec();
-    // The event loop only ends when the window is closed off the panel; stop the worker
-    // threads before the objects they use go away.
+    const int result = startup.stopRequested() ? 0 : QApplication::exec();
+    // The event loop ends when the window is closed off the panel or a stop signal comes;
+    // stop the worker threads before the objects they use go away.
     if (gpControlIO) gpControlIO->StopIOThread();
     delete gpWin;
     return result;

@@ -2,6 +2,9 @@
 #include <QPair>
 #include <QString>
 #include <QVector>
+#include <memory>
+
+#include "stopsignals.h"
 
 class QApplication;
 
@@ -24,6 +27,8 @@ public:
 
     // The splash steps shown, in order (percent, text); for tests and the log.
     const QVector<QPair<int, QString>>& splashSteps() const { return steps_; }
+    // SIGTERM or SIGINT came already; the event loop must not start.
+    bool stopRequested() const { return stopSignals_ && stopSignals_->stopRequested(); }
 
 private:
     void step(int percent, const QString& text);
@@ -31,6 +36,7 @@ private:
     void loadPixmaps();
 
     QVector<QPair<int, QString>> steps_;
+    std::unique_ptr<StopSignals> stopSignals_;
 };
 
 // The whole program: start-up, then the Qt event loop.

@@ -138,8 +138,8 @@ void DetectionController::run() {
         host_.stopTimer(timers::InCheck);
         host_.startTimer(timers::Run, kCameraLostRetryMs);
         s_.camerasOkShown = false;
-        // An edge seen while a camera is away must not start a cycle when it returns.
-        std::fill(std::begin(s_.trigLatch), std::end(s_.trigLatch), 0);
+        // The latched edges stay: a mould that opened while a camera was away is still
+        // inspected when it returns, which is what releases the clamp again.
         return;
     }
     if (!s_.camerasOkShown) {

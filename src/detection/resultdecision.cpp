@@ -34,11 +34,11 @@ void DetectionController::checkNG(bool isClearNG) {
     s_.lastCycleNG = anyNG;
     // A failure that will be retried is not the step's result yet.
     const bool retryPending = anyNG && s_.retryLeft[kind] > 0;
-    const bool final = !retryPending;
 
-    // The step's result is counted and recorded once per cycle, when it is final.
-    const bool firstResult = final && !s_.stepCounted[kind];
-    if (p.useStatistics && !isClearNG && firstResult && s_.trigKind == kTrigInput)
+    // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
+    // raised, and the passing results that the clearing leaves would record it again.
+    if (p.useStatistics && !isClearNG && !retryPending && s_.trigKind == kTrigInput &&
+        !s_.alarmCleared)
         host_.addStatistics();
 
     if (kind == 1 && !anyNG && p.shieldPin) s_.shieldCount = 0;
@@ -47,12 +47,12 @@ void DetectionController::checkNG(bool isClearNG) {
     const bool alarmWasShown = s_.resultState == kResultAlarm;
     if (!anyNG) okPath(kind, alarmWasShown);
 
-    if (firstResult) {
-        const CountMemory memory{s_.stepCounted, s_.camCycleNG};
-        if (countStep(CounterSet::globals(), memory, failed, cameras(), kind, lastKind) ==
-            CountResult::CycleCounted)
-            host_.writeCounters();
-    }
+    // The first result of the kind in the cycle counts, also a failure that a retry then
+    // passes.
+    const CountMemory memory{s_.stepCounted, s_.camCycleNG};
+    if (countStep(CounterSet::globals(), memory, failed, cameras(), kind, lastKind) ==
+        CountResult::CycleCounted)
+        host_.writeCounters();
 
     bool ngWithoutAlarm = false;
     if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending);

@@ -31,7 +31,8 @@ enum class CountResult {
     CycleCounted,  // step and cycle counters advanced (the cycle's last kind); save them
 };
 
-// Counts one final step result: failed[c] for cameras 0..cameras-1.
+// Counts a step's result, failed[c] for cameras 0..cameras-1, unless its kind was counted in
+// this cycle already.
 CountResult countStep(const CounterSet& counters, const CountMemory& memory, const bool* failed,
                       int cameras, int kind, bool lastKind);
 

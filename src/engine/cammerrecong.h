@@ -82,7 +82,7 @@ private:
     void clearTraining(int g);
     // The used template slots training adds, lowest first, at most templateCount of them.
     std::vector<int> trainingSlots(int g) const;
-    // Template k of detection g as a grey W x H picture (colour: converted into grayBuf).
+    // Template k of detection g as a grey W x H picture (colour: converted into trainGray_).
     cv::Mat grayTemplate(int g, int k);
     // The picture Run inspects: alignedBuf (colour: converted into grayBuf), brightness
     // matched when asked for and possible.
@@ -98,4 +98,5 @@ private:
     engine::EngineContext* ctx;
     int lastDetect_ = 0;
     cv::Mat normalized_;  // brightness-matched picture of the last Run
+    cv::Mat trainGray_;   // colour cameras: the template being trained, made grey
 };

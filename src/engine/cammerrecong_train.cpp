@@ -58,14 +58,15 @@ std::vector<int> CammerRecong::trainingSlots(int g) const {
 cv::Mat CammerRecong::grayTemplate(int g, int k) {
     std::vector<uchar>& frame = ctx->templateBuf[g][size_t(k)];
     if (!ctx->isColor) return ctx->frameView(frame);
-    cv::Mat gray = ctx->grayView(ctx->grayBuf);
-    if (gray.empty() || frame.size() != size_t(ctx->frameBytes)) return cv::Mat();
+    if (ctx->pixelCount <= 0 || frame.size() != size_t(ctx->frameBytes)) return cv::Mat();
+    // Not grayBuf: that holds the live picture the editing page measures after a retrain.
+    trainGray_.create(ctx->imageH, ctx->imageW, CV_8UC1);
     const int* pixels = reinterpret_cast<const int*>(frame.data());
     if (ctx->grayHue)
-        RGBA2Gray(ctx->grayBuf.data(), pixels, ctx->imageW, ctx->imageH);
+        RGBA2Gray(trainGray_.data, pixels, ctx->imageW, ctx->imageH);
     else
-        RGBA2Hue(ctx->grayBuf.data(), pixels, ctx->imageW, ctx->imageH);
-    return gray;
+        RGBA2Hue(trainGray_.data, pixels, ctx->imageW, ctx->imageH);
+    return trainGray_;
 }
 
 void CammerRecong::VarTrain(int g) {
@@ -150,7 +151,7 @@ void CammerRecong::varTrainImpl(int g) {
     }
 
     // The brightness reference is the last template added (a colour template's grey picture
-    // is still in grayBuf).
+    // is still in trainGray_).
     if (!lastGray.empty()) tempNorm[g] = cv::norm(lastGray, cv::NORM_L2);
 
     const WizardPara& para = ctx->para();

@@ -5,12 +5,17 @@
 #include <cstring>
 
 #include "globals.h"
+#include "paramschema.h"
 #include "wizardpara.h"
 
 namespace engine {
 
 EngineContext::EngineContext()
     : defectRects(kDetections), defaults_(std::make_unique<WizardPara>()) {
+    // Without settings the engine inspects as a new panel does, not with an alarm area of 0
+    // and no filtering.
+    params::StoreContext unused;
+    params::ParamSchema::applyFactory(*defaults_, unused);
     std::memset(roiOK, 1, sizeof(roiOK));
     std::memset(roiValue, 0, sizeof(roiValue));
 }

@@ -69,7 +69,8 @@ public:
     void prepareDetection(int d, int slotCount);
     bool isPrepared(int d) const;
 
-    // The settings in force: `settings` when set, else the live gpWPara, else the defaults.
+    // The settings in force: `settings` when set, else the live gpWPara, else the factory
+    // values.
     const WizardPara& para() const;
 
     // Views of the buffers as W x H matrices (CV_8UC1, or CV_8UC4 for colour frames); empty

@@ -10,6 +10,9 @@ constexpr int kBaudRate = 115200;
 constexpr int kPollPeriodMs = 5;  // one pass of the IO thread
 // A port that could not be opened (or failed) is tried again after this long.
 constexpr int kPortRetryMs = 2000;
+// A full output queue must make room for the rest of a frame within this time (a frame takes
+// half a millisecond on the wire); a line that stays full longer has failed.
+constexpr int kWriteDrainMs = 100;
 
 // --- heartbeat between the GUI thread and the IO thread ---
 // The IO thread stops polling when the GUI thread has not refreshed the heartbeat for this long.

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <string.h>
 #include <termios.h>
 #include <unistd.h>
@@ -86,7 +87,14 @@ bool SerialLink::write(const quint8* data, int n) {
             continue;
         }
         if (put < 0 && errno == EINTR) continue;
-        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;  // queue full
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Half a frame on the wire would garble the next one too: wait for room.
+            pollfd p{fd_, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, kWriteDrainMs);
+            if (ready > 0 && !(p.revents & (POLLERR | POLLHUP | POLLNVAL))) continue;
+            if (ready < 0 && errno == EINTR) continue;
+            return fail("write", ready == 0 ? ETIMEDOUT : (ready < 0 ? errno : EIO));
+        }
         return fail("write", put < 0 ? errno : EIO);
     }
     return true;

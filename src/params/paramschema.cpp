@@ -68,8 +68,8 @@ QVector<FieldSpec> buildFields() {
     f << number("sharp", MM_ARR(sharp), cams, above(10000, 0));
     f << number("contrast", MM_ARR(contrast), cams, above(10000, 50), {0}, {50});
     f << number("gamma", MM_ARR(gamma), cams, above(10000, 70), {0}, {70});
-    // A negative delay would start a step before its trigger; it counts as no delay.
-    f << number("trigInDelay", MM_ARR(trigInDelay), steps, {CheckRule::NegativeToZero, 0, 0, 0});
+    // A negative delay is kept as stored; stepDelay reads it as no delay.
+    f << number("trigInDelay", MM_ARR(trigInDelay), steps);
     // A new database starts with output 3 "Close", as a missing system7 row does.
     f << flag("outputInvert", MM_ARR(outputInvert), kLineCount, {0, 0, 1, 0, 0, 0, 0, 0, 0});
     f << flag("semiAuto", MM_NUM(semiAuto));
@@ -451,8 +451,6 @@ bool LoadCheck::accepts(int value) const {
             return value == 0 || (u >= min && u <= max);
         case CheckRule::ZeroOrMinusOne:
             return value == 0 || value == -1;
-        case CheckRule::NegativeToZero:
-            return value >= 0;
     }
     return true;
 }

@@ -31,7 +31,6 @@ enum class CheckRule {
     OutsideRange,            // value outside min..max (unsigned) -> fallback
     OutsideRangeUnlessZero,  // as OutsideRange, but 0 is kept
     ZeroOrMinusOne,          // anything but 0 or -1 -> fallback
-    NegativeToZero,          // value < 0 -> 0
 };
 
 // Load checks compare as unsigned 32-bit numbers, so a negative stored value counts as larger

@@ -6,13 +6,16 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTimer>
+#include <functional>
 
 #include "appfixture.h"
 #include "deraRazovi.h"
 #include "globals.h"
 #include "indexbutton.h"
+#include "lostcamerawarnbox.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "productalarmwarnbox.h"
 #include "statisticswidget.h"
 #include "wizardpara.h"
 
@@ -208,4 +211,35 @@ TEST_F(MainWindow, KeypadsAreReplacedButNotWhileTheWindowGoesAway) {
         EXPECT_EQ(qobject_cast<NumberInput*>(w), nullptr);
         EXPECT_EQ(qobject_cast<NumCharInput*>(w), nullptr);
     }
+}
+
+TEST_F(MainWindow, EveryWarningBoxWakesTheScreen) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    linux_kernel_proc_version = QStringLiteral("Linux version 6.5.0-14-generic");  // sysfs
+    gpWPara->screenOffTime = 60;
+    const QList<std::function<void()>> warnings = {
+        [] { gpWarnBox->show(); },
+        [] { gpWarnBox->exec(); },  // answered by the test, shown for the program all the same
+        [] { gpLostCameraWarnBox->show(); },
+        [] { gpProductAlarmWarnBox->show(); },
+    };
+    for (int i = 0; i < warnings.size(); ++i) {
+        m.TimerLCD();
+        recorder().clear();
+        warnings[i]();
+        EXPECT_EQ(m.isScreenOff, 0) << i;
+        EXPECT_TRUE(m.lcdTimer->isActive()) << i;
+        EXPECT_EQ(m.lcdTimer->interval(), 60000) << i;
+        const auto actions = recorder().recorded();
+        ASSERT_FALSE(actions.isEmpty()) << i;
+        EXPECT_EQ(actions.last().data, QByteArray("0\n")) << i << ": backlight on";
+        for (QWidget* box :
+             {static_cast<QWidget*>(gpWarnBox), static_cast<QWidget*>(gpLostCameraWarnBox),
+              static_cast<QWidget*>(gpProductAlarmWarnBox)})
+            box->hide();
+    }
+    linux_kernel_proc_version.clear();
 }

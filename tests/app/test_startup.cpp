@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -7,11 +8,15 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimer>
+#include <csignal>
 
 #include "appfixture.h"
 #include "deraRazovi.h"
 #include "globals.h"
+#include "logmanager.h"
 #include "startup.h"
+#include "stopsignals.h"
 #include "systemactions.h"
 
 using testsupport::recorder;
@@ -22,6 +27,16 @@ QVector<int> percents(const StartupSequence& s) {
     QVector<int> out;
     for (const auto& step : s.splashSteps()) out << step.first;
     return out;
+}
+
+QStringList& infoLines() {
+    static QStringList lines;
+    return lines;
+}
+
+// Info messages as "<source file>: <text>".
+void collectInfo(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtInfoMsg) infoLines() << QFileInfo(context.file).fileName() + ": " + text;
 }
 
 // Socket inodes of this process's open files, and paths of the devices it holds open.
@@ -115,11 +130,18 @@ TEST_F(Startup, OffThePanelEnvironmentWaitsForNetworkAndCameras) {
     EXPECT_TRUE(gpWin->isVisible());
 }
 
-TEST_F(Startup, DeployedEnvironmentSkipsTheWaits) {
+TEST_F(Startup, DeployedEnvironmentSkipsTheWaitsAndLogsTheStart) {
     qputenv("QT_QPA_PLATFORM_PLUGIN_PATH", "/opt/Qt5.15.7/plugins/platforms");
     EXPECT_TRUE(isOpen_Env());
+    LogManager::getInstance();  // so that run() keeps our handler
+    const QtMessageHandler previous = qInstallMessageHandler(collectInfo);
     StartupSequence startup;
-    ASSERT_TRUE(startup.run());
+    const bool started = startup.run();
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(infoLines().contains(
+        "main.cpp: *********************** application 18.12.1.45 ***********************"))
+        << infoLines().join('\n').toStdString();
     EXPECT_EQ(percents(startup), (QVector<int>{0, 50, 60, 90, 100}));
     EXPECT_FALSE(recorder().ran("python3"));
     EXPECT_EQ(recorder().programs().count("sleep"), 0);
@@ -139,4 +161,23 @@ TEST_F(Startup, TouchesNoDeviceAndBindsNoPanelPort) {
         EXPECT_NE(port, 10100);
     }
     EXPECT_FALSE(sys::actions().isReal());
+}
+
+// The service manager's stop and Ctrl-C end the event loop, so the program shuts down as when
+// the window is closed; glog's crash handler, installed first, would report a crash instead.
+TEST(StopSignals, EndTheEventLoopInsteadOfTheProcess) {
+    testsupport::WorkDir dir;
+    LogManager::getInstance();
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        StopSignals stop;
+        ASSERT_TRUE(stop.isActive());
+        QObject::connect(&stop, &StopSignals::sigStop, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(0, [signalNumber] { ::kill(::getpid(), signalNumber); });
+        QTimer guard;
+        guard.callOnTimeout([] { QCoreApplication::exit(1); });
+        guard.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << signalNumber;
+        EXPECT_TRUE(stop.stopRequested());
+        EXPECT_FALSE(StopSignals().isActive()) << "one owner at a time";
+    }
 }

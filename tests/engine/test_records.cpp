@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "enginerig.h"
+#include "globals.h"
 #include "httpapiserver.h"
 #include "mon_netmn.h"
 #include "networksinks.h"
@@ -219,8 +220,11 @@ TEST(BadInput, NothingThrowsAndNothingPasses) {
     });
 }
 
-TEST(BadInput, ContextWithoutFramesOrParametersAndUnpreparedBuffers) {
+TEST(BadInput, ContextWithoutSettingsFramesOrParametersAndUnpreparedBuffers) {
     engine::EngineContext ctx;
+    ASSERT_EQ(gpWPara, nullptr);
+    EXPECT_EQ(ctx.para().alarmArea, 100) << "the factory value, not the constructor's 0";
+    EXPECT_EQ(ctx.para().filterSize, 3);
     EXPECT_NO_THROW({
         CammerRecong engine(&ctx);
         engine.HomoTransShape(0);

@@ -137,7 +137,10 @@ TEST(ColourCamera, GreyInspectionFindsAStainAndRegistrationCopiesTheWholeFrame) 
     EXPECT_FALSE(rig.engine->homoReady[0]);
     EXPECT_FALSE(rig.engine->shapeModel[0].IsValid());
     // The brightness reference is the last template, made grey.
-    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(rig.ctx.grayView(rig.ctx.grayBuf)));
+    cv::Mat lastGrey(kFrame, CV_8UC1);
+    RGBA2Gray(lastGrey.data, reinterpret_cast<const int*>(rig.ctx.templateBuf[0][1].data()),
+              kFrame.width, kFrame.height);
+    EXPECT_DOUBLE_EQ(rig.engine->tempNorm[0], cv::norm(lastGrey));
     EXPECT_TRUE(rig.inspect(grayToRgba(withNoise(scene, 2.0, 2), 77)));
     cv::Mat bad = withNoise(scene, 2.0, 2);
     bad(cv::Rect(260, 200, 20, 20)).setTo(255);
@@ -168,6 +171,10 @@ TEST(ColourCamera, HueInspectionSeesAColourChangeOfEqualBrightness) {
     RGBA2Gray(grey, pixels, 2, 1);
     ASSERT_LE(std::abs(grey[0] - grey[1]), 10);  // nearly the same grey
     EXPECT_FALSE(rig.inspect(bad));
+    EXPECT_EQ(rig.ctx.roiValue[0][i], 19 * 19);
+    // A retrain leaves the live picture to the editing page's region test.
+    rig.engine->VarTrain(0);
+    rig.engine->RunTest(0, i);
     EXPECT_EQ(rig.ctx.roiValue[0][i], 19 * 19);
 }
 

@@ -121,6 +121,8 @@ TEST_F(LanguageTable, RowsGivenInFourLanguagesAreExact) {
           "結果統計檔錯誤，請還原\n參數組或聯繫供應商！",
           "結果統計ファイルエラー、\nパラメータグループを復元\nするか、ベンダーに連絡\nしてくだ"
           "さい！"}},
+        {264, {"模腔", "Mold", "模腔", "キャビティ"}},
+        {586, {"%1号相机", "Camera %1", "%1號相機", "%1号カメラ"}},
         {651, {"加载其他插件", "Load other plugins", "加載其他挿件", "追加プラグインのロード"}},
         {652, {"完成", "complete", "完成", "完了"}},
     };
@@ -135,6 +137,26 @@ TEST_F(LanguageTable, RowsGivenInFourLanguagesAreExact) {
     EXPECT_EQ(slot(549, kJapanese), u("早番/夜勤"));
     EXPECT_EQ(slot(557, kSimplified), u("产品名称:"));
     EXPECT_EQ(slot(557, kTraditional), u("參數組:"));
+}
+
+TEST_F(LanguageTable, SimplifiedTextsOfTheStatisticsScreensAndTheExportAreExact) {
+    // Runs of consecutive entries: the first entry and the texts from there on.
+    const QList<QPair<int, QStringList>> runs = {
+        {147, {u("导出成功！")}},
+        {234, {u("是否保存系统参数的修改？")}},
+        {263, {u("成品"), u("模腔")}},
+        {320, {u("找不到U盘，是否插入U盘重试？")}},
+        {372, {u("左成品"), u("左模腔"), u("右成品"), u("右模腔")}},
+        {477, u("一次 二次 三次 四次 五次 六次 七次 八次").split(' ')},
+        {542, {u("OK总数"), u("NG总数")}},
+        {547, {u("生产总数")}},
+        {584, {u("所有检测"), u("所有相机"), u("%1号相机")}},
+        {589, {u("合格次数"), u("异常次数")}},
+        {654, {u("正在导出，请稍等！")}},
+    };
+    for (const auto& [first, texts] : runs)
+        for (int i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(slot(first + i, kSimplified), texts[i]) << "entry " << first + i;
 }
 
 TEST_F(LanguageTable, FilledEntriesHaveEveryLanguageTheyShouldAndNothingElseIsFilled) {

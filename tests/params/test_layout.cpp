@@ -46,7 +46,7 @@ TEST_F(LoadCheckTest, OutOfRangeValuesFallBackWhenLoaded) {
                  {"sharp", 2, {10001, 0}},
                  {"contrast", 6, {-1, 50}},
                  {"gamma", 3, {10001, 70}},
-                 {"trigInDelay", 2, {-3, 0}},
+                 {"trigInDelay", 2, {-3, -3}},
                  {"detectNum", 0, {1, 2, 9, 2}},
                  {"preCutTime", 0, {10001, 0}},
                  {"reDetectNum", 0, {10001, 0}},
@@ -257,11 +257,12 @@ TEST_F(LoadTest, NameFileGivesTheFirstEightNamesOnly) {
     for (int i = 8; i < kIONameCount; ++i) EXPECT_EQ(gaName[i], QString("stale")) << i;
 }
 
-TEST_F(LoadTest, NegativeStepDelayIsUsedAsNoDelay) {
+TEST_F(LoadTest, NegativeStepDelayIsKeptAndUsedAsNoDelay) {
     db.setValue("trigInDelay", "-20 15 0 0 0 0 0 0");
     WizardPara para;
     load(para);
-    EXPECT_EQ(para.trigInDelay[0], 0);
+    EXPECT_EQ(para.trigInDelay[0], -20);
+    EXPECT_EQ(para.stepDelay(0), 0);
     EXPECT_EQ(para.stepDelay(1), 15);
     para.trigInDelay[2] = -4;  // an edited value is guarded too
     EXPECT_EQ(para.stepDelay(2), 0);

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTimer>
-#include <functional>
 
 #include "appfixture.h"
 #include "deraRazovi.h"
@@ -220,26 +219,23 @@ TEST_F(MainWindow, EveryWarningBoxWakesTheScreen) {
     DeRaRazovi& m = *w.window;
     linux_kernel_proc_version = QStringLiteral("Linux version 6.5.0-14-generic");  // sysfs
     gpWPara->screenOffTime = 60;
-    const QList<std::function<void()>> warnings = {
-        [] { gpWarnBox->show(); },
-        [] { gpWarnBox->exec(); },  // answered by the test, shown for the program all the same
-        [] { gpLostCameraWarnBox->show(); },
-        [] { gpProductAlarmWarnBox->show(); },
-    };
-    for (int i = 0; i < warnings.size(); ++i) {
+    // Each box, shown without blocking or run modally (answered by the test, so shown to the
+    // program only).
+    const QList<QPair<QDialog*, bool>> warnings = {{gpWarnBox, false},
+                                                   {gpWarnBox, true},
+                                                   {gpLostCameraWarnBox, false},
+                                                   {gpProductAlarmWarnBox, false}};
+    for (const auto& [box, modal] : warnings) {
         m.TimerLCD();
         recorder().clear();
-        warnings[i]();
-        EXPECT_EQ(m.isScreenOff, 0) << i;
-        EXPECT_TRUE(m.lcdTimer->isActive()) << i;
-        EXPECT_EQ(m.lcdTimer->interval(), 60000) << i;
-        const auto actions = recorder().recorded();
-        ASSERT_FALSE(actions.isEmpty()) << i;
-        EXPECT_EQ(actions.last().data, QByteArray("0\n")) << i << ": backlight on";
-        for (QWidget* box :
-             {static_cast<QWidget*>(gpWarnBox), static_cast<QWidget*>(gpLostCameraWarnBox),
-              static_cast<QWidget*>(gpProductAlarmWarnBox)})
-            box->hide();
+        modal ? void(box->exec()) : box->show();
+        const QString name = box->metaObject()->className();
+        EXPECT_EQ(m.isScreenOff, 0) << name.toStdString();
+        EXPECT_TRUE(m.lcdTimer->isActive() && m.lcdTimer->interval() == 60000)
+            << name.toStdString();
+        ASSERT_FALSE(recorder().recorded().isEmpty());
+        EXPECT_EQ(recorder().recorded().last().data, QByteArray("0\n")) << "backlight on";
+        box->hide();
     }
     linux_kernel_proc_version.clear();
 }

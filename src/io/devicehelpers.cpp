@@ -73,8 +73,15 @@ bool UsbDiskFinder::readMounts(QList<QStringList>* entries) const {
     return true;
 }
 
+bool UsbDiskFinder::isMounted() const {
+    QList<QStringList> mounts;
+    if (!readMounts(&mounts)) return false;
+    for (const QStringList& entry : mounts)
+        if (entry.at(1) == mountPoint_) return true;
+    return false;
+}
+
 QString UsbDiskFinder::find() {
-    const QString mountPoint = QLatin1String(kMountPoint);
     const sys::CommandResult blkid =
         sys::actions().run(QStringLiteral("blkid"), {}, kCommandTimeoutMs);
     if (blkid.output.isEmpty()) return QString();
@@ -90,17 +97,17 @@ QString UsbDiskFinder::find() {
         return QString();
     }
     for (const QStringList& entry : mounts)
-        if (entry.at(1) == mountPoint)
-            sys::actions().run(QStringLiteral("umount"), {mountPoint}, kCommandTimeoutMs);
-    sys::actions().run(QStringLiteral("mount"), {device, mountPoint}, kCommandTimeoutMs);
+        if (entry.at(1) == mountPoint_)
+            sys::actions().run(QStringLiteral("umount"), {mountPoint_}, kCommandTimeoutMs);
+    sys::actions().run(QStringLiteral("mount"), {device, mountPoint_}, kCommandTimeoutMs);
 
     if (!readMounts(&mounts)) {
         qWarning().noquote() << "FindAU: cannot read" << mountsFile_;
         return QString();
     }
     for (const QStringList& entry : mounts)
-        if (entry.at(0) == device && entry.at(1) == mountPoint) return mountPoint;
-    qWarning().noquote() << "FindAU:" << device << "is not mounted on" << mountPoint;
+        if (entry.at(0) == device && entry.at(1) == mountPoint_) return mountPoint_;
+    qWarning().noquote() << "FindAU:" << device << "is not mounted on" << mountPoint_;
     return QString();
 }
 

@@ -55,18 +55,25 @@ bool backlightBySysfs(const QString& kernelVersion);
 // not lie on a disk holding an ext4 partition (the system disk); empty when there is none.
 QString pickUsbDevice(const QByteArray& blkidListing);
 
-// The whole FindAU procedure with its mount table readable from another file (tests).
+// The whole FindAU procedure; tests give it a mount table and a mount point of their own.
 class UsbDiskFinder {
 public:
-    explicit UsbDiskFinder(const QString& mountsFile = QLatin1String(kMountsFile))
-        : mountsFile_(mountsFile) {}
+    explicit UsbDiskFinder(const QString& mountsFile = QLatin1String(kMountsFile),
+                           const QString& mountPoint = QLatin1String(kMountPoint))
+        : mountsFile_(mountsFile), mountPoint_(mountPoint) {}
+    // Mounts the disk; returns the mount point, or an empty string when there is no disk.
     QString find();
+    // True while something is mounted on the mount point. Once the disk is gone, the mount
+    // point is a plain folder on the panel's own disk.
+    bool isMounted() const;
+    QString mountPoint() const { return mountPoint_; }
 
 private:
     // Mount points and their devices; false when the table cannot be read.
     bool readMounts(QList<QStringList>* entries) const;
 
     QString mountsFile_;
+    QString mountPoint_;
 };
 
 }  // namespace devices

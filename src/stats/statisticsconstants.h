@@ -43,6 +43,31 @@ constexpr char kDefaultGroupName[] = "default";
 // Name of a group that is not held (and of a freshly made group record).
 constexpr char kMissingGroupName[] = "null";
 
+// --- export to a USB disk ---
+// The outside exporter, its one argument joins the day files with this separator.
+constexpr char kExporterProgram[] = "./cnt_net/export_result_statistics/export_result_statistics";
+constexpr char kExporterFileSeparator[] = ",";
+constexpr char kRunningDbPath[] = "./ResStatistics.db";
+// Made in the working folder by every export; the exporter may keep scratch files there.
+constexpr char kExportScratchDir[] = "ExportResul";
+// Name of the folder on the disk that receives one export: the export's start.
+constexpr char kExportStampFormat[] = "yyyy-MM-dd_hh.mm.ss";
+// The exporter is killed once it has finished no file for this long: one day file takes it
+// seconds, so minutes of silence mean it hangs (and the running day's saves stay stopped).
+constexpr int kExporterFileTimeLimitMs = 5 * 60 * 1000;
+// Moving the results onto the disk: a year of days on a slow stick.
+constexpr int kExportMoveTimeLimitMs = 10 * 60 * 1000;
+// Flushing the disk's writes before the unmount.
+constexpr int kExportSyncTimeLimitMs = 5 * 60 * 1000;
+// The unmount itself, once the writes are flushed.
+constexpr int kExportUnmountTimeLimitMs = 1000;
+// A program that cannot be started within this time is reported as not started.
+constexpr int kProcessStartTimeLimitMs = 10000;
+// How often a waiting export looks at its time limit and at a stop request.
+constexpr int kProcessPollMs = 100;
+// Time a killed program gets to end before the export goes on without it.
+constexpr int kProcessKillWaitMs = 3000;
+
 constexpr char kSaveConnection[] = "dbResStatistics";
 constexpr char kLoadConnection[] = "dbFindResStatistics";
 

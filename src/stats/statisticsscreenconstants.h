@@ -56,6 +56,15 @@ constexpr int kLegendHeight = 30;
 constexpr int kLegendGap = 5;
 constexpr int kBarAlpha = 200;
 
+// The date range dialog of the export.
+constexpr int kDateCellWidth = 150;  // labels, preset buttons, Confirm and Cancel
+constexpr int kDateCellHeight = 50;
+constexpr int kDateEditWidth = 330;
+constexpr int kDateEditFontPx = 30;
+constexpr int kDateArrowPx = 50;
+constexpr int kDateDialogFontPx = 33;
+constexpr char kDateEditFontFamily[] = "wenquanyi";
+
 constexpr char kFontFamily[] = "wqy-microhei";
 
 // Language entries.
@@ -64,6 +73,9 @@ constexpr int kLanExport = 326;
 constexpr int kLanAllCameras = 585;
 constexpr int kLanCameraN = 586;
 constexpr int kLanSaveShiftHours = 234;
+constexpr int kLanExporting = 654;
+constexpr int kLanNoUsbDisk = 320;
+constexpr int kLanExported = 147;
 constexpr int kLanAllDetections = 584;
 constexpr int kLanMorningShift = 545;
 constexpr int kLanNightShift = 546;
@@ -78,5 +90,9 @@ constexpr int kLanLegendNg = 590;
 constexpr int kLanSingleStepNames = 263;
 constexpr int kLanSideStepNames = 372;
 constexpr int kLanMultiStepNames = 477;
+
+// The end of a failed export, in the four languages of the language table; the log says why.
+constexpr const char* kExportFailedTexts[] = {"数据导出失败", "Failed to export the data",
+                                              "資料匯出失敗", "データのエクスポートに失敗しました"};
 
 }  // namespace stats::screen

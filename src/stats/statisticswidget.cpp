@@ -9,16 +9,21 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QThread>
 
 #include "camereatabwidget.h"
 #include "choosebox.h"
 #include "colorbutton.h"
 #include "combobox.h"
+#include "dateseletdialog.h"
+#include "dialogseam.h"
+#include "exportresultworker.h"
 #include "globals.h"
 #include "qfont_pix.h"
 #include "resstatisticsparam.h"
 #include "statisticsdaylist.h"
 #include "statisticspages.h"
+#include "warnbox.h"
 
 using namespace stats::screen;
 
@@ -77,6 +82,7 @@ StatisticsWidget::StatisticsWidget(QWidget* parent)
     grid->addWidget(dayList_, 1, 0, 15, 1, Qt::AlignTop);
     grid->addWidget(cameraTabs_, 1, 1, 15, 10, Qt::AlignTop);
     grid->setContentsMargins(kScreenMargin, kScreenMargin, kScreenMargin, kScreenMargin);
+    startExportThread();
 
     setStyleSheet(
         QStringLiteral("StatisticsWidget{background-color: #FFFFFF;background: #FFFFFF;}"
@@ -88,6 +94,11 @@ StatisticsWidget::StatisticsWidget(QWidget* parent)
 
 StatisticsWidget::~StatisticsWidget() {
     if (instance == this) instance = nullptr;
+    exportWorker_->requestStop();
+    exportThread_->quit();
+    exportThread_->wait();
+    delete exportWorker_;
+    delete exportThread_;
 }
 
 QLayout* StatisticsWidget::buildTopRow() {
@@ -97,9 +108,9 @@ QLayout* StatisticsWidget::buildTopRow() {
     returnButton_ = new ColorButton(lan(kLanReturn), this, kButtonType);
     returnButton_->setFixedSize(kButtonWidth, kRowHeight);
     connect(returnButton_, SIGNAL(clicked()), this, SLOT(SlotConfirm()));
-    // The export starts from here once the date dialog and the exporter are built.
     exportButton_ = new ColorButton(lan(kLanExport), this, kButtonType);
     exportButton_->setFixedSize(kButtonWidth, kRowHeight);
+    connect(exportButton_, SIGNAL(clicked()), this, SLOT(SlotExportData()));
 
     auto* row = new QHBoxLayout;
     row->setSpacing(0);
@@ -241,4 +252,69 @@ void StatisticsWidget::SlotConfirm() {
         }
     }
     hide();
+}
+
+// --- export to a USB disk ---
+
+void StatisticsWidget::startExportThread() {
+    exportThread_ = new QThread;
+    exportThread_->setObjectName(QStringLiteral("statistics export"));
+    exportWorker_ = new ExportResultWorker;
+    exportWorker_->moveToThread(exportThread_);
+    exportWorker_->setDisk(usbDisk_);
+    // No day rollover may move the running day's database while the exporter reads it.
+    connect(this, &StatisticsWidget::sigExportData, this, [] {
+        if (gpResStatisticsParam) gpResStatisticsParam->setTimer(false);
+    });
+    connect(this, &StatisticsWidget::sigExportData, exportWorker_, &ExportResultWorker::work,
+            Qt::QueuedConnection);
+    connect(exportWorker_, &ExportResultWorker::exportProgress, this,
+            &StatisticsWidget::sigExportProgress);
+    connect(exportWorker_, &ExportResultWorker::finish, this, &StatisticsWidget::exportFinished);
+    exportThread_->start();
+}
+
+void StatisticsWidget::setUsbDisk(const devices::UsbDiskFinder& disk) {
+    usbDisk_ = disk;
+    exportWorker_->setDisk(disk);
+}
+
+void StatisticsWidget::SlotExportData() {
+    if (!exportIdle_) {
+        WarnBox busy(this);
+        busy.setText(lan(kLanExporting));
+        busy.exec();
+        return;
+    }
+    while (usbDisk_.find().isEmpty()) {
+        if (!gpChooseBox) {
+            qWarning() << "statistics export: no USB disk and no question box";
+            return;
+        }
+        gpChooseBox->setText(lan(kLanNoUsbDisk));
+        if (gpChooseBox->exec() != QDialog::Accepted) return;
+    }
+    QPair<QString, QString> days;
+    {
+        DateSeletDialog dialog;
+        if (dialogs::exec(&dialog) != QDialog::Accepted) return;
+        days = dialog.getDays();
+    }
+    if (gpWarnBox) {
+        gpWarnBox->setText(tr("开始生产统计数据导出\n导出进度可在主界面右下角查看"));
+        gpWarnBox->show();
+    }
+    exportIdle_ = false;
+    emit sigExportData(days);
+}
+
+void StatisticsWidget::exportFinished(bool succeeded) {
+    exportIdle_ = true;
+    if (gpResStatisticsParam) gpResStatisticsParam->setTimer(true);
+    emit sigExportDataFinish();
+    WarnBox end(this);
+    end.setText(succeeded
+                    ? lan(kLanExported)
+                    : QString::fromUtf8(kExportFailedTexts[qBound(0, gLan, kLanguageCount - 1)]));
+    end.exec();
 }

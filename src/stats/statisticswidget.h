@@ -9,14 +9,17 @@
 #include <QString>
 #include <QWidget>
 
+#include "devicehelpers.h"
 #include "statisticsscreenconstants.h"
 
 class CamereaTabWidget;
+class ExportResultWorker;
 class ColorButton;
 class ComboBox;
 class QListWidget;
 class QListWidgetItem;
 class QTabWidget;
+class QThread;
 
 class StatisticsWidget : public QWidget {
     Q_OBJECT
@@ -27,6 +30,7 @@ public:
     static StatisticsWidget* getInstance(QWidget* parent);
 
     explicit StatisticsWidget(QWidget* parent = nullptr);
+    // Stops a running export and waits for its thread.
     ~StatisticsWidget() override;
 
     // Re-reads the day list (running day first, then the archives, newest first) and shows
@@ -48,6 +52,10 @@ public:
     CamereaTabWidget* cameraPage(int tab) const;
     ColorButton* returnButton() const { return returnButton_; }
     ColorButton* exportButton() const { return exportButton_; }
+    ExportResultWorker* exportWorker() const { return exportWorker_; }
+    bool exportIdle() const { return exportIdle_; }
+    // The USB disk the export looks for and writes to (tests: a folder of their own).
+    void setUsbDisk(const devices::UsbDiskFinder& disk);
 
 signals:
     void sigUpdateRecord(int row, QString dbFile);
@@ -61,6 +69,8 @@ public slots:
     // The return button: takes over changed shift hours once the operator confirms, then hides.
     void SlotConfirm();
     void UpdateRecord(QListWidgetItem* item);
+    // The export button: finds the disk, asks for the days and starts the export.
+    void SlotExportData();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -71,6 +81,8 @@ private:
     void refreshCurrentPage();
     void onGroupChosen(const QString& name);
     void showModelHours();
+    void startExportThread();
+    void exportFinished(bool succeeded);
 
     QTabWidget* cameraTabs_;
     CamereaTabWidget* cameraPages_[stats::screen::kMaxTabs] = {};
@@ -79,4 +91,8 @@ private:
     QListWidget* dayList_;
     ColorButton* returnButton_ = nullptr;
     ColorButton* exportButton_ = nullptr;
+    ExportResultWorker* exportWorker_ = nullptr;
+    QThread* exportThread_ = nullptr;
+    bool exportIdle_ = true;
+    devices::UsbDiskFinder usbDisk_;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -8,7 +10,10 @@
 #include <QTimer>
 
 #include "appfixture.h"
+#include "colorbutton.h"
+#include "dateseletdialog.h"
 #include "deraRazovi.h"
+#include "fakeusbdisk.h"
 #include "globals.h"
 #include "indexbutton.h"
 #include "lostcamerawarnbox.h"
@@ -180,14 +185,32 @@ TEST_F(MainWindow, StatisticsButtonAndExportStatusLabel) {
     EXPECT_EQ(StatisticsWidget::instance->parentWidget(), &m);
     EXPECT_FALSE(StatisticsWidget::instance->isHidden());
 
-    m.SlotExportStart({"2026-01-01", "2026-01-02"});
+    // An export of the last seven days (one archived day and the running day) onto a disk.
+    StatisticsWidget& screen = *StatisticsWidget::instance;
+    ASSERT_TRUE(testsupport::installExporterStandIn());
+    QFile(QString("ResStatistics/%1.db")
+              .arg(recorder().now().date().addDays(-1).toString("yyyy-MM-dd")))
+        .open(QIODevice::WriteOnly);
+    testsupport::FakeUsbDisk disk;
+    screen.setUsbDisk(devices::UsbDiskFinder(disk.mountsFile(), disk.mountPoint()));
+    dialogs::ScopedAnswerer sevenDays([](QDialog* dialog) {
+        if (auto* dates = qobject_cast<DateSeletDialog*>(dialog))
+            dates->presets()->button(2)->click();
+        return int(QDialog::Accepted);
+    });
+    QStringList labels;
+    QObject::connect(&screen, &StatisticsWidget::sigExportProgress,
+                     [&] { labels << m.exportLabel->text(); });
+    QObject::connect(&screen, &StatisticsWidget::sigExportDataFinish,
+                     [&] { labels << m.exportLabel->text(); });
+    screen.exportButton()->click();
     EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
-    m.SlotExportProgress(0, 0);
+    ASSERT_TRUE(testsupport::waitFor([&] { return screen.exportIdle(); }));
+    EXPECT_EQ(labels,
+              QStringList({"生产统计导出中0%", "生产统计导出中50%", "生产统计导出中100%", ""}));
+    m.SlotExportStart({});
+    m.SlotExportProgress(0, 0);  // no file: no percentage
     EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
-    m.SlotExportProgress(3, 2);
-    EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中66%"));
-    m.SlotExportFinish();
-    EXPECT_TRUE(m.exportLabel->text().isEmpty());
 }
 
 TEST_F(MainWindow, KeypadsAreReplacedButNotWhileTheWindowGoesAway) {

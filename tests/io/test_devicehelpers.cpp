@@ -1,9 +1,8 @@
 // LEDs, backlight, USB disk search and the watchdog flag, all through the recording seam.
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "devicehelpers.h"
+#include "fakeusbdisk.h"
 #include "globals.h"
 #include "testsupport.h"
 
@@ -110,32 +109,9 @@ TEST(PickUsbDevice, SkipsEveryPartitionOfTheSystemDisk) {
 
 class FindAUTest : public DeviceHelpersTest {
 protected:
-    void SetUp() override {
-        DeviceHelpersTest::SetUp();
-        mounts = dir.file(QStringLiteral("mounts"));
-        writeMounts("/dev/sda2 / ext4 rw 0 0\n");
-        // The scripted mount adds to the fake table as the real one would.
-        testsupport::recorder().scriptCommand(
-            QStringLiteral("mount"), [this](const QStringList& a) {
-                QFile file(mounts);
-                if (file.open(QIODevice::Append))
-                    file.write((a.join(' ') + " vfat rw 0 0\n").toUtf8());
-                return sys::CommandResult{true, 0, {}};
-            });
-    }
-    void TearDown() override {
-        testsupport::recorder().scriptCommand(QStringLiteral("mount"),
-                                              sys::CommandResult{true, 0, {}});
-        DeviceHelpersTest::TearDown();
-    }
     void blkid(const QByteArray& listing) {
         testsupport::recorder().scriptCommand(QStringLiteral("blkid"),
                                               sys::CommandResult{true, 0, listing});
-    }
-    void writeMounts(const QByteArray& text) {
-        QFile file(mounts);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
     }
     // The commands run, as "program arg ...".
     QStringList commands() const {
@@ -146,8 +122,8 @@ protected:
         return runs;
     }
 
-    testsupport::WorkDir dir;
-    QString mounts;
+    testsupport::FakeUsbDisk disk;  // only its mount table: FindAU mounts on "/mnt"
+    const QString mounts = disk.mountsFile();
 };
 
 TEST_F(FindAUTest, MountsTheUsbDiskOnMntAfterWhateverHeldIt) {
@@ -156,7 +132,7 @@ TEST_F(FindAUTest, MountsTheUsbDiskOnMntAfterWhateverHeldIt) {
     EXPECT_EQ(commands(), (QStringList{"blkid", "mount /dev/sdb1 /mnt"}));
 
     testsupport::recorder().clear();
-    writeMounts(
+    disk.setMountTable(
         "/dev/sda2 / ext4 rw 0 0\n/dev/sdd1 /mnt vfat rw 0 0\n/dev/sde1 /mnt2 vfat rw 0 0\n");
     blkid("/dev/sda2: TYPE=\"ext4\"\n/dev/sdc1: TYPE=\"vfat\"\n");
     EXPECT_EQ(devices::UsbDiskFinder(mounts).find(), QStringLiteral("/mnt"));
@@ -174,7 +150,7 @@ TEST_F(FindAUTest, FailuresGiveAnEmptyResultWithoutMounting) {
     }
     testsupport::recorder().clear();
     blkid("/dev/sdb1: TYPE=\"vfat\"\n");
-    EXPECT_EQ(devices::UsbDiskFinder(dir.file(QStringLiteral("missing"))).find(), QString());
+    EXPECT_EQ(devices::UsbDiskFinder(mounts + "-missing").find(), QString());
     EXPECT_EQ(commands(), QStringList{"blkid"});
 
     // A mount that did not take.

@@ -11,6 +11,7 @@ namespace testsupport {
 namespace {
 
 const char kDevice[] = "/dev/sdz1";
+const char kSystemDiskOnly[] = "/dev/sda2 / ext4 rw 0 0\n";
 
 void writeFile(const QString& path, const QByteArray& text) {
     QFile file(path);
@@ -25,7 +26,7 @@ sys::CommandResult success(const QByteArray& output = {}) {
 
 FakeUsbDisk::FakeUsbDisk() {
     QDir(dir_.path()).mkdir(QStringLiteral("mnt"));
-    writeFile(mountsFile(), "/dev/sda2 / ext4 rw 0 0\n");
+    setMountTable(kSystemDiskOnly);
     recorder().scriptCommand(QStringLiteral("blkid"),
                              success(QByteArray(kDevice) + ": LABEL=\"USB\" TYPE=\"vfat\"\n"));
     const QString table = mountsFile();
@@ -35,7 +36,7 @@ FakeUsbDisk::FakeUsbDisk() {
         return success();
     });
     recorder().scriptCommand(QStringLiteral("umount"), [table](const QStringList&) {
-        writeFile(table, "/dev/sda2 / ext4 rw 0 0\n");
+        writeFile(table, kSystemDiskOnly);
         return success();
     });
 }
@@ -46,7 +47,11 @@ FakeUsbDisk::~FakeUsbDisk() {
 }
 
 void FakeUsbDisk::pull() {
-    writeFile(mountsFile(), "/dev/sda2 / ext4 rw 0 0\n");
+    setMountTable(kSystemDiskOnly);
+}
+
+void FakeUsbDisk::setMountTable(const QByteArray& text) {
+    writeFile(mountsFile(), text);
 }
 
 void FakeUsbDisk::failUnmount() {

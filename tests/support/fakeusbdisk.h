@@ -17,8 +17,9 @@ public:
 
     QString mountPoint() const { return dir_.filePath(QStringLiteral("mnt")); }
     QString mountsFile() const { return dir_.filePath(QStringLiteral("mounts")); }
-    // The disk is gone: the mount table no longer lists it.
+    // The disk is gone: the mount table lists the system disk alone.
     void pull();
+    void setMountTable(const QByteArray& text);
     // umount fails (a busy disk).
     void failUnmount();
     // Everything on the disk, as relative paths in name order.

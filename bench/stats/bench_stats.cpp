@@ -1,17 +1,20 @@
 // Cost of the statistics work that runs on the panel: saving a full day (8 cameras x 8
 // stages) from the store, and counting one stage result. Each is printed beside a reference
 // measured in the same run: a plain SQLite upsert of the same bytes on an open connection,
-// and plain counter increments.
+// and plain counter increments. Choosing the day files of a one-year export is printed beside a
+// plain listing of the archive folder.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <array>
 
+#include "exportselection.h"
 #include "globals.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
@@ -124,6 +127,34 @@ void BM_ReferencePlainIncrements(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReferencePlainIncrements)->Unit(benchmark::kMicrosecond);
+
+// The day files of a one-year export, chosen from three years of archived days.
+void archiveThreeYears() {
+    QDir().mkpath("ResStatistics");
+    const QDate last(2024, 3, 31);
+    for (QDate day = last.addYears(-3); day <= last; day = day.addDays(1))
+        QFile("ResStatistics/" + day.toString("yyyy-MM-dd") + ".db").open(QIODevice::WriteOnly);
+}
+
+void BM_ExportFilesOfAYear(benchmark::State& state) {
+    archiveThreeYears();
+    const QDate today(2024, 3, 31);
+    const auto range = stats::presetRange(stats::PresetOneYear, today);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            stats::exportFiles("./ResStatistics", range.first, range.second, today));
+}
+BENCHMARK(BM_ExportFilesOfAYear)->Unit(benchmark::kMillisecond);
+
+// Reference: listing the same archive folder by name.
+void BM_ReferenceListArchive(benchmark::State& state) {
+    archiveThreeYears();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            QDir("./ResStatistics")
+                .entryList({"*.db"}, QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name));
+}
+BENCHMARK(BM_ReferenceListArchive)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

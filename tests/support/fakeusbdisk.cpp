@@ -1,71 +1,39 @@
 #include "fakeusbdisk.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 
 #include "testsupport.h"
 
 namespace testsupport {
 
-namespace {
-
-const char kDevice[] = "/dev/sdz1";
-const char kSystemDiskOnly[] = "/dev/sda2 / ext4 rw 0 0\n";
-
-void writeFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) file.write(text);
-}
-
-sys::CommandResult success(const QByteArray& output = {}) {
-    return sys::CommandResult{true, 0, output};
-}
-
-}  // namespace
-
 FakeUsbDisk::FakeUsbDisk() {
     QDir(dir_.path()).mkdir(QStringLiteral("mnt"));
-    setMountTable(kSystemDiskOnly);
-    recorder().scriptCommand(QStringLiteral("blkid"),
-                             success(QByteArray(kDevice) + ": LABEL=\"USB\" TYPE=\"vfat\"\n"));
-    const QString table = mountsFile();
-    recorder().scriptCommand(QStringLiteral("mount"), [table](const QStringList& args) {
+    setMountTable();
+    recorder().scriptCommand("blkid", sys::CommandResult{true, 0, "/dev/sdz1: TYPE=\"vfat\"\n"});
+    recorder().scriptCommand("mount", [table = mountsFile()](const QStringList& args) {
         QFile file(table);
         if (file.open(QIODevice::Append)) file.write((args.join(' ') + " vfat rw 0 0\n").toUtf8());
-        return success();
+        return sys::CommandResult{true, 0, {}};
     });
-    recorder().scriptCommand(QStringLiteral("umount"), [table](const QStringList&) {
-        writeFile(table, kSystemDiskOnly);
-        return success();
+    recorder().scriptCommand("umount", [this](const QStringList&) {
+        setMountTable();
+        return sys::CommandResult{true, 0, {}};
     });
 }
 
 FakeUsbDisk::~FakeUsbDisk() {
     for (const char* program : {"blkid", "mount", "umount"})
-        recorder().scriptCommand(QLatin1String(program), success());
-}
-
-void FakeUsbDisk::pull() {
-    setMountTable(kSystemDiskOnly);
+        recorder().scriptCommand(program, sys::CommandResult{true, 0, {}});
 }
 
 void FakeUsbDisk::setMountTable(const QByteArray& text) {
-    writeFile(mountsFile(), text);
+    QFile file(mountsFile());
+    if (file.open(QIODevice::WriteOnly)) file.write(text);
 }
 
 void FakeUsbDisk::failUnmount() {
-    recorder().scriptCommand(QStringLiteral("umount"), sys::CommandResult{true, 32, {}});
-}
-
-QStringList FakeUsbDisk::contents() const {
-    QStringList found;
-    const QDir root(mountPoint());
-    QDirIterator it(mountPoint(), QDir::AllEntries | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) found << root.relativeFilePath(it.next());
-    found.sort();
-    return found;
+    recorder().scriptCommand("umount", sys::CommandResult{true, 32, {}});
 }
 
 bool installExporterStandIn() {

@@ -1,10 +1,10 @@
 #pragma once
 // A USB disk for export tests: a temporary folder stands in for the mount point and a file for
-// the mount table. Through the recording seam, blkid lists one vfat partition, mount adds it to
-// the table and umount takes it out again; nothing is mounted for real.
+// the mount table. Through the recording seam blkid lists one vfat partition, mount adds it to
+// the table and umount takes it out; nothing is mounted for real.
 
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testsupport {
@@ -12,25 +12,20 @@ namespace testsupport {
 class FakeUsbDisk {
 public:
     FakeUsbDisk();
-    // The seam answers blkid, mount and umount with plain success again.
-    ~FakeUsbDisk();
+    ~FakeUsbDisk();  // blkid, mount and umount answer with plain success again
 
     QString mountPoint() const { return dir_.filePath(QStringLiteral("mnt")); }
     QString mountsFile() const { return dir_.filePath(QStringLiteral("mounts")); }
-    // The disk is gone: the mount table lists the system disk alone.
-    void pull();
-    void setMountTable(const QByteArray& text);
-    // umount fails (a busy disk).
+    // The default table lists the system disk alone: the USB disk is pulled.
+    void setMountTable(const QByteArray& text = "/dev/sda2 / ext4 rw 0 0\n");
     void failUnmount();
-    // Everything on the disk, as relative paths in name order.
-    QStringList contents() const;
 
 private:
     QTemporaryDir dir_;
 };
 
-// Puts the stand-in exporter (tools/exporter-standin) where the program runs the exporter,
-// below the working folder.
+// Puts the stand-in exporter (tools/exporter-standin) where the program looks for the
+// exporter, below the working folder.
 bool installExporterStandIn();
 
 }  // namespace testsupport

@@ -7,7 +7,7 @@ packages=(
     libopencv-dev libgoogle-glog-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
-    sqlite3 curl python3 python3-pymodbus libmodbus-dev wrk nginx-light
+    sqlite3 curl python3 python3-pymodbus python3-serial-asyncio libmodbus-dev wrk nginx-light
     iproute2 util-linux clang
 )
 missing=()

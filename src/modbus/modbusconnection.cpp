@@ -1,92 +1,123 @@
 #include "modbusconnection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtDebug>
+#include <cerrno>
+#include <chrono>
 
 #include "modbusdatasource.h"
 
-bool ModbusSourceBridge::readRegisters(modbus::HoldingRegisters* values) {
-    if (!open_.load()) return false;
-    bool done = false;
-    QMetaObject::invokeMethod(
-        source_,
-        [this, values, &done] {
-            *values = source_->holdingRegisters();
-            done = true;
-        },
-        Qt::BlockingQueuedConnection);
-    return done;
+namespace {
+
+qint64 monotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void keepAlive(QTcpSocket* socket) {
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int fd = int(socket->socketDescriptor());
+    const int idle = modbus::kKeepAliveIdleS;
+    const int interval = modbus::kKeepAliveIntervalS;
+    const int probes = modbus::kKeepAliveProbes;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
+}  // namespace
+
+modbus::HoldingRegisters ModbusSourceBridge::registers() const {
+    return source_->published();
 }
 
 bool ModbusSourceBridge::resetCounters() {
     if (!open_.load()) return false;
     bool done = false;
     QMetaObject::invokeMethod(
-        source_, [this, &done] { done = source_->resetCounters(); }, Qt::BlockingQueuedConnection);
+        source_,
+        [this, &done] {
+            done = source_->resetCounters();
+            // Reads that follow the reset see it at once.
+            if (done) source_->publish();
+        },
+        Qt::BlockingQueuedConnection);
     return done;
 }
 
 ModbusConnection::ModbusConnection(QTcpSocket* socket, std::shared_ptr<ModbusSourceBridge> bridge,
-                                   int idleTimeoutMs, QObject* parent)
+                                   QObject* parent)
     : QObject(parent),
       socket_(socket),
       bridge_(std::move(bridge)),
-      peer_(QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())) {
+      peer_(QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())),
+      lastActivity_(monotonicNs()) {
     socket_->setParent(this);
-    idleTimer_.setSingleShot(true);
-    idleTimer_.setInterval(idleTimeoutMs);
-    connect(&idleTimer_, &QTimer::timeout, this, &ModbusConnection::onIdle);
-    connect(socket_, &QTcpSocket::readyRead, this, &ModbusConnection::onReadyRead);
+    socket_->setReadBufferSize(modbus::kMaxBufferedRequestBytes);
+    keepAlive(socket_);
+    connect(socket_, &QTcpSocket::readyRead, this, &ModbusConnection::serve);
+    // Replies drained: requests left unread while the master was not reading are taken up.
+    connect(socket_, &QTcpSocket::bytesWritten, this, &ModbusConnection::serve);
     connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
-    idleTimer_.start();
     // Bytes may have arrived before the connection was wired.
-    if (socket_->bytesAvailable() > 0) onReadyRead();
+    if (socket_->bytesAvailable() > 0) serve();
 }
 
-void ModbusConnection::onReadyRead() {
-    const QByteArray bytes = socket_->readAll();
-    if (closing_) return;
-    idleTimer_.start();
-    splitter_.append(bytes);
-    const auto readRegisters = [this](modbus::HoldingRegisters* values) {
-        return bridge_->readRegisters(values);
-    };
+bool ModbusConnection::isOpen() const {
+    if (socket_->state() != QAbstractSocket::ConnectedState) return false;
+    // Requests still to answer keep it open even when the master has shut its sending side.
+    if (socket_->bytesAvailable() > 0 || splitter_.buffered() > 0) return true;
+    char byte;
+    const ssize_t peeked =
+        ::recv(int(socket_->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked > 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+}
+
+bool ModbusConnection::backlogged() const {
+    return socket_->bytesToWrite() > modbus::kMaxPendingReplyBytes;
+}
+
+void ModbusConnection::serve() {
+    // flush() reports bytesWritten at once, which calls back in here.
+    if (serving_ || closing_) return;
+    serving_ = true;
     const auto resetCounters = [this] { return bridge_->resetCounters(); };
     QByteArray frame;
-    for (;;) {
+    while (!backlogged()) {
         const modbus::FrameSplitter::Status status = splitter_.next(&frame);
-        if (status == modbus::FrameSplitter::Status::NeedMore) break;
+        if (status == modbus::FrameSplitter::Status::NeedMore) {
+            if (socket_->bytesAvailable() == 0) break;
+            splitter_.append(socket_->readAll());
+            lastActivity_ = monotonicNs();
+            continue;
+        }
         if (status == modbus::FrameSplitter::Status::Malformed) {
-            qWarning().noquote() << "Modbus: closing" << peer_
-                                 << "- a frame header with an impossible length";
-            closeGracefully();
-            return;
+            // The frame boundaries are lost: what arrived so far is dropped and the next
+            // request the master sends (after its time-out) starts afresh.
+            qWarning().noquote() << "Modbus:" << peer_
+                                 << "sent a frame header with an impossible length;"
+                                 << splitter_.buffered() << "bytes dropped";
+            splitter_.clear();
+            continue;
         }
-        socket_->write(modbus::answer(frame, readRegisters, resetCounters));
-        if (socket_->bytesToWrite() > modbus::kMaxPendingReplyBytes) {
-            qWarning().noquote() << "Modbus: dropping" << peer_ << "- it does not read its replies";
-            drop();
-            return;
-        }
+        socket_->write(modbus::answer(frame, bridge_->registers(), resetCounters));
+        // Only what the kernel will not take counts as unread.
+        if (backlogged()) socket_->flush();
     }
     socket_->flush();
+    serving_ = false;
 }
 
-void ModbusConnection::onIdle() {
-    qInfo().noquote() << "Modbus: closing idle connection" << peer_;
-    drop();
-}
-
-void ModbusConnection::closeGracefully() {
+void ModbusConnection::evict() {
+    qInfo().noquote() << "Modbus: closing the longest-idle connection" << peer_
+                      << "to make room for a new master";
     closing_ = true;
-    socket_->disconnectFromHost();
-    if (socket_->state() == QAbstractSocket::UnconnectedState) deleteLater();
-}
-
-void ModbusConnection::drop() {
-    closing_ = true;
-    idleTimer_.stop();
     socket_->abort();
     deleteLater();
 }
@@ -113,11 +144,33 @@ QString ModbusListener::errorString() const {
     return server_->errorString();
 }
 
+bool ModbusListener::makeRoom() {
+    // Connections whose master has gone, but whose end this thread has not seen yet, give
+    // their place back first.
+    for (ModbusConnection* connection : QList<ModbusConnection*>(connections_)) {
+        if (connection->isOpen()) continue;
+        connections_.removeOne(connection);
+        delete connection;
+    }
+    if (connections_.size() < limits_.maxConnections) return true;
+    ModbusConnection* idlest = nullptr;
+    for (ModbusConnection* connection : qAsConst(connections_)) {
+        if (connection->betweenRequests() &&
+            (!idlest || connection->lastActivity() < idlest->lastActivity()))
+            idlest = connection;
+    }
+    if (!idlest) return false;
+    connections_.removeOne(idlest);
+    idlest->evict();
+    return true;
+}
+
 void ModbusListener::onNewConnection() {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        if (connections_ >= limits_.maxConnections) {
-            qWarning().noquote() << "Modbus: refusing" << socket->peerAddress().toString() << "-"
-                                 << connections_ << "masters are connected already";
+        if (connections_.size() >= limits_.maxConnections && !makeRoom()) {
+            qWarning().noquote() << "Modbus: refusing" << socket->peerAddress().toString()
+                                 << "- each of the" << connections_.size()
+                                 << "masters is in the middle of a request";
             socket->abort();
             socket->deleteLater();
             continue;
@@ -125,8 +178,9 @@ void ModbusListener::onNewConnection() {
         qDebug().noquote() << QStringLiteral("connect ip: %1, port:%2")
                                   .arg(socket->peerAddress().toString())
                                   .arg(socket->peerPort());
-        auto* connection = new ModbusConnection(socket, bridge_, limits_.idleTimeoutMs, this);
-        ++connections_;
-        connect(connection, &QObject::destroyed, this, [this] { --connections_; });
+        auto* connection = new ModbusConnection(socket, bridge_, this);
+        connections_.append(connection);
+        connect(connection, &QObject::destroyed, this,
+                [this, connection] { connections_.removeOne(connection); });
     }
 }

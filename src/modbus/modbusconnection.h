@@ -3,8 +3,8 @@
 // and the bridge through which both reach the data source on the GUI thread.
 
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
-#include <QTimer>
 #include <atomic>
 #include <memory>
 
@@ -15,15 +15,16 @@ class ModbusDataSource;
 class QTcpServer;
 class QTcpSocket;
 
-// Carries the server thread's register reads and counter resets to the data source on its own
-// thread as blocking queued calls. Once refused (the server is stopping) no new call is made, so
-// whoever stops the server only has to answer calls already under way.
+// Carries the server thread's reads and counter resets to the data source: reads take the
+// values the data source published; a reset is a blocking queued call on the data source's own
+// thread. Once refused (the server is stopping) no new reset is made, so whoever stops the
+// server only has to answer a call already under way.
 class ModbusSourceBridge {
 public:
     explicit ModbusSourceBridge(ModbusDataSource* source) : source_(source) {}
 
-    // Both return false when refused, or when the data source could not do it.
-    bool readRegisters(modbus::HoldingRegisters* values);
+    modbus::HoldingRegisters registers() const;
+    // False when refused, or when the data source could not do it.
     bool resetCounters();
 
     void refuse() { open_.store(false); }
@@ -34,31 +35,41 @@ private:
 };
 
 // One master's connection: cuts its requests out of the stream and answers them in order.
-// Deletes itself when the master disconnects, goes idle, or breaks the framing.
+// Deletes itself when the master disconnects or breaks the framing; the listener may close it
+// to make room for a new master.
 class ModbusConnection : public QObject {
     Q_OBJECT
 public:
     ModbusConnection(QTcpSocket* socket, std::shared_ptr<ModbusSourceBridge> bridge,
-                     int idleTimeoutMs, QObject* parent);
+                     QObject* parent);
+
+    // The master has not closed its side (looked at without reading).
+    bool isOpen() const;
+    // No request of the master is half received, so closing loses nothing it sent whole.
+    bool betweenRequests() const { return splitter_.buffered() == 0; }
+    // Monotonic time (ns) of the last bytes from the master, or of the accept.
+    qint64 lastActivity() const { return lastActivity_; }
+    // Closes the connection to make room for another master.
+    void evict();
 
 private:
-    void onReadyRead();
-    void onIdle();
+    void serve();
+    // Replies the kernel has not taken exceed the limit: the master is not reading them.
+    bool backlogged() const;
     // Sends what is written already, then closes.
     void closeGracefully();
-    // Closes at once, dropping unsent replies.
-    void drop();
 
     QTcpSocket* socket_;
     std::shared_ptr<ModbusSourceBridge> bridge_;
     modbus::FrameSplitter splitter_;
-    QTimer idleTimer_;
     QString peer_;
+    qint64 lastActivity_ = 0;
+    bool serving_ = false;
     bool closing_ = false;
 };
 
-// Accepts masters up to the connection limit. Lives and dies on the server thread; its
-// connections go with it.
+// Accepts every master; at the connection limit the longest-idle connection makes room. Lives
+// and dies on the server thread; its connections go with it.
 class ModbusListener : public QObject {
     Q_OBJECT
 public:
@@ -72,9 +83,11 @@ public:
 
 private:
     void onNewConnection();
+    // Frees a place at the cap; false when every connection is in the middle of a request.
+    bool makeRoom();
 
     QTcpServer* server_;
     std::shared_ptr<ModbusSourceBridge> bridge_;
     modbus::ConnectionLimits limits_;
-    int connections_ = 0;
+    QList<ModbusConnection*> connections_;
 };

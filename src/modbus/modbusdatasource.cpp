@@ -1,9 +1,37 @@
 #include "modbusdatasource.h"
 
+#include <QAbstractEventDispatcher>
+#include <QThread>
 #include <QtDebug>
 #include <algorithm>
 
 #include "globals.h"
+
+static_assert(modbus::kServedRegisterCount * 16 <= 64, "the registers must fit one atomic word");
+
+ModbusDataSource::ModbusDataSource(QObject* parent) : QObject(parent) {
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &ModbusDataSource::publish);
+    connect(&refresh_, &QTimer::timeout, this, &ModbusDataSource::publish);
+    refresh_.start(modbus::kSnapshotRefreshMs);
+}
+
+void ModbusDataSource::publish() {
+    const modbus::HoldingRegisters values = holdingRegisters();
+    quint64 word = 0;
+    for (int r = 0; r < modbus::kServedRegisterCount; ++r)
+        word |= quint64(values[size_t(r)]) << (16 * r);
+    published_.store(word, std::memory_order_release);
+}
+
+modbus::HoldingRegisters ModbusDataSource::published() const {
+    const quint64 word = published_.load(std::memory_order_acquire);
+    modbus::HoldingRegisters values{};
+    for (int r = 0; r < modbus::kServedRegisterCount; ++r)
+        values[size_t(r)] = quint16(word >> (16 * r));
+    return values;
+}
 
 namespace modbus {
 

@@ -1,9 +1,12 @@
 #pragma once
 // What the Modbus registers show and what a master may reset, on the thread that owns the data
-// (the GUI thread). The server's thread reaches a data source only through blocking queued
-// calls, so the values are read and reset where the rest of the program changes them.
+// (the GUI thread). That thread publishes the register values; the server's thread reads the
+// published copy, so a busy GUI thread never holds up a read. Only a counter reset runs on the
+// data's thread, through a blocking queued call.
 
 #include <QObject>
+#include <QTimer>
+#include <atomic>
 #include <functional>
 
 #include "modbusprotocol.h"
@@ -12,12 +15,23 @@
 class ModbusDataSource : public QObject {
     Q_OBJECT
 public:
-    explicit ModbusDataSource(QObject* parent = nullptr) : QObject(parent) {}
+    // Publishes from then on each time the thread's event loop has handled its events.
+    explicit ModbusDataSource(QObject* parent = nullptr);
+
+    // Computes the register values and publishes them. On the source's thread.
+    void publish();
+    // The values last published (all 0 before the first). Any thread.
+    modbus::HoldingRegisters published() const;
 
     // Values of the served holding registers at this moment.
     virtual modbus::HoldingRegisters holdingRegisters() = 0;
     // Zeroes the counters a master may reset and saves them; false when that failed.
     virtual bool resetCounters() = 0;
+
+private:
+    // Four 16-bit registers in one word, so a reader never sees half of an update.
+    std::atomic<quint64> published_{0};
+    QTimer refresh_;
 };
 
 // The main window's state that the registers show.

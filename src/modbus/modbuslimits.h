@@ -31,15 +31,29 @@ constexpr int kResetRegister = 4;
 constexpr quint16 kResetValue = 1;
 
 // --- Connections ---
-// Masters served at once; further connections are closed at once.
+// Masters served at once. At the cap a new master is still accepted: the connection idle the
+// longest is closed to make room, so a master that went away silently never locks others out.
 constexpr int kMaxConnections = 16;
-// A connection without any request for this long is closed.
-constexpr int kIdleTimeoutMs = 60000;
-// Replies a master has not read yet; above this the master is not reading and is dropped.
+// The server closes no connection for being quiet (a master may poll once an hour); TCP
+// keep-alive finds masters that are gone: first probe after this many idle seconds, then one
+// every kKeepAliveIntervalS, given up after kKeepAliveProbes unanswered ones (about 2 minutes).
+constexpr int kKeepAliveIdleS = 60;
+constexpr int kKeepAliveIntervalS = 10;
+constexpr int kKeepAliveProbes = 6;
+// Replies the kernel would not take yet. Above this the master is not reading them, and its
+// requests are left unread until it does (TCP flow control then slows it down).
 constexpr int kMaxPendingReplyBytes = 64 * 1024;
+// Requests the socket layer buffers ahead of a connection that is not being read.
+constexpr int kMaxBufferedRequestBytes = 64 * 1024;
+
+// --- Register values ---
+// The GUI thread publishes the register values whenever its event loop has handled a batch of
+// events (every change of them happens in one); this refresh is a backstop for a loop that is
+// never idle.
+constexpr int kSnapshotRefreshMs = 100;
 
 // --- Stopping ---
-// While stopping, the waiting thread answers pending register calls at this interval.
+// While stopping, the waiting thread answers a pending counter reset at this interval.
 constexpr int kStopWaitSliceMs = 5;
 
 }  // namespace modbus
@@ -49,7 +63,6 @@ namespace modbus {
 // The connection limits one server runs with (the constants above unless a test narrows them).
 struct ConnectionLimits {
     int maxConnections = kMaxConnections;
-    int idleTimeoutMs = kIdleTimeoutMs;
 };
 
 }  // namespace modbus

@@ -49,8 +49,9 @@ Request decodeRead(const QByteArray& frame) {
     return request;
 }
 
-// Function 16: start address, quantity, byte count and the values. Only the reset register is
-// writable; values written alongside it into the read-only registers are ignored.
+// Function 16: start address, quantity, byte count and the values. Only the value 1 in the reset
+// register does something; any other well-formed write is confirmed and changes nothing, so a
+// panel that writes 1 and then 0 sees two good writes.
 Request decodeWrite(const QByteArray& frame) {
     constexpr int kWriteHeadSize = kHeaderSize + 6;  // up to and including the byte count
     if (frame.size() < kWriteHeadSize) return reject(ExceptionCode::IllegalDataValue);
@@ -62,13 +63,12 @@ Request decodeWrite(const QByteArray& frame) {
         return reject(ExceptionCode::IllegalDataValue);
     }
     if (pastAddressSpace(start, quantity)) return reject(ExceptionCode::IllegalDataAddress);
-    if (kResetRegister < start || kResetRegister >= start + quantity) {
-        return reject(ExceptionCode::IllegalDataAddress);
-    }
-    const int valueAt = kWriteHeadSize + 2 * (kResetRegister - start);
-    if (word(frame, valueAt) != kResetValue) return reject(ExceptionCode::IllegalDataValue);
+    const bool coversReset = start <= kResetRegister && kResetRegister < start + quantity;
     Request request;
-    request.kind = Request::Kind::ResetCounters;
+    request.kind =
+        coversReset && word(frame, kWriteHeadSize + 2 * (kResetRegister - start)) == kResetValue
+            ? Request::Kind::ResetCounters
+            : Request::Kind::WriteWithoutEffect;
     request.start = start;
     request.quantity = quantity;
     return request;
@@ -124,21 +124,17 @@ QByteArray exceptionReply(const QByteArray& request, ExceptionCode code) {
     return reply;
 }
 
-QByteArray answer(const QByteArray& frame,
-                  const std::function<bool(HoldingRegisters*)>& readRegisters,
+QByteArray answer(const QByteArray& frame, const HoldingRegisters& values,
                   const std::function<bool()>& resetCounters) {
     if (frame.size() < kHeaderSize + 1) return QByteArray();  // no function code to answer
     const Request request = decodeRequest(frame);
     switch (request.kind) {
-        case Request::Kind::ReadRegisters: {
-            HoldingRegisters values{};
-            if (!readRegisters(&values)) {
-                return exceptionReply(frame, ExceptionCode::ServerDeviceFailure);
-            }
+        case Request::Kind::ReadRegisters:
             return readReply(frame, request.start, request.quantity, values);
-        }
         case Request::Kind::ResetCounters:
             if (!resetCounters()) return exceptionReply(frame, ExceptionCode::ServerDeviceFailure);
+            return writeReply(frame);
+        case Request::Kind::WriteWithoutEffect:
             return writeReply(frame);
         case Request::Kind::Reject:
             break;

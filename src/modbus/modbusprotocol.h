@@ -39,6 +39,8 @@ public:
     // Takes the next complete frame (header included) into *frame.
     Status next(QByteArray* frame);
     int buffered() const { return buffer_.size(); }
+    // Forgets what is buffered (after a malformed header nothing in it can be trusted).
+    void clear() { buffer_.clear(); }
 
 private:
     QByteArray buffer_;
@@ -46,7 +48,7 @@ private:
 
 // What a complete frame asks of the register map.
 struct Request {
-    enum class Kind { ReadRegisters, ResetCounters, Reject };
+    enum class Kind { ReadRegisters, ResetCounters, WriteWithoutEffect, Reject };
     Kind kind = Kind::Reject;
     quint16 start = 0;
     quint16 quantity = 0;
@@ -64,11 +66,10 @@ QByteArray readReply(const QByteArray& request, quint16 start, quint16 quantity,
 QByteArray writeReply(const QByteArray& request);
 QByteArray exceptionReply(const QByteArray& request, ExceptionCode code);
 
-// The complete answer to one frame. `readRegisters` fetches the current register values and
-// `resetCounters` carries out a reset; either returns false when it could not be done, which
-// the master sees as a server device failure. A frame without a function code gets no answer.
-QByteArray answer(const QByteArray& frame,
-                  const std::function<bool(HoldingRegisters*)>& readRegisters,
+// The complete answer to one frame, with the register values as last published.
+// `resetCounters` carries out a reset and returns false when it could not be done, which the
+// master sees as a server device failure. A frame without a function code gets no answer.
+QByteArray answer(const QByteArray& frame, const HoldingRegisters& values,
                   const std::function<bool()>& resetCounters);
 
 }  // namespace modbus

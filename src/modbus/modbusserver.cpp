@@ -62,6 +62,8 @@ ModbusServer::~ModbusServer() {
 bool ModbusServer::start(const QHostAddress& address, quint16 port) {
     stop();
     address_ = address;
+    // The first masters are answered with current values, not with zeros.
+    if (QThread::currentThread() == source_->thread()) source_->publish();
     bridge_ = std::make_shared<ModbusSourceBridge>(source_);
     thread_ = std::make_unique<ModbusServerThread>(bridge_, address, port, limits_);
     thread_->start();
@@ -84,8 +86,8 @@ bool ModbusServer::start(const QHostAddress& address, quint16 port) {
 void ModbusServer::stop() {
     if (!thread_) return;
     Q_ASSERT(QThread::currentThread() != thread_.get());
-    // No new call to the data source from here on; one may be under way already and waits for
-    // this thread, so keep answering while the server thread winds down.
+    // No new reset from here on; one may be under way already and waits for this thread, so
+    // keep answering while the server thread winds down.
     bridge_->refuse();
     thread_->quit();
     const bool answersCalls = QThread::currentThread() == source_->thread();

@@ -3,10 +3,10 @@
 // counters as holding registers 0 to 3 (function 3) and reset the counters by writing 1 into
 // register 4 (function 16).
 //
-// The server's sockets run on a thread of their own. Register values are read, and counters
-// reset, on the data source's thread (the GUI thread) through blocking queued calls, so that
-// thread never waits for the server thread - except while stopping, and then it keeps answering
-// the calls already under way.
+// The server's sockets run on a thread of their own. Reads are answered from the register values
+// the data source's thread (the GUI thread) publishes; counters are reset on that thread through
+// a blocking queued call, so it never waits for the server thread - except while stopping, and
+// then it keeps answering a reset already under way.
 
 #include <QHostAddress>
 #include <QObject>
@@ -35,7 +35,7 @@ public:
     // Stops and listens again on the address and port.
     bool reAction(const QHostAddress& address, quint16 port) { return start(address, port); }
     // Closes the listener and every connection. Call it from the thread that created the server,
-    // never from inside a call to the data source (that call holds the server thread).
+    // never from inside a counter reset (that call holds the server thread).
     void stop();
 
     bool isRunning() const;

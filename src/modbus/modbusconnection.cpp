@@ -20,7 +20,9 @@ qint64 monotonicNs() {
         .count();
 }
 
-void keepAlive(QTcpSocket* socket) {
+void configure(QTcpSocket* socket) {
+    // A reply is one small segment the master waits for: send it at once.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     const int fd = int(socket->socketDescriptor());
     const int idle = modbus::kKeepAliveIdleS;
@@ -60,7 +62,7 @@ ModbusConnection::ModbusConnection(QTcpSocket* socket, std::shared_ptr<ModbusSou
       lastActivity_(monotonicNs()) {
     socket_->setParent(this);
     socket_->setReadBufferSize(modbus::kMaxBufferedRequestBytes);
-    keepAlive(socket_);
+    configure(socket_);
     connect(socket_, &QTcpSocket::readyRead, this, &ModbusConnection::serve);
     // Replies drained: requests left unread while the master was not reading are taken up.
     connect(socket_, &QTcpSocket::bytesWritten, this, &ModbusConnection::serve);
@@ -84,11 +86,12 @@ bool ModbusConnection::backlogged() const {
 }
 
 void ModbusConnection::serve() {
-    // flush() reports bytesWritten at once, which calls back in here.
+    // Writing may report bytesWritten at once, which calls back in here.
     if (serving_ || closing_) return;
     serving_ = true;
     const auto resetCounters = [this] { return bridge_->resetCounters(); };
     QByteArray frame;
+    QByteArray replies;
     while (!backlogged()) {
         const modbus::FrameSplitter::Status status = splitter_.next(&frame);
         if (status == modbus::FrameSplitter::Status::NeedMore) {
@@ -106,12 +109,26 @@ void ModbusConnection::serve() {
             splitter_.clear();
             continue;
         }
-        socket_->write(modbus::answer(frame, bridge_->registers(), resetCounters));
-        // Only what the kernel will not take counts as unread.
-        if (backlogged()) socket_->flush();
+        replies += modbus::answer(frame, bridge_->registers(), resetCounters);
+        if (replies.size() > modbus::kMaxPendingReplyBytes) send(&replies);
     }
-    socket_->flush();
+    send(&replies);
     serving_ = false;
+}
+
+void ModbusConnection::send(QByteArray* replies) {
+    if (replies->isEmpty()) return;
+    // Straight to the kernel while nothing waits in the socket's buffer: the usual case, and
+    // it spares the socket layer arming its write notification for every reply.
+    qint64 sent = 0;
+    if (socket_->bytesToWrite() == 0) {
+        sent = ::send(int(socket_->socketDescriptor()), replies->constData(),
+                      size_t(replies->size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent < 0) sent = 0;
+    }
+    // Only what the kernel would not take is left for the socket layer, and counts as unread.
+    if (sent < replies->size()) socket_->write(replies->constData() + sent, replies->size() - sent);
+    replies->clear();
 }
 
 void ModbusConnection::evict() {

@@ -54,6 +54,8 @@ public:
 
 private:
     void serve();
+    // Writes the replies and empties *replies.
+    void send(QByteArray* replies);
     // Replies the kernel has not taken exceed the limit: the master is not reading them.
     bool backlogged() const;
     // Sends what is written already, then closes.

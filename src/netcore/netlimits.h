@@ -19,8 +19,13 @@ constexpr qint64 kMaxPictureBodyBytes = 260 * 1024 * 1024;
 constexpr int kHeadTimeoutMs = 10000;
 // A body must be complete this long after its head.
 constexpr int kBodyTimeoutMs = 60000;
-// Connections one listening reactor keeps at once; further ones are closed at accept.
+// Connections one listening reactor keeps at once. A new client is still accepted at the cap:
+// the connection idle the longest between messages is closed to make room.
 constexpr int kMaxSessions = 64;
+// An accepted connection with nothing in progress for this long is closed: its client has gone
+// or forgotten it, and the place is worth more to the next client. Outgoing connections are
+// kept; their owner decides when they end.
+constexpr int kSessionIdleTimeoutMs = 120000;
 // While more than this is waiting to be written to a peer, its connection is not read (the
 // peer is not reading its replies; TCP flow control then slows it down).
 constexpr qint64 kMaxPendingWriteBytes = 64 * 1024 * 1024;
@@ -58,6 +63,7 @@ struct NetLimits {
     int headTimeoutMs = netlimits::kHeadTimeoutMs;
     int bodyTimeoutMs = netlimits::kBodyTimeoutMs;
     int maxSessions = netlimits::kMaxSessions;
+    int idleTimeoutMs = netlimits::kSessionIdleTimeoutMs;
     qint64 maxPendingWriteBytes = netlimits::kMaxPendingWriteBytes;
 
     // For reactors that receive pictures.

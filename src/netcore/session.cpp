@@ -1,8 +1,12 @@
 #include "session.h"
 
+#include <sys/socket.h>
+
 #include <QJsonObject>
 #include <QThread>
 #include <QtDebug>
+#include <cerrno>
+#include <chrono>
 
 #include "pacedtransfer.h"
 #include "tcpreactor.h"
@@ -10,10 +14,21 @@
 namespace {
 const QByteArray kHeadEnd("\r\n\r\n");
 const QByteArray kCrLf("\r\n");
+
+qint64 monotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 }  // namespace
 
 Session::Session(MCore::TcpReactor* reactor, QTcpSocket* socket, int id, const NetLimits& limits)
-    : QObject(nullptr), id_(id), reactor_(reactor), limits_(limits) {
+    : QObject(nullptr),
+      id_(id),
+      reactor_(reactor),
+      limits_(limits),
+      serverSide_(reactor && reactor->isServer()),
+      lastActivity_(monotonicNs()) {
     qRegisterMetaType<SCI_ExecObj_Send>("SCI_ExecObj_Send");
     messageTimer_.setSingleShot(true);
     connect(&messageTimer_, &QTimer::timeout, this, &Session::onMessageTimeout);
@@ -34,6 +49,7 @@ Session::Session(MCore::TcpReactor* reactor, QTcpSocket* socket, int id, const N
                     messageTimer_.stop();
                 }
             });
+    armTimer(Waiting::Nothing);
     // Bytes that arrived before the session existed.
     if (socket_->bytesAvailable() > 0)
         QMetaObject::invokeMethod(
@@ -57,6 +73,7 @@ void Session::onReadyRead() {
     while (socket_ && !closing_ && !paused_) {
         const QByteArray more = socket_->readAll();
         if (more.isEmpty() && buffer_.isEmpty()) break;
+        if (!more.isEmpty()) lastActivity_ = monotonicNs();
         buffer_.append(more);
         analyseBuffer_Setup1(peer_, peerPort_);
         if (socket_->bytesAvailable() == 0) break;
@@ -68,7 +85,28 @@ bool Session::writeBacklogged() const {
     return socket_ && socket_->bytesToWrite() > limits_.maxPendingWriteBytes;
 }
 
+bool Session::peerOpen() const {
+    if (!socket_ || !connected_ || closing_) return false;
+    // Requests still to take keep it open even when the peer has shut its sending side.
+    if (socket_->bytesAvailable() > 0 || !buffer_.isEmpty()) return true;
+    char byte;
+    const ssize_t peeked =
+        ::recv(int(socket_->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked > 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+}
+
+bool Session::betweenMessages() const {
+    return !headParsed_ && buffer_.isEmpty() && !paused_ && !transfer_ && queuedSends_.isEmpty() &&
+           (!socket_ || socket_->bytesToWrite() == 0);
+}
+
+void Session::evict() {
+    closeForLimit(QStringLiteral("idle the longest, to make room for a new client"), false);
+}
+
 void Session::onBytesWritten() {
+    lastActivity_ = monotonicNs();
+    if (timerPhase_ == Waiting::Idle) armTimer(Waiting::Nothing);
     if (!paused_ || writeBacklogged()) return;
     if (socket_->bytesToWrite() > limits_.maxPendingWriteBytes / 2) return;
     paused_ = false;
@@ -185,10 +223,7 @@ void Session::analyseBuffer_Setup2_5() {
     if (!current_) return;
     if (!current_->analysisIntegrality()) {
         if (!current_->url.isEmpty()) reactor_->remove_TaskFromList(current_->userAgent);
-        // A reply that cannot be decoded is dropped; anything else is answered, so a client
-        // does not wait for an answer that never comes.
-        if (!current_->isResponse && !current_->head.startsWith(QLatin1String("HTTP/")))
-            answerUndecodable(*current_);
+        handleUndecodable(*current_);
         return;
     }
     CTask_FormData record = current_->getFormData();
@@ -201,13 +236,19 @@ void Session::analyseBuffer_Setup2_5() {
     }
 }
 
-void Session::answerUndecodable(const SCI_ExecObj_Recv& message) {
+void Session::handleUndecodable(const SCI_ExecObj_Recv& message) {
+    // A server answers, so that its client does not wait for an answer that never comes; a
+    // reply is never answered, and a client sends nothing its server did not ask for.
+    const bool answer =
+        serverSide_ && !message.isResponse && !message.head.startsWith(QLatin1String("HTTP/"));
     if (!undecodableLogged_) {
         undecodableLogged_ = true;
-        qInfo().noquote() << "netdbg: message from" << message.formData.peerAddress << "("
-                          << message.head.section(QStringLiteral("\r\n"), 0, 0).left(120)
-                          << ") cannot be decoded; answered with 404";
+        qWarning().noquote() << "netdbg: message from" << message.formData.peerAddress << "("
+                             << message.head.section(QStringLiteral("\r\n"), 0, 0).left(120)
+                             << ") cannot be decoded;"
+                             << (answer ? "answered with 404" : "dropped");
     }
+    if (!answer) return;
     CTask_FormData reply;
     reply.uuid = message.userAgent;
     reply.sessionId = id_;
@@ -218,8 +259,15 @@ void Session::answerUndecodable(const SCI_ExecObj_Recv& message) {
 
 void Session::armTimer(Waiting phase) {
     if (phase == Waiting::Nothing || paused_) {
-        messageTimer_.stop();
-        timerPhase_ = Waiting::Nothing;
+        // Between messages only the idle limit of a server's connection runs; while the peer
+        // does not read its replies, nothing does.
+        if (!paused_ && serverSide_ && limits_.idleTimeoutMs > 0) {
+            timerPhase_ = Waiting::Idle;
+            messageTimer_.start(limits_.idleTimeoutMs);
+        } else {
+            messageTimer_.stop();
+            timerPhase_ = Waiting::Nothing;
+        }
         return;
     }
     // The time runs from the first byte of the head, and from the head for the body; more
@@ -230,21 +278,32 @@ void Session::armTimer(Waiting phase) {
 }
 
 void Session::onMessageTimeout() {
+    if (timerPhase_ == Waiting::Idle) {
+        if (betweenMessages())
+            closeForLimit(QStringLiteral("idle for %1 ms").arg(limits_.idleTimeoutMs), false);
+        else
+            armTimer(Waiting::Nothing);
+        return;
+    }
     if (timerPhase_ == Waiting::Head)
         closeForLimit(QStringLiteral("head not complete within %1 ms").arg(limits_.headTimeoutMs));
     else if (timerPhase_ == Waiting::Body)
         closeForLimit(QStringLiteral("body not complete within %1 ms").arg(limits_.bodyTimeoutMs));
 }
 
-void Session::closeForLimit(const QString& reason) {
+void Session::closeForLimit(const QString& reason, bool warn) {
     if (closing_) return;
     closing_ = true;
     messageTimer_.stop();
-    qWarning().noquote() << QStringLiteral("netdbg: connection %1 from %2:%3 closed: %4")
-                                .arg(id_)
-                                .arg(peer_.toString().remove(QStringLiteral("::ffff:")))
-                                .arg(peerPort_)
-                                .arg(reason);
+    const QString line = QStringLiteral("netdbg: connection %1 from %2:%3 closed: %4")
+                             .arg(id_)
+                             .arg(peer_.toString().remove(QStringLiteral("::ffff:")))
+                             .arg(peerPort_)
+                             .arg(reason);
+    if (warn)
+        qWarning().noquote() << line;
+    else
+        qInfo().noquote() << line;
     buffer_.clear();
     current_.reset();
     headParsed_ = false;

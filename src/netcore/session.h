@@ -36,9 +36,19 @@ public:
     // The socket is present and connected. Safe to call from any thread.
     bool isWorking() const { return connected_.load(); }
 
+    // The peer has not closed its side (looked at without reading). Session's thread only.
+    bool peerOpen() const;
+    // No message is half received, and nothing is still being written.
+    bool betweenMessages() const;
+    // Monotonic time (ns) of the last bytes received or written.
+    qint64 lastActivity() const { return lastActivity_; }
+    // Closes the connection to make room for a new client.
+    void evict();
+
     // Takes what has arrived and completes every whole message in it.
     void analyseBuffer_Setup1(const QHostAddress& peer, quint16 port);
-    // Decodes the complete current message and hands it on (or answers it with 404).
+    // Decodes the complete current message and hands it on. One that cannot be decoded is
+    // answered with 404 by a server's session and dropped by a client's.
     void analyseBuffer_Setup2_5();
 
 signals:
@@ -51,7 +61,7 @@ public slots:
     int SlotSendAction(SCI_ExecObj_Send message);
 
 private:
-    enum class Waiting { Nothing, Head, Body };
+    enum class Waiting { Nothing, Head, Body, Idle };
 
     void onReadyRead();
     void onBytesWritten();
@@ -59,8 +69,8 @@ private:
     void moveBodyBytes();
     void armTimer(Waiting phase);
     void onMessageTimeout();
-    void closeForLimit(const QString& reason);
-    void answerUndecodable(const SCI_ExecObj_Recv& message);
+    void closeForLimit(const QString& reason, bool warn = true);
+    void handleUndecodable(const SCI_ExecObj_Recv& message);
     void writeNow(SCI_ExecObj_Send& message);
     void writeQueued();
     bool writeBacklogged() const;
@@ -68,6 +78,9 @@ private:
     const int id_;
     MCore::TcpReactor* const reactor_;
     const NetLimits limits_;
+    // Accepted by a server (not opened by a client): answers what it cannot decode, and is
+    // closed when idle.
+    const bool serverSide_;
     std::unique_ptr<QTcpSocket> socket_;
     std::atomic<bool> connected_{false};
     QHostAddress peer_;
@@ -80,6 +93,7 @@ private:
     bool paused_ = false;
     bool closing_ = false;
     bool undecodableLogged_ = false;
+    qint64 lastActivity_ = 0;
     QTimer messageTimer_;
     Waiting timerPhase_ = Waiting::Nothing;
 

@@ -455,6 +455,7 @@ bool TcpServReactor::onStart() {
     }
     CQTcpServer* server = tcpServer_.get();
     connect(server, &QTcpServer::newConnection, server, [this] { acceptPending(); });
+
     if (!server->listen(hostAddress_, port_)) {
         qWarning().noquote() << "netdbg: cannot listen on" << hostAddress_.toString() << port_
                              << ":" << server->errorString();
@@ -472,15 +473,42 @@ void TcpServReactor::onFinish() {
     tcpServer_.reset();
 }
 
+bool TcpServReactor::makeRoom(int maxSessions) {
+    QList<QPointer<Session>> live;
+    {
+        QMutexLocker lock(&sessionMutex_);
+        for (const QPointer<Session>& session : qAsConst(sessions_))
+            if (session && session->isWorking()) live << session;
+    }
+    // Closed outside the lock: closing reaches the session map again. Newest first: in a
+    // burst of connect and close the session of the previous connection is gone already.
+    Session* idlest = nullptr;
+    for (auto it = live.crbegin(); it != live.crend(); ++it) {
+        Session* session = *it;
+        if (!session->peerOpen()) {
+            // Its client is gone; this thread has not seen it yet.
+            session->getSocket()->abort();
+            if (sessionCount() < maxSessions) return true;
+        } else if (session->betweenMessages() &&
+                   (!idlest || session->lastActivity() <= idlest->lastActivity())) {
+            idlest = session;
+        }
+    }
+    if (!idlest) return false;
+    idlest->evict();
+    return true;
+}
+
 void TcpServReactor::acceptPending() {
     while (tcpServer_ && tcpServer_->hasPendingConnections()) {
         QTcpSocket* socket = tcpServer_->nextPendingConnection();
         const int maxSessions = limits().maxSessions;
-        if (sessionCount() >= maxSessions) {
+        if (sessionCount() >= maxSessions && !makeRoom(maxSessions)) {
             if (refusedInBurst_++ == 0)
                 qWarning().noquote()
                     << QStringLiteral(
-                           "netdbg: connection from %1:%2 closed: already %3 connections")
+                           "netdbg: connection from %1:%2 closed: each of %3 connections is in "
+                           "the middle of a message")
                            .arg(socket->peerAddress().toString().remove(QStringLiteral("::ffff:")))
                            .arg(socket->peerPort())
                            .arg(maxSessions);

@@ -62,6 +62,8 @@ public:
     // Time (ms since the epoch) of the last connection, request or reply; 0 before any.
     virtual qint64 getActFinallyTime();
     virtual bool isRunning() = 0;
+    // Listens for clients (its sessions answer what they cannot decode and close when idle).
+    virtual bool isServer() const { return false; }
 
     virtual bool initialize();
     virtual void deinitialize();
@@ -175,6 +177,7 @@ public:
     ~TcpServReactor() override;
 
     bool isRunning() override { return running_.load(); }
+    bool isServer() const override { return true; }
 
 protected:
     bool onStart() override;
@@ -182,6 +185,10 @@ protected:
 
 private:
     void acceptPending();
+    // Frees a place at the session limit: sessions whose client has gone give theirs back, else
+    // the one idle the longest between messages is closed. False when every session is in the
+    // middle of a message.
+    bool makeRoom(int maxSessions);
 
     std::shared_ptr<CQTcpServer> tcpServer_;
     int refusedInBurst_ = 0;

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "netcoretestutil.h"
+#include "netlimits.h"
 #include "testsupport.h"
 #include "wireformat.h"
 
@@ -107,4 +108,77 @@ print(json.dumps(out))
     EXPECT_EQ(service.handled, 2);
     // One connection served all four.
     EXPECT_EQ(service.requests[0].sessionId, service.requests[1].sessionId);
+}
+
+TEST(ForeignClients, SilentConnectionsAndConnectCloseBurstsLockNoClientOut) {
+    if (!available("curl")) GTEST_SKIP() << "curl is not installed";
+    nettest::EchoService service;
+    ASSERT_TRUE(service.start());
+    const quint16 port = service.port();
+    const auto curlServed = [&] {
+        int code = -1;
+        const QByteArray reply =
+            runClient("curl",
+                      {"-sS", "--max-time", "5", "-H", "Content-Type: application/json", "-d",
+                       "{\"n\":1}", QStringLiteral("http://127.0.0.1:%1/echo").arg(port)},
+                      &code);
+        return code == 0 && QJsonDocument::fromJson(reply).object().value("code") == 0;
+    };
+    // As many connections as the cap, silent but for half a head on the oldest.
+    std::vector<std::unique_ptr<nettest::RawClient>> silent(netlimits::kMaxSessions);
+    for (auto& connection : silent) {
+        connection = std::make_unique<nettest::RawClient>();
+        ASSERT_TRUE(connection->connectTo(port));
+    }
+    silent[0]->send("POST /echo HTTP/1.1\r\nUser-Agent: half\r\n");
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return service.reactor()->sessionCount() == netlimits::kMaxSessions; }));
+    testsupport::waitFor([] { return false; }, 50);
+
+    // The one idle the longest between messages makes room.
+    EXPECT_TRUE(curlServed());
+    EXPECT_TRUE(silent[1]->waitClosed());
+    EXPECT_EQ(silent[0]->socket.state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(silent[2]->socket.state(), QAbstractSocket::ConnectedState);
+
+    // Connections closed in a burst, before the server has seen them go, hold no place.
+    for (int i = 0; i < 300; ++i) {
+        QTcpSocket burst;
+        burst.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(burst.waitForConnected(3000)) << i;
+        burst.abort();
+    }
+    EXPECT_TRUE(curlServed());
+    EXPECT_EQ(silent[2]->socket.state(), QAbstractSocket::ConnectedState);
+}
+
+TEST(ForeignClients, PythonHttpClientIdlePastTheLimitIsClosedWhileAnActiveOneStays) {
+    if (!available("python3")) GTEST_SKIP() << "python3 is not installed";
+    NetLimits limits;
+    limits.idleTimeoutMs = 400;
+    nettest::EchoService service;
+    ASSERT_TRUE(service.start(limits));
+    const char* script = R"(
+import http.client, sys, time
+def ask(conn):
+    try:
+        conn.request("POST", "/echo", body=b"{}", headers={"Content-Type": "application/json"})
+        return conn.getresponse().read() != b""
+    except (http.client.HTTPException, OSError):
+        return False
+port = int(sys.argv[1])
+idle = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+active = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+first = ask(idle)
+kept = True
+for _ in range(8):
+    time.sleep(0.1)
+    kept = ask(active) and kept
+print(first, kept, ask(idle))
+)";
+    int code = -1;
+    const QByteArray output =
+        runClient("python3", {"-c", script, QString::number(service.port())}, &code);
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(output.trimmed(), "True True False");
 }

@@ -97,12 +97,13 @@ TEST(ServerSession, UnknownUrlsAndUndecodableRequestsGetThe404Reply) {
                 "Content-Length: 5\r\n\r\nhello"
                 "DELETE /echo HTTP/1.1\r\nUser-Agent: delete\r\n\r\n"
                 "GET /echo HTTP/1.0\r\nUser-Agent: old\r\nContent-Length: 3\r\n\r\nabc"
+                "X-Note: no request line\r\nUser-Agent: nohead\r\n\r\n"
                 "HTTP/1.1 200 OK\r\nUser-Agent: stray\r\nContent-Type: text/plain\r\n"
                 "Content-Length: 2\r\n\r\nok" +
                 jsonRequest("/echo", "{\"after\":1}", "after"));
-    const QList<RawMessage> replies = client.replies(6);
-    ASSERT_EQ(replies.size(), 6);
-    const QStringList ids = {"unknown", "badjson", "text", "delete", "old"};
+    const QList<RawMessage> replies = client.replies(7);
+    ASSERT_EQ(replies.size(), 7);
+    const QStringList ids = {"unknown", "badjson", "text", "delete", "old", "nohead"};
     for (int i = 0; i < ids.size(); ++i) {
         SCOPED_TRACE(ids[i].toStdString());
         EXPECT_TRUE(replies[i].head.startsWith("HTTP/1.1 200 OK\r\n"));
@@ -112,8 +113,8 @@ TEST(ServerSession, UnknownUrlsAndUndecodableRequestsGetThe404Reply) {
                   QString::fromUtf8(wire::kNotHandledMessage));
         EXPECT_EQ(replies[i].header("Content-Length").toInt(), replies[i].body.size());
     }
-    EXPECT_EQ(replies[5].header("User-Agent"), "after");
-    EXPECT_EQ(replies[5].json().value("code").toInt(), 0);
+    EXPECT_EQ(replies[6].header("User-Agent"), "after");
+    EXPECT_EQ(replies[6].json().value("code").toInt(), 0);
     EXPECT_EQ(service.handled, 1);
     EXPECT_TRUE(client.replies(1, 200).isEmpty());
 }
@@ -163,26 +164,25 @@ TEST(ConnectionLimits, EachLimitClosesOnlyThatConnection) {
     EXPECT_EQ(idle.replies(1).size(), 1);
 }
 
-TEST(ConnectionLimits, ConnectionsBeyondTheLimitAreClosed) {
-    NetLimits limits;
-    limits.maxSessions = 2;
-    EchoService service;
-    ASSERT_TRUE(service.start(limits));
-
-    auto first = std::make_unique<RawClient>();
-    RawClient second;
-    ASSERT_TRUE(first->connectTo(service.port()));
-    ASSERT_TRUE(second.connectTo(service.port()));
-    ASSERT_TRUE(testsupport::waitFor([&] { return service.reactor()->sessionCount() == 2; }));
-    RawClient third;
-    third.connectTo(service.port());
-    EXPECT_TRUE(third.waitClosed());
-    second.send(jsonRequest("/echo", "{}", "second"));
-    EXPECT_EQ(second.replies(1).size(), 1);
-
-    first.reset();  // a place becomes free
-    ASSERT_TRUE(testsupport::waitFor([&] { return service.reactor()->sessionCount() == 1; }));
-    EXPECT_TRUE(servesAnotherClient(service.port()));
+TEST(ClientSession, DropsWhatItCannotDecodeWithoutAnswering) {
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    MCore::TcpCliReactor client;
+    QStringList received;
+    QObject context;
+    QObject::connect(
+        &client, &MCore::TcpReactor::sigRequest, &context,
+        [&](const CTask_FormData& request) { received << request.uuid; }, Qt::QueuedConnection);
+    ASSERT_TRUE(client.reAction(QHostAddress::LocalHost, peer.serverPort()));
+    ASSERT_TRUE(peer.waitForNewConnection(3000));
+    std::unique_ptr<QTcpSocket> server(peer.nextPendingConnection());
+    server->write("X-Note: no request line\r\nUser-Agent: nohead\r\nContent-Length: 0\r\n\r\n" +
+                  jsonRequest("/push", "{\"broken\":", "badjson") +
+                  jsonRequest("/push", "{\"n\":1}", "good"));
+    ASSERT_TRUE(testsupport::waitFor([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QStringList{"good"});
+    pause(200);
+    EXPECT_TRUE(server->readAll().isEmpty());  // nothing the server did not ask for
 }
 
 TEST(ConnectionLimits, ReadingPausesWhileRepliesPileUpAndResumes) {

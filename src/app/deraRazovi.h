@@ -63,6 +63,8 @@ public:
     detection::DetectionController& cycle();
     // Camera views: the hooks each view gets, the loss alarm and the connection check.
     cameraview::CameraViewHooks viewHooks();
+    // Pans the magnified view by the drag from the last press to (x, y).
+    void updateMScale(int x, int y);
     void LostCamera();
     int CameraCheck();
     void CameraSetSpeed();
@@ -136,6 +138,7 @@ public:
     int zoomY = 0;
     int cursorImageX = 0;
     int cursorImageY = 0;
+    quint32 cursorPixel = 0;  // grey byte or colour value under the pointer
     int lastPressX = 0;
     int lastPressY = 0;
     int tempeCount = 0;
@@ -237,4 +240,7 @@ private:
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
     std::shared_ptr<MainWindowCycleHost> cycleHost_;
     std::shared_ptr<detection::DetectionController> cycle_;
+    // One double-tap reference for all camera views.
+    std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_ =
+        std::make_shared<cameraview::DoubleTapDetector>();
 };

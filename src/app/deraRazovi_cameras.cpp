@@ -7,10 +7,13 @@
 #include "controlport.h"
 #include "deraRazovi.h"
 #include "devicehelpers.h"
+#include "floatslider.h"
 #include "httpapiserver.h"
+#include "indexbutton.h"
 #include "lostcamerawarnbox.h"
 #include "mon_netmn.h"
 #include "networksinks.h"
+#include "numberinput.h"
 #include "systemactions.h"
 #include "warnbox.h"
 #include "wizardpara.h"
@@ -36,6 +39,7 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
         s.cycleState = cycleState;
         s.drawTool = drawTool;
         s.freehandDraw = freehandDraw != 0;
+        s.copyAreaArmed = copyAreaArmed != 0;
         s.zoomX = zoomX;
         s.zoomY = zoomY;
         s.zoomScale = zoomScale;
@@ -49,7 +53,41 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
         if (drawHintTimer) drawHintTimer->start(ms);
     };
     engine::connectNetworkSinks(hooks.resultSinks, httpApiServer.data());
+    hooks.setDrawTool = [this](int tool) { drawTool = tool; };
+    hooks.disarmCopy = [this] { copyAreaArmed = 0; };
+    hooks.pressedAt = [this](QPoint p) {
+        lastPressX = p.x();
+        lastPressY = p.y();
+    };
+    hooks.pointerOver = [this](const cameraview::PointerSample& s) {
+        cursorImageX = s.image.x();
+        cursorImageY = s.image.y();
+        if (s.inFrame) cursorPixel = s.pixel;
+    };
+    hooks.viewTouched = [this] {
+        if (!indexButton) return;
+        indexButton->restartCollapseTimer();
+        if (resultState >= 2) return;
+        const bool settingsShown = wizardParaWidget && wizardParaWidget->isVisible();
+        if (indexButton->isHidden() && !settingsShown) {
+            indexButton->show();
+            if (gpNumPad) gpNumPad->HideUpdate();
+        }
+        if (indexButton->isVisible()) indexButton->checkShowHide();
+    };
+    hooks.panZoom = [this](QPoint p) { updateMScale(p.x(), p.y()); };
+    hooks.doubleTap = doubleTap_;
     return hooks;
+}
+
+void DeRaRazovi::updateMScale(int x, int y) {
+    if (zoomScale <= 1.0f) return;
+    zoomX += x - lastPressX;
+    zoomY += y - lastPressY;
+    lastPressX = x;
+    lastPressY = y;
+    update();
+    if (zoomSlider) zoomSlider->startTimer();
 }
 
 void DeRaRazovi::LostCamera() {

@@ -51,11 +51,7 @@ bool validDetection(int d) {
 
 CammerWidget::CammerWidget(QWidget* parent, int cameraNo, const _cameraInfo& info,
                            CameraViewHooks hooks)
-    : QWidget(parent),
-      cameraNo(cameraNo),
-      pluginName(info.pluginName),
-      pointBuf(size_t(kPolygonPointBuffer)),
-      hooks_(std::move(hooks)) {
+    : QWidget(parent), cameraNo(cameraNo), pluginName(info.pluginName), hooks_(std::move(hooks)) {
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     hide();
@@ -80,6 +76,7 @@ CammerWidget::CammerWidget(QWidget* parent, int cameraNo, const _cameraInfo& inf
     camera::connectCameraLoss(camera, this, SLOT(SlotLoss()));
     manualCapture = camera->cameraType() == 0;
     allocateBuffers();
+    buildSidePanel();
     prepareTemplates();
     prepareRecentNg();
     LoadIgnorePoint();
@@ -99,6 +96,8 @@ CammerWidget::CammerWidget(QWidget* parent, int cameraNo, const _cameraInfo& inf
     paraShowToggle = false;
     moveAllMode = 0;
     setCurRoi(-1);
+    doubleTap_ = hooks_.doubleTap ? hooks_.doubleTap : std::make_shared<DoubleTapDetector>();
+    connect(this, &CammerWidget::clicked, this, &CammerWidget::SlotCheckDoubleClicked);
 }
 
 CammerWidget::~CammerWidget() = default;
@@ -106,6 +105,7 @@ CammerWidget::~CammerWidget() = default;
 void CammerWidget::setHooks(CameraViewHooks hooks) {
     hooks_ = std::move(hooks);
     context.sinks = hooks_.resultSinks;
+    if (hooks_.doubleTap) doubleTap_ = hooks_.doubleTap;
 }
 
 // --- construction steps ---------------------------------------------------------------------
@@ -446,7 +446,7 @@ cameraview::ViewHostState CammerWidget::hostState() const {
     return hooks_.hostState ? hooks_.hostState() : ViewHostState{};
 }
 
-// --- timers and side-panel sliders ------------------------------------------------------------
+// --- timers ----------------------------------------------------------------------------------
 
 void CammerWidget::TimerShowAlarm() {
     if (isOK) {
@@ -462,68 +462,6 @@ void CammerWidget::TimerShowAlarm() {
 
 void CammerWidget::TimerFPS() {
     if (isOpen) camera->getFps(&fps);
-}
-
-void CammerWidget::SlotMinWH(int v) {
-    const int d = hostState().editDetect;
-    const int i = selectedRoi;
-    if (!editParam || !validDetection(d) || i < 0 || i >= roi::kMaxRois) return;
-    int& a = editParam->roiParam3[d][i];
-    if (editParam->roiFunc[d][i] == roi::kFuncSpot) {
-        const int shift = paraShowToggle ? 8 : 0;
-        const quint32 kept = quint32(a) & ~(quint32(0xFF) << shift);
-        a = int(kept | (quint32(v & 0xFF) << shift));
-    } else {
-        a = v;
-        gDrawHint = v;
-        if (hooks_.startDrawHint) hooks_.startDrawHint(kDrawHintMs);
-    }
-    if (recong) recong->RunTest(d, i);
-}
-
-void CammerWidget::SlotArea(int v) {
-    const int d = hostState().editDetect;
-    const int i = selectedRoi;
-    if (!editParam || !validDetection(d) || i < 0 || i >= roi::kMaxRois) return;
-    gDrawHint = 0;
-    int& c = editParam->roiParam2[d][i];
-    const int func = editParam->roiFunc[d][i];
-    if (func == roi::kFuncBrightCount || func == roi::kFuncDarkCount) {
-        const quint32 value = quint32(v) & 0xFFFF;
-        if (paraShowToggle)
-            c = int((quint32(c) & 0xFFFF) | (value << 16));
-        else
-            c = int((quint32(c) & 0xFFFF0000u) | value);
-    } else {
-        c = v;
-        gDrawHint = v > 0 ? int(std::sqrt(double(v))) : 0;
-        if (hooks_.startDrawHint) hooks_.startDrawHint(kDrawHintMs);
-    }
-    if (recong) recong->RunTest(d, i);
-}
-
-// --- editing state --------------------------------------------------------------------------
-
-void CammerWidget::setCurRoi(int i) {
-    if (i == selectedRoi) return;
-    selectedRoi = i;
-    if (editParam) editParam->setSelectRoi(hostState().editDetect, i);
-}
-
-QPoint CammerWidget::getPointsCenter() const {
-    const int n = std::min(pointCount, int(pointBuf.size()));
-    if (n <= 0) return QPoint();
-    int x1 = pointBuf[0].x();
-    int x2 = x1;
-    int y1 = pointBuf[0].y();
-    int y2 = y1;
-    for (int k = 1; k < n; ++k) {
-        x1 = std::min(x1, pointBuf[k].x());
-        x2 = std::max(x2, pointBuf[k].x());
-        y1 = std::min(y1, pointBuf[k].y());
-        y2 = std::max(y2, pointBuf[k].y());
-    }
-    return QPoint((x1 + x2) / 2, (y1 + y2) / 2);
 }
 
 // --- scales ---------------------------------------------------------------------------------

@@ -20,18 +20,26 @@
 #include "clustomrect.h"
 #include "drawroiwidget.h"
 #include "enginecontext.h"
+#include "roieditor.h"
 #include "viewframes.h"
 #include "viewhooks.h"
 #include "viewlimits.h"
 
 class QFont;
+class QLabel;
 class QPainter;
 class QTimer;
+class ColorButton;
+class ComboBox;
+class Slider;
 class CameraInterface;
 class CammerRecong;
 class CammerSingleton;
 class WizardPara;
 struct _cameraInfo;
+namespace cameraview {
+class ViewEditHost;
+}
 
 class CammerWidget : public QWidget {
     Q_OBJECT
@@ -90,12 +98,25 @@ public:
     // The family the view paints its texts with.
     QString fontFamily() const { return fontFamily_; }
 
-    // --- editing state (ROI editing on the view) ---
-    void setCurRoi(int i);
+    // --- ROI editing on the view (the editing page's side) ---
+    void setCurRoi(int i) { editor_.setCurRoi(i); }
+    void DeselectROI() { editor_.DeselectROI(); }
+    void DeleteROI(int i) { editor_.DeleteROI(i); }
+    // Shows the side panel beside the selected area, or hides it.
+    void ShowHideROIPara();
+    void BackMask() { editor_.BackMask(); }
+    void RestorMask() { editor_.RestorMask(); }
+    bool GetFuncInitParam(int code, int& B, int& C, int& A) const;
     // The polygon being entered or edited.
     bool polygonOpen() const { return polyEditing; }
     // Centre of the open polygon's points.
-    QPoint getPointsCenter() const;
+    QPoint getPointsCenter() const { return editor_.getPointsCenter(); }
+    // Hit-testing and the rest of the editing rules.
+    cameraview::RoiEditor& editor() { return editor_; }
+    // Stores the image position (and pixel) under the pointer into the main window.
+    void MUpdateXYV(int x, int y);
+    // Saves detection d's ignore-point mask as "ignorepoint.bmp".
+    bool SaveIgnorePoint(int d);
 
     // --- identity and camera ---
     const int cameraNo;
@@ -145,42 +166,102 @@ public:
     QTimer* showAlarmTimer = nullptr;
     QTimer* fpsTimer = nullptr;
 
+private:
+    // The rules of region editing, over `context`; this view is their host.
+    std::unique_ptr<cameraview::RoiEditHost> editHost_ = makeEditHost();
+    cameraview::RoiEditor editor_{context, *editHost_};
+
+public:
     // --- editing state: 0 idle, 1 drawing, 2 moving, 3 resizing, 5 tool pressed ---
-    int editState = 0;
-    int selectedRoi = -1;
-    int lastSelected = -1;
-    bool shapeEditing = false;
-    bool polyEditing = false;
-    bool pressed = false;
-    int pickHandle = 0;
-    QPoint lastPoint;
-    QPoint pickPoint;
-    ClustomRect tempRect;
-    Circle tempCircle;
-    std::vector<QPoint> pointBuf;
-    int pointCount = 0;
-    bool polyDone = false;
-    int dragPoint = 0;
-    int moveAllMode = 0;
-    bool paraShowToggle = false;
+    int& editState = editor_.editState;
+    int& selectedRoi = editor_.selectedRoi;
+    int& lastSelected = editor_.lastSelected;
+    bool& shapeEditing = editor_.shapeEditing;
+    bool& polyEditing = editor_.polyEditing;
+    bool& pressed = editor_.pressed;
+    int& pickHandle = editor_.pickHandle;
+    QPoint& lastPoint = editor_.lastPoint;
+    QPoint& pickPoint = editor_.pickPoint;
+    ClustomRect& tempRect = editor_.tempRect;
+    Circle& tempCircle = editor_.tempCircle;
+    std::vector<QPoint>& pointBuf = editor_.pointBuf;
+    int& pointCount = editor_.pointCount;
+    bool& polyDone = editor_.polyDone;
+    int& dragPoint = editor_.dragPoint;
+    int& moveAllMode = editor_.moveAllMode;
+    bool& paraShowToggle = editor_.paraShowToggle;
+
+    // --- side panel of the selected area (hidden until an area is selected) ---
+    Slider* sliderA = nullptr;  // A: filter size, grey band, count filter
+    Slider* sliderB = nullptr;  // B: sensitivity, grey limit, minimum area or score
+    Slider* sliderC = nullptr;  // C: area, maximum area, count range
+    QLabel* lblFunc = nullptr;
+    ColorButton* btnFunc = nullptr;
+    ColorButton* btnParamSwitch = nullptr;
+    ComboBox* cmbNgOutput = nullptr;
+    ColorButton* btnRoiSwitch = nullptr;
+    ColorButton* btnPoint = nullptr;
+    ColorButton* btnStep0 = nullptr;
+    ColorButton* btnStep1 = nullptr;
+    ColorButton* btnStep2 = nullptr;
+    ColorButton* btnStep3 = nullptr;
+    ColorButton* btnSync = nullptr;
+    ColorButton* btnFineTune = nullptr;
+    ColorButton* btnMoveT = nullptr;
+    ColorButton* btnMoveB = nullptr;
+    ColorButton* btnMoveL = nullptr;
+    ColorButton* btnMoveR = nullptr;
+    ColorButton* btnMoveAll = nullptr;
 
 signals:
     void clicked(QPoint point);
 
 public slots:
+    void SavePolygon() { editor_.SavePolygon(); }
+    void SlotCopyArea(QPoint q) { editor_.SlotCopyArea(q); }
+    void CopyPara() { editor_.CopyPara(); }
     void TimerShowAlarm();
     void TimerFPS();
-    // Side-panel sliders: the filter or spot band value, and the area or count range.
-    void SlotMinWH(int v);
-    void SlotArea(int v);
+    // Side-panel sliders and buttons; each does nothing while no area is selected.
+    void SlotMinWH(int v) { editor_.SlotMinWH(v); }
+    void SlotSensitivity(int v) { editor_.SlotSensitivity(v); }
+    void SlotArea(int v) { editor_.SlotArea(v); }
+    void SlotOutN(int n) { editor_.SlotOutN(n); }
+    void SlotChangeFunc() { editor_.SlotChangeFunc(); }
+    void SlotChangeParaShow();
+    void SlotChangeObject() { editor_.SlotChangeObject(); }
+    void SlotAdd10() { SlotSize(0); }
+    void SlotAdd1() { SlotSize(1); }
+    void SlotSub1() { SlotSize(2); }
+    void SlotSub10() { SlotSize(3); }
+    void SlotSize(int step) { editor_.SlotSize(step); }
+    void SlotNextROI() { editor_.SlotNextROI(); }
+    void SlotSyncParam() { editor_.SlotSyncParam(); }
+    void SlotMove(int dx, int dy) { editor_.SlotMove(dx, dy); }
+    void SlotMoveT() { SlotMove(0, -1); }
+    void SlotMoveB() { SlotMove(0, 1); }
+    void SlotMoveL() { SlotMove(-1, 0); }
+    void SlotMoveR() { SlotMove(1, 0); }
+    void SlotMoveAll() { editor_.SlotMoveAll(); }
     void SlotLoss();
+    void SlotCheckDoubleClicked(QPoint p);
     void DeleteAllFailImage() {}
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class cameraview::ViewEditHost;
+    std::unique_ptr<cameraview::RoiEditHost> makeEditHost();
+    void buildSidePanel();
+    QWidget* panelWidget(int control) const;
+    // Whether presses on this view edit areas: a listed camera shown alone.
+    bool editsRegions(const cameraview::ViewHostState& host) const;
     void allocateBuffers();
     void prepareTemplates();
     void prepareRecentNg();
@@ -219,6 +300,7 @@ private:
     std::unique_ptr<CammerSingleton> liveParamStore_;
     std::unique_ptr<CammerSingleton> editParamStore_;
     std::unique_ptr<CammerRecong> recongStore_;
+    std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_;
     QTimer* reconnectTimer_ = nullptr;
     bool reconnecting_ = false;
     int preparedDetections_ = 0;

@@ -5,12 +5,16 @@
 // program.
 
 #include <QImage>
+#include <QPoint>
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <memory>
 
+#include "doubletap.h"
 #include "enginecontext.h"
 #include "globals.h"
+#include "viewlimits.h"
 
 class CameraInterface;
 struct _cameraInfo;
@@ -27,7 +31,8 @@ struct ViewHostState {
     int cycleState = 3;   // 1 detecting, 2 detected, 3 waiting
     int drawTool = 0;     // editing page tool: 0 none, 1 rectangle, 2 polygon, 4 circle
     bool freehandDraw = false;
-    int zoomX = 0;  // magnified view: translation, then scale
+    bool copyAreaArmed = false;  // the next press copies the selected area
+    int zoomX = 0;               // magnified view: translation, then scale
     int zoomY = 0;
     float zoomScale = 1.0f;
     bool stepTimerActive[kMaxDetections] = {};  // the delay timer of each position runs
@@ -41,6 +46,13 @@ struct RecordPicture {
     int camera = 0;
     int count = 0;
     int index = 0;
+};
+
+// The frame pixel under the pointer of the camera shown alone.
+struct PointerSample {
+    QPoint image;          // image coordinates
+    bool inFrame = false;  // pixel is valid only then
+    quint32 pixel = 0;     // grey byte, or the 4-byte colour value of colour cameras
 };
 
 struct CameraViewHooks {
@@ -62,6 +74,22 @@ struct CameraViewHooks {
     std::function<void(int ms)> startDrawHint;
     // Where the engine's result records go (the monitoring link and the HTTP API lists).
     engine::ResultSinks resultSinks;
+
+    // --- region editing: the main window's words and the editing page ---
+    std::function<void(int tool)> setDrawTool;  // DeRaRazovi::drawTool (0 disarms)
+    std::function<void()> disarmCopy;           // copyAreaArmed := false
+    // A press on the camera shown alone, at its widget position (lastPressX/Y).
+    std::function<void(QPoint)> pressedAt;
+    // The pointer over the camera shown alone (cursorImageX/Y and cursorPixel).
+    std::function<void(const PointerSample&)> pointerOver;
+    // Every press on a view: the tool bar's collapse timer, and the tool bar back.
+    std::function<void()> viewTouched;
+    // A drag over empty picture pans the magnified view (DeRaRazovi::updateMScale).
+    std::function<void(QPoint)> panZoom;
+    // The editing page's drawing-tool slots that a double tap or a first point calls.
+    std::function<void(EditPageCall)> editingPage;
+    // One double-tap reference for every view of the program; empty: the view keeps its own.
+    std::shared_ptr<DoubleTapDetector> doubleTap;
 };
 
 }  // namespace cameraview

@@ -68,14 +68,89 @@ constexpr int kToolRect = 1;
 constexpr int kToolPolygon = 2;
 constexpr int kToolCircle = 4;
 
-// Edit state: a new area is being drawn.
-constexpr int kEditDrawing = 1;
+// Edit states of a view.
+constexpr int kEditIdle = 0;
+constexpr int kEditDrawing = 1;      // a new area is being drawn
+constexpr int kEditMoving = 2;       // the selected area follows the pointer
+constexpr int kEditResizing = 3;     // a handle or one polygon point follows the pointer
+constexpr int kEditToolPressed = 5;  // rectangle or circle tool pressed, not moved yet
+
+// Region editing by touch (display pixels unless named otherwise).
+constexpr int kStoredPolygonPoints = kPolygonPointBuffer - 1;  // an area keeps one point less
+constexpr int kMinNewShapeDrag = 9;      // new rectangles and circles must be dragged further
+constexpr int kMinFreehandPoints = 6;    // shorter strokes are taps, not areas
+constexpr int kMinClickedPoints = 3;     // fewer points enclose nothing
+constexpr int kMoveDeadZoneImagePx = 3;  // finger jitter under this many image pixels is ignored
+constexpr int kDoubleTapMs = 800;        // a second press sooner than this ends a drawing
+constexpr int kDoubleTapPx = 20;         // ... when it lands this close to the first
+constexpr int kMoveAllModes = 3;         // 0 selected area, 1 parameters hidden, 2 every area
+constexpr int kSizeStepLarge = 10;       // ring radius steps of the panel's outer buttons
+constexpr int kMaxInspectedFunc = 10;    // largest function code a region can have
+
+// Side panel of the selected area (display pixels). Rows are 51 px apart in the height
+// estimate and 50 px apart when placed; the panel keeps clear of the bottom strip.
+constexpr int kPanelRowPitch = 51;
+constexpr int kPanelRowStep = 50;
+constexpr int kPanelMargin = 20;  // gap between the area and the panel
+constexpr int kPanelAboveClearance = 40;
+constexpr int kPanelBottomClearance = 70;
+constexpr int kPanelRowHeight = 44;
+constexpr int kPanelLeft = 400;
+constexpr int kPanelSliderRightPastHalf = 424;  // slider rows end at gShowW / 2 + this
+constexpr int kPanelFontPx = 30;
+constexpr int kNgOutputFontPx = 20;
+constexpr int kNgOutputItemHeight = 50;
+// The fixed buttons: synchronise, fine tune, the four moves and move-all, in one row at the
+// bottom of the display area beside the legend.
+constexpr int kFixedRowLeft = 350;
+constexpr int kFixedRowTopAboveBottom = 80;
+constexpr int kFixedRowBottomAboveBottom = 6;
+constexpr int kFixedButtonWidth = 180;
+constexpr int kFixedButtonGap = 8;
+
+// Drawing tools' ends on the editing page, called when a double tap ends the armed tool.
+enum class EditPageCall { StartPolygon, EndPolygon, EndFreehand, EndCircle, EndRect };
 
 // Named colour of the area hints.
 constexpr const char* kAreaHintColor = "#E9967A";
 
 // Language entries.
 constexpr int kEntryParamFileError = 0;
+constexpr int kEntryFunc = 2;
+constexpr int kEntryParamSwitch = 3;
+constexpr int kEntryRoiSwitch = 4;
+constexpr int kEntryMoveUp = 5;  // then down, left, right
+constexpr int kEntryMinGray = 10;
+constexpr int kEntryMaxGray = 11;
+constexpr int kEntryHideSet = 12;
+constexpr int kEntryMinArea = 13;
+constexpr int kEntryMaxArea = 14;
+constexpr int kEntrySpotDet = 15;
+constexpr int kEntryReserved = 16;
+constexpr int kEntryIgnoreArea = 17;
+constexpr int kEntryPosition = 21;
+constexpr int kEntrySensitivity = 23;
+constexpr int kEntryDefect = 25;
+constexpr int kEntryOuterRadius = 26;
+constexpr int kEntryCentre = 27;
+constexpr int kEntryInnerRadius = 28;
+constexpr int kEntryBottomRight = 29;
+constexpr int kEntryTopLeft = 30;
+constexpr int kEntryPointN = 31;
+constexpr int kEntryAllMove = 32;
+constexpr int kEntrySingleDisplay = 34;
+constexpr int kEntryPolygonFull = 35;
+constexpr int kEntryTooManyAreas = 36;
+constexpr int kEntryCopyArea = 38;
+constexpr int kEntryMinScore = 362;
+constexpr int kEntryBlackArea = 392;
+constexpr int kEntryWhiteArea = 393;
+constexpr int kEntrySimilarity = 398;
+constexpr int kEntryWhiteNum = 521;
+constexpr int kEntryAngleCorrection = 583;
+constexpr int kEntryBlackNum = 626;
+constexpr int kEntryMinNum = 627;
+constexpr int kEntryMaxNum = 628;
 constexpr int kEntryFilterSize = 22;
 constexpr int kEntryArea = 24;
 constexpr int kEntryOkRecords = 216;

@@ -95,6 +95,13 @@ cameraview::CameraViewHooks ViewTest::hooks() {
     h.hostState = [this] { return host; };
     h.recordPicture = [this] { return recordShown; };
     h.startDrawHint = [this](int ms) { hintStarts.push_back(ms); };
+    h.setDrawTool = [this](int tool) { host.drawTool = tool; };
+    h.disarmCopy = [this] { host.copyAreaArmed = false; };
+    h.editingPage = [this](cameraview::EditPageCall call) {
+        pageCalls.push_back(call);
+        if (onPageCall) onPageCall(call);
+    };
+    h.doubleTap = std::make_shared<cameraview::DoubleTapDetector>([this] { return clockMs; });
     return h;
 }
 

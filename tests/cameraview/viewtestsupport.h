@@ -52,6 +52,11 @@ protected:
     int lostCalls = 0;
     bool settingsShown = false;
     std::vector<int> hintStarts;
+    // Region editing: the editing page's tool slots called (and what the test makes them do),
+    // and the clock of the double taps.
+    std::vector<cameraview::EditPageCall> pageCalls;
+    std::function<void(cameraview::EditPageCall)> onPageCall;
+    qint64 clockMs = 0;
     std::vector<std::unique_ptr<testcamera::ScriptedCamera>> cameras;
 
 private:

@@ -1,14 +1,19 @@
 // Showing a camera frame: the conversion into the painted picture beside Gray2RGBA and a plain
 // copy, and one whole repaint of a 1280 x 960 view with its regions beside drawing the scaled
-// picture alone.
+// picture alone. Editing by touch on a 1920 x 1080 view of a 1920 x 1080 camera: one drag of an
+// area (a rectangle, or a freehand polygon of the most points an area keeps) and a step move of
+// all 100 areas, beside making the same masks with OpenCV's polygon fill.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSqlDatabase>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <opencv2/imgproc.hpp>
 #include <vector>
 
 #include "cammersingleton.h"
@@ -141,8 +146,111 @@ void BM_ReferenceDrawScaledPicture(benchmark::State& state) {
     }
 }
 
+// The editing page on a full-size view: 100 drawn rectangles (kept as 4-point polygons) in
+// detection 0, area 0 optionally a freehand polygon of the most points an area keeps.
+struct EditBench {
+    static constexpr int kSide = 1920;
+    static constexpr int kHigh = 1080;
+    WizardPara para;
+    QSqlDatabase db;
+    testcamera::ScriptedCamera camera{kSide, kHigh};
+    std::unique_ptr<CammerWidget> view;
+
+    explicit EditBench(int firstPoints) {
+        gShowW = kSide;
+        gShowH = kHigh;
+        gDNum = 2;
+        gTempNum = 1;
+        numCamera = 1;
+        gSource = 0;
+        gpWPara = &para;
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("editbench"));
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        db.open();
+        cameraview::CameraViewHooks hooks;
+        hooks.createCamera = [this](const _cameraInfo&) -> CameraInterface* { return &camera; };
+        hooks.paramDatabase = [this] { return db; };
+        view = std::make_unique<CammerWidget>(nullptr, 0, _cameraInfo(), hooks);
+        CammerSingleton& p = *view->editParam;
+        for (int i = 0; i < roi::kMaxRois; ++i) {
+            const int x = 60 + (i % 10) * 180, y = 60 + (i / 10) * 100;
+            const QPoint corners[] = {{x, y}, {x + 150, y}, {x + 150, y + 80}, {x, y + 80}};
+            p.polygons[0][i] = RePolygon(4, corners);
+            p.roiShapeType[0][i] = roi::kShapePolygon;
+        }
+        if (firstPoints > 4) {
+            // A freehand ring of points around the first area's place.
+            std::vector<QPoint> stroke(static_cast<size_t>(firstPoints));
+            for (int k = 0; k < firstPoints; ++k) {
+                const double a = 6.283185307 * k / firstPoints;
+                stroke[size_t(k)] =
+                    QPoint(int(135 + 70 * std::cos(a)), int(100 + 35 * std::sin(a)));
+            }
+            p.polygons[0][0] = RePolygon(firstPoints, stroke.data());
+            p.polygons[0][0].SetHand(true);
+        }
+        for (int i = 0; i < roi::kMaxRois; ++i)
+            view->context.editRoiMask[0][i] = p.finishRoi(0, i, view->baseScaleX, view->baseScaleY);
+        p.roiCount[0] = roi::kMaxRois;
+        view->resize(kSide, kHigh);
+    }
+    ~EditBench() {
+        view.reset();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("editbench"));
+        gpWPara = nullptr;
+    }
+    void mouse(QEvent::Type type, QPoint at) {
+        QMouseEvent e(type, at, Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(view.get(), &e);
+    }
+};
+
+// One drag of area 0: press, ten moves, release (which rebuilds its mask).
+void BM_EditDragArea(benchmark::State& state) {
+    EditBench bench(int(state.range(0)));
+    const QPoint inside(135, 100);
+    for (auto _ : state) {
+        bench.mouse(QEvent::MouseButtonPress, inside);
+        for (int k = 1; k <= 10; ++k)
+            bench.mouse(QEvent::MouseMove, inside + QPoint(k % 2 ? 24 : 0, 0));
+        bench.mouse(QEvent::MouseButtonRelease, inside);
+        bench.view->DeselectROI();
+    }
+}
+
+// One step of every area one pixel right and back (moveAllMode 2): 200 masks rebuilt.
+void BM_EditStepAllAreas(benchmark::State& state) {
+    EditBench bench(4);
+    bench.view->setCurRoi(0);
+    bench.view->SlotMoveAll();
+    bench.view->SlotMoveAll();
+    for (auto _ : state) {
+        bench.view->SlotMoveR();
+        bench.view->SlotMoveL();
+    }
+}
+
+// Reference: the same 200 masks of 151 x 81 pixels filled by OpenCV.
+void BM_ReferenceFillAreaMasks(benchmark::State& state) {
+    const std::vector<cv::Point> corners = {{0, 0}, {150, 0}, {150, 80}, {0, 80}};
+    for (auto _ : state) {
+        for (int k = 0; k < 2 * roi::kMaxRois; ++k) {
+            cv::Mat mask(80, 150, CV_8UC1, cv::Scalar(0));
+            cv::fillPoly(mask, std::vector<std::vector<cv::Point>>{corners}, cv::Scalar(255));
+            benchmark::DoNotOptimize(mask.data);
+        }
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_EditDragArea)->Arg(4)->Arg(8095)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditStepAllAreas)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReferenceFillAreaMasks)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameToDisplay)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceGray2RGBA)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceMemcpy)->Unit(benchmark::kMicrosecond);

@@ -55,10 +55,6 @@ bool RoiEditor::continuous() const {
 
 namespace {
 
-bool isPolygonType(int shapeType) {
-    return shapeType != roi::kShapeRect && shapeType != roi::kShapeRing;
-}
-
 // Cursor of a rectangle or ring handle: corners diagonal, edges straight.
 Qt::CursorShape handleCursor(int handle) {
     switch (handle) {
@@ -76,6 +72,19 @@ Qt::CursorShape handleCursor(int handle) {
     }
 }
 
+// Calls f with the shape in force of area i of detection d.
+template <typename Param, typename F>
+decltype(auto) onShape(Param& p, int d, int i, F&& f) {
+    switch (p.roiShapeType[d][i]) {
+        case roi::kShapeRect:
+            return f(p.rects[d][i]);
+        case roi::kShapeRing:
+            return f(p.circles[d][i]);
+        default:
+            return f(p.polygons[d][i]);
+    }
+}
+
 }  // namespace
 
 void RoiEditor::finish(int i) {
@@ -83,65 +92,27 @@ void RoiEditor::finish(int i) {
     ctx_.editRoiMask[d][i] = param()->finishRoi(d, i, host_.scaleX(), host_.scaleY());
 }
 
+bool RoiEditor::isPolygonArea(int i) const {
+    const int shape = param()->roiShapeType[detect()][i];
+    return shape != roi::kShapeRect && shape != roi::kShapeRing;
+}
+
 void RoiEditor::setSelectedFlag(int i, bool on) {
-    CammerSingleton& p = *param();
-    const int d = detect();
-    switch (p.roiShapeType[d][i]) {
-        case roi::kShapeRect:
-            p.rects[d][i].SetSelected(on);
-            break;
-        case roi::kShapeRing:
-            p.circles[d][i].SetSelected(on);
-            break;
-        default:
-            p.polygons[d][i].SetSelected(on);
-    }
+    onShape(*param(), detect(), i, [on](auto& shape) { shape.SetSelected(on); });
 }
 
 bool RoiEditor::selectedFlag(int i) const {
-    const CammerSingleton& p = *param();
-    const int d = detect();
-    switch (p.roiShapeType[d][i]) {
-        case roi::kShapeRect:
-            return p.rects[d][i].IsSelected();
-        case roi::kShapeRing:
-            return p.circles[d][i].IsSelected();
-        default:
-            return p.polygons[d][i].IsSelected();
-    }
+    return onShape(*param(), detect(), i, [](const auto& shape) { return shape.IsSelected(); });
 }
 
-namespace {
-
-// The handle test of an area's shape in force; only a selected shape has handles.
-bool handleAt(CammerSingleton& p, int d, int i, QPoint q, int* handle) {
-    switch (p.roiShapeType[d][i]) {
-        case roi::kShapeRect:
-            return p.rects[d][i].PtInCtrl(q, handle);
-        case roi::kShapeRing:
-            return p.circles[d][i].PtInCtrl(q, handle);
-        default:
-            return p.polygons[d][i].PtInCtrl(q, handle);
-    }
+bool RoiEditor::handleAt(int i, QPoint q, int* handle) {
+    return onShape(*param(), detect(), i, [&](auto& shape) { return shape.PtInCtrl(q, handle); });
 }
-
-bool contains(const CammerSingleton& p, int d, int i, QPoint q) {
-    switch (p.roiShapeType[d][i]) {
-        case roi::kShapeRect:
-            return p.rects[d][i].Contains(q);
-        case roi::kShapeRing:
-            return p.circles[d][i].Contains(q);
-        default:
-            return p.polygons[d][i].Contains(q);
-    }
-}
-
-}  // namespace
 
 bool RoiEditor::touches(int i, QPoint q) {
     int handle = -1;
-    const bool onHandle = handleAt(*param(), detect(), i, q, &handle);
-    return onHandle || contains(*param(), detect(), i, q);
+    const bool onHandle = handleAt(i, q, &handle);
+    return onHandle || onShape(*param(), detect(), i, [q](auto& s) { return s.Contains(q); });
 }
 
 // --- selection ---------------------------------------------------------------------------
@@ -200,9 +171,9 @@ void RoiEditor::DeselectROI() {
 }
 
 void RoiEditor::SlotNextROI() {
+    if (!hasSelection()) return;
     const int n = regionCount();
-    if (n == 0) return;
-    const int from = std::max(selectedRoi + 1, 0);
+    const int from = selectedRoi + 1;
     for (int k = 0; k < n; ++k) {
         const int i = (from + k) % n;
         if (!touches(i, pickPoint)) continue;
@@ -269,8 +240,7 @@ void RoiEditor::pressWithoutTool(QPoint q) {
         if (!PtInRect(q)) return;
         host_.setCursorShape(Qt::SizeAllCursor);
         setSelectedFlag(selectedRoi, true);
-        (isPolygonType(param()->roiShapeType[detect()][selectedRoi]) ? polyEditing : shapeEditing) =
-            true;
+        (isPolygonArea(selectedRoi) ? polyEditing : shapeEditing) = true;
         lastPoint = q;
         dragPoint = 0;
         editState = kEditMoving;
@@ -286,7 +256,7 @@ void RoiEditor::pressWithoutTool(QPoint q) {
         return;
     }
     int handle = -1;
-    if (handleAt(*param(), detect(), selectedRoi, q, &handle)) {
+    if (handleAt(selectedRoi, q, &handle)) {
         pickHandle = handle;
         editState = kEditResizing;
     } else {
@@ -294,8 +264,7 @@ void RoiEditor::pressWithoutTool(QPoint q) {
         editState = kEditMoving;
     }
     lastPoint = q;
-    (isPolygonType(param()->roiShapeType[detect()][selectedRoi]) ? polyEditing : shapeEditing) =
-        true;
+    (isPolygonArea(selectedRoi) ? polyEditing : shapeEditing) = true;
 }
 
 void RoiEditor::pressPolygonTool(QPoint q, bool freehand) {
@@ -340,8 +309,8 @@ void RoiEditor::move(QPoint q, QPoint widgetPos, bool leftHeld) {
 
 void RoiEditor::hover(QPoint q, QPoint widgetPos, bool leftHeld) {
     int handle = -1;
-    if (hasSelection() && handleAt(*param(), detect(), selectedRoi, q, &handle)) {
-        const bool polygon = isPolygonType(param()->roiShapeType[detect()][selectedRoi]);
+    if (hasSelection() && handleAt(selectedRoi, q, &handle)) {
+        const bool polygon = isPolygonArea(selectedRoi);
         host_.setCursorShape(polygon ? Qt::SizeFDiagCursor : handleCursor(handle));
     } else if (PtInRectMove(q)) {
         host_.setCursorShape(Qt::SizeAllCursor);
@@ -377,8 +346,7 @@ void RoiEditor::dragPolygon(QPoint q) {
         if (pointCount < kStoredPolygonPoints) pointBuf[size_t(pointCount++)] = q;
         return;
     }
-    if (!pressed || !hasSelection() || !isPolygonType(param()->roiShapeType[detect()][selectedRoi]))
-        return;
+    if (!pressed || !hasSelection() || !isPolygonArea(selectedRoi)) return;
     RePolygon& poly = param()->polygons[detect()][selectedRoi];
     if (editState == kEditMoving) {
         if (insideDeadZone(q)) return;
@@ -413,7 +381,7 @@ void RoiEditor::dragShape(QPoint q) {
     const int d = detect();
     const int i = selectedRoi;
     const int shape = p.roiShapeType[d][i];
-    if (isPolygonType(shape)) return;
+    if (isPolygonArea(i)) return;
     QRect& r = shape == roi::kShapeRect ? p.rects[d][i].showRect : p.circles[d][i].showRect;
     if (editState == kEditMoving) {
         if (insideDeadZone(q)) return;

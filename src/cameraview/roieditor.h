@@ -131,11 +131,14 @@ private:
     CammerSingleton* param() const;
     int regionCount() const;
     bool validArea(int i) const;
+    bool isPolygonArea(int i) const;
     bool continuous() const;
     // Scale, image geometry and mask of an area whose display geometry changed.
     void finish(int i);
     // Whether an area's shape contains q or has a handle at q (only a selected one has).
     bool touches(int i, QPoint q);
+    // The handle of area i at q (only a selected shape has handles).
+    bool handleAt(int i, QPoint q, int* handle);
     void setSelectedFlag(int i, bool on);
     bool selectedFlag(int i) const;
     void pressWithoutTool(QPoint q);

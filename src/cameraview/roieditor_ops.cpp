@@ -17,10 +17,6 @@ namespace cameraview {
 
 namespace {
 
-bool isPolygonType(int shapeType) {
-    return shapeType != roi::kShapeRect && shapeType != roi::kShapeRing;
-}
-
 QRect& boxOf(CammerSingleton& p, int d, int i) {
     return p.roiShapeType[d][i] == roi::kShapeRect ? p.rects[d][i].showRect
                                                    : p.circles[d][i].showRect;
@@ -70,7 +66,7 @@ void RoiEditor::SlotCopyArea(QPoint q) {
     CammerSingleton& p = *param();
     const int d = detect();
     copyArea(p, d, src, d, n);
-    if (isPolygonType(p.roiShapeType[d][n])) {
+    if (isPolygonArea(n)) {
         // The copy keeps its outline with the first point under the finger; points pushed
         // past the border are held at it one by one.
         RePolygon& poly = p.polygons[d][n];
@@ -175,7 +171,7 @@ void RoiEditor::SlotMove(int dx, int dy) {
     const int first = all ? 0 : selectedRoi;
     const int last = all ? regionCount() - 1 : selectedRoi;
     for (int i = first; i <= last; ++i) {
-        if (isPolygonType(p.roiShapeType[d][i])) {
+        if (isPolygonArea(i)) {
             // One polygon that would leave the margin ends the whole move; the areas before
             // it have moved.
             if (!translatePolygon(i, QPoint(dx, dy))) break;

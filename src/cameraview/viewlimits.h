@@ -85,7 +85,6 @@ constexpr int kDoubleTapMs = 800;        // a second press sooner than this ends
 constexpr int kDoubleTapPx = 20;         // ... when it lands this close to the first
 constexpr int kMoveAllModes = 3;         // 0 selected area, 1 parameters hidden, 2 every area
 constexpr int kSizeStepLarge = 10;       // ring radius steps of the panel's outer buttons
-constexpr int kMaxInspectedFunc = 10;    // largest function code a region can have
 
 // Side panel of the selected area (display pixels). Rows are 51 px apart in the height
 // estimate and 50 px apart when placed; the panel keeps clear of the bottom strip.
@@ -108,7 +107,8 @@ constexpr int kFixedRowBottomAboveBottom = 6;
 constexpr int kFixedButtonWidth = 180;
 constexpr int kFixedButtonGap = 8;
 
-// Drawing tools' ends on the editing page, called when a double tap ends the armed tool.
+// The editing page's drawing-tool slots a view calls: when the first point of a clicked
+// polygon is placed, and when a double tap ends the armed tool.
 enum class EditPageCall { StartPolygon, EndPolygon, EndFreehand, EndCircle, EndRect };
 
 // Named colour of the area hints.

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTimer>
+#include <tuple>
 
 #include "appfixture.h"
 #include "colorbutton.h"
@@ -209,6 +210,35 @@ TEST_F(MainWindow, StatisticsButtonAndExportStatusLabel) {
     m.SlotExportStart({});
     m.SlotExportProgress(0, 0);  // no file: no percentage
     EXPECT_EQ(m.exportLabel->text(), QString("生产统计导出中"));
+}
+
+// What a camera view's presses and drags reach in the window while areas are edited.
+TEST_F(MainWindow, CameraViewsReachTheWindowWhileEditing) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    const cameraview::CameraViewHooks hooks = m.viewHooks();
+    m.indexButton->hide();
+    hooks.viewTouched();  // a press brings the tool bar back and restarts its collapse timer
+    EXPECT_FALSE(m.indexButton->isHidden());
+    EXPECT_TRUE(m.indexButton->isCollapseTimerActive());
+
+    hooks.pressedAt({100, 50});
+    hooks.panZoom({130, 70});  // not magnified: nothing pans
+    EXPECT_EQ(std::make_tuple(m.zoomX, m.zoomY, m.lastPressX), std::make_tuple(0, 0, 100));
+    m.zoomScale = 2.0f;
+    hooks.panZoom({130, 70});
+    hooks.panZoom({120, 90});
+    EXPECT_EQ(std::make_tuple(m.zoomX, m.zoomY), std::make_tuple(20, 40));
+
+    m.drawTool = 2;
+    m.copyAreaArmed = 1;
+    EXPECT_TRUE(hooks.hostState().copyAreaArmed);
+    hooks.setDrawTool(0);
+    hooks.disarmCopy();
+    EXPECT_EQ(std::make_tuple(m.drawTool, m.copyAreaArmed), std::make_tuple(0, 0));
+    EXPECT_EQ(hooks.doubleTap, m.viewHooks().doubleTap);  // one reference for every view
 }
 
 TEST_F(MainWindow, KeypadsAreReplacedButNotWhileTheWindowGoesAway) {

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -70,20 +71,23 @@ void BM_ReferenceMemcpy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * int64_t(frame.size()));
 }
 
-// A live view of a 640 x 480 camera with `regions` rectangles in detection 0, the last NG.
-struct ViewBench {
+// A view of a scripted camera on a display of showW x showH, its regions read from an empty
+// in-memory parameter database; the editing source 0 or the live source 1.
+struct BenchView {
     WizardPara para;
     QSqlDatabase db;
-    testcamera::ScriptedCamera camera{640, 480};
+    testcamera::ScriptedCamera camera;
     std::unique_ptr<CammerWidget> view;
 
-    explicit ViewBench(int regions) {
-        gShowW = kW;
-        gShowH = kH;
+    BenchView(int showW, int showH, int camW, int camH, int source,
+              std::function<cameraview::ViewHostState()> host = {})
+        : camera(camW, camH) {
+        gShowW = showW;
+        gShowH = showH;
         gDNum = 2;
         gTempNum = 1;
         numCamera = 1;
-        gSource = 1;
+        gSource = source;
         gpWPara = &para;
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench"));
         db.setDatabaseName(QStringLiteral(":memory:"));
@@ -91,12 +95,27 @@ struct ViewBench {
         cameraview::CameraViewHooks hooks;
         hooks.createCamera = [this](const _cameraInfo&) -> CameraInterface* { return &camera; };
         hooks.paramDatabase = [this] { return db; };
-        hooks.hostState = [] {
-            cameraview::ViewHostState s;
-            s.resultState = 2;
-            return s;
-        };
+        hooks.hostState = std::move(host);
         view = std::make_unique<CammerWidget>(nullptr, 0, _cameraInfo(), hooks);
+        view->resize(showW, showH);
+    }
+    ~BenchView() {
+        view.reset();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("bench"));
+        gpWPara = nullptr;
+    }
+};
+
+// A live view of a 640 x 480 camera with `regions` rectangles in detection 0, the last NG.
+struct ViewBench : BenchView {
+    explicit ViewBench(int regions)
+        : BenchView(kW, kH, 640, 480, 1, [] {
+              cameraview::ViewHostState s;
+              s.resultState = 2;
+              return s;
+          }) {
         CammerSingleton& p = *view->liveParam;
         for (int i = 0; i < regions; ++i) {
             p.roiShapeType[0][i] = 1;
@@ -111,16 +130,8 @@ struct ViewBench {
         view->isOK = false;
         view->alarmBlink = 1;
         std::fill(view->context.resultMask.begin(), view->context.resultMask.end(), uchar(255));
-        view->resize(kW, kH);
         view->show();
         QCoreApplication::processEvents();
-    }
-    ~ViewBench() {
-        view.reset();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("bench"));
-        gpWPara = nullptr;
     }
 };
 
@@ -148,29 +159,8 @@ void BM_ReferenceDrawScaledPicture(benchmark::State& state) {
 
 // The editing page on a full-size view: 100 drawn rectangles (kept as 4-point polygons) in
 // detection 0, area 0 optionally a freehand polygon of the most points an area keeps.
-struct EditBench {
-    static constexpr int kSide = 1920;
-    static constexpr int kHigh = 1080;
-    WizardPara para;
-    QSqlDatabase db;
-    testcamera::ScriptedCamera camera{kSide, kHigh};
-    std::unique_ptr<CammerWidget> view;
-
-    explicit EditBench(int firstPoints) {
-        gShowW = kSide;
-        gShowH = kHigh;
-        gDNum = 2;
-        gTempNum = 1;
-        numCamera = 1;
-        gSource = 0;
-        gpWPara = &para;
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("editbench"));
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        db.open();
-        cameraview::CameraViewHooks hooks;
-        hooks.createCamera = [this](const _cameraInfo&) -> CameraInterface* { return &camera; };
-        hooks.paramDatabase = [this] { return db; };
-        view = std::make_unique<CammerWidget>(nullptr, 0, _cameraInfo(), hooks);
+struct EditBench : BenchView {
+    explicit EditBench(int firstPoints) : BenchView(1920, 1080, 1920, 1080, 0) {
         CammerSingleton& p = *view->editParam;
         for (int i = 0; i < roi::kMaxRois; ++i) {
             const int x = 60 + (i % 10) * 180, y = 60 + (i / 10) * 100;
@@ -192,14 +182,6 @@ struct EditBench {
         for (int i = 0; i < roi::kMaxRois; ++i)
             view->context.editRoiMask[0][i] = p.finishRoi(0, i, view->baseScaleX, view->baseScaleY);
         p.roiCount[0] = roi::kMaxRois;
-        view->resize(kSide, kHigh);
-    }
-    ~EditBench() {
-        view.reset();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("editbench"));
-        gpWPara = nullptr;
     }
     void mouse(QEvent::Type type, QPoint at) {
         QMouseEvent e(type, at, Qt::LeftButton,

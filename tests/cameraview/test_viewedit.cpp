@@ -40,6 +40,7 @@ protected:
         view->resize(gShowW, gShowH);
         gpWarnBox = &warnBox;
         gpChooseBox = &chooseBox;
+        QDir().mkpath(QStringLiteral("cammer11"));  // where deleting saves the ignore points
     }
     void TearDown() override {
         gpWarnBox = nullptr;
@@ -449,7 +450,6 @@ TEST_F(ViewEdit, StepButtonsFunctionsAndSynchronising) {
 }
 
 TEST_F(ViewEdit, DeletingClearsIgnorePointsInsideTheFrameOnly) {
-    ASSERT_TRUE(QDir().mkpath(QStringLiteral("cammer11")));
     std::vector<uchar>& mask = view->context.ignoreMask[0];
     std::fill(mask.begin(), mask.end(), uchar(255));
     // A ring reaching past the bottom right of the frame.

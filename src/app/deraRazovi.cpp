@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDesktopWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QScreen>
@@ -35,11 +36,14 @@
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "operationlog.h"
+#include "paramlimits.h"
 #include "passwordbox.h"
 #include "productalarmwarnbox.h"
 #include "resstatisticsparam.h"
 #include "savefialimagethread.h"
 #include "splashframe.h"
+#include "sqlitefiles.h"
+#include "statisticsconstants.h"
 #include "statisticswidget.h"
 #include "systemactions.h"
 #include "uifont.h"
@@ -48,6 +52,7 @@
 #include "wizardpara.h"
 #include "wizardparastore.h"
 #include "wizardparawidget.h"
+#include "writewatch.h"
 
 namespace {
 constexpr int kHttpApiPort = 10100;
@@ -61,7 +66,8 @@ constexpr int kZoomMin = 100;
 constexpr int kZoomMax = 500;
 constexpr int kZoomScale = 100;
 constexpr int kEntryParamFileError = 160;
-constexpr int kEntryRecordDbError = 135;
+constexpr int kEntryDatabaseFailed = 135;
+constexpr int kEntryRegionFileError = 1;
 constexpr int kEntryFindCamera = 649;
 constexpr int kEntryLoadInterface = 650;
 constexpr int kEntrySystemReady = 150;
@@ -104,6 +110,11 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     countSettings = new QSettings(workspace + QStringLiteral("count.ini"), QSettings::IniFormat,
                                   QCoreApplication::instance());
     counterStore_ = std::make_unique<CounterStore>(workspace + QStringLiteral("count.ini"));
+    writeWatch_ = new storage::WriteWatch(this);
+    // Queued: a failure during construction is shown once the window is up, not hidden with
+    // the shared box at the end of construction.
+    connect(writeWatch_, &storage::WriteWatch::sigWriteFailed, this, &DeRaRazovi::showWriteFailure,
+            Qt::QueuedConnection);
 
     modbusServer = QSharedPointer<ModbusServer>::create();
     modbusServer->globalsSource()->setStateReader([this] {
@@ -290,49 +301,68 @@ DeRaRazovi::~DeRaRazovi() {
 
 // --- construction helpers -------------------------------------------------------------
 
-void DeRaRazovi::restoreDefaultAndReboot(const QString& source, const QString& target) {
-    QFile::remove(target);
-    if (!QFile::copy(source, target)) {
-        qWarning().noquote() << "cannot restore" << target << "from" << source
-                             << "; going on without it";
-        return;
-    }
-    sys::actions().run(QStringLiteral("sync"), {});
-    sys::actions().run(QStringLiteral("reboot"), {});
+void DeRaRazovi::openDatabases() {
+    openParamDatabase();
+    openRecordDatabase();
 }
 
-void DeRaRazovi::openDatabases() {
-    // The factory parameter group is made from the defaults when it is missing, so that a
-    // lost parameter file can always be restored.
+bool DeRaRazovi::openParamDatabase() {
+    // The factory parameter group is made from the defaults when it is missing or damaged, so
+    // that a lost parameter file can always be restored.
     WizardParaStore::ensureFactoryDatabase();
 
-    bool paramsPresent = QFile::exists(QStringLiteral("PARAM.db"));
-    if (!paramsPresent) {
+    const QString file = QLatin1String(params::kParamDatabaseFile);
+    const storage::DbCheck check = WizardParaStore::checkDatabase(file);
+    bool usable = check.usable();
+    if (check.state == storage::DbState::Missing) {
         gpWarnBox->setText(english(kEntryParamFileError));
         gpWarnBox->exec();
-        paramsPresent =
-            WizardParaStore::restoreWorkingDatabase() && QFile::exists(QStringLiteral("PARAM.db"));
-        if (paramsPresent)
+        usable = WizardParaStore::restoreWorkingDatabase().restored;
+        if (usable)
             sys::actions().run(QStringLiteral("reboot"), {});
         else
-            qWarning() << "cannot restore PARAM.db from the factory group; going on without it";
+            qCritical() << "cannot restore PARAM.db from the factory group; going on without it";
+    } else if (!usable) {
+        // A damaged file is never read as if it were empty: its regions and settings would be
+        // missing without anyone seeing it. It is kept aside and a copy restored; the operator
+        // is told either way.
+        qCritical().noquote() << "PARAM.db cannot be used:" << check.reason;
+        const WizardParaStore::Restore restore = WizardParaStore::restoreWorkingDatabase();
+        usable = restore.restored;
+        gpWarnBox->setText(english(usable ? kEntryDatabaseFailed : kEntryRegionFileError));
+        gpWarnBox->exec();
+        if (usable) {
+            qCritical().noquote() << "PARAM.db restored from" << restore.source << "; kept as"
+                                  << restore.keptAs;
+            sys::actions().run(QStringLiteral("reboot"), {});
+        } else {
+            qCritical() << "PARAM.db cannot be restored; going on without parameters";
+        }
     }
     paramDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dbIn"));
-    if (paramsPresent) {
-        paramDb.setDatabaseName(QStringLiteral("PARAM.db"));
+    if (usable) {
+        paramDb.setDatabaseName(file);
         if (!paramDb.open()) qWarning() << "cannot open PARAM.db";
     } else {
         qWarning() << "running on default parameters without PARAM.db";
     }
     paraQuery = new QSqlQuery(paramDb);
+    return usable;
+}
 
-    if (!QFile::exists(QLatin1String(OperationLog::kTemplateFile)))
-        OperationLog::createEmptyDatabase(QLatin1String(OperationLog::kTemplateFile));
-    if (!QFile::exists(QLatin1String(OperationLog::kDatabaseFile))) {
-        gpWarnBox->setText(english(kEntryRecordDbError));
+void DeRaRazovi::openRecordDatabase() {
+    const QString templateFile = QLatin1String(OperationLog::kTemplateFile);
+    const QString file = QLatin1String(OperationLog::kDatabaseFile);
+    if (!QFile::exists(templateFile)) OperationLog::createEmptyDatabase(templateFile);
+    // A damaged log is kept aside and replaced like a missing one.
+    if (!storage::checkDatabase(file).usable()) {
+        gpWarnBox->setText(english(kEntryDatabaseFailed));
         gpWarnBox->exec();
-        restoreDefaultAndReboot(QLatin1String(OperationLog::kTemplateFile),
-                                QLatin1String(OperationLog::kDatabaseFile));
+        // Rebooting without a usable log would only bring the same failure back.
+        if (storage::installDatabaseCopy(templateFile, file)) {
+            sys::actions().run(QStringLiteral("sync"), {});
+            sys::actions().run(QStringLiteral("reboot"), {});
+        }
     }
     operationLog_ = std::make_unique<OperationLog>(QStringLiteral("."));
     recordDb = operationLog_->database();
@@ -516,6 +546,10 @@ void DeRaRazovi::connectStatistics() {
         gpWarnBox->exec();
     };
     host.archiveDir = statisticsDir.absolutePath();
+    host.storeWritten = [this](bool stored) {
+        writeWatch_->report(storage::WriteWatch::Statistics, stored,
+                            QString::fromLatin1(stats::kRunningDbFile));
+    };
     gpResStatisticsParam = new ResStatisticsParam(host);
     gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);
     connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString)), gpResStatisticsParam,
@@ -572,16 +606,23 @@ void DeRaRazovi::InsertRecord(QString text) {
         {QStringLiteral("recordpassword"), level},
         {QStringLiteral("remarks"), text},
     });
-    operationLog_->insert(time, level, text);
+    writeWatch_->report(storage::WriteWatch::Records, operationLog_->insert(time, level, text),
+                        QLatin1String(OperationLog::kDatabaseFile));
 }
 
 void DeRaRazovi::ClearRecord() {
-    operationLog_->clear();
+    writeWatch_->report(storage::WriteWatch::Records, operationLog_->clear(),
+                        QLatin1String(OperationLog::kDatabaseFile));
 }
 
 void DeRaRazovi::SlotCheckDate() {
-    operationLog_->checkDate(sys::actions().now().date());
+    const QString before = operationLog_->recordDay();
+    const bool done = operationLog_->checkDate(sys::actions().now().date());
     recordDay = operationLog_->recordDay();
+    // Most checks change nothing and say nothing about whether writing works.
+    if (!done || recordDay != before)
+        writeWatch_->report(storage::WriteWatch::Records, done,
+                            QLatin1String(OperationLog::kArchiveFolder));
 }
 
 void DeRaRazovi::CountRead() {
@@ -589,7 +630,17 @@ void DeRaRazovi::CountRead() {
 }
 
 void DeRaRazovi::CountWrite() {
-    counterStore_->write(ProductionCounters::fromGlobals());
+    writeWatch_->report(storage::WriteWatch::Counters,
+                        counterStore_->write(ProductionCounters::fromGlobals()),
+                        QFileInfo(counterStore_->path()).fileName());
+}
+
+void DeRaRazovi::showWriteFailure(int store, const QString& what) {
+    const int entry =
+        store == storage::WriteWatch::Statistics ? stats::kLanDatabaseError : kEntryDatabaseFailed;
+    // Not modal: detection goes on while the operator reads it.
+    gpWarnBox->setText(lan(entry) + QLatin1Char('\n') + what);
+    gpWarnBox->show();
 }
 
 void DeRaRazovi::AddStatistics() {

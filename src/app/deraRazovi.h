@@ -36,6 +36,9 @@ class ModbusServer;
 class OperationLog;
 class CounterStore;
 class KeypadKeeper;
+namespace storage {
+class WriteWatch;
+}
 class MainWindowCycleHost;
 namespace detection {
 class DetectionController;
@@ -223,7 +226,6 @@ private:
     void openDatabases();
     bool openParamDatabase();
     void openRecordDatabase();
-    void restoreDefaultAndReboot(const QString& source, const QString& target);
     void createTimers();
     void createCameraViews();
     int createViewsFor(const QList<struct _cameraInfo>& cameras, QList<struct _cameraInfo>* opened);
@@ -232,12 +234,14 @@ private:
     void createFolders();
     void allocateFailImages();
     void connectStatistics();
+    void showWriteFailure(int store, const QString& what);
     bool anyPageOpen() const;
     QString loginLevelText() const;
 
     std::unique_ptr<OperationLog> operationLog_;
     std::unique_ptr<CounterStore> counterStore_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
+    storage::WriteWatch* writeWatch_ = nullptr;
     std::shared_ptr<MainWindowCycleHost> cycleHost_;
     std::shared_ptr<detection::DetectionController> cycle_;
     // One double-tap reference for all camera views.

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
+#include "durablefile.h"
 #include "globals.h"
 
 bool writeVersionToJson(const QString& path) {
@@ -19,15 +19,5 @@ bool writeVersionToJson(const QString& path) {
     object.insert(QStringLiteral("version"), QLatin1String(kProgramVersion));
     object.insert(QStringLiteral("camcount"), numCamera);
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        qWarning().noquote() << "cannot write" << path << out.errorString();
-        return false;
-    }
-    out.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    if (!out.commit()) {
-        qWarning().noquote() << "cannot write" << path << out.errorString();
-        return false;
-    }
-    return true;
+    return storage::replaceFile(path, QJsonDocument(object).toJson(QJsonDocument::Indented));
 }

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include "cameralimits.h"
+#include "sqlitefiles.h"
 
 namespace camera {
 
@@ -75,11 +76,10 @@ void SerialNumberStore::close() {
 bool SerialNumberStore::ensureFile(const QString& factoryCopy) {
     if (QFileInfo::exists(file_)) return true;
     if (QFileInfo(factoryCopy).isFile()) {
-        if (QFile::copy(factoryCopy, file_)) {
+        if (storage::installDatabaseCopy(factoryCopy, file_)) {
             qInfo().noquote() << file_ << "was missing; restored from" << factoryCopy;
             return true;
         }
-        qWarning().noquote() << "cannot copy" << factoryCopy << "to" << file_;
     }
     if (createDefaultDatabase(file_)) {
         qWarning().noquote() << file_ << "was missing and has no factory copy; made empty";
@@ -106,15 +106,8 @@ bool SerialNumberStore::open() {
 
 bool SerialNumberStore::restoreFrom(const QString& factoryCopy) {
     close();
-    if (QFileInfo::exists(file_) && !QFile::remove(file_)) {
-        qWarning().noquote() << "cannot remove" << file_;
-        return false;
-    }
-    if (!QFile::copy(factoryCopy, file_)) {
-        qWarning().noquote() << "cannot restore" << file_ << "from" << factoryCopy;
-        return false;
-    }
-    return true;
+    // The broken file is kept aside, and only once the copy is complete on the disk.
+    return storage::installDatabaseCopy(factoryCopy, file_);
 }
 
 QVector<QString> SerialNumberStore::load() {

@@ -32,8 +32,9 @@ public:
     // Opens the connection and makes sure the table exists; true when the store is usable.
     bool open();
     bool isUsable() const { return usable_; }
-    // Replaces the database file by the factory copy (the connection is closed first); true on
-    // success. The caller opens again.
+    // Replaces the database file by the factory copy (the connection is closed first), keeping
+    // the broken file aside; true on success. On failure the file is left as it was. The
+    // caller opens again.
     bool restoreFrom(const QString& factoryCopy);
 
     // The stored serial numbers in slot order, without empty slots and values too short or too

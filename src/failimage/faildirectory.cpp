@@ -1,11 +1,12 @@
 #include "faildirectory.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QtDebug>
 
+#include "durablefile.h"
 #include "failimagelimits.h"
 
 namespace failimage {
@@ -44,25 +45,16 @@ bool writeJpeg(const QImage& picture, const QString& path, int quality) {
 
 bool writePictureAtomically(const QImage& picture, const QString& path, const char* format,
                             int quality) {
-    QSaveFile file(path);
-    QString error;
-    if (picture.isNull()) {
-        error = QStringLiteral("no picture");
-    } else if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-    } else {
-        QImageWriter writer(&file, format);
-        writer.setQuality(quality);
-        if (!writer.write(picture)) {
-            error = writer.errorString();
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            error = file.errorString();
-        }
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !writer.write(picture)) {
+        qWarning() << "picture" << path << "not written:"
+                   << (picture.isNull() ? QStringLiteral("no picture") : writer.errorString());
+        return false;
     }
-    if (error.isEmpty()) return true;
-    qWarning() << "picture" << path << "not written:" << error;
-    return false;
+    return storage::replaceFile(path, encoded);
 }
 
 }  // namespace failimage

@@ -23,8 +23,8 @@ int prunePictures(const QString& folder, int limit);
 // Writes the picture as a JPEG file of the library's default quality, replacing any file of
 // that name whole. False, with a warning, when it cannot be written.
 bool writeJpeg(const QImage& picture, const QString& path, int quality = -1);
-// Writes a picture in the given format to a temporary file and renames it over path only when
-// the write is complete, so a failure leaves the previous file. A failure is logged.
+// Encodes a picture in the given format and replaces path with it durably (storage's
+// replaceFile), so a failure or a full disk leaves the previous file. A failure is logged.
 bool writePictureAtomically(const QImage& picture, const QString& path, const char* format,
                             int quality = -1);
 

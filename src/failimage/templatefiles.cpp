@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QtDebug>
 #include <cstring>
 

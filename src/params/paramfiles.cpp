@@ -5,41 +5,21 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
+#include "durablefile.h"
+#include "sqlitefiles.h"
 #include "systemactions.h"
 
 namespace params {
 
 namespace {
-constexpr qint64 kCopyChunkBytes = 1 << 16;
 constexpr int kSyncTimeoutMs = 30000;
 }  // namespace
 
-bool copyFileAtomically(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        qWarning() << "cannot read" << source << in.errorString();
-        return false;
-    }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        qWarning() << "cannot write" << target << out.errorString();
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kCopyChunkBytes);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) break;
-        if (out.write(chunk) != chunk.size()) break;
-    }
-    if (in.error() != QFileDevice::NoError || !out.commit()) {
-        qWarning() << "copying" << source << "to" << target << "failed:" << in.errorString()
-                   << out.errorString();
-        out.cancelWriting();
-        return false;
-    }
-    return true;
+bool copyMember(const QString& source, const QString& target) {
+    return source.endsWith(QLatin1String(".db")) ? storage::copyDatabase(source, target)
+                                                 : storage::copyFile(source, target);
 }
 
 bool copyFolder(const QString& source, const QString& target) {
@@ -56,7 +36,7 @@ bool copyFolder(const QString& source, const QString& target) {
         const QString destination =
             QDir(target).filePath(from.relativeFilePath(info.absoluteFilePath()));
         const bool ok =
-            info.isDir() ? QDir().mkpath(destination) : QFile::copy(info.filePath(), destination);
+            info.isDir() ? QDir().mkpath(destination) : copyMember(info.filePath(), destination);
         if (!ok) {
             qWarning() << "cannot copy" << info.filePath() << "to" << destination;
             return false;
@@ -69,7 +49,7 @@ int readGroupIndex(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
         // The file is created with the "no group" index, without a newline.
-        if (file.open(QIODevice::WriteOnly)) file.write(QByteArray::number(-1));
+        storage::replaceFile(path, QByteArray::number(-1));
         return -1;
     }
     if (!file.open(QIODevice::ReadOnly)) {
@@ -83,13 +63,7 @@ int readGroupIndex(const QString& path) {
 }
 
 bool writeGroupIndex(const QString& path, int index) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qWarning() << "cannot write the group index" << path << file.errorString();
-        return false;
-    }
-    const QByteArray text = QByteArray::number(index) + '\n';
-    return file.write(text) == text.size();
+    return storage::replaceFile(path, QByteArray::number(index) + '\n');
 }
 
 void syncFiles() {

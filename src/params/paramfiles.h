@@ -1,13 +1,14 @@
 #pragma once
-// File helpers of the parameter store: whole-file copies that never leave a half-written
-// target, recursive folder copies, and the group index file sysadd.txt.
+// File helpers of the parameter store: copies of the files of a parameter group that never
+// leave a half-written target, recursive folder copies, and the group index file sysadd.txt.
 
 #include <QString>
 
 namespace params {
 
-// Copies a file so that the target is either the old file or the complete new one.
-bool copyFileAtomically(const QString& source, const QString& target);
+// Copies one file of a group so that the target is either the old file or the complete new
+// one; a database (".db") is settled and checked first, and a damaged one is not copied.
+bool copyMember(const QString& source, const QString& target);
 // Copies a folder with everything in it into a target folder that must not exist yet.
 bool copyFolder(const QString& source, const QString& target);
 

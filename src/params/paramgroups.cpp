@@ -99,7 +99,7 @@ ParamGroups::Result ParamGroups::backup(const QString& name, bool overwrite) {
         if (!source.exists()) continue;
         const QString destination = QDir(staging).filePath(member);
         ok = source.isDir() ? params::copyFolder(source.filePath(), destination)
-                            : params::copyFileAtomically(source.filePath(), destination);
+                            : params::copyMember(source.filePath(), destination);
     }
     if (!ok || !replaceWith(staging, target)) {
         qWarning() << "backing up parameter group" << name << "failed";
@@ -129,7 +129,7 @@ ParamGroups::Result ParamGroups::restore(const QString& name) {
         const QString staging = workPath(kStagingPrefix + member);
         removePath(staging);
         ok = source.isDir() ? params::copyFolder(source.filePath(), staging)
-                            : params::copyFileAtomically(source.filePath(), staging);
+                            : params::copyMember(source.filePath(), staging);
         if (!ok) break;
         staged << member;
     }

@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "durablefile.h"
 #include "paramfiles.h"
+#include "paramgroups.h"
 #include "paramlimits.h"
 #include "wizardpara.h"
 
@@ -174,7 +177,8 @@ bool WizardParaStore::createDefaultDatabase(const QString& path, const TableMake
             }
         }
     }
-    if (ok && !QFile::rename(building, path)) {
+    if (ok && !(storage::syncPath(building) && QFile::rename(building, path) &&
+                storage::syncPath(target.absolutePath()))) {
         qWarning() << "cannot move the new parameter database to" << path;
         ok = false;
     }
@@ -192,14 +196,63 @@ QString WizardParaStore::factoryDatabasePath(const QString& workDir) {
 
 bool WizardParaStore::ensureFactoryDatabase(const QString& workDir, const TableMaker& makeTables) {
     const QString path = factoryDatabasePath(workDir);
-    return QFileInfo::exists(path) || createDefaultDatabase(path, makeTables);
+    const storage::DbCheck check = checkDatabase(path);
+    if (check.usable()) return true;
+    if (check.state == storage::DbState::Damaged) {
+        qCritical() << "the factory parameter database" << path << "is damaged:" << check.reason;
+        if (storage::moveAside(path).isEmpty()) return false;
+    }
+    return createDefaultDatabase(path, makeTables);
 }
 
-bool WizardParaStore::restoreWorkingDatabase(const QString& workDir, const TableMaker& makeTables) {
-    if (!ensureFactoryDatabase(workDir, makeTables)) return false;
+storage::DbCheck WizardParaStore::checkDatabase(const QString& path) {
+    storage::DbCheck check = storage::checkDatabase(path, {QLatin1String(params::kParamTable)});
+    if (!check.usable()) return check;
+    storage::SqliteConnection connection(path);
+    QSqlQuery query(connection.database());
+    QSet<QString> present;
+    if (!query.exec(QStringLiteral("select name, value from sysparam"))) {
+        check.state = storage::DbState::Damaged;
+        check.reason = query.lastError().text();
+        return check;
+    }
+    while (query.next()) present.insert(query.value(0).toString());
+    QStringList missing;
+    for (const params::RowSpec& row : params::ParamSchema::rows())
+        if (!row.insertWhenMissing && !present.contains(row.name)) missing << row.name;
+    if (!missing.isEmpty()) {
+        // Without these rows the program would run on built-in values, unseen.
+        check.state = storage::DbState::Damaged;
+        check.reason = QStringLiteral("rows missing: ") + missing.join(QStringLiteral(", "));
+    }
+    return check;
+}
+
+WizardParaStore::Restore WizardParaStore::restoreWorkingDatabase(const QString& workDir,
+                                                                 const TableMaker& makeTables) {
+    Restore result;
     const QString working = QDir(workDir).filePath(QLatin1String(params::kParamDatabaseFile));
-    if (!params::copyFileAtomically(factoryDatabasePath(workDir), working)) return false;
-    params::syncFiles();
-    qInfo() << "restored" << working << "from the factory copy";
-    return true;
+    QStringList sources;
+    if (QFileInfo::exists(working)) {
+        const QString group = ParamGroups(workDir).nameAt(
+            params::readGroupIndex(QDir(workDir).filePath(QLatin1String(params::kGroupIndexFile))));
+        if (group != QLatin1String(params::kDefaultGroupName))
+            sources << QDir(ParamGroups(workDir).groupsPath())
+                           .filePath(group + QLatin1Char('/') +
+                                     QLatin1String(params::kParamDatabaseFile));
+    }
+    if (ensureFactoryDatabase(workDir, makeTables)) sources << factoryDatabasePath(workDir);
+    for (const QString& source : qAsConst(sources)) {
+        if (!checkDatabase(source).usable()) {
+            qWarning() << "parameter database" << source << "cannot be used to restore";
+            continue;
+        }
+        if (!storage::installDatabaseCopy(source, working, &result.keptAs)) return result;
+        params::syncFiles();
+        result.restored = true;
+        result.source = source;
+        qInfo() << "restored" << working << "from" << source;
+        return result;
+    }
+    return result;
 }

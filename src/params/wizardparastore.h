@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "paramschema.h"
+#include "sqlitefiles.h"
 
 class WizardPara;
 
@@ -33,14 +34,29 @@ public:
     // factory value (language 0), plus whatever makeTables adds. The file appears only when
     // complete; an existing file is left alone and gives false.
     static bool createDefaultDatabase(const QString& path, const TableMaker& makeTables = {});
-    // Makes sure the factory copy "<workDir>/paraGroup/default/PARAM.db" exists.
+    // Makes sure a usable factory copy "<workDir>/paraGroup/default/PARAM.db" exists: made
+    // from the factory values when it is missing, or damaged (then kept aside first).
     static bool ensureFactoryDatabase(const QString& workDir = QStringLiteral("."),
                                       const TableMaker& makeTables = {});
-    // Puts the factory copy in place of "<workDir>/PARAM.db" (creating the factory copy first
-    // when it is missing). Used when the working database is missing at start.
-    static bool restoreWorkingDatabase(const QString& workDir = QStringLiteral("."),
-                                       const TableMaker& makeTables = {});
     static QString factoryDatabasePath(const QString& workDir = QStringLiteral("."));
+
+    // A parameter database as the start finds it: usable only when SQLite reads every page
+    // (an interrupted write is rolled back first), the sysparam table holds every row the
+    // shipped database must hold and every value can be read. Missing camera tables are
+    // normal (they are made for new cameras).
+    static storage::DbCheck checkDatabase(const QString& path);
+
+    struct Restore {
+        bool restored = false;
+        QString source;  // the database copied into place
+        QString keptAs;  // where the damaged working database was kept
+    };
+    // Puts a usable copy in place of "<workDir>/PARAM.db": for a missing one the factory
+    // copy; for a damaged one the current parameter group's copy when that is usable, else the
+    // factory copy. The damaged file is kept aside, and nothing moves before the copy is
+    // complete on the disk: on failure the working file is as it was.
+    static Restore restoreWorkingDatabase(const QString& workDir = QStringLiteral("."),
+                                          const TableMaker& makeTables = {});
 
 private:
     bool createTable();

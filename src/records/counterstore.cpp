@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QVariantList>
 
+#include "durablefile.h"
 #include "globals.h"
 
 namespace {
@@ -23,10 +24,10 @@ void readList(const QSettings& settings, const char* key,
     }
 }
 
-QVariantList toList(const int (&values)[ProductionCounters::kCameras]) {
-    QVariantList list;
-    for (int value : values) list << value;
-    return list;
+QByteArray listText(const int (&values)[ProductionCounters::kCameras]) {
+    QByteArrayList texts;
+    for (int value : values) texts << QByteArray::number(value);
+    return texts.join(", ");
 }
 
 }  // namespace
@@ -69,12 +70,18 @@ ProductionCounters CounterStore::read() const {
     return c;
 }
 
-void CounterStore::write(const ProductionCounters& c) const {
-    QSettings settings(path_, QSettings::IniFormat);
-    settings.setValue(QLatin1String(kAllNum), toList(c.allNum));
-    settings.setValue(QLatin1String(kFailNum), toList(c.failNum));
-    settings.setValue(QLatin1String(kSyncNGNum), c.syncNGNum);
-    settings.setValue(QLatin1String(kAllCycleNum), toList(c.allCycleNum));
-    settings.setValue(QLatin1String(kFailCycleNum), toList(c.failCycleNum));
-    settings.setValue(QLatin1String(kSyncNGCycleNum), c.syncNGCycleNum);
+bool CounterStore::write(const ProductionCounters& c) const {
+    // The same text QSettings writes and reads (lists as comma-separated values in the general
+    // section), written through the durable file helper: a full disk keeps the old counters.
+    QByteArray text = "[General]\n";
+    const auto line = [&text](const char* key, const QByteArray& value) {
+        text += QByteArray(key) + '=' + value + '\n';
+    };
+    line(kAllNum, listText(c.allNum));
+    line(kFailNum, listText(c.failNum));
+    line(kSyncNGNum, QByteArray::number(c.syncNGNum));
+    line(kAllCycleNum, listText(c.allCycleNum));
+    line(kFailCycleNum, listText(c.failCycleNum));
+    line(kSyncNGCycleNum, QByteArray::number(c.syncNGCycleNum));
+    return storage::replaceFile(path_, text);
 }

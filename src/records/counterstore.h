@@ -26,7 +26,8 @@ public:
     // Missing or unreadable file: all zero. List values out of 0..kMaxValue read as 0; only the
     // first 8 values of a list count.
     ProductionCounters read() const;
-    void write(const ProductionCounters& counters) const;
+    // False (with a warning) when the file could not be replaced; it then keeps its old content.
+    bool write(const ProductionCounters& counters) const;
 
     QString path() const { return path_; }
 

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
+
+#include "durablefile.h"
+#include "sqlitefiles.h"
 
 namespace {
 constexpr const char* kDayFormat = "yyyy-MM-dd";
@@ -70,6 +72,10 @@ bool OperationLog::insert(const QString& time, const QString& level, const QStri
     query.addBindValue(remarks);
     if (query.exec()) return true;
     qWarning().noquote() << "cannot store the record" << remarks << query.lastError().text();
+    // Opened again by the next record: a connection SQLite opened read-only (the folder was
+    // read-only then) would refuse every later record even once the folder is writable.
+    query.finish();
+    database().close();
     return false;
 }
 
@@ -99,28 +105,20 @@ void OperationLog::loadRecordDay(const QDate& today) {
     recordDay_ = fallback.toString(QLatin1String(kDayFormat));
 }
 
-void OperationLog::writeDayFile(const QString& day) {
-    QSaveFile file(path(QLatin1String(kDayFile)));
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning().noquote() << "cannot write" << file.fileName();
-        return;
-    }
-    file.write(day.toUtf8());
-    if (!file.commit()) qWarning().noquote() << "cannot write" << file.fileName();
+bool OperationLog::writeDayFile(const QString& day) {
+    dayFileStale_ = !storage::replaceFile(path(QLatin1String(kDayFile)), day.toUtf8());
+    return !dayFileStale_;
 }
 
 bool OperationLog::checkDate(const QDate& today) {
     const QString todayText = today.toString(QLatin1String(kDayFormat));
-    if (todayText == recordDay_) return true;
+    // A day file that could not be written is tried again: a start with the old day in it would
+    // archive today's records under that day.
+    if (todayText == recordDay_) return !dayFileStale_ || writeDayFile(recordDay_);
     database().close();
     if (!archiveCurrentFile()) return false;
-    if (!startFreshFile()) {
-        // The day is archived; an empty log is made on the next open, so records go on.
-        qWarning() << "no template for the new record day; an empty log will be created";
-    }
     recordDay_ = todayText;
-    writeDayFile(recordDay_);
-    return true;
+    return writeDayFile(recordDay_);
 }
 
 bool OperationLog::archiveCurrentFile() {
@@ -132,71 +130,26 @@ bool OperationLog::archiveCurrentFile() {
     }
     const QString archive =
         QDir(path(QLatin1String(kArchiveFolder))).filePath(recordDay_ + QStringLiteral(".db"));
-    if (QFile::exists(archive)) {
-        // An archive of that day exists already (the clock was set back): add to it.
-        if (!appendInto(archive)) return false;
-        if (!QFile::remove(current)) {
-            qWarning().noquote() << "cannot remove" << current << "after archiving it";
-            return false;
-        }
-        return true;
+    const storage::DbCheck existing = storage::checkDatabase(archive);
+    if (existing.state == storage::DbState::Damaged) {
+        qWarning().noquote() << "the record archive" << archive << "is damaged:" << existing.reason;
+        if (storage::moveAside(archive).isEmpty()) return false;
     }
-    if (!QFile::rename(current, archive)) {
-        qWarning().noquote() << "cannot move" << current << "to" << archive;
-        return false;
-    }
-    return true;
-}
-
-bool OperationLog::appendInto(const QString& archivePath) {
-    const QString connection = connectionName_ + QStringLiteral("_archive");
-    bool ok = false;
-    {
-        QSqlDatabase archive = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        archive.setDatabaseName(archivePath);
-        if (archive.open()) {
-            QSqlQuery query(archive);
-            query.prepare(QStringLiteral("ATTACH DATABASE ? AS today"));
-            query.addBindValue(path(QLatin1String(kDatabaseFile)));
-            ok = query.exec() && exec(query, QLatin1String(kCreateTable)) &&
-                 exec(query,
-                      QStringLiteral("CREATE TABLE IF NOT EXISTS today.RECORD("
+    if (!QFile::exists(archive) && !createEmptyDatabase(archive)) return false;
+    // The rows move in one transaction, also into an archive of the same day that exists
+    // already (the clock was set back): a failure leaves them where they were, and a move that
+    // is done is never repeated. RECORD.db is not moved, so an interrupted write in it is rolled
+    // back by SQLite before its rows are read, and it stays as the new day's empty log.
+    return storage::inTransactionWith(archive, current, QStringLiteral("today"), [](QSqlQuery& q) {
+        return q.exec(QLatin1String(kCreateTable)) &&
+               q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS today.RECORD("
                                      "recordtime TEXT, recordpassword TEXT, remarks TEXT)")) &&
-                 exec(query, QStringLiteral("INSERT INTO RECORD SELECT recordtime, "
-                                            "recordpassword, remarks FROM today.RECORD"));
-            if (!ok) qWarning().noquote() << "cannot append the day's records to" << archivePath;
-            query.finish();
-            query.exec(QStringLiteral("DETACH DATABASE today"));
-            archive.close();
-        } else {
-            qWarning().noquote() << "cannot open the archive" << archivePath;
-        }
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
-}
-
-bool OperationLog::startFreshFile() {
-    const QString current = path(QLatin1String(kDatabaseFile));
-    const QString templ = path(QLatin1String(kTemplateFile));
-    if (QFile::exists(templ) && QFile::copy(templ, current)) return true;
-    qWarning().noquote() << "cannot copy" << templ << "to" << current;
-    return createEmptyDatabase(current);
+               q.exec(QStringLiteral("INSERT INTO main.RECORD SELECT recordtime, recordpassword, "
+                                     "remarks FROM today.RECORD")) &&
+               q.exec(QStringLiteral("DELETE FROM today.RECORD"));
+    });
 }
 
 bool OperationLog::createEmptyDatabase(const QString& path) {
-    const QString connection = QStringLiteral("recordTemplate_") + path;
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            ok = exec(query, QLatin1String(kCreateTable));
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(connection);
-    if (!ok) qWarning().noquote() << "cannot create the record database" << path;
-    return ok;
+    return storage::createDatabase(path, {QLatin1String(kCreateTable)});
 }

@@ -6,7 +6,8 @@
 // The operator log: one row per operator action or notable event in "RECORD.db" (table RECORD:
 // recordtime "hh.mm.ss", recordpassword = login level text, remarks), holding the rows of one
 // day. Past days are archived as "./RECORD/<yyyy-MM-dd>.db"; "time.txt" names the day the
-// current file belongs to. A fresh day starts from the template "RECORDNULL.db".
+// current file belongs to. The template "RECORDNULL.db" replaces a missing "RECORD.db" at
+// start (main window).
 //
 // Every path is relative to the folder given at construction (the working directory in the
 // program). All calls run in the GUI thread.
@@ -36,10 +37,10 @@ public:
     void loadRecordDay(const QDate& today);
     QString recordDay() const { return recordDay_; }
 
-    // Day rollover: when today differs from the record day, archives the current file under
-    // the record day and starts an empty one. Nothing is lost on failure: the current file
-    // stays in place and the rollover is tried again at the next call. Returns false on
-    // failure.
+    // Day rollover: when today differs from the record day, moves the day's rows into the
+    // archive of the record day (in one transaction) and goes on in the emptied file. Nothing
+    // is lost on failure: the rows stay and the rollover is tried again at the next call.
+    // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
     bool checkDate(const QDate& today);
 
     // The database connection (the records page reads through it).
@@ -52,11 +53,10 @@ private:
     QString path(const QString& name) const;
     bool ensureOpen();
     bool archiveCurrentFile();
-    bool appendInto(const QString& archivePath);
-    bool startFreshFile();
-    void writeDayFile(const QString& day);
+    bool writeDayFile(const QString& day);
 
     QString folder_;
     QString connectionName_;
     QString recordDay_;
+    bool dayFileStale_ = false;
 };

@@ -8,6 +8,7 @@
 
 #include "globals.h"
 #include "resstatisticsparam.h"
+#include "sqlitefiles.h"
 #include "statisticsarchive.h"
 #include "statisticsjson.h"
 #include "statisticssqlite.h"
@@ -54,7 +55,17 @@ ResStatisticsDatabase::ResStatisticsDatabase(ResStatisticsParam* owner, QObject*
       archiveDir_(QString::fromLatin1(kDefaultArchiveDir)),
       runningFile_(QString::fromLatin1(kRunningDbFile)),
       templateFile_(QString::fromLatin1(kTemplateDbFile)) {
-    if (!ensureRunningFile()) return;
+    // A damaged running database would fail every start: it is kept aside for a look later and
+    // the day starts over in a new one.
+    const storage::DbCheck check = storage::checkDatabase(runningFile_);
+    if (check.state == storage::DbState::Damaged) {
+        qCritical() << "statistics:" << runningFile_ << "is damaged:" << check.reason;
+        replacedDamaged_ = !storage::moveAside(runningFile_).isEmpty();
+    }
+    if (!ensureRunningFile()) {
+        replacedDamaged_ = false;
+        return;
+    }
     ScopedConnection connection(kSaveConnectionName, runningFile_);
     usable_ = connection.isOpen() && ensureStatisticsTable(connection.database());
     if (!connection.isOpen())
@@ -63,7 +74,7 @@ ResStatisticsDatabase::ResStatisticsDatabase(ResStatisticsParam* owner, QObject*
 
 bool ResStatisticsDatabase::ensureRunningFile() {
     if (QFileInfo::exists(runningFile_)) return true;
-    return createStatisticsFile(runningFile_, templateFile_, kSaveConnectionName);
+    return createStatisticsFile(runningFile_, templateFile_);
 }
 
 bool ResStatisticsDatabase::onOwnerThread() const {
@@ -219,13 +230,18 @@ bool ResStatisticsDatabase::flushPendingArchives() {
     while (!pending_.isEmpty()) {
         const PendingDay& day = pending_.first();
         if (!writeRunningDocument(day.json)) return false;
+        // An archive in the older row layout gets its document first, so that it can be added to.
+        const QString existing = archivePath(archiveDir_, day.date);
+        if (QFileInfo::exists(existing)) {
+            QJsonObject unused;
+            loadCountFromJson(existing, unused);
+        }
         const QString archived = archiveDayFile(runningFile_, archiveDir_, day.date);
         if (archived.isEmpty()) return false;
         pending_.removeFirst();
+        // The running database is empty now, ready for the next day.
         lastSavedText_.clear();
         emit sigDayArchived(archived);
-        // The new running database; when this fails the next save makes it.
-        ensureRunningFile();
     }
     return true;
 }

@@ -4,11 +4,11 @@
 // directory. After construction it lives on its own worker thread and is driven only by
 // queued signals of the statistics model.
 //
-// A finished day is never lost: it is first written into the running database, then that
-// file is renamed into the archive directory (never over an existing archive), and only then
-// is a new running database made. When any step fails the finished day stays pending: the
-// running database keeps it, the new day is not written over it, and every later save
-// retries the archive first.
+// A finished day is never lost: it is first written into the running database, then its rows
+// move into the archive of its date in one transaction (added to the counts of an archive of
+// that date that exists already), which leaves the running database empty for the new day.
+// When any step fails the finished day stays pending: the running database keeps it, the new
+// day is not written over it, and every later save retries the archive first.
 
 #include <QJsonObject>
 #include <QList>
@@ -23,11 +23,14 @@ class ResStatisticsParam;
 class ResStatisticsDatabase : public QObject {
     Q_OBJECT
 public:
-    // Makes "ResStatistics.db" from the template when it is missing and checks that it opens.
+    // Makes "ResStatistics.db" from the template when it is missing (or damaged: the damaged file
+    // is kept aside) and checks that it opens.
     explicit ResStatisticsDatabase(ResStatisticsParam* owner, QObject* parent = nullptr);
 
     // False when the running database could not be made or opened at construction.
     bool isUsable() const { return usable_; }
+    // True when a damaged running database was kept aside and a new one made at construction.
+    bool replacedDamagedFile() const { return replacedDamaged_; }
 
     // Directory of the archived days (the main window's statistics directory).
     void setArchiveDir(const QString& dir) { archiveDir_ = dir; }
@@ -84,6 +87,7 @@ private:
     const QString runningFile_;
     const QString templateFile_;
     bool usable_ = false;
+    bool replacedDamaged_ = false;
     QList<PendingDay> pending_;
     // The text last written into the running database; an unchanged day is not rewritten.
     QByteArray lastSavedText_;

@@ -43,6 +43,7 @@ void completeHost(StatisticsHost& host) {
         host.currentGroupName = [] { return QString::fromLatin1(kDefaultGroupName); };
     if (!host.showWarning)
         host.showWarning = [](const QString& text) { qCritical().noquote() << text; };
+    if (!host.storeWritten) host.storeWritten = [](bool) {};
     if (host.archiveDir.isEmpty()) host.archiveDir = QString::fromLatin1(kDefaultArchiveDir);
 }
 
@@ -62,12 +63,15 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
     thread_->setObjectName(QStringLiteral("statistics store"));
     database_ = new ResStatisticsDatabase(this);
     database_->setArchiveDir(host_.archiveDir);
-    if (!database_->isUsable()) {
+    if (!database_->isUsable() || database_->replacedDamagedFile()) {
         QString text = lan(kLanDatabaseError);
         if (text.isEmpty()) text = QString::fromLatin1(kDatabaseErrorFallback);
-        qCritical() << "statistics: the running database cannot be opened";
+        if (!database_->isUsable())
+            qCritical() << "statistics: the running database cannot be opened or made";
         host_.showWarning(text);
-        sys::actions().run(QStringLiteral("reboot"), {});
+        // Only a usable new database makes a restart worth it; without one the restart would
+        // end in the same failure, so counting goes on in memory.
+        if (database_->isUsable()) sys::actions().run(QStringLiteral("reboot"), {});
     }
 
     QJsonObject json;
@@ -86,6 +90,8 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
             &ResStatisticsParam::slotRecvRecord);
     connect(database_, &ResStatisticsDatabase::sigDayArchived, this,
             &ResStatisticsParam::onDayArchived);
+    connect(database_, &ResStatisticsDatabase::sigSaveFinished, this,
+            [this](bool stored) { host_.storeWritten(stored); });
     thread_->start();
 
     for (int i = 0; i < kMaxStatCameras; ++i) cameraCycleOk_.append(true);

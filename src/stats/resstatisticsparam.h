@@ -25,6 +25,8 @@ struct StatisticsHost {
     std::function<QString()> currentGroupName;  // current parameter group (default "default")
     // Shows a warning and waits until the operator closes it (default: a critical log line).
     std::function<void(const QString&)> showWarning;
+    // Told after every save of the running day whether it reached the database (GUI thread).
+    std::function<void(bool)> storeWritten;
     // Directory of the archived days, the main window's statistics directory.
     QString archiveDir = QString::fromLatin1(stats::kDefaultArchiveDir);
 };

@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 #include <limits>
 
+#include "durablefile.h"
 #include "statisticsconstants.h"
 
 namespace stats {
@@ -25,16 +25,7 @@ ReadResult readJsonObjectFile(const QString& path, QJsonObject& out, QString* pa
 }
 
 bool writeTextFile(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "statistics: cannot write" << path << file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size() || !file.commit()) {
-        qWarning() << "statistics: writing" << path << "failed:" << file.errorString();
-        return false;
-    }
-    return true;
+    return storage::replaceFile(path, data);
 }
 
 bool writeJsonObjectFile(const QString& path, const QJsonObject& json) {

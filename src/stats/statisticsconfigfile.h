@@ -1,7 +1,7 @@
 #pragma once
 // Reading and writing the small JSON and text files of the statistics (the shift
-// configuration and the day-start file). Writes replace the file atomically, so a power
-// loss leaves either the old or the new content.
+// configuration and the day-start file). Writes replace the file durably: a power loss or a
+// full disk leaves the old content or the new one, never an empty file.
 
 #include <QByteArray>
 #include <QJsonObject>

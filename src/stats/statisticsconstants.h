@@ -25,10 +25,6 @@ constexpr int kDefaultMorningEnd = 20;
 constexpr int kDefaultNightStart = 20;
 constexpr int kDefaultNightEnd = 8;
 
-// When an archive for a day exists already, the finished day is kept beside it as
-// "<date>.<n>.db" with n from 1 up to this bound instead of replacing it.
-constexpr int kMaxArchiveNameSuffix = 99;
-
 // Language entry of the warning shown when the running database cannot be opened at start.
 constexpr int kLanDatabaseError = 544;
 

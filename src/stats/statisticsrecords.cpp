@@ -27,6 +27,30 @@ void padCamera(CountCamera& camera) {
     padRecord(camera.summary);
 }
 
+void addSlots(QList<int>& into, const QList<int>& from) {
+    for (int k = 0; k < from.size(); ++k) {
+        if (k < into.size())
+            into[k] += from.at(k);
+        else
+            into.append(from.at(k));
+    }
+}
+
+void addRecord(CountDetect& into, const CountDetect& from) {
+    addSlots(into.OK, from.OK);
+    addSlots(into.NG, from.NG);
+}
+
+void addCamera(CountCamera& into, const CountCamera& from) {
+    for (int d = 0; d < from.detects.size(); ++d) {
+        if (d < into.detects.size())
+            addRecord(into.detects[d], from.detects.at(d));
+        else
+            into.detects.append(from.detects.at(d));
+    }
+    addRecord(into.summary, from.summary);
+}
+
 }  // namespace
 
 int boundedCameraCount(int cameras) {
@@ -130,6 +154,25 @@ bool countResult(CountDetect& record, int slot, bool ok) {
     if (slot < 0 || slot >= slotCounts.size()) return false;
     ++slotCounts[slot];
     return true;
+}
+
+void addDay(CountGroupList& into, const CountGroupList& from) {
+    for (const CountGroup& group : from.groups) {
+        CountGroup* same = nullptr;
+        for (CountGroup& candidate : into.groups)
+            if (candidate.groupName == group.groupName) same = &candidate;
+        if (!same) {
+            into.groups.append(group);
+            continue;
+        }
+        for (int c = 0; c < group.cameras.size(); ++c) {
+            if (c < same->cameras.size())
+                addCamera(same->cameras[c], group.cameras.at(c));
+            else
+                same->cameras.append(group.cameras.at(c));
+        }
+        addCamera(same->summary, group.summary);
+    }
 }
 
 }  // namespace stats

@@ -78,6 +78,10 @@ void growStages(CountGroup& group, int n);
 // Makes a loaded day safe to count into: every slot list at least 24 long (summaries too).
 void padSlots(CountGroupList& day);
 
+// Adds the counts of another record of the same day, slot by slot: groups by name, cameras and
+// stages by position; what only `from` holds is taken over. The shift starts of `into` stay.
+void addDay(CountGroupList& into, const CountGroupList& from);
+
 // Counts one result into the slot of a record; false when the slot is not in the list.
 bool countResult(CountDetect& record, int slot, bool ok);
 

@@ -1,13 +1,10 @@
 #include "statisticssqlite.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QDebug>
-#include <QFile>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QVariant>
+
+#include "sqlitefiles.h"
 
 namespace stats {
 
@@ -44,54 +41,20 @@ ScopedConnection::~ScopedConnection() {
     QSqlDatabase::removeDatabase(name_);
 }
 
+bool ensureStatisticsTable(QSqlQuery& query) {
+    if (query.exec(kCreateTable)) return true;
+    qWarning() << "statistics: database" << query.lastQuery()
+               << "unusable:" << query.lastError().text();
+    return false;
+}
+
 bool ensureStatisticsTable(QSqlDatabase database) {
     QSqlQuery query(database);
-    if (!query.exec(kCreateTable)) {
-        qWarning() << "statistics: database" << database.databaseName()
-                   << "unusable:" << query.lastError().text();
-        return false;
-    }
-    return true;
+    return ensureStatisticsTable(query);
 }
 
-bool syncPath(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool createStatisticsFile(const QString& file, const QString& templateFile,
-                          const QString& connectionName) {
-    const QString staging = file + QStringLiteral(".new");
-    QFile::remove(staging);
-    if (QFileInfo(templateFile).isFile() && !QFile::copy(templateFile, staging)) {
-        qWarning() << "statistics: cannot copy" << templateFile << "to" << staging;
-        QFile::remove(staging);
-    }
-    // An installed template may be read-only; the running day is written into the copy.
-    if (QFileInfo::exists(staging))
-        QFile::setPermissions(staging, QFile::permissions(staging) | QFileDevice::WriteOwner |
-                                           QFileDevice::ReadOwner);
-    bool ok = false;
-    {
-        ScopedConnection connection(connectionName, staging);
-        ok = connection.isOpen() && ensureStatisticsTable(connection.database());
-        if (!connection.isOpen())
-            qWarning() << "statistics: cannot create" << staging << connection.errorText();
-    }
-    ok = ok && syncPath(staging);
-    if (ok && !QFile::rename(staging, file)) {
-        qWarning() << "statistics: cannot install" << file;
-        ok = false;
-    }
-    if (!ok) {
-        QFile::remove(staging);
-        return false;
-    }
-    syncPath(QFileInfo(file).absolutePath());
-    return true;
+bool createStatisticsFile(const QString& file, const QString& templateFile) {
+    return storage::createDatabase(file, {kCreateTable}, templateFile);
 }
 
 QString readDayDocument(QSqlQuery& query) {

@@ -30,18 +30,15 @@ private:
 
 // Creates the table `resstatistics` when it is missing; false when the database is unusable.
 bool ensureStatisticsTable(QSqlDatabase database);
+bool ensureStatisticsTable(QSqlQuery& query);
 
-// Makes a database file with the table where none exists: a copy of the template when there
-// is one, otherwise a new database. The file appears complete or not at all.
-bool createStatisticsFile(const QString& file, const QString& templateFile,
-                          const QString& connectionName);
+// Makes a database file with the table where none exists: a copy of the template when that is
+// a usable database, otherwise a new database. The file appears complete or not at all.
+bool createStatisticsFile(const QString& file, const QString& templateFile);
 
 // The stored day document, or an empty string when there is none.
 QString readDayDocument(QSqlQuery& query);
 // Inserts or replaces the day document; false (with a warning) when the statement failed.
 bool upsertDayDocument(QSqlQuery& query, const QString& text);
-
-// Flushes a file or directory to the disk.
-bool syncPath(const QString& path);
 
 }  // namespace stats

@@ -37,32 +37,6 @@ struct Report {
     QString path;
 };
 
-// Collects the warnings logged while it lives.
-class WarningCatcher {
-public:
-    WarningCatcher() {
-        QMutexLocker lock(&mutex_);
-        caught_.clear();
-        previous_ = qInstallMessageHandler(&WarningCatcher::handle);
-    }
-    ~WarningCatcher() { qInstallMessageHandler(previous_); }
-    QStringList warnings() const {
-        QMutexLocker lock(&mutex_);
-        return caught_;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-        QMutexLocker lock(&mutex_);
-        if (type == QtWarningMsg) caught_ << text;
-    }
-    static QMutex mutex_;
-    static QStringList caught_;
-    QtMessageHandler previous_ = nullptr;
-};
-QMutex WarningCatcher::mutex_;
-QStringList WarningCatcher::caught_;
-
 bool near(QRgb a, QRgb b, int tolerance = 12) {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
            qAbs(qBlue(a) - qBlue(b)) <= tolerance;
@@ -219,24 +193,24 @@ TEST_F(SaverTest, PicturesThatCannotBeWrittenOrTakenAreLoggedNotReportedAndNotTr
     ASSERT_TRUE(QDir(ng).removeRecursively());
     makeOldPicture(ng, 0);
 
-    WarningCatcher catcher;
+    testsupport::MessageCatcher catcher;
     rig.fillAndMark(1, 0, kKindNG, kRed);
     rig.setFailNumber(1, 0, 1);
     ASSERT_TRUE(scan());
     EXPECT_TRUE(reports.isEmpty());
     EXPECT_FALSE(rig.isMarked(1, 0, kKindNG));
     EXPECT_EQ(rig.failNumber(1, 0), 0);
-    ASSERT_EQ(catcher.warnings().size(), 1);
-    EXPECT_TRUE(catcher.warnings()[0].contains("folder")) << catcher.warnings()[0].toStdString();
+    ASSERT_EQ(catcher.messages().size(), 1);
+    EXPECT_TRUE(catcher.messages()[0].contains("folder")) << catcher.messages()[0].toStdString();
     ASSERT_TRUE(scan());
-    EXPECT_EQ(catcher.warnings().size(), 1);
+    EXPECT_EQ(catcher.messages().size(), 1);
 
     // A camera without a frame size has its picture dropped.
     saver.setFrameSize(0, QSize());
     rig.fillAndMark(0, 0, kKindNG, kRed);
     ASSERT_TRUE(scan());
     EXPECT_FALSE(rig.isMarked(0, 0, kKindNG));
-    EXPECT_EQ(catcher.warnings().size(), 2);
+    EXPECT_EQ(catcher.messages().size(), 2);
     EXPECT_TRUE(jpegsIn(folder(0, 0, "NG")).isEmpty());
     EXPECT_TRUE(reports.isEmpty());
 }

@@ -7,6 +7,8 @@
 #include <QVariant>
 
 #include "operationlog.h"
+#include "privatemount.h"
+#include "sqlitefiles.h"
 #include "testsupport.h"
 
 namespace {
@@ -163,4 +165,69 @@ TEST(OperationLog, InvalidDayFileFallsBackToTheDatabaseDate) {
     OperationLog log;
     log.loadRecordDay(kDay1);
     EXPECT_EQ(log.recordDay(), QFileInfo("RECORD.db").lastModified().date().toString("yyyy-MM-dd"));
+}
+
+TEST(OperationLog, AnInterruptedWriteIsUndoneBeforeTheDayIsArchived) {
+    testsupport::WorkDir dir;
+    ASSERT_TRUE(OperationLog::createEmptyDatabase("RECORDNULL.db"));
+    QStringList yesterday;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        for (int i = 0; i < 40; ++i) {
+            ASSERT_TRUE(log.insert(QString::number(i), "l", QString("row %1").arg(i)));
+            yesterday << QString("%1|l|row %1").arg(i);
+        }
+    }
+    // Power was lost while a large write was half done.
+    testsupport::leaveInterruptedWrite(
+        "RECORD.db",
+        {"DELETE FROM RECORD WHERE recordtime < '2'",
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400)"
+         " INSERT INTO RECORD SELECT 'x', 'y', printf('%.400c', 'z') FROM n"});
+    OperationLog log;
+    log.loadRecordDay(kDay2);
+    ASSERT_TRUE(log.checkDate(kDay2));
+    EXPECT_TRUE(storage::checkDatabase("RECORD/2026-03-01.db", {"RECORD"}).usable());
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), yesterday);
+    EXPECT_FALSE(QFile::exists("RECORD.db-journal"));
+    EXPECT_TRUE(remarksIn("RECORD.db").isEmpty());
+}
+
+TEST(OperationLog, ARolloverThatCannotEmptyTheDayMovesNothingAndIsDoneOnceLater) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::WorkDir dir;
+    testsupport::TmpfsMount work("work", 1 << 20);
+    testsupport::TmpfsMount archives("work/RECORD", 1 << 20);
+    ASSERT_TRUE(work.isMounted() && archives.isMounted());
+    QDir::setCurrent(work.path());
+    {
+        // An archive of the day exists already (the clock was set back).
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("0", "l", "earlier");
+        ASSERT_TRUE(log.checkDate(kDay2));
+        writeDayFile("2026-03-01");
+    }
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        ASSERT_TRUE(log.insert("1", "l", "a"));
+    }
+    // The panel starts with its working folder read-only; the archives folder is not.
+    ASSERT_TRUE(work.setReadOnly(true));
+    OperationLog log;
+    log.loadRecordDay(kDay1);
+    EXPECT_FALSE(log.checkDate(kDay2));
+    EXPECT_FALSE(log.insert("2", "l", "lost"));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"0|l|earlier"});
+
+    ASSERT_TRUE(work.setReadOnly(false));
+    EXPECT_TRUE(log.insert("3", "l", "b"));
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), (QStringList{"0|l|earlier", "1|l|a", "3|l|b"}));
+    EXPECT_TRUE(log.insert("4", "l", "c"));
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"4|l|c"});
+    QDir::setCurrent(dir.path());
 }

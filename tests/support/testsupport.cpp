@@ -1,5 +1,12 @@
 #include "testsupport.h"
 
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
 
 namespace testsupport {
@@ -8,9 +15,13 @@ sys::RecordingSystemActions& recorder() {
     return static_cast<sys::RecordingSystemActions&>(sys::actions());
 }
 
-WorkDir::WorkDir() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+WorkDir::WorkDir() : previous_(QDir::currentPath()) {
+    QDir::setCurrent(dir_.path());
+}
 
-WorkDir::~WorkDir() { QDir::setCurrent(previous_); }
+WorkDir::~WorkDir() {
+    QDir::setCurrent(previous_);
+}
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     QElapsedTimer timer;
@@ -23,6 +34,65 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-QString sourceDir() { return qEnvironmentVariable("MOULDMON_SOURCE_DIR"); }
+QString sourceDir() {
+    return qEnvironmentVariable("MOULDMON_SOURCE_DIR");
+}
+
+void leaveInterruptedWrite(const QString& path, const QStringList& interrupted) {
+    const QString snapshot = path + QStringLiteral(".crash");
+    const QString journal = QStringLiteral("-journal");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), snapshot);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        // A tiny page cache spills the transaction's pages into the file before it ends.
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA cache_size=1")));
+        ASSERT_TRUE(db.transaction());
+        for (const QString& statement : interrupted) ASSERT_TRUE(query.exec(statement));
+        ASSERT_GT(QFileInfo(path + journal).size(), 0);
+        QFile::remove(snapshot);
+        QFile::remove(snapshot + journal);
+        ASSERT_TRUE(QFile::copy(path, snapshot));
+        ASSERT_TRUE(QFile::copy(path + journal, snapshot + journal));
+        db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(snapshot);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(snapshot, path));
+    ASSERT_TRUE(QFile::rename(snapshot + journal, path + journal));
+}
+
+namespace {
+QMutex caughtMutex;
+QStringList caught;
+QtMsgType caughtType = QtWarningMsg;
+
+void catchMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    QMutexLocker lock(&caughtMutex);
+    if (type == caughtType) caught << text;
+}
+}  // namespace
+
+MessageCatcher::MessageCatcher(QtMsgType type) {
+    QMutexLocker lock(&caughtMutex);
+    caught.clear();
+    caughtType = type;
+    previous_ = qInstallMessageHandler(&catchMessage);
+}
+
+MessageCatcher::~MessageCatcher() {
+    qInstallMessageHandler(previous_);
+}
+
+QStringList MessageCatcher::messages() const {
+    QMutexLocker lock(&caughtMutex);
+    return caught;
+}
+
+int MessageCatcher::count(const QString& text) const {
+    return messages().filter(text).size();
+}
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -32,5 +33,25 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // Root of the source tree (for shipped data such as pictures).
 QString sourceDir();
+
+// Leaves a database file as a power cut in the middle of a transaction leaves it: the
+// statements of `interrupted` ran in a transaction that never ended, some of its pages reached
+// the file, and the hot journal that undoes them lies beside it.
+void leaveInterruptedWrite(const QString& path, const QStringList& interrupted);
+
+// Collects the messages of one type (from any thread) logged while it lives.
+class MessageCatcher {
+public:
+    explicit MessageCatcher(QtMsgType type = QtWarningMsg);
+    ~MessageCatcher();
+    MessageCatcher(const MessageCatcher&) = delete;
+    MessageCatcher& operator=(const MessageCatcher&) = delete;
+    QStringList messages() const;
+    // Messages containing the text.
+    int count(const QString& text) const;
+
+private:
+    QtMessageHandler previous_ = nullptr;
+};
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 // Lays out a working folder as a panel has it after installation: the factory parameter group
-// and the parameter and record databases made from the defaults. Existing files are kept.
+// and the parameter and record databases made from the defaults. Existing files are kept; a
+// damaged parameter database ends the tool with the ways to recover.
 //
 // With --demo it also sets up inspection areas and reference templates for the simulation
 // camera's cameras (cameras whose tables hold areas already are left alone), so that the
@@ -22,6 +23,7 @@
 #include "demoseed.h"
 #include "operationlog.h"
 #include "paramlimits.h"
+#include "sqlitefiles.h"
 #include "wizardparastore.h"
 
 namespace {
@@ -76,18 +78,36 @@ bool screenReachable() {
 }
 
 bool copyIfMissing(const QString& from, const QString& to) {
-    return QFile::exists(to) || QFile::copy(from, to);
+    return QFile::exists(to) || storage::installDatabaseCopy(from, to);
 }
 
 bool layOut() {
-    QDir().mkpath(QStringLiteral("paraGroup/default"));
-    const QString defaults = QStringLiteral("paraGroup/default/PARAM.db");
-    bool ok = QFile::exists(defaults) || WizardParaStore::createDefaultDatabase(defaults);
-    ok = ok && copyIfMissing(defaults, QLatin1String(params::kParamDatabaseFile));
+    bool ok = WizardParaStore::ensureFactoryDatabase();
+    ok = ok && copyIfMissing(WizardParaStore::factoryDatabasePath(),
+                             QLatin1String(params::kParamDatabaseFile));
     const QString recordTemplate = QLatin1String(OperationLog::kTemplateFile);
     ok = ok && (QFile::exists(recordTemplate) || OperationLog::createEmptyDatabase(recordTemplate));
     ok = ok && copyIfMissing(recordTemplate, QLatin1String(OperationLog::kDatabaseFile));
     return ok;
+}
+
+// An existing parameter database is never replaced here; a damaged one is named with the ways
+// back instead of a line per unreadable row.
+bool paramDatabaseUsable(const QString& folder) {
+    const QString file = QLatin1String(params::kParamDatabaseFile);
+    const storage::DbCheck check = WizardParaStore::checkDatabase(file);
+    if (check.usable()) return true;
+    std::fprintf(stderr,
+                 "%s in %s cannot be used: %s\n"
+                 "To recover, either\n"
+                 "  - start the program: it keeps the damaged file as %s.damaged-<time>, puts a\n"
+                 "    copy of the current parameter group (or of the factory group) in its place\n"
+                 "    and says so on the screen; or\n"
+                 "  - move it aside yourself and run this tool again, which lays out the factory\n"
+                 "    copy:  mv %s/%s %s/%s.bad\n",
+                 qPrintable(file), qPrintable(folder), qPrintable(check.reason), qPrintable(file),
+                 qPrintable(folder), qPrintable(file), qPrintable(folder), qPrintable(file));
+    return false;
 }
 
 bool seedDemo(const QSize& display) {
@@ -135,6 +155,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot lay out the working folder %s\n", qPrintable(args.folder));
         return 1;
     }
+    if (!paramDatabaseUsable(QDir::currentPath())) return 1;
     if (!args.demo) return 0;
 
     QSize display = args.display;

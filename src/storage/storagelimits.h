@@ -1,0 +1,25 @@
+#pragma once
+// Every limit and fixed name of the storage helpers, in one place.
+
+#include <QtGlobal>
+
+namespace storage {
+
+// Files are copied in pieces of this size: few system calls, and a large database never has
+// to fit in memory.
+constexpr qint64 kCopyChunkBytes = 1 << 16;
+
+// A damaged file is kept beside its place as "<name>.damaged-<time>"; when that name is taken
+// (several in the same second) a number is added, up to this bound.
+constexpr int kMaxKeptCopiesPerSecond = 99;
+constexpr char kDamagedInfix[] = ".damaged-";
+constexpr char kKeptTimeFormat[] = "yyyyMMdd-hhmmss";
+
+// Files SQLite keeps beside a database; they belong to it and move with it. A journal left
+// beside the wrong file would be played back into it.
+constexpr const char* kSqliteCompanions[] = {"-journal", "-wal", "-shm"};
+
+// Mode of a new file written by the helpers (an existing file keeps its own).
+constexpr unsigned kNewFileMode = 0644;
+
+}  // namespace storage

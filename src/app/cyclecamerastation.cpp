@@ -1,5 +1,6 @@
 #include "cyclecamerastation.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QRect>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include "cammerwidget.h"
 #include "cyclestate.h"
 #include "enginefailimage.h"
+#include "faildirectory.h"
 
 namespace {
 
@@ -131,17 +133,19 @@ bool CammerWidgetStation::saveNewestFrame(const QString& path) {
     const engine::EngineContext& ctx = view_->context;
     if (ctx.imageW <= 0 || ctx.imageH <= 0 || int(ctx.grabBuf.size()) < ctx.frameBytes)
         return false;
+    const QByteArray format = QFileInfo(path).suffix().toLatin1();
     if (ctx.isColor) {
         // Colour frames are R, G, B, A bytes.
         const QImage frame(ctx.grabBuf.data(), ctx.imageW, ctx.imageH, ctx.imageW * 4,
                            QImage::Format_RGBA8888);
-        return frame.convertToFormat(QImage::Format_RGB32).save(path);
+        return failimage::writePictureAtomically(frame.convertToFormat(QImage::Format_RGB32), path,
+                                                 format.constData());
     }
     QImage frame(ctx.grabBuf.data(), ctx.imageW, ctx.imageH, ctx.imageW, QImage::Format_Indexed8);
     QVector<QRgb> grey(kGreyLevels);
     for (int i = 0; i < kGreyLevels; ++i) grey[i] = qRgba(i, i, i, 255);
     frame.setColorTable(grey);
-    return frame.save(path);
+    return failimage::writePictureAtomically(frame, path, format.constData());
 }
 
 void CammerWidgetStation::saveFailImage(int step, int isOK) {

@@ -90,6 +90,8 @@ QString ResStatisticsDatabase::removeSuffix(const QString& name) {
 // --- loading ---
 
 void ResStatisticsDatabase::loadCountFromJson(const QString& file, QJsonObject& out) {
+    // Opening would make an empty file where none is.
+    if (!QFileInfo(file).isFile()) return;
     ScopedConnection connection(kLoadConnectionName, file);
     if (!connection.isOpen()) {
         qWarning() << "statistics: cannot open" << file << connection.errorText();

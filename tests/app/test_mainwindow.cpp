@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTimer>
 #include <tuple>
@@ -20,9 +21,14 @@
 #include "lostcamerawarnbox.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "privatemount.h"
 #include "productalarmwarnbox.h"
+#include "resstatisticsdatabase.h"
+#include "resstatisticsparam.h"
 #include "statisticswidget.h"
+#include "warnbox.h"
 #include "wizardpara.h"
+#include "wizardparastore.h"
 
 using apptest::installFactoryFiles;
 using apptest::prepareProcessGlobals;
@@ -129,29 +135,66 @@ TEST_F(MainWindow, ComesUpWithoutCamerasAndWritesTheFirstRecord) {
     EXPECT_EQ(query.value(0).toString(), lan(150).arg(0));
 }
 
-TEST_F(MainWindow, MissingParameterFileIsRestoredBeforeTheReboot) {
-    installFactoryFiles();
-    QFile::remove("PARAM.db");
-    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
-    WindowUnderTest w;
-    EXPECT_EQ(askedWith(answers, kParamFileError()), 1);
-    EXPECT_TRUE(QFile::exists("PARAM.db"));
-    const QStringList programs = recorder().programs();
-    const int sync = programs.indexOf("sync");
-    ASSERT_GE(sync, 0);
-    EXPECT_EQ(programs.indexOf("reboot"), sync + 1);
-}
+TEST_F(MainWindow, AMissingOrDamagedParameterFileIsRestoredAndSaidBeforeTheReboot) {
+    enum Damage { Missing, RandomBytes, NoTables, Truncated };
+    const struct {
+        Damage damage;
+        bool restorable;
+        int entry;  // the text shown, in English
+    } rows[] = {
+        {Missing, true, 160},  {Missing, false, 160},  {RandomBytes, true, 135},
+        {NoTables, true, 135}, {Truncated, true, 135}, {RandomBytes, false, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(
+            QString("damage %1, restorable %2").arg(row.damage).arg(row.restorable).toStdString());
+        testsupport::WorkDir work;
+        recorder().clear();
+        installFactoryFiles();
+        QFile file("PARAM.db");
+        if (row.damage == Missing) {
+            ASSERT_TRUE(file.remove());
+        } else if (row.damage == Truncated) {
+            ASSERT_TRUE(file.resize(file.size() / 2));
+        } else {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            if (row.damage == RandomBytes)
+                for (int i = 0; i < 2000; ++i) file.write(QByteArray::number(i * 7919 % 65521));
+            file.close();
+        }
+        if (!row.restorable) {
+            // No factory copy can be made: a file stands where its folder belongs.
+            ASSERT_TRUE(QDir("paraGroup/default").removeRecursively());
+            ASSERT_TRUE(QFile("paraGroup/default").open(QIODevice::WriteOnly));
+        }
+        QByteArray before;
+        if (file.open(QIODevice::ReadOnly)) before = file.readAll();
+        file.close();
 
-TEST_F(MainWindow, NoRebootWhenTheParameterFileCannotBeRestored) {
-    installFactoryFiles();
-    QFile::remove("PARAM.db");
-    QFile::remove("paraGroup/default/PARAM.db");
-    QDir().mkpath("paraGroup/default/PARAM.db");  // a folder where the file belongs
-    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
-    WindowUnderTest w;
-    EXPECT_EQ(askedWith(answers, kParamFileError()), 1);
-    EXPECT_FALSE(recorder().ran("reboot"));
-    EXPECT_FALSE(QFile::exists("PARAM.db")) << "no empty parameter file is made";
+        dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+        WindowUnderTest w;
+        EXPECT_EQ(askedWith(answers, gaLanStr[row.entry * 4 + 1]), 1);
+        const QStringList programs = recorder().programs();
+        EXPECT_EQ(programs.contains("reboot"), row.restorable);
+        if (row.restorable) EXPECT_EQ(programs.indexOf("reboot"), programs.indexOf("sync") + 1);
+        // The program never runs on a damaged file: it runs on the restored one, or on its
+        // built-in values with the operator told; the damaged file is kept.
+        EXPECT_EQ(w.window->paramDb.isOpen(), row.restorable);
+        const QStringList kept = QDir().entryList({"PARAM.db.damaged-*"});
+        if (row.restorable) {
+            EXPECT_TRUE(WizardParaStore::checkDatabase("PARAM.db").usable());
+            ASSERT_EQ(kept.size(), row.damage == Missing ? 0 : 1);
+            if (!kept.isEmpty()) {
+                QFile keptFile(kept.first());
+                ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+                EXPECT_EQ(keptFile.readAll(), before);
+            }
+        } else {
+            EXPECT_TRUE(kept.isEmpty());
+            EXPECT_EQ(QFile::exists("PARAM.db"), row.damage != Missing) << "no empty file is made";
+            if (file.open(QIODevice::ReadOnly)) EXPECT_EQ(file.readAll(), before);
+        }
+    }
 }
 
 TEST_F(MainWindow, MissingRecordDatabase) {
@@ -171,6 +214,61 @@ TEST_F(MainWindow, MissingRecordDatabase) {
     WindowUnderTest w;
     EXPECT_EQ(askedWith(answers, kRecordDbError()), 1);
     EXPECT_FALSE(recorder().ran("reboot"));
+}
+
+TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenThereIsRoomAgain) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::TmpfsMount disk("disk", 4 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    QDir::setCurrent(disk.path());
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    {
+        WindowUnderTest w;
+        DeRaRazovi& m = *w.window;
+        gpWPara->useStatistics = 1;
+        QCoreApplication::processEvents();
+        ASSERT_FALSE(gpWarnBox->isVisible()) << gpWarnBox->text().toStdString();
+        testsupport::MessageCatcher errors(QtCriticalMsg);
+        QSignalSpy saved(gpResStatisticsParam->store(), &ResStatisticsDatabase::sigSaveFinished);
+        const auto writeAll = [&](const QString& record) {
+            m.InsertRecord(record);
+            m.CountWrite();
+            const int before = saved.count();
+            gpResStatisticsParam->addRecord(0, 0, {}, "default");
+            gpResStatisticsParam->checkDate();
+            // The store answers from its own thread; its answer then passes two queues.
+            EXPECT_TRUE(testsupport::waitFor([&] { return saved.count() > before; }));
+            for (int pass = 0; pass < 3; ++pass) QCoreApplication::sendPostedEvents();
+        };
+
+        disk.fill(0);
+        writeAll("lost 1");
+        EXPECT_TRUE(gpWarnBox->isVisible());
+        for (const char* store : {"operation records", "production counters", "statistics"})
+            EXPECT_EQ(errors.count(store), 1) << store;
+        gpWarnBox->hide();  // the operator confirms
+        writeAll("lost 2");
+        EXPECT_FALSE(gpWarnBox->isVisible()) << "told once";
+        EXPECT_EQ(errors.messages().size(), 3);
+
+        disk.unfill();
+        writeAll("kept");
+        EXPECT_EQ(errors.messages().size(), 3);
+        QStringList remarks;
+        QSqlQuery query("SELECT remarks FROM RECORD", m.recordDb);
+        while (query.next()) remarks << query.value(0).toString();
+        EXPECT_TRUE(remarks.contains("kept"));
+        EXPECT_FALSE(remarks.contains("lost 1") || remarks.contains("lost 2"));
+
+        disk.fill(0);
+        writeAll("lost 3");
+        EXPECT_TRUE(gpWarnBox->isVisible()) << "a new failure is told again";
+        EXPECT_TRUE(gpWarnBox->text().startsWith(lan(135)) ||
+                    gpWarnBox->text().startsWith(lan(544)));
+        disk.unfill();
+    }
+    QDir::setCurrent(dir.path());
 }
 
 TEST_F(MainWindow, StatisticsButtonAndExportStatusLabel) {

@@ -122,7 +122,7 @@ TEST_F(ManagerTest, OnlyStoredSerialNumbersAreRecordedAsSaved) {
 }
 
 TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
-    enum Damage { Missing, NoDatabase, Folder };
+    enum Damage { Missing, NoDatabase, Folder, NoDatabaseNorFactoryCopy };
     const struct {
         Damage damage;
         bool warned;
@@ -131,18 +131,20 @@ TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
     } rows[] = {
         {Missing, false, {}, {B, A}},
         {NoDatabase, true, {"sync", "reboot"}, {B, A}},
+        {Folder, true, {"sync", "reboot"}, {B, A}},
         // Cannot be replaced: no reboot, which would only bring the same failure back.
-        {Folder, true, {}, {A, B}},
+        {NoDatabaseNorFactoryCopy, true, {}, {A, B}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(int(row.damage));
         testsupport::WorkDir dir;
         testsupport::recorder().clear();
         storeSerials(kFactory, {B});
-        if (row.damage == NoDatabase) {
+        if (row.damage == NoDatabase || row.damage == NoDatabaseNorFactoryCopy) {
             QFile broken("SN.db");
             ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
             broken.write(QByteArray(8192, '\x5a'));
+            if (row.damage == NoDatabaseNorFactoryCopy) ASSERT_TRUE(QFile::resize(kFactory, 100));
         } else if (row.damage == Folder) {
             QDir().mkpath("SN.db");
         }

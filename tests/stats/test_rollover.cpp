@@ -175,15 +175,43 @@ TEST_F(RolloverTest, AFailedMoveOrAnUnopenableDatabaseLosesNoDayAndIsRetried) {
     }
 }
 
-TEST_F(RolloverTest, ARunningDatabaseThatCannotBeOpenedAtStartIsReported) {
-    ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
-    makeModel();
-    ASSERT_EQ(warnings.size(), 1);
-    EXPECT_FALSE(warnings.first().isEmpty());
-    EXPECT_TRUE(testsupport::recorder().ran("reboot"));
-    // Counting goes on in memory.
-    countOk();
-    EXPECT_EQ(runningOk(1), 1);
+TEST_F(RolloverTest, ADamagedRunningDatabaseIsKeptAsideAndReplacedBeforeTheReboot) {
+    const struct {
+        const char* damage;
+        bool replaceable;
+    } rows[] = {{"random bytes", true}, {"a folder", true}, {"no new database can be made", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.damage);
+        freshWorkDir();
+        testsupport::recorder().clear();
+        warnings.clear();
+        QByteArray bytes(16384, 0);
+        for (int i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7919) >> 3);
+        if (QString(row.damage) == "a folder") {
+            ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
+        } else {
+            QFile file("ResStatistics.db");
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        if (!row.replaceable) ASSERT_TRUE(QDir().mkpath("ResStatistics.db.building/x"));
+        makeModel();
+        ASSERT_EQ(warnings.size(), 1);
+        EXPECT_FALSE(warnings.first().isEmpty());
+        // A restart helps only when a usable database is in place.
+        EXPECT_EQ(testsupport::recorder().ran("reboot"), row.replaceable);
+        const QStringList kept = QDir().entryList({"ResStatistics.db.damaged-*"});
+        ASSERT_EQ(kept.size(), 1);
+        if (QString(row.damage) != "a folder") {
+            QFile file(kept.first());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), bytes);
+        }
+        // Counting goes on, and is saved when the database could be made.
+        countOk();
+        EXPECT_EQ(runningOk(1), 1);
+        EXPECT_EQ(checkDateAndWait(), row.replaceable);
+    }
 }
 
 TEST_F(RolloverTest, TheStoreThreadEndsCleanlyWithWorkQueued) {

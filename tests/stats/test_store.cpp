@@ -116,37 +116,50 @@ TEST_F(StoreTest, OlderRowLayoutIsConvertedOnceAndMissingDaysAreNotCreated) {
     EXPECT_EQ(ResStatisticsDatabase::removeSuffix("dir/"), "dir/");
 }
 
-TEST_F(StoreTest, ArchivingNeverReplacesAnArchiveAndNamesOnlyDays) {
-    ResStatisticsDatabase store(nullptr);
-    QSignalSpy archivedSpy(&store, &ResStatisticsDatabase::sigDayArchived);
-    QDir().mkpath("ResStatistics");
-    QFile existing("ResStatistics/2024-05-01.db");
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("keep");
-    existing.close();
-
-    store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 8), true);
-    ASSERT_EQ(archivedSpy.count(), 1);
-    EXPECT_TRUE(archivedSpy.at(0).at(0).toString().endsWith("ResStatistics/2024-05-01.1.db"));
-    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
-    EXPECT_EQ(existing.readAll(), "keep");
-    EXPECT_EQ(storedOk(storedDay("ResStatistics/2024-05-01.1.db"), 0), 8);
-    // A new, empty running database takes the archived one's place.
-    EXPECT_TRUE(QFile::exists("ResStatistics.db"));
-    EXPECT_TRUE(storedText("ResStatistics.db").isEmpty());
-
-    // Only day dates name archives, and the numbered names are bounded.
+TEST_F(StoreTest, AFinishedDayIsAddedToTheArchiveOfItsDateWhichOnlyDaysName) {
+    const struct {
+        const char* archiveBefore;
+        int okBefore;
+    } rows[] = {{"none", 0}, {"the same day, archived before", 8}, {"damaged", 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.archiveBefore);
+        freshWorkDir();
+        QDir().mkpath("ResStatistics");
+        const QString archive = "ResStatistics/2024-05-01.db";
+        const bool damaged = QString(row.archiveBefore) == "damaged";
+        if (damaged) {
+            QFile file(archive);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("keep");
+        } else if (row.okBefore > 0) {
+            execSql(archive,
+                    {"CREATE TABLE resstatistics (name TEXT UNIQUE, value1 TEXT, value2)"});
+            overwriteStoredText(
+                archive,
+                QString::fromUtf8(stats::documentText(dayWith("2024-05-01", row.okBefore))));
+        }
+        ResStatisticsDatabase store(nullptr);
+        QSignalSpy archived(&store, &ResStatisticsDatabase::sigDayArchived);
+        store.slotSaveRecord("2024-05-01", dayWith("2024-05-01", 5), true);
+        ASSERT_EQ(archived.count(), 1);
+        EXPECT_TRUE(archived.at(0).at(0).toString().endsWith(archive));
+        EXPECT_EQ(storedOk(storedDay(archive), 0), 5 + row.okBefore);
+        // The damaged archive is kept beside, under a name that is no day.
+        const QStringList names = archiveNames();
+        EXPECT_EQ(names.size(), damaged ? 2 : 1);
+        EXPECT_EQ(names.first(), "2024-05-01.db");
+        if (damaged) {
+            QFile kept("ResStatistics/" + names.last());
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), "keep");
+        }
+        // The running database is left empty for the new day.
+        EXPECT_TRUE(storedText("ResStatistics.db").isEmpty());
+    }
     EXPECT_TRUE(stats::isDayDate("2024-02-29"));
     for (const char* bad : {"2023-02-29", "../../etc", ""})
         EXPECT_FALSE(stats::isDayDate(bad)) << bad;
     EXPECT_TRUE(stats::archiveDayFile("ResStatistics.db", "ResStatistics", "../x").isEmpty());
-
-    QDir().mkpath("full");
-    QFile("full/2024-05-01.db").open(QIODevice::WriteOnly);
-    for (int n = 1; n <= stats::kMaxArchiveNameSuffix; ++n)
-        QFile(QString("full/2024-05-01.%1.db").arg(n)).open(QIODevice::WriteOnly);
-    EXPECT_TRUE(stats::freeArchivePath("full", "2024-05-01").isEmpty());
-    EXPECT_TRUE(stats::freeArchivePath("full", "2024-05-02").endsWith("full/2024-05-02.db"));
 }
 
 }  // namespace

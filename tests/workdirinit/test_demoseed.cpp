@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <memory>
@@ -339,4 +340,28 @@ TEST_F(DemoSeedTest, StepsAreTheEnabledOnesOnInputTerminalOne) {
     EXPECT_TRUE(report.cameras.isEmpty());
     EXPECT_FALSE(report.note.isEmpty());
     EXPECT_FALSE(QDir(work.path()).exists(QStringLiteral("cammer12")));
+}
+
+TEST(WorkdirInit, ADamagedParameterDatabaseEndsTheToolWithTheWaysBackNotARowList) {
+    testsupport::WorkDir work;
+    QByteArray damaged;
+    for (int i = 0; i < 2000; ++i) damaged += QByteArray::number(i * 7919 % 65521);
+    {
+        QFile file("PARAM.db");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(WORKDIR_INIT_TOOL),
+               {"--demo", "--display", "1920x1080", work.path()});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(tool.readAll());
+    EXPECT_EQ(tool.exitCode(), 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("To recover")) << output.toStdString();
+    EXPECT_TRUE(output.contains("mv ")) << output.toStdString();
+    EXPECT_LE(output.count('\n'), 8) << output.toStdString();
+    QFile file("PARAM.db");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged) << "the tool never replaces an existing database";
 }

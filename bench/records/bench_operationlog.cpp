@@ -1,14 +1,18 @@
 // Inserts per second into the operator log as the program configures it (rollback journal,
 // full synchronisation: every record is on the disk when the insert returns), beside the
-// same inserts with weaker settings that can lose the last records in a power cut.
+// same inserts with weaker settings that can lose the last records in a power cut. And the
+// counter file written after every cycle: durably (synced, size read back) beside QSettings,
+// which neither syncs nor notices a full disk.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include "counterstore.h"
 #include "operationlog.h"
 
 static void BM_OperationLogInsert(benchmark::State& state) {
@@ -53,6 +57,35 @@ BENCHMARK(BM_ReferenceInsert)
     ->Args({1, 1})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+
+static void BM_CounterWrite(benchmark::State& state) {
+    QTemporaryDir dir;
+    const CounterStore store(dir.filePath("count.ini"));
+    ProductionCounters counters;
+    for (auto _ : state) {
+        ++counters.syncNGNum;
+        store.write(counters);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CounterWrite)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+static void BM_ReferenceCounterWriteQSettings(benchmark::State& state) {
+    QTemporaryDir dir;
+    QVariantList list;
+    for (int i = 0; i < 8; ++i) list << i;
+    int n = 0;
+    for (auto _ : state) {
+        QSettings settings(dir.filePath("count.ini"), QSettings::IniFormat);
+        for (const char* key :
+             {"list_allnum", "list_failnum", "list_allcyclenum", "list_failcyclenum"})
+            settings.setValue(key, list);
+        settings.setValue("gSyncNGNum", ++n);
+        settings.setValue("gSyncNGcycleNum", n);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReferenceCounterWriteQSettings)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

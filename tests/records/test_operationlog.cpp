@@ -82,8 +82,7 @@ TEST(OperationLog, SameDayKeepsAppending) {
 }
 
 TEST(OperationLog, RolloverArchivesUnderTheRecordDay) {
-    testsupport::WorkDir dir;
-    ASSERT_TRUE(OperationLog::createEmptyDatabase("RECORDNULL.db"));
+    testsupport::WorkDir dir;  // without a template: the emptied log goes on
     {
         OperationLog log;
         log.loadRecordDay(kDay1);
@@ -100,58 +99,6 @@ TEST(OperationLog, RolloverArchivesUnderTheRecordDay) {
     QFile day("time.txt");
     ASSERT_TRUE(day.open(QIODevice::ReadOnly));
     EXPECT_EQ(day.readAll(), QByteArray("2026-03-05"));
-}
-
-TEST(OperationLog, ExistingArchiveIsAppendedTo) {
-    testsupport::WorkDir dir;
-    {
-        OperationLog log;
-        log.loadRecordDay(kDay1);
-        log.insert("1", "l", "morning");
-        ASSERT_TRUE(log.checkDate(kDay2));
-    }
-    // The clock was set back to day 1 and records were made again.
-    writeDayFile("2026-03-01");
-    {
-        OperationLog log;
-        log.loadRecordDay(kDay1);
-        log.insert("2", "l", "after clock change");
-        ASSERT_TRUE(log.checkDate(kDay2));
-    }
-    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
-              (QStringList{"1|l|morning", "2|l|after clock change"}));
-}
-
-TEST(OperationLog, FailedMoveLosesNothingAndRetries) {
-    testsupport::WorkDir dir;
-    OperationLog log;
-    log.loadRecordDay(kDay1);
-    log.insert("1", "l", "keep me");
-    // A plain file where the archive folder belongs makes the move impossible.
-    {
-        QFile blocker("RECORD");
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    }
-    EXPECT_FALSE(log.checkDate(kDay2));
-    EXPECT_EQ(log.recordDay(), "2026-03-01");
-    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"1|l|keep me"});
-    log.insert("2", "l", "still day one");
-
-    ASSERT_TRUE(QFile::remove("RECORD"));
-    EXPECT_TRUE(log.checkDate(kDay2));
-    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), (QStringList{"1|l|keep me", "2|l|still day one"}));
-}
-
-TEST(OperationLog, MissingTemplateStillGivesAWorkingLog) {
-    testsupport::WorkDir dir;
-    OperationLog log;
-    log.loadRecordDay(kDay1);
-    log.insert("1", "l", "day one");
-    ASSERT_FALSE(QFile::exists("RECORDNULL.db"));
-    EXPECT_TRUE(log.checkDate(kDay2));
-    EXPECT_TRUE(log.insert("2", "l", "day two"));
-    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"1|l|day one"});
-    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"2|l|day two"});
 }
 
 TEST(OperationLog, InvalidDayFileFallsBackToTheDatabaseDate) {

@@ -1,12 +1,13 @@
 // Every small file the program writes, and the copy that restores a database, on a file
 // system that is full: the old content stays whole, the failure is said, and writing works
-// again once there is room.
+// again once there is room. A journal left without its database never reaches a copy.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <functional>
 
@@ -27,14 +28,11 @@ QByteArray contentOf(const QString& path) {
 }
 
 // A picture whose JPEG is several pages long.
-QImage noise(int seed) {
+QImage noise() {
     QImage picture(200, 150, QImage::Format_RGB32);
-    quint32 x = 2463534242u + quint32(seed);
     for (int y = 0; y < picture.height(); ++y)
-        for (int i = 0; i < picture.width(); ++i) {
-            x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-            picture.setPixel(i, y, 0xff000000u | x);
-        }
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(picture.scanLine(y)),
+                                              picture.width());
     return picture;
 }
 
@@ -85,9 +83,7 @@ TEST(DurableFiles, AFullDiskNeverShortensAFileAndTheFailureIsSaid) {
              c.syncNGNum = 1000000 + r;
              return CounterStore("count.ini").write(c);
          }},
-        {"picture.jpg", true, [](int r) { return failimage::writeJpeg(noise(r), "picture.jpg"); }},
-        {"template.bmp", true,
-         [](int r) { return failimage::writePictureAtomically(noise(r), "template.bmp", "BMP"); }},
+        {"picture.jpg", true, [](int) { return failimage::writeJpeg(noise(), "picture.jpg"); }},
         {"PARAM.db", true,
          [](int r) {
              if (r == 0) {  // a damaged working database, to be restored from a copy
@@ -126,13 +122,23 @@ TEST(DurableFiles, AFullDiskNeverShortensAFileAndTheFailureIsSaid) {
     QDir::setCurrent(work.path());
 }
 
-TEST(DurableFiles, ACopyOfAMissingSourceKeepsTheTarget) {
+TEST(DurableFiles, AJournalLeftWithoutItsDatabaseNeverReachesTheCopyThatTakesItsPlace) {
     testsupport::WorkDir work;
-    ASSERT_TRUE(storage::replaceFile("target", "keep"));
-    EXPECT_FALSE(storage::copyFile("missing", "target"));
-    EXPECT_EQ(contentOf("target"), "keep");
-    ASSERT_TRUE(storage::replaceFile("source", "new"));
-    EXPECT_TRUE(storage::copyFile("source", "target"));
-    EXPECT_EQ(contentOf("target"), "new");
-    EXPECT_EQ(QFile::permissions("target") & QFile::WriteOwner, QFile::WriteOwner);
+    makeDatabase("good.db", 7);
+    // The hot journal of another database whose file is gone.
+    makeDatabase("target.db", 1);
+    testsupport::leaveInterruptedWrite("target.db",
+                                       {"DELETE FROM t", "INSERT INTO t VALUES ('x')"});
+    ASSERT_TRUE(QFile::remove("target.db"));
+    ASSERT_TRUE(QFile::exists("target.db-journal"));
+
+    QString kept;
+    ASSERT_TRUE(storage::installDatabaseCopy("good.db", "target.db", &kept));
+    EXPECT_TRUE(kept.isEmpty());
+    EXPECT_FALSE(QFile::exists("target.db-journal"));
+    EXPECT_TRUE(storage::checkDatabase("target.db", {"t"}).usable());
+    storage::SqliteConnection connection("target.db");
+    QSqlQuery query("SELECT x FROM t", connection.database());
+    ASSERT_TRUE(query.next());
+    EXPECT_TRUE(query.value(0).toString().startsWith("7"));
 }

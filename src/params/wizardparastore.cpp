@@ -1,6 +1,5 @@
 #include "wizardparastore.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -28,29 +27,6 @@ bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     for (const QVariant& v : values) query.addBindValue(v);
     return query.exec();
 }
-
-// A connection of our own for a database file, removed again when the scope ends.
-class ScopedConnection {
-public:
-    explicit ScopedConnection(const QString& path) {
-        static QAtomicInt counter;
-        name_ = QStringLiteral("params-file-%1").arg(counter.fetchAndAddRelaxed(1));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        if (!db.open()) qWarning() << "cannot open" << path << db.lastError().text();
-    }
-    ~ScopedConnection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            if (db.isOpen()) db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
-
-private:
-    QString name_;
-};
 
 }  // namespace
 
@@ -161,9 +137,9 @@ bool WizardParaStore::createDefaultDatabase(const QString& path, const TableMake
     QFile::remove(building);
     bool ok = false;
     {
-        ScopedConnection connection(building);
+        storage::SqliteConnection connection(building);
         QSqlDatabase db = connection.database();
-        if (db.isOpen()) {
+        if (connection.isOpen()) {
             WizardPara factory;
             params::StoreContext ctx;
             params::ParamSchema::applyFactory(factory, ctx);
@@ -175,6 +151,8 @@ bool WizardParaStore::createDefaultDatabase(const QString& path, const TableMake
                     db.rollback();
                 }
             }
+        } else {
+            qWarning() << "cannot open" << building << connection.errorText();
         }
     }
     if (ok && !(storage::syncPath(building) && QFile::rename(building, path) &&

@@ -66,7 +66,7 @@ ResStatisticsDatabase::ResStatisticsDatabase(ResStatisticsParam* owner, QObject*
         replacedDamaged_ = false;
         return;
     }
-    ScopedConnection connection(kSaveConnectionName, runningFile_);
+    ScopedConnection connection(runningFile_, kSaveConnectionName);
     usable_ = connection.isOpen() && ensureStatisticsTable(connection.database());
     if (!connection.isOpen())
         qWarning() << "statistics: cannot open" << runningFile_ << connection.errorText();
@@ -92,7 +92,7 @@ QString ResStatisticsDatabase::removeSuffix(const QString& name) {
 void ResStatisticsDatabase::loadCountFromJson(const QString& file, QJsonObject& out) {
     // Opening would make an empty file where none is.
     if (!QFileInfo(file).isFile()) return;
-    ScopedConnection connection(kLoadConnectionName, file);
+    ScopedConnection connection(file, kLoadConnectionName);
     if (!connection.isOpen()) {
         qWarning() << "statistics: cannot open" << file << connection.errorText();
         return;
@@ -181,7 +181,7 @@ void ResStatisticsDatabase::slotUpdateRecord(QString file) {
     QJsonObject json;
     bool opened = false;
     {
-        ScopedConnection connection(kLoadConnectionName, file);
+        ScopedConnection connection(file, kLoadConnectionName);
         opened = connection.isOpen();
         if (opened) {
             QSqlQuery query(connection.database());
@@ -210,7 +210,7 @@ bool ResStatisticsDatabase::writeRunningDocument(const QJsonObject& json) {
     }
     bool written = false;
     {
-        ScopedConnection connection(kSaveConnectionName, runningFile_);
+        ScopedConnection connection(runningFile_, kSaveConnectionName);
         if (!connection.isOpen()) {
             qWarning() << "statistics: cannot open" << runningFile_ << connection.errorText()
                        << "- the day was not saved";

@@ -10,8 +10,6 @@ namespace stats {
 
 namespace {
 
-const QString kDriver = QStringLiteral("QSQLITE");
-
 const QString kCreateTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS resstatistics (name TEXT NOT NULL UNIQUE, value1 TEXT, "
     "value2 TEXT)");
@@ -26,20 +24,6 @@ const QString kReadDocument =
 const QString kDocumentRow = QStringLiteral("statisticsjson");
 
 }  // namespace
-
-ScopedConnection::ScopedConnection(const QString& connectionName, const QString& file)
-    : name_(connectionName) {
-    database_ = QSqlDatabase::addDatabase(kDriver, name_);
-    database_.setDatabaseName(file);
-    open_ = database_.open();
-    if (!open_) error_ = database_.lastError().text();
-}
-
-ScopedConnection::~ScopedConnection() {
-    if (database_.isOpen()) database_.close();
-    database_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name_);
-}
 
 bool ensureStatisticsTable(QSqlQuery& query) {
     if (query.exec(kCreateTable)) return true;

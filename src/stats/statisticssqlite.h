@@ -6,27 +6,12 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include "sqlitefiles.h"
+
 namespace stats {
 
-// One named connection to one database file for the life of the object. Queries made on it
-// must be destroyed before it (declare them after it).
-class ScopedConnection {
-public:
-    ScopedConnection(const QString& connectionName, const QString& file);
-    ~ScopedConnection();
-    ScopedConnection(const ScopedConnection&) = delete;
-    ScopedConnection& operator=(const ScopedConnection&) = delete;
-
-    bool isOpen() const { return open_; }
-    QSqlDatabase database() const { return database_; }
-    QString errorText() const { return error_; }
-
-private:
-    QString name_;
-    QSqlDatabase database_;
-    bool open_ = false;
-    QString error_;
-};
+// One named connection to one database file for the life of the object.
+using ScopedConnection = storage::SqliteConnection;
 
 // Creates the table `resstatistics` when it is missing; false when the database is unusable.
 bool ensureStatisticsTable(QSqlDatabase database);

@@ -1,5 +1,7 @@
 #include "counterstore.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariantList>
 
@@ -83,5 +85,7 @@ bool CounterStore::write(const ProductionCounters& c) const {
     line(kAllCycleNum, listText(c.allCycleNum));
     line(kFailCycleNum, listText(c.failCycleNum));
     line(kSyncNGCycleNum, QByteArray::number(c.syncNGCycleNum));
+    // The folder may have been impossible to make when the program started (read-only then).
+    QDir().mkpath(QFileInfo(path_).absolutePath());
     return storage::replaceFile(path_, text);
 }

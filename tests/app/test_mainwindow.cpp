@@ -13,6 +13,7 @@
 
 #include "appfixture.h"
 #include "colorbutton.h"
+#include "counterstore.h"
 #include "dateseletdialog.h"
 #include "deraRazovi.h"
 #include "fakeusbdisk.h"
@@ -216,20 +217,23 @@ TEST_F(MainWindow, MissingRecordDatabase) {
     EXPECT_FALSE(recorder().ran("reboot"));
 }
 
-TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenThereIsRoomAgain) {
+TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
     if (!testsupport::inPrivateMountNamespace()) return;
     testsupport::TmpfsMount disk("disk", 4 << 20);
     ASSERT_TRUE(disk.isMounted());
     QDir::setCurrent(disk.path());
     installFactoryFiles();
+    // The panel starts with its working folder read-only.
+    ASSERT_TRUE(disk.setReadOnly(true));
+    testsupport::MessageCatcher errors(QtCriticalMsg);
+    const auto told = [&](const char* store) {
+        return errors.count(QString("%1 cannot be written").arg(store));
+    };
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
     {
         WindowUnderTest w;
         DeRaRazovi& m = *w.window;
         gpWPara->useStatistics = 1;
-        QCoreApplication::processEvents();
-        ASSERT_FALSE(gpWarnBox->isVisible()) << gpWarnBox->text().toStdString();
-        testsupport::MessageCatcher errors(QtCriticalMsg);
         QSignalSpy saved(gpResStatisticsParam->store(), &ResStatisticsDatabase::sigSaveFinished);
         const auto writeAll = [&](const QString& record) {
             m.InsertRecord(record);
@@ -241,31 +245,33 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenThereIsRoomAgain) {
             EXPECT_TRUE(testsupport::waitFor([&] { return saved.count() > before; }));
             for (int pass = 0; pass < 3; ++pass) QCoreApplication::sendPostedEvents();
         };
+        const char* stores[] = {"operation records", "production counters", "statistics"};
 
-        disk.fill(0);
         writeAll("lost 1");
         EXPECT_TRUE(gpWarnBox->isVisible());
-        for (const char* store : {"operation records", "production counters", "statistics"})
-            EXPECT_EQ(errors.count(store), 1) << store;
+        for (const char* store : stores) EXPECT_EQ(told(store), 1) << store;
         gpWarnBox->hide();  // the operator confirms
         writeAll("lost 2");
         EXPECT_FALSE(gpWarnBox->isVisible()) << "told once";
-        EXPECT_EQ(errors.messages().size(), 3);
 
-        disk.unfill();
+        ASSERT_TRUE(disk.setReadOnly(false));
+        gSyncNGNum = 4242;
         writeAll("kept");
-        EXPECT_EQ(errors.messages().size(), 3);
         QStringList remarks;
         QSqlQuery query("SELECT remarks FROM RECORD", m.recordDb);
         while (query.next()) remarks << query.value(0).toString();
-        EXPECT_TRUE(remarks.contains("kept"));
-        EXPECT_FALSE(remarks.contains("lost 1") || remarks.contains("lost 2"));
+        EXPECT_EQ(remarks, QStringList{"kept"});
+        EXPECT_EQ(
+            CounterStore(QDir::current().filePath("cnt_net/workspace/count.ini")).read().syncNGNum,
+            gSyncNGNum);
 
+        // A full disk later is told again.
         disk.fill(0);
         writeAll("lost 3");
-        EXPECT_TRUE(gpWarnBox->isVisible()) << "a new failure is told again";
+        EXPECT_TRUE(gpWarnBox->isVisible());
         EXPECT_TRUE(gpWarnBox->text().startsWith(lan(135)) ||
                     gpWarnBox->text().startsWith(lan(544)));
+        for (const char* store : stores) EXPECT_EQ(told(store), 2) << store;
         disk.unfill();
     }
     QDir::setCurrent(dir.path());

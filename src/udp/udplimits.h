@@ -46,4 +46,21 @@ constexpr int kIoChannels = 8;
 // An IO value is one 32-bit word; characters of an IO text past this position carry nothing.
 constexpr int kIoWordBits = 32;
 
+// --- the device roles of the text protocol ---
+// The IO box tells its main camera it is there this often.
+constexpr int kHeartbeatPeriodMs = 300;
+// While its main camera is silent, the IO box asks every local network for it this often.
+constexpr int kRepairPeriodMs = 1000;
+// The main camera counts as alive while its last answer is younger than this: three heartbeat
+// periods, so one lost datagram does not start a repair.
+constexpr qint64 kMainCameraAliveMs = 900;
+// A camera counts its IO box as connected while the box was heard within this time.
+constexpr qint64 kIoBoxHeardMs = 5000;
+// Delay of the single-shot timers that carry an IO change to the roles' own threads.
+constexpr int kIoFlushDelayMs = 1;
+// The camera logs one heartbeat in this many and one repair request in this many; the rest
+// would fill the log three times a second.
+constexpr int kHeartbeatLogEvery = 200;
+constexpr int kRepairLogEvery = 100;
+
 }  // namespace udplimits

@@ -1,0 +1,75 @@
+#include "dtpdevice.h"
+
+#include <arpa/inet.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <chrono>
+
+#include "dtpprotocol.h"
+#include "netif.h"
+
+DtpDevice::DtpDevice(QObject* parent) : UDP_Core(parent) {
+    registerDtpMetaTypes();
+    directAnalysis = true;
+}
+
+void DtpDevice::listenOnLocalNets(quint16 port) {
+    for (const NetBase& net : qAsConst(localNets)) {
+        qDebug() << "interface:" << net.name << net.ip << net.mask << net.gateway << net.mac;
+        addListen(net.ip.toStdString(), port);
+        const QString broadcast = directedBroadcast(net.ip, net.mask);
+        if (!broadcast.isEmpty()) addListen(broadcast.toStdString(), port);
+    }
+}
+
+DTP_INTER_ERROR DtpDevice::sendMessage(const QString& dest, quint16 port, const QByteArray& text,
+                                       const QString& fromIp) {
+    const QString local = fromIp.isEmpty() ? getSameUseNet(dest) : fromIp;
+    std::string answer;
+    return send_core(dtp::sendCond(dest, port, local), text.toStdString(), answer);
+}
+
+qint64 DtpDevice::monotonicMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+QList<QPair<QString, QString>> DtpDevice::localBroadcasts() const {
+    QList<QPair<QString, QString>> nets;
+    for (const NetBase& net : localNets) nets.append({net.ip, directedBroadcast(net.ip, net.mask)});
+    return nets;
+}
+
+QStringList DtpDevice::localAddresses() const {
+    QStringList addresses;
+    for (const NetBase& net : localNets) addresses << net.ip;
+    return addresses;
+}
+
+namespace dtp {
+
+bool isIPv4(const QString& text) {
+    in_addr address{};
+    return inet_pton(AF_INET, text.toLatin1().constData(), &address) == 1;
+}
+
+bool readJsonObject(const QString& path, QJsonObject& out) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    out = QJsonDocument::fromJson(file.readAll()).object();
+    return true;
+}
+
+bool writeJsonObject(const QString& path, const QJsonObject& object) {
+    QSaveFile file(path);
+    const QByteArray data = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        return true;
+    qWarning().noquote() << "cannot write" << path << ":" << file.errorString();
+    return false;
+}
+
+}  // namespace dtp

@@ -4,7 +4,7 @@ socket module: it sends one request and prints what comes back to the app's port
 
 dtpapp.py [--to IP:PORT TEXT] [--listen PORT] [--answers N] [--seconds S]
   listens on PORT (the app's 10410 by default), sends TEXT to IP:PORT when given, then prints
-  "IP:PORT TEXT" for every datagram received until N have arrived or S seconds have passed.
+  "IP TEXT" for every datagram received until N have arrived or S seconds have passed.
 """
 import argparse
 import socket
@@ -35,11 +35,11 @@ def main():
             break
         sock.settimeout(left)
         try:
-            data, (ip, port) = sock.recvfrom(2048)
+            data, (ip, _) = sock.recvfrom(2048)
         except socket.timeout:
             break
         seen += 1
-        print(f"{ip}:{port} {data.decode(errors='replace')}", flush=True)
+        print(f"{ip} {data.decode(errors='replace')}", flush=True)
     return 0
 
 

@@ -6,7 +6,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
+#include <QProcess>
 #include <QThread>
 #include <atomic>
 
@@ -30,15 +30,12 @@ template <typename Role>
 class Recorded : public Role {
 public:
     using Role::Role;
-    QString take(const QString& datagram, const QString& sender = "10.0.0.9") {
+    // The result; by default the role's queued timers run afterwards.
+    QString feed(const QString& datagram, const QString& sender = "10.0.0.9", bool wait = true) {
         sockaddr_in from{};
         inet_pton(AF_INET, sender.toLatin1().constData(), &from.sin_addr);
-        return this->AnalysisRecvMessage(from, datagram.toUtf8());
-    }
-    // Also lets the role's queued timers run.
-    QString feed(const QString& datagram, const QString& sender = "10.0.0.9") {
-        const QString result = take(datagram, sender);
-        settle();
+        const QString result = this->AnalysisRecvMessage(from, datagram.toUtf8());
+        if (wait) settle();
         return result;
     }
     // "dest:port text" of every send since the last call.
@@ -81,9 +78,9 @@ public:
 };
 
 QJsonObject jsonFile(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
+    QJsonObject json;
+    dtp::readJsonObject(name, json);
+    return json;
 }
 
 // Replaces a configuration file by a folder of its name, so that it can no longer be written.
@@ -106,29 +103,56 @@ protected:
     testsupport::WorkDir dir;
 };
 
+// A device made inside a host and run on a thread started there: its interface table, sockets,
+// listening thread and timers all belong to that host.
+template <typename Device>
+class Hosted {
+public:
+    Hosted(const NetLab& lab, int host, const std::function<Device*()>& make) {
+        NetLab::Inside inside(lab, host);
+        thread.start();
+        device = make();
+        device->moveToThread(&thread);
+    }
+    // The device goes on its own thread once every event loop there has ended.
+    ~Hosted() {
+        QObject::connect(&thread, &QThread::finished, [d = device] { delete d; });
+        thread.quit();
+        thread.wait();
+    }
+    Device* operator->() const { return device; }
+
+private:
+    QThread thread;
+    Device* device = nullptr;
+};
+
+class Camera : public DTP_Interaction_Manager {
+public:
+    using DTP_Interaction_Manager::DTP_Interaction_Manager;
+    int heartbeats() const { return heartbeatCount; }
+};
+
 }  // namespace
 
 TEST_F(DtpRoles, IoBoxServesItsMainCameraAndTheApp) {
     NetLab::Inside inside(lab, host);
     {
-        Box fresh;
+        Box fresh;  // no file: one with empty values, nobody to tell, nobody to ask for
         EXPECT_EQ(
             jsonFile("iocfg.json"),
             QJsonObject({{"pi_io_uuid", ""}, {"pi_maincam_uuid", ""}, {"pi_maincam_ip", ""}}));
         fresh.chgInput(1, true);
         settle();
-        EXPECT_EQ(fresh.tick(5000), QStringList());  // nobody to tell, nobody to ask for
+        EXPECT_EQ(fresh.tick(5000), QStringList());
     }
-    QFile file("iocfg.json");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(R"({"pi_io_uuid":"io-1"})") > 0);
-    file.close();
+    dtp::writeJsonObject("iocfg.json", {{"pi_io_uuid", "io-1"}});
     Box box;
     const std::tuple<QString, QString, QString> rows[] = {
         {"<A;1>", kUnknown, "10.0.0.9:10410 <S;1;io-1;0;;>"},
         {"<A;2;io-1;cam-1>", kFormat, ""},
         {"<A;2;io-1;cam-1;10.0.0.300>", kFormat, ""},
         {"<A;2;io-1;cam-1;10.0.0.5>", kUnknown, "10.0.0.9:10410 <S;2;io-1;OK>"},
-        {"<A;1;cam-9>", kDiscard, ""},
         {"<C;3;cam-9>", kDiscard, ""},
         {"<C;4;cam-9;10.0.0.66>", kDiscard, ""},
         {"<C;6;cam-1;11000000>", kUnknown, "10.0.0.9:10412 <S;6;io-1;OK>"},
@@ -176,7 +200,6 @@ TEST_F(DtpRoles, CameraFollowsItsIoBoxAndTheApp) {
     const std::tuple<QString, QString, QString, QString> rows[] = {
         {"<A;22;cam-1;(M7);(io-1)>", "10.0.0.9", kFormat, ""},
         {"<A;22;cam-1;();(io-1;10.0.0.x);();()>", "10.0.0.9", kFormat, ""},
-        {"<A;22;cam-9;" + cell + ">", "10.0.0.9", kDiscard, ""},
         {"<A;22;cam-1;" + cell + ">", "10.0.0.9", "success", ok},
         {"<A;22;cam-1;" + cell + ">", "10.0.0.9", "success", ok},
         {"<S;3;io-1;10100000;00000000>", "10.0.0.2", "success", io + "<C;3;cam-1>"},
@@ -213,7 +236,7 @@ TEST_F(DtpRoles, CameraFollowsItsIoBoxAndTheApp) {
     EXPECT_EQ(cam.sends(), QStringList({"10.0.0.7:10411 <C;6;cam-1;00000000>",
                                         "10.0.0.7:10411 <C;6;cam-1;01000000>"}));
     int logged = 0;
-    for (int i = 0; i < 400; ++i) logged += cam.take("<S;3;io-1>", "10.0.0.7") == "success";
+    for (int i = 0; i < 400; ++i) logged += cam.feed("<S;3;io-1>", "10.0.0.7", false) == "success";
     EXPECT_EQ(logged, 2);
     cam.sends();
     cam.clock += 5000;
@@ -232,4 +255,78 @@ TEST_F(DtpRoles, CameraFollowsItsIoBoxAndTheApp) {
     EXPECT_EQ(DTP_Interaction_Manager::__instance, process);
     EXPECT_EQ(process->deviceId, "cam-z");
     delete process;
+}
+
+TEST(DtpCell, TheAppSetsTheCellAndTheMainCameraDrivesTheIoBox) {
+    NetLab lab;
+    const int app = lab.addHost(), box = lab.addHost(), cam = lab.addHost();
+    lab.link(app, "10.91.0.1/24", box, "10.91.0.2/24");
+    lab.link(app, "10.92.0.1/24", cam, "10.92.0.3/24");
+    const QString camEnd = lab.link(box, "10.90.0.2/24", cam, "10.90.0.3/24").second;
+    if (camEnd.isEmpty()) GTEST_SKIP() << lab.error().toStdString();
+    testsupport::WorkDir dir;
+    dtp::writeJsonObject("iocfg.json", {{"pi_io_uuid", "io-1"}});
+    // What the app hears on its port (or another) after sending text to the given address.
+    auto ask = [&](const QString& to, const QString& text, int port = 10410) {
+        QProcess* peer = lab.start(app, "python3",
+                                   {testsupport::sourceDir() + "/tests/support/dtpapp.py",
+                                    "--listen", QString::number(port), "--to", to, text});
+        EXPECT_TRUE(peer && peer->waitForFinished(10000));
+        return peer ? QString(peer->readAllStandardOutput()).trimmed() : QString();
+    };
+    // The box's discover answer, once it is the expected one (the box gets there by itself).
+    auto boxState = [&](const QString& expected) {
+        QString answer = ask("10.91.0.2:10411", "<A;1;io-1>");
+        for (int i = 0; i < 20 && answer != expected; ++i, QThread::msleep(200))
+            answer = ask("10.91.0.2:10411", "<A;1;io-1>");
+        return answer;
+    };
+    std::atomic<int> driven{-1}, inputs{-1};
+    Hosted<UDP_IO_Q4m> ioBox(lab, box, [&] {
+        auto* device = new UDP_IO_Q4m;
+        QObject::connect(device, &UDP_IO_Q4m::sigOutputChged, [&](int value) { driven = value; });
+        return device;
+    });
+    QString cfgAtStart;
+    auto startCamera = [&] {
+        return std::make_unique<Hosted<Camera>>(lab, cam, [&] {
+            auto* device = new Camera("cam-1");
+            cfgAtStart = device->cellConfig().cfgText;
+            QObject::connect(device, &DTP_Interaction_Manager::sig_chgIO_InputState,
+                             [&](int value) { inputs = value; });
+            device->listenOnLocalNets(10412);
+            return device;
+        });
+    };
+    auto camera = startCamera();
+
+    EXPECT_EQ(ask("10.91.0.2:10411", "<A;1>"), "10.91.0.2 <S;1;io-1;0;;>");
+    EXPECT_EQ(ask("10.91.0.2:10411", "<A;2;io-1;cam-1;10.90.0.3>"), "10.91.0.2 <S;2;io-1;OK>");
+    const QString cell = "(M7);(io-1;10.90.0.2);(cam-1;10.90.0.3);()";
+    EXPECT_EQ(ask("10.92.0.3:10412", "<A;22;cam-1;" + cell + ">"), "10.92.0.3 <C;22;cam-1;OK>");
+    EXPECT_TRUE((*camera)->IsMainCamera());
+    EXPECT_TRUE(testsupport::waitFor([&] { return (*camera)->heartbeats() > 3; }, 5000));
+    const QString bound = "10.91.0.2 <S;1;io-1;2;cam-1;10.90.0.3>";
+    EXPECT_EQ(boxState(bound), bound);
+    ioBox->chgInput(2, true);
+    EXPECT_TRUE(testsupport::waitFor([&] { return inputs == 4; }, 1500));
+    (*camera)->chgIO_OutputState(0, true);
+    (*camera)->chgIO_OutputState(1, true);
+    EXPECT_TRUE(testsupport::waitFor([&] { return driven == 3; }, 1500));
+    EXPECT_EQ(ask("10.91.0.2:10411", "<A;7;io-1>"), "10.91.0.2 <S;7;io-1;00100000;11000000>");
+
+    // The camera stops: the box drops its outputs and asks every network for its camera, which
+    // comes back under another address and takes the box over again.
+    camera.reset();
+    EXPECT_EQ(ask("", "", 10412), "10.91.0.2 <S;4;io-1;10.91.0.2>");
+    EXPECT_TRUE(testsupport::waitFor([&] { return driven == 0; }, 1500));
+    ASSERT_TRUE(lab.run(cam, "ip", {"addr", "del", "10.90.0.3/24", "dev", camEnd}).ok());
+    ASSERT_TRUE(lab.run(cam, "ip", {"addr", "add", "10.90.0.4/24", "dev", camEnd}).ok());
+    camera = startCamera();
+    EXPECT_EQ(cfgAtStart, cell);
+    EXPECT_TRUE((*camera)->IsMainCamera());
+    const QString moved = "10.91.0.2 <S;1;io-1;2;cam-1;10.90.0.4>";
+    EXPECT_EQ(boxState(moved), moved);
+    EXPECT_EQ(jsonFile("iocfg.json")["pi_maincam_ip"], "10.90.0.4");
+    EXPECT_EQ(jsonFile("camcfg.json")["ps_main_camera_address"], "10.90.0.4");
 }

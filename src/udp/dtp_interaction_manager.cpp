@@ -100,13 +100,7 @@ void DTP_Interaction_Manager::Update_IOLastRecvMsg() {
 void DTP_Interaction_Manager::chgIO_OutputState(int channel, bool on) {
     {
         QMutexLocker lock(&cfgMutex);
-        if (channel >= 0 && channel < kIoChannels) {
-            const quint32 bit = 1u << channel;
-            if (on)
-                wantedOutputs.fetch_or(bit);
-            else
-                wantedOutputs.fetch_and(~bit);
-        }
+        dtp::setChannel(wantedOutputs, channel, on);
     }
     emit sigFlushIOTimer(outputTimer, kIoFlushDelayMs);
 }

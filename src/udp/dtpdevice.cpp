@@ -51,6 +51,16 @@ QStringList DtpDevice::localAddresses() const {
 
 namespace dtp {
 
+bool setChannel(std::atomic<quint32>& word, int channel, bool on) {
+    if (channel < 0 || channel >= udplimits::kIoChannels) return false;
+    const quint32 bit = 1u << channel;
+    if (on)
+        word.fetch_or(bit);
+    else
+        word.fetch_and(~bit);
+    return true;
+}
+
 bool isIPv4(const QString& text) {
     in_addr address{};
     return inet_pton(AF_INET, text.toLatin1().constData(), &address) == 1;

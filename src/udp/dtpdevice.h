@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <atomic>
 
 #include "udpcore.h"
 
@@ -35,6 +36,9 @@ protected:
 };
 
 namespace dtp {
+
+// Sets or clears one IO channel (0..7) of an IO word; false, and no change, for another channel.
+bool setChannel(std::atomic<quint32>& word, int channel, bool on);
 
 // Dotted IPv4 text, as the protocol carries addresses.
 bool isIPv4(const QString& text);

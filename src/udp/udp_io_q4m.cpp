@@ -50,12 +50,7 @@ UDP_IO_Q4m::~UDP_IO_Q4m() {
 }
 
 void UDP_IO_Q4m::chgInput(int channel, bool on) {
-    if (channel < 0 || channel >= kIoChannels) return;
-    const quint32 bit = 1u << channel;
-    if (on)
-        inputs.fetch_or(bit);
-    else
-        inputs.fetch_and(~bit);
+    if (!dtp::setChannel(inputs, channel, on)) return;
     emit sigFlushTimer(inputTimer, kIoFlushDelayMs);
 }
 

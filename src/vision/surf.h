@@ -1,11 +1,14 @@
 #pragma once
 // Similarity score of one region against its templates, 0..100 (higher is more similar).
 //
-// The frame's crop is aligned to each template within a small shift (masked normalised
-// cross-correlation), corrected for a global linear brightness change, and compared block by
-// block: textured blocks by their structure (a regularised correlation, so that noise in weak
-// texture does not count), flat blocks by their brightness. The score is the masked-pixel
-// weighted mean of the block scores, the best over all templates. Deterministic.
+// Training builds a grey band per pixel: the darkest and brightest value the templates took
+// in the pixel's 3 x 3 neighbourhood (a part off by one pixel after position correction stays
+// inside), widened by a noise tolerance. A frame's crop is first corrected for a global
+// brightness offset (the median difference over the pixels where the templates agree), then
+// every pixel's distance outside its band is measured. The score is local: 100 minus the share
+// of difference in the worst square window of the region, so that a compact fault costs as
+// much in a large region as in a small one. Deterministic; the cost of a match does not depend
+// on the number of templates.
 //
 // A default-constructed matcher holds no buffers.
 
@@ -24,40 +27,41 @@ public:
     // Prepares the templates; the arguments are not used.
     bool Train(int reserved1, int reserved2, int reserved3, int reserved4);
     // Score of the crop, 0..100; sets 255 in out (8-bit, the crop's size; made so when it is
-    // not) over the blocks that differ from the best template. 0 when not trained or when the
-    // crop does not fit.
+    // not) on the differing pixels of the windows that cost the score points. 0 when not
+    // trained or when the crop does not fit.
     float Match(cv::Mat& crop, cv::Mat& out) const;
 
     bool IsValid() const { return trained_; }
     void Clear();
 
 private:
-    struct Template {
-        cv::Mat image;      // 8-bit
-        cv::Mat weighted;   // CV_32F, mask * (image - mean) over the core, for the alignment
-        double norm = 0.0;  // L2 norm of weighted
-        double mean = 0.0;  // over the masked core
-        double sigma = 0.0;
-    };
-    struct Comparison {
-        double score = 0.0;
-        cv::Point shift;
-        cv::Mat different;  // 8-bit, crop size
+    // One window of the local measure, as corners of the integral picture.
+    struct Window {
+        int topLeft, topRight, bottomLeft, bottomRight;  // offsets into the CV_32S integral
+        float weight;    // 1 / (saturation x the pixels the window is judged on)
+        cv::Rect cells;  // the cells of the marking grid it covers
     };
 
     bool createImpl(int width, int height, const cv::Mat& mask);
+    bool addImpl(const cv::Mat& crop);
     bool trainImpl();
     float matchImpl(const cv::Mat& crop, cv::Mat& out) const;
-    cv::Point bestShift(const Template& t, const cv::Mat& cropF) const;
-    Comparison compare(const Template& t, const cv::Mat& crop, const cv::Mat& cropF) const;
+    int brightnessOffset(const cv::Mat& crop) const;
+    void layOutWindows();
 
     cv::Size size_;
-    cv::Mat mask_;      // 255 = compared
-    int shift_ = 0;     // shift searched in each direction
-    cv::Rect core_;     // template pixels compared (the crop is read shifted by up to shift_)
-    cv::Mat coreMask_;  // CV_32F, 1 = compared, over core_
-    double coreCount_ = 0.0;
-    int block_ = 0;
-    std::vector<Template> templates_;
+    cv::Mat mask_;  // 255 = compared
+    // Accumulators, released by Train.
+    cv::Mat minimum_;
+    cv::Mat maximum_;
+    int templateCount_ = 0;
+    // Trained model.
+    cv::Mat lower_;      // a pixel below is outside its band
+    cv::Mat upper_;      // a pixel above is outside its band
+    cv::Mat reference_;  // middle of the templates' range, for the brightness estimate
+    cv::Mat steady_;     // 255 where the templates agree: where brightness is estimated
+    std::vector<Window> windows_;
+    int cell_ = 1;       // side of the marking grid's cells
+    cv::Size cellGrid_;  // cells across and down
     bool trained_ = false;
 };

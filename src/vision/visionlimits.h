@@ -20,27 +20,32 @@ constexpr int kBrightnessSampleStep = 2;
 constexpr int kMaxAmplify = 4;
 
 // ---- Similarity score (SURF) ----
-// Shift of the part (pixels, each direction) that still counts as the same picture.
-constexpr int kSimilarityShift = 2;
-// Region side below which no shift is searched (the shifted core would be too small).
-constexpr int kSimilarityMinShiftSide = 16;
-// Side of the square blocks whose structure is compared, and the smallest block used.
-constexpr int kSimilarityBlock = 16;
-constexpr int kSimilarityMinBlock = 4;
-// A block needs this fraction of its pixels inside the mask to count.
-constexpr double kSimilarityMinBlockFill = 0.25;
-// Standard deviation (grey levels) below which a block or region counts as flat.
-constexpr double kSimilarityFlatSigma = 6.0;
-// Regularisation of the structure term (grey levels squared): contrast below about 10 grey
-// levels is treated as noise.
-constexpr double kSimilarityStructureC = 100.0;
-// Difference of block means (grey levels) at which the brightness term falls to one half.
-constexpr double kSimilarityLuminanceTolerance = 24.0;
-// Range of the global contrast correction between frame and template.
-constexpr double kSimilarityMinGain = 0.25;
-constexpr double kSimilarityMaxGain = 4.0;
-// Blocks scoring below this are marked as different in the result picture.
-constexpr double kSimilarityDifferentBlock = 0.5;
+// Grey levels a pixel may lie outside the templates' range before it differs: sensor noise.
+constexpr int kSimilarityTolerance = 10;
+// Grey levels beyond its band at which a pixel counts as wholly different; nearer pixels count
+// in part, so that the score falls smoothly with the contrast of a fault.
+constexpr int kSimilaritySaturation = 24;
+// Shift (pixels) the band tolerates: position correction leaves up to one pixel.
+constexpr int kSimilarityShiftTolerance = 1;
+// Largest global brightness offset (grey levels) that is compensated: a fault covering most of
+// a small region must not be explained away as a change of the lighting.
+constexpr int kSimilarityMaxBrightnessShift = 16;
+// Template pixels whose band spans at most this many grey levels are steady: the brightness
+// offset is estimated on them, not on edges where a small shift changes the value.
+constexpr int kSimilaritySteadyRange = 24;
+// Only every n-th row and column is sampled to estimate the brightness offset.
+constexpr int kSimilaritySampleStep = 2;
+// Side of the square window over which difference is averaged (pixels). A compact fault of
+// 30 x 30 pixels fills more than half of it, wherever it lies in the region.
+constexpr int kSimilarityWindow = 40;
+// Windows are laid every this many pixels at most; the marking grid has cells of this side.
+constexpr int kSimilarityWindowStep = 4;
+// A window is judged on at least this share of its area, so that the few masked-in pixels of a
+// window at the edge of a thin mask cannot decide the score alone.
+constexpr double kSimilarityMinWindowFill = 0.25;
+// Windows whose share of difference reaches this (5 points of score) are marked in the result
+// picture, on their pixels that lie at least half the saturation outside their band.
+constexpr double kSimilarityMarkedShare = 0.05;
 
 // ---- Position search (FindShape) ----
 // The model is matched on a core shrunk by this fraction of its smaller side on every side,
@@ -82,5 +87,23 @@ constexpr int kHomoMinPointPairs = 4;
 constexpr double kHomoReprojectionPx = 3.0;
 constexpr int kHomoRansacIterations = 2000;
 constexpr double kHomoRansacConfidence = 0.995;
+// A homography is trusted only when RANSAC kept at least this many matches, and this share of
+// them: fewer fit any warp by chance.
+constexpr int kHomoMinInliers = 12;
+constexpr double kHomoMinInlierShare = 0.25;
+// Scale of the frame against the template at the frame centre: the camera and the mould do not
+// move far enough to change it more.
+constexpr double kHomoMinScale = 0.8;
+constexpr double kHomoMaxScale = 1.25;
+// Ratio of the singular values at the frame centre: a stretch or shear beyond this is no camera
+// pose.
+constexpr double kHomoMaxAnisotropy = 1.15;
+// Change of the projective denominator across the frame (the scale from one side to the
+// other): a camera tilted by a few degrees changes it by some per cent; more bends the picture
+// out of recognition.
+constexpr double kHomoMaxPerspective = 0.2;
+// A frame corner may move by at most this share of the frame's diagonal: the part may shift and
+// turn, but not leave the picture.
+constexpr double kHomoMaxCornerShare = 0.1;
 
 }  // namespace vision::limits

@@ -2,11 +2,13 @@
 // Position model of one detection: finds where a model crop of the template frame lies in a
 // search crop of a new frame, and how far it turned.
 //
-// The model is matched on its core (the model rectangle shrunk by a margin on every side, and
-// for a rotation search the disc inside it), so that a part may move out of a model area that
-// touches the frame edge. A pyramid search correlates the core exhaustively at the coarsest
-// level (over the whole angle range), keeps the best hypotheses and refines them level by level
-// in position and angle with masked normalised cross-correlation.
+// The model is matched on its core (the model rectangle shrunk by a margin on every side), so
+// that a part may move out of a model area that touches the frame edge; a rotation search turns
+// the whole core, so that a wide or tall area fixes the position in both directions. A pyramid
+// search correlates the core exhaustively at the coarsest level (over the whole angle range),
+// keeps the best places and refines them level by level in position and angle with masked
+// normalised cross-correlation. When the two best places fit nearly equally well (a repeated
+// pattern, a featureless stretch), the part is not found rather than put in the wrong one.
 //
 // Find's outputs are what the inspection needs to bring the frame back onto the template:
 // x = refX - (reference point found in the search crop), likewise y, so that adding the search
@@ -38,24 +40,25 @@ public:
 private:
     // One pyramid level of the model.
     struct Level {
-        cv::Mat model;         // 8-bit, the whole model at this level
-        cv::Mat modelMask;     // 8-bit 0/255 over the whole model; empty when all of it counts
-        cv::Point2d centre;    // reference point in model coordinates
-        cv::Rect core;         // core bounding box in model coordinates
-        cv::Mat coreMask;      // 8-bit 0/255 over core; empty when fullMask
-        cv::Mat maskedCore;    // 8-bit model(core) with 0 outside the mask
-        double count = 0;      // pixels in the mask
-        double sum = 0;        // of the model under the mask
-        double variance = 0;   // sum of squared deviations under the mask
-        bool fullMask = true;  // the mask covers the whole core rectangle
-        double angleStep = 0;  // degrees
+        cv::Mat model;       // 8-bit, the whole model at this level
+        cv::Mat modelMask;   // 8-bit 0/255 over the whole model; empty when all of it counts
+        cv::Point2d centre;  // reference point in model coordinates
+        cv::Rect core;       // core bounding box in model coordinates
+        cv::Mat coreMask;    // 8-bit 0/255 over core; empty when fullMask
+        std::vector<cv::Vec3i> runs;  // the mask row by row: y, first x, end x (core coordinates)
+        cv::Mat maskedCore;           // 8-bit model(core) with 0 outside the mask
+        double count = 0;             // pixels in the mask
+        double sum = 0;               // of the model under the mask
+        double variance = 0;          // sum of squared deviations under the mask
+        bool fullMask = true;         // the mask covers the whole core rectangle
+        double angleStep = 0;         // degrees
     };
     // The coarsest level's model turned by one angle of the exhaustive search.
     struct TurnedModel {
         double angle = 0;
         cv::Mat image8;      // 8-bit, only for an unturned full-rectangle model
         cv::Mat weighted;    // CV_32F mask * (model - mean)
-        cv::Mat mask;        // CV_32F 0/1; empty: the shared disc
+        cv::Mat mask;        // CV_32F 0/1
         double norm = 0;     // L2 norm of weighted
         double count = 0;    // pixels in the mask
         cv::Point2d centre;  // reference point in the turned model's coordinates
@@ -63,7 +66,6 @@ private:
     struct TopModels {
         int level = -1;
         std::vector<TurnedModel> models;
-        cv::Mat disc;  // CV_32F 0/1, shared by the turned models without a mask of their own
     };
     struct Pose {
         cv::Point2d position;  // reference point in search coordinates of the level
@@ -76,7 +78,17 @@ private:
     bool findImpl(const cv::Mat& search, int* x, int* y, double* score, double* angle) const;
     TopModels buildTopModels(int level) const;
     std::vector<Pose> searchTop(const cv::Mat& search, const TopModels& top) const;
-    Pose refine(const cv::Mat& search, int level, const Pose& start, int radius) const;
+    // Poses nearer than this (pixels of the level) are one place.
+    int suppression(int level) const;
+    std::vector<Pose> distinctPlaces(std::vector<Pose> poses, int level) const;
+    // The two best places (distinct, best first) fit too equally to tell which is the part.
+    bool ambiguous(const std::vector<Pose>& places) const;
+    // How refine tries angles besides the start's: as many steps as pixels, each with every
+    // placement (Wide), or one step each way scored at the start position only (AtStart).
+    enum class AngleTrials { Wide, AtStart };
+    // The best pose within radius pixels of start.
+    Pose refine(const cv::Mat& search, int level, const Pose& start, int radius,
+                AngleTrials angleTrials) const;
     double correlateAt(const cv::Mat& window, const Level& lv, int radius,
                        std::vector<double>& scores) const;
 
@@ -84,8 +96,7 @@ private:
     TopModels top_;  // for the level the settings ask for
     int maxLevel_ = 0;
     int angleRange_ = 0;
-    bool userMaskFull_ = true;
-    double discRadius_ = 0;  // full resolution; 0 for translation only
+    bool discCore_ = false;  // half a turn without a model mask: the matched core is a disc
     cv::Point ref_;
     double minScore_ = 1.0;
     bool valid_ = false;

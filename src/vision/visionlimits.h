@@ -56,6 +56,9 @@ constexpr int kShapeMinCoreMargin = 2;
 constexpr int kShapeMinCoreSide = 16;
 // The core at the top pyramid level keeps at least this many pixels on its smaller side.
 constexpr int kShapeMinTopCoreSide = 12;
+// With a rotation search, the angle is told only by the core's corners turning by a pixel or
+// more: the coarsest level keeps twice as many pixels.
+constexpr int kShapeMinTopCoreSideTurned = 12;
 // Largest number of pyramid levels, whatever the settings ask for.
 constexpr int kShapeMaxLevels = 8;
 // The top level searched exhaustively is made no larger than this (pixels), so that a
@@ -63,6 +66,12 @@ constexpr int kShapeMaxLevels = 8;
 constexpr int kShapeMaxTopSearchPixels = 160 * 1024;
 // Hypotheses kept from the exhaustive top-level search and refined downwards.
 constexpr int kShapeCandidates = 4;
+// Two distinct places whose correlations differ by less than this cannot be told apart: the
+// part is reported not found rather than put in a place it may not be.
+constexpr double kShapeAmbiguityMargin = 0.03;
+// After each refinement, places whose correlation trails the best by more than this are dropped:
+// they are no rival any more, and following them costs time.
+constexpr double kShapeKeepMargin = 0.15;
 // Accuracy setting range and the minimum correlation it asks for: base + accuracy * step.
 constexpr int kShapeMaxAccuracy = 10;
 constexpr double kShapeMinScoreBase = 0.4;

@@ -111,6 +111,64 @@ TEST_F(FindShapeTest, ShiftAndTurnAreUndoneInEveryDirection) {
     expectCorrected(model(20, mask), {14.0, {-12, 9}}, cv::Point2d(ref_), true);
 }
 
+TEST_F(FindShapeTest, AWideAreaFixesShiftAndAngleEveryWhere) {
+    // The middle of the area shows only upright bars, the same at every height: only its ends
+    // tell the height. The whole area must take part in the turned search.
+    cv::Mat big = synthetic::scene(big_.size(), 12);
+    const cv::Rect area(70, 200, 500, 120);
+    const cv::Rect bars(area.x + 150, 0, 200, big.rows);
+    for (int x = bars.x; x < bars.br().x; ++x) big.col(inner_.x + x).setTo(60 + (x * 37) % 150);
+    const cv::Mat templ = big(inner_).clone();
+    useModelArea(area);
+    FindShape f;
+    ASSERT_TRUE(f.CreateShape(templ(area).clone(), 0.0, 0, 5, ref_.x, ref_.y, false, 255,
+                              cv::Mat(area.size(), CV_8UC1, cv::Scalar(255)), kAccuracy, kLayers));
+    for (const Move& move : {Move{3.0, {14, -19}}, Move{-4.5, {-22, 16}}, Move{0.0, {5, 30}}}) {
+        SCOPED_TRACE(testing::Message() << "turn " << move.angle << " move " << move.shift);
+        const cv::Mat frame = synthetic::withNoise(
+            synthetic::posedFrame(big, inner_, cv::Point2d(ref_), move.angle, move.shift), 2.0, 6);
+        cv::Mat search = frame(search_).clone();
+        int x = 0, y = 0;
+        double score = 0, angle = 0;
+        ASSERT_TRUE(f.Find(search, 0, &x, &y, &score, &angle));
+        EXPECT_LE(std::abs(x - search_.x + move.shift.x), 1.0);
+        EXPECT_LE(std::abs(y - search_.y + move.shift.y), 1.0);
+        EXPECT_LE(angleError(angle, -move.angle), 0.2);
+    }
+}
+
+TEST_F(FindShapeTest, TwoPlacesThatFitAlikeAreNotFound) {
+    // Two copies of a tile: the model of the left one fits the right one as well, unless the
+    // right one differs enough.
+    const cv::Mat tile = synthetic::scene(cv::Size(200, 200), 8);
+    const cv::Rect left(40, 140, 200, 200), right(400, 140, 200, 200);
+    const struct {
+        int angleRange;
+        double changed;  // share of the right tile replaced by another picture
+        bool found;
+    } rows[] = {
+        {0, 0.0, false}, {10, 0.0, false}, {0, 0.02, false}, {0, 0.35, true}, {10, 0.35, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.angleRange << " " << row.changed);
+        cv::Mat frame(inner_.size(), CV_8UC1, cv::Scalar(120));
+        tile.copyTo(frame(left));
+        tile.copyTo(frame(right));
+        const int changed = static_cast<int>(row.changed * right.width);
+        if (changed > 0)
+            synthetic::scene(cv::Size(changed, right.height), 9)
+                .copyTo(frame(cv::Rect(right.x, right.y, changed, right.height)));
+        useModelArea(left);
+        FindShape f;
+        ASSERT_TRUE(f.CreateShape(frame(left).clone(), 0.0, 0, row.angleRange, ref_.x, ref_.y,
+                                  false, 255, cv::Mat(), kAccuracy, kLayers));
+        cv::Mat search = synthetic::withNoise(frame, 2.0, 1);
+        int x = 0, y = 0;
+        double score = 0, angle = 0;
+        EXPECT_EQ(f.Find(search, 0, &x, &y, &score, &angle), row.found);
+        if (row.found) EXPECT_EQ(cv::Point(x, y), cv::Point(0, 0));
+    }
+}
+
 TEST_F(FindShapeTest, RefusesWhatItCannotFind) {
     const FindShape f = model(30);
     int x = 7, y = 8;

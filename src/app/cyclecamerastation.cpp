@@ -93,9 +93,14 @@ void CammerWidgetStation::inspect(int step) {
         view_->isOK = false;
         return;
     }
+    if (engine->ReleaseHeld(step)) return;
     engine->HomoTransShape(step);
     engine->ShapeMatch();
     engine->Run(step);
+}
+
+void CammerWidgetStation::prepareInspection(int step) {
+    if (CammerRecong* engine = view_->recong) engine->InspectHeld(step);
 }
 
 void CammerWidgetStation::retrain(int step) {

@@ -28,6 +28,7 @@ public:
     void setReTrainPending(int step, bool pending) override;
     void saveReTrainImage(int step) override;
     void inspect(int step) override;
+    void prepareInspection(int step) override;
     void retrain(int step) override;
     void showInspectedFrame(bool aligned) override;
     std::vector<int> failedNgOutputs(int step) const override;

@@ -31,6 +31,10 @@ public:
     virtual void saveReTrainImage(int step) = 0;
     // Registration, position correction and the inspection of the step's regions.
     virtual void inspect(int step) = 0;
+    // The inspection of the step ahead of inspect(step), on any thread, beside the other
+    // cameras' own: it touches only this camera, and inspect(step), called next, then only
+    // hands its results and records over. A camera that cannot do so leaves it to inspect().
+    virtual void prepareInspection(int /*step*/) {}
     // Training again of the step: position model, registration template, matchers.
     virtual void retrain(int step) = 0;
 

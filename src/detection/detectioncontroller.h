@@ -6,6 +6,7 @@
 // the live parameters (gpWPara); everything else goes through the host. GUI thread only.
 
 #include <QtGlobal>
+#include <memory>
 
 #include "cyclestate.h"
 #include "outputplan.h"
@@ -17,10 +18,12 @@ namespace detection {
 
 class CycleHost;
 class CameraStation;
+class ParallelInspection;
 
 class DetectionController {
 public:
     DetectionController(CycleHost& host, CycleState& state);
+    ~DetectionController();
     DetectionController(const DetectionController&) = delete;
     DetectionController& operator=(const DetectionController&) = delete;
 
@@ -35,6 +38,9 @@ public:
     int cameraCheck();
     // A camera reported its loss.
     void lostCamera();
+    // The cameras of a step are inspected at the same time (the default), or one after the
+    // other; the results and records are the same.
+    void setParallelInspection(bool on) { parallel_ = on; }
 
     // --- the result decision ---
     void checkNG(bool isClearNG);
@@ -84,6 +90,9 @@ private:
     Scan scanMulti(int input, bool cycleStarted);
     bool startPosition(int position, int delayTenths);
     void runNow(int position);
+    // Inspects every camera's step of the position at the same time, ahead of the
+    // runAlgorithm calls that take the results in camera order.
+    void inspectAhead(int position);
     bool allCamerasOK() const;
 
     // decision helpers
@@ -99,6 +108,8 @@ private:
     int passCount_ = 0;         // tR: passes since start or since the last camera recovery
     quint32 newFrameMask_ = 0;  // cameras that delivered a frame (external trigger)
     int lastDelay_ = 0;         // delay of the position started last, tenths
+    bool parallel_ = true;
+    std::unique_ptr<ParallelInspection> inspection_;
 };
 
 }  // namespace detection

@@ -2,6 +2,7 @@
 // delay countdown, one camera's step run and the retry.
 #include <QDateTime>
 #include <QString>
+#include <vector>
 
 #include "camerastation.h"
 #include "controlport.h"
@@ -9,6 +10,7 @@
 #include "delaycountdown.h"
 #include "detectioncontroller.h"
 #include "globals.h"
+#include "parallelinspection.h"
 #include "steprules.h"
 #include "systemactions.h"
 #include "wizardpara.h"
@@ -28,7 +30,9 @@ bool editingShowsLive() {
 }  // namespace
 
 DetectionController::DetectionController(CycleHost& host, CycleState& state)
-    : host_(host), s_(state) {}
+    : host_(host), s_(state), inspection_(std::make_unique<ParallelInspection>()) {}
+
+DetectionController::~DetectionController() = default;
 
 const WizardPara& DetectionController::para() const {
     return *gpWPara;
@@ -473,6 +477,7 @@ void DetectionController::timerUp(int position) {
     }
 
     host_.stopTimer(timers::delay(position));
+    inspectAhead(position);
     for (int c = 0; c < cameras(); ++c) runAlgorithm(c, position);
     const bool allOK = allCamerasOK();
     checkNG(false);
@@ -491,6 +496,21 @@ void DetectionController::timerUp(int position) {
         for (int c = 0; c < cameras(); ++c)
             if (cam(c)) cam(c)->saveReTrainImage(1);
     }
+}
+
+void DetectionController::inspectAhead(int position) {
+    if (!parallel_ || cameras() < 2 || position < 0 || position >= kMaxSteps) return;
+    const int step = stepOfPosition(para().detectMode, position, s_.curSide);
+    if (step < 0 || step >= kMaxSteps) return;
+    std::vector<CameraStation*> stations;
+    for (int c = 0; c < cameras(); ++c) {
+        CameraStation* view = cam(c);
+        // A retrain request ends the step on its camera without an inspection: such a step
+        // runs camera by camera, as runAlgorithm decides for each.
+        if (!view || view->reTrainPending(step)) return;
+        stations.push_back(view);
+    }
+    inspection_->prepare(stations, step);
 }
 
 void DetectionController::runAlgorithm(int camera, int position) {
@@ -577,6 +597,7 @@ void DetectionController::reCheck() {
     apply(reCheckOutputs(p, kind, kind == last, s_.retryLeft[kind]));
     if (!stepEnabled(s_.curDetect)) return;
     const int step = s_.curDetect;
+    inspectAhead(step);
     for (int c = 0; c < cameras(); ++c) {
         s_.detectPending[kind] |= bit(c);
         runAlgorithm(c, step);

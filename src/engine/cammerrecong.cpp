@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <opencv2/core.hpp>
 
@@ -49,6 +50,7 @@ void CammerRecong::repaint() const {
 
 int CammerRecong::HomoTransShape(int g) {
     if (!ctx) return 1;
+    if (!holding_) dropHeld();
     if (validDetection(g)) lastDetect_ = g;
     const bool done = vision::guarded("CammerRecong::HomoTransShape", false, [&] {
         homoTransImpl(g);
@@ -77,6 +79,11 @@ void CammerRecong::homoTransImpl(int g) {
                 dst.copyTo(ctx->frameView(ctx->registeredBuf));
             return;
         }
+        const char* reason = homo[g].lastFailure();
+        qWarning(
+            "Camera %d detection %d: registration refused (%s); the frame is inspected as "
+            "it was taken",
+            ctx->cameraNo + 1, g + 1, reason ? reason : "no frame");
     }
     copyBuffer(ctx->grabBuf, ctx->registeredBuf);
 }
@@ -137,7 +144,7 @@ void CammerRecong::shapeMatchImpl(int g) {
     }
     const int dx = x - searchRect.x;
     const int dy = y - searchRect.y;
-    if (rotationSearched(para)) {
+    if (rotationSearched(para) && std::abs(angle) >= kMinResampledAngle) {
         TransformImage(registered, aligned, cv::Point(dx, dy),
                        cv::Point(shapeRefX[g], shapeRefY[g]), angle);
     } else {
@@ -185,10 +192,20 @@ void CammerRecong::regionError(int g, int i, int code) {
     const QString text =
         QStringLiteral("REG RUN ERROR = %1, %2, %3").arg(ctx->cameraNo).arg(g).arg(code);
     qWarning("%s (region %d)", qPrintable(text), i);
-    if (ctx->insertRecord) ctx->insertRecord(text);
+    if (holding_)
+        heldOperatorRecords_ << text;
+    else if (ctx->insertRecord)
+        ctx->insertRecord(text);
 }
 
-void CammerRecong::emitRecord(const param_roi& record) const {
+void CammerRecong::emitRecord(const param_roi& record) {
+    if (holding_)
+        heldRecords_.push_back(record);
+    else
+        deliver(record);
+}
+
+void CammerRecong::deliver(const param_roi& record) const {
     const ResultSinks& sinks = ctx->sinks;
     if (sinks.monitorList && (!sinks.monitorAllowed || sinks.monitorAllowed()))
         sinks.monitorList->append(record);
@@ -306,6 +323,34 @@ void CammerRecong::runImpl(int g) {
         record.is_alarm = ctx->isOK ? 1 : 0;
         emitRecord(record);
     }
+}
+
+// ---- inspection beside other cameras ----
+
+void CammerRecong::dropHeld() {
+    heldStep_ = -1;
+    heldRecords_.clear();
+    heldOperatorRecords_.clear();
+}
+
+void CammerRecong::InspectHeld(int g) {
+    if (!ctx) return;
+    dropHeld();
+    holding_ = true;
+    HomoTransShape(g);
+    ShapeMatch(g);
+    Run(g);
+    holding_ = false;
+    heldStep_ = g;
+}
+
+bool CammerRecong::ReleaseHeld(int g) {
+    if (!ctx || heldStep_ != g || !validDetection(g)) return false;
+    for (const QString& text : qAsConst(heldOperatorRecords_))
+        if (ctx->insertRecord) ctx->insertRecord(text);
+    for (const param_roi& record : heldRecords_) deliver(record);
+    dropHeld();
+    return true;
 }
 
 // ---- single-region test of the editing page ----

@@ -12,6 +12,7 @@
 // the camera NG. All functions run on the thread that owns the context.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <opencv2/core.hpp>
 #include <vector>
@@ -46,6 +47,16 @@ public:
     void ShapeMatch(int g);
     // Inspects every region of detection g on alignedBuf and decides OK/NG.
     void Run(int g);
+
+    // --- inspection of a step beside other cameras ---
+    // HomoTransShape, ShapeMatch and Run of detection g with the result records and operator
+    // records held back: it touches nothing but this engine and its context, so the engines of
+    // several cameras may run it at the same time, each on a thread of its own.
+    void InspectHeld(int g);
+    // On the context's thread: hands what InspectHeld(g) held back to the result sinks and the
+    // operator record, in the order it was made. False, and nothing done, when no inspection
+    // of g is held (any other inspection since drops what was held).
+    bool ReleaseHeld(int g);
     // Measures region i of the editing copy on the shown template (grey cameras) or the
     // current grey picture (colour cameras), without a decision or a record.
     void RunTest(int g, int i);
@@ -90,13 +101,20 @@ private:
     void copyBuffer(const std::vector<uchar>& from, std::vector<uchar>& to) const;
     // Reports a region that could not be inspected.
     void regionError(int g, int i, int code);
-    void emitRecord(const param_roi& record) const;
+    void emitRecord(const param_roi& record);
+    void deliver(const param_roi& record) const;
+    void dropHeld();
     bool validDetection(int g) const { return g >= 0 && g < engine::kDetections; }
     int regionCount(const CammerSingleton* p, int g) const;
     void repaint() const;
 
     engine::EngineContext* ctx;
     int lastDetect_ = 0;
+    // Results of InspectHeld waiting for ReleaseHeld.
+    bool holding_ = false;
+    int heldStep_ = -1;
+    std::vector<param_roi> heldRecords_;
+    QStringList heldOperatorRecords_;
     cv::Mat normalized_;  // brightness-matched picture of the last Run
     cv::Mat trainGray_;   // colour cameras: the template being trained, made grey
 };

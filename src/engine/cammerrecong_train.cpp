@@ -263,6 +263,10 @@ void CammerRecong::createHomoShapeImpl(int g) {
 
     const cv::Mat templ = ctx->frameView(ctx->templateBuf[g][0]);
     // Too few features are accepted: registration then fails or works on what was found.
-    homo[g].setTemplate(templ, mask, kHomoMinFeatures);
+    if (!homo[g].setTemplate(templ, mask, kHomoMinFeatures))
+        qWarning(
+            "Camera %d detection %d: the registration template has %d features, fewer than "
+            "the %d registration needs to be reliable",
+            ctx->cameraNo + 1, g + 1, homo[g].templateFeatures(), kHomoMinFeatures);
     homoReady[g] = true;
 }

@@ -28,6 +28,9 @@ constexpr int kShapeModelThreshold = 255;
 // Rotation search is asked for with an angle range in 1..180 degrees.
 constexpr int kMinRotateAngle = 1;
 constexpr int kMaxRotateAngle = 180;
+// A rotation found below this (degrees) is applied as a pure shift: turning by it would move no
+// pixel of a full-HD frame by a tenth of a pixel more, yet interpolation would blur them all.
+constexpr double kMinResampledAngle = 0.05;
 // WizardPara::motionCorrect value that switches position correction off.
 constexpr int kMotionCorrectOff = -1;
 

@@ -6,6 +6,9 @@
 #include <QRadialGradient>
 #include <QtMath>
 #include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
 
 namespace mouldpictures {
 
@@ -13,7 +16,7 @@ namespace {
 
 // The drawing is made for kWidth x kHeight and scaled to the wanted size.
 constexpr QRectF kPlate(150, 40, 980, 640);
-const QPointF kSprue(640, 360);
+using layout::kSprue;
 
 // Light falls from the upper left: raised parts are bright there, recesses dark.
 QRadialGradient raised(QPointF centre, qreal radius, QColor light, QColor dark) {
@@ -30,8 +33,10 @@ QRadialGradient recessed(QPointF centre, qreal radius, QColor light, QColor dark
     return g;
 }
 
+const QColor kMachine(38, 41, 45);
+
 void drawMachine(QPainter& p) {
-    p.fillRect(QRectF(0, 0, kWidth, kHeight), QColor(38, 41, 45));
+    p.fillRect(QRectF(0, 0, kWidth, kHeight), kMachine);
     // Tie bars: chrome cylinders at both sides.
     for (qreal x : {40.0, 1170.0}) {
         QLinearGradient g(x, 0, x + 70, 0);
@@ -60,19 +65,16 @@ void drawPlate(QPainter& p, QColor light, QColor dark) {
 }
 
 void drawScrews(QPainter& p) {
-    for (qreal x : {300.0, 640.0, 980.0}) {
-        for (qreal y : {68.0, 652.0}) {
-            const QPointF c(x, y);
-            p.setPen(QPen(QColor(60, 64, 68), 2));
-            p.setBrush(raised(c, 15, QColor(200, 205, 210), QColor(110, 116, 122)));
-            p.drawEllipse(c, 15, 15);
-            QPolygonF hexagon;
-            for (int i = 0; i < 6; ++i)
-                hexagon << c + QPointF(7 * qCos(i * M_PI / 3), 7 * qSin(i * M_PI / 3));
-            p.setPen(Qt::NoPen);
-            p.setBrush(QColor(35, 37, 40));
-            p.drawPolygon(hexagon);
-        }
+    for (const QPointF& c : layout::kScrews) {
+        p.setPen(QPen(QColor(60, 64, 68), 2));
+        p.setBrush(raised(c, 15, QColor(200, 205, 210), QColor(110, 116, 122)));
+        p.drawEllipse(c, 15, 15);
+        QPolygonF hexagon;
+        for (int i = 0; i < 6; ++i)
+            hexagon << c + QPointF(7 * qCos(i * M_PI / 3), 7 * qSin(i * M_PI / 3));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(35, 37, 40));
+        p.drawPolygon(hexagon);
     }
 }
 
@@ -116,22 +118,27 @@ void shiftLight(QImage& image, int shift) {
     }
 }
 
-QImage canvas(QSize size) {
+QImage canvas(QSize size, const Pose& pose) {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::black);
+    // A moved mould uncovers the picture's corners: the machine behind it shows there.
+    image.fill(pose.isIdentity() ? QColor(Qt::black) : kMachine);
     return image;
 }
 
-// Scenes are drawn in the fixed scene coordinates, scaled to the picture's size.
-void beginScene(QPainter& p, QImage& image) {
+// Scenes are drawn in the fixed scene coordinates, scaled to the picture's size and posed.
+void beginScene(QPainter& p, QImage& image, const Pose& pose) {
     p.begin(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(image.width() / 2.0, image.height() / 2.0);
+    p.translate(centre + pose.shift);
+    p.rotate(-pose.angle);  // Qt turns clockwise as shown
+    p.translate(-centre);
     p.scale(qreal(image.width()) / kWidth, qreal(image.height()) / kHeight);
 }
 
 // --- the moving half -------------------------------------------------------------------
 
-const QPointF kCavities[4] = {{440, 220}, {840, 220}, {440, 500}, {840, 500}};
+using layout::kCavities;
 
 void drawGuideBushings(QPainter& p) {
     for (const QPointF c :
@@ -167,7 +174,7 @@ void drawRunners(QPainter& p) {
     }
 }
 
-void drawCavity(QPainter& p, QPointF c) {
+void drawCavity(QPainter& p, QPointF c, int missingPin) {
     const QRectF pocket(c.x() - 130, c.y() - 100, 260, 200);
     p.setPen(QPen(QColor(60, 65, 70), 3));
     p.setBrush(recessed(c, 170, QColor(112, 120, 128), QColor(66, 72, 78)));
@@ -184,11 +191,12 @@ void drawCavity(QPainter& p, QPointF c) {
     p.setBrush(raised(c, 44, QColor(214, 220, 226), QColor(110, 118, 126)));
     p.drawEllipse(c, 42, 42);
     // Ejector pins.
-    for (const QPointF d :
-         {QPointF(-95, -65), QPointF(95, -65), QPointF(-95, 65), QPointF(95, 65)}) {
+    for (int i = 0; i < 4; ++i) {
+        if (i == missingPin) continue;
+        const QPointF pin = c + layout::kEjectorPins[i];
         p.setPen(QPen(QColor(30, 32, 35), 2));
-        p.setBrush(raised(c + d, 8, QColor(240, 242, 244), QColor(150, 156, 162)));
-        p.drawEllipse(c + d, 7, 7);
+        p.setBrush(raised(pin, 8, QColor(240, 242, 244), QColor(150, 156, 162)));
+        p.drawEllipse(pin, layout::kEjectorPinRadius, layout::kEjectorPinRadius);
     }
 }
 
@@ -221,10 +229,22 @@ void drawLeftPart(QPainter& p) {
     p.drawEllipse(c, 46, 46);
 }
 
+// Black plastic that froze in the runner and was not ejected.
+void drawBlockedRunner(QPainter& p) {
+    p.setPen(QPen(QColor(24, 24, 26), layout::kBlockedRunnerWidth, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(layout::kBlockedRunner);
+}
+
+// A thin film of white plastic that ran into the parting line and stayed on the pocket floor.
+void drawFlash(QPainter& p) {
+    p.setPen(QPen(QColor(236, 236, 230), layout::kFlashWidth, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(layout::kFlash);
+}
+
 // --- the fixed half --------------------------------------------------------------------
 
-const QPointF kCores[6] = {{400, 250}, {640, 250}, {880, 250}, {400, 480}, {640, 480}, {880, 480}};
-constexpr int kBrokenCore = 4;
+using layout::kBrokenCore;
+using layout::kCores;
 
 void drawLeaderPins(QPainter& p) {
     for (const QPointF c :
@@ -313,24 +333,28 @@ QImage finish(QImage image, QPainter& p, int lightShift) {
 
 QImage drawCavityHalf(const CavityScene& scene, QSize size) {
     QPainter p;
-    QImage image = canvas(size);
-    beginScene(p, image);
+    QImage image = canvas(size, scene.pose);
+    beginScene(p, image, scene.pose);
     drawMachine(p);
     drawCoolingFittings(p);
     drawPlate(p, QColor(186, 194, 202), QColor(128, 136, 146));
     drawScrews(p);
     drawGuideBushings(p);
-    for (const QPointF& c : kCavities) drawCavity(p, c);
+    for (int i = 0; i < 4; ++i)
+        drawCavity(p, kCavities[i],
+                   scene.pinMissing && i == layout::kMissingPinCavity ? layout::kMissingPin : -1);
     drawRunners(p);
     drawSprue(p);
     if (scene.partLeft) drawLeftPart(p);
+    if (scene.runnerBlocked) drawBlockedRunner(p);
+    if (scene.flash) drawFlash(p);
     return finish(image, p, scene.lightShift);
 }
 
 QImage drawCoreHalf(const CoreScene& scene, QSize size) {
     QPainter p;
-    QImage image = canvas(size);
-    beginScene(p, image);
+    QImage image = canvas(size, scene.pose);
+    beginScene(p, image, scene.pose);
     drawMachine(p);
     drawCoolingFittings(p);
     drawPlate(p, QColor(180, 186, 192), QColor(120, 126, 134));
@@ -345,6 +369,49 @@ QImage drawCoreHalf(const CoreScene& scene, QSize size) {
             drawCore(p, kCores[i]);
     }
     return finish(image, p, scene.lightShift);
+}
+
+QImage drawPlainInsert(const PlainScene& scene, QSize size) {
+    QPainter p;
+    QImage image = canvas(size, scene.pose);
+    beginScene(p, image, scene.pose);
+    drawMachine(p);
+    // A ground insert plate under soft light: smooth shading, two screws and nothing else.
+    QLinearGradient g(kPlate.topLeft(), kPlate.bottomRight());
+    g.setColorAt(0.0, QColor(176, 182, 188));
+    g.setColorAt(1.0, QColor(132, 138, 146));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(kPlate, 60, 60);
+    for (const QPointF c : {QPointF(330, 360), QPointF(950, 360)}) {
+        p.setBrush(raised(c, 26, QColor(170, 176, 182), QColor(138, 144, 150)));
+        p.drawEllipse(c, 24, 24);
+    }
+    return finish(image, p, scene.lightShift);
+}
+
+QImage sensorShot(const QImage& picture, int brightness, double noise, unsigned seed) {
+    QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    // Gaussian deviates drawn once and picked at random per pixel: drawing one per pixel of a
+    // full-HD picture would take longer than the drawing itself.
+    constexpr int kDeviates = 1 << 16;
+    std::mt19937 random(seed);
+    std::normal_distribution<float> gauss(0.0f, float(noise));
+    std::vector<float> deviates(kDeviates, 0.0f);
+    if (noise > 0)
+        for (float& d : deviates) d = gauss(random);
+    quint32 pick = seed | 1u;  // xorshift: cheap, and enough to pick deviates
+    for (int y = 0; y < grey.height(); ++y) {
+        uchar* line = grey.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x) {
+            pick ^= pick << 13;
+            pick ^= pick >> 17;
+            pick ^= pick << 5;
+            const float level = line[x] + brightness + deviates[pick & (kDeviates - 1)];
+            line[x] = uchar(std::clamp(int(std::lround(level)), 0, 255));
+        }
+    }
+    return grey;
 }
 
 }  // namespace mouldpictures

@@ -102,4 +102,47 @@ TEST_F(HomographyTest, LargeTemplatesAndOtherFrameSizes) {
     EXPECT_EQ(out.size(), part.size());
 }
 
+TEST(HomographyPlausibility, CameraPosesAreAcceptedAndTheRestRefused) {
+    const cv::Size frame(1920, 1080);
+    const auto turned = [&](double degrees, double scale) {
+        const cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(960, 540), degrees, scale);
+        return cv::Matx33d(m.at<double>(0, 0), m.at<double>(0, 1), m.at<double>(0, 2) + 12,
+                           m.at<double>(1, 0), m.at<double>(1, 1), m.at<double>(1, 2) - 9, 0, 0, 1);
+    };
+    // A tilt about the frame centre: the centre keeps its scale, the sides do not.
+    const cv::Matx33d toCentre(1, 0, -960, 0, 1, -540, 0, 0, 1);
+    const cv::Matx33d strongTilt =
+        toCentre.inv() * cv::Matx33d(1, 0, 0, 0, 1, 0, 2.5e-4, 0, 1) * toCentre;
+    const std::vector<cv::Point2f> corners{{0, 0}, {1920, 0}, {1920, 1080}, {0, 1080}};
+    const cv::Matx33d tilt(cv::getPerspectiveTransform(
+        std::vector<cv::Point2f>{{30, 14}, {1900, -10}, {1935, 1070}, {-6, 1095}}, corners));
+    const struct {
+        const char* what;
+        cv::Matx33d h;
+        int inliers, matches;
+        const char* refusal;  // null: accepted
+    } rows[] = {
+        {"identity", cv::Matx33d::eye(), 200, 260, nullptr},
+        {"shift", cv::Matx33d(1, 0, 25, 0, 1, -18, 0, 0, 1), 150, 300, nullptr},
+        {"small turn", turned(3.0, 1.0), 90, 200, nullptr},
+        {"slight perspective", tilt, 120, 200, nullptr},
+        {"flipped", cv::Matx33d(-1, 0, 1920, 0, 1, 0, 0, 0, 1), 200, 260, "mirrored"},
+        {"collapsed", cv::Matx33d(1, 0, 0, 0, 0, 540, 0, 0, 1), 200, 260, "collapsed"},
+        {"shrunk", turned(1.0, 0.7), 200, 260, "scale"},
+        {"strongly sheared", cv::Matx33d(1, 0.3, -160, 0, 1, 0, 0, 0, 1), 200, 260, "sheared"},
+        {"strong perspective", strongTilt, 200, 260, "perspective"},
+        {"moved away", cv::Matx33d(1, 0, 300, 0, 1, 0, 0, 0, 1), 200, 260, "too far"},
+        {"few inliers", cv::Matx33d::eye(), 11, 14, "inliers"},
+        {"small share of inliers", cv::Matx33d::eye(), 40, 200, "inliers"},
+    };
+    for (const auto& row : rows) {
+        const char* refusal = vision::implausibleHomography(row.h, frame, row.inliers, row.matches);
+        if (!row.refusal)
+            EXPECT_EQ(refusal, nullptr) << row.what << ": " << refusal;
+        else
+            EXPECT_TRUE(refusal && std::string(refusal).find(row.refusal) != std::string::npos)
+                << row.what << ": " << (refusal ? refusal : "accepted");
+    }
+}
+
 }  // namespace

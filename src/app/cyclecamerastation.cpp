@@ -93,10 +93,7 @@ void CammerWidgetStation::inspect(int step) {
         view_->isOK = false;
         return;
     }
-    if (engine->ReleaseHeld(step)) return;
-    engine->HomoTransShape(step);
-    engine->ShapeMatch();
-    engine->Run(step);
+    engine->InspectStep(step);
 }
 
 void CammerWidgetStation::prepareInspection(int step) {

@@ -353,6 +353,13 @@ bool CammerRecong::ReleaseHeld(int g) {
     return true;
 }
 
+void CammerRecong::InspectStep(int g) {
+    if (!ctx || ReleaseHeld(g)) return;
+    HomoTransShape(g);
+    ShapeMatch();
+    Run(g);
+}
+
 // ---- single-region test of the editing page ----
 
 void CammerRecong::RunTest(int g, int i) {

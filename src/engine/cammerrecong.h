@@ -57,6 +57,9 @@ public:
     // operator record, in the order it was made. False, and nothing done, when no inspection
     // of g is held (any other inspection since drops what was held).
     bool ReleaseHeld(int g);
+    // The inspection of a detection step as the cycle runs it: what InspectHeld(g) prepared,
+    // else HomoTransShape, ShapeMatch and Run.
+    void InspectStep(int g);
     // Measures region i of the editing copy on the shown template (grey cameras) or the
     // current grey picture (colour cameras), without a decision or a record.
     void RunTest(int g, int i);

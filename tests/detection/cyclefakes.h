@@ -86,6 +86,8 @@ public:
     std::vector<std::unique_ptr<FakeCamera>> cams;
     void addCameras(int n);
     FakeCamera& camAt(int c) { return *cams.at(c); }
+    // Cameras of another kind (real engines), used instead of cams when given.
+    std::vector<detection::CameraStation*> stations;
 
     // Runs the virtual clock forward, firing due timers in time order into the controller.
     void advance(int ms);
@@ -113,9 +115,12 @@ public:
     QStringList questions;  // confirmations and password prompts, in order
 
     // --- CycleHost ---
-    int cameraCount() const override { return int(cams.size()); }
+    int cameraCount() const override {
+        return stations.empty() ? int(cams.size()) : int(stations.size());
+    }
     detection::CameraStation* camera(int c) override {
-        return c >= 0 && c < int(cams.size()) ? cams[c].get() : nullptr;
+        if (c < 0 || c >= cameraCount()) return nullptr;
+        return stations.empty() ? cams[c].get() : stations[size_t(c)];
     }
     bool simulatedCameras() const override { return false; }
     void startTimer(int id, int ms) override;

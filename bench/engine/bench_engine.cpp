@@ -25,16 +25,6 @@ constexpr int kMargin = 160;
 constexpr int kTemplates = 10;
 const cv::Rect kPositionArea(640, 300, 640, 480);
 
-// 100 regions in a 10 x 10 grid of 120 x 80 rectangles (some rings): 40 defect, 10 each of
-// spot, dark area, bright area, bright count, dark count and similarity.
-int functionOf(int i) {
-    static const int kMix[10] = {roi::kFuncDefect,    roi::kFuncSpot,        roi::kFuncDefect,
-                                 roi::kFuncDarkArea,  roi::kFuncDefect,      roi::kFuncBrightArea,
-                                 roi::kFuncDefect,    roi::kFuncBrightCount, roi::kFuncDarkCount,
-                                 roi::kFuncSimilarity};
-    return kMix[i % 10];
-}
-
 const char* functionName(int f) {
     switch (f) {
         case roi::kFuncDefect:
@@ -87,7 +77,7 @@ struct Setup {
     bool motion = false;
     int rotate = 0;
     bool homography = false;
-    int templates = 3;
+    int templates = kTemplates;
 };
 
 std::unique_ptr<Rig> makeRig(const Setup& setup) {
@@ -98,37 +88,7 @@ std::unique_ptr<Rig> makeRig(const Setup& setup) {
     rig->para->shapeOffset = 60;
     rig->para->angleCorrect = setup.homography ? 1 : 0;
     rig->para->minSpot = 3;
-    for (int i = 0; i < 100; ++i) {
-        const cv::Rect r(36 + (i % 10) * 192, 14 + (i / 10) * 108, 120, 80);
-        const int f = functionOf(i);
-        switch (f) {
-            case roi::kFuncDefect:
-                if (i % 20 == 0)
-                    rig->addRing(0, f, (r.tl() + r.br()) / 2, 40, 12, 25, 40, 3);
-                else
-                    rig->addRect(0, f, r, 25, 40, 3);
-                break;
-            case roi::kFuncSpot:
-                rig->addRect(0, f, r, 0, 100000, (100 << 8) | 160);
-                break;
-            case roi::kFuncDarkArea:
-                rig->addRect(0, f, r, 40, 100000, 0);
-                break;
-            case roi::kFuncBrightArea:
-                rig->addRect(0, f, r, 220, 100000, 0);
-                break;
-            case roi::kFuncBrightCount:
-                rig->addRect(0, f, r, 200, 50 << 16, 1);
-                break;
-            case roi::kFuncDarkCount:
-                rig->addRect(0, f, r, 50, 50 << 16, 1);
-                break;
-            default:
-                rig->addRect(0, f, r, 50, 0, 0);
-                break;
-        }
-    }
-    if (setup.motion) rig->addRect(0, roi::kFuncPosition, kPositionArea, 0, 0, 0);
+    rig->addMixedRegions(0, setup.motion ? kPositionArea : cv::Rect());
     for (int k = 0; k < setup.templates; ++k)
         rig->setTemplate(0, k, k == 0 ? s.templ : withNoise(s.templ, 2.0, 100 + k));
     rig->monitorAllowed = true;
@@ -251,7 +211,7 @@ void BM_Inspect_PositionCorrection(benchmark::State& state) {
     for (auto _ : state) inspectOnce(*rig);
     state.counters["ok"] = rig->ctx.isOK;
 }
-BENCHMARK(BM_Inspect_PositionCorrection)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Inspect_PositionCorrection)->Arg(0)->Arg(5)->Unit(benchmark::kMillisecond);
 
 void BM_Reference_PositionCorrection(benchmark::State& state) {
     const int rotate = int(state.range(0));
@@ -277,7 +237,7 @@ void BM_Reference_PositionCorrection(benchmark::State& state) {
         plainRegions(*rig, aligned);
     }
 }
-BENCHMARK(BM_Reference_PositionCorrection)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_PositionCorrection)->Arg(0)->Arg(5)->Unit(benchmark::kMillisecond);
 
 // ---- with homography registration ----
 
@@ -343,7 +303,7 @@ BENCHMARK(BM_Reference_Train)->Unit(benchmark::kMillisecond);
 
 // The whole training of a detection with position correction and registration switched on.
 void BM_Train_Full(benchmark::State& state) {
-    auto rig = makeRig({true, 10, true, kTemplates});
+    auto rig = makeRig({true, 5, true, kTemplates});
     rig->build();
     for (auto _ : state) {
         rig->engine->CreateHomoShape(0);

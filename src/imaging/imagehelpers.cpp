@@ -123,19 +123,43 @@ void TransformImage(cv::Mat src, cv::Mat& dst, cv::Point shift, cv::Point center
     const int side = int(std::max(src.cols, src.rows) * imaging::kRotationPadFactor);
     const int padX = std::max(0, (side - src.cols) / 2);
     const int padY = std::max(0, (side - src.rows) / 2);
+    const cv::Size canvas(src.cols + 2 * padX, src.rows + 2 * padY);
+    const cv::Matx23d rotation(cv::getRotationMatrix2D(
+        cv::Point2f(float(center.x + padX), float(center.y + padY)), angle, 1.0));
+
+    // The shift, the turn and the crop are one affine map from the frame to the frame: warping
+    // the frame alone gives the same picture as warping the padded square, at a fraction of the
+    // cost, as long as nothing the picture shows came from beyond the square. Otherwise the
+    // square is built as it stands.
+    const cv::Matx22d turn(rotation(0, 0), rotation(0, 1), rotation(1, 0), rotation(1, 1));
+    const cv::Vec2d offset(rotation(0, 2), rotation(1, 2));
+    const cv::Vec2d pad(padX, padY);
+    bool inside = std::abs(shift.x) + 2 <= padX && std::abs(shift.y) + 2 <= padY;
+    const cv::Matx22d back = turn.inv();
+    for (const cv::Vec2d& corner : {cv::Vec2d(0, 0), cv::Vec2d(src.cols, 0),
+                                    cv::Vec2d(src.cols, src.rows), cv::Vec2d(0, src.rows)}) {
+        const cv::Vec2d from = back * (corner + pad - offset);
+        inside = inside && from[0] >= 1 && from[1] >= 1 && from[0] <= canvas.width - 2 &&
+                 from[1] <= canvas.height - 2;
+    }
+    if (dst.data == src.data) src = src.clone();
+    if (dst.size() != src.size() || dst.type() != src.type()) dst.create(src.size(), src.type());
+    if (inside) {
+        const cv::Vec2d t = turn * (pad + cv::Vec2d(shift.x, shift.y)) + offset - pad;
+        const cv::Matx23d map(turn(0, 0), turn(0, 1), t[0], turn(1, 0), turn(1, 1), t[1]);
+        cv::warpAffine(src, dst, map, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                       cv::Scalar::all(0));
+        return;
+    }
     cv::Mat padded;
     cv::copyMakeBorder(src, padded, padY, padY, padX, padX, cv::BORDER_CONSTANT,
                        cv::Scalar::all(0));
     cv::Mat moved(padded.size(), padded.type());
     MoveImage(padded, moved, shift.x, shift.y);
-    const cv::Mat rotation = cv::getRotationMatrix2D(
-        cv::Point2f(float(center.x + padX), float(center.y + padY)), angle, 1.0);
     cv::Mat rotated;
     cv::warpAffine(moved, rotated, rotation, moved.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                    cv::Scalar::all(0));
-    const cv::Mat back = rotated(cv::Rect(padX, padY, src.cols, src.rows));
-    if (dst.size() != src.size() || dst.type() != src.type()) dst.create(src.size(), src.type());
-    back.copyTo(dst);
+    rotated(cv::Rect(padX, padY, src.cols, src.rows)).copyTo(dst);
 }
 
 bool PointAround(QPoint a, QPoint b, int tol) {

@@ -106,6 +106,45 @@ int Rig::addRing(int g, int func, cv::Point centre, int outer, int inner, int p1
     return finish(g, i);
 }
 
+void Rig::addMixedRegions(int g, cv::Rect positionArea) {
+    static const int kMix[10] = {roi::kFuncDefect,    roi::kFuncSpot,        roi::kFuncDefect,
+                                 roi::kFuncDarkArea,  roi::kFuncDefect,      roi::kFuncBrightArea,
+                                 roi::kFuncDefect,    roi::kFuncBrightCount, roi::kFuncDarkCount,
+                                 roi::kFuncSimilarity};
+    const int regions = positionArea.empty() ? roi::kMaxRois : roi::kMaxRois - 1;
+    for (int i = 0; i < regions; ++i) {
+        const cv::Rect r(160 + (i % 10) * 160, 90 + (i / 10) * 90, 120, 80);
+        const int f = kMix[i % 10];
+        switch (f) {
+            case roi::kFuncDefect:
+                if (i % 20 == 0)
+                    addRing(g, f, (r.tl() + r.br()) / 2, 40, 12, 25, 40, 3);
+                else
+                    addRect(g, f, r, 25, 40, 3);
+                break;
+            case roi::kFuncSpot:
+                addRect(g, f, r, 0, 100000, (100 << 8) | 160);
+                break;
+            case roi::kFuncDarkArea:
+                addRect(g, f, r, 40, 100000, 0);
+                break;
+            case roi::kFuncBrightArea:
+                addRect(g, f, r, 220, 100000, 0);
+                break;
+            case roi::kFuncBrightCount:
+                addRect(g, f, r, 200, 50 << 16, 1);
+                break;
+            case roi::kFuncDarkCount:
+                addRect(g, f, r, 50, 50 << 16, 1);
+                break;
+            default:
+                addRect(g, f, r, 50, 0, 0);
+                break;
+        }
+    }
+    if (!positionArea.empty()) addRect(g, roi::kFuncPosition, positionArea, 0, 0, 0);
+}
+
 void Rig::setTemplate(int g, int k, const cv::Mat& picture) {
     std::vector<uchar>& slot = ctx.templateBuf[g][size_t(k)];
     CV_Assert(picture.isContinuous() && picture.total() * picture.elemSize() == slot.size());

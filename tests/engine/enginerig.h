@@ -50,6 +50,12 @@ public:
     int addRect(int g, int func, cv::Rect r, int p1, int p2, int p3);
     int addRing(int g, int func, cv::Point centre, int outer, int inner, int p1, int p2, int p3);
 
+    // Fills detection g of a 1920 x 1080 camera with 100 regions in a 10 x 10 grid of 120 x 80
+    // rectangles (some rings) kept 90 pixels from the frame's edges, so that a turned part
+    // corrected leaves them whole: 40 defect, 10 each of spot, dark area, bright area, bright
+    // count, dark count and similarity. With a position area it takes the last region's place.
+    void addMixedRegions(int g, cv::Rect positionArea = cv::Rect());
+
     // Puts a picture (CV_8UC1 grey camera, CV_8UC4 colour camera) into template slot k and
     // marks it used; templateCount becomes the number of used slots.
     void setTemplate(int g, int k, const cv::Mat& picture);

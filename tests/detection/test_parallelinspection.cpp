@@ -26,16 +26,11 @@ struct Outcome {
 };
 
 QString describe(const param_roi& r) {
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9")
-        .arg(r.camera)
-        .arg(r.detect)
-        .arg(r.roi_id)
-        .arg(r.algorithm_type)
-        .arg(r.algorithm_result)
-        .arg(r.algorithm_sensitivity)
-        .arg(r.algorithm_areaMin)
-        .arg(r.algorithm_param)
-        .arg(r.is_alarm);
+    QStringList fields;
+    for (int v : {r.camera, r.detect, r.roi_id, r.algorithm_type, r.algorithm_result,
+                  r.algorithm_sensitivity, r.algorithm_areaMin, r.algorithm_param, r.is_alarm})
+        fields << QString::number(v);
+    return fields.join(' ');
 }
 
 // One product step of four cameras: camera 1 sees a stain, camera 2 has a region outside its

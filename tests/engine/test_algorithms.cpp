@@ -122,25 +122,4 @@ TEST(BandInspection, OnehundredAndFiftyBlobsCountFullyButKeep99Boxes) {
     EXPECT_EQ(rig.ctx.defectRects[0][size_t(i)].count, engine::kMaxDefectRects);
 }
 
-TEST(SimilarityInspection, SamePartScoresHighAndAnotherPartLow) {
-    Rig rig(kFrame.width, kFrame.height);
-    const cv::Mat scene = texturedScene(kFrame, 21);
-    const cv::Rect area(180, 140, 160, 120);
-    const int i = rig.addRect(0, roi::kFuncSimilarity, area, 60, 0, 0);
-    rig.train(withNoise(scene, 2.0, 1));
-    EXPECT_TRUE(rig.inspect(withNoise(scene, 2.0, 2)));
-    const int good = rig.ctx.roiValue[0][i];
-    EXPECT_GE(good, 60);
-
-    cv::Mat other = withNoise(scene, 2.0, 3);
-    texturedScene(kFrame, 99)(area).copyTo(other(area));
-    EXPECT_FALSE(rig.inspect(other));
-    EXPECT_LT(rig.ctx.roiValue[0][i], 60);
-    EXPECT_LT(rig.ctx.roiValue[0][i], good);
-    ASSERT_FALSE(rig.apiList.isEmpty());
-    EXPECT_EQ(rig.apiList.last().algorithm_result, rig.ctx.roiValue[0][i]);
-    EXPECT_EQ(rig.apiList.last().algorithm_sensitivity, 60);
-    EXPECT_EQ(rig.apiList.last().algorithm_areaMin, -1);
-}
-
 }  // namespace

@@ -38,6 +38,7 @@ TEST_F(Records, EveryInspectedRegionGivesOneRecordWithItsLimits) {
     rig_.addRect(0, roi::kFuncSpot, {60, 60, 40, 40}, 0, 10, (200 << 8) | 220);
     rig_.addRect(0, 9, {200, 100, 20, 20}, 7, 1000, 5);
     rig_.addRect(0, roi::kFuncRegistration, {0, 0, 10, 10}, 0, 0, 0);
+    rig_.addRect(0, roi::kFuncSimilarity, {60, 120, 80, 80}, 80, 0, 0);
     rig_.train(board_);
     EXPECT_FALSE(rig_.inspect(board_));
 
@@ -47,25 +48,26 @@ TEST_F(Records, EveryInspectedRegionGivesOneRecordWithItsLimits) {
         {3, 0, 0, roi::kFuncBrightCount, 1, 1, 3, -1, 1},
         {3, 0, 2, roi::kFuncDarkArea, 121, 0, 50, -1, 0},
         {3, 0, 4, roi::kFuncSpot, 0, 0, 10, -1, 0},
-        {3, 0, 5, 9, 19 * 19, 7, 1000, 5, 0}};
+        {3, 0, 5, 9, 19 * 19, 7, 1000, 5, 0},
+        {3, 0, 7, roi::kFuncSimilarity, 100, 80, -1, -1, 0}};
     std::vector<std::vector<int>> records;
     for (const param_roi& r : rig_.apiList)
         records.push_back({r.camera, r.detect, r.roi_id, r.algorithm_type, r.algorithm_result,
                            r.algorithm_sensitivity, r.algorithm_areaMin, r.algorithm_param,
                            r.is_alarm});
     EXPECT_EQ(records, expected);
-    EXPECT_EQ(rig_.monitorList.size(), 4);
+    EXPECT_EQ(rig_.monitorList.size(), 5);
     EXPECT_TRUE(rig_.records.isEmpty());
-    const quint8 expectedOk[] = {1, 1, 0, 1, 1, 1, 1};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(rig_.ctx.roiOK[0][i], expectedOk[i]) << i;
+    const quint8 expectedOk[] = {1, 1, 0, 1, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(rig_.ctx.roiOK[0][i], expectedOk[i]) << i;
     EXPECT_EQ(rig_.ctx.roiValue[0][1], 0);
     EXPECT_EQ(rig_.ctx.roiValue[0][3], 0);
 
     // The monitoring list is fed only while it may send.
     rig_.monitorAllowed = false;
     rig_.inspect(0);
-    EXPECT_EQ(rig_.monitorList.size(), 4);
-    EXPECT_EQ(rig_.apiList.size(), 8);
+    EXPECT_EQ(rig_.monitorList.size(), 5);
+    EXPECT_EQ(rig_.apiList.size(), 10);
 }
 
 TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {

@@ -42,16 +42,23 @@ TEST(PositionCorrection, ShiftedOrTurnedPartIsBroughtBack) {
         int rotateAngle;
         double angle;
         cv::Point2d shift;
-    } moves[] = {{10, 4.0, {14, -9}}, {0, 0.0, {-20, 12}}};
+    } moves[] = {{10, 4.0, {14, -9}}, {0, 0.0, {-20, 12}}, {10, 0.0, {-20, 12}}};
     for (const auto& m : moves) {
         SCOPED_TRACE(m.rotateAngle);
         rig.para->rotateAngle = m.rotateAngle;
         rig.para->motionCorrect = 0;
         rig.engine->CreateShape(0);
         ASSERT_TRUE(rig.engine->shapeModel[0].IsValid());
-        EXPECT_TRUE(
-            rig.inspect(withNoise(posed(big, kMargin, kFrame, centre, m.angle, m.shift), 2.0, 5)));
+        const cv::Mat frame =
+            withNoise(posed(big, kMargin, kFrame, centre, m.angle, m.shift), 2.0, 5);
+        EXPECT_TRUE(rig.inspect(frame));
         EXPECT_LT(meanAbsDiff(rig.aligned(), templ, inspected), 4.0);
+        if (m.angle == 0.0) {
+            // A part that did not turn is moved back whole pixels, not resampled.
+            cv::Mat moved;
+            MoveImage(frame, moved, int(-m.shift.x), int(-m.shift.y));
+            EXPECT_EQ(cv::norm(rig.aligned(), moved, cv::NORM_INF), 0.0);
+        }
         EXPECT_EQ(rig.ctx.roiOK[0][position], 1);
         rig.para->motionCorrect = -1;  // the same frame without correction fails
         EXPECT_FALSE(rig.inspect(0));

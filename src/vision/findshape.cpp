@@ -26,10 +26,6 @@ double wrapAngle(double degrees) {
     return a;
 }
 
-double angleDistance(double a, double b) {
-    return std::abs(wrapAngle(a - b));
-}
-
 // Offset of the maximum of a parabola through (-1, left), (0, centre), (1, right).
 double parabolaPeak(double left, double centre, double right) {
     const double curvature = left - 2.0 * centre + right;

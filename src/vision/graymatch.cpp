@@ -1,10 +1,10 @@
 #include "graymatch.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "brightness.h"
 #include "visionguard.h"
 #include "visionlimits.h"
 
@@ -124,36 +124,12 @@ bool GrayMatch::trainImpl(int sensitivity, int amplify, int flatPercent, int edg
     return true;
 }
 
-// Median difference between the crop and the mean template over flat inspected pixels: a
-// compact defect moves it little, a global change of the lighting moves it fully.
+// The lighting is judged on flat inspected pixels (on every inspected pixel when none is flat):
+// a one-pixel shift changes edges, not flat areas.
 int GrayMatch::brightnessOffset(const cv::Mat& crop) const {
-    std::array<int, 511> histogram{};
-    const auto collect = [&](const cv::Mat& where) {
-        int count = 0;
-        for (int y = 0; y < crop.rows; y += lim::kBrightnessSampleStep) {
-            const uchar* c = crop.ptr<uchar>(y);
-            const uchar* r = reference_.ptr<uchar>(y);
-            const uchar* w = where.ptr<uchar>(y);
-            for (int x = 0; x < crop.cols; x += lim::kBrightnessSampleStep) {
-                if (!w[x]) continue;
-                ++histogram[c[x] - r[x] + 255];
-                ++count;
-            }
-        }
-        return count;
-    };
-    int count = collect(flat_);
-    if (count == 0) count = collect(mask_);
-    if (count == 0) return 0;
-    int seen = 0;
     int median = 0;
-    for (int i = 0; i < static_cast<int>(histogram.size()); ++i) {
-        seen += histogram[i];
-        if (2 * seen >= count) {
-            median = i - 255;
-            break;
-        }
-    }
+    if (!vision::medianDifference(crop, reference_, flat_, lim::kBrightnessSampleStep, &median))
+        vision::medianDifference(crop, reference_, mask_, lim::kBrightnessSampleStep, &median);
     return std::clamp(median, -lim::kMaxBrightnessShift, lim::kMaxBrightnessShift);
 }
 

@@ -1,9 +1,9 @@
 #include "surf.h"
 
 #include <algorithm>
-#include <array>
 #include <opencv2/imgproc.hpp>
 
+#include "brightness.h"
 #include "visionguard.h"
 #include "visionlimits.h"
 
@@ -135,30 +135,12 @@ void SURF::layOutWindows() {
     }
 }
 
-// Median difference between the crop and the templates over steady pixels: a compact fault
-// moves it little, a change of the lighting moves it fully.
+// The lighting is judged where the templates agree: a small shift changes nothing there.
 int SURF::brightnessOffset(const cv::Mat& crop) const {
-    std::array<int, 511> histogram{};
-    int count = 0;
-    for (int y = 0; y < crop.rows; y += lim::kSimilaritySampleStep) {
-        const uchar* c = crop.ptr<uchar>(y);
-        const uchar* r = reference_.ptr<uchar>(y);
-        const uchar* s = steady_.ptr<uchar>(y);
-        for (int x = 0; x < crop.cols; x += lim::kSimilaritySampleStep) {
-            if (!s[x]) continue;
-            ++histogram[c[x] - r[x] + 255];
-            ++count;
-        }
-    }
-    if (count == 0) return 0;
-    int seen = 0;
-    for (int i = 0; i < int(histogram.size()); ++i) {
-        seen += histogram[i];
-        if (2 * seen >= count)
-            return std::clamp(i - 255, -lim::kSimilarityMaxBrightnessShift,
-                              lim::kSimilarityMaxBrightnessShift);
-    }
-    return 0;
+    int median = 0;
+    vision::medianDifference(crop, reference_, steady_, lim::kSimilaritySampleStep, &median);
+    return std::clamp(median, -lim::kSimilarityMaxBrightnessShift,
+                      lim::kSimilarityMaxBrightnessShift);
 }
 
 float SURF::matchImpl(const cv::Mat& crop, cv::Mat& out) const {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
-#include "brightness.h"
+#include "greylevels.h"
 #include "visionguard.h"
 #include "visionlimits.h"
 
@@ -91,12 +91,8 @@ bool GrayMatch::trainImpl(int sensitivity, int amplify, int flatPercent, int edg
     // Edge pixels are those whose neighbourhood spans clearly more than the pixel itself: a
     // part shifted by one pixel could bring a neighbour's value there. Their band spans the
     // neighbourhood, and they get the edge tolerance.
-    const int reach = lim::kEdgeShiftTolerance;
-    const cv::Mat square =
-        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1));
     cv::Mat lowEdge, highEdge;
-    cv::erode(minimum_, lowEdge, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
-    cv::dilate(maximum_, highEdge, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    vision::neighbourhoodRange(minimum_, maximum_, lim::kEdgeShiftTolerance, lowEdge, highEdge);
     cv::Mat widenedLow, widenedHigh, edges;
     cv::subtract(minimum_, lowEdge, widenedLow);
     cv::subtract(highEdge, maximum_, widenedHigh);

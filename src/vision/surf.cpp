@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
 
-#include "brightness.h"
+#include "greylevels.h"
 #include "visionguard.h"
 #include "visionlimits.h"
 
@@ -82,12 +82,8 @@ bool SURF::trainImpl() {
         qWarning("SURF: the mask leaves nothing to compare");
         return false;
     }
-    const int reach = lim::kSimilarityShiftTolerance;
-    const cv::Mat square =
-        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1));
     cv::Mat low, high;
-    cv::erode(minimum_, low, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
-    cv::dilate(maximum_, high, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    vision::neighbourhoodRange(minimum_, maximum_, lim::kSimilarityShiftTolerance, low, high);
 
     cv::Mat range;
     cv::subtract(high, low, range);

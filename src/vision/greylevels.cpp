@@ -1,8 +1,17 @@
-#include "brightness.h"
+#include "greylevels.h"
 
 #include <array>
+#include <opencv2/imgproc.hpp>
 
 namespace vision {
+
+void neighbourhoodRange(const cv::Mat& minimum, const cv::Mat& maximum, int reach, cv::Mat& low,
+                        cv::Mat& high) {
+    const cv::Mat square =
+        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1));
+    cv::erode(minimum, low, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::dilate(maximum, high, square, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+}
 
 bool medianDifference(const cv::Mat& picture, const cv::Mat& reference, const cv::Mat& where,
                       int step, int* median) {

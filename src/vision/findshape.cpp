@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <opencv2/imgproc.hpp>
 
 #include "visionguard.h"
@@ -425,35 +426,40 @@ double FindShape::correlateAt(const cv::Mat& window, const Level& lv, int r,
                               std::vector<double>& scores) const {
     const int n = 2 * r + 1;
     scores.assign(static_cast<size_t>(n) * n, -1.0);
-    // Sums of the window under the mask come from integral pictures: a box for a full core,
-    // the mask's row runs otherwise.
+    // Sums of the window under the mask: for one placement straight from the window, for more
+    // from integral pictures (a box for a full core, the mask's row runs otherwise).
     cv::Mat integralSum, integralSq;
-    cv::integral(window, integralSum, integralSq, CV_64F, CV_64F);
+    if (r > 0) {
+        // Integer sums are exact and quicker, as long as a window's grey levels fit them.
+        const bool fits = double(window.total()) * 255 < double(std::numeric_limits<int>::max());
+        cv::integral(window, integralSum, integralSq, fits ? CV_32S : CV_64F, CV_64F);
+    }
     double best = -1.0;
     for (int v = -r; v <= r; ++v) {
         for (int u = -r; u <= r; ++u) {
             const cv::Rect at(r + u, r + v, lv.core.width, lv.core.height);
             const cv::Mat s = window(at);
             double sum = 0, sumSq = 0;
-            const auto span = [&](int y, int x0, int x1) {
-                const double* top = integralSum.ptr<double>(y);
-                const double* bottom = integralSum.ptr<double>(y + 1);
-                const double* topSq = integralSq.ptr<double>(y);
-                const double* bottomSq = integralSq.ptr<double>(y + 1);
-                sum += bottom[x1] - bottom[x0] - top[x1] + top[x0];
+            const auto corner = [&](int y, int x) {
+                return integralSum.depth() == CV_32S ? double(integralSum.at<int>(y, x))
+                                                     : integralSum.at<double>(y, x);
+            };
+            const auto box = [&](int y0, int y1, int x0, int x1) {
+                const double* topSq = integralSq.ptr<double>(y0);
+                const double* bottomSq = integralSq.ptr<double>(y1);
+                sum += corner(y1, x1) - corner(y1, x0) - corner(y0, x1) + corner(y0, x0);
                 sumSq += bottomSq[x1] - bottomSq[x0] - topSq[x1] + topSq[x0];
             };
-            if (lv.fullMask) {
-                const double* top = integralSum.ptr<double>(at.y);
-                const double* bottom = integralSum.ptr<double>(at.y + at.height);
-                const double* topSq = integralSq.ptr<double>(at.y);
-                const double* bottomSq = integralSq.ptr<double>(at.y + at.height);
-                const int x0 = at.x, x1 = at.x + at.width;
-                sum = bottom[x1] - bottom[x0] - top[x1] + top[x0];
-                sumSq = bottomSq[x1] - bottomSq[x0] - topSq[x1] + topSq[x0];
+            if (r == 0) {
+                cv::Scalar mean, deviation;
+                cv::meanStdDev(s, mean, deviation, lv.fullMask ? cv::noArray() : lv.coreMask);
+                sum = mean[0] * lv.count;
+                sumSq = (deviation[0] * deviation[0] + mean[0] * mean[0]) * lv.count;
+            } else if (lv.fullMask) {
+                box(at.y, at.y + at.height, at.x, at.x + at.width);
             } else {
                 for (const cv::Vec3i& run : lv.runs)
-                    span(run[0] + at.y, run[1] + at.x, run[2] + at.x);
+                    box(run[0] + at.y, run[0] + at.y + 1, run[1] + at.x, run[2] + at.x);
             }
             const double var = sumSq - sum * sum / lv.count;
             double ncc = 0.0;

@@ -1,4 +1,4 @@
-// Position correction, homography registration and the colour path.
+// Position correction and the colour path (registration: test_scenes.cpp).
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -103,31 +103,6 @@ TEST(PositionCorrection, ModelAreaAndItsRetraining) {
     rig.addRect(0, roi::kFuncPosition, {700, 500, 50, 50}, 0, 0, 0);  // outside the frame
     rig.engine->CreateShape(0);
     EXPECT_FALSE(rig.engine->shapeModel[0].IsValid());
-}
-
-TEST(HomographyRegistration, WarpedFrameIsRegisteredOntoTheTemplate) {
-    Rig rig(kFrame.width, kFrame.height);
-    const cv::Mat big = bigScene(51), templ = inner(big);
-    rig.para->angleCorrect = 1;
-    const cv::Rect inspected(220, 160, 200, 160);
-    rig.addRect(0, roi::kFuncRegistration, {60, 40, 520, 400}, 0, 0, 0);
-    rig.addRect(0, roi::kFuncDefect, inspected, 30, 40, 3);
-    rig.train(templ);
-    ASSERT_TRUE(rig.engine->homoReady[0]);
-
-    // A slight perspective tilt, turn and shift.
-    const cv::Matx33d H(0.99, -0.03, 12.0, 0.025, 1.01, -8.0, 2e-5, -1.5e-5, 1.0);
-    EXPECT_TRUE(rig.inspect(withNoise(warped(big, kMargin, kFrame, H), 1.5, 3)));
-    EXPECT_LT(meanAbsDiff(rig.registered(), templ, inspected), 4.0);
-    rig.para->angleCorrect = 0;
-    EXPECT_FALSE(rig.inspect(0));
-
-    // A frame without features is copied.
-    rig.para->angleCorrect = 1;
-    const cv::Mat blank = flat(kFrame, 77, 0.0, 1);
-    rig.setFrame(blank);
-    EXPECT_EQ(rig.engine->HomoTransShape(0), 1);
-    EXPECT_EQ(meanAbsDiff(rig.registered(), blank, kWhole), 0.0);
 }
 
 // ---- colour cameras (bytes R, G, B, A) ----

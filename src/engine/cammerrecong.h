@@ -9,7 +9,8 @@
 // context; every inspected region also gives a param_roi record to the result sinks.
 //
 // No public function throws; a failure is logged as a warning, and a failed inspection makes
-// the camera NG. All functions run on the thread that owns the context.
+// the camera NG. All functions run on the thread that owns the context, but InspectHeld, which
+// may run on a worker thread while that thread waits.
 
 #include <QString>
 #include <QStringList>

@@ -161,13 +161,11 @@ bool FindShape::createImpl(const cv::Mat& modelIn, int angleRange, int refX, int
             cv::bitwise_and(userMask, reach, userMask);
     }
 
-    const int minSide =
-        angleRange_ > 0 ? lim::kShapeMinTopCoreSideTurned : lim::kShapeMinTopCoreSide;
     cv::Mat levelModel = model.clone(), levelMask = userMask;
     for (int level = 0; level < lim::kShapeMaxLevels; ++level) {
         const double scale = 1.0 / (1 << level);
         if (level > 0) {
-            if (std::min(core0.width, core0.height) * scale < minSide) break;
+            if (std::min(core0.width, core0.height) * scale < lim::kShapeMinTopCoreSide) break;
             cv::pyrDown(levelModel, levelModel);
             if (!levelMask.empty()) {
                 cv::resize(levelMask, levelMask, levelModel.size(), 0, 0, cv::INTER_NEAREST);

@@ -56,9 +56,6 @@ constexpr int kShapeMinCoreMargin = 2;
 constexpr int kShapeMinCoreSide = 16;
 // The core at the top pyramid level keeps at least this many pixels on its smaller side.
 constexpr int kShapeMinTopCoreSide = 12;
-// With a rotation search, the angle is told only by the core's corners turning by a pixel or
-// more: the coarsest level keeps twice as many pixels.
-constexpr int kShapeMinTopCoreSideTurned = 12;
 // Largest number of pyramid levels, whatever the settings ask for.
 constexpr int kShapeMaxLevels = 8;
 // The top level searched exhaustively is made no larger than this (pixels), so that a

@@ -173,7 +173,6 @@ bool FindShape::createImpl(const cv::Mat& modelIn, int angleRange, int refX, int
         }
         Level lv;
         lv.model = levelModel;
-        lv.modelMask = levelMask;
         lv.centre = centre0 * scale;
         const cv::Rect bounds(0, 0, levelModel.cols, levelModel.rows);
         const int x0 = static_cast<int>(std::ceil(core0.x * scale));

@@ -40,11 +40,10 @@ public:
 private:
     // One pyramid level of the model.
     struct Level {
-        cv::Mat model;       // 8-bit, the whole model at this level
-        cv::Mat modelMask;   // 8-bit 0/255 over the whole model; empty when all of it counts
-        cv::Point2d centre;  // reference point in model coordinates
-        cv::Rect core;       // core bounding box in model coordinates
-        cv::Mat coreMask;    // 8-bit 0/255 over core; empty when fullMask
+        cv::Mat model;                // 8-bit, the whole model at this level
+        cv::Point2d centre;           // reference point in model coordinates
+        cv::Rect core;                // core bounding box in model coordinates
+        cv::Mat coreMask;             // 8-bit 0/255 over core; empty when fullMask
         std::vector<cv::Vec3i> runs;  // the mask row by row: y, first x, end x (core coordinates)
         cv::Mat maskedCore;           // 8-bit model(core) with 0 outside the mask
         double count = 0;             // pixels in the mask

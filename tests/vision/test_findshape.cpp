@@ -165,7 +165,9 @@ TEST_F(FindShapeTest, TwoPlacesThatFitAlikeAreNotFound) {
         int x = 0, y = 0;
         double score = 0, angle = 0;
         EXPECT_EQ(f.Find(search, 0, &x, &y, &score, &angle), row.found);
-        if (row.found) EXPECT_EQ(cv::Point(x, y), cv::Point(0, 0));
+        if (row.found) {
+            EXPECT_EQ(cv::Point(x, y), cv::Point(0, 0));
+        }
     }
 }
 

@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     sqlite3 curl python3 python3-pymodbus python3-serial-asyncio libmodbus-dev wrk nginx-light
-    iproute2 util-linux clang
+    iproute2 util-linux clang net-tools aravis-tools-cli
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -63,4 +63,31 @@ constexpr int kIoFlushDelayMs = 1;
 constexpr int kHeartbeatLogEvery = 200;
 constexpr int kRepairLogEvery = 100;
 
+// --- camera discovery (GVCP framing) ---
+// Commands go to the GVCP port; every answer is a broadcast to the client's reply port.
+constexpr quint16 kGvcpPort = 3956;
+constexpr quint16 kGvcpReplyPort = 10400;
+// How long each client operation serves the answers after its sends: discovery waits for
+// every camera's DISCOVERY_ACK, a force-IP for the cameras to re-address themselves, the
+// clock and restart commands have no answer to wait for beyond letting the sends go out.
+constexpr int kGvcpDiscoverServeMs = 500;
+constexpr int kGvcpForceIpServeMs = 1000;
+constexpr int kGvcpClockServeMs = 200;
+constexpr int kGvcpRebootServeMs = 200;
+// The identifier field holds 31 bytes of text and its terminating zero; a longer identifier
+// cannot be named in a FORCEIP_CMD.
+constexpr int kGvcpIdFieldBytes = 32;
+constexpr int kGvcpMaxIdBytes = kGvcpIdFieldBytes - 1;
+// Texts of the DISCOVERY_ACK (manufacturer, model, version, device name) share one width.
+constexpr int kGvcpTextFieldBytes = 32;
+// A moved camera gets a last address part in 1..253 (254 and 255 stay free for the router
+// and the broadcast of a /24), tried from just above the proposed one, at most this often.
+constexpr int kGvcpLastParts = 253;
+constexpr int kGvcpCandidates = 250;
+// A network or clock command that hangs must not hold the responder's thread for ever.
+constexpr int kGvcpCommandMs = 10000;
+// Latest clock a set-clock request may carry: 9999-12-30 00:00 UTC, so that its local time
+// in every zone still has the four-digit year the date command is given.
+constexpr quint64 kGvcpMaxClockMs = 253402128000000ULL;
+
 }  // namespace udplimits

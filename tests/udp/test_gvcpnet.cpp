@@ -56,14 +56,12 @@ protected:
         toFar = lab.link(panel, "192.168.7.10/24", far, "10.0.0.5/8");
         toNear = lab.link(panel, "192.168.8.10/24", near, "192.168.8.20/24");
         if (toNear.first.isEmpty()) GTEST_SKIP() << lab.error().toStdString();
-        testsupport::recorder().clear();
     }
-    void TearDown() override { testsupport::recorder().setNow(QDateTime()); }
 
     // Commands run through the seam, each as one line.
-    static QStringList commands() {
+    QStringList commands() const {
         QStringList lines;
-        for (const sys::RecordedAction& action : testsupport::recorder().recorded())
+        for (const sys::RecordedAction& action : seam.recorded())
             if (action.kind == "run")
                 lines << (QStringList{action.program} + action.args).join(' ');
         return lines;
@@ -76,6 +74,9 @@ protected:
     }
 
     NetLab lab;
+    // A seam of this test's own: its scripts end with the test.
+    sys::RecordingSystemActions seam;
+    sys::ScopedActions scoped{&seam};
     int panel = -1, far = -1, near = -1;
     QPair<QString, QString> toFar, toNear;
 };
@@ -89,10 +90,10 @@ QByteArray cutLength(QByteArray packet, quint16 length) {
 }  // namespace
 
 TEST_F(GvcpNet, ClientFindsMovesSetsTheClockAndRestarts) {
-    testsupport::recorder().setNow(QDateTime::fromMSecsSinceEpoch(kNowMs));
+    seam.setNow(QDateTime::fromMSecsSinceEpoch(kNowMs));
     // The far camera's network commands are recorded, then really made in its host.
     for (const QString program : {"ip", "ifconfig", "route"})
-        testsupport::recorder().scriptCommand(program, [this, program](const QStringList& args) {
+        seam.scriptCommand(program, [this, program](const QStringList& args) {
             return lab.run(far, program, args);
         });
     Camera farCamera(lab, far, "cam-far");
@@ -114,7 +115,7 @@ TEST_F(GvcpNet, ClientFindsMovesSetsTheClockAndRestarts) {
     QStringList expected = clock + clock;
     expected.sort();
     EXPECT_EQ(both, expected);
-    testsupport::recorder().clear();
+    seam.clear();
 
     // A lying camera: its answers are served during the next discovery and move nobody.
     const QByteArray ghost = gvcp_ack_discover("ghost", "192.168.7.10", "10.0.0.9", "255.0.0.0",
@@ -172,7 +173,7 @@ TEST_F(GvcpNet, BrokenCommandsChangeNothingAndAStandardDiscoveryIsAnswered) {
     };
 
     const QByteArray move = gvcp_cmd_forceip("10.0.0.7", "255.0.0.0", "10.0.0.1", "cam-far");
-    testsupport::recorder().setNow(QDateTime::fromMSecsSinceEpoch(kNowMs));
+    seam.setNow(QDateTime::fromMSecsSinceEpoch(kNowMs));
     const QByteArray clock = gvcp_cmd_uptime();
     QByteArray tooLate = clock;
     tooLate.replace(16, 8, QByteArray::fromHex("0000000000000001"));

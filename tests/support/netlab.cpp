@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStandardPaths>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -16,6 +18,10 @@
 namespace testsupport {
 
 namespace {
+
+// A new veth pair normally carries packets within milliseconds; a loaded machine can take
+// up to the kernel's one-second link-event delay.
+constexpr int kLinkUpWaitMs = 5000;
 
 int openOwnNamespace() {
     return ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
@@ -92,6 +98,20 @@ QPair<QString, QString> NetLab::link(int a, const QString& cidrA, int b, const Q
             !runOk(end.first, {"addr", "add", end.second.second, "dev", end.second.first}))
             return {};
         if (!runOk(end.first, {"link", "set", end.second.first, "up"})) return {};
+    }
+    // The kernel starts passing packets over a new link a moment after it is set up (its
+    // queue stays a no-op until then), so a datagram sent at once could be lost.
+    QElapsedTimer waited;
+    waited.start();
+    for (const auto& end : {qMakePair(a, nameA), qMakePair(b, nameB)}) {
+        while (!run(end.first, "ip", {"-o", "link", "show", "dev", end.second})
+                    .output.contains("state UP")) {
+            if (waited.elapsed() > kLinkUpWaitMs) {
+                error_ = end.second + " did not come up";
+                return {};
+            }
+            QThread::msleep(10);
+        }
     }
     return {nameA, nameB};
 }

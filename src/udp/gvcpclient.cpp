@@ -125,7 +125,7 @@ QString UDP_ACam_Client::AnalysisRecvMessage(sockaddr_in, const QByteArray& recv
                           << gvcp::fieldLogText(record.id) << nint2string(record.ip)
                           << nint2string(record.mask) << "->" << nint2string(record.host_ip);
     } else if (ack.kind == gvcp::Ack::ForceIp) {
-        const gvcp_forceip_ack_payload& moved = ack.forceIp;
+        const gvcp_forceip_payload& moved = ack.forceIp;
         const auto found = foundCameras.find(gvcp::fieldText(moved.id));
         if (found != foundCameras.end()) {
             found->host_ip = moved.host_ip;

@@ -65,13 +65,14 @@ quint32 address(const char* dotted) {
 }
 
 template <class Record>
-void fillInterface(Record* record, const char* peer, const char* ip, const char* mask,
-                   const char* gateway, const char* mac) {
+void describeInterface(Record* record, const char* id, const char* peer, const char* ip,
+                       const char* mask, const char* gateway, const char* mac) {
     string2ethaddr(QString::fromLatin1(mac ? mac : ""), record->mac);
     record->host_ip = address(peer);
     record->ip = address(ip);
     record->mask = address(mask);
     record->gateway = address(gateway);
+    putText(record->id, sizeof record->id, id);
 }
 
 gvcp_writereg_payload writeReg(quint32 subcommand, quint64 value) {
@@ -223,20 +224,18 @@ QByteArray gvcp_cmd_forceip(const char* ip, const char* mask, const char* gatewa
 QByteArray gvcp_ack_discover(const char* id, const char* peer, const char* ip, const char* mask,
                              const char* gateway, const char* mac) {
     gvcp_discover_ack_payload payload{};
-    fillInterface(&payload, peer, ip, mask, gateway, mac);
+    describeInterface(&payload, id, peer, ip, mask, gateway, mac);
     putText(payload.manufacturer, sizeof payload.manufacturer, kManufacturer);
     putText(payload.model, sizeof payload.model, kModel);
     putText(payload.version, sizeof payload.version, kVersion);
     putText(payload.device_name, sizeof payload.device_name, kDeviceName);
-    putText(payload.id, sizeof payload.id, id);
     return acknowledge(gvcp::kDiscoveryAck, payload);
 }
 
 QByteArray gvcp_ack_forceip(const char* id, const char* peer, const char* ip, const char* mask,
                             const char* gateway, const char* mac) {
-    gvcp_forceip_ack_payload payload{};
-    fillInterface(&payload, peer, ip, mask, gateway, mac);
-    putText(payload.id, sizeof payload.id, id);
+    gvcp_forceip_payload payload{};
+    describeInterface(&payload, id, peer, ip, mask, gateway, mac);
     return acknowledge(gvcp::kForceIpAck, payload);
 }
 

@@ -50,19 +50,9 @@ struct gvcp_discover_ack_payload {
 static_assert(sizeof(gvcp_discover_ack_payload) == 216, "DISCOVERY_ACK payload");
 static_assert(offsetof(gvcp_discover_ack_payload, id) == 176 - gvcp::kHeaderBytes, "id offset");
 
-// Payload of FORCEIP_CMD. The identifier field runs to the end of the packet; a short
-// identifier leaves its last bytes zero.
-struct gvcp_forceip_req {
-    quint8 spare0[12];
-    quint32 ip;
-    quint32 mask;
-    quint32 gateway;
-    char id[udplimits::kGvcpIdFieldBytes];
-};
-static_assert(sizeof(gvcp_forceip_req) == 56, "FORCEIP_CMD payload");
-
-// Payload of FORCEIP_ACK: the first fields of a DISCOVERY_ACK, then the identifier.
-struct gvcp_forceip_ack_payload {
+// Payload of FORCEIP_CMD and FORCEIP_ACK: the first fields of a DISCOVERY_ACK, then the
+// identifier, which runs to the end of the packet. A command leaves mac and host_ip zero.
+struct gvcp_forceip_payload {
     quint8 mac[6];
     quint8 spare0[2];
     quint32 host_ip;
@@ -71,7 +61,8 @@ struct gvcp_forceip_ack_payload {
     quint32 gateway;
     char id[udplimits::kGvcpIdFieldBytes];
 };
-static_assert(sizeof(gvcp_forceip_ack_payload) == 56, "FORCEIP_ACK payload");
+static_assert(sizeof(gvcp_forceip_payload) == 56, "FORCEIP payload");
+using gvcp_forceip_req = gvcp_forceip_payload;
 
 // Payload of WRITEREG_CMD and WRITEREG_ACK; both numbers are little-endian on the wire.
 struct gvcp_writereg_payload {
@@ -98,7 +89,7 @@ bool readHeader(const char* data, qsizetype size, Header* header);
 struct Ack {
     enum Kind { Short, Discovery, ForceIp, Other } kind = Short;
     gvcp_discover_ack_payload discovery{};
-    gvcp_forceip_ack_payload forceIp{};
+    gvcp_forceip_payload forceIp{};
 };
 // Payload bytes are copied into a cleared record up to the length field, the bytes received
 // and the record's size, whichever ends first.

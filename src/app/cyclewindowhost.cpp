@@ -7,10 +7,12 @@
 #include "cameramanager.h"
 #include "cammerwidget.h"
 #include "choosebox.h"
+#include "colorbutton.h"
 #include "cyclecamerastation.h"
 #include "deraRazovi.h"
 #include "detectioncontroller.h"
 #include "devicehelpers.h"
+#include "drawroiwidget.h"
 #include "helpwidget.h"
 #include "httpapiserver.h"
 #include "indexbutton.h"
@@ -23,41 +25,14 @@
 
 namespace {
 
-// The editing page's operations, called when the page offers them (it is built separately).
-template <class Page>
-auto pageReset(Page* page, int) -> decltype(page->Reset(false), void()) {
-    page->Reset(false);
-}
-template <class Page>
-void pageReset(Page*, long) {}
-
-template <class Page>
-auto pageRestart(Page* page, int) -> decltype(page->Restart(), void()) {
-    page->Restart();
-}
-template <class Page>
-void pageRestart(Page*, long) {}
-
-template <class Page>
-auto pageSaveData(Page* page, int) -> decltype(page->SlotSaveData(), void()) {
-    page->SlotSaveData();
-}
-template <class Page>
-void pageSaveData(Page*, long) {}
-
+// "Don't detect" belongs to the page's alarm handling, which is built separately: it is called
+// once the page offers it.
 template <class Page>
 auto pageSkipCurrent(Page* page, int) -> decltype(page->notCheckcur(), void()) {
     page->notCheckcur();
 }
 template <class Page>
 void pageSkipCurrent(Page*, long) {}
-
-template <class Page>
-auto pageReCheck(Page* page, int) -> decltype(page->btnReCheck->click(), void()) {
-    if (page->btnReCheck) page->btnReCheck->click();
-}
-template <class Page>
-void pageReCheck(Page*, long) {}
 
 }  // namespace
 
@@ -241,15 +216,15 @@ void MainWindowCycleHost::showAllCameras() {
 }
 
 void MainWindowCycleHost::editorReset() {
-    if (w_.drawROIWidget) pageReset(w_.drawROIWidget, 0);
+    if (w_.drawROIWidget) w_.drawROIWidget->Reset(false);
 }
 
 void MainWindowCycleHost::editorRestart() {
-    if (w_.drawROIWidget) pageRestart(w_.drawROIWidget, 0);
+    if (w_.drawROIWidget) w_.drawROIWidget->Restart();
 }
 
 void MainWindowCycleHost::editorSaveData() {
-    if (w_.drawROIWidget) pageSaveData(w_.drawROIWidget, 0);
+    if (w_.drawROIWidget) w_.drawROIWidget->SlotSaveData();
 }
 
 void MainWindowCycleHost::editorSkipCurrent() {
@@ -257,7 +232,7 @@ void MainWindowCycleHost::editorSkipCurrent() {
 }
 
 void MainWindowCycleHost::editorReCheck() {
-    if (w_.drawROIWidget) pageReCheck(w_.drawROIWidget, 0);
+    if (w_.drawROIWidget && w_.drawROIWidget->btnReCheck) w_.drawROIWidget->btnReCheck->click();
 }
 
 void MainWindowCycleHost::checkArea() {

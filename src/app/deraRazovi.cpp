@@ -22,6 +22,8 @@
 #include "customionamewidget.h"
 #include "devicehelpers.h"
 #include "dialogseam.h"
+#include "drawroiwidget.h"
+#include "editpagewindowhost.h"
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
@@ -279,6 +281,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 }
 
 DeRaRazovi::~DeRaRazovi() {
+    // The page reaches the window through its host, which goes before the children do.
+    delete drawROIWidget;
+    drawROIWidget = nullptr;
     // Keypads destroyed with the window must not be replaced by new top-level widgets.
     keypadKeeper_->setShuttingDown(true);
     if (gpSaveFialImageThread) {
@@ -433,7 +438,8 @@ void DeRaRazovi::createPages() {
     ioStatusWidget->setStateProvider(
         [](int kind, int n) { return gpControlIO && gpControlIO->IOState(kind, n); });
     indexButton = new IndexButton(this);
-    drawROIWidget = new DrawROIWidget(this);
+    editHost_ = std::make_unique<MainWindowEditHost>(*this);
+    drawROIWidget = new DrawROIWidget(this, *editHost_);
     wizardParaWidget = new WizardParaWidget(this);
     helpWidget = new HelpWidget(this);
     changeCameraWidget = new WidgetChangeCamera(this);
@@ -721,6 +727,15 @@ void DeRaRazovi::ChangeCammer() {
 void DeRaRazovi::showhideMscale() {
     if (!zoomSlider) return;
     zoomSlider->setVisible(!(numCamera != 1 && curCamera == numCamera));
+}
+
+void DeRaRazovi::showhideHelp(bool on) {
+    if (helpButton) helpButton->setVisible(on);
+}
+
+void DeRaRazovi::showhideVersion(bool on) {
+    if (versionLabel) versionLabel->setVisible(on);
+    if (modeLabel) modeLabel->setVisible(on);
 }
 
 bool DeRaRazovi::anyPageOpen() const {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "cyclestate.h"
+#include "editpagehost.h"
 #include "globals.h"
 #include "viewhooks.h"
 
@@ -40,6 +41,7 @@ namespace storage {
 class WriteWatch;
 }
 class MainWindowCycleHost;
+class MainWindowEditHost;
 namespace detection {
 class DetectionController;
 }
@@ -47,9 +49,10 @@ class DetectionController;
 // The operator's privilege.
 enum LoginLevel { Unlogged = 0, Primary = 1, Advanced = 2 };
 
-// The cycle state (detectState, resultState, curDetect, detectPending, alarmClearState, ...) is
-// a base, so its members keep their names here.
-class DeRaRazovi : public QWidget, public detection::CycleState {
+// The cycle state (detectState, resultState, curDetect, detectPending, alarmClearState, ...) and
+// the editing words (curCamera, editDetect, drawTool, copyAreaArmed, freehandDraw) are bases,
+// so their members keep their names here.
+class DeRaRazovi : public QWidget, public detection::CycleState, public cameraview::EditWords {
     Q_OBJECT
 public:
     explicit DeRaRazovi(QWidget* parent = nullptr);
@@ -62,6 +65,9 @@ public:
     void CheckInput(int i);
     void AddStatistics();
     void showhideMscale();
+    // Visibility of the help button, and of the version and mode labels.
+    void showhideHelp(bool on);
+    void showhideVersion(bool on);
     // The detection controller working on this window (made on first use).
     detection::DetectionController& cycle();
     // Camera views: the hooks each view gets, the loss alarm and the connection check.
@@ -129,13 +135,8 @@ public:
 
     // --- state words ---
     int loginLevel = Unlogged;
-    int curCamera = 0;
-    int editDetect = 0;
-    int drawTool = 0;
     QWidget* focusedEdit = nullptr;
     int isScreenOff = 0;
-    int copyAreaArmed = 0;
-    int freehandDraw = 0;
     float zoomScale = 1.0f;
     int zoomX = 0;
     int zoomY = 0;
@@ -244,6 +245,7 @@ private:
     storage::WriteWatch* writeWatch_ = nullptr;
     std::shared_ptr<MainWindowCycleHost> cycleHost_;
     std::shared_ptr<detection::DetectionController> cycle_;
+    std::unique_ptr<MainWindowEditHost> editHost_;
     // One double-tap reference for all camera views.
     std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_ =
         std::make_shared<cameraview::DoubleTapDetector>();

@@ -7,6 +7,7 @@
 #include "controlport.h"
 #include "deraRazovi.h"
 #include "devicehelpers.h"
+#include "drawroiwidget.h"
 #include "floatslider.h"
 #include "httpapiserver.h"
 #include "indexbutton.h"
@@ -76,6 +77,12 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
         if (indexButton->isVisible()) indexButton->checkShowHide();
     };
     hooks.panZoom = [this](QPoint p) { updateMScale(p.x(), p.y()); };
+    hooks.recordPicture = [this] {
+        return drawROIWidget ? drawROIWidget->recordPicture() : cameraview::RecordPicture{};
+    };
+    hooks.editingPage = [this](cameraview::EditPageCall call) {
+        if (drawROIWidget) drawROIWidget->viewCall(call);
+    };
     hooks.doubleTap = doubleTap_;
     return hooks;
 }

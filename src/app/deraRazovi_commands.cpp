@@ -6,9 +6,11 @@
 #include "controlport.h"
 #include "deraRazovi.h"
 #include "devicehelpers.h"
+#include "drawroiwidget.h"
 #include "floatslider.h"
 #include "helpwidget.h"
 #include "indexbutton.h"
+#include "iostatuswidget.h"
 #include "passwordbox.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
@@ -53,6 +55,14 @@ void DeRaRazovi::SlotReturn() {
         zoomX = zoomY = 0;
         zoomScale = 1.0f;
     }
+}
+
+void DeRaRazovi::SlotAdjustArea() {
+    if (anyPageOpen() || resultState == 2 || CheckPassword() == 0) return;
+    resultState = 3;
+    indexButton->hide();
+    ioStatusWidget->hide();
+    drawROIWidget->Reset(false);
 }
 
 void DeRaRazovi::SlotHelp() {
@@ -130,7 +140,6 @@ void DeRaRazovi::SlotDrawHint() {
 }
 void DeRaRazovi::SlotShowAlarmImgae() {}
 void DeRaRazovi::SlotReTrain() {}
-void DeRaRazovi::SlotAdjustArea() {}
 void DeRaRazovi::SlotManualTrig(int) {}
 void DeRaRazovi::SlotFPS() {}
 void DeRaRazovi::CheckArea(bool) {}

@@ -182,10 +182,8 @@ void CammerWidget::LoadIgnorePoint() {
 void CammerWidget::loadRegions() {
     liveParamStore_ = std::make_unique<CammerSingleton>(cameraNo);
     liveParam = liveParamStore_.get();
-    const QSqlDatabase db =
-        hooks_.paramDatabase ? hooks_.paramDatabase() : WizardPara::paramDatabase();
     const RoiLoadResult loaded =
-        liveParam->LoadDatafromFile(db, baseScaleX, baseScaleY, &context.roiMask);
+        liveParam->LoadDatafromFile(paramDatabase(), baseScaleX, baseScaleY, &context.roiMask);
     if (!loaded.tableRead)
         qWarning() << "camera" << cameraNo + 1 << "regions could not be read:" << loaded.error;
     for (int d : loaded.badCountDetections) {
@@ -200,6 +198,14 @@ void CammerWidget::loadRegions() {
     editParam = editParamStore_.get();
     context.liveParam = liveParam;
     context.editParam = editParam;
+}
+
+QSqlDatabase CammerWidget::paramDatabase() const {
+    return hooks_.paramDatabase ? hooks_.paramDatabase() : WizardPara::paramDatabase();
+}
+
+bool CammerWidget::saveRegions() {
+    return liveParam && liveParam->SaveDatatoFile(paramDatabase());
 }
 
 // --- camera control -------------------------------------------------------------------------

@@ -117,6 +117,9 @@ public:
     void MUpdateXYV(int x, int y);
     // Saves detection d's ignore-point mask as "ignorepoint.bmp".
     bool SaveIgnorePoint(int d);
+    // Stores the live region parameters in the camera's table; false (and a warning) when
+    // they could not be written.
+    bool saveRegions();
 
     // --- identity and camera ---
     const int cameraNo;
@@ -270,6 +273,7 @@ private:
     void reconnectStep();
     int templateSlots() const;
     void record(const QString& text) const;
+    QSqlDatabase paramDatabase() const;
     cameraview::ViewHostState hostState() const;
     // The settings the setters apply: the copy being edited while the settings screen is
     // visible, else the live one; null when neither exists.

@@ -99,7 +99,6 @@ const RowPlace kButtonRow[] = {
     {Step0, 1013, 1102, 1133, 1222},   {Step1, 1106, 1195, 1226, 1315},
     {Step2, 1199, 1288, 1319, 1408},   {Step3, 1292, 1381, 1412, 1501},
 };
-constexpr int kLanguageJapanese = 3;
 
 // The order the function button steps through, with the switch that enables each.
 struct FuncSwitch {

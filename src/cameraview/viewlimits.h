@@ -111,6 +111,19 @@ constexpr int kFixedButtonGap = 8;
 // polygon is placed, and when a double tap ends the armed tool.
 enum class EditPageCall { StartPolygon, EndPolygon, EndFreehand, EndCircle, EndRect };
 
+// The editing page: a column of touch controls over one edge of the display.
+constexpr int kPageWidth = 240;
+constexpr int kPageRowHeight = 76;         // every button and combo box
+constexpr int kPageHalfButtonWidth = 118;  // the two paging buttons share one row
+constexpr int kPageHalfButtonGap = 4;
+constexpr int kPageBottomMargin = 30;
+constexpr int kPageComboFontPx = 33;
+constexpr int kPageComboFontPxJapanese = 21;  // the Japanese item texts are longer
+constexpr int kLanguageJapanese = 3;
+constexpr int kHelpPageRegions = 6;  // the help page on region editing
+constexpr const char* kTemplateTimeFormat = "yyyy-MM-dd hh.mm.ss";
+constexpr const char* kRecordPictureSuffix = ".jpg";
+
 // Named colour of the area hints.
 constexpr const char* kAreaHintColor = "#E9967A";
 

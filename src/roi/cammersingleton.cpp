@@ -357,32 +357,33 @@ bool CammerSingleton::sameParameters(const CammerSingleton& other) const {
                 roiParam3[g][i] != other.roiParam3[g][i] || roiFunc[g][i] != other.roiFunc[g][i] ||
                 roiShapeType[g][i] != other.roiShapeType[g][i])
                 return false;
-            switch (roiShapeType[g][i]) {
-                case kShapeRect:
-                    if (rects[g][i].showRect != other.rects[g][i].showRect) return false;
-                    break;
-                case kShapeRing: {
-                    const Circle& a = circles[g][i];
-                    const Circle& b = other.circles[g][i];
-                    if (a.center != b.center || a.radius != b.radius ||
-                        a.innerRadius != b.innerRadius)
-                        return false;
-                    break;
-                }
-                case kShapePolygon: {
-                    const RePolygon& a = polygons[g][i];
-                    const RePolygon& b = other.polygons[g][i];
-                    if (a.count != b.count || a.hand != b.hand) return false;
-                    const int n = std::clamp(a.count, 0, kMaxPolygonPoints);
-                    if (!std::equal(a.points, a.points + n, b.points)) return false;
-                    break;
-                }
-                default:
-                    // Stored with the rectangle's geometry.
-                    if (rects[g][i].showRect != other.rects[g][i].showRect) return false;
-                    break;
-            }
+            // Stored with the rectangle's geometry unless a ring or a polygon.
+            const int type = roiShapeType[g][i] == kShapeRing || roiShapeType[g][i] == kShapePolygon
+                                 ? roiShapeType[g][i]
+                                 : kShapeRect;
+            if (!sameGeometry(other, g, i, type)) return false;
         }
     }
     return true;
+}
+
+bool CammerSingleton::sameGeometry(const CammerSingleton& other, int g, int i,
+                                   int shapeType) const {
+    if (g < 0 || g >= kDetections || i < 0 || i >= kMaxRois) return false;
+    switch (shapeType) {
+        case kShapeRect:
+            return rects[g][i].showRect == other.rects[g][i].showRect;
+        case kShapeRing: {
+            const Circle& a = circles[g][i];
+            const Circle& b = other.circles[g][i];
+            return a.center == b.center && a.radius == b.radius && a.innerRadius == b.innerRadius;
+        }
+        default: {
+            const RePolygon& a = polygons[g][i];
+            const RePolygon& b = other.polygons[g][i];
+            if (a.count != b.count || a.hand != b.hand) return false;
+            const int n = std::clamp(a.count, 0, kMaxPolygonPoints);
+            return std::equal(a.points, a.points + n, b.points);
+        }
+    }
 }

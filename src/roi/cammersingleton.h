@@ -76,6 +76,9 @@ public:
     // shape types, the display geometry of every shape in force, NG outputs and the reserved
     // detection values. Selection, hover and derived image geometry are not compared.
     bool sameParameters(const CammerSingleton& other) const;
+    // Whether area i of detection g has the same display geometry in both records, read as a
+    // rectangle (type 1), a ring (4) or a polygon (any other type).
+    bool sameGeometry(const CammerSingleton& other, int g, int i, int shapeType) const;
 
     int cameraNo;
     int roiCount[roi::kDetections];

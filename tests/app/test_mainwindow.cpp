@@ -16,9 +16,11 @@
 #include "counterstore.h"
 #include "dateseletdialog.h"
 #include "deraRazovi.h"
+#include "drawroiwidget.h"
 #include "fakeusbdisk.h"
 #include "globals.h"
 #include "indexbutton.h"
+#include "iostatuswidget.h"
 #include "lostcamerawarnbox.h"
 #include "numberinput.h"
 #include "numcharinput.h"
@@ -343,6 +345,22 @@ TEST_F(MainWindow, CameraViewsReachTheWindowWhileEditing) {
     hooks.disarmCopy();
     EXPECT_EQ(std::make_tuple(m.drawTool, m.copyAreaArmed), std::make_tuple(0, 0));
     EXPECT_EQ(hooks.doubleTap, m.viewHooks().doubleTap);  // one reference for every view
+}
+
+// The tool bar's area command opens the editing page; its return closes it again.
+TEST_F(MainWindow, AreaSettingOpensAndLeavesTheEditingPage) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    m.SlotAdjustArea();
+    EXPECT_FALSE(m.drawROIWidget->isHidden());
+    EXPECT_EQ(std::make_tuple(m.resultState, gSource), std::make_tuple(3, 0));
+    EXPECT_TRUE(m.indexButton->isHidden() && m.ioStatusWidget->isHidden());
+    m.drawROIWidget->btnReturn->click();
+    EXPECT_TRUE(m.drawROIWidget->isHidden());
+    EXPECT_EQ(std::make_tuple(m.resultState, gSource), std::make_tuple(0, -1));
+    EXPECT_FALSE(m.indexButton->isHidden() || m.ioStatusWidget->isHidden());
 }
 
 TEST_F(MainWindow, KeypadsAreReplacedButNotWhileTheWindowGoesAway) {

@@ -96,3 +96,7 @@ int MessageCatcher::count(const QString& text) const {
 }
 
 }  // namespace testsupport
+
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

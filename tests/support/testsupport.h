@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <ostream>
 
 #include "recordingsystemactions.h"
 
@@ -55,3 +56,6 @@ private:
 };
 
 }  // namespace testsupport
+
+// Test failures show QStrings (and lists of them) as their text.
+void PrintTo(const QString& text, std::ostream* os);

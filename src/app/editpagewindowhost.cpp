@@ -1,0 +1,120 @@
+#include "editpagewindowhost.h"
+
+#include <QJsonObject>
+
+#include "choosebox.h"
+#include "controlport.h"
+#include "deraRazovi.h"
+#include "helpwidget.h"
+#include "indexbutton.h"
+#include "iostatuswidget.h"
+#include "mon_netmn.h"
+#include "numberinput.h"
+#include "numcharinput.h"
+#include "warnbox.h"
+#include "wizardpara.h"
+
+namespace {
+constexpr int kAlarmOutput = 2;
+}  // namespace
+
+cameraview::EditWords& MainWindowEditHost::words() {
+    return w_;
+}
+
+int MainWindowEditHost::resultState() const {
+    return w_.resultState;
+}
+
+void MainWindowEditHost::setResultState(int state) {
+    w_.resultState = state;
+}
+
+int MainWindowEditHost::curDetect() const {
+    return w_.curDetect;
+}
+
+const WizardPara& MainWindowEditHost::settings() const {
+    // The window loads the parameters before it makes the page.
+    return *gpWPara;
+}
+
+CammerWidget* MainWindowEditHost::view(int c) {
+    return c >= 0 && c < kMaxCameras ? w_.cammerWidgets[c] : nullptr;
+}
+
+void MainWindowEditHost::changeCamera() {
+    w_.ChangeCammer();
+}
+
+int MainWindowEditHost::checkPassword() {
+    return w_.CheckPassword();
+}
+
+void MainWindowEditHost::insertRecord(const QString& text) {
+    w_.InsertRecord(text);
+}
+
+void MainWindowEditHost::warn(const QString& text) {
+    gpWarnBox->setText(text);
+    gpWarnBox->exec();
+}
+
+bool MainWindowEditHost::ask(const QString& text) {
+    gpChooseBox->setText(text);
+    return gpChooseBox->exec() == QDialog::Accepted;
+}
+
+void MainWindowEditHost::zoomToMin() {
+    w_.MScaleSetToMin();
+}
+
+void MainWindowEditHost::showHelpButton(bool on) {
+    w_.showhideHelp(on);
+}
+
+void MainWindowEditHost::showVersion(bool on) {
+    w_.showhideVersion(on);
+}
+
+void MainWindowEditHost::showIoStatus(bool on) {
+    if (w_.ioStatusWidget) w_.ioStatusWidget->setVisible(on);
+}
+
+void MainWindowEditHost::showToolBar() {
+    if (w_.indexButton) w_.indexButton->show();
+}
+
+void MainWindowEditHost::hideKeypads() {
+    if (gpNumPad) gpNumPad->HideUpdate();
+    if (gpNumCharPad) gpNumCharPad->HideUpdate();
+}
+
+void MainWindowEditHost::showHelpPage(int page) {
+    gHelpC = page;
+    w_.helpWidget->show();
+    w_.helpWidget->raise();
+}
+
+void MainWindowEditHost::repaintWindow() {
+    w_.update();
+}
+
+void MainWindowEditHost::backTrain() {
+    w_.BackTrain();
+}
+
+void MainWindowEditHost::alarmOutputOff() {
+    gpControlIO->IOSetOut(kAlarmOutput, 0);
+    gpControlIO->IOFlashOut();
+}
+
+QString MainWindowEditHost::recordFolder(int c, int d, int kind) const {
+    if (c < 0 || c >= kMaxCameras || d < 0 || d >= kMaxDetections || kind < 0 || kind > 1)
+        return QString();
+    return w_.failDirs[c][d][kind].path();
+}
+
+void MainWindowEditHost::templatesCleared(const QJsonObject& cameras) {
+    MON_NETMN::getInstance()->syncTempList(cameras);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The main window as the editing page's host: its editing words and cycle state, its camera
+// views, the shared dialogs, records, furniture and services.
+
+#include "editpagehost.h"
+
+class DeRaRazovi;
+
+class MainWindowEditHost : public cameraview::EditPageHost {
+public:
+    explicit MainWindowEditHost(DeRaRazovi& window) : w_(window) {}
+
+    cameraview::EditWords& words() override;
+    int resultState() const override;
+    void setResultState(int state) override;
+    int curDetect() const override;
+    const WizardPara& settings() const override;
+    CammerWidget* view(int c) override;
+    void changeCamera() override;
+
+    int checkPassword() override;
+    void insertRecord(const QString& text) override;
+    void warn(const QString& text) override;
+    bool ask(const QString& text) override;
+
+    void zoomToMin() override;
+    void showHelpButton(bool on) override;
+    void showVersion(bool on) override;
+    void showIoStatus(bool on) override;
+    void showToolBar() override;
+    void hideKeypads() override;
+    void showHelpPage(int page) override;
+    void repaintWindow() override;
+
+    void backTrain() override;
+    void alarmOutputOff() override;
+    QString recordFolder(int c, int d, int kind) const override;
+    void templatesCleared(const QJsonObject& cameras) override;
+
+private:
+    DeRaRazovi& w_;
+};

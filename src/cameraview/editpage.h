@@ -1,0 +1,129 @@
+#pragma once
+// The editing page's logic: the image source, camera and detection on show, the drawing tools
+// it arms on the camera views, paging through templates, recent NG frames and stored pictures,
+// deleting templates and areas, and the save that makes the edits effective with their
+// operation records and retraining.
+//
+// A plain class over the program (EditPageHost) and the camera views. What the page's widgets
+// show is kept here as a `PageLook`; the widget applies it after every call and forwards the
+// operator's presses and choices. Setting a choice's index runs its slot when the index
+// changes, as a combo box's index change does.
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+#include "editpagehost.h"
+#include "editpagerules.h"
+#include "viewhooks.h"
+
+namespace cameraview {
+
+struct ControlLook {
+    bool shown = false;
+    QString text;
+    bool checkable = false;
+    bool checked = false;
+    bool enabled = true;
+};
+
+enum PageChoice { SourceList, CameraList, DetectList, PageChoiceCount };
+
+struct ChoiceLook {
+    QStringList items;
+    int index = 0;
+};
+
+struct PageLook {
+    std::array<ControlLook, PageControlCount> controls;
+    std::array<ChoiceLook, PageChoiceCount> choices;
+    bool shown = false;
+    bool atLeft = false;  // at the left edge of the display instead of the right one
+};
+
+class EditPage {
+public:
+    explicit EditPage(EditPageHost& host);
+
+    const PageLook& look() const { return look_; }
+    // The operator chose item `index` of a choice.
+    void choose(PageChoice choice, int index);
+
+    // --- opening and closing ---
+    void Reset(bool openOp);
+    void Restart();
+    void SlotReturn();
+    void setSource(int source);
+    void ChangeDetectNum(int count);
+
+    // --- switching ---
+    void SlotShowHide();
+    void SlotChangeOp();
+    void SlotChangeSource(int source);
+    void SlotChangeCamera(int index);
+    void SlotChangeDetect(int index);
+    void SlotChangePage();
+
+    // --- areas and drawing tools ---
+    void SlotCopyArea();
+    void SlotDrawRect();
+    void SlotDrawCircle();
+    void SlotDrawHand();
+    void SlotDrawPloygn();
+    void SlotDeleteROI();
+    void SlotDeleteAllROI();
+    void startDrawPloygn();
+    void SlotHelp();
+    // The drawing-tool slot a camera view asks for.
+    void viewCall(EditPageCall call);
+
+    // --- templates and stored pictures ---
+    void SlotTempLast() { page(false); }
+    void SlotTempNext() { page(true); }
+    void SlotTempDeleteCur();
+    void SlotTempDeleteAll();
+    void GetTempTIme(int camera, int detection, int slot);
+    void LoadPic();
+    // The stored picture on show, as the camera views paint it.
+    RecordPicture recordPicture() const;
+
+    // --- saving ---
+    void SlotSaveData();
+
+    // --- state (read by the views and the alarm handling) ---
+    int opPage = 0;
+    bool panelLeft = false;
+    bool refreshEditCopy = false;
+    std::array<bool, kMaxCameras> templatesChanged{};
+    QString recordName;
+    QImage recordImage;
+    int recordCamera = 0;
+    int recordDetect = 0;
+    int recordCount = 0;
+    int recordKind = 0;  // 1 OK pictures, 0 NG pictures
+    int recordIndex = 0;
+
+private:
+    bool singleCamera() const;
+    bool editingAreas() const;  // one camera shown and the template source
+    CammerWidget* current();
+    bool continuous() const;
+    void setChoice(PageChoice choice, int index);
+    void setText(PageControl control, int entry);
+    void setCheckable();
+    void refreshEditCopies();
+    // The current view shows template `curTemplate` of the edited detection.
+    void showTemplate(CammerWidget& v);
+    void page(bool forward);
+    void deselectCurrent();
+    void armTool(int tool, PageControl button, const QString& armedText);
+    void saveCamera(int c);
+    void train(int c);
+
+    EditPageHost& host_;
+    PageLook look_;
+    bool notePending_ = true;  // the same-parameters note is shown once per run
+};
+
+}  // namespace cameraview

@@ -1,0 +1,234 @@
+// The editing page's stored things: template libraries (paging, deleting), the stored OK and NG
+// pictures, and the save that commits the edited areas with their records and retraining.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <algorithm>
+
+#include "cammerrecong.h"
+#include "cammersingleton.h"
+#include "cammerwidget.h"
+#include "changelog.h"
+#include "editpage.h"
+#include "imagehelpers.h"
+#include "wizardpara.h"
+
+namespace cameraview {
+
+namespace {
+
+constexpr int kEntryDeleteFirst = 68;
+constexpr int kEntryAskDeleteTemplate = 69;
+constexpr int kEntryTemplateDeleted = 70;
+constexpr int kEntryTemplatesDeleted = 71;
+constexpr int kEntryAskSave = 72;
+const QString kTemplateZero = QStringLiteral("template0.bmp");
+
+int detections() {
+    return std::clamp(gDNum, 0, kMaxDetections);
+}
+
+}  // namespace
+
+// --- templates -------------------------------------------------------------------------------
+
+void EditPage::showTemplate(CammerWidget& v) {
+    const int d = host_.words().editDetect;
+    const int t = v.context.curTemplate;
+    if (d < 0 || d >= kMaxDetections || t < 0 || t >= int(v.context.templateBuf[d].size())) return;
+    const std::vector<uchar>& frame = v.context.templateBuf[d][size_t(t)];
+    v.showFrame(frame);
+    GetTempTIme(host_.words().curCamera, d, t);
+    if (gisColor && v.context.grayBuf.size() == size_t(v.pixelCount) &&
+        frame.size() == size_t(v.frameBytes)) {
+        const int* pixels = reinterpret_cast<const int*>(frame.data());
+        if (gisGrayHue)
+            RGBA2Gray(v.context.grayBuf.data(), pixels, v.imageW, v.imageH);
+        else
+            RGBA2Hue(v.context.grayBuf.data(), pixels, v.imageW, v.imageH);
+    }
+    v.update();
+}
+
+void EditPage::GetTempTIme(int camera, int detection, int slot) {
+    const QFileInfo file(templatePath(camera, detection, slot));
+    gTempTime = file.exists()
+                    ? file.lastModified().toString(QString::fromLatin1(kTemplateTimeFormat))
+                    : QString();
+}
+
+void EditPage::page(bool forward) {
+    CammerWidget* v = current();
+    const int d = host_.words().editDetect;
+    if (!v || v->context.curTemplate < 0 || v->context.curTemplate >= gTempNum || d < 0 ||
+        d >= detections())
+        return;
+    switch (gSource) {
+        case kSourceTemplate:
+            v->context.curTemplate =
+                steppedTemplate(v->context.templateUsed[d], v->context.curTemplate, forward);
+            showTemplate(*v);
+            break;
+        case kSourceRecentNg:
+            if (v->recentNgBuf[d].size() != size_t(kRecentNgFrames)) break;
+            v->recentNgShown = steppedRecentNg(v->recentNgShown, v->recentNgCount[d], forward);
+            v->showFrame(v->recentNgBuf[d][size_t(v->recentNgShown)]);
+            break;
+        case kSourceOkRecords:
+        case kSourceNgRecords:
+            if (recordCount == 0) return;
+            recordIndex = steppedRecord(recordIndex, recordCount, forward);
+            LoadPic();
+            break;
+        default:
+            break;
+    }
+    v->update();
+}
+
+void EditPage::SlotTempDeleteCur() {
+    CammerWidget* v = current();
+    if (!v) return;
+    if (v->context.curTemplate == 0) {
+        host_.warn(lan(kEntryDeleteFirst));
+        return;
+    }
+    if (!host_.ask(lan(kEntryAskDeleteTemplate)) || !singleCamera()) return;
+    const int d = host_.words().editDetect;
+    const int n = v->context.curTemplate;
+    if (d < 0 || d >= kMaxDetections || n < 0 || n >= int(v->context.templateUsed[d].size()) ||
+        !v->context.templateUsed[d][size_t(n)])
+        return;
+    v->context.templateUsed[d][size_t(n)] = 0;
+    --v->context.templateCount[d];
+    templatesChanged[size_t(host_.words().curCamera)] = true;
+    QFile::remove(templatePath(v->cameraNo, d, n));
+    SlotTempNext();
+    host_.insertRecord(lan(kEntryTemplateDeleted).arg(host_.words().curCamera + 1).arg(n + 1));
+}
+
+void EditPage::SlotTempDeleteAll() {
+    const bool separately = host_.settings().camSampleSeparately && singleCamera();
+    QJsonArray cameras;
+    QJsonArray steps;
+    for (int c = 0; c < numCamera; ++c) {
+        CammerWidget* v = host_.view(c);
+        if (!v || (separately && c != host_.words().curCamera)) continue;
+        for (int d = 0; d < detections(); ++d) {
+            engine::EngineContext& ctx = v->context;
+            if (ctx.isPrepared(d)) {
+                ctx.templateCount[d] = 1;
+                std::fill(ctx.templateUsed[d].begin() + 1, ctx.templateUsed[d].end(), 0);
+            }
+            ctx.curTemplate = 0;
+            templatesChanged[size_t(c)] = true;
+            QDir folder = QFileInfo(templatePath(v->cameraNo, d, 0)).dir();
+            const QStringList names =
+                folder.entryList({QStringLiteral("template*")}, QDir::Files, QDir::Name);
+            for (const QString& name : names)
+                if (!name.contains(kTemplateZero)) folder.remove(name);
+            cameras.append(v->cameraNo);
+            steps.append(d);
+        }
+    }
+    host_.templatesCleared(
+        QJsonObject{{QStringLiteral("camera"), cameras}, {QStringLiteral("detect"), steps}});
+    host_.insertRecord(lan(kEntryTemplatesDeleted));
+}
+
+// --- stored pictures ---------------------------------------------------------------------------
+
+void EditPage::LoadPic() {
+    recordCamera = look_.choices[CameraList].index;
+    recordDetect = look_.choices[DetectList].index;
+    if (recordCamera < 0 || recordCamera >= numCamera) recordCamera = 0;
+    if (recordDetect < 0 || recordDetect >= gDNum) recordDetect = 0;
+    const QDir folder(host_.recordFolder(recordCamera, recordDetect, recordKind));
+    const QString suffix = QString::fromLatin1(kRecordPictureSuffix);
+    const QStringList names =
+        folder.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Time);
+    recordCount = names.size();
+    if (recordCount == 0) {
+        recordIndex = 0;
+        recordName.clear();
+        return;
+    }
+    recordIndex = std::clamp(recordIndex, 0, recordCount - 1);
+    const QString name = names.at(recordIndex);
+    recordName = name.left(name.size() - suffix.size());
+    recordImage = QImage(folder.filePath(name));
+}
+
+RecordPicture EditPage::recordPicture() const {
+    RecordPicture r;
+    r.image = recordImage;
+    r.name = recordName;
+    r.camera = recordCamera;
+    r.count = recordCount;
+    r.index = recordIndex;
+    return r;
+}
+
+// --- saving ----------------------------------------------------------------------------------
+
+void EditPage::SlotSaveData() {
+    std::array<bool, kMaxCameras> differs{};
+    bool any = false;
+    for (int c = 0; c < numCamera; ++c) {
+        const CammerWidget* v = host_.view(c);
+        differs[size_t(c)] =
+            v && v->liveParam && v->editParam && !v->liveParam->sameParameters(*v->editParam);
+        any = any || differs[size_t(c)];
+    }
+    if (any && host_.ask(lan(kEntryAskSave))) {
+        for (int c = 0; c < numCamera; ++c)
+            if (differs[size_t(c)]) saveCamera(c);
+    }
+    for (int c = 0; c < numCamera; ++c) {
+        if (!templatesChanged[size_t(c)]) continue;
+        templatesChanged[size_t(c)] = false;
+        train(c);
+    }
+}
+
+void EditPage::saveCamera(int c) {
+    CammerWidget* v = host_.view(c);
+    const WizardPara& p = host_.settings();
+    bool rebuild = false;
+    for (int g = 0; g < detections(); ++g) {
+        const DetectionChanges changes =
+            describeChanges(*v->liveParam, *v->editParam, c, g, p.detectMode);
+        for (const QString& text : changes.records) host_.insertRecord(text);
+        rebuild = rebuild || changes.rebuild;
+    }
+    *v->liveParam = *v->editParam;
+    v->RestorMask();
+    const bool shared = p.sameParam && ((p.detectEnable[0] && p.detectMode == 0) ||
+                                        p.detectMode == 1 || p.detectMode == 2);
+    if (shared) {
+        v->CopyPara();
+        *v->editParam = *v->liveParam;
+        v->BackMask();
+    }
+    v->saveRegions();
+    templatesChanged[size_t(c)] = true;
+    if (!rebuild || !v->recong) return;
+    for (int d = 0; d < detections(); ++d) {
+        if (!p.detectEnable[d]) continue;
+        v->recong->CreateHomoShape(d);
+        v->recong->CreateShape(d);
+    }
+}
+
+void EditPage::train(int c) {
+    CammerWidget* v = host_.view(c);
+    if (!v || !v->recong) return;
+    const WizardPara& p = host_.settings();
+    for (int d = 0; d < detections(); ++d)
+        if (p.detectEnable[d]) v->recong->VarTrain(d);
+}
+
+}  // namespace cameraview

@@ -1,0 +1,65 @@
+#pragma once
+// What the editing page needs from the program around it: the main window's editing words, its
+// cycle state, the camera views, the operator's dialogs and records, and the window furniture
+// the page shows and hides. The main window implements it; tests give their own.
+
+#include <QString>
+
+class CammerWidget;
+class QJsonObject;
+class WizardPara;
+
+namespace cameraview {
+
+// The main window's words the editing page and the camera views share. The main window carries
+// them as a base, so they keep their names there (DeRaRazovi::curCamera, ...).
+struct EditWords {
+    int curCamera = 0;   // the camera shown alone; numCamera = all cameras tiled
+    int editDetect = 0;  // the detection edited and shown on the page
+    int drawTool = 0;    // 0 none, 1 rectangle, 2 polygon, 4 circle
+    int copyAreaArmed = 0;
+    int freehandDraw = 0;
+};
+
+class EditPageHost {
+public:
+    virtual ~EditPageHost() = default;
+
+    virtual EditWords& words() = 0;
+    // The cycle's result state (2 NG alarm shown, 3 area setting) and its current detection.
+    virtual int resultState() const = 0;
+    virtual void setResultState(int state) = 0;
+    virtual int curDetect() const = 0;
+    virtual const WizardPara& settings() const = 0;
+    // The view of camera c; null for a camera that is not in use.
+    virtual CammerWidget* view(int c) = 0;
+    // Lays the views out for curCamera.
+    virtual void changeCamera() = 0;
+
+    // --- the operator ---
+    virtual int checkPassword() = 0;  // 0 refused
+    virtual void insertRecord(const QString& text) = 0;
+    virtual void warn(const QString& text) = 0;  // modal
+    virtual bool ask(const QString& text) = 0;   // modal; true confirmed
+
+    // --- window furniture ---
+    virtual void zoomToMin() = 0;
+    virtual void showHelpButton(bool on) = 0;
+    virtual void showVersion(bool on) = 0;
+    virtual void showIoStatus(bool on) = 0;
+    virtual void showToolBar() = 0;
+    virtual void hideKeypads() = 0;
+    virtual void showHelpPage(int page) = 0;
+    virtual void repaintWindow() = 0;
+
+    // --- the cycle and the services ---
+    virtual void backTrain() = 0;
+    // The alarm output off and flushed.
+    virtual void alarmOutputOff() = 0;
+    // The folder of camera c's stored pictures of detection d: kind 0 NG, 1 OK.
+    virtual QString recordFolder(int c, int d, int kind) const = 0;
+    // Tells the monitoring link which template libraries were emptied.
+    virtual void templatesCleared(const QJsonObject& cameras) = 0;
+};
+
+}  // namespace cameraview

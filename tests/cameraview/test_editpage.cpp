@@ -1,0 +1,440 @@
+// The editing page over two camera views on scripted cameras, with the test as the program
+// around it: switching source, camera and detection, paging and deleting templates on files,
+// browsing stored NG pictures, saving with the change records, and the page's widget.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "cammerrecong.h"
+#include "cammersingleton.h"
+#include "changelog.h"
+#include "colorbutton.h"
+#include "combobox.h"
+#include "drawroiwidget.h"
+#include "editpage.h"
+#include "enginelimits.h"
+#include "viewtestsupport.h"
+
+using namespace viewtest;
+using namespace cameraview;
+
+namespace {
+
+QString english(int entry) {
+    return gaLanStr[entry * kLanguageCount + 1];
+}
+
+// Adds a rectangle area of function `func` to detection g.
+int addRect(CammerSingleton& p, int g, QRect r, int func, int b = 10, int c = 20, int a = 3) {
+    const int i = p.roiCount[g]++;
+    p.roiShapeType[g][i] = roi::kShapeRect;
+    p.rects[g][i] = ClustomRect();
+    p.rects[g][i].showRect = r;
+    p.roiFunc[g][i] = func;
+    p.roiParam1[g][i] = b, p.roiParam2[g][i] = c, p.roiParam3[g][i] = a;
+    return i;
+}
+
+}  // namespace
+
+class EditPageTest : public ViewTest, public EditPageHost {
+protected:
+    void SetUp() override {
+        ViewTest::SetUp();
+        numCamera = 2;
+        gTempNum = 4;
+        para.detectEnable[0] = para.detectEnable[1] = para.detectProdEnable = 1;
+        for (int c = 0; c < 2; ++c)
+            for (int d = 0; d < 2; ++d)
+                QDir().mkpath(QStringLiteral("cammer%1%2").arg(c + 1).arg(d + 1));
+        for (int slot : {0, 2})
+            writeGreyBmp(templatePath(0, 0, slot), 320, 240, 8,
+                         [slot](int x, int) { return x + slot; });
+        makeViews(nullptr, 2, 320, 240);
+        w.curCamera = numCamera;
+        page = std::make_unique<EditPage>(*this);
+    }
+    void TearDown() override {
+        widget.reset();
+        page.reset();
+        views.clear();
+        ViewTest::TearDown();
+    }
+
+    // Views of `count` cameras whose program is this test.
+    void makeViews(QWidget* parent, int count, int width, int height) {
+        views.clear();
+        for (int c = 0; c < count; ++c) {
+            views.push_back(makeView(newCamera(width, height), c, parent));
+            CameraViewHooks h = hooks();
+            h.hostState = [this] {
+                ViewHostState s = host;
+                s.curCamera = w.curCamera, s.editDetect = w.editDetect, s.drawTool = w.drawTool;
+                s.freehandDraw = w.freehandDraw, s.copyAreaArmed = w.copyAreaArmed;
+                s.resultState = result, s.curDetect = detect;
+                return s;
+            };
+            h.setDrawTool = [this](int tool) { w.drawTool = tool; };
+            h.editingPage = [this](EditPageCall call) { shownPage()->viewCall(call); };
+            h.recordPicture = [this] { return shownPage()->recordPicture(); };
+            views.back()->setHooks(h);
+        }
+    }
+
+    EditWords& words() override { return w; }
+    int resultState() const override { return result; }
+    void setResultState(int state) override { result = state; }
+    int curDetect() const override { return detect; }
+    const WizardPara& settings() const override { return para; }
+    CammerWidget* view(int c) override { return c < int(views.size()) ? views[c].get() : nullptr; }
+    void changeCamera() override { ++layouts; }
+    int checkPassword() override { return password; }
+    void insertRecord(const QString& text) override { records << text; }
+    void warn(const QString& text) override { said << text; }
+    bool ask(const QString& text) override {
+        said << text;
+        return answer;
+    }
+    void zoomToMin() override {}
+    void showHelpButton(bool) override {}
+    void showVersion(bool) override {}
+    void showIoStatus(bool) override {}
+    void showToolBar() override {}
+    void hideKeypads() override {}
+    void showHelpPage(int) override {}
+    void repaintWindow() override {}
+    void backTrain() override {}
+    void alarmOutputOff() override { ++alarmOffs; }
+    QString recordFolder(int c, int d, int kind) const override {
+        return work.file(QStringLiteral("pictures%1%2%3").arg(c).arg(d).arg(kind));
+    }
+    void templatesCleared(const QJsonObject& cameras) override { cleared = cameras; }
+
+    EditPage* shownPage() { return widget ? &widget->page() : page.get(); }
+    bool shown(PageControl k) { return page->look().controls[k].shown; }
+    // An area of camera 0's editing copy, with its mask.
+    void addArea(int g, QRect r, int func, int b = 10, int c = 20, int a = 3) {
+        CammerSingleton& p = *v0().editParam;
+        const int i = addRect(p, g, r, func, b, c, a);
+        v0().context.editRoiMask[g][i] = p.finishRoi(g, i, v0().baseScaleX, v0().baseScaleY);
+    }
+    CammerWidget& v0() { return *views[0]; }
+
+    EditWords w;
+    int result = 0, detect = 0, password = 2, layouts = 0, alarmOffs = 0;
+    bool answer = true;
+    QStringList said;
+    QJsonObject cleared;
+    std::vector<std::unique_ptr<CammerWidget>> views;
+    std::unique_ptr<EditPage> page;
+    std::unique_ptr<DrawROIWidget> widget;
+};
+
+TEST_F(EditPageTest, OpeningDetectionByMode) {
+    struct Row {
+        int mode, curDetect, result, prodEnabled, sameParam, moldSide, detections, expected;
+    };
+    const Row rows[] = {
+        {0, 1, 0, 1, 1, 0, 2, 0}, {0, 0, 0, 0, 0, 0, 2, 1}, {0, 1, 0, 1, 0, 0, 2, 1},
+        {0, 0, 2, 0, 1, 0, 2, 0}, {3, 0, 0, 0, 0, 0, 8, 1}, {3, 5, 0, 0, 0, 0, 8, 5},
+        {1, 3, 0, 1, 1, 2, 4, 1}, {2, 0, 0, 1, 0, 1, 4, 2}, {1, 0, 0, 0, 0, 1, 4, 3},
+        {2, 3, 0, 1, 0, 2, 4, 3}, {1, 3, 0, 1, 0, 2, 2, 0},
+    };
+    for (const Row& r : rows) {
+        para.detectMode = r.mode, para.detectEnable[0] = r.prodEnabled;
+        para.sameParam = r.sameParam, para.moldSide = r.moldSide;
+        EXPECT_EQ(openingDetect(r.curDetect, r.result, para, r.detections), r.expected)
+            << r.mode << " " << r.curDetect << " " << r.moldSide;
+    }
+}
+
+TEST_F(EditPageTest, PagingStepsRoundOnceAndWrap) {
+    EXPECT_EQ(steppedTemplate({1, 0, 1, 0}, 0, true), 2);
+    EXPECT_EQ(steppedTemplate({1, 0, 1, 0}, 2, true), 0);
+    EXPECT_EQ(steppedTemplate({1, 0, 1, 0}, 0, false), 2);
+    EXPECT_EQ(steppedTemplate({0, 0, 0, 0}, 1, true), 1) << "no used slot: one round, then stay";
+    struct Row {
+        int shown, stored;
+        bool forward;
+        int expected;
+    };
+    for (const Row& r : {Row{9, 14, true, 0}, Row{0, 14, false, 9}, Row{2, 3, true, 0},
+                         Row{0, 3, false, 2}, Row{4, 0, true, 0}, Row{1, 5, true, 2}})
+        EXPECT_EQ(steppedRecentNg(r.shown, r.stored, r.forward), r.expected) << r.shown << r.stored;
+    EXPECT_EQ(steppedRecord(2, 3, true), 0);
+    EXPECT_EQ(steppedRecord(0, 3, false), 2);
+}
+
+TEST_F(EditPageTest, SourcesCamerasAndDetections) {
+    page->Reset(false);
+    EXPECT_EQ(gSource, kSourceTemplate);
+    EXPECT_EQ(w.curCamera, 0) << "templates are edited on one camera";
+    EXPECT_EQ(layouts, 1);
+    EXPECT_EQ(page->look().choices[CameraList].items,
+              QStringList({"Camera 1", "Camera 2", "All Camera"}));
+    for (PageControl k : {CameraChoice, DrawRectButton, DeleteAllRoiButton, TempDeleteButton})
+        EXPECT_TRUE(shown(k)) << k;
+    EXPECT_FALSE(shown(ReCheckButton));
+    EXPECT_EQ(page->look().controls[TempNextButton].text, english(560));
+
+    page->choose(CameraList, 2);  // "All Camera" only for the live image
+    EXPECT_EQ(w.curCamera, 1);
+    page->choose(SourceList, kSourceLive);
+    page->choose(CameraList, 2);
+    EXPECT_EQ(w.curCamera, 2);
+    EXPECT_TRUE(shown(ReturnButton));
+    EXPECT_FALSE(shown(DetectChoice));
+
+    page->choose(CameraList, 0);
+    page->choose(SourceList, kSourceTemplate);
+    para.detectProdEnable = 0;
+    page->choose(DetectList, 1);
+    page->choose(DetectList, 0);
+    EXPECT_EQ(said, QStringList({english(118)}));
+    EXPECT_EQ(std::make_tuple(page->look().choices[DetectList].index, w.editDetect),
+              std::make_tuple(1, 1));
+    para.detectProdEnable = 1, para.sameParam = 1;
+    for (int d : {0, 1, 0, 1}) page->choose(DetectList, d);
+    EXPECT_EQ(said.count(english(119)), 1) << "the note is shown once per run";
+
+    // During an NG alarm the page opens on the live image; a refused password keeps it there.
+    result = kResultNgAlarm, password = 0;
+    page->Reset(false);
+    EXPECT_EQ(gSource, kSourceLive);
+    for (PageControl k : {AddTempButton, NoCheckButton, AutoChangeButton, ReCheckButton})
+        EXPECT_TRUE(shown(k)) << k;
+    page->choose(SourceList, kSourceTemplate);
+    EXPECT_EQ(gSource, kSourceLive);
+    EXPECT_EQ(page->look().choices[SourceList].index, kSourceLive);
+    EXPECT_EQ(alarmOffs, 0);
+    password = 1;
+    page->choose(SourceList, kSourceTemplate);
+    EXPECT_EQ(std::make_tuple(gSource, alarmOffs), std::make_tuple(kSourceTemplate, 1));
+}
+
+TEST_F(EditPageTest, TemplatesArePagedAndDeletedOnDisk) {
+    page->Reset(false);
+    engine::EngineContext& ctx = v0().context;
+    ASSERT_EQ(ctx.templateUsed[0], std::vector<int>({1, 0, 1, 0}));
+    page->SlotTempNext();
+    EXPECT_EQ(ctx.curTemplate, 2);
+    EXPECT_EQ(v0().showBuf[10], 12) << "the template's pixels are shown";
+    EXPECT_FALSE(gTempTime.isEmpty());
+    page->SlotTempNext();
+    page->SlotTempLast();
+    EXPECT_EQ(ctx.curTemplate, 2);
+
+    page->SlotTempDeleteCur();
+    EXPECT_FALSE(QFile::exists(templatePath(0, 0, 2)));
+    EXPECT_EQ(std::make_tuple(ctx.templateUsed[0][2], ctx.templateCount[0], ctx.curTemplate),
+              std::make_tuple(0, 1, 0));
+    EXPECT_EQ(records, QStringList({"Camera 1 has deleted the 3 template "}));
+    page->SlotTempDeleteCur();  // slot 0 is the reference
+    EXPECT_EQ(said.last(), english(68));
+    EXPECT_TRUE(page->templatesChanged[0]);
+
+    std::fill(ctx.templateUsed[0].begin(), ctx.templateUsed[0].end(), 0);
+    page->SlotTempNext();  // a detection without a used slot: one round, then stop
+    EXPECT_EQ(ctx.curTemplate, 0);
+
+    for (const char* name : {"cammer11/template1.bmp", "cammer22/template3.bmp", "cammer12/x.bmp"})
+        QFile(name).open(QIODevice::WriteOnly);
+    page->SlotTempDeleteAll();
+    EXPECT_EQ(QDir("cammer11").entryList(QDir::Files), QStringList({"template0.bmp"}));
+    EXPECT_EQ(QDir("cammer22").entryList(QDir::Files), QStringList());
+    EXPECT_TRUE(QFile::exists("cammer12/x.bmp"));
+    EXPECT_EQ(cleared, QJsonObject({{"camera", QJsonArray({0, 0, 1, 1})},
+                                    {"detect", QJsonArray({0, 1, 0, 1})}}));
+    EXPECT_EQ(records.last(), english(71));
+}
+
+TEST_F(EditPageTest, NgPicturesAreBrowsedNewestFirst) {
+    const QDir folder(recordFolder(0, 1, 0));
+    QDir().mkpath(folder.path());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList names = {"old", "middle", "new"};
+    for (int k = 0; k < 3; ++k) {
+        QImage(8 + k, 8, QImage::Format_RGB32).save(folder.filePath(names[k] + ".jpg"));
+        QFile f(folder.filePath(names[k] + ".jpg"));
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(now.addSecs(k - 10), QFileDevice::FileModificationTime);
+    }
+    page->Reset(false);
+    page->choose(DetectList, 1);
+    page->choose(SourceList, kSourceNgRecords);
+    EXPECT_EQ(std::make_tuple(page->recordCount, page->recordName), std::make_tuple(3, "new"));
+    QStringList seen;
+    for (int k = 0; k < 3; ++k) {
+        page->SlotTempNext();
+        seen << page->recordName;
+    }
+    EXPECT_EQ(seen, QStringList({"middle", "old", "new"}));
+    page->SlotTempLast();
+    EXPECT_EQ(page->recordPicture().image.width(), 8);
+    page->choose(SourceList, kSourceOkRecords);  // an empty folder
+    page->SlotTempNext();
+    EXPECT_EQ(std::make_tuple(page->recordCount, page->recordIndex, page->recordName),
+              std::make_tuple(0, 0, QString()));
+}
+
+TEST_F(EditPageTest, SavingWritesTheChangeRecordsStoresAndRetrains) {
+    page->Reset(false);
+    page->SlotSaveData();
+    EXPECT_TRUE(said.isEmpty() && records.isEmpty()) << "nothing edited: no question";
+
+    CammerSingleton& edited = *v0().editParam;
+    addArea(0, {100, 100, 300, 200}, roi::kFuncDefect, 30, 40, 5);
+    addArea(1, {400, 100, 200, 200}, roi::kFuncRegistration);
+    answer = false;
+    page->SlotSaveData();
+    EXPECT_EQ(v0().liveParam->roiCount[0], 0) << "declined: nothing committed";
+    answer = true;
+    page->SlotSaveData();
+    EXPECT_EQ(said, QStringList({english(72), english(72)}));
+    EXPECT_EQ(records,
+              QStringList({"Detection Prod of camera 1 Added rectangular  area 1, function is "
+                           "Defect Detection,the sensitivity is 30,, the filter size is 5, the "
+                           "alarm area is 40",
+                           "Detection Mold of camera 1 Added rectangular  area 1, function is "
+                           "Angle correction"}));
+    EXPECT_TRUE(v0().liveParam->sameParameters(edited));
+    const auto stored = std::make_unique<CammerSingleton>(0);
+    stored->LoadDatafromFile(db, v0().baseScaleX, v0().baseScaleY, nullptr);
+    EXPECT_EQ(std::make_tuple(stored->roiCount[0], stored->roiParam1[0][0]),
+              std::make_tuple(1, 30));
+    EXPECT_TRUE(v0().recong->grayMatch[0][0].IsValid()) << "retrained";
+
+    // Moving the registration area rebuilds the models before the matchers are trained.
+    para.motionCorrect = 0;
+    v0().recong->shapeRefX[1] = -1;
+    edited.rects[1][0].showRect.translate(40, 0);
+    edited.rects[0][0].SetSelected(true);  // selection is no change of its own
+    records.clear();
+    page->SlotSaveData();
+    EXPECT_EQ(records, QStringList({"Detection Mold of camera 1 Changed the rectangular  area 1, "
+                                    "The function is Angle correction,Detection position has been "
+                                    "modified"}));
+    EXPECT_NE(v0().recong->shapeRefX[1], -1);
+}
+
+TEST_F(EditPageTest, ChangeRecordsOfChangedAreas) {
+    struct Row {
+        int func0, func1, b1, c1, a1;
+        const char* text;  // empty: no record
+        bool rebuild;
+    };
+    const Row rows[] = {
+        {1, 1, 10, 20, 0x2805,
+         "Changed the rectangular  area 1, The function is Spot detection , Changing the minimum "
+         "gradation from 3 to 5，Changing the maximum gradation from 0 to 40",
+         false},
+        {0, 1, 10, 20, 3, "", false},
+        {3, 3, 11, 20, 4,
+         "Changed the rectangular  area 1, The function is Target positioning , Changing the "
+         "positioning accuracy from 10 to 11, Changing the search speed from 3 to 4",
+         true},
+        {3, 0, 10, 20, 3, "", true},
+        {0, 0, 10, 25, 3,
+         "Changed the rectangular  area 1, The function is Defect detection, Changing the area  "
+         "from 20 to 25",
+         false},
+    };
+    CammerSingleton& live = *v0().liveParam;
+    CammerSingleton& edited = *v0().editParam;
+    for (const Row& r : rows) {
+        live.roiCount[0] = edited.roiCount[0] = 0;
+        addRect(live, 0, {10, 10, 50, 50}, r.func0);
+        addRect(edited, 0, {10, 10, 50, 50}, r.func1, r.b1, r.c1, r.a1);
+        const DetectionChanges c = describeChanges(live, edited, 0, 0, 0);
+        const QString label = "Detection Prod of camera 1 ";
+        EXPECT_EQ(c.records, *r.text ? QStringList({label + r.text}) : QStringList()) << r.text;
+        EXPECT_EQ(c.rebuild, r.rebuild) << r.text;
+    }
+    addRect(live, 0, {60, 60, 90, 90}, roi::kFuncPosition);
+    EXPECT_EQ(describeChanges(live, edited, 1, 0, 3).records.last(),
+              "Detection 1st of camera 2 Deleted rectangular  area 2, function is Position");
+}
+
+TEST_F(EditPageTest, TheWidgetForwardsAndShowsThePage) {
+    para.continuousArea = 1;
+    widget = std::make_unique<DrawROIWidget>(nullptr, *this);
+    EXPECT_TRUE(widget->isHidden());
+    widget->Reset(false);
+    EXPECT_FALSE(widget->isHidden());
+    EXPECT_EQ(widget->x(), gShowW - kPageWidth);
+    EXPECT_FALSE(widget->btnDrawRect->isHidden());
+    EXPECT_TRUE(widget->btnReCheck->isHidden());
+    widget->btnDrawRect->click();
+    EXPECT_EQ(w.drawTool, kToolRect);
+    EXPECT_TRUE(widget->btnDrawRect->isChecked());
+    EXPECT_EQ(widget->btnDrawRect->text(), QString("结束画四边形"));
+    EXPECT_FALSE(widget->btnDrawCircle->isEnabled());
+    widget->btnDrawRect->click();  // a second press disarms
+    EXPECT_EQ(w.drawTool, kToolNone);
+    EXPECT_TRUE(widget->btnDrawCircle->isEnabled());
+    widget->cbCamera->setCurrentIndex(1);
+    EXPECT_EQ(w.curCamera, 1);
+    widget->btnShowHide->click();
+    EXPECT_EQ(widget->x(), 0);
+    widget->btnReturn->click();
+    EXPECT_TRUE(widget->isHidden());
+    EXPECT_EQ(gSource, kSourceNone);
+}
+
+// Writes the page on every source, in English and in Japanese, on the shipped pictures of the
+// simulation camera, when MOULDMON_PAGE_SHOTS names a folder (pictures for people to look at).
+TEST_F(EditPageTest, Screenshots) {
+    const QString out = qEnvironmentVariable("MOULDMON_PAGE_SHOTS");
+    if (out.isEmpty()) GTEST_SKIP() << "MOULDMON_PAGE_SHOTS names no folder";
+    const QString pictures = testsupport::sourceDir() + "/plugins/simcamera/pictures/mould-a/grey/";
+    const QImage clean =
+        QImage(pictures + "01-open.png").convertToFormat(QImage::Format_Grayscale8);
+    const QImage fault =
+        QImage(pictures + "03-part-left.png").convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_FALSE(clean.isNull() || fault.isNull());
+    const auto frame = [](const QImage& picture) {
+        std::vector<uchar> bytes;
+        for (int y = 0; y < picture.height(); ++y)
+            bytes.insert(bytes.end(), picture.constScanLine(y),
+                         picture.constScanLine(y) + picture.width());
+        return bytes;
+    };
+    gShowW = 1920, gShowH = 1080, numCamera = 1;
+    ASSERT_TRUE(clean.save(templatePath(0, 0, 0)));
+    for (int kind : {0, 1}) {
+        QDir().mkpath(recordFolder(0, 0, kind));
+        (kind ? clean : fault).save(recordFolder(0, 0, kind) + "/20240521-101502.jpg");
+    }
+    const char* const names[] = {"template", "live", "recent-ng", "ok-records", "ng-records"};
+    for (int language : {1, 3}) {
+        gLan = language;
+        widget.reset();
+        QWidget screen;
+        screen.resize(gShowW, gShowH);
+        makeViews(&screen, 1, clean.width(), clean.height());
+        CammerWidget& v = v0();
+        v.setGeometry(0, 0, gShowW, gShowH);
+        v.show();
+        v.liveParam->roiCount[0] = 0;
+        for (QRect r : {QRect(700, 180, 260, 300), QRect(1000, 560, 260, 300)}) {
+            const int i = addRect(*v.liveParam, 0, r, roi::kFuncDefect);
+            v.context.roiMask[0][i] = v.liveParam->finishRoi(0, i, v.baseScaleX, v.baseScaleY);
+        }
+        v.recentNgBuf[0][0] = frame(fault);
+        v.recentNgCount[0] = 1;
+        widget = std::make_unique<DrawROIWidget>(&screen, *this);
+        w = EditWords{};
+        widget->Reset(false);
+        for (int source = 0; source < 5; ++source) {
+            widget->setSource(source);
+            if (source == kSourceLive) v.showFrame(frame(clean));
+            const QString file = QStringLiteral("%1/page_%2_%3.png")
+                                     .arg(out, language == 3 ? "ja" : "en", names[source]);
+            EXPECT_TRUE(screen.grab().save(file)) << file.toStdString();
+        }
+        widget.reset();
+        views.clear();
+    }
+}

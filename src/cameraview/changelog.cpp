@@ -4,6 +4,7 @@
 
 #include "cammersingleton.h"
 #include "globals.h"
+#include "viewtexts.h"
 
 namespace cameraview {
 
@@ -43,20 +44,11 @@ constexpr int kEntryPosition = 21;
 constexpr int kEntryWhiteNum = 521;
 constexpr int kEntryBlackNum = 626;
 constexpr int kEntryAngleCorrection = 583;
-constexpr int kEntryNamesStandard = 263;
-constexpr int kEntryNamesTwoMould = 372;
-constexpr int kEntryNamesMulti = 477;
 constexpr int kGreyByte = 0xFF;
 constexpr int kMaxGreyShift = 8;
 
 QString number(int v) {
     return QString::number(v);
-}
-
-QString detectionName(int detectMode, int g) {
-    if (detectMode == 1 || detectMode == 2) return lan(kEntryNamesTwoMould + g);
-    if (detectMode == 3) return lan(kEntryNamesMulti + g);
-    return lan(kEntryNamesStandard + g);
 }
 
 QString shapeName(int type) {

@@ -56,10 +56,6 @@ const QString kEndRect = QStringLiteral("结束画四边形");
 const QString kEndCircle = QStringLiteral("结束画圆形");
 const QString kEndHand = QStringLiteral("结束手势区域");
 
-bool twoMoulds(int mode) {
-    return mode == 1 || mode == 2;
-}
-
 }  // namespace
 
 EditPage::EditPage(EditPageHost& host) : host_(host) {

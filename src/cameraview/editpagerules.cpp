@@ -4,28 +4,20 @@
 
 #include "globals.h"
 #include "viewlimits.h"
+#include "viewtexts.h"
 #include "wizardpara.h"
 
 namespace cameraview {
 
 namespace {
 constexpr int kEntryItem = 46;
-constexpr int kEntryStandardNames = 263;
-constexpr int kEntryTwoMouldNames = 372;
-constexpr int kEntryMultiNames = 477;
 constexpr int kStandardDetections = 2;
 constexpr int kTwoMouldDetections = 4;
-
-bool twoMoulds(int mode) {
-    return mode == 1 || mode == 2;
-}
-
-QStringList namedItems(int firstEntry, int count) {
-    QStringList items;
-    for (int i = 0; i < count; ++i) items << lan(kEntryItem).arg(lan(firstEntry + i));
-    return items;
-}
 }  // namespace
+
+bool twoMoulds(int detectMode) {
+    return detectMode == 1 || detectMode == 2;
+}
 
 ControlSet visibleControls(int source, int resultState, int cameras) {
     ControlSet c{};
@@ -88,11 +80,13 @@ int chosenCamera(int source, int index, int cameras) {
 }
 
 QStringList detectItems(int detectMode, int detectNum) {
-    if (detectMode == 0) return namedItems(kEntryStandardNames, kStandardDetections);
-    if (twoMoulds(detectMode)) return namedItems(kEntryTwoMouldNames, kTwoMouldDetections);
-    if (detectMode == kModeMultiDetect)
-        return namedItems(kEntryMultiNames, std::min(std::max(detectNum, 0), kMaxDetections));
-    return {};
+    int count = 0;
+    if (detectMode == 0) count = kStandardDetections;
+    if (twoMoulds(detectMode)) count = kTwoMouldDetections;
+    if (detectMode == kModeMultiDetect) count = std::clamp(detectNum, 0, kMaxDetections);
+    QStringList items;
+    for (int i = 0; i < count; ++i) items << lan(kEntryItem).arg(detectionName(detectMode, i));
+    return items;
 }
 
 int steppedTemplate(const std::vector<int>& used, int current, bool forward) {

@@ -55,6 +55,9 @@ bool cameraAllowed(int source, int curCamera, int cameras);
 // The camera an index of the camera choice stands for on a source.
 int chosenCamera(int source, int index, int cameras);
 
+// Detection modes 1 and 2 watch two moulds, left and right, with two detections each.
+bool twoMoulds(int detectMode);
+
 // The items of the detection choice in a detection mode (mode 3: `detectNum` of them).
 QStringList detectItems(int detectMode, int detectNum);
 

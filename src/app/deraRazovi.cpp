@@ -27,6 +27,7 @@
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
+#include "httpapilimits.h"
 #include "httpapiserver.h"
 #include "indexbutton.h"
 #include "iostatuswidget.h"
@@ -57,7 +58,6 @@
 #include "writewatch.h"
 
 namespace {
-constexpr int kHttpApiPort = 10100;
 constexpr int kRunPollMs = 5;
 constexpr int kTempeIntervalMs = 600000;
 constexpr int kTempe1IntervalMs = 10000;
@@ -124,9 +124,12 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     });
     modbusServer->globalsSource()->setCounterSaver([this] { CountWrite(); });
     httpApiServer = QSharedPointer<HttpApiServer>::create();
-    httpApiServer->startReactor(QHostAddress::Any,
-                                sys::actions().servicePort(sys::Service::HttpApi, kHttpApiPort),
-                                Qt::AutoConnection);
+    httpApiServer->setStateReader([this] {
+        return httpapi::MachineState{detectState, resultState, curDetect};
+    });
+    httpApiServer->startReactor(
+        QHostAddress::Any, sys::actions().servicePort(sys::Service::HttpApi, httpapi::kPanelPort),
+        Qt::AutoConnection);
 
     gpWPara = nullptr;
     gisTempAlarm = false;

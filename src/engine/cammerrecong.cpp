@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QMutexLocker>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -209,7 +210,10 @@ void CammerRecong::deliver(const param_roi& record) const {
     const ResultSinks& sinks = ctx->sinks;
     if (sinks.monitorList && (!sinks.monitorAllowed || sinks.monitorAllowed()))
         sinks.monitorList->append(record);
-    if (sinks.apiList) sinks.apiList->append(record);
+    if (sinks.apiList) {
+        QMutexLocker lock(sinks.apiLock);
+        sinks.apiList->append(record);
+    }
 }
 
 void CammerRecong::Run(int g) {

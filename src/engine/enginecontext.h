@@ -9,6 +9,7 @@
 // bytes (R, G, B, A) for colour frames.
 
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QtGlobal>
 #include <array>
@@ -46,8 +47,10 @@ struct ResultSinks {
     // empty function allows it).
     QList<param_roi>* monitorList = nullptr;
     std::function<bool()> monitorAllowed;
-    // The HTTP API's list; every record is added.
+    // The HTTP API's list; every record is added, holding apiLock when it is set (the API takes
+    // the list on its own thread).
     QList<param_roi>* apiList = nullptr;
+    QMutex* apiLock = nullptr;
 };
 
 class EngineContext {

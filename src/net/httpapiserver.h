@@ -1,21 +1,69 @@
 #pragma once
-#include <QHostAddress>
-#include <QList>
-#include <QObject>
+// The HTTP JSON API: production counters, the last step's region results and subscriptions on
+// the message protocol, and after every step a push of the last-detection document to each
+// live subscriber. Handlers run on the thread that owns the server (the GUI thread).
 
+#include <QJsonObject>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "apidocuments.h"
+#include "httpmanager.h"
 #include "paramroi.h"
 
-// The HTTP JSON API. Until the API itself is built, it keeps the results of the last step and
-// does not listen.
-class HttpApiServer : public QObject {
+class PushLauncher;
+class SubscriberBook;
+
+class HttpApiServer : public HttpManager {
     Q_OBJECT
 public:
-    HttpApiServer();
+    using StateReader = std::function<httpapi::MachineState()>;
 
-    bool startReactor(const QHostAddress& address, quint16 port, Qt::ConnectionType type);
-    void update_DetectOnceInfo(int detect, bool allOk);
+    // Reads the subscribers from "cnt_net/workspace/subscriber.ini" and the device name from
+    // "cnt_net/config.json", both under the current directory. Listens once startReactor is
+    // called.
+    HttpApiServer();
+    ~HttpApiServer() override;
+
+    // Rebuilds the last-detection document from the region results gathered since the last
+    // call (which are taken), for step `detectIndex` whose cameras were all OK or not.
+    void update_DetectOnceInfo(int detectIndex, bool result);
+    // Pushes the last-detection document to every live subscriber; expired ones are dropped.
+    // Returns at once: the pushes connect on threads of their own.
     void pushnode_lastdetect();
+    // Reads the device name again (after the network settings changed).
     void updateLocalBaseInfo();
 
-    QList<param_roi> roiResultList;
+    // Without a reader the API reports a stopped machine without alarm.
+    void setStateReader(StateReader reader) { stateReader_ = std::move(reader); }
+
+    // Where the inspection engine appends the results of the running step, from any thread,
+    // holding roiResultsLock().
+    QList<param_roi>* roiResults() { return &roiResults_; }
+    QMutex* roiResultsLock() { return &roiResultsMutex_; }
+
+    QString deviceName() const { return deviceName_; }
+    QJsonObject lastDetect() const { return lastDetect_; }
+    // Pushes started or waiting for a thread.
+    int pushesInFlight() const;
+
+public slots:
+    void SlotRecvResponse_Async(CTask_FormData) override {}
+
+private:
+    void get_product_infos(const CTask_FormData& request);
+    void get_last_detailinfo(const CTask_FormData& request);
+    void subscriber_detectinfo(const CTask_FormData& request);
+    void reply(const CTask_FormData& request, const QJsonObject& result);
+
+    QMutex roiResultsMutex_;
+    QList<param_roi> roiResults_;
+    QString deviceName_;
+    QJsonObject lastDetect_;
+    std::unique_ptr<SubscriberBook> subscribers_;
+    StateReader stateReader_;
+    std::unique_ptr<PushLauncher> pushes_;
 };

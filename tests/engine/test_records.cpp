@@ -78,13 +78,13 @@ TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
     rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
     rig_.train(board_);
     rig_.inspect(board_);
-    ASSERT_EQ(api.roiResultList.size(), 1);
-    EXPECT_EQ(api.roiResultList[0].algorithm_result, 11 * 11);
+    ASSERT_EQ(api.roiResults()->size(), 1);
+    EXPECT_EQ(api.roiResults()->at(0).algorithm_result, 11 * 11);
     EXPECT_EQ(monitor->roiResultList.size(), monitor->isAllowSnd() > 0 ? 1 : 0);
 
     engine::connectNetworkSinks(rig_.ctx.sinks, nullptr);  // no API server
     rig_.inspect(0);
-    EXPECT_EQ(api.roiResultList.size(), 1);
+    EXPECT_EQ(api.roiResults()->size(), 1);
 }
 
 TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {

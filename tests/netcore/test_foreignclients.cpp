@@ -4,38 +4,14 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include "netcoretestutil.h"
 #include "netlimits.h"
 #include "testsupport.h"
 #include "wireformat.h"
 
-namespace {
-
-// Runs a program while the service's thread keeps handling events; returns its output.
-QByteArray runClient(const QString& program, const QStringList& args, int* exitCode) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(program, args);
-    const bool done =
-        testsupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
-    if (!done) {
-        process.kill();
-        process.waitForFinished(1000);
-    }
-    *exitCode = done && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    const QByteArray errors = process.readAllStandardError();
-    if (*exitCode != 0) ADD_FAILURE() << program.toStdString() << ": " << errors.constData();
-    return process.readAllStandardOutput();
-}
-
-bool available(const QString& program) {
-    return !QStandardPaths::findExecutable(program).isEmpty();
-}
-
-}  // namespace
+using testsupport::available;
+using testsupport::runClient;
 
 TEST(ForeignClients, CurlPostsJsonAndReadsTheReplies) {
     if (!available("curl")) GTEST_SKIP() << "curl is not installed";

@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QThread>
 
 namespace testsupport {
@@ -93,6 +95,26 @@ QStringList MessageCatcher::messages() const {
 
 int MessageCatcher::count(const QString& text) const {
     return messages().filter(text).size();
+}
+
+bool available(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+QByteArray runClient(const QString& program, const QStringList& args, int* exitCode,
+                     int timeoutMs) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, args);
+    const bool done = waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!done) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    *exitCode = done && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const QByteArray errors = process.readAllStandardError();
+    if (*exitCode != 0) ADD_FAILURE() << program.toStdString() << ": " << errors.constData();
+    return process.readAllStandardOutput();
 }
 
 }  // namespace testsupport

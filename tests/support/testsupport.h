@@ -55,6 +55,14 @@ private:
     QtMessageHandler previous_ = nullptr;
 };
 
+// Whether a program is on the PATH.
+bool available(const QString& program);
+// Runs a program (a client we did not write) while this thread keeps handling events, so that
+// services on it answer; returns its standard output. exitCode: its exit code, -1 when it did
+// not end within the time-out (it is killed) or crashed; a failure is added to the test.
+QByteArray runClient(const QString& program, const QStringList& args, int* exitCode,
+                     int timeoutMs = 10000);
+
 }  // namespace testsupport
 
 // Test failures show QStrings (and lists of them) as their text.

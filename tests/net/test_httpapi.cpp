@@ -1,0 +1,221 @@
+// The API as apps meet it: the main window over simulated cameras runs real steps, curl and
+// Python's http.client ask the routes, fake subscriber apps take the pushes.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <memory>
+
+#include "deraRazovi.h"
+#include "globals.h"
+#include "httpapiserver.h"
+#include "subscriberfakes.h"
+#include "testsupport.h"
+#include "windowrig.h"
+#include "wizardpara.h"
+
+using subscribertest::BlackHole;
+using subscribertest::FakeSubscriber;
+using testsupport::runClient;
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+const QString kDevice = QStringLiteral("压机-7");
+
+// Sends each [path, body] of `requests` on one http.client connection; prints
+// [{"status", "device", "reply"}].
+const char* const kPythonClient = R"(
+import http.client, json, sys
+conn = http.client.HTTPConnection("127.0.0.1", int(sys.argv[1]), timeout=5)
+out = []
+for path, body in json.loads(sys.argv[2]):
+    conn.request("POST", path, body=body.encode(), headers={"Content-Type": "application/json"})
+    r = conn.getresponse()
+    out.append({"status": r.status, "device": r.getheader("Device-ID", "").encode("latin-1").decode(),
+                "reply": json.loads(r.read().decode())})
+print(json.dumps(out))
+)";
+
+QJsonArray python(quint16 port, const QJsonArray& requests) {
+    int code = -1;
+    const QByteArray out = runClient(
+        "python3", {"-c", kPythonClient, QString::number(port), QJsonDocument(requests).toJson()},
+        &code);
+    return QJsonDocument::fromJson(out).array();
+}
+
+QJsonObject curl(quint16 port, const QString& path) {
+    int code = -1;
+    return QJsonDocument::fromJson(
+               runClient("curl",
+                         {"-sS", "--max-time", "5", "-H", "Content-Type: application/json", "-d",
+                          "{}", QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)},
+                         &code))
+        .object();
+}
+
+QJsonObject subscriber(quint16 port) {
+    return QJsonObject{{"subscriber_ip", "127.0.0.1"}, {"subscriber_port", port}};
+}
+
+QString subscription(const QJsonArray& subscribers) {
+    return QJsonDocument(QJsonObject{{"subscriber", subscribers}}).toJson();
+}
+
+QVariantMap subscriberFile() {
+    return QSettings("cnt_net/workspace/subscriber.ini", QSettings::IniFormat)
+        .value("subscriber_groups")
+        .toMap();
+}
+
+QStringList keys(std::initializer_list<quint16> ports) {
+    QStringList list;
+    for (quint16 port : ports) list << QStringLiteral("127.0.0.1:%1").arg(port);
+    list.sort();
+    return list;
+}
+
+}  // namespace
+
+TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
+    if (!testsupport::available("curl") || !testsupport::available("python3"))
+        GTEST_SKIP() << "curl or python3 is not installed";
+    for (int* counters : {gAllNum, gFailNum, gAllCycleNum, gFailCycleNum})
+        std::fill(counters, counters + kMaxCameras, 0);
+    gSyncNGNum = gSyncNGCycleNum = 0;
+    cycletest::WindowRig rig(
+        2,
+        [](WizardPara& p) {
+            p.detectMode = 0;
+            p.detectProdEnable = 1;
+            p.trigInDelay[1] = 5;  // time to change the scene after the product step
+        },
+        testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    DeRaRazovi& w = rig.window();
+    HttpApiServer& api = *w.httpApiServer;
+    const quint16 port = api.reactor()->localPort();
+    QFile config("cnt_net/config.json");
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(QJsonDocument(QJsonObject{{"devicename", kDevice}}).toJson());
+    config.close();
+    api.updateLocalBaseInfo();
+
+    FakeSubscriber app;
+    ASSERT_TRUE(app.start());
+    BlackHole gone;
+    const QJsonArray refused{
+        QJsonArray{"/v18/http/get_last_detectinfo", "{}"},
+        QJsonArray{"/v18/http/subscriber_detectinfo", "{}"},
+        QJsonArray{"/v18/http/subscriber_detectinfo",
+                   subscription({QJsonObject{{"subscriber_ip", "127.0.0.1"}}})},
+        QJsonArray{"/v18/http/nowhere", "{}"},
+        QJsonArray{"/v18/http/subscriber_detectinfo",
+                   subscription({subscriber(app.port()), subscriber(gone.port())})}};
+    const QJsonArray answers = python(port, refused);
+    ASSERT_EQ(answers.size(), refused.size());
+    for (int i = 0; i < answers.size(); ++i) {
+        const QJsonObject a = answers[i].toObject();
+        EXPECT_EQ(a["status"].toInt(), 200) << i;
+        EXPECT_EQ(a["reply"]["code"].toInt(), i == 0 || i == 4 ? 0 : 404) << i;
+        EXPECT_EQ(a["reply"]["result"].toObject(), QJsonObject()) << "empty before any step";
+        EXPECT_EQ(a["device"].toString(), i == 3 ? "" : kDevice) << i;
+    }
+    // An OK cycle: product step, then mould step, each pushed to the live app.
+    QSignalSpy steps(&w, &DeRaRazovi::sendRecord);
+    rig.setInput(0, true);
+    ASSERT_TRUE(rig.waitFor([&] { return steps.size() == 2; }, kWaitMs));
+    ASSERT_TRUE(app.waitPushes(2, kWaitMs));
+    const QList<QJsonObject> pushes = app.pushes();
+    for (int step = 0; step < 2; ++step) {
+        const QJsonObject push = pushes[step];
+        EXPECT_EQ(push["path"].toString(), "/v18/http/subscriber_detectinfo");
+        EXPECT_EQ(push["device"].toString(), kDevice);
+        EXPECT_GT(push["uuid"].toString().toLongLong(), 0);
+        const QJsonObject doc = push["body"].toObject();
+        EXPECT_EQ(doc["detect_index"].toInt(), step);
+        EXPECT_TRUE(doc["result"].toBool());
+        const QJsonArray groups = doc["last_result"].toArray();
+        ASSERT_EQ(groups.size(), 2);
+        for (int c = 0; c < 2; ++c) {
+            EXPECT_EQ(groups[c]["camera_index"].toInt(), c);
+            EXPECT_EQ(groups[c]["camera_detect"].toInt(), step);
+            EXPECT_TRUE(groups[c]["camera_result"].toBool());
+            EXPECT_EQ(groups[c]["rois"][0]["roi_func"].toInt(), 5);
+            EXPECT_EQ(groups[c]["rois"][0]["roi_algorithm"][0].toInt(), 0) << "black scene";
+        }
+    }
+    EXPECT_EQ(curl(port, "/v18/http/get_last_detectinfo")["result"].toObject(),
+              pushes[1]["body"].toObject());
+    EXPECT_EQ(subscriberFile().keys(), keys({app.port(), gone.port()}))
+        << "not dropped before its hour";
+
+    // The mould step of the next cycle fails on every camera and raises the alarm.
+    ASSERT_TRUE(rig.waitOutput(0, false, kWaitMs)) << "the mould step allows closing";
+    rig.setInput(0, false);
+    ASSERT_TRUE(rig.waitFor(
+        [] {
+            QMutexLocker lock(pMutexIO);
+            return (gDataIn & 1u) == 0;
+        },
+        kWaitMs));
+    rig.setInput(0, true);
+    ASSERT_TRUE(rig.waitFor([&] { return steps.size() == 3; }, kWaitMs));
+    rig.setAllScenes(true);
+    ASSERT_TRUE(rig.waitFor([&] { return w.resultState == 2; }, kWaitMs));
+    ASSERT_TRUE(app.waitPushes(4, kWaitMs));
+    const QJsonObject ng = app.pushes()[3]["body"].toObject();
+    EXPECT_FALSE(ng["result"].toBool());
+    EXPECT_FALSE(ng["last_result"][1]["camera_result"].toBool());
+    EXPECT_GT(ng["last_result"][1]["rois"][0]["roi_algorithm"][0].toInt(), 50) << "white area";
+    EXPECT_EQ(
+        QJsonDocument(curl(port, "/v18/http/get_product_infos")).toJson(QJsonDocument::Compact),
+        R"({"code":0,"msg":"OK","result":{"camera_count":2,"detect_all":2,)"
+        R"("detect_all_detail":[4,4],"detect_ng":1,"detect_ng_detail":[1,1],)"
+        R"("detect_status":2,"run_status":0}})");
+}
+
+TEST(HttpApi, ExpiredSubscribersAreDroppedFromTheFileAndGetNoPush) {
+    if (!testsupport::available("python3")) GTEST_SKIP() << "python3 is not installed";
+    testsupport::WorkDir dir;
+    FakeSubscriber live, expired;
+    ASSERT_TRUE(live.start() && expired.start());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QSettings("cnt_net/workspace/subscriber.ini", QSettings::IniFormat)
+        .setValue("subscriber_groups",
+                  QVariantMap{{keys({live.port()})[0], now},
+                              {keys({expired.port()})[0], now - 3600001 - 1000}});
+    HttpApiServer api;
+    api.update_DetectOnceInfo(3, true);
+    api.pushnode_lastdetect();
+    ASSERT_TRUE(live.waitPushes(1, kWaitMs));
+    EXPECT_EQ(live.pushes()[0]["body"].toObject()["detect_index"].toInt(), 3);
+    EXPECT_TRUE(testsupport::waitFor([&] { return api.pushesInFlight() == 0; }));
+    EXPECT_TRUE(expired.pushes().isEmpty());
+    EXPECT_EQ(subscriberFile().keys(), keys({live.port()}));
+}
+
+TEST(HttpApi, ANewClientIsServedBeside500IdleConnections) {
+    if (!testsupport::available("curl")) GTEST_SKIP() << "curl is not installed";
+    testsupport::WorkDir dir;
+    HttpApiServer api;
+    ASSERT_TRUE(api.startReactor(QHostAddress::LocalHost, 0));
+    const quint16 port = api.reactor()->localPort();
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 500; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        return std::all_of(idle.begin(), idle.end(), [](const auto& s) {
+            return s->state() != QAbstractSocket::ConnectingState;
+        });
+    }));
+    EXPECT_EQ(curl(port, "/v18/http/get_product_infos")["code"].toInt(-1), 0);
+}

@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMutexLocker>
 #include <chrono>
 
 #include "cammerwidget.h"
@@ -61,15 +60,6 @@ double engineStepMs(WindowRig& rig) {
     return double(timer.nsecsElapsed()) / 1e6 / kEngineRounds;
 }
 
-bool inputSeenLow(WindowRig& rig) {
-    return rig.waitFor(
-        [] {
-            QMutexLocker lock(pMutexIO);
-            return (gDataIn & 1u) == 0;
-        },
-        kWaitMs);
-}
-
 void BM_EngineStep(benchmark::State& state) {
     auto rig = makeRig(int(state.range(0)));
     if (!rig->ok()) {
@@ -117,7 +107,7 @@ void BM_EdgeToOutput(benchmark::State& state) {
             return;
         }
         rig->setInput(0, false);
-        inputSeenLow(*rig);
+        rig->waitInputSeen(0, false, kWaitMs);
     }
     state.counters["engine_ms"] = engine;
     state.counters["io_trip_ms"] = tripSum / edges;

@@ -74,6 +74,10 @@ QList<SubscriberBook::Target> SubscriberBook::liveTargets(qint64 nowMs) {
 }
 
 void SubscriberBook::save() {
+    // Rewriting the same content would cost the cycle a flush to disk and the panel's flash a
+    // write for nothing.
+    if (subscribers_ == saved_) return;
     settings_.setValue(kGroupsKey, subscribers_);
     settings_.sync();
+    saved_ = subscribers_;
 }

@@ -35,4 +35,5 @@ private:
 
     QSettings settings_;
     QVariantMap subscribers_;
+    QVariantMap saved_;  // what the file holds
 };

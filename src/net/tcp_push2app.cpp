@@ -56,17 +56,18 @@ PushLauncher::~PushLauncher() {
 
 bool PushLauncher::launch(const PushOrder& order) {
     if (inFlight_.load() >= httpapi::kMaxPendingPushes) {
-        if (!dropLogged_)
+        if (droppedInBurst_++ == 0)
             qWarning().noquote() << QStringLiteral(
                                         "netdbg: push to %1:%2 dropped: %3 pushes still under "
                                         "way (subscribers do not answer)")
                                         .arg(order.address)
                                         .arg(order.port)
                                         .arg(inFlight_.load());
-        dropLogged_ = true;
         return false;
     }
-    dropLogged_ = false;
+    if (droppedInBurst_ > 1)
+        qWarning() << "netdbg:" << droppedInBurst_ << "pushes were dropped in all";
+    droppedInBurst_ = 0;
     ++inFlight_;
     pool_.start([this, order] {
         run(order);

@@ -63,5 +63,5 @@ private:
     QThreadPool pool_;
     std::atomic<int> inFlight_{0};
     std::atomic<bool> stopping_{false};
-    bool dropLogged_ = false;
+    int droppedInBurst_ = 0;
 };

@@ -205,6 +205,15 @@ bool WindowRig::waitFor(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
+bool WindowRig::waitInputSeen(int bit, bool on, int timeoutMs) {
+    return waitFor(
+        [&] {
+            QMutexLocker lock(pMutexIO);
+            return bool((gDataIn >> bit) & 1u) == on;
+        },
+        timeoutMs);
+}
+
 bool WindowRig::levelIn(quint32 word, int bit) const {
     const bool physical = (word >> bit) & 1u;
     const bool inverted = gpWPara && bit < 9 && gpWPara->outputInvert[bit];

@@ -57,6 +57,8 @@ public:
     void setInput(int bit, bool on);
     // Processes events until the condition holds or the time runs out.
     bool waitFor(const std::function<bool()>& condition, int timeoutMs);
+    // Waits until the window has taken input `bit` at the level `on` from the board.
+    bool waitInputSeen(int bit, bool on, int timeoutMs);
     // Waits until output `bit` at the board is at the operator level `on` (inversion undone).
     bool waitOutput(int bit, bool on, int timeoutMs);
     bool output(int bit) const;  // operator level at the board now

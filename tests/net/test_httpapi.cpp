@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMutexLocker>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -159,12 +158,7 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
     // The mould step of the next cycle fails on every camera and raises the alarm.
     ASSERT_TRUE(rig.waitOutput(0, false, kWaitMs)) << "the mould step allows closing";
     rig.setInput(0, false);
-    ASSERT_TRUE(rig.waitFor(
-        [] {
-            QMutexLocker lock(pMutexIO);
-            return (gDataIn & 1u) == 0;
-        },
-        kWaitMs));
+    ASSERT_TRUE(rig.waitInputSeen(0, false, kWaitMs));
     rig.setInput(0, true);
     ASSERT_TRUE(rig.waitFor([&] { return steps.size() == 3; }, kWaitMs));
     rig.setAllScenes(true);

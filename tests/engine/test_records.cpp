@@ -2,7 +2,9 @@
 // test of the editing page, and bad input that must not throw or crash.
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <climits>
+#include <memory>
 #include <opencv2/imgproc.hpp>
 
 #include "enginerig.h"
@@ -85,6 +87,21 @@ TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
     engine::connectNetworkSinks(rig_.ctx.sinks, nullptr);  // no API server
     rig_.inspect(0);
     EXPECT_EQ(api.roiResults()->size(), 1);
+
+    // The API takes its list on its own thread while an engine inspects on another.
+    engine::connectNetworkSinks(rig_.ctx.sinks, &api);
+    constexpr int kRuns = 2000;
+    int taken = 0;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        for (int i = 0; i < kRuns; ++i) rig_.inspect(0);
+    }));
+    worker->start();
+    while (!worker->isFinished() || !api.roiResults()->isEmpty()) {
+        QMutexLocker lock(api.roiResultsLock());
+        taken += api.roiResults()->size();
+        api.roiResults()->clear();
+    }
+    EXPECT_EQ(taken, kRuns + 1);
 }
 
 TEST_F(Records, RegionsThatCannotBeInspectedAreRunErrors) {

@@ -23,9 +23,9 @@ constexpr int kPushLifetimeMs = 3000;
 // connect never holds up the detection cycle; one thread per subscriber lets every push of a
 // cycle connect at once.
 constexpr int kPushThreads = kMaxSubscribers;
-// Pushes waiting for a thread at most (four cycles of every subscriber not answering); further
-// pushes are dropped until the backlog has drained, so cycles faster than the subscribers
-// cannot pile up threads or memory.
+// Pushes under way at most, running or waiting for a thread (four steps of every subscriber
+// not answering); further pushes are dropped until some have ended, so steps faster than the
+// subscribers cannot pile up work or memory.
 constexpr int kMaxPendingPushes = 4 * kMaxSubscribers;
 
 }  // namespace httpapi

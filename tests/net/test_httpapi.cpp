@@ -175,24 +175,27 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
         R"("detect_status":2,"run_status":0}})");
 }
 
-TEST(HttpApi, ExpiredSubscribersAreDroppedFromTheFileAndGetNoPush) {
+TEST(HttpApi, ExpiredSubscribersAreDroppedAndAPushWithoutReplyEnds) {
     if (!testsupport::available("python3")) GTEST_SKIP() << "python3 is not installed";
     testsupport::WorkDir dir;
-    FakeSubscriber live, expired;
-    ASSERT_TRUE(live.start() && expired.start());
+    FakeSubscriber live, expired, silent(true);
+    ASSERT_TRUE(live.start() && expired.start() && silent.start());
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QSettings("cnt_net/workspace/subscriber.ini", QSettings::IniFormat)
         .setValue("subscriber_groups",
                   QVariantMap{{keys({live.port()})[0], now},
+                              {keys({silent.port()})[0], now},
                               {keys({expired.port()})[0], now - 3600001 - 1000}});
     HttpApiServer api;
     api.update_DetectOnceInfo(3, true);
     api.pushnode_lastdetect();
     ASSERT_TRUE(live.waitPushes(1, kWaitMs));
     EXPECT_EQ(live.pushes()[0]["body"].toObject()["detect_index"].toInt(), 3);
-    EXPECT_TRUE(testsupport::waitFor([&] { return api.pushesInFlight() == 0; }));
+    EXPECT_TRUE(silent.waitPushes(1, kWaitMs));
+    EXPECT_TRUE(testsupport::waitFor([&] { return api.pushesInFlight() == 0; }, kWaitMs))
+        << "a push without reply ends with its lifetime";
     EXPECT_TRUE(expired.pushes().isEmpty());
-    EXPECT_EQ(subscriberFile().keys(), keys({live.port()}));
+    EXPECT_EQ(subscriberFile().keys(), keys({live.port(), silent.port()}));
 }
 
 TEST(HttpApi, ANewClientIsServedBeside500IdleConnections) {

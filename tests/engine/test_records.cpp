@@ -96,7 +96,8 @@ TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
         for (int i = 0; i < kRuns; ++i) rig_.inspect(0);
     }));
     worker->start();
-    while (!worker->isFinished() || !api.roiResults()->isEmpty()) {
+    for (bool last = false; !last;) {
+        last = worker->isFinished();
         QMutexLocker lock(api.roiResultsLock());
         taken += api.roiResults()->size();
         api.roiResults()->clear();

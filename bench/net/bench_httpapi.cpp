@@ -25,12 +25,12 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "deraRazovi.h"
+#include "eventwait.h"
 #include "globals.h"
 #include "httpapiserver.h"
 #include "loopbackload.h"
@@ -65,17 +65,6 @@ struct InTemporaryFolder {
     InTemporaryFolder() { QDir::setCurrent(dir.path()); }
     ~InTemporaryFolder() { QDir::setCurrent(previous); }
 };
-
-bool pump(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
 
 QByteArray post(const QString& path, const QByteArray& body) {
     return "POST " + path.toUtf8() +
@@ -135,7 +124,7 @@ void BM_StepReport(benchmark::State& state) {
         api.update_DetectOnceInfo(1, true);
         api.pushnode_lastdetect();
         state.PauseTiming();
-        pump([&] { return api.pushesInFlight() == 0; }, kWaitMs);
+        testsupport::waitFor([&] { return api.pushesInFlight() == 0; }, kWaitMs);
         state.ResumeTiming();
     }
     state.SetLabel(QStringLiteral("%1 %2 subscriber(s), %3 regions")
@@ -236,7 +225,7 @@ int runLoopbackComparison(int seconds, int connections) {
         idle.push_back(std::make_unique<QTcpSocket>());
         idle.back()->connectToHost(QHostAddress::LocalHost, port);
     }
-    pump(
+    testsupport::waitFor(
         [&] {
             for (const auto& socket : idle)
                 if (socket->state() == QAbstractSocket::ConnectingState) return false;

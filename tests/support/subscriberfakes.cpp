@@ -5,10 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QThread>
+
+#include "eventwait.h"
 
 namespace subscribertest {
 
@@ -18,18 +17,6 @@ constexpr int kExitWaitMs = 3000;
 // Connections that fill the black hole's accept queue (a backlog of 0 holds one; the rest
 // make sure it stays full).
 constexpr int kFillers = 3;
-
-template <typename Condition>
-bool pump(Condition condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 sockaddr_in loopback(quint16 port) {
     sockaddr_in address{};
@@ -57,7 +44,7 @@ bool FakeSubscriber::start(int timeoutMs) {
     if (silent_) args << QStringLiteral("--silent");
     process_.start(QStringLiteral("python3"), args);
     if (!process_.waitForStarted(timeoutMs)) return false;
-    return pump(
+    return testsupport::waitFor(
                [this] {
                    collect();
                    return port_ != 0 || process_.state() == QProcess::NotRunning;
@@ -84,7 +71,7 @@ QList<QJsonObject> FakeSubscriber::pushes() {
 }
 
 bool FakeSubscriber::waitPushes(int count, int timeoutMs) {
-    return pump(
+    return testsupport::waitFor(
         [&] {
             collect();
             return pushes_.size() >= count;

@@ -9,7 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QThread>
 
 namespace testsupport {
 
@@ -23,17 +22,6 @@ WorkDir::WorkDir() : previous_(QDir::currentPath()) {
 
 WorkDir::~WorkDir() {
     QDir::setCurrent(previous_);
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 QString sourceDir() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 
+#include "eventwait.h"
 #include "recordingsystemactions.h"
 
 namespace testsupport {
@@ -28,9 +29,6 @@ private:
     QTemporaryDir dir_;
     QString previous_;
 };
-
-// Processes events until the condition holds or the time-out passes; returns the condition.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // Root of the source tree (for shipped data such as pictures).
 QString sourceDir();

@@ -45,8 +45,6 @@ public:
     QList<param_roi>* roiResults() { return &roiResults_; }
     QMutex* roiResultsLock() { return &roiResultsMutex_; }
 
-    QString deviceName() const { return deviceName_; }
-    QJsonObject lastDetect() const { return lastDetect_; }
     // Pushes started or waiting for a thread.
     int pushesInFlight() const;
 

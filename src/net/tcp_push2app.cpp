@@ -19,8 +19,9 @@ Tcp_Push2APP::Tcp_Push2APP() : HttpManager(MCT_CLIENT), selfDestruct_(new QTimer
 }
 
 Tcp_Push2APP::~Tcp_Push2APP() {
-    // The reply slot runs on the reactor's thread: the reactor stops (and the slot has
-    // returned) before this object's members go.
+    // The reply slot runs on the reactor's thread and may be under way right now: the reactor
+    // stops (and the slot has returned) while this object is still whole, not in the base's
+    // destructor, where the slot would be a pure virtual call.
     std::shared_ptr<MCore::TcpReactor> stopping = reactor();
     _netcore.reset();
     stopping.reset();

@@ -20,15 +20,13 @@ public:
     Tcp_Push2APP();
     ~Tcp_Push2APP() override;
 
-    bool isAlive() const { return alive_.load(); }
-
 public slots:
     void SlotRecvResponse_Async(CTask_FormData response) override;
     void SlotRecvRequest(CTask_FormData) override {}
 
 private:
     QTimer* selfDestruct_ = nullptr;
-    std::atomic<bool> alive_{true};
+    std::atomic<bool> alive_{true};  // cleared when the subscriber's reply has come
 };
 
 // What one push carries.

@@ -211,12 +211,15 @@ int runLoopbackComparison(int seconds, int connections) {
     const QString apiUrl = QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(kProductInfos);
     std::printf("\nloopback, %s, %d-byte JSON reply, wrk -t1 -c%d -d%ds\n",
                 qPrintable(kProductInfos), int(reply.size()), connections, seconds);
+    const QString nginxUrl =
+        QStringLiteral("http://127.0.0.1:%1%2").arg(nginx.port()).arg(kProductInfos);
+    // A second each to warm up both servers (threads, first connections) before measuring.
+    benchload::runWrk(apiUrl, script, 1, connections);
+    if (nginx.ok()) benchload::runWrk(nginxUrl, script, 1, connections);
     const benchload::WrkFigures alone = benchload::runWrk(apiUrl, script, seconds, connections);
     benchload::WrkFigures reference;
     if (nginx.ok())
-        reference = benchload::runWrk(
-            QStringLiteral("http://127.0.0.1:%1%2").arg(nginx.port()).arg(kProductInfos), script,
-            seconds, connections);
+        reference = benchload::runWrk(nginxUrl, script, seconds, connections);
     else
         reference.error = nginx.error();
 

@@ -184,7 +184,7 @@ void MainWindowCycleHost::alarmClearMethod(int camera, int method) {
 }
 
 void MainWindowCycleHost::alarmLifted() {
-    MON_NETMN::getInstance()->alarmState = 2;
+    MON_NETMN::getInstance()->setAlarmState(2);
 }
 
 void MainWindowCycleHost::alarmFinished() {

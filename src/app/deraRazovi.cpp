@@ -106,6 +106,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     gShowW = screen.width();
     gShowH = screen.height();
     setFixedSize(gShowW, gShowH);
+    MON_NETMN::getInstance()->setMonitoredWindow(
+        {this, [this] { return detectState; }, [this] { return resultState; }});
 
     const QString workspace = QDir::currentPath() + QStringLiteral("/cnt_net/workspace/");
     QDir().mkpath(workspace);
@@ -295,6 +297,7 @@ DeRaRazovi::~DeRaRazovi() {
         delete gpSaveFialImageThread;
         gpSaveFialImageThread = nullptr;
     }
+    MON_NETMN::getInstance()->setMonitoredWindow({});
     modbusServer.reset();
     httpApiServer.reset();
     delete paraQuery;

@@ -208,8 +208,7 @@ void CammerRecong::emitRecord(const param_roi& record) {
 
 void CammerRecong::deliver(const param_roi& record) const {
     const ResultSinks& sinks = ctx->sinks;
-    if (sinks.monitorList && (!sinks.monitorAllowed || sinks.monitorAllowed()))
-        sinks.monitorList->append(record);
+    if (sinks.monitor) sinks.monitor(record);
     if (sinks.apiList) {
         QMutexLocker lock(sinks.apiLock);
         sinks.apiList->append(record);

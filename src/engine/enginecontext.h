@@ -43,10 +43,9 @@ struct DefectList {
 // Where the result record of every inspected region goes. Each list is appended to and never
 // cleared here; the services that own the lists consume them.
 struct ResultSinks {
-    // The monitoring link's list; a record is added only while monitorAllowed() says so (an
-    // empty function allows it).
-    QList<param_roi>* monitorList = nullptr;
-    std::function<bool()> monitorAllowed;
+    // The monitoring link, which keeps a record only while it may send (called from the
+    // inspecting thread).
+    std::function<void(const param_roi&)> monitor;
     // The HTTP API's list; every record is added, holding apiLock when it is set (the API takes
     // the list on its own thread).
     QList<param_roi>* apiList = nullptr;

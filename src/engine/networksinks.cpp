@@ -7,8 +7,7 @@ namespace engine {
 
 void connectNetworkSinks(ResultSinks& sinks, HttpApiServer* api) {
     MON_NETMN* monitor = MON_NETMN::getInstance();
-    sinks.monitorList = &monitor->roiResultList;
-    sinks.monitorAllowed = [monitor] { return monitor->isAllowSnd() > 0; };
+    sinks.monitor = [monitor](const param_roi& record) { monitor->appendRoiResult(record); };
     sinks.apiList = api ? api->roiResults() : nullptr;
     sinks.apiLock = api ? api->roiResultsLock() : nullptr;
 }

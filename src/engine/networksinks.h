@@ -1,6 +1,6 @@
 #pragma once
-// Points an engine's result sinks at the network services: the monitoring link's result list
-// (only while it may send) and the HTTP API's result list.
+// Points an engine's result sinks at the network services: the monitoring link (which keeps
+// records only while it may send) and the HTTP API's result list.
 
 #include "enginecontext.h"
 

@@ -65,8 +65,9 @@ Rig::Rig(int w, int h, bool color, bool grayHue, int preparedDetections, int slo
     ctx.liveParam = param.get();
     ctx.editParam = param.get();
     ctx.settings = para.get();
-    ctx.sinks.monitorList = &monitorList;
-    ctx.sinks.monitorAllowed = [this] { return monitorAllowed; };
+    ctx.sinks.monitor = [this](const param_roi& record) {
+        if (monitorAllowed) monitorList.append(record);
+    };
     ctx.sinks.apiList = &apiList;
     ctx.insertRecord = [this](const QString& text) { records << text; };
     ctx.repaint = [this] { ++repaints; };

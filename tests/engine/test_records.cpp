@@ -76,13 +76,13 @@ TEST_F(Records, NetworkSinksFollowTheMonitoringLinksPermission) {
     HttpApiServer api;
     engine::connectNetworkSinks(rig_.ctx.sinks, &api);
     MON_NETMN* monitor = MON_NETMN::getInstance();
-    monitor->roiResultList.clear();
+    monitor->sndDetectOnceInfo(true);  // empties the link's list
     rig_.addRect(0, roi::kFuncDarkArea, {140, 20, 40, 40}, 60, 500, 0);
     rig_.train(board_);
     rig_.inspect(board_);
     ASSERT_EQ(api.roiResults()->size(), 1);
     EXPECT_EQ(api.roiResults()->at(0).algorithm_result, 11 * 11);
-    EXPECT_EQ(monitor->roiResultList.size(), monitor->isAllowSnd() > 0 ? 1 : 0);
+    EXPECT_EQ(monitor->pendingRoiResults(), monitor->isAllowSnd() > 0 ? 1 : 0);
 
     engine::connectNetworkSinks(rig_.ctx.sinks, nullptr);  // no API server
     rig_.inspect(0);

@@ -1,0 +1,137 @@
+// The video share: keys, sizes and the semaphore; the copier writing the main window as I420
+// for a reader process that learned the ids from the offer; a reader that never lets go.
+#include <gtest/gtest.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include "linkrig.h"
+#include "testsupport.h"
+#include "videothread.h"
+
+namespace {
+
+const QString kReader = QStringLiteral(MOULDMON_BIN_DIR "/mouldmon-videoreader");
+
+// A removed segment loses its key at once (it lives on while still attached).
+bool keyInUse(const QString& path, int index) {
+    return shmget(videoshare::shareKey(path, index), 0, 0) >= 0 ||
+           semget(videoshare::semaphoreKey(path, index), 0, 0) >= 0;
+}
+
+}  // namespace
+
+TEST(VideoShare, KeysSizesAndTheSemaphore) {
+    QTemporaryDir keys;
+    const VideoShareInfo share = videoshare::create(0, 1024, 768, keys.path());
+    ASSERT_GE(share.shmid, 0);
+    shmid_ds info;
+    ASSERT_EQ(shmctl(share.shmid, IPC_STAT, &info), 0);
+    EXPECT_EQ(info.shm_segsz, 1179648u);
+    EXPECT_EQ(share.size, 1179648);
+    EXPECT_EQ(info.shm_perm.__key, ftok(keys.path().toLocal8Bit().constData(), 1000));
+    EXPECT_EQ(info.shm_perm.mode & 0777, 0666u);
+    EXPECT_EQ(share.sem->value(), 1);
+    EXPECT_EQ(share.fps, 20);
+
+    // The same index again finds the same segment; an odd size is rounded down to even.
+    const VideoShareInfo again = videoshare::create(0, 1024, 768, keys.path());
+    EXPECT_EQ(again.shmid, share.shmid);
+    const VideoShareInfo odd = videoshare::create(1, 801, 601, keys.path());
+    EXPECT_EQ(odd.size, 800 * 600 * 3 / 2);
+
+    // Only a holder gives the semaphore back when it goes.
+    {
+        CNT_Semaphore bystander(videoshare::semaphoreKey(keys.path(), 0));
+        EXPECT_GE(bystander.get_sem(), 0);
+        CNT_Semaphore holder(videoshare::semaphoreKey(keys.path(), 0));
+        holder.get_sem();
+        ASSERT_TRUE(holder.P_sem());
+        EXPECT_FALSE(bystander.P_sem(10)) << "held by the other";
+    }
+    EXPECT_EQ(share.sem->value(), 1);
+    CNT_Semaphore never(videoshare::semaphoreKey(keys.path(), 7));
+    EXPECT_FALSE(never.P_sem());
+
+    for (const VideoShareInfo& s : {share, odd}) videoshare::remove(s);
+    EXPECT_FALSE(keyInUse(keys.path(), 0));
+    EXPECT_FALSE(keyInUse(keys.path(), 1));
+}
+
+// A red window (screen sized, as the main window) read back by the reader process: Y, then U,
+// then V, with BT.601 values of pure red.
+TEST(VideoShare, ReaderGetsTheWindowAsI420AndAStuckReaderStopsNothing) {
+    linktest::LinkRig rig(true, true);
+    ASSERT_TRUE(rig.ok());
+    QWidget window;
+    window.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    QPalette red;
+    red.setColor(QPalette::Window, Qt::red);
+    window.setPalette(red);
+    window.setAutoFillBackground(true);
+    rig.link->setMonitoredWindow({&window, [] { return 1; }, [] { return 0; }});
+    rig.link->InitStart();  // again, now that the window is known
+
+    const QList<fakepeer::Request> offers = rig.await("/inline/bymain/offervideomem", 2);
+    ASSERT_EQ(offers.size(), 2);
+    const QJsonObject offer = offers.last().json()["memoryinfo"].toArray()[0].toObject();
+    const int w = offer["width"].toInt();
+    const int h = offer["height"].toInt();
+    EXPECT_EQ(QSize(w, h), window.size());
+    EXPECT_EQ(offer["size"].toInt(), w * h * 3 / 2);
+    EXPECT_EQ(offer["fps"].toInt(), 20);
+    const QStringList ids{QString::number(offer["shmid"].toInt()),
+                          QString::number(offer["semid"].toInt()), QString::number(w * h * 3 / 2)};
+    std::shared_ptr<VideoThread> copier = rig.link->videoThread();
+    ASSERT_TRUE(copier);
+
+    testsupport::waitFor([] { return false; }, 300);
+    EXPECT_EQ(copier->copiedFrames(), 0) << "the platform has not asked for video";
+    ASSERT_TRUE(rig.setFlags({{"cntserver", true}, {"register", true}, {"needvideo", true}}));
+    ASSERT_TRUE(testsupport::waitFor([&] { return copier->copiedFrames() > 1; }));
+
+    QTemporaryDir out;
+    QProcess reader;
+    reader.start(kReader, ids + QStringList{out.filePath("frame")});
+    ASSERT_TRUE(reader.waitForFinished(5000));
+    EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+    QFile frame(out.filePath("frame"));
+    ASSERT_TRUE(frame.open(QIODevice::ReadOnly));
+    const QByteArray i420 = frame.readAll();
+    ASSERT_EQ(i420.size(), w * h * 3 / 2);
+    const auto near = [&](int from, int count, int expected) {
+        for (int i = from; i < from + count; ++i)
+            if (std::abs(quint8(i420[i]) - expected) > 1) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(0, w * h, 82)) << "Y";
+    EXPECT_TRUE(near(w * h, w * h / 4, 90)) << "U";
+    EXPECT_TRUE(near(w * h * 5 / 4, w * h / 4, 240)) << "V";
+
+    // A reader that keeps the semaphore: frames are skipped, the GUI thread runs on and the
+    // copier stops; the semaphore is not given back by anyone but its holder.
+    QProcess stuck;
+    stuck.start(kReader, ids + QStringList{out.filePath("never"), "-1"});
+    ASSERT_TRUE(stuck.waitForReadyRead(5000));
+    int guiTicks = 0;
+    QTimer gui;
+    QObject::connect(&gui, &QTimer::timeout, [&] { ++guiTicks; });
+    gui.start(10);
+    EXPECT_TRUE(testsupport::waitFor([&] { return copier->skippedFrames() >= 2; }));
+    EXPECT_GT(guiTicks, 10);
+    rig.link->startVideo(false);
+    EXPECT_TRUE(copier->isFinished());
+    const VideoShareInfo share = rig.link->videoShares().value(0);
+    EXPECT_EQ(share.sem->value(), 0);
+    stuck.kill();
+    stuck.waitForFinished(5000);
+    EXPECT_EQ(share.sem->value(), 1);
+}

@@ -351,7 +351,7 @@ void MON_NETMN::startVideo(bool on) {
 
 void MON_NETMN::createVideoShare(int index, int width, int height) {
     __VideoShares.clear();
-    __VideoShares.insert(index, videoshare::create(index, width, height, videoKeyPath_));
+    __VideoShares.insert(index, videoshare::create(index, width, height, sys::actions().ipcKeyPath()));
 }
 
 void MON_NETMN::destoryVideoShare() {

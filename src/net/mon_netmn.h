@@ -101,8 +101,6 @@ public:
 
     // The main window whose states the heartbeat reports and whose picture is shared.
     void setMonitoredWindow(MonitoredWindow window);
-    // The path the shares' System V keys are made from ("/tmp" on the panel).
-    void setVideoKeyPath(const QString& path) { videoKeyPath_ = path; }
 
 public slots:
     void SlotRecvResponse_async(CTask_FormData response) override;
@@ -133,7 +131,6 @@ private:
     mutable QMutex roiMutex_;
     int ticks_ = 0;
     MonitoredWindow window_;
-    QString videoKeyPath_ = QStringLiteral("/tmp");
 
     static MON_NETMN* __instance;
 };

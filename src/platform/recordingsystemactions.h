@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QMutex>
+#include <QTemporaryDir>
 #include <QVector>
 #include <functional>
 
@@ -34,6 +35,8 @@ public:
     bool writeSystemFile(const QString& path, const QByteArray& data) override;
     QString serialDevicePath(int port) override;
     quint16 servicePort(Service service, quint16 panelDefault) override;
+    // A folder of this object's own, so tests running side by side never share a segment.
+    QString ipcKeyPath() override { return ipcKeyDir_.path(); }
     QDateTime now() override;
     void sleepMs(int ms) override;
     bool setSystemTime(const QDateTime& when) override;
@@ -68,6 +71,7 @@ private:
     QString serialPath_;
     QDateTime fixedNow_;
     bool realSleeps_ = false;
+    QTemporaryDir ipcKeyDir_;
 };
 
 }  // namespace sys

@@ -56,6 +56,9 @@ public:
 
     // TCP port the given service listens on or connects to; the default is passed in.
     virtual quint16 servicePort(Service service, quint16 panelDefault) = 0;
+    // The path System V keys are made from (ftok) for the shared memory offered to other
+    // programs; the companions on the panel expect "/tmp".
+    virtual QString ipcKeyPath() { return QStringLiteral("/tmp"); }
 
     // Clock and waits for hardware (the network card, the cameras). Off the panel such waits
     // return at once; code that needs real time to pass uses QThread or timers directly.

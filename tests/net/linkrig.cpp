@@ -21,7 +21,6 @@ LinkRig::LinkRig(bool networkFunction, bool video) : previousDir_(QDir::currentP
     listening_ = companion.listen();
     testsupport::recorder().setServicePort(sys::Service::MonitorLink, companion.port());
     link = std::make_unique<MON_NETMN>();
-    link->setVideoKeyPath(folder);
     link->InitStart();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
-// A monitoring link of its own talking to a fake companion, in a working folder whose path has
-// a blank in it, with the video keys made from that folder (so side-by-side runs never share a
-// port or a segment).
+// A monitoring link of its own talking to a fake companion on a port of its own, in a working
+// folder whose path has a blank in it.
 
 #include <QJsonObject>
 #include <QTemporaryDir>

@@ -45,7 +45,7 @@ Outcome runStep(bool parallel) {
         rig->ctx.cameraNo = c;
         rig->para->motionCorrect = c == 3 ? 0 : -1;
         rig->ctx.sinks.apiList = &results;
-        rig->ctx.sinks.monitorList = nullptr;
+        rig->ctx.sinks.monitor = nullptr;
         rig->ctx.insertRecord = [&records](const QString& text) { records << text; };
         rig->addRect(0, roi::kFuncDefect, {100, 80, 200, 160}, 30, 40, 3);
         rig->addRect(0, roi::kFuncSimilarity, {320, 200, 240, 200}, 80, 0, 0);

@@ -272,9 +272,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
             &DeRaRazovi::powerOffAfterCameraLoss);
     gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
     gpProductAlarmWarnBox->hide();
-    for (WarnBox* box : {gpWarnBox, static_cast<WarnBox*>(gpLostCameraWarnBox),
-                         static_cast<WarnBox*>(gpProductAlarmWarnBox)})
-        connect(box, &WarnBox::sigShown, this, &DeRaRazovi::wakeScreen);
+    // Every warning box, the shared ones and those a screen makes for itself, lights the screen.
+    connect(WarnBox::hub(), &WarnBoxHub::sigAnyShown, this, &DeRaRazovi::wakeScreen);
 
     delayOutput3Timer = new QTimer(this);
     connect(delayOutput3Timer, &QTimer::timeout, this, &DeRaRazovi::SlotTimerDelayOutput3);

@@ -436,6 +436,9 @@ void RoiEditor::release() {
 void RoiEditor::createDraggedShape(int tool) {
     const bool ring = tool == kToolCircle;
     const QRect r = ring ? tempCircle.showRect : tempRect.showRect;
+    // Whether the shape is made or dropped, the drag is over: its outline must not stay drawn.
+    editState = kEditIdle;
+    shapeEditing = false;
     // Dragged right and down only: a shape pulled the other way is not made, however large.
     if (r.right() - r.left() <= kMinNewShapeDrag || r.bottom() - r.top() <= kMinNewShapeDrag)
         return;
@@ -461,8 +464,6 @@ void RoiEditor::createDraggedShape(int tool) {
     initNewArea(n);
     commitNewArea(n, 0);
     if (!continuous()) host_.setDrawTool(kToolNone);
-    editState = kEditIdle;
-    shapeEditing = false;
 }
 
 void RoiEditor::SavePolygon() {

@@ -166,6 +166,13 @@ quint32 ChgIO_ASCII2Int(const QString& text) {
     return value;
 }
 
+bool isIoText(const QString& text) {
+    if (text.size() != kIoChannels) return false;
+    for (const QChar c : text)
+        if (c != QLatin1Char('0') && c != QLatin1Char('1')) return false;
+    return true;
+}
+
 bool chkThroughPermit(const DTP_Procotol_IO& msg, const QString& ownUuid,
                       const QString& mainCameraUuid) {
     return msg.uuid.isEmpty() || msg.uuid == ownUuid || msg.uuid == mainCameraUuid;

@@ -80,6 +80,9 @@ QString ChgIO_Int2ASCII(quint32 value);
 // Each decimal digit d at position i adds d << i; other characters, and characters past the
 // word's 32 bits, add nothing.
 quint32 ChgIO_ASCII2Int(const QString& text);
+// True for an IO text the box can drive: exactly one "0" or "1" per channel. Anything else
+// would reach the output signal as bits no terminal has.
+bool isIoText(const QString& text);
 
 // The IO box takes a message with no uuid, its own uuid or its main camera's.
 bool chkThroughPermit(const DTP_Procotol_IO& msg, const QString& ownUuid,

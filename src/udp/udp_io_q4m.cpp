@@ -69,6 +69,11 @@ QString UDP_IO_Q4m::AnalysisRecvMessage(sockaddr_in sender, const QByteArray& da
         (parts != 5 || !(msg.field2.isEmpty() || dtp::isIPv4(msg.field2))))
         return dtp::kFormatError;
     if (!chkThroughPermit(msg)) return kDiscard;
+    if (msg.code == dtp::kOutputs && parts == 4 && !isIoText(parsed.parts[3])) {
+        qWarning().noquote() << "IO box: output order" << parsed.parts[3] << "from" << msg.ip
+                             << "refused: not one 0 or 1 per output";
+        return dtp::kFormatError;
+    }
     switch (msg.code) {
         case dtp::kDiscoverIoBox:
             do_req_a2s01_discover(msg);

@@ -34,6 +34,7 @@ MessageDialog::MessageDialog(QWidget* parent, int width, int height)
 
 void MessageDialog::setText(const QString& text) {
     text_ = text;
+    if (isVisible()) showMessage(text_);
 }
 
 int MessageDialog::exec() {

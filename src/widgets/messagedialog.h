@@ -13,7 +13,8 @@ class MessageDialog : public QDialog {
 public:
     MessageDialog(QWidget* parent, int width, int height);
 
-    // Stores the message shown the next time the box is shown.
+    // The message of the box: shown at once when the box is open (a second warning while the
+    // operator reads the first must not go unseen), else the next time it is shown.
     void setText(const QString& text);
     QString text() const { return text_; }
 

@@ -15,13 +15,23 @@ WarnBox::WarnBox(QWidget* parent)
     connect(confirm, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+WarnBoxHub* WarnBox::hub() {
+    static WarnBoxHub theHub;
+    return &theHub;
+}
+
+void WarnBox::reportShown() {
+    emit sigShown();
+    emit hub()->sigAnyShown();
+}
+
 int WarnBox::exec() {
     // An answered box never opens, but for the program it was shown all the same.
-    if (dialogs::hasAnswerer()) emit sigShown();
+    if (dialogs::hasAnswerer()) reportShown();
     return MessageDialog::exec();
 }
 
 void WarnBox::showEvent(QShowEvent* event) {
     MessageDialog::showEvent(event);
-    emit sigShown();
+    reportShown();
 }

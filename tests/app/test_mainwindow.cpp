@@ -251,6 +251,11 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
 
         writeAll("lost 1");
         EXPECT_TRUE(gpWarnBox->isVisible());
+        // Three stores failed one after the other: the open box shows the latest, not the first.
+        EXPECT_TRUE(gpWarnBox->text().endsWith("ResStatistics.db"))
+            << gpWarnBox->text().toStdString();
+        EXPECT_EQ(gpWarnBox->findChild<QLabel*>("message")->text(),
+                  QString(gpWarnBox->text()).remove('\r'));
         for (const char* store : stores) EXPECT_EQ(told(store), 1) << store;
         gpWarnBox->hide();  // the operator confirms
         writeAll("lost 2");
@@ -410,5 +415,29 @@ TEST_F(MainWindow, EveryWarningBoxWakesTheScreen) {
         EXPECT_EQ(recorder().recorded().last().data, QByteArray("0\n")) << "backlight on";
         box->hide();
     }
+
+    // The boxes the statistics screen makes for itself: "still exporting" for a second export
+    // asked while one runs, and the result of the export.
+    ASSERT_NE(StatisticsWidget::instance, nullptr);
+    StatisticsWidget& screen = *StatisticsWidget::instance;
+    ASSERT_TRUE(testsupport::installExporterStandIn());
+    testsupport::FakeUsbDisk disk;
+    screen.setUsbDisk(devices::UsbDiskFinder(disk.mountsFile(), disk.mountPoint()));
+    QStringList litFor;
+    dialogs::ScopedAnswerer ownBoxes([&](QDialog* dialog) {
+        if (auto* dates = qobject_cast<DateSeletDialog*>(dialog)) {
+            dates->presets()->button(2)->click();
+        } else if (dialog != gpWarnBox && qobject_cast<WarnBox*>(dialog)) {
+            if (m.isScreenOff == 0) litFor << dialog->property("text").toString();
+            m.TimerLCD();
+        }
+        return int(QDialog::Accepted);
+    });
+    m.TimerLCD();
+    screen.exportButton()->click();
+    m.TimerLCD();
+    screen.exportButton()->click();  // the first one has not finished: its result is queued
+    ASSERT_TRUE(testsupport::waitFor([&] { return screen.exportIdle(); }));
+    EXPECT_EQ(litFor.size(), 2) << litFor.join(" | ").toStdString();
     linux_kernel_proc_version.clear();
 }

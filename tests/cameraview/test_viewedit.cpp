@@ -473,6 +473,38 @@ TEST_F(ViewEdit, AHundredAreasAreTheLimit) {
     EXPECT_EQ(answers.asked()[0].text, lan(kEntryTooManyAreas));
 }
 
+// A new rectangle or circle that is not made on release (too small, or no room left) ends the
+// drag all the same: its outline is no longer drawn.
+TEST_F(ViewEdit, ADroppedShapeLeavesNoOutline) {
+    struct Row {
+        const char* what;
+        int tool;
+        int areas;
+        QPoint to;
+    };
+    const Row rows[] = {{"rectangle too small", kToolRect, 0, {105, 105}},
+                        {"circle too small", kToolCircle, 0, {105, 105}},
+                        {"rectangle dragged up", kToolRect, 0, {50, 50}},
+                        {"rectangle at the limit", kToolRect, roi::kMaxRois, {300, 300}},
+                        {"circle at the limit", kToolCircle, roi::kMaxRois, {300, 300}}};
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        p().roiCount[0] = row.areas;
+        arm(row.tool);
+        drag({100, 100}, row.to);
+        EXPECT_EQ(count(), row.areas);
+        EXPECT_EQ(view->editState, kEditIdle);
+        EXPECT_FALSE(view->shapeEditing);
+        // A shape made after it starts afresh.
+        p().roiCount[0] = 0;
+        arm(row.tool);
+        drag({100, 100}, {300, 300});
+        EXPECT_EQ(count(), 1);
+        EXPECT_EQ(view->editState, kEditIdle);
+    }
+}
+
 // The panel beside an area near the top, in the middle and near the bottom of a full-size
 // display, in English and in Japanese (whose button row is wider). It never covers the area.
 // With MOULDMON_VIEW_SHOTS set, the renderings are written there.

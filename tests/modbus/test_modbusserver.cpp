@@ -305,6 +305,10 @@ TEST_F(ModbusServerTest, AtTheCapTheLongestIdleMasterMakesRoomAndClosedOnesHoldN
         }
         // 300 masters come and go beside the two left: none of them takes a live one's place.
         for (int i = 0; i < 300; ++i) LibmodbusMaster{port};
+        // Nor do they hold a place: a master new after them is served (a refused one would
+        // read nothing), in the third place, beside the two live ones.
+        LibmodbusMaster fresh(port);
+        EXPECT_EQ(fresh.read(2, 1), std::vector<quint16>{9});
         EXPECT_EQ(a.read(2, 1), std::vector<quint16>{9});
         EXPECT_EQ(newcomer->read(2, 1), std::vector<quint16>{9});
         // Nothing is closed for being quiet; keep-alive looks after masters that are gone.

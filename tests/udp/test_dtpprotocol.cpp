@@ -111,6 +111,14 @@ TEST(DtpProtocol, IoTextMessagesAndConfigurationStrings) {
         {"11000000", 3}, {"2", 2}, {"1x1", 5}, {"", 0}, {QString(31, '0') + "11", 0x80000000u}};
     for (const auto& row : io) EXPECT_EQ(ChgIO_ASCII2Int(row.first), row.second);
     ChgIO_ASCII2Int(QString(64, '9'));  // past the word: no shift beyond 31 bits
+    for (const auto& [text, drivable] : {std::pair<QString, bool>{"11000000", true},
+                                         {"00000001", true},
+                                         {"1100000", false},
+                                         {"110000001", false},
+                                         {"11000020", false},
+                                         {"1100000 ", false},
+                                         {"", false}})
+        EXPECT_EQ(isIoText(text), drivable) << text.toStdString();
 
     EXPECT_EQ(dtp::message("S", 7, {"io-1", "10000000", "00000001"}) + dtp::message("A", 21),
               "<S;7;io-1;10000000;00000001><A;21>");

@@ -157,12 +157,19 @@ TEST_F(DtpRoles, IoBoxServesItsMainCameraAndTheApp) {
         {"<C;4;cam-9;10.0.0.66>", kDiscard, ""},
         {"<C;6;cam-1;11000000>", kUnknown, "10.0.0.9:10412 <S;6;io-1;OK>"},
         {"<C;6;cam-1>", kUnknown, "10.0.0.9:10412 <S;6;io-1;OK>"},
+        // Output orders the box cannot drive are refused unanswered (and logged).
+        {"<C;6;cam-1;111111111>", kFormat, ""},
+        {"<C;6;cam-1;1100000>", kFormat, ""},
+        {"<C;6;cam-1;11000020>", kFormat, ""},
+        {"<C;6;cam-1;1100000x>", kFormat, ""},
         {"<A;7>", kUnknown, "10.0.0.9:10410 <S;7;io-1;00000000;11000000>"},
         {"<S;1;io-1>", kUnknown, ""}};
+    testsupport::MessageCatcher warnings;
     for (const auto& [datagram, result, sends] : rows) {
         EXPECT_EQ(box.feed(datagram), result) << datagram.toStdString();
         EXPECT_EQ(box.sends().join('\n'), sends) << datagram.toStdString();
     }
+    EXPECT_EQ(warnings.count("output order"), 4);
     EXPECT_EQ(box.driven, QList<int>({3}));
     EXPECT_EQ(jsonFile("iocfg.json")["pi_maincam_ip"], "10.0.0.5");
 

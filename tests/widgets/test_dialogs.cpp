@@ -102,12 +102,29 @@ TEST(WarnBox, ShowsTheStoredTextCentredAndReportsBeingShown) {
     EXPECT_EQ(box.size(), QSize(750, 370));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_LE((box.geometry().center() - screen.center()).manhattanLength(), 2);
+    // A second message while the box is open replaces the first at once.
+    box.setText(QStringLiteral("Warning: writing \"count.ini\" failed"));
+    EXPECT_EQ(shownMessage(&box), QStringLiteral("Warning: writing \"count.ini\" failed"));
     box.hide();
 
     // An answered exec counts as shown too (the screen must light up for the message).
     dialogs::ScopedAnswerer answers({QDialog::Accepted});
     box.exec();
     EXPECT_EQ(shown.count(), 2);
+}
+
+TEST(WarnBox, EveryBoxReportsToTheOneHub) {
+    LangTable lang({{39, "Warning: The camera is unavailable"}});
+    QSignalSpy anyShown(WarnBox::hub(), &WarnBoxHub::sigAnyShown);
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WarnBox local(nullptr);  // as a screen makes one for itself
+    local.exec();
+    local.show();
+    LostCameraWarnBox lost(nullptr);
+    lost.show();
+    ProductAlarmWarnBox product(nullptr);
+    product.show();
+    EXPECT_EQ(anyShown.count(), 4);
 }
 
 TEST(WarnBox, AdoptedByAParentStaysAWindow) {

@@ -24,6 +24,7 @@
 #include "dialogseam.h"
 #include "drawroiwidget.h"
 #include "editpagewindowhost.h"
+#include "settingswindowhost.h"
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
@@ -288,6 +289,8 @@ DeRaRazovi::~DeRaRazovi() {
     // The page reaches the window through its host, which goes before the children do.
     delete drawROIWidget;
     drawROIWidget = nullptr;
+    delete wizardParaWidget;
+    wizardParaWidget = nullptr;
     // Keypads destroyed with the window must not be replaced by new top-level widgets.
     keypadKeeper_->setShuttingDown(true);
     if (gpSaveFialImageThread) {
@@ -445,7 +448,8 @@ void DeRaRazovi::createPages() {
     indexButton = new IndexButton(this);
     editHost_ = std::make_unique<MainWindowEditHost>(*this);
     drawROIWidget = new DrawROIWidget(this, *editHost_);
-    wizardParaWidget = new WizardParaWidget(this);
+    settingsHost_ = std::make_unique<MainWindowSettingsHost>(*this);
+    wizardParaWidget = new WizardParaWidget(this, *settingsHost_);
     helpWidget = new HelpWidget(this);
     changeCameraWidget = new WidgetChangeCamera(this);
     customIONameWidget = new CustomIONameWidget(this);

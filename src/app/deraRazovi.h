@@ -42,6 +42,7 @@ class WriteWatch;
 }
 class MainWindowCycleHost;
 class MainWindowEditHost;
+class MainWindowSettingsHost;
 namespace detection {
 class DetectionController;
 }
@@ -246,6 +247,7 @@ private:
     std::shared_ptr<MainWindowCycleHost> cycleHost_;
     std::shared_ptr<detection::DetectionController> cycle_;
     std::unique_ptr<MainWindowEditHost> editHost_;
+    std::unique_ptr<MainWindowSettingsHost> settingsHost_;
     // One double-tap reference for all camera views.
     std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_ =
         std::make_shared<cameraview::DoubleTapDetector>();

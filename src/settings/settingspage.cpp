@@ -34,7 +34,7 @@ SettingsPage::SettingsPage(QWidget* owner, int titleEntry)
     close_->setObjectName(QStringLiteral("close"));
     close_->setFixedSize(kCloseWidth, kCloseHeight);
     close_->move(qMax(kMargin, width() - kCloseWidth - kMargin), kMargin);
-    connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(close_, &QPushButton::clicked, this, [this] { closePage(); });
     refreshTexts();
 }
 

@@ -15,6 +15,8 @@ public:
 
 protected:
     SettingsPage(QWidget* owner, int titleEntry);
+    // The close button: hides the page unless the page ends otherwise.
+    virtual void closePage() { hide(); }
 
 private:
     int titleEntry_;

@@ -1,7 +1,202 @@
 #include "wizardparawidget.h"
 
+#include <QLabel>
+
+#include "colorbutton.h"
+#include "combobox.h"
+#include "globals.h"
+#include "networksettingdialog.h"
+#include "paramgroupspage.h"
+#include "recordspage.h"
+#include "settingsform.h"
+#include "settingslayout.h"
+#include "wizardpara.h"
+
+using settings::Page;
+
 namespace {
 constexpr int kTitleEntry = 215;  // "System Param"
+// Section buttons: system, camera, input/output, advanced, groups, records.
+constexpr int kSectionEntries[] = {267, 260, 259, 229, 261, 206};
+constexpr int kEntryNetwork = 262;
+constexpr int kEntryCameraOrder = 396;
+constexpr int kEntryIONames = 473;
+constexpr int kEntryPrevious = 339;
+constexpr int kEntryNext = 340;
+constexpr int kEntryConfirm = 121;
+constexpr int kEntryCancel = 124;
+constexpr int kEntryCamera = 43;  // "Camera %1"
+}  // namespace
+
+WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
+    : SettingsPage(owner, kTitleEntry),
+      host_(host),
+      session_(host, *gpWPara, *gpWParaBak),
+      form_(new settings::SettingsForm(session_, host, this)),
+      groups_(new settings::ParamGroupsPage(host, this)),
+      records_(new settings::RecordsPage(host, this)) {
+    using namespace settings;
+    const int top = kTopBar + kTabHeight + kMargin;
+    const QRect content(kMargin, top, width() - 2 * kMargin, height() - top - kBottomBar - kMargin);
+    form_->setGeometry(content);
+    groups_->setGeometry(content);
+    records_->setGeometry(content);
+    buildButtons();
+    showSection(System);
 }
 
-WizardParaWidget::WizardParaWidget(QWidget* owner) : SettingsPage(owner, kTitleEntry) {}
+void WizardParaWidget::buildButtons() {
+    using namespace settings;
+    const int count = int(std::size(kSectionEntries)) + 3;
+    const int w = (width() - 2 * kMargin - (count - 1) * 8) / count;
+    auto place = [&](ColorButton* b, int i) {
+        b->setGeometry(kMargin + i * (w + 8), kTopBar, w, kTabHeight - 6);
+    };
+    for (int i = 0; i < int(std::size(kSectionEntries)); ++i) {
+        auto* b = new ColorButton(lan(kSectionEntries[i]).trimmed(), this, ColorButton::Small);
+        b->setCheckable(true);
+        b->setObjectName(QStringLiteral("section%1").arg(i));
+        place(b, i);
+        connect(b, &QPushButton::clicked, this, [this, i] {
+            if (!openSection(Section(i))) sectionButtons_[i]->setChecked(false);
+        });
+        sectionButtons_.append(b);
+    }
+    int i = int(std::size(kSectionEntries));
+    auto* network = new ColorButton(lan(kEntryNetwork).trimmed(), this, ColorButton::Small);
+    network->setObjectName(QStringLiteral("network"));
+    place(network, i++);
+    connect(network, &QPushButton::clicked, this, &WizardParaWidget::SlotNetworkDialog);
+    auto* order = new ColorButton(lan(kEntryCameraOrder).trimmed(), this, ColorButton::Small);
+    place(order, i++);
+    connect(order, &QPushButton::clicked, this, [this] { host_.showCameraOrder(); });
+    auto* names = new ColorButton(lan(kEntryIONames).trimmed(), this, ColorButton::Small);
+    place(names, i++);
+    connect(names, &QPushButton::clicked, this, [this] { host_.showIONames(); });
+
+    const int y = height() - kBottomBar + (kBottomBar - kButtonHeight) / 2;
+    cameraChoice_ = new ComboBox(this);
+    cameraChoice_->setGeometry(kMargin, y, 2 * kButtonWidth, kButtonHeight);
+    connect(cameraChoice_, QOverload<int>::of(&QComboBox::activated), this,
+            [this](int index) { chooseCamera(index); });
+    previous_ = new ColorButton(lan(kEntryPrevious).trimmed(), this, ColorButton::Small);
+    previous_->setGeometry(kMargin + 2 * kButtonWidth + 40, y, kButtonWidth, kButtonHeight);
+    sheetLabel_ = new QLabel(this);
+    sheetLabel_->setAlignment(Qt::AlignCenter);
+    sheetLabel_->setGeometry(previous_->geometry().right() + 10, y, 120, kButtonHeight);
+    next_ = new ColorButton(lan(kEntryNext).trimmed(), this, ColorButton::Small);
+    next_->setGeometry(sheetLabel_->geometry().right() + 10, y, kButtonWidth, kButtonHeight);
+    connect(previous_, &QPushButton::clicked, this, [this] {
+        form_->setSheet(form_->sheet() - 1);
+        updatePaging();
+    });
+    connect(next_, &QPushButton::clicked, this, [this] {
+        form_->setSheet(form_->sheet() + 1);
+        updatePaging();
+    });
+    confirm_ = new ColorButton(lan(kEntryConfirm).trimmed(), this, ColorButton::Large);
+    confirm_->setObjectName(QStringLiteral("confirm"));
+    confirm_->setGeometry(width() - kMargin - 2 * kButtonWidth - 20, y, kButtonWidth,
+                          kButtonHeight);
+    connect(confirm_, &QPushButton::clicked, this, &WizardParaWidget::accept);
+    cancel_ = new ColorButton(lan(kEntryCancel).trimmed(), this, ColorButton::Large);
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    cancel_->setGeometry(width() - kMargin - kButtonWidth, y, kButtonWidth, kButtonHeight);
+    connect(cancel_, &QPushButton::clicked, this, &WizardParaWidget::reject);
+}
+
+void WizardParaWidget::open() {
+    show();
+    raise();
+}
+
+void WizardParaWidget::showEvent(QShowEvent* event) {
+    SettingsPage::showEvent(event);
+    // Every visit starts from the copy the owner refreshed, on the system page.
+    session_.begin();
+    visitOpen_ = true;
+    cameraChoice_->clear();
+    for (int c = 0; c < qMax(1, host_.cameraCount()); ++c)
+        cameraChoice_->addItem(lan(kEntryCamera).arg(c + 1).trimmed());
+    camera_ = 0;
+    showSection(System);
+}
+
+bool WizardParaWidget::openSection(Section section) {
+    if (section == section_) {
+        showSection(section);
+        return true;
+    }
+    if (isFormSection(section) && settings::needsServiceLevel(Page(section)) && !host_.checkRoot())
+        return false;
+    if (section == Records && !host_.checkRoot()) return false;
+    showSection(section);
+    return true;
+}
+
+void WizardParaWidget::showSection(Section section) {
+    section_ = section;
+    for (int i = 0; i < sectionButtons_.size(); ++i) sectionButtons_[i]->setChecked(i == section);
+    form_->setVisible(isFormSection(section));
+    groups_->setVisible(section == Groups);
+    records_->setVisible(section == Records);
+    if (isFormSection(section)) form_->setItems(settings::itemsOf(Page(section), camera_));
+    if (section == Groups) groups_->reload();
+    if (section == Records) records_->reload();
+    cameraChoice_->setVisible(section == Camera);
+    cameraChoice_->setCurrentIndex(camera_);
+    updatePaging();
+}
+
+void WizardParaWidget::chooseCamera(int camera) {
+    camera_ = qBound(0, camera, params::kCameraCount - 1);
+    if (section_ == Camera) form_->setItems(settings::itemsOf(Page::Camera, camera_));
+    updatePaging();
+}
+
+void WizardParaWidget::updatePaging() {
+    const bool paged = isFormSection(section_) && form_->sheetCount() > 1;
+    previous_->setVisible(paged);
+    next_->setVisible(paged);
+    sheetLabel_->setVisible(paged);
+    sheetLabel_->setText(
+        QStringLiteral("%1 / %2").arg(form_->sheet() + 1).arg(form_->sheetCount()));
+    previous_->setEnabled(form_->sheet() > 0);
+    next_->setEnabled(form_->sheet() + 1 < form_->sheetCount());
+}
+
+void WizardParaWidget::accept() {
+    const auto outcome = session_.confirm();
+    if (outcome != settings::SettingsSession::Outcome::Applied) {
+        form_->refresh();
+        return;
+    }
+    visitOpen_ = false;
+    hide();
+    host_.showhideMscale();
+    if (session_.restartPending()) settings::restartPanel(host_);
+}
+
+void WizardParaWidget::reject() {
+    visitOpen_ = false;
+    hide();
+    session_.cancel();
+    host_.showhideMscale();
+}
+
+void WizardParaWidget::hideEvent(QHideEvent* event) {
+    SettingsPage::hideEvent(event);
+    if (!visitOpen_) return;
+    visitOpen_ = false;
+    session_.cancel();
+}
+
+void WizardParaWidget::SlotToNetwork() {
+    host_.updateLocalBaseInfo();
+}
+
+void WizardParaWidget::SlotNetworkDialog() {
+    NetworkSettingDialog dialog(host_.monitorLink(), this);
+    connect(&dialog, &NetworkSettingDialog::saved, this, &WizardParaWidget::SlotToNetwork);
+    dialog.exec();
+}

@@ -1,10 +1,82 @@
 #pragma once
-#include "settingspage.h"
+#include <QVector>
 
-// The system settings screen. The owner shows it after refreshing the editing copy of the
-// parameters; while it is visible the tool-bar commands are ignored.
+#include "settingshost.h"
+#include "settingsitems.h"
+#include "settingspage.h"
+#include "settingssession.h"
+
+class QLabel;
+class ColorButton;
+class ComboBox;
+
+namespace settings {
+class SettingsForm;
+class ParamGroupsPage;
+class RecordsPage;
+}  // namespace settings
+
+// The system settings screen over the editing copy gpWParaBak. The owner refreshes the copy
+// and shows the screen (open()); while it is visible the tool-bar commands are ignored and the
+// cameras show the values being edited. The input/output and advanced pages need the service
+// level. Confirm applies and stores the copy, Cancel (or Close) stores nothing.
 class WizardParaWidget : public SettingsPage {
     Q_OBJECT
 public:
-    explicit WizardParaWidget(QWidget* owner);
+    // The pages the screen switches between.
+    enum Section { System, Camera, InputOutput, Advanced, Groups, Records };
+
+    WizardParaWidget(QWidget* owner, settings::SettingsHost& host);
+
+    // Shows the screen on its system page (the owner has refreshed gpWParaBak).
+    void open();
+    // Switches to a section; the service pages ask for the service code first. False when
+    // refused (the section shown stays).
+    bool openSection(Section section);
+    Section section() const { return section_; }
+    // The camera whose image settings the camera page shows.
+    void chooseCamera(int camera);
+
+    settings::SettingsForm* form() const { return form_; }
+    settings::ParamGroupsPage* groupsPage() const { return groups_; }
+    settings::RecordsPage* recordsPage() const { return records_; }
+    settings::SettingsSession& session() { return session_; }
+
+public slots:
+    // Confirm: applies and stores the editing copy; restarts the panel for a new language.
+    void accept();
+    // Cancel: nothing stored, the cameras show the live values again.
+    void reject();
+    // The network settings were saved: the HTTP API reads the device name again.
+    void SlotToNetwork();
+    // Opens the network settings dialog.
+    void SlotNetworkDialog();
+
+protected:
+    void closePage() override { reject(); }
+    void showEvent(QShowEvent* event) override;
+    // Hidden by someone else (the NG alarm): the visit ends as a cancel.
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildButtons();
+    void showSection(Section section);
+    void updatePaging();
+    bool isFormSection(Section section) const { return section <= Advanced; }
+
+    settings::SettingsHost& host_;
+    settings::SettingsSession session_;
+    settings::SettingsForm* form_;
+    settings::ParamGroupsPage* groups_;
+    settings::RecordsPage* records_;
+    QVector<ColorButton*> sectionButtons_;
+    ComboBox* cameraChoice_ = nullptr;
+    ColorButton* previous_ = nullptr;
+    ColorButton* next_ = nullptr;
+    QLabel* sheetLabel_ = nullptr;
+    ColorButton* confirm_ = nullptr;
+    ColorButton* cancel_ = nullptr;
+    Section section_ = System;
+    bool visitOpen_ = false;
+    int camera_ = 0;
 };

@@ -8,7 +8,9 @@
 #include "globals.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
+#include "settingstestrig.h"
 #include "widgetchangecamera.h"
+#include "wizardpara.h"
 #include "wizardparawidget.h"
 
 namespace {
@@ -37,7 +39,12 @@ protected:
 }  // namespace
 
 TEST_F(SettingsPages, AreHiddenFullSizeChildrenWithTitleAndClose) {
-    auto* settings = new WizardParaWidget(&owner);
+    settingstest::FakeHost host;
+    WizardPara live;
+    WizardPara editing;
+    gpWPara = &live;
+    gpWParaBak = &editing;
+    auto* settings = new WizardParaWidget(&owner, host);
     auto* help = new HelpWidget(&owner);
     auto* cameras = new WidgetChangeCamera(&owner);
     auto* ioNames = new CustomIONameWidget(&owner);
@@ -60,6 +67,8 @@ TEST_F(SettingsPages, AreHiddenFullSizeChildrenWithTitleAndClose) {
         close->click();
         EXPECT_FALSE(p.page->isVisible());
     }
+    delete settings;
+    gpWPara = gpWParaBak = nullptr;
 }
 
 TEST_F(SettingsPages, IONamePageInitReadsTheTextsAgainAndStaysHidden) {

@@ -1,0 +1,36 @@
+#pragma once
+// The main window as the settings screens' host: its privilege gate, dialogs and records, its
+// camera views, the statistics model and the remote services.
+
+#include "settingshost.h"
+
+class DeRaRazovi;
+
+class MainWindowSettingsHost : public settings::SettingsHost {
+public:
+    explicit MainWindowSettingsHost(DeRaRazovi& window) : w_(window) {}
+
+    bool checkRoot() override;
+    void warn(const QString& text) override;
+    bool ask(const QString& text) override;
+    void insertRecord(const QString& text) override;
+
+    int cameraCount() const override;
+    void applyCamera(int camera, settings::CameraSetting setting) override;
+    void cameraSetSpeed() override;
+
+    void showhideMscale() override;
+    void clearRecord() override;
+    QSqlDatabase recordDatabase() override;
+    void flushAll() override;
+    void showCameraOrder() override;
+    void showIONames() override;
+
+    void setStatisticsTimer(bool on) override;
+    void checkCameraDetectCount(int n) override;
+    void updateLocalBaseInfo() override;
+    MON_NETMN* monitorLink() override;
+
+private:
+    DeRaRazovi& w_;
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The parameter groups of the settings screen: the groups in "./paraGroup", a name to back the
+// working configuration up under, and restore and delete of the chosen group. The copies are
+// made by ParamGroups (databases through SQLite, never renamed with their journals); the current
+// group is kept in sysadd.txt through SaveAddFile.
+
+#include <QWidget>
+
+#include "paramgroups.h"
+#include "settingshost.h"
+
+class QListWidget;
+class Edit;
+
+namespace settings {
+
+class ParamGroupsPage : public QWidget {
+    Q_OBJECT
+public:
+    ParamGroupsPage(SettingsHost& host, QWidget* parent,
+                    const QString& workDir = QStringLiteral("."));
+
+    void reload();
+    QListWidget* list() const { return list_; }
+    Edit* nameField() const { return name_; }
+
+    // The actions of the three buttons (backup under the typed name, restore and delete the
+    // chosen group); each asks the operator first. True when done.
+    bool backup();
+    bool restore();
+    bool remove();
+
+private:
+    QString chosen() const;
+    // Makes a group current in the live parameters and the editing copy (sysadd.txt).
+    void makeCurrent(const QString& name);
+    void report(ParamGroups::Result result);
+
+    SettingsHost& host_;
+    ParamGroups groups_;
+    QListWidget* list_;
+    Edit* name_;
+};
+
+}  // namespace settings

@@ -1,0 +1,77 @@
+#include "recordspage.h"
+
+#include <QHeaderView>
+#include <QSqlQuery>
+#include <QTableWidget>
+
+#include "colorbutton.h"
+#include "globals.h"
+#include "settingslayout.h"
+
+namespace settings {
+
+namespace {
+constexpr int kColumnEntries[] = {288, 289, 290};  // time, user, operation
+constexpr int kEntryClear = 184;
+constexpr int kEntryAskClear = 297;
+constexpr int kEntryClearRecord = 298;
+constexpr int kTimeColumnWidth = 180;
+constexpr int kUserColumnWidth = 200;
+}  // namespace
+
+RecordsPage::RecordsPage(SettingsHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), table_(new QTableWidget(this)) {
+    QFont f = font();
+    f.setPixelSize(kTableFontPx);
+    table_->setFont(f);
+    table_->setColumnCount(3);
+    QStringList headers;
+    for (int entry : kColumnEntries) headers << lan(entry).trimmed();
+    table_->setHorizontalHeaderLabels(headers);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->setVisible(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setColumnWidth(0, kTimeColumnWidth);
+    table_->setColumnWidth(1, kUserColumnWidth);
+    table_->setWordWrap(true);
+    table_->setStyleSheet(QStringLiteral("QTableWidget{background:white;color:black;}"));
+    auto* clearButton = new ColorButton(lan(kEntryClear).trimmed(), this, ColorButton::Large);
+    clearButton->setObjectName(QStringLiteral("clearRecords"));
+    connect(clearButton, &QPushButton::clicked, this, [this] { clear(); });
+    clear_ = clearButton;
+}
+
+void RecordsPage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    table_->setGeometry(0, 0, width() - kButtonWidth - kMargin, height());
+    clear_->setGeometry(width() - kButtonWidth, 0, kButtonWidth, kButtonHeight);
+}
+
+void RecordsPage::reload() {
+    table_->setRowCount(0);
+    QSqlDatabase db = host_.recordDatabase();
+    if (!db.isOpen() && !db.open()) return;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT recordtime, recordpassword, remarks FROM RECORD")))
+        return;
+    while (query.next()) {
+        const int row = table_->rowCount();
+        table_->insertRow(row);
+        for (int c = 0; c < 3; ++c)
+            table_->setItem(row, c, new QTableWidgetItem(query.value(c).toString()));
+    }
+    table_->resizeRowsToContents();
+    table_->scrollToBottom();
+}
+
+bool RecordsPage::clear() {
+    if (!host_.checkRoot()) return false;
+    if (!host_.ask(lan(kEntryAskClear))) return false;
+    host_.clearRecord();
+    host_.insertRecord(lan(kEntryClearRecord));
+    reload();
+    return true;
+}
+
+}  // namespace settings

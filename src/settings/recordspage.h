@@ -1,0 +1,33 @@
+#pragma once
+// Today's operation records on the settings screen; clearing them needs the service level and
+// goes through the main window's ClearRecord.
+
+#include <QWidget>
+
+#include "settingshost.h"
+
+class QTableWidget;
+
+namespace settings {
+
+class RecordsPage : public QWidget {
+    Q_OBJECT
+public:
+    RecordsPage(SettingsHost& host, QWidget* parent);
+
+    // Reads today's records again, newest last.
+    void reload();
+    // Asks for the service level and the operator's confirmation, then clears. True when done.
+    bool clear();
+    QTableWidget* table() const { return table_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    SettingsHost& host_;
+    QTableWidget* table_;
+    QWidget* clear_ = nullptr;
+};
+
+}  // namespace settings

@@ -1,0 +1,158 @@
+#include "settingssession.h"
+
+#include <QtDebug>
+
+#include "globals.h"
+#include "systemactions.h"
+#include "wizardpara.h"
+
+namespace settings {
+
+namespace {
+constexpr int kEntryPasswordEmpty = 278;
+constexpr int kEntryPasswordsDiffer = 280;
+constexpr int kEntryPasswordChanged = 279;
+constexpr int kEntryPasswordRecord = 249;
+constexpr int kEntryParamsChanged = 235;
+constexpr int kEntryFieldChanged = 245;  // ", %1 is changed from %2 to %3"
+constexpr int kEntryAskLanguage = 318;
+constexpr int kEntryLanguageRecord = 319;
+constexpr int kEntrySaveFailed = 135;
+}  // namespace
+
+void restartPanel(SettingsHost& host) {
+    host.flushAll();
+    sys::actions().run(QStringLiteral("sync"), {});
+    qWarning() << "restarting the panel for the new settings";
+    sys::actions().run(QStringLiteral("reboot"), {});
+}
+
+SettingsSession::SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit)
+    : host_(host), live_(live), editing_(edit), edit_(edit, gLan) {}
+
+void SettingsSession::begin() {
+    edit_.setLanguage(gLan);
+    passwordEntry_.clear();
+    passwordConfirmation_.clear();
+    restartPending_ = false;
+}
+
+bool SettingsSession::change(const SettingItem& item, int value) {
+    if (item.editor == Editor::Language) {
+        if (value < 0 || value > params::kLanguageLast) return false;
+        edit_.setLanguage(value);
+        return true;
+    }
+    if (!edit_.setValue(item, value)) return false;
+    if (!item.hasCamera) return true;
+    if (item.perCamera) {
+        if (item.element < host_.cameraCount()) host_.applyCamera(item.element, item.camera);
+    } else {
+        for (int c = 0; c < host_.cameraCount(); ++c) host_.applyCamera(c, item.camera);
+    }
+    return true;
+}
+
+void SettingsSession::setPasswordEntries(const QString& entry, const QString& confirmation) {
+    passwordEntry_ = entry;
+    passwordConfirmation_ = confirmation;
+}
+
+bool SettingsSession::setServiceCode(const QString& code) {
+    return editing_.setServiceCode(code);
+}
+
+QString SettingsSession::changeRecord(const WizardPara& before) const {
+    QString text = lan(kEntryParamsChanged);
+    WizardPara& old = const_cast<WizardPara&>(before);
+    const SettingsEdit was(old, gLan);
+    for (const SettingItem& item : settingItems()) {
+        if (item.editor == Editor::Password || item.editor == Editor::Text) continue;
+        const int count = item.perCamera ? params::kCameraCount : 1;
+        for (int c = 0; c < count; ++c) {
+            SettingItem one = item;
+            if (item.perCamera) one.element = c;
+            const int from = item.editor == Editor::Language ? gLan : was.value(one);
+            const int to = item.editor == Editor::Language ? edit_.language() : edit_.value(one);
+            if (from == to) continue;
+            QString label = one.label();
+            if (item.perCamera) label = lan(151).arg(c + 1) + label;  // "Camera %1 "
+            text += lan(kEntryFieldChanged).arg(label).arg(from).arg(to);
+        }
+    }
+    if (QString::compare(before.passwordText(), editing_.passwordText()) != 0)
+        text += lan(kEntryPasswordRecord);
+    return text;
+}
+
+SettingsSession::Outcome SettingsSession::confirm() {
+    if (!passwordEntry_.isEmpty() || !passwordConfirmation_.isEmpty()) {
+        if (passwordEntry_ != passwordConfirmation_) {
+            host_.warn(lan(kEntryPasswordsDiffer));
+            return Outcome::PasswordError;
+        }
+        if (passwordEntry_.isEmpty() || !editing_.setPassword(passwordEntry_)) {
+            host_.warn(lan(kEntryPasswordEmpty));
+            return Outcome::PasswordError;
+        }
+    }
+    const int oldLanguage = gLan;
+    const bool languageChanged = edit_.language() != oldLanguage;
+    if (languageChanged && !host_.ask(lan(kEntryAskLanguage))) return Outcome::Declined;
+
+    WizardPara before;
+    before = live_;
+    const QString record = changeRecord(before);
+    live_ = editing_;
+    // The language is stored with the parameters from the global the next start reads.
+    gLan = edit_.language();
+    if (!live_.SaveDatatoFile()) {
+        // Nothing half-applied: the live values and the language stay as they were; the
+        // editing copy keeps the operator's edits for another try or a cancel.
+        live_ = before;
+        gLan = oldLanguage;
+        host_.warn(lan(kEntrySaveFailed));
+        return Outcome::SaveFailed;
+    }
+    if (QString::compare(before.passwordText(), live_.passwordText()) != 0)
+        host_.warn(lan(kEntryPasswordChanged));
+    host_.cameraSetSpeed();
+    if (live_.detectMode == params::kModeMultiDetect && live_.detectNum != gDNum)
+        host_.checkCameraDetectCount(live_.detectNum);
+    host_.setStatisticsTimer(live_.useStatistics != 0);
+    host_.insertRecord(record);
+    if (languageChanged) {
+        host_.insertRecord(lan(kEntryLanguageRecord));
+        restartPending_ = true;
+    }
+    passwordEntry_.clear();
+    passwordConfirmation_.clear();
+    return Outcome::Applied;
+}
+
+void SettingsSession::applyCameras(const WizardPara& from) {
+    for (const SettingItem& item : settingItems()) {
+        if (!item.hasCamera) continue;
+        for (int c = 0; c < host_.cameraCount(); ++c) {
+            const params::FieldSpec* spec = item.spec();
+            WizardPara& a = const_cast<WizardPara&>(from);
+            params::StoreContext ctx;
+            const int element = item.perCamera ? c : 0;
+            const int was = spec->numbers(a, ctx)[element];
+            const int shown = spec->numbers(editing_, ctx)[element];
+            if (was != shown) host_.applyCamera(c, item.camera);
+        }
+    }
+}
+
+void SettingsSession::cancel() {
+    // The screen is hidden: the setters read the live values again. Only cameras whose shown
+    // value differs are touched (a mirror or shading change restarts the camera).
+    applyCameras(live_);
+    editing_ = live_;
+    edit_.setLanguage(gLan);
+    passwordEntry_.clear();
+    passwordConfirmation_.clear();
+}
+
+}  // namespace settings

@@ -1,0 +1,69 @@
+#pragma once
+// A settings screen under test: a working folder with a new parameter database open as the
+// program's connection, live and editing parameters, the language table and a host that
+// records what the screen asks of the program.
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+#include "settingshost.h"
+#include "testsupport.h"
+#include "wizardpara.h"
+
+namespace settingstest {
+
+class FakeHost : public settings::SettingsHost {
+public:
+    bool checkRoot() override;
+    void warn(const QString& text) override;
+    bool ask(const QString& text) override;
+    void insertRecord(const QString& text) override;
+    int cameraCount() const override { return cameras; }
+    void applyCamera(int camera, settings::CameraSetting setting) override;
+    void cameraSetSpeed() override;
+    void showhideMscale() override;
+    void clearRecord() override;
+    QSqlDatabase recordDatabase() override;
+    void flushAll() override;
+    void showCameraOrder() override;
+    void showIONames() override;
+    void setStatisticsTimer(bool on) override;
+    void checkCameraDetectCount(int n) override;
+    void updateLocalBaseInfo() override;
+    MON_NETMN* monitorLink() override { return link; }
+
+    // What the fake answers.
+    bool serviceLevel = false;
+    bool answer = true;
+    int cameras = 2;
+    MON_NETMN* link = nullptr;
+    QString recordConnection;
+
+    // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
+    QStringList calls;
+    QStringList warnings;
+    QStringList records;
+};
+
+class Rig {
+public:
+    Rig();
+    ~Rig();
+
+    // The stored value of a sysparam row.
+    QString row(const QString& name) const;
+    // A fresh record loaded from the file on a connection of its own.
+    void loadFromFile(WizardPara& into) const;
+
+    testsupport::WorkDir work;
+    FakeHost host;
+    QWidget owner;
+
+private:
+    int language_;
+    int dNum_;
+};
+
+}  // namespace settingstest

@@ -1,0 +1,301 @@
+// The system settings screen: what a confirm and a cancel do to the live parameters, the
+// parameter database, the cameras, the statistics and the panel; refused values and pages.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QSqlDatabase>
+
+#include "combobox.h"
+#include "edit.h"
+#include "globals.h"
+#include "paramgroupspage.h"
+#include "settingsform.h"
+#include "settingstestrig.h"
+#include "slider.h"
+#include "wizardparawidget.h"
+
+using settingstest::Rig;
+using Section = WizardParaWidget::Section;
+
+namespace {
+
+class SettingsScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        screen = new WizardParaWidget(&rig.owner, rig.host);
+        rig.owner.show();
+        *gpWParaBak = *gpWPara;
+        screen->open();
+        testsupport::recorder().clear();
+    }
+    // Types a number into a field of the page shown and ends the entry.
+    void type(const QString& field, int element, const QString& text) {
+        auto* edit = qobject_cast<Edit*>(screen->form()->editorOf(field, element));
+        ASSERT_NE(edit, nullptr) << field.toStdString();
+        edit->setText(text);
+        emit edit->editingFinished();
+    }
+    void choose(const QString& field, int value) {
+        auto* combo = qobject_cast<ComboBox*>(screen->form()->editorOf(field, 0));
+        ASSERT_NE(combo, nullptr) << field.toStdString();
+        const int index = combo->findData(value);
+        ASSERT_GE(index, 0);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+    int callIndex(const QString& call) const { return rig.host.calls.indexOf(call); }
+
+    Rig rig;
+    WizardParaWidget* screen = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SettingsScreen, ConfirmedFieldsReachTheLiveParametersAndTheirRows) {
+    const struct {
+        const char* field;
+        int element;
+        const char* text;
+        int WizardPara::*member;
+        const char* row;
+        int token;  // 0-based
+    } cases[] = {
+        {"reDetectNum", 0, "7", &WizardPara::reDetectNum, "system1", 6},
+        {"picNumNG", 0, "20000", &WizardPara::picNumNG, "system2", 3},
+        {"screenOffTime", 0, "0", &WizardPara::screenOffTime, "system2", 15},
+        {"inputTimeout", 0, "120", &WizardPara::inputTimeout, "system2", 17},
+    };
+    for (const auto& c : cases) type(c.field, c.element, c.text);
+    type("trigInDelay", 2, "35");
+    screen->accept();
+
+    EXPECT_FALSE(screen->isVisible());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        EXPECT_EQ(gpWPara->*c.member, QString(c.text).toInt());
+        EXPECT_EQ(rig.row(c.row).split(' ').value(c.token), QString(c.text));
+    }
+    EXPECT_EQ(gpWPara->trigInDelay[2], 35);
+    EXPECT_EQ(rig.row("trigInDelay").split(' ').value(2), QString("35"));
+    // The cameras get the accepted speed, the statistics their switch, the log a record.
+    EXPECT_GE(callIndex("speed"), 0);
+    EXPECT_GE(callIndex("setTimer 0"), 0);
+    ASSERT_EQ(rig.host.records.size(), 1);
+    EXPECT_TRUE(rig.host.records[0].contains(QStringLiteral("from 0 to 7")))
+        << rig.host.records[0].toStdString();
+    EXPECT_GE(callIndex("mscale"), 0);
+}
+
+TEST_F(SettingsScreen, CancelStoresNothingAndGivesTheCamerasTheLiveValuesBack) {
+    const QString before = rig.row("exposeTime");
+    const int liveExposure = gpWPara->exposeTime[1];
+    ASSERT_TRUE(screen->openSection(Section::Camera));
+    screen->chooseCamera(1);
+    auto* slider = qobject_cast<Slider*>(screen->form()->editorOf("exposeTime", 1));
+    ASSERT_NE(slider, nullptr);
+    slider->setValue(liveExposure + 100);
+    // Shown at once by camera 1 while the screen is visible: the view reads the editing copy.
+    EXPECT_EQ(gpWParaBak->exposeTime[1], liveExposure + 100);
+    EXPECT_EQ(rig.host.calls.count("camera 1 0"), 1);
+    type("speed", 0, "50");
+    rig.host.calls.clear();
+
+    screen->reject();
+    EXPECT_FALSE(screen->isVisible());
+    EXPECT_EQ(gpWPara->exposeTime[1], liveExposure);
+    EXPECT_EQ(gpWPara->speed, gpWParaBak->speed);
+    EXPECT_EQ(rig.row("exposeTime"), before);
+    // Only the camera whose shown value differs is set again, now from the live values.
+    EXPECT_EQ(rig.host.calls, QStringList({"camera 1 0", "mscale"}));
+    EXPECT_TRUE(rig.host.records.isEmpty());
+
+    // An NG alarm that hides the screen ends the visit the same way.
+    screen->open();
+    ASSERT_TRUE(screen->openSection(Section::Camera));
+    qobject_cast<Slider*>(screen->form()->editorOf("exposeTime", 0))->setValue(1234);
+    rig.host.calls.clear();
+    screen->hide();
+    EXPECT_EQ(rig.host.calls, QStringList({"camera 0 0"}));
+    EXPECT_EQ(gpWParaBak->exposeTime[0], gpWPara->exposeTime[0]);
+}
+
+TEST_F(SettingsScreen, ValuesOutsideTheirRangeAreRefusedWithTheRangeShown) {
+    const struct {
+        const char* field;
+        const char* text;
+        const char* range;
+    } cases[] = {
+        {"picNumNG", "20001", "0 - 20000"},      {"tempNum", "0", "1 - 100"},
+        {"screenOffTime", "29", "0, 30 - 9999"}, {"autoLogout", "-5", "0 - 10000"},
+        {"reDetectNum", "seven", "0 - 10000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        const int before = screen->session().edit().value(
+            settings::itemsOf(settings::Page::System).at(0));  // any item: nothing may change
+        rig.host.warnings.clear();
+        const QString shown = qobject_cast<Edit*>(screen->form()->editorOf(c.field, 0))->text();
+        type(c.field, 0, c.text);
+        ASSERT_EQ(rig.host.warnings.size(), 1);
+        EXPECT_TRUE(rig.host.warnings[0].contains(c.range)) << rig.host.warnings[0].toStdString();
+        // The field shows the value kept.
+        EXPECT_EQ(qobject_cast<Edit*>(screen->form()->editorOf(c.field, 0))->text(), shown);
+        EXPECT_EQ(screen->session().edit().value(settings::itemsOf(settings::Page::System).at(0)),
+                  before);
+    }
+    WizardPara fresh;
+    fresh = *gpWPara;
+    EXPECT_EQ(gpWParaBak->picNumNG, fresh.picNumNG);
+    EXPECT_EQ(gpWParaBak->tempNum, fresh.tempNum);
+}
+
+TEST_F(SettingsScreen, LanguageChoiceIsStoredAndTheSeamIsAskedToRestart) {
+    choose("gLan", 3);
+    screen->accept();
+    EXPECT_EQ(rig.row("system2").split(' ').value(12), QString("3"));
+    EXPECT_EQ(gLan, 3);
+    const QStringList programs = testsupport::recorder().programs();
+    ASSERT_TRUE(programs.contains("reboot")) << programs.join(' ').toStdString();
+    // The databases are closed before the restart.
+    EXPECT_LT(callIndex("flush"), rig.host.calls.size());
+    EXPECT_GE(callIndex("flush"), 0);
+
+    // Declining the restart stores nothing.
+    gLan = 1;
+    *gpWParaBak = *gpWPara;
+    screen->open();
+    testsupport::recorder().clear();
+    rig.host.answer = false;
+    choose("gLan", 2);
+    const QString row = rig.row("system2");
+    screen->accept();
+    EXPECT_TRUE(screen->isVisible());
+    EXPECT_EQ(rig.row("system2"), row);
+    EXPECT_EQ(gLan, 1);
+    EXPECT_FALSE(testsupport::recorder().programs().contains("reboot"));
+}
+
+TEST_F(SettingsScreen, NewStepCountInMultiDetectionGrowsStatisticsBeforeTheirTimer) {
+    const struct {
+        int mode;
+        int stepsChosen;
+        bool grows;
+    } cases[] = {{3, 5, true}, {3, 2, false}, {0, 5, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        gpWPara->detectMode = c.mode;
+        gpWPara->useStatistics = 1;
+        gDNum = 2;
+        *gpWParaBak = *gpWPara;
+        screen->open();
+        ASSERT_TRUE(rig.host.serviceLevel = true);
+        ASSERT_TRUE(screen->openSection(Section::InputOutput));
+        rig.host.calls.clear();
+        type("detectNum", 0, QString::number(c.stepsChosen));
+        screen->accept();
+        const int grow = callIndex(QStringLiteral("checkCameraDetectCount %1").arg(c.stepsChosen));
+        const int timer = callIndex("setTimer 1");
+        ASSERT_GE(timer, 0);
+        EXPECT_EQ(grow >= 0, c.grows);
+        if (c.grows) {
+            EXPECT_LT(grow, timer);
+            EXPECT_LT(callIndex("speed"), grow);
+        }
+    }
+}
+
+TEST_F(SettingsScreen, ServicePagesAndClearingRecordsNeedTheServiceLevel) {
+    const Section service[] = {Section::InputOutput, Section::Advanced, Section::Records};
+    for (Section s : service) {
+        SCOPED_TRACE(int(s));
+        rig.host.serviceLevel = false;
+        ASSERT_TRUE(screen->openSection(Section::System));
+        rig.host.calls.clear();
+        EXPECT_FALSE(screen->openSection(s));
+        EXPECT_EQ(screen->section(), Section::System);
+        EXPECT_EQ(rig.host.calls, QStringList({"checkRoot"}));
+        rig.host.serviceLevel = true;
+        EXPECT_TRUE(screen->openSection(s));
+        EXPECT_EQ(screen->section(), s);
+    }
+    // The operator's pages ask nothing.
+    rig.host.serviceLevel = false;
+    rig.host.calls.clear();
+    for (Section s : {Section::System, Section::Camera, Section::Groups})
+        EXPECT_TRUE(screen->openSection(s));
+    EXPECT_TRUE(rig.host.calls.isEmpty());
+}
+
+TEST_F(SettingsScreen, FailedSaveKeepsTheLiveValuesAndTheEdits) {
+    const int live = gpWPara->reDetectNum;
+    type("reDetectNum", 0, "9");
+    {
+        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("dbIn"), false);
+        db.close();
+    }
+    screen->accept();
+    EXPECT_TRUE(screen->isVisible());
+    EXPECT_EQ(gpWPara->reDetectNum, live);
+    EXPECT_EQ(gpWParaBak->reDetectNum, 9);
+    EXPECT_EQ(rig.host.warnings.size(), 1);
+    EXPECT_TRUE(rig.host.records.isEmpty());
+    EXPECT_EQ(callIndex("speed"), -1);
+}
+
+TEST_F(SettingsScreen, PasswordTypedTwiceIsStoredAndDifferentEntriesAreRefused) {
+    auto* entry = qobject_cast<Edit*>(screen->form()->editorOf("password", 0));
+    ASSERT_NE(entry, nullptr);
+    auto fields = screen->form()->findChildren<Edit*>();
+    Edit* again = nullptr;
+    for (Edit* e : fields)
+        if (e != entry && e->echoMode() == QLineEdit::Password) again = e;
+    ASSERT_NE(again, nullptr);
+    entry->setText("4321");
+    again->setText("4322");
+    screen->accept();
+    EXPECT_TRUE(screen->isVisible());
+    EXPECT_NE(gpWPara->passwordText(), QString("4321"));
+    // Both fields are emptied for a new try.
+    EXPECT_TRUE(entry->text().isEmpty() && again->text().isEmpty());
+    entry->setText("4321");
+    again->setText("4321");
+    screen->accept();
+    EXPECT_FALSE(screen->isVisible());
+    EXPECT_EQ(gpWPara->passwordText(), QString("4321"));
+    EXPECT_EQ(rig.row("password"), QString("4321"));
+}
+
+TEST_F(SettingsScreen, GroupBackedUpChangedAndRestoredGivesBackTheFirstValues) {
+    ASSERT_TRUE(screen->openSection(Section::Groups));
+    settings::ParamGroupsPage* groups = screen->groupsPage();
+    const int first = gpWPara->reDetectNum;
+    groups->nameField()->setText("mould A");
+    ASSERT_TRUE(groups->backup());
+    EXPECT_EQ(gpWPara->getCurGroupName(), QString("mould A"));
+    EXPECT_EQ(gpWParaBak->getCurGroupName(), QString("mould A"));
+
+    ASSERT_TRUE(screen->openSection(Section::System));
+    type("reDetectNum", 0, QString::number(first + 4));
+    screen->accept();
+    ASSERT_EQ(rig.row("system1").split(' ').value(6), QString::number(first + 4));
+
+    screen->open();
+    ASSERT_TRUE(screen->openSection(Section::Groups));
+    const auto items = groups->list()->findItems("mould A", Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    groups->list()->setCurrentItem(items[0]);
+    testsupport::recorder().clear();
+    ASSERT_TRUE(groups->restore());
+    EXPECT_TRUE(testsupport::recorder().programs().contains("reboot"));
+    WizardPara restored;
+    rig.loadFromFile(restored);
+    EXPECT_EQ(restored.reDetectNum, first);
+    EXPECT_EQ(restored.getCurGroupName(), QString("mould A"));
+
+    // The factory group is neither overwritten nor deleted.
+    groups->nameField()->setText("default");
+    rig.host.warnings.clear();
+    EXPECT_FALSE(groups->backup());
+    EXPECT_EQ(rig.host.warnings.size(), 1);
+}

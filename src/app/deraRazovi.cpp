@@ -732,24 +732,3 @@ void DeRaRazovi::ChangeCammer() {
     showhideMscale();
     if (zoomSlider) zoomSlider->setToMinValue();
 }
-
-void DeRaRazovi::showhideMscale() {
-    if (!zoomSlider) return;
-    zoomSlider->setVisible(!(numCamera != 1 && curCamera == numCamera));
-}
-
-void DeRaRazovi::showhideHelp(bool on) {
-    if (helpButton) helpButton->setVisible(on);
-}
-
-void DeRaRazovi::showhideVersion(bool on) {
-    if (versionLabel) versionLabel->setVisible(on);
-    if (modeLabel) modeLabel->setVisible(on);
-}
-
-bool DeRaRazovi::anyPageOpen() const {
-    return (wizardParaWidget && wizardParaWidget->isVisible()) ||
-           (drawROIWidget && drawROIWidget->isVisible()) ||
-           (changeCameraWidget && changeCameraWidget->isVisible()) ||
-           (customIONameWidget && customIONameWidget->isVisible());
-}

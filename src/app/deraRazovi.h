@@ -16,9 +16,12 @@
 #include "cyclestate.h"
 #include "editpagehost.h"
 #include "globals.h"
+#include "heartbeatled.h"
+#include "privilege.h"
 #include "viewhooks.h"
 
 class QLabel;
+class QMouseEvent;
 class QSettings;
 class QTimer;
 class CammerWidget;
@@ -66,6 +69,7 @@ public:
     void CheckInput(int i);
     void AddStatistics();
     void showhideMscale();
+    void showhideMscale(bool on);
     // Visibility of the help button, and of the version and mode labels.
     void showhideHelp(bool on);
     void showhideVersion(bool on);
@@ -222,7 +226,16 @@ public slots:
     void SlotExportProgress(int total, int done);
     void SlotExportFinish();
 
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
+    // One run of the password box, as the privilege gate sees it.
+    panel::PasswordAnswer askPassword();
+    panel::PanelView panelView() const;
+    // The page and alarm checks and the privilege gate of an operator command.
+    bool admit(panel::Command command);
     void CheckInputFromTimer(int i);
     void powerOffAfterCameraLoss();
     void openDatabases();
@@ -249,6 +262,7 @@ private:
     std::unique_ptr<MainWindowEditHost> editHost_;
     std::unique_ptr<MainWindowSettingsHost> settingsHost_;
     // One double-tap reference for all camera views.
+    panel::HeartbeatLed heartbeat_;
     std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_ =
         std::make_shared<cameraview::DoubleTapDetector>();
 };

@@ -22,7 +22,6 @@
 
 namespace {
 constexpr int kEntryCameraUnavailable = 39;
-constexpr int kPowerOffFlushMs = 500;
 }  // namespace
 
 cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
@@ -87,16 +86,6 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
     return hooks;
 }
 
-void DeRaRazovi::updateMScale(int x, int y) {
-    if (zoomScale <= 1.0f) return;
-    zoomX += x - lastPressX;
-    zoomY += y - lastPressY;
-    lastPressX = x;
-    lastPressY = y;
-    update();
-    if (zoomSlider) zoomSlider->startTimer();
-}
-
 void DeRaRazovi::LostCamera() {
     if (detectState != 3) {
         gpControlIO->IOSetOut(0, 1);
@@ -127,6 +116,5 @@ void DeRaRazovi::powerOffAfterCameraLoss() {
     StopWTD();
     InsertRecord(lan(kEntryCameraUnavailable));
     FLushAll();
-    sys::actions().sleepMs(kPowerOffFlushMs);
     sys::actions().run(QStringLiteral("poweroff"), {});
 }

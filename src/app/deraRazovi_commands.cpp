@@ -1,52 +1,190 @@
-// Operator commands, privilege gates and the screen timers of the main window. The detection
-// pass and the result decision are in deraRazovi_cycle.cpp and deraRazovi_decision.cpp.
+// Operator commands, privilege gates and the screen timers of the main window. Which command
+// needs which level and what it is ignored for is decided in src/panel (privilege.h); the
+// detection pass and the result decision are in deraRazovi_cycle.cpp and
+// deraRazovi_decision.cpp.
+#include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
 
+#include "cameramanager.h"
 #include "cammerwidget.h"
+#include "choosebox.h"
+#include "colorbutton.h"
+#include "customionamewidget.h"
 #include "controlport.h"
 #include "deraRazovi.h"
+#include "detectioncontroller.h"
 #include "devicehelpers.h"
 #include "drawroiwidget.h"
 #include "floatslider.h"
+#include "heartbeatled.h"
 #include "helpwidget.h"
 #include "indexbutton.h"
 #include "iostatuswidget.h"
+#include "numberinput.h"
+#include "numcharinput.h"
+#include "panellimits.h"
 #include "passwordbox.h"
+#include "systemactions.h"
+#include "warnbox.h"
+#include "widgetchangecamera.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
+#include "zoomgeometry.h"
+
+namespace {
+constexpr int kEntryResampleQuestion = 137;
+constexpr int kEntryResampling = 139;
+constexpr int kEntryProductNotEnabled = 145;
+constexpr int kEntryAllCameras = 585;
+constexpr int kEntryCameraNo = 586;
+constexpr int kClampOutput = 0;
+}  // namespace
+
+// --- privilege ------------------------------------------------------------------------------
+
+panel::PasswordAnswer DeRaRazovi::askPassword() {
+    panel::PasswordAnswer answer;
+    if (!gpPasswordBox) return answer;
+    gpPasswordBox->setCredentials(gpWPara ? gpWPara->passwordText() : QString(),
+                                  gpWPara ? gpWPara->serviceCodeText() : QString());
+    // Every check reports its level; a box cancelled before any check leaves the level alone.
+    const QMetaObject::Connection seen =
+        connect(gpPasswordBox, &PasswordBox::sigLoginLevel, this, [&answer](int level) {
+            answer.checked = true;
+            answer.level = level;
+        });
+    gpPasswordBox->exec();
+    disconnect(seen);
+    return answer;
+}
 
 int DeRaRazovi::CheckPassword() {
-    if (!gpWPara || gpWPara->isPswUsed == 0) return Advanced;
-    if (loginLevel != Unlogged) return loginLevel;
-    gpPasswordBox->setCredentials(gpWPara->passwordText(), gpWPara->serviceCodeText());
-    gpPasswordBox->exec();
-    loginLevel = gpPasswordBox->loginLevel();
-    return loginLevel;
+    return panel::checkPassword(loginLevel, gpWPara && gpWPara->isPswUsed,
+                                [this] { return askPassword(); });
 }
 
 bool DeRaRazovi::CheckRoot() {
-    if (loginLevel == Advanced) return true;
-    gpPasswordBox->setCredentials(gpWPara ? gpWPara->passwordText() : QString(),
-                                  gpWPara ? gpWPara->serviceCodeText() : QString());
-    gpPasswordBox->exec();
-    const int level = gpPasswordBox->loginLevel();
-    if (level != Unlogged) loginLevel = level;
-    return loginLevel == Advanced;
+    return panel::checkRoot(loginLevel, [this] { return askPassword(); });
 }
 
+panel::PanelView DeRaRazovi::panelView() const {
+    panel::PanelView view;
+    view.settingsOpen = wizardParaWidget && wizardParaWidget->isVisible();
+    view.editorOpen = drawROIWidget && drawROIWidget->isVisible();
+    view.otherPageOpen = (changeCameraWidget && changeCameraWidget->isVisible()) ||
+                         (customIONameWidget && customIONameWidget->isVisible());
+    view.alarmShown = resultState == 2;
+    return view;
+}
+
+bool DeRaRazovi::admit(panel::Command command) {
+    return panel::admit(command, panelView(), loginLevel, gpWPara && gpWPara->isPswUsed,
+                        [this] { return askPassword(); });
+}
+
+bool DeRaRazovi::anyPageOpen() const {
+    return panel::isBlocked(panel::kAnyPage, panelView());
+}
+
+// --- tool-bar commands ----------------------------------------------------------------------
+
 void DeRaRazovi::SlotSystemPara() {
-    if (anyPageOpen()) return;
-    if (loginLevel == Advanced) loginLevel = gpWPara->isPswUsed ? Primary : Unlogged;
-    if (CheckPassword() == 0 || resultState == 2) return;
+    if (!admit(panel::Command::SystemPara)) return;
     *gpWParaBak = *gpWPara;
     indexButton->SlotShowHideTimeout();
     wizardParaWidget->show();
     wizardParaWidget->raise();
-    zoomSlider->hide();
+    showhideMscale(false);
+}
+
+void DeRaRazovi::SlotAdjustArea() {
+    if (!admit(panel::Command::AdjustArea)) return;
+    resultState = 3;
+    indexButton->hide();
+    ioStatusWidget->hide();
+    drawROIWidget->Reset(false);
+}
+
+// No sender connects it; the slot stays for its place among the window's slots.
+void DeRaRazovi::SlotShowAlarmImgae() {}
+
+void DeRaRazovi::CheckArea(bool) {
+    if (wizardParaWidget && wizardParaWidget->isVisible()) wizardParaWidget->hide();
+    if (!admit(panel::Command::CheckArea)) {
+        // Refused: detection goes on instead of waiting for the editor.
+        detectState = 1;
+        return;
+    }
+    resultState = 3;
+    indexButton->hide();
+    drawROIWidget->Reset(false);
+    gFromTrain = 1;
+}
+
+void DeRaRazovi::SlotReTrain() {
+    if (!admit(panel::Command::ReTrain)) return;
+    gpChooseBox->setText(lan(kEntryResampleQuestion));
+    if (gpChooseBox->exec() != QDialog::Accepted) return;
+    // The question was modal: the screen may have changed meanwhile.
+    if (panel::isBlocked(panel::kSettingsOrEditor | panel::kAlarm, panelView())) return;
+
+    resultState = 0;
+    if (detectState == 3) {
+        StartDetect();
+        if (gpWPara->cutClampAfterMoldOK && gpWPara->clampPulse >= 1) {
+            gpControlIO->IOSetOut(kClampOutput, 1);
+            gpControlIO->IOFlashOut();
+        }
+        LEDOnOff(::kLedDetecting, 1);
+    }
+    drawROIWidget->SlotTempDeleteAll();
+
+    const bool single = numCamera > 0 && curCamera != numCamera;
+    const bool separately = gpWPara->camSampleSeparately && single;
+    for (int c = 0; c < numCamera; ++c) {
+        CammerWidget* view = cammerWidgets[c];
+        if (!view || (separately && c != curCamera)) continue;
+        view->isOK = true;
+        for (int d = 0; d < gDNum && d < kMaxDetections; ++d) {
+            if (gpWPara->detectEnable[d]) view->reTrainPending[d] = 1;
+            std::vector<uchar>& mask = view->context.ignoreMask[size_t(d)];
+            std::fill(mask.begin(), mask.end(), 0);
+            view->SaveIgnorePoint(d);
+            std::fill(std::begin(view->context.roiOK[d]), std::end(view->context.roiOK[d]), 1);
+        }
+    }
+    const QString who = separately ? lan(kEntryCameraNo).arg(curCamera + 1) : lan(kEntryAllCameras);
+    InsertRecord(who + lan(kEntryResampling));
+
+    trigKind = 1;
+    CameraManager::getInstance()->resetCameraSN();
+    CameraManager::getInstance()->saveCameraSN();
+    update();
+}
+
+void DeRaRazovi::SlotManualTrig(int step) {
+    if (!admit(panel::Command::ManualTrig)) return;
+    if (step == 0 && !gpWPara->detectProdEnable) {
+        gpWarnBox->setText(lan(kEntryProductNotEnabled));
+        gpWarnBox->exec();
+        return;
+    }
+    manualStep = step;
+    for (int c = 0; c < numCamera; ++c) {
+        CammerWidget* view = cammerWidgets[c];
+        if (!view) continue;
+        for (int d = 0; d < gDNum && d < kMaxDetections; ++d) view->detectDone[d] = 0;
+        view->ManualUpdateImage();
+    }
+}
+
+void DeRaRazovi::SlotMuliManualTrig() {
+    SlotManualTrig(indexButton->CurChooseTrig());
 }
 
 void DeRaRazovi::SlotReturn() {
-    if (wizardParaWidget->isVisible() || drawROIWidget->isVisible()) return;
+    if (!admit(panel::Command::Return)) return;
     if (numCamera != 1) {
         curCamera = numCamera;
         ChangeCammer();
@@ -57,37 +195,78 @@ void DeRaRazovi::SlotReturn() {
     }
 }
 
-void DeRaRazovi::SlotAdjustArea() {
-    if (anyPageOpen() || resultState == 2 || CheckPassword() == 0) return;
-    resultState = 3;
-    indexButton->hide();
-    ioStatusWidget->hide();
-    drawROIWidget->Reset(false);
-}
-
 void DeRaRazovi::SlotHelp() {
     helpWidget->show();
     helpWidget->raise();
 }
 
-void DeRaRazovi::SlotMuliManualTrig() {
-    SlotManualTrig(indexButton->CurChooseTrig());
-}
+// --- zoom -----------------------------------------------------------------------------------
 
 void DeRaRazovi::MScale(float value) {
-    zoomScale = value;
-    if (value <= 1.0f) zoomX = zoomY = 0;
+    // The image point under the last touch keeps its place on the screen.
+    QSize imageSize(gShowW, gShowH);
+    if (curCamera >= 0 && curCamera < numCamera && cammerWidgets[curCamera])
+        imageSize = QSize(cammerWidgets[curCamera]->imageW, cammerWidgets[curCamera]->imageH);
+    const QPointF anchor = panel::displayOfImage(QPoint(cursorImageX, cursorImageY), imageSize,
+                                                 QSize(gShowW, gShowH));
+    const panel::ZoomView zoomed = panel::zoomAbout({zoomX, zoomY, zoomScale}, anchor, value);
+    zoomX = zoomed.x;
+    zoomY = zoomed.y;
+    zoomScale = zoomed.scale;
     update();
+}
+
+void DeRaRazovi::updateMScale(int x, int y) {
+    if (zoomScale <= 1.0f) return;
+    const panel::ZoomView moved =
+        panel::pan({zoomX, zoomY, zoomScale}, QPoint(x - lastPressX, y - lastPressY));
+    zoomX = moved.x;
+    zoomY = moved.y;
+    lastPressX = x;
+    lastPressY = y;
+    update();
+    if (zoomSlider) zoomSlider->startTimer();
 }
 
 void DeRaRazovi::MScaleSetToMin() {
     zoomSlider->setToMinValue();
 }
 
+void DeRaRazovi::showhideMscale() {
+    if (!zoomSlider) return;
+    zoomSlider->setVisible(!(numCamera != 1 && curCamera == numCamera));
+}
+
+void DeRaRazovi::showhideMscale(bool on) {
+    if (zoomSlider) zoomSlider->setVisible(on);
+}
+
+void DeRaRazovi::showhideHelp(bool on) {
+    if (helpButton) helpButton->setVisible(on);
+}
+
+void DeRaRazovi::showhideVersion(bool on) {
+    if (versionLabel) versionLabel->setVisible(on);
+    if (modeLabel) modeLabel->setVisible(on);
+}
+
+// --- screen timers --------------------------------------------------------------------------
+
+void DeRaRazovi::SlotFPS() {
+    LEDOnOff(panel::kHeartbeatLed, heartbeat_.tick(detectState != 3));
+    update();
+}
+
+void DeRaRazovi::SlotDrawHint() {
+    drawHintTimer->stop();
+    gDrawHint = 0;
+    update();
+}
+
 void DeRaRazovi::TimerLCD() {
+    lcdTimer->stop();
     LCDOnOff(0);
     isScreenOff = 1;
-    lcdTimer->stop();
 }
 
 void DeRaRazovi::wakeScreen() {
@@ -97,8 +276,8 @@ void DeRaRazovi::wakeScreen() {
 }
 
 void DeRaRazovi::TimerLogout() {
-    loginLevel = Unlogged;
     logoutTimer->stop();
+    loginLevel = Unlogged;
 }
 
 void DeRaRazovi::TimerTempe() {
@@ -132,14 +311,23 @@ void DeRaRazovi::CheckInputFromTimer(int i) {
 void DeRaRazovi::FLushAll() {
     if (recordDb.isOpen()) recordDb.close();
     if (paramDb.isOpen()) paramDb.close();
+    sys::actions().sleepMs(panel::kFlushSettleMs);
 }
 
-// Slots of the editing page's commands; they take effect with the page.
-void DeRaRazovi::SlotDrawHint() {
-    drawHintTimer->stop();
+// --- the window's own events ----------------------------------------------------------------
+
+bool DeRaRazovi::eventFilter(QObject* object, QEvent* event) {
+    if (object == this && event->type() == QEvent::MouseButtonPress) {
+        // A press anywhere else ends the typing on a keypad.
+        if (gpNumPad && gpNumPad->isVisible() && object != gpNumPad) gpNumPad->hide();
+        if (gpNumCharPad && gpNumCharPad->isVisible() && object != gpNumCharPad)
+            gpNumCharPad->hide();
+    }
+    return QWidget::eventFilter(object, event);
 }
-void DeRaRazovi::SlotShowAlarmImgae() {}
-void DeRaRazovi::SlotReTrain() {}
-void DeRaRazovi::SlotManualTrig(int) {}
-void DeRaRazovi::SlotFPS() {}
-void DeRaRazovi::CheckArea(bool) {}
+
+void DeRaRazovi::mouseReleaseEvent(QMouseEvent* event) {
+    // Taking the focus ends editing in any edit field; its focus-out hides the keypads.
+    setFocus(Qt::OtherFocusReason);
+    QWidget::mouseReleaseEvent(event);
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The operator's privilege and which tool-bar command needs it. The window keeps the level
+// (0 unlogged, 1 operator password, 2 service code) and asks the password box through `ask`;
+// everything else is decided here.
+
+#include <functional>
+
+namespace panel {
+
+enum Level { kUnlogged = 0, kPrimary = 1, kAdvanced = 2 };
+
+// What one run of the password box gave: whether any password was checked (a box cancelled
+// before anything was entered checks none) and the level of the last check (0 when wrong).
+struct PasswordAnswer {
+    bool checked = false;
+    int level = kUnlogged;
+};
+using AskPassword = std::function<PasswordAnswer()>;
+
+// The gate of operator commands: the level reached, 0 refused. Without password protection
+// every command passes (as the advanced level) and the level held is left alone; a level held
+// passes without a question.
+int checkPassword(int& level, bool passwordUsed, const AskPassword& ask);
+// The gate of the service pages: true only at the advanced level, whatever the protection.
+bool checkRoot(int& level, const AskPassword& ask);
+// The level left when the settings screen is opened: a service login ends there, so the
+// service pages ask for the code again.
+int levelForSettingsVisit(int level, bool passwordUsed);
+
+// The tool-bar commands and the other operator commands of the window.
+enum class Command {
+    AdjustArea,
+    SystemPara,
+    CheckArea,
+    ReTrain,
+    StartStop,
+    ManualTrig,
+    Return,
+    Help,
+    Zoom,
+    Count
+};
+
+enum class Gate { None, Password };
+
+// What a command is ignored for (a set of these bits).
+enum Blocker : unsigned {
+    kNoBlocker = 0,
+    kAnyPage = 1,            // settings, area editing, camera numbers or IO names open
+    kSettingsOrEditor = 2,   // the settings screen or the area-editing page open
+    kAlarm = 4,              // an NG alarm on screen
+};
+
+// What the window shows when a command arrives.
+struct PanelView {
+    bool settingsOpen = false;
+    bool editorOpen = false;
+    bool otherPageOpen = false;  // camera numbers or IO names
+    bool alarmShown = false;
+};
+
+struct CommandRule {
+    Command command;
+    const char* name;
+    Gate gate;
+    unsigned blockedBefore;  // ignored without a question
+    unsigned blockedAfter;   // ignored once the gate has passed
+    bool endsServiceLogin;   // the settings screen: see levelForSettingsVisit
+};
+
+const CommandRule& ruleFor(Command command);
+bool isBlocked(unsigned blockers, const PanelView& view);
+
+// Whether the command goes on: the checks before the gate, the gate, the checks after it.
+// A command ignored before its gate asks nothing.
+bool admit(Command command, const PanelView& view, int& level, bool passwordUsed,
+           const AskPassword& ask);
+
+}  // namespace panel

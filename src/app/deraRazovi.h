@@ -18,6 +18,7 @@
 #include "globals.h"
 #include "heartbeatled.h"
 #include "privilege.h"
+#include "zoomgeometry.h"
 #include "viewhooks.h"
 
 class QLabel;
@@ -263,6 +264,7 @@ private:
     std::unique_ptr<MainWindowSettingsHost> settingsHost_;
     // One double-tap reference for all camera views.
     panel::HeartbeatLed heartbeat_;
+    panel::ZoomAnchor zoomAnchor_;
     std::shared_ptr<cameraview::DoubleTapDetector> doubleTap_ =
         std::make_shared<cameraview::DoubleTapDetector>();
 };

@@ -209,7 +209,7 @@ void DeRaRazovi::MScale(float value) {
         imageSize = QSize(cammerWidgets[curCamera]->imageW, cammerWidgets[curCamera]->imageH);
     const QPointF anchor = panel::displayOfImage(QPoint(cursorImageX, cursorImageY), imageSize,
                                                  QSize(gShowW, gShowH));
-    const panel::ZoomView zoomed = panel::zoomAbout({zoomX, zoomY, zoomScale}, anchor, value);
+    const panel::ZoomView zoomed = zoomAnchor_.zoom({zoomX, zoomY, zoomScale}, anchor, value);
     zoomX = zoomed.x;
     zoomY = zoomed.y;
     zoomScale = zoomed.scale;

@@ -14,7 +14,6 @@ const CommandRule kRules[] = {
     {Command::CheckArea, "CheckArea", Gate::Password, kNoBlocker, kNoBlocker, false},
     // After the gate the operator still confirms; the window checks the pages again then.
     {Command::ReTrain, "SlotReTrain", Gate::Password, kAnyPage, kNoBlocker, false},
-    {Command::StartStop, "SlotStartStop", Gate::Password, kNoBlocker, kNoBlocker, false},
     {Command::ManualTrig, "SlotManualTrig", Gate::None, kSettingsOrEditor, kNoBlocker, false},
     {Command::Return, "SlotReturn", Gate::None, kSettingsOrEditor, kNoBlocker, false},
     {Command::Help, "SlotHelp", Gate::None, kNoBlocker, kNoBlocker, false},

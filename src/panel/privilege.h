@@ -27,13 +27,13 @@ bool checkRoot(int& level, const AskPassword& ask);
 // service pages ask for the code again.
 int levelForSettingsVisit(int level, bool passwordUsed);
 
-// The tool-bar commands and the other operator commands of the window.
+// The tool-bar commands and the other operator commands of the window. Start and stop of
+// detection is the detection controller's: it asks only for stopping, with its own setting.
 enum class Command {
     AdjustArea,
     SystemPara,
     CheckArea,
     ReTrain,
-    StartStop,
     ManualTrig,
     Return,
     Help,

@@ -8,7 +8,11 @@ TouchSupervisor::TouchSupervisor(TouchHost& host) : host_(host), created_(host.t
 
 bool TouchSupervisor::press() {
     const qint64 now = host_.nowMs();
-    if (now - lastPressMs_ <= kDuplicatePressMs) return false;
+    // Only a press just after the last one is its copy: after the clock was set back (by the
+    // operator or the platform's time service) every press would otherwise be one, and a dark
+    // screen could not be woken until the clock had caught up.
+    const qint64 since = now - lastPressMs_;
+    if (since >= 0 && since <= kDuplicatePressMs) return false;
     lastPressMs_ = now;
 
     if (host_.simulatedCameras() && !host_.holdTimerActive() && !armed_) {

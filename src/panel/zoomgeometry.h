@@ -24,6 +24,20 @@ QPointF screenOf(const ZoomView& view, QPointF display);
 // the screen. A value of exactly 1 shows the whole picture again, unpanned.
 ZoomView zoomAbout(const ZoomView& view, QPointF anchor, float value);
 
+// Zooms step by step (the slider reports every position): the anchor's screen place is taken
+// once and kept while neither the anchor nor the view changes in between, so the rounding of
+// the view to whole pixels never adds up over the steps.
+class ZoomAnchor {
+public:
+    ZoomView zoom(const ZoomView& view, QPointF anchor, float value);
+
+private:
+    bool valid_ = false;
+    QPointF anchor_;
+    QPointF screen_;
+    ZoomView last_;
+};
+
 // The view dragged by `delta` screen pixels; only a magnified view pans.
 ZoomView pan(const ZoomView& view, QPoint delta);
 

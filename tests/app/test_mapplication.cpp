@@ -1,0 +1,177 @@
+// The application object on the real main window: touches restart the logout and screen-off
+// times, a touch on a dark screen only wakes it, and the calibration hold with simulated
+// cameras ends in "./tsc" and a reboot asked of the system seam.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "appfixture.h"
+#include "cameramanager.h"
+#include "colorbutton.h"
+#include "deraRazovi.h"
+#include "globals.h"
+#include "mapplication.h"
+#include "panellimits.h"
+#include "touchsupervisor.h"
+#include "warnbox.h"
+#include "wizardpara.h"
+
+using apptest::installFactoryFiles;
+using apptest::prepareProcessGlobals;
+using testsupport::recorder;
+
+namespace {
+
+// Counts the presses a widget receives.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        presses += event->type() == QEvent::MouseButtonPress;
+        return false;
+    }
+};
+
+void send(QWidget* target, QEvent::Type type) {
+    QMouseEvent event(type, QPointF(5, 5), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// A touch on the target: press, `heldMs` on the seam's clock, release; then the next touch is
+// a new one.
+void tap(QWidget* target, int heldMs = 100) {
+    send(target, QEvent::MouseButtonPress);
+    recorder().advanceMs(heldMs);
+    send(target, QEvent::MouseButtonRelease);
+    recorder().advanceMs(panel::kDuplicatePressMs + 1);
+}
+
+QStringList commandsRun() {
+    QStringList programs;
+    for (const sys::RecordedAction& a : recorder().recorded())
+        if (a.kind == QLatin1String("run") || a.kind == QLatin1String("sleep"))
+            programs << (a.kind == QLatin1String("run") ? a.program : a.kind);
+    return programs;
+}
+
+}  // namespace
+
+class Application : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prepareProcessGlobals();
+        recorder().clear();
+        recorder().setNow(QDateTime(QDate(2026, 3, 2), QTime(8, 0)));
+        installFactoryFiles();
+        {
+            dialogs::ScopedAnswerer startup({}, QDialog::Accepted);
+            window = std::make_unique<DeRaRazovi>(nullptr);
+        }
+        window->show();
+        gpWPara->autoLogout = 60;
+        gpWPara->screenOffTime = 30;
+        CameraManager::getInstance()->isSimulated = false;
+        window->helpButton->installEventFilter(&counter);
+        linux_kernel_proc_version = QStringLiteral("Linux version 6.5.0-14-generic");  // sysfs
+    }
+    void TearDown() override {
+        window.reset();
+        linux_kernel_proc_version.clear();
+    }
+    testsupport::WorkDir dir;
+    PressCounter counter;
+    std::unique_ptr<DeRaRazovi> window;
+};
+
+TEST_F(Application, EveryTouchRestartsTheLogoutAndTheLogoutComesAfterTheIdleTime) {
+    window->loginLevel = 1;
+    window->logoutTimer->stop();
+    tap(window->helpButton);
+    EXPECT_EQ(counter.presses, 1) << "with the screen on the press reaches the widget";
+    ASSERT_TRUE(window->logoutTimer->isActive());
+    EXPECT_EQ(window->logoutTimer->interval(), 60'000);
+    EXPECT_EQ(window->lcdTimer->interval(), 30'000);
+    // The idle time runs out: the operator is logged out.
+    QMetaObject::invokeMethod(window->logoutTimer, "timeout");
+    EXPECT_EQ(window->loginLevel, 0);
+    EXPECT_FALSE(window->logoutTimer->isActive());
+
+    // Switched off, the logout time is not started by touches.
+    gpWPara->autoLogout = 0;
+    tap(window->helpButton);
+    EXPECT_FALSE(window->logoutTimer->isActive());
+}
+
+TEST_F(Application, TheScreenGoesDarkAndTheWakingPressIsConsumed) {
+    QMetaObject::invokeMethod(window->lcdTimer, "timeout");
+    ASSERT_EQ(window->isScreenOff, 1);
+    ASSERT_EQ(recorder().recorded().last().data, QByteArray("1\n")) << "backlight off";
+
+    send(window->helpButton, QEvent::MouseButtonPress);
+    EXPECT_EQ(counter.presses, 0) << "the waking press reaches no widget";
+    EXPECT_EQ(window->isScreenOff, 0);
+    EXPECT_EQ(recorder().recorded().last().data, QByteArray("0\n")) << "backlight on";
+    EXPECT_TRUE(window->lcdTimer->isActive() && window->logoutTimer->isActive());
+    // A copy of the same press within 10 ms is passed on unchanged.
+    recorder().advanceMs(panel::kDuplicatePressMs);
+    send(window->helpButton, QEvent::MouseButtonPress);
+    EXPECT_EQ(counter.presses, 1);
+    send(window->helpButton, QEvent::MouseButtonRelease);
+    recorder().advanceMs(panel::kDuplicatePressMs + 1);
+    tap(window->helpButton);
+    EXPECT_EQ(counter.presses, 2);
+}
+
+TEST_F(Application, CalibrationHoldRunsTheCalibratorAndAsksForAReboot) {
+    auto* app = MApplication::_instance;
+    ASSERT_NE(app, nullptr);
+    CameraManager::getInstance()->isSimulated = true;
+    // The first counted press after start only notes its time.
+    ASSERT_EQ(app->touchSupervisor().countedPresses(), 0) << "no earlier test counted presses";
+    send(window->helpButton, QEvent::MouseButtonPress);
+    EXPECT_FALSE(app->tscTimer->isActive());
+    send(window->helpButton, QEvent::MouseButtonRelease);
+    recorder().advanceMs(1000);
+
+    // A press released before 5 s: the hold ends, nothing else happens.
+    send(window->helpButton, QEvent::MouseButtonPress);
+    ASSERT_TRUE(app->tscTimer->isActive());
+    EXPECT_EQ(app->tscTimer->interval(), panel::kCalibrationHoldMs);
+    recorder().advanceMs(panel::kCalibrationHoldMs - 1);
+    send(window->helpButton, QEvent::MouseButtonRelease);
+    EXPECT_FALSE(app->tscTimer->isActive());
+    recorder().advanceMs(1000);
+
+    // Held until the hold timer runs out: armed, the message is shown.
+    recorder().clear();
+    send(window->helpButton, QEvent::MouseButtonPress);
+    QMetaObject::invokeMethod(app->tscTimer, "timeout");
+    EXPECT_TRUE(app->touchSupervisor().armed());
+    EXPECT_FALSE(app->tscTimer->isActive());
+    WarnBox* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<WarnBox*>(w); box && box->isVisible() && box != gpWarnBox)
+            shown = box;
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->property("text").toString(), lan(370));
+    EXPECT_TRUE(commandsRun().isEmpty());
+
+    // Lifting the finger: the calibrator, then the databases closed and the reboot asked for;
+    // the recording seam performs none of it.
+    send(window->helpButton, QEvent::MouseButtonRelease);
+    EXPECT_EQ(commandsRun(), QStringList({"./tsc", "sleep", "sleep", "reboot"}));
+    EXPECT_FALSE(window->recordDb.isOpen());
+    EXPECT_FALSE(app->touchSupervisor().armed());
+    shown->close();
+
+    // With real cameras a hold never arms it.
+    CameraManager::getInstance()->isSimulated = false;
+    recorder().advanceMs(1000);
+    send(window->helpButton, QEvent::MouseButtonPress);
+    EXPECT_FALSE(app->tscTimer->isActive());
+    send(window->helpButton, QEvent::MouseButtonRelease);
+}

@@ -18,8 +18,8 @@
 #include "globals.h"
 #include "heartbeatled.h"
 #include "privilege.h"
-#include "zoomgeometry.h"
 #include "viewhooks.h"
+#include "zoomgeometry.h"
 
 class QLabel;
 class QMouseEvent;

@@ -10,8 +10,8 @@
 #include "cammerwidget.h"
 #include "choosebox.h"
 #include "colorbutton.h"
-#include "customionamewidget.h"
 #include "controlport.h"
+#include "customionamewidget.h"
 #include "deraRazovi.h"
 #include "detectioncontroller.h"
 #include "devicehelpers.h"
@@ -207,8 +207,8 @@ void DeRaRazovi::MScale(float value) {
     QSize imageSize(gShowW, gShowH);
     if (curCamera >= 0 && curCamera < numCamera && cammerWidgets[curCamera])
         imageSize = QSize(cammerWidgets[curCamera]->imageW, cammerWidgets[curCamera]->imageH);
-    const QPointF anchor = panel::displayOfImage(QPoint(cursorImageX, cursorImageY), imageSize,
-                                                 QSize(gShowW, gShowH));
+    const QPointF anchor =
+        panel::displayOfImage(QPoint(cursorImageX, cursorImageY), imageSize, QSize(gShowW, gShowH));
     const panel::ZoomView zoomed = zoomAnchor_.zoom({zoomX, zoomY, zoomScale}, anchor, value);
     zoomX = zoomed.x;
     zoomY = zoomed.y;

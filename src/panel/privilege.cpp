@@ -51,8 +51,7 @@ const CommandRule& ruleFor(Command command) {
 }
 
 bool isBlocked(unsigned blockers, const PanelView& view) {
-    if ((blockers & kAnyPage) &&
-        (view.settingsOpen || view.editorOpen || view.otherPageOpen))
+    if ((blockers & kAnyPage) && (view.settingsOpen || view.editorOpen || view.otherPageOpen))
         return true;
     if ((blockers & kSettingsOrEditor) && (view.settingsOpen || view.editorOpen)) return true;
     return (blockers & kAlarm) && view.alarmShown;

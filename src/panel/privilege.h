@@ -46,9 +46,9 @@ enum class Gate { None, Password };
 // What a command is ignored for (a set of these bits).
 enum Blocker : unsigned {
     kNoBlocker = 0,
-    kAnyPage = 1,            // settings, area editing, camera numbers or IO names open
-    kSettingsOrEditor = 2,   // the settings screen or the area-editing page open
-    kAlarm = 4,              // an NG alarm on screen
+    kAnyPage = 1,           // settings, area editing, camera numbers or IO names open
+    kSettingsOrEditor = 2,  // the settings screen or the area-editing page open
+    kAlarm = 4,             // an NG alarm on screen
 };
 
 // What the window shows when a command arrives.

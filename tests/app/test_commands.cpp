@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QSqlQuery>
 #include <functional>
+#include <tuple>
 
 #include "appfixture.h"
 #include "choosebox.h"
@@ -264,4 +265,22 @@ TEST_F(Commands, PressOnTheBackgroundHidesTheKeypadsAndFlushClosesTheDatabases) 
     EXPECT_FALSE(m->recordDb.isOpen());
     EXPECT_FALSE(m->paramDb.isOpen());
     ASSERT_EQ(recorder().programs(), QStringList{"sleep"}) << "files settle before a reboot";
+}
+
+// The slider's steps magnify about the point last touched; 1.0 shows the whole picture.
+TEST_F(Commands, ZoomKeepsTheTouchedPoint) {
+    auto m = window();
+    Answers answers;
+    m->cursorImageX = 1500 * gShowW / 1920;
+    m->cursorImageY = 300 * gShowH / 1080;
+    const int x = m->cursorImageX;
+    const int y = m->cursorImageY;
+    for (int position = 101; position <= 500; position += 7) {
+        const float scale = position / 100.0f;
+        m->MScale(scale);
+        ASSERT_NEAR(m->zoomX + scale * x, x, 1.0) << position;
+        ASSERT_NEAR(m->zoomY + scale * y, y, 1.0) << position;
+    }
+    m->MScale(1.0f);
+    EXPECT_EQ(std::make_tuple(m->zoomX, m->zoomY, m->zoomScale), std::make_tuple(0, 0, 1.0f));
 }

@@ -39,8 +39,8 @@ TEST(PrivilegeGate, CheckPasswordAndCheckRoot) {
     const Row rows[] = {
         {"protection off passes at once", false, false, kUnlogged, kWrong, kAdvanced, kUnlogged,
          false},
-        {"protection off keeps the level held", false, false, kPrimary, kWrong, kAdvanced,
-         kPrimary, false},
+        {"protection off keeps the level held", false, false, kPrimary, kWrong, kAdvanced, kPrimary,
+         false},
         {"operator logged in", false, true, kPrimary, kWrong, kPrimary, kPrimary, false},
         {"service logged in", false, true, kAdvanced, kWrong, kAdvanced, kAdvanced, false},
         {"operator password", false, true, kUnlogged, kOperator, kPrimary, kPrimary, true},
@@ -123,8 +123,7 @@ TEST(PrivilegeGate, CommandMatrix) {
             view.alarmShown = screen == Alarm;
             bool blockedBefore = false;
             bool blockedAfter = false;
-            if (screen == Settings || screen == Editor)
-                blockedBefore = e.blockedBySettingsOrEditor;
+            if (screen == Settings || screen == Editor) blockedBefore = e.blockedBySettingsOrEditor;
             if (screen == CameraNumbers) blockedBefore = e.blockedByOtherPages;
             if (screen == Alarm) {
                 blockedBefore = e.alarm == BlockedBeforeGate;

@@ -153,17 +153,17 @@ TEST(TouchSupervisor, CalibrationHold) {
         const char* name;
         bool simulated;
         bool window;
-        int presses;      // taps before the hold (the first counted press only notes its time)
-        qint64 holdMs;    // the last press is held this long
-        Calibration held; // the state just before the release
+        int presses;       // taps before the hold (the first counted press only notes its time)
+        qint64 holdMs;     // the last press is held this long
+        Calibration held;  // the state just before the release
         bool calibrated;
     };
     const Row rows[] = {
         {"real cameras never arm", false, true, 1, 60'000, Calibration::Idle, false},
-        {"the first counted press only notes its time", true, true, 0, 60'000,
-         Calibration::Idle, false},
-        {"released before 5 s", true, true, 1, panel::kCalibrationHoldMs - 1,
-         Calibration::Holding, false},
+        {"the first counted press only notes its time", true, true, 0, 60'000, Calibration::Idle,
+         false},
+        {"released before 5 s", true, true, 1, panel::kCalibrationHoldMs - 1, Calibration::Holding,
+         false},
         {"held 5 s", true, true, 1, panel::kCalibrationHoldMs, Calibration::Armed, true},
         {"held longer", true, true, 3, 20'000, Calibration::Armed, true},
         {"not before the window exists", true, false, 1, 60'000, Calibration::Idle, false},
@@ -181,8 +181,8 @@ TEST(TouchSupervisor, CalibrationHold) {
         EXPECT_EQ(panel.supervisor.calibration(), row.held) << row.name;
         EXPECT_EQ(panel.messages, row.held == Calibration::Armed ? 1 : 0) << row.name;
         panel.supervisor.release();
-        EXPECT_EQ(panel.actions, row.calibrated ? QStringList({"calibrator", "reboot"})
-                                                : QStringList())
+        EXPECT_EQ(panel.actions,
+                  row.calibrated ? QStringList({"calibrator", "reboot"}) : QStringList())
             << row.name;
         EXPECT_EQ(panel.supervisor.calibration(), Calibration::Idle) << row.name;
         // Nothing is left running that could arm it later.

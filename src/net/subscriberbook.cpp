@@ -1,13 +1,47 @@
 #include "subscriberbook.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtDebug>
 
+#include "durablefile.h"
 #include "httpapilimits.h"
 
 namespace {
 
 const QString kGroupsKey = QStringLiteral("subscriber_groups");
+
+// The file's text as QSettings writes the map (other readers of the file rely on its
+// format), made in a scratch folder: QSettings alone cannot say whether its data reached the
+// disk, so the real file is then replaced by the durable writer.
+bool iniText(const QVariantMap& subscribers, QByteArray* text, QString* error) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        *error = QStringLiteral("no scratch folder: ") + scratch.errorString();
+        return false;
+    }
+    const QString path = scratch.filePath(QStringLiteral("subscriber.ini"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(kGroupsKey, subscribers);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            *error = QStringLiteral("the scratch copy could not be written");
+            return false;
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    *text = file.readAll();
+    return true;
+}
 
 // A missing or non-numeric time counts as the epoch, i.e. long expired.
 qint64 subscribedAt(const QVariant& value) {
@@ -19,7 +53,9 @@ qint64 subscribedAt(const QVariant& value) {
 }  // namespace
 
 SubscriberBook::SubscriberBook(const QString& iniPath)
-    : settings_(iniPath, QSettings::IniFormat), subscribers_(settings_.value(kGroupsKey).toMap()) {
+    : path_(iniPath),
+      subscribers_(QSettings(iniPath, QSettings::IniFormat).value(kGroupsKey).toMap()),
+      saved_(subscribers_) {
     // A file written by hand may name more than the cap.
     while (subscribers_.size() > httpapi::kMaxSubscribers) makeRoom();
 }
@@ -76,8 +112,21 @@ QList<SubscriberBook::Target> SubscriberBook::liveTargets(qint64 nowMs) {
 void SubscriberBook::save() {
     // Rewriting the same content would cost the cycle a flush to disk and the panel's flash a
     // write for nothing.
-    if (subscribers_ == saved_) return;
-    settings_.setValue(kGroupsKey, subscribers_);
-    settings_.sync();
+    if (!pending()) return;
+    QByteArray text;
+    QString error;
+    // The folder may have been impossible to make when the program started.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    if (!iniText(subscribers_, &text, &error) || !storage::replaceFile(path_, text, &error)) {
+        // The subscriptions stay in the book and are pushed to; the next request or push
+        // writes them again.
+        if (!failing_)
+            qWarning().noquote() << "subscriber file" << path_ << "cannot be written:" << error
+                                 << "- the subscriptions are kept and written when it can be";
+        failing_ = true;
+        return;
+    }
+    if (failing_) qInfo().noquote() << "subscriber file" << path_ << "written again";
+    failing_ = false;
     saved_ = subscribers_;
 }

@@ -5,7 +5,6 @@
 
 #include <QJsonObject>
 #include <QList>
-#include <QSettings>
 #include <QString>
 #include <QVariantMap>
 
@@ -28,12 +27,15 @@ public:
     QList<Target> liveTargets(qint64 nowMs);
 
     QVariantMap entries() const { return subscribers_; }
+    // True while the file lags behind the book (its last write failed; the next save retries).
+    bool pending() const { return subscribers_ != saved_; }
 
 private:
     void makeRoom();
     void save();
 
-    QSettings settings_;
+    QString path_;
     QVariantMap subscribers_;
     QVariantMap saved_;  // what the file holds
+    bool failing_ = false;
 };

@@ -1,11 +1,14 @@
 // The API's documents and its subscriber book, without a socket.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QSettings>
 
 #include "apidocuments.h"
 #include "globals.h"
 #include "httpapilimits.h"
+#include "privatemount.h"
 #include "subscriberbook.h"
 #include "testsupport.h"
 
@@ -22,6 +25,11 @@ QByteArray compact(const QJsonValue& value) {
 
 QJsonObject request(const char* json) {
     return QJsonDocument::fromJson(json).object();
+}
+
+QJsonObject subscription(const QString& address, int port) {
+    return {{"subscriber",
+             QJsonArray{QJsonObject{{"subscriber_ip", address}, {"subscriber_port", port}}}}};
 }
 
 }  // namespace
@@ -109,4 +117,46 @@ TEST(SubscriberBook, SubscriptionsExpiryCapAndFile) {
     EXPECT_EQ(book.entries().size(), httpapi::kMaxSubscribers);
     EXPECT_FALSE(book.entries().contains("10.0.0.6:9000"));
     EXPECT_TRUE(book.entries().contains("10.1.0.1:100"));
+}
+
+// The file follows the book when the last subscription expires too, in a book that only read
+// the file (nothing was subscribed since the start).
+TEST(SubscriberBook, WhenEverySubscriptionExpiresTheFileIsEmptied) {
+    testsupport::WorkDir dir;
+    const QString ini = dir.file("subscriber.ini");
+    const qint64 t0 = 1700000000000;
+    SubscriberBook(ini).subscribe(subscription("10.0.0.5", 9000), t0);
+    SubscriberBook(ini).subscribe(subscription("10.0.0.6", 9000), t0 + 5);
+    SubscriberBook restarted(ini);
+    ASSERT_EQ(restarted.entries().size(), 2);
+    EXPECT_TRUE(restarted.liveTargets(t0 + 1 + httpapi::kSubscriptionLifetimeMs + 5).isEmpty());
+    EXPECT_TRUE(SubscriberBook(ini).entries().isEmpty());
+    EXPECT_TRUE(QSettings(ini, QSettings::IniFormat).value("subscriber_groups").toMap().isEmpty());
+}
+
+// A subscription made while the disk is full is kept in the book, said in the log, and
+// written once there is room again; the file keeps what it held until then.
+TEST(SubscriberBook, ASubscriptionOnAFullDiskIsWrittenWhenThereIsRoom) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::TmpfsMount disk("disk", 256 * 1024);
+    ASSERT_TRUE(disk.isMounted());
+    const QString ini = disk.path() + "/cnt_net/workspace/subscriber.ini";
+    const qint64 t0 = 1700000000000;
+    SubscriberBook book(ini);
+    EXPECT_EQ(book.subscribe(subscription("10.0.0.5", 9000), t0), 1);
+    EXPECT_FALSE(book.pending());
+
+    disk.fill(0);
+    testsupport::MessageCatcher warnings;
+    EXPECT_EQ(book.subscribe(subscription("10.0.0.6", 9000), t0 + 1), 1);
+    EXPECT_EQ(book.liveTargets(t0 + 2).size(), 2) << "pushed to while it waits";
+    EXPECT_TRUE(book.pending());
+    EXPECT_EQ(warnings.count("subscriber file"), 1) << "said once, not on every push";
+    EXPECT_EQ(SubscriberBook(ini).entries().keys(), QStringList({"10.0.0.5:9000"}));
+
+    disk.unfill();
+    EXPECT_EQ(book.liveTargets(t0 + 3).size(), 2);
+    EXPECT_FALSE(book.pending());
+    EXPECT_EQ(SubscriberBook(ini).entries().keys(),
+              QStringList({"10.0.0.5:9000", "10.0.0.6:9000"}));
 }

@@ -5,10 +5,10 @@
 #include <QDebug>
 #include <QFile>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <chrono>
 
 #include "dtpprotocol.h"
+#include "durablefile.h"
 #include "netif.h"
 
 DtpDevice::DtpDevice(QObject* parent) : UDP_Core(parent) {
@@ -74,12 +74,8 @@ bool readJsonObject(const QString& path, QJsonObject& out) {
 }
 
 bool writeJsonObject(const QString& path, const QJsonObject& object) {
-    QSaveFile file(path);
-    const QByteArray data = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return true;
-    qWarning().noquote() << "cannot write" << path << ":" << file.errorString();
-    return false;
+    // The durable writer logs a failure itself.
+    return storage::replaceFile(path, QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
 }  // namespace dtp

@@ -46,7 +46,7 @@ bool isIPv4(const QString& text);
 // The JSON object of a configuration file; false when the file cannot be opened (a file that
 // is no JSON object reads as an empty one).
 bool readJsonObject(const QString& path, QJsonObject& out);
-// Writes the object, indented, by replacing the file as a whole, so that a failure or a crash
+// Writes the object, indented, through the durable writer: a failure, a full disk or a crash
 // while writing leaves the previous configuration. False (and a warning) on failure.
 bool writeJsonObject(const QString& path, const QJsonObject& object);
 

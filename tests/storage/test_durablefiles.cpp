@@ -6,17 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <functional>
 
 #include "counterstore.h"
+#include "dtpdevice.h"
 #include "durablefile.h"
 #include "faildirectory.h"
 #include "privatemount.h"
 #include "sqlitefiles.h"
 #include "statisticsconfigfile.h"
+#include "subscriberbook.h"
 #include "testsupport.h"
 #include "versionfile.h"
 
@@ -84,6 +87,19 @@ TEST(DurableFiles, AFullDiskNeverShortensAFileAndTheFailureIsSaid) {
              return CounterStore("count.ini").write(c);
          }},
         {"picture.jpg", true, [](int) { return failimage::writeJpeg(noise(), "picture.jpg"); }},
+        {"iocfg.json", false,
+         [](int r) {
+             return dtp::writeJsonObject("iocfg.json", {{"pi_io_uuid", QString("io-%1").arg(r)}});
+         }},
+        {"subscriber.ini", false,
+         [](int r) {
+             SubscriberBook book("subscriber.ini");
+             book.subscribe(QJsonObject{{"subscriber", QJsonArray{QJsonObject{
+                                                           {"subscriber_ip", "10.0.0.5"},
+                                                           {"subscriber_port", 9000 + r}}}}},
+                            1700000000000);
+             return !book.pending();
+         }},
         {"PARAM.db", true,
          [](int r) {
              if (r == 0) {  // a damaged working database, to be restored from a copy

@@ -6,6 +6,7 @@
 
 #include "paramfiles.h"
 #include "paramlimits.h"
+#include "sqlitefiles.h"
 
 namespace {
 // Partly written copies are kept under hidden names, which the group list never shows.
@@ -121,11 +122,18 @@ ParamGroups::Result ParamGroups::restore(const QString& name) {
 
     // Every member is first copied beside its working copy; only when all copies are complete
     // are they put in place, so a failed copy leaves the working configuration untouched.
+    // The database is the exception: it is copied beside itself and put in place by the
+    // SQLite-aware copy, first, so that its journal never outlives it.
+    const QString database = QLatin1String(params::kParamDatabaseFile);
     QStringList staged;
     bool ok = true;
     for (const QString& member : memberNames()) {
         const QFileInfo source(QDir(group).filePath(member));
         if (!source.exists()) continue;
+        if (member == database) {
+            staged << member;
+            continue;
+        }
         const QString staging = workPath(kStagingPrefix + member);
         removePath(staging);
         ok = source.isDir() ? params::copyFolder(source.filePath(), staging)
@@ -134,6 +142,10 @@ ParamGroups::Result ParamGroups::restore(const QString& name) {
         staged << member;
     }
     for (const QString& member : qAsConst(staged)) {
+        if (member == database) {
+            ok = ok && storage::replaceDatabase(QDir(group).filePath(member), workPath(member));
+            continue;
+        }
         const QString staging = workPath(kStagingPrefix + member);
         if (ok && !replaceWith(staging, workPath(member))) {
             qWarning() << "cannot put" << member << "of parameter group" << name << "in place";

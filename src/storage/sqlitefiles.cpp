@@ -173,6 +173,27 @@ bool installDatabaseCopy(const QString& source, const QString& target, QString* 
     return true;
 }
 
+bool replaceDatabase(const QString& source, const QString& target, QString* error) {
+    const auto failed = [&](const QString& why) {
+        qWarning().noquote() << "cannot replace" << target << "by a copy of" << source << "-"
+                             << why;
+        if (error) *error = why;
+        return false;
+    };
+    QString why;
+    if (!usableSource(source, &why)) return failed(why);
+    StagedFile copy(target);
+    if (!copy.append(source) || !copy.seal()) return failed(copy.errorString());
+    if (QFileInfo::exists(target)) checkDatabase(target);
+    for (const char* companion : kSqliteCompanions) {
+        const QString journal = target + QLatin1String(companion);
+        if (QFileInfo::exists(journal) && !QFile::remove(journal))
+            return failed(QStringLiteral("its journal %1 cannot be removed").arg(journal));
+    }
+    if (!copy.commit()) return failed(copy.errorString());
+    return true;
+}
+
 bool createDatabase(const QString& path, const QStringList& statements, const QString& templateFile,
                     QString* error) {
     QString why;

@@ -60,6 +60,13 @@ bool copyDatabase(const QString& source, const QString& target, QString* error =
 bool installDatabaseCopy(const QString& source, const QString& target, QString* keptAs = nullptr,
                          QString* error = nullptr);
 
+// Puts a copy of a usable database in place of target for good (nothing is kept aside, as
+// for a deliberate restore). The copy is complete on the disk first; target is then settled
+// through SQLite (an interrupted write is rolled back) and any journal file left beside it
+// is removed, so that no journal is played back into the copy. On failure target keeps its
+// content.
+bool replaceDatabase(const QString& source, const QString& target, QString* error = nullptr);
+
 // Makes a database file, complete or not at all: from a copy of templateFile when that is a
 // usable database, else empty; then the statements run. An existing path gives false.
 bool createDatabase(const QString& path, const QStringList& statements,

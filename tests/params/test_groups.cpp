@@ -8,6 +8,7 @@
 #include "paramfiles.h"
 #include "paramgroups.h"
 #include "paramtesthelpers.h"
+#include "sqlitefiles.h"
 #include "testsupport.h"
 #include "wizardpara.h"
 #include "wizardparastore.h"
@@ -163,6 +164,27 @@ TEST_F(GroupTest, SwitchingGroupsRestoresTheirSettings) {
         QDir(work.path())
             .entryList(QStringList{".staging-*", ".retired-*"}, QDir::AllEntries | QDir::Hidden),
         QStringList());
+}
+
+// A write to the working database cut off by a power loss leaves its journal beside it; a
+// group restored then must not have that journal played back into it.
+TEST_F(GroupTest, RestoringAGroupTakesTheOldJournalAway) {
+    setTempNum(21);
+    ASSERT_EQ(groups.backup("A", false), Result::Ok);
+    setTempNum(42);
+    testsupport::leaveInterruptedWrite(
+        work.file("PARAM.db"),
+        {"CREATE TABLE scratch (x BLOB)", "INSERT INTO scratch VALUES (zeroblob(200000))"});
+    ASSERT_TRUE(QFile::exists(work.file("PARAM.db-journal")));
+
+    ASSERT_EQ(groups.restore("A"), Result::Ok);
+    EXPECT_FALSE(QFile::exists(work.file("PARAM.db-journal")));
+    EXPECT_TRUE(storage::checkDatabase(work.file("PARAM.db")).usable());
+    EXPECT_EQ(loadedTempNum(), 21);
+    EXPECT_EQ(readAll(work.file("PARAM.db")), readAll(work.file("paraGroup/A/PARAM.db")));
+    EXPECT_EQ(QDir(work.path()).entryList(QStringList{"PARAM.db*", ".staging-*", ".retired-*"},
+                                          QDir::AllEntries | QDir::Hidden),
+              QStringList{"PARAM.db"});
 }
 
 TEST_F(GroupTest, RestoreRefusesUnknownAndIncompleteGroups) {

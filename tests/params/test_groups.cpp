@@ -182,8 +182,9 @@ TEST_F(GroupTest, RestoringAGroupTakesTheOldJournalAway) {
     EXPECT_TRUE(storage::checkDatabase(work.file("PARAM.db")).usable());
     EXPECT_EQ(loadedTempNum(), 21);
     EXPECT_EQ(readAll(work.file("PARAM.db")), readAll(work.file("paraGroup/A/PARAM.db")));
-    EXPECT_EQ(QDir(work.path()).entryList(QStringList{"PARAM.db*", ".staging-*", ".retired-*"},
-                                          QDir::AllEntries | QDir::Hidden),
+    EXPECT_EQ(QDir(work.path())
+                  .entryList(QStringList{"PARAM.db*", ".staging-*", ".retired-*"},
+                             QDir::AllEntries | QDir::Hidden),
               QStringList{"PARAM.db"});
 }
 

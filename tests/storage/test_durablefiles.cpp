@@ -94,9 +94,9 @@ TEST(DurableFiles, AFullDiskNeverShortensAFileAndTheFailureIsSaid) {
         {"subscriber.ini", false,
          [](int r) {
              SubscriberBook book("subscriber.ini");
-             book.subscribe(QJsonObject{{"subscriber", QJsonArray{QJsonObject{
-                                                           {"subscriber_ip", "10.0.0.5"},
-                                                           {"subscriber_port", 9000 + r}}}}},
+             book.subscribe(QJsonObject{{"subscriber",
+                                         QJsonArray{QJsonObject{{"subscriber_ip", "10.0.0.5"},
+                                                                {"subscriber_port", 9000 + r}}}}},
                             1700000000000);
              return !book.pending();
          }},

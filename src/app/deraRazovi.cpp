@@ -24,7 +24,6 @@
 #include "dialogseam.h"
 #include "drawroiwidget.h"
 #include "editpagewindowhost.h"
-#include "settingswindowhost.h"
 #include "floatslider.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
@@ -45,6 +44,7 @@
 #include "productalarmwarnbox.h"
 #include "resstatisticsparam.h"
 #include "savefialimagethread.h"
+#include "settingswindowhost.h"
 #include "splashframe.h"
 #include "sqlitefiles.h"
 #include "statisticsconstants.h"
@@ -445,6 +445,7 @@ void DeRaRazovi::createPages() {
     ioStatusWidget = new IOStatusWidget(this);
     ioStatusWidget->setStateProvider(
         [](int kind, int n) { return gpControlIO && gpControlIO->IOState(kind, n); });
+    connect(ioStatusWidget, &IOStatusWidget::sigLogout, this, [this] { loginLevel = Unlogged; });
     indexButton = new IndexButton(this);
     editHost_ = std::make_unique<MainWindowEditHost>(*this);
     drawROIWidget = new DrawROIWidget(this, *editHost_);

@@ -14,6 +14,7 @@
 #include "drawroiwidget.h"
 #include "globals.h"
 #include "helpwidget.h"
+#include "iostatuswidget.h"
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "passwordbox.h"
@@ -249,7 +250,7 @@ TEST_F(Commands, ResampleAndManualSnapshot) {
     }
 }
 
-TEST_F(Commands, PressOnTheBackgroundHidesTheKeypadsAndFlushClosesTheDatabases) {
+TEST_F(Commands, KeypadsLogoutByTheStatusStripAndFlush) {
     auto m = window();
     Answers answers;
     gpNumPad->show();
@@ -259,6 +260,13 @@ TEST_F(Commands, PressOnTheBackgroundHidesTheKeypadsAndFlushClosesTheDatabases) 
     QApplication::sendEvent(m.get(), &press);
     EXPECT_FALSE(gpNumPad->isVisible());
     EXPECT_FALSE(gpNumCharPad->isVisible());
+
+    // A tap on the status strip logs the operator out.
+    m->loginLevel = 1;
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(m->ioStatusWidget, &release);
+    EXPECT_EQ(m->loginLevel, 0);
 
     recorder().clear();
     m->FLushAll();

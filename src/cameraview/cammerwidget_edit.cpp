@@ -199,6 +199,7 @@ void CammerWidget::ShowHideROIPara() {
             if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(plan.text[c]);
         }
         if (plan.shown[c] != Shown::Keep) w->setVisible(plan.shown[c] == Shown::Show);
+        if (auto* b = qobject_cast<ColorButton*>(w)) b->FitText();
     }
     if (plan.ngOutput >= 0) cmbNgOutput->setCurrentIndex(plan.ngOutput);
     Slider* const sliders[] = {sliderB, sliderC, sliderA};

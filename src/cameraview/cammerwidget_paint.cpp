@@ -13,6 +13,8 @@
 
 #include "cammersingleton.h"
 #include "cammerwidget.h"
+#include "fittedfont.h"
+#include "toolkitlimits.h"
 #include "viewrules.h"
 #include "viewtexts.h"
 #include "wizardpara.h"
@@ -247,18 +249,27 @@ void CammerWidget::paintLegend(QPainter& painter) {
     const bool showValues = !(gpWPara && gpWPara->showAllParam);
     const GlobalLimits limits = globalLimits();
     const Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    const QString filterText = QStringLiteral("%1 :").arg(lan(kEntryFilterSize));
+    const QString areaText = QStringLiteral("%1 :").arg(lan(kEntryArea));
+    const QRect filterBox = corners(10, h - 89, 159, h - 60);
     painter.save();
+    // Both captions in one size, small enough for the longer of them in the space left of the
+    // colour squares.
+    const QString longer = painter.fontMetrics().horizontalAdvance(filterText) >=
+                                   painter.fontMetrics().horizontalAdvance(areaText)
+                               ? filterText
+                               : areaText;
+    painter.setFont(
+        fittedFont(painter.font(), longer, filterBox.width(), toolkit::kMinFittedFontPx));
     painter.setPen(Qt::blue);
-    painter.drawText(corners(10, h - 89, 159, h - 60), align,
-                     QStringLiteral("%1 :").arg(lan(kEntryFilterSize)));
+    painter.drawText(filterBox, align, filterText);
     painter.fillRect(corners(160, h - 89, 189, h - 60), Qt::blue);
     if (showValues)
         painter.drawText(corners(205, h - 89, 354, h - 60), align,
                          QString::number(limits.filterSize));
     const QColor areaColor(QString::fromLatin1(kAreaHintColor));
     painter.setPen(areaColor);
-    painter.drawText(corners(10, h - 44, 159, h - 15), align,
-                     QStringLiteral("%1 :").arg(lan(kEntryArea)));
+    painter.drawText(corners(10, h - 44, 159, h - 15), align, areaText);
     painter.fillRect(corners(160, h - 44, 189, h - 15), areaColor);
     if (showValues)
         painter.drawText(corners(205, h - 44, 354, h - 15), align,

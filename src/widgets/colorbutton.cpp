@@ -2,6 +2,7 @@
 
 #include <QFont>
 
+#include "fittedfont.h"
 #include "globals.h"
 #include "toolkitlimits.h"
 
@@ -20,6 +21,13 @@ void ColorButton::SetRepeat() {
     setAutoRepeat(true);
     setAutoRepeatDelay(toolkit::kRepeatDelayMs);
     setAutoRepeatInterval(toolkit::kRepeatIntervalMs);
+}
+
+void ColorButton::FitText() {
+    QFont f = font();
+    f.setPixelSize(fontPixelSize(type_, gLan));
+    setFont(
+        fittedFont(f, text(), width() - toolkit::kButtonTextMarginPx, toolkit::kMinFittedFontPx));
 }
 
 int ColorButton::fontPixelSize(int type, int language) {

@@ -13,6 +13,9 @@ public:
     int type() const { return type_; }
     // Turns auto-repeat on (held buttons step a value).
     void SetRepeat();
+    // After its size or text changed: the type's font, made smaller where the text would not
+    // fit the button's width otherwise (longer translations on buttons of fixed size).
+    void FitText();
 
     // Font pixel size of a button type in a language (0 simplified Chinese, 1 English, ...).
     static int fontPixelSize(int type, int language);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "fittedfont.h"
 #include "toolkitlimits.h"
 
 namespace {
@@ -44,6 +45,13 @@ Slider::Slider(int min, int max, int pageStep, int value, QWidget* parent, const
 
 void Slider::Reset(int min, int max, int pageStep, int value, const QString& caption) {
     caption_->setText(caption);
+    // The caption column is fixed; a longer caption is drawn smaller rather than cut off
+    // under the handle.
+    QFont f = caption_->font();
+    f.setPixelSize(toolkit::kSliderFontPx);
+    caption_->setFont(fittedFont(f, caption,
+                                 toolkit::kSliderCaptionWidth - toolkit::kSliderCaptionGapPx,
+                                 toolkit::kMinFittedFontPx));
     slider_->setRange(min, max);
     slider_->setPageStep(pageStep);
     slider_->setValue(value);

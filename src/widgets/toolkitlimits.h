@@ -28,6 +28,10 @@ constexpr int kLargeButtonFontPxOther = 22;
 constexpr int kSmallButtonFontPxChinese = 22;
 constexpr int kSmallButtonFontPxOther = 20;
 constexpr int kButtonRadiusPx = 8;
+// Room a button keeps between its text and its edges (border and rounded corners), and the
+// smallest font a fixed-size button shrinks its text to before cutting it.
+constexpr int kButtonTextMarginPx = 10;
+constexpr int kMinFittedFontPx = 12;
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 100;
 
@@ -47,6 +51,8 @@ constexpr int kEditHeight = 56;
 // Sliders.
 constexpr int kSliderHeight = 60;
 constexpr int kSliderCaptionWidth = 160;
+// Room between the caption and the handle when the handle is at its minimum.
+constexpr int kSliderCaptionGapPx = 8;
 constexpr int kSliderValueWidth = 90;
 constexpr int kSliderFontPx = 24;
 // The zoom slider goes back to its minimum after this long without use.

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <opencv2/core.hpp>
 
@@ -14,6 +15,7 @@
 #include "dialogseam.h"
 #include "regionpanel.h"
 #include "slider.h"
+#include "toolkitlimits.h"
 #include "viewtestsupport.h"
 #include "warnbox.h"
 
@@ -506,7 +508,8 @@ TEST_F(ViewEdit, ADroppedShapeLeavesNoOutline) {
 }
 
 // The panel beside an area near the top, in the middle and near the bottom of a full-size
-// display, in English and in Japanese (whose button row is wider). It never covers the area.
+// display, in English and in Japanese (whose button row is wider). It never covers the area,
+// and no caption is cut off.
 // With MOULDMON_VIEW_SHOTS set, the renderings are written there.
 TEST_F(ViewEdit, PanelNeverCoversItsArea) {
     const QString folder = QString::fromLocal8Bit(qgetenv("MOULDMON_VIEW_SHOTS"));
@@ -548,6 +551,13 @@ TEST_F(ViewEdit, PanelNeverCoversItsArea) {
                      view->sliderB, view->sliderC, view->sliderA, view->btnFunc, view->btnStep3})
                 if (w->isVisibleTo(view.get())) panel |= w->geometry();
             EXPECT_FALSE(panel.intersects(p().roiShowRect(0, 0))) << panel.y();
+            // Every caption of the panel is whole, in both languages.
+            for (ColorButton* b : view->findChildren<ColorButton*>()) {
+                if (!b->isVisibleTo(view.get())) continue;
+                EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()),
+                          b->width() - toolkit::kButtonTextMarginPx)
+                    << b->text().toStdString();
+            }
             if (!folder.isEmpty()) {
                 QDir().mkpath(folder);
                 QImage shot(view->size(), QImage::Format_RGB32);

@@ -10,6 +10,7 @@
 
 #include "colorbutton.h"
 #include "combobox.h"
+#include "fittedfont.h"
 #include "floatslider.h"
 #include "globals.h"
 #include "indexbutton.h"
@@ -29,6 +30,41 @@ TEST(ColorButton, FontSizeFollowsTypeAndLanguage) {
         gLan = language;
         EXPECT_EQ(ColorButton("A", nullptr, 3).font().pixelSize(), 22) << language;
     }
+    gLan = previous;
+}
+
+// A longer translation on a button of fixed width is drawn smaller, not cut off; a short one
+// keeps the type's size.
+TEST(ColorButton, TextsShrinkToFitTheirWidth) {
+    const int previous = gLan;
+    gLan = 1;
+    const struct {
+        const char* text;
+        int width;
+        bool shrinks;
+    } rows[] = {{"+1", 89, false},
+                {"Param Switch", 119, true},
+                {"T-L Point", 89, true},
+                {"パラメータ切替", 179, false},
+                {"A very long caption indeed", 60, true}};
+    for (const auto& row : rows) {
+        ColorButton button(QString::fromUtf8(row.text), nullptr, ColorButton::Large);
+        button.resize(row.width, 44);
+        button.FitText();
+        const int room = row.width - toolkit::kButtonTextMarginPx;
+        const int used = QFontMetrics(button.font()).horizontalAdvance(button.text());
+        EXPECT_EQ(button.font().pixelSize() < 22, row.shrinks) << row.text;
+        if (button.font().pixelSize() > toolkit::kMinFittedFontPx) {
+            EXPECT_LE(used, room) << row.text;
+        }
+        button.setText("+1");  // a shorter text gets the type's size back
+        button.FitText();
+        EXPECT_EQ(button.font().pixelSize(), 22) << row.text;
+    }
+    QFont points;
+    points.setPointSize(40);
+    const QFont fitted = fittedFont(points, QStringLiteral("filter Size :"), 150, 12);
+    EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(QStringLiteral("filter Size :")), 150);
     gLan = previous;
 }
 
@@ -75,6 +111,19 @@ TEST(Slider, ResetSetsCaptionRangeStepAndValue) {
     changed.clear();
     slider.setValue(200);
     EXPECT_EQ(changed.count(), 0);
+
+    // A caption longer than its column is drawn smaller, clear of the handle; a short one
+    // keeps the slider's size.
+    const QLabel* caption = slider.findChildren<QLabel*>().value(0);
+    ASSERT_NE(caption, nullptr);
+    for (const char* text : {"Area", "フィルタサイズ", "Angle correction"}) {
+        slider.Reset(0, 10, 1, 1, QString::fromUtf8(text));
+        const int room = toolkit::kSliderCaptionWidth - toolkit::kSliderCaptionGapPx;
+        EXPECT_LE(QFontMetrics(caption->font()).horizontalAdvance(caption->text()), room) << text;
+        EXPECT_LE(caption->font().pixelSize(), toolkit::kSliderFontPx);
+    }
+    slider.Reset(0, 10, 1, 1, QStringLiteral("Area"));
+    EXPECT_EQ(caption->font().pixelSize(), toolkit::kSliderFontPx);
 }
 
 TEST(FloatSlider, ValueIsPositionOverScale) {

@@ -144,6 +144,7 @@ void DrawROIWidget::apply() {
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             const QSignalBlocker quiet(b);
             if (k != ShowHideButton) b->setText(c.text);
+            if (auto* cb = qobject_cast<ColorButton*>(b)) cb->FitText();
             b->setCheckable(c.checkable);
             b->setChecked(c.checked);
             b->setEnabled(c.enabled);

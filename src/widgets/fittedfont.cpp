@@ -2,12 +2,26 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+// Width of the widest line: a caption may be broken over two.
+int widest(const QFont& font, const QStringList& lines) {
+    const QFontMetrics metrics(font);
+    int most = 0;
+    for (const QString& line : lines) most = std::max(most, metrics.horizontalAdvance(line));
+    return most;
+}
+
+}  // namespace
 
 QFont fittedFont(QFont font, const QString& text, int width, int minPixelSize) {
     if (text.isEmpty()) return font;
+    const QStringList lines = text.split(QLatin1Char('\n'));
     int size = font.pixelSize();
     if (size <= 0) size = QFontInfo(font).pixelSize();  // a font given in points
-    while (size > minPixelSize && QFontMetrics(font).horizontalAdvance(text) > width)
-        font.setPixelSize(--size);
+    while (size > minPixelSize && widest(font, lines) > width) font.setPixelSize(--size);
     return font;
 }

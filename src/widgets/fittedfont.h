@@ -3,6 +3,7 @@
 #include <QString>
 
 // The font, made smaller in whole pixels where needed, in which text takes at most width
-// pixels. Controls of fixed size hold texts of every language; a longer translation is drawn
-// smaller rather than cut off. Never below minPixelSize (the text is then cut after all).
+// pixels (each line of it). Controls of fixed size hold texts of every language; a longer
+// translation is drawn smaller rather than cut off. Never below minPixelSize (the text is then cut
+// after all).
 QFont fittedFont(QFont font, const QString& text, int width, int minPixelSize);

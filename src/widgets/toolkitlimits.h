@@ -30,8 +30,8 @@ constexpr int kSmallButtonFontPxOther = 20;
 constexpr int kButtonRadiusPx = 8;
 // Room a button keeps between its text and its edges (border and rounded corners), and the
 // smallest font a fixed-size button shrinks its text to before cutting it.
-constexpr int kButtonTextMarginPx = 10;
-constexpr int kMinFittedFontPx = 12;
+constexpr int kButtonTextMarginPx = 8;
+constexpr int kMinFittedFontPx = 11;
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 100;
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -15,6 +16,7 @@
 #include "drawroiwidget.h"
 #include "editpage.h"
 #include "enginelimits.h"
+#include "toolkitlimits.h"
 #include "viewtestsupport.h"
 
 using namespace viewtest;
@@ -35,6 +37,14 @@ int addRect(CammerSingleton& p, int g, QRect r, int func, int b = 10, int c = 20
     p.roiFunc[g][i] = func;
     p.roiParam1[g][i] = b, p.roiParam2[g][i] = c, p.roiParam3[g][i] = a;
     return i;
+}
+
+// Width of a caption's widest line.
+int widest(const QFont& font, const QString& text) {
+    int most = 0;
+    for (const QString& line : text.split('\n'))
+        most = std::max(most, QFontMetrics(font).horizontalAdvance(line));
+    return most;
 }
 
 }  // namespace
@@ -384,6 +394,27 @@ TEST_F(EditPageTest, TheWidgetForwardsAndShowsThePage) {
     widget->btnReturn->click();
     EXPECT_TRUE(widget->isHidden());
     EXPECT_EQ(gSource, kSourceNone);
+}
+
+// On every source, in English and in Japanese, no caption of the page is cut off: the paging
+// buttons are half as wide as the others and their texts longer in both languages.
+TEST_F(EditPageTest, EveryCaptionIsWhole) {
+    const int language = gLan;
+    for (int lan : {1, 3}) {
+        gLan = lan;
+        widget = std::make_unique<DrawROIWidget>(nullptr, *this);
+        widget->Reset(false);
+        for (int source = kSourceTemplate; source <= kSourceNgRecords; ++source) {
+            widget->setSource(source);
+            for (ColorButton* b : widget->findChildren<ColorButton*>()) {
+                if (!b->isVisibleTo(widget.get()) || b == widget->btnReCheck) continue;
+                EXPECT_LE(widest(b->font(), b->text()), b->width() - toolkit::kButtonTextMarginPx)
+                    << lan << " source " << source << ": " << b->text().toStdString();
+            }
+        }
+        widget.reset();
+    }
+    gLan = language;
 }
 
 // Writes the page on every source, in English and in Japanese, on the shipped pictures of the

@@ -8,6 +8,10 @@ namespace httpapi {
 // Port the API listens on at the panel (tests get an ephemeral port through the seam).
 constexpr quint16 kPanelPort = 10100;
 
+// The product infos that the reads answer with are published again at least this often, also
+// while the GUI thread's event loop never waits (it publishes each time it does).
+constexpr int kPublishRefreshMs = 100;
+
 // --- subscribers ---
 // A subscription lasts this long after its last request; one a millisecond older is dropped
 // at the next push. Apps renew it by subscribing again.

@@ -1,11 +1,13 @@
 #include "httpapiserver.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QtDebug>
 
 #include "globals.h"
+#include "httpapilimits.h"
 #include "netclock.h"
 #include "subscriberbook.h"
 #include "tcp_push2app.h"
@@ -15,42 +17,71 @@ HttpApiServer::HttpApiServer()
       subscribers_(std::make_unique<SubscriberBook>(
           QDir::currentPath() + QStringLiteral("/cnt_net/workspace/subscriber.ini"))),
       pushes_(std::make_unique<PushLauncher>()) {
-    routes_.insert(QStringLiteral("/v18/http/get_product_infos"),
-                   [this](CTask_FormData request) { get_product_infos(request); });
-    routes_.insert(QStringLiteral("/v18/http/get_last_detectinfo"),
-                   [this](CTask_FormData request) { get_last_detailinfo(request); });
+    anyThreadRoutes_.insert(QStringLiteral("/v18/http/get_product_infos"),
+                            [this](CTask_FormData request) { get_product_infos(request); });
+    anyThreadRoutes_.insert(QStringLiteral("/v18/http/get_last_detectinfo"),
+                            [this](CTask_FormData request) { get_last_detailinfo(request); });
     routes_.insert(QStringLiteral("/v18/http/subscriber_detectinfo"),
                    [this](CTask_FormData request) { subscriber_detectinfo(request); });
     updateLocalBaseInfo();
+    // The counters and states change on this thread between two waits of its event loop.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &HttpApiServer::publish);
+    refresh_ = new QTimer(this);
+    connect(refresh_, &QTimer::timeout, this, &HttpApiServer::publish);
+    refresh_->start(httpapi::kPublishRefreshMs);
+    publish();
 }
 
 HttpApiServer::~HttpApiServer() {
-    // Pushes first: they may still be connecting.
+    // The reads run on the reactor's threads and use our members: they end first. Then the
+    // pushes, which may still be connecting.
+    stopReactor();
     pushes_.reset();
+}
+
+void HttpApiServer::setStateReader(StateReader reader) {
+    stateReader_ = std::move(reader);
+    publish();
+}
+
+void HttpApiServer::publish() {
+    const QJsonObject infos =
+        httpapi::productInfos(stateReader_ ? stateReader_() : httpapi::MachineState());
+    QMutexLocker lock(&publishedMutex_);
+    published_.productInfos = infos;
+}
+
+HttpApiServer::Published HttpApiServer::published() const {
+    QMutexLocker lock(&publishedMutex_);
+    return published_;
 }
 
 int HttpApiServer::pushesInFlight() const {
     return pushes_->inFlight();
 }
 
-void HttpApiServer::reply(const CTask_FormData& request, const QJsonObject& result) {
+void HttpApiServer::reply(const CTask_FormData& request, const QJsonObject& result,
+                          const QString& deviceName) {
     CTask_FormData answer;
     answer.uuid = request.uuid;
     answer.sessionId = request.sessionId;
-    answer.deviceId = deviceName_;
+    answer.deviceId = deviceName;
     answer.values.insert(QStringLiteral("result"), QVariant::fromValue(result));
     if (const std::shared_ptr<MCore::TcpReactor> current = reactor()) current->post_async(answer);
 }
 
 void HttpApiServer::get_product_infos(const CTask_FormData& request) {
     qDebug() << "hello /v18/http/get_product_infos";
-    reply(request, httpapi::productInfos(stateReader_ ? stateReader_() : httpapi::MachineState()));
+    const Published now = published();
+    reply(request, now.productInfos, now.deviceName);
 }
 
 void HttpApiServer::get_last_detailinfo(const CTask_FormData& request) {
     qInfo() << "hello "
             << "get_last_detailinfo";
-    reply(request, lastDetect_);
+    const Published now = published();
+    reply(request, now.lastDetect, now.deviceName);
 }
 
 void HttpApiServer::subscriber_detectinfo(const CTask_FormData& request) {
@@ -67,7 +98,10 @@ void HttpApiServer::updateLocalBaseInfo() {
     if (!file.open(QIODevice::ReadOnly)) return;
     const QJsonValue name =
         QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("devicename"));
-    if (name.isString()) deviceName_ = name.toString();
+    if (!name.isString()) return;
+    deviceName_ = name.toString();
+    QMutexLocker lock(&publishedMutex_);
+    published_.deviceName = deviceName_;
 }
 
 void HttpApiServer::update_DetectOnceInfo(int detectIndex, bool result) {
@@ -77,6 +111,13 @@ void HttpApiServer::update_DetectOnceInfo(int detectIndex, bool result) {
         taken.swap(roiResults_);
     }
     lastDetect_ = httpapi::lastDetect(taken, detectIndex, result, numCamera, netcore::nowLocal());
+    // The step's counters are published with its document, so a read never sees one without
+    // the other.
+    const QJsonObject infos =
+        httpapi::productInfos(stateReader_ ? stateReader_() : httpapi::MachineState());
+    QMutexLocker lock(&publishedMutex_);
+    published_.lastDetect = lastDetect_;
+    published_.productInfos = infos;
 }
 
 void HttpApiServer::pushnode_lastdetect() {

@@ -1,12 +1,15 @@
 #pragma once
 // The HTTP JSON API: production counters, the last step's region results and subscriptions on
 // the message protocol, and after every step a push of the last-detection document to each
-// live subscriber. Handlers run on the thread that owns the server (the GUI thread).
+// live subscriber. Subscriptions are handled on the thread that owns the server (the GUI
+// thread); the two reads are answered on the connection's thread from the copy that thread
+// last published, so a busy GUI thread never holds them up.
 
 #include <QJsonObject>
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -38,7 +41,11 @@ public:
     void updateLocalBaseInfo();
 
     // Without a reader the API reports a stopped machine without alarm.
-    void setStateReader(StateReader reader) { stateReader_ = std::move(reader); }
+    void setStateReader(StateReader reader);
+    // Publishes the product infos as they are now, for the reads. Runs by itself each time the
+    // owning thread's event loop has handled its events, and at least every
+    // httpapi::kPublishRefreshMs; on the owning thread only.
+    void publish();
 
     // Where the inspection engine appends the results of the running step, from any thread,
     // holding roiResultsLock().
@@ -52,10 +59,18 @@ public slots:
     void SlotRecvResponse_Async(CTask_FormData) override {}
 
 private:
+    // What the reads answer with; replaced whole under publishedMutex_, copied out under it.
+    struct Published {
+        QJsonObject productInfos;
+        QJsonObject lastDetect;
+        QString deviceName;
+    };
+    Published published() const;
+
     void get_product_infos(const CTask_FormData& request);
     void get_last_detailinfo(const CTask_FormData& request);
     void subscriber_detectinfo(const CTask_FormData& request);
-    void reply(const CTask_FormData& request, const QJsonObject& result);
+    void reply(const CTask_FormData& request, const QJsonObject& result, const QString& deviceName);
 
     QMutex roiResultsMutex_;
     QList<param_roi> roiResults_;
@@ -64,4 +79,7 @@ private:
     std::unique_ptr<SubscriberBook> subscribers_;
     StateReader stateReader_;
     std::unique_ptr<PushLauncher> pushes_;
+    mutable QMutex publishedMutex_;
+    Published published_;
+    QTimer* refresh_ = nullptr;
 };

@@ -16,8 +16,16 @@ HttpManager::HttpManager(MCT_TYPE type) : QObject(nullptr), type_(type) {
 }
 
 HttpManager::~HttpManager() {
-    QMutexLocker lock(&reactorMutex_);
-    _netcore.reset();
+    stopReactor();
+}
+
+void HttpManager::stopReactor() {
+    std::shared_ptr<MCore::TcpReactor> current;
+    {
+        QMutexLocker lock(&reactorMutex_);
+        current.swap(_netcore);
+    }
+    current.reset();
 }
 
 std::shared_ptr<MCore::TcpReactor> HttpManager::reactor() const {
@@ -41,8 +49,12 @@ bool HttpManager::startReactor(const QHostAddress& address, quint16 port,
     created->blockAllRecvSIG();
     connect(created.get(), &MCore::TcpReactor::sigResponse_async, this,
             &HttpManager::SlotRecvResponse_Async, connectionType);
-    connect(created.get(), &MCore::TcpReactor::sigRequest, this, &HttpManager::SlotRecvRequest,
-            connectionType);
+    connect(
+        created.get(), &MCore::TcpReactor::sigRequest, this,
+        [this, connectionType](const CTask_FormData& request) {
+            dispatch(request, connectionType);
+        },
+        Qt::DirectConnection);
     {
         QMutexLocker lock(&reactorMutex_);
         _netcore = created;
@@ -50,13 +62,39 @@ bool HttpManager::startReactor(const QHostAddress& address, quint16 port,
     return created->reAction(address, port);
 }
 
-void HttpManager::SlotRecvRequest(CTask_FormData request) {
+void HttpManager::dispatch(const CTask_FormData& request, Qt::ConnectionType connectionType) {
+    const auto direct = anyThreadRoutes_.constFind(request.url);
+    if (direct != anyThreadRoutes_.cend() && waitingForOwnThread_.load() == 0) {
+        logRequest(request);
+        direct.value()(request);
+        return;
+    }
+    ++waitingForOwnThread_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, request] {
+            SlotRecvRequest(request);
+            --waitingForOwnThread_;
+        },
+        connectionType);
+}
+
+void HttpManager::logRequest(const CTask_FormData& request) const {
     const QMap<QString, QVariant> report = request.taskInfo.getReportParam();
     const qint64 usetime = report.value(QStringLiteral("_tsk_finishrecv_timing")).toLongLong() -
                            report.value(QStringLiteral("_tsk_create_timing")).toLongLong();
     const qint64 packs = report.value(QStringLiteral("_tsk_recv_times")).toLongLong();
     qInfo().noquote() << "[Short_RCV] *********************************" << request.url
                       << "usetime_ms:" << usetime << "packs:" << packs;
+}
+
+void HttpManager::SlotRecvRequest(CTask_FormData request) {
+    logRequest(request);
+    const auto direct = anyThreadRoutes_.constFind(request.url);
+    if (direct != anyThreadRoutes_.cend()) {
+        direct.value()(request);
+        return;
+    }
     auto route = routes_.constFind(request.url);
     if (route != routes_.cend())
         route.value()(request);

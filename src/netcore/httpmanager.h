@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -38,11 +39,25 @@ public slots:
     virtual void SlotRecvRequest(CTask_FormData request);
 
 protected:
+    // Stops the reactor and closes its connections; a subclass whose handlers run on the
+    // reactor's threads calls it first in its destructor, before its members go.
+    void stopReactor();
+
     std::shared_ptr<MCore::TcpReactor> _netcore;
     const MCT_TYPE type_;
     QMap<QString, std::function<void(CTask_FormData)>> routes_;
+    // Routes answered on the connection's own thread, so that a busy manager thread never holds
+    // them up; their handlers must be safe on any thread. Filled before startReactor and not
+    // changed afterwards. While requests wait for the manager's thread, these wait behind them,
+    // so that one connection's replies keep the order of its requests.
+    QMap<QString, std::function<void(CTask_FormData)>> anyThreadRoutes_;
 
 private:
+    void logRequest(const CTask_FormData& request) const;
+    void dispatch(const CTask_FormData& request, Qt::ConnectionType connectionType);
+
     mutable QMutex reactorMutex_;
     NetLimits limits_;
+    // Requests handed to the manager's thread and not yet handled there.
+    std::atomic<int> waitingForOwnThread_{0};
 };

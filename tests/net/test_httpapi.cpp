@@ -224,3 +224,107 @@ TEST(HttpApi, ANewClientIsServedBeside500IdleConnections) {
     }));
     EXPECT_EQ(curl(port, "/v18/http/get_product_infos")["code"].toInt(-1), 0);
 }
+
+// The reads come from the copy the GUI thread published last: they are answered while that
+// thread is busy (here: blocked in a wait that handles no events), and they show the step the
+// thread finished before it got busy.
+TEST(HttpApi, ReadsAreAnsweredWhileTheGuiThreadIsBusy) {
+    if (!testsupport::available("python3")) GTEST_SKIP() << "python3 is not installed";
+    testsupport::WorkDir dir;
+    for (int* counters : {gAllNum, gFailNum, gAllCycleNum, gFailCycleNum})
+        std::fill(counters, counters + kMaxCameras, 0);
+    gSyncNGNum = gSyncNGCycleNum = 0;
+    numCamera = 1;
+    HttpApiServer api;
+    api.setStateReader([] { return httpapi::MachineState{1, 2, 0}; });
+    ASSERT_TRUE(api.startReactor(QHostAddress::LocalHost, 0));
+    gAllCycleNum[0] = 5;
+    gAllNum[0] = 7;
+    gFailNum[0] = 2;
+    gSyncNGCycleNum = 1;
+    param_roi roi;
+    roi.algorithm_result = 9;
+    {
+        QMutexLocker lock(api.roiResultsLock());
+        api.roiResults()->append(roi);
+    }
+    api.update_DetectOnceInfo(4, false);
+
+    QProcess client;
+    client.start("python3",
+                 {"-c", kPythonClient, QString::number(api.reactor()->localPort()),
+                  QJsonDocument(QJsonArray{QJsonArray{"/v18/http/get_product_infos", "{}"},
+                                           QJsonArray{"/v18/http/get_last_detectinfo", "{}"}})
+                      .toJson()});
+    // No event of this thread is handled until the client has ended.
+    ASSERT_TRUE(client.waitForFinished(20000));
+    const QJsonArray answers = QJsonDocument::fromJson(client.readAllStandardOutput()).array();
+    ASSERT_EQ(answers.size(), 2) << client.readAllStandardError().toStdString();
+    EXPECT_EQ(
+        QJsonDocument(answers[0]["reply"]["result"].toObject()).toJson(QJsonDocument::Compact),
+        R"({"camera_count":1,"detect_all":5,"detect_all_detail":[7],"detect_ng":1,)"
+        R"("detect_ng_detail":[2],"detect_status":1,"run_status":1})");
+    const QJsonObject last = answers[1]["reply"]["result"].toObject();
+    EXPECT_EQ(last["detect_index"].toInt(), 4);
+    EXPECT_EQ(last["last_result"][0]["rois"][0]["roi_algorithm"][0].toInt(), 9);
+}
+
+// A read that follows a subscription on one connection waits for it: the replies keep the
+// order of the requests, also when the client sends both at once.
+TEST(HttpApi, PipelinedRepliesKeepTheOrderOfTheRequests) {
+    if (!testsupport::available("python3")) GTEST_SKIP() << "python3 is not installed";
+    const char* const pipelined = R"(
+import json, socket, sys
+def request(path, body):
+    return ("POST %s HTTP/1.1\r\nHost: panel\r\nContent-Type: application/json\r\n"
+            "Content-Length: %d\r\n\r\n%s" % (path, len(body), body)).encode()
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+s.sendall(request("/v18/http/subscriber_detectinfo", sys.argv[2]) +
+          request("/v18/http/get_product_infos", "{}"))
+replies, f = [], s.makefile("rb")
+for _ in range(2):
+    length = 0
+    for line in iter(f.readline, b"\r\n"):
+        if line.lower().startswith(b"content-length:"):
+            length = int(line.split(b":")[1])
+    replies.append(json.loads(f.read(length)))
+print(json.dumps(replies))
+)";
+    testsupport::WorkDir dir;
+    numCamera = 1;
+    HttpApiServer api;
+    ASSERT_TRUE(api.startReactor(QHostAddress::LocalHost, 0));
+    int code = -1;
+    const QJsonArray replies =
+        QJsonDocument::fromJson(
+            runClient("python3",
+                      {"-c", pipelined, QString::number(api.reactor()->localPort()),
+                       subscription({subscriber(9000)})},
+                      &code))
+            .array();
+    ASSERT_EQ(replies.size(), 2);
+    EXPECT_EQ(replies[0]["result"].toObject(), QJsonObject()) << "the subscription's reply";
+    EXPECT_EQ(replies[1]["result"]["camera_count"].toInt(), 1) << "the read's reply";
+    EXPECT_EQ(subscriberFile().keys(), keys({9000}));
+}
+
+// Connects to subscribers run on threads of their own: the step's report returns while every
+// connect to a dead subscriber is still under way, and those pushes end by themselves.
+TEST(HttpApi, DeadSubscribersDoNotHoldUpTheStepReport) {
+    testsupport::WorkDir dir;
+    std::vector<std::unique_ptr<BlackHole>> dead(10);
+    QVariantMap groups;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (auto& hole : dead) {
+        hole = std::make_unique<BlackHole>();
+        ASSERT_NE(hole->port(), 0);
+        groups.insert(keys({hole->port()})[0], now);
+    }
+    QSettings("cnt_net/workspace/subscriber.ini", QSettings::IniFormat)
+        .setValue("subscriber_groups", groups);
+    HttpApiServer api;
+    api.update_DetectOnceInfo(0, true);
+    api.pushnode_lastdetect();
+    EXPECT_EQ(api.pushesInFlight(), 10) << "the report waited for a connect";
+    EXPECT_TRUE(testsupport::waitFor([&] { return api.pushesInFlight() == 0; }, kWaitMs));
+}

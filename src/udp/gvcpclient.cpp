@@ -115,9 +115,13 @@ QMap<QString, gvcp_discover_ack_payload> UDP_ACam_Client::findCamera() {
     return foundCameras;
 }
 
-QString UDP_ACam_Client::AnalysisRecvMessage(sockaddr_in, const QByteArray& recvbuf) {
+QString UDP_ACam_Client::AnalysisRecvMessage(sockaddr_in saclient, const QByteArray& recvbuf) {
     const gvcp::Ack ack = gvcp::readAck(recvbuf.constData(), recvbuf.size());
     if (ack.kind == gvcp::Ack::Short) return QStringLiteral("success");
+    if (ack.kind == gvcp::Ack::Cut)
+        qWarning().noquote() << "AppCli-Recv: acknowledgement from"
+                             << nint2string(saclient.sin_addr.s_addr)
+                             << "ends inside its identifier; ignored";
     if (ack.kind == gvcp::Ack::Discovery) {
         const gvcp_discover_ack_payload& record = ack.discovery;
         foundCameras.insert(gvcp::fieldText(record.id), record);

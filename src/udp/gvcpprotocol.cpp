@@ -56,6 +56,14 @@ size_t copyPayload(const char* data, qsizetype size, const gvcp::Header& header,
     return count;
 }
 
+// Whether `copied` payload bytes end inside the record's identifier before its zero.
+template <class Record>
+bool identifierCut(const Record& record, size_t copied) {
+    const size_t from = offsetof(Record, id);
+    if (copied <= from || copied >= from + sizeof record.id) return false;
+    return std::memchr(record.id, 0, copied - from) == nullptr;
+}
+
 void putText(char* field, int size, const char* text) {
     qstrncpy(field, text ? text : "", static_cast<uint>(size));
 }
@@ -105,10 +113,16 @@ Ack readAck(const char* data, qsizetype size) {
     if (!readHeader(data, size, &header)) return ack;
     if (header.code == kDiscoveryAck) {
         ack.kind = Ack::Discovery;
-        copyPayload(data, size, header, &ack.discovery);
+        if (identifierCut(ack.discovery, copyPayload(data, size, header, &ack.discovery))) {
+            ack.kind = Ack::Cut;
+            ack.discovery = {};
+        }
     } else if (header.code == kForceIpAck) {
         ack.kind = Ack::ForceIp;
-        copyPayload(data, size, header, &ack.forceIp);
+        if (identifierCut(ack.forceIp, copyPayload(data, size, header, &ack.forceIp))) {
+            ack.kind = Ack::Cut;
+            ack.forceIp = {};
+        }
     } else {
         ack.kind = Ack::Other;
     }

@@ -85,9 +85,11 @@ struct Header {
 // False for fewer than 8 bytes.
 bool readHeader(const char* data, qsizetype size, Header* header);
 
-// A received acknowledgement as the client reads it.
+// A received acknowledgement as the client reads it. An acknowledgement whose payload ends
+// inside the identifier, before the identifier's terminating zero, is Cut and its records stay
+// cleared: "cam-12" cut to "cam-1" would describe another camera.
 struct Ack {
-    enum Kind { Short, Discovery, ForceIp, Other } kind = Short;
+    enum Kind { Short, Discovery, ForceIp, Cut, Other } kind = Short;
     gvcp_discover_ack_payload discovery{};
     gvcp_forceip_payload forceIp{};
 };

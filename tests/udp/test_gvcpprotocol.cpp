@@ -104,6 +104,13 @@ TEST(GvcpProtocol, ReadersStayWithinTheReceivedBytes) {
         {withLength(ack, 100), A::Discovery, "", true},
         {ack.left(60), A::Discovery, "", false},
         {withLength(ack, 0xffff) + QByteArray(100, 'x'), A::Discovery, "cam-1", true},
+        // Ending inside the identifier: "cam" would name another camera; with its zero it is
+        // whole.
+        {ack.left(179), A::Cut, "", false},
+        {withLength(ack, 171), A::Cut, "", false},
+        {ack.left(182), A::Discovery, "cam-1", true},
+        {describe(gvcp_ack_forceip, "cam-9").left(35), A::Cut, "", false},
+        {describe(gvcp_ack_forceip, "cam-9").left(38), A::ForceIp, "cam-9", false},
         {describe(gvcp_ack_forceip, "cam-9"), A::ForceIp, "cam-9", false},
         {gvcp_ack_updatetime(), A::Other, "", false}};
     for (const auto& [bytes, kind, id, model] : acks) {

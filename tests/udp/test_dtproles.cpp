@@ -191,6 +191,11 @@ TEST_F(DtpRoles, IoBoxServesItsMainCameraAndTheApp) {
     box.feed("<C;4;cam-1>");
     box.feed("<C;4;cam-1;no-address>");
     EXPECT_EQ(box.tick(899), QStringList{"10.0.0.7:10412 <S;3;io-1;00100000;00000000>"});
+    {
+        Box restarted;  // works with what the box saved
+        restarted.feed("<A;1>");
+        EXPECT_EQ(restarted.sends(), QStringList{"10.0.0.9:10410 <S;1;io-1;1;cam-1;10.0.0.7>"});
+    }
 
     blockFile("iocfg.json");
     EXPECT_EQ(box.feed("<A;2;io-1;cam-2;10.0.0.8>"), kUnknown);

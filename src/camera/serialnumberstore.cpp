@@ -90,6 +90,13 @@ bool SerialNumberStore::ensureFile(const QString& factoryCopy) {
 
 bool SerialNumberStore::open() {
     close();
+    // A damaged file whose header is intact opens, and may even answer for the rows it still
+    // holds: every page is read first, as for the program's other databases.
+    const storage::DbCheck check = storage::checkDatabase(file_);
+    if (check.state == storage::DbState::Damaged) {
+        qCritical().noquote() << file_ << "cannot be used:" << check.reason;
+        return false;
+    }
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     db_.setDatabaseName(file_);
     if (!db_.open()) {

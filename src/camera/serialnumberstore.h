@@ -30,6 +30,7 @@ public:
     // the table and empty slots. True when the file exists afterwards.
     bool ensureFile(const QString& factoryCopy);
     // Opens the connection and makes sure the table exists; true when the store is usable.
+    // A file that fails the check of every page is not.
     bool open();
     bool isUsable() const { return usable_; }
     // Replaces the database file by the factory copy (the connection is closed first), keeping

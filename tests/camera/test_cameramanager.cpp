@@ -122,7 +122,7 @@ TEST_F(ManagerTest, OnlyStoredSerialNumbersAreRecordedAsSaved) {
 }
 
 TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
-    enum Damage { Missing, NoDatabase, Folder, NoDatabaseNorFactoryCopy };
+    enum Damage { Missing, NoDatabase, Folder, NoDatabaseNorFactoryCopy, DamagedPage };
     const struct {
         Damage damage;
         bool warned;
@@ -134,6 +134,8 @@ TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
         {Folder, true, {"sync", "reboot"}, {B, A}},
         // Cannot be replaced: no reboot, which would only bring the same failure back.
         {NoDatabaseNorFactoryCopy, true, {}, {A, B}},
+        // The header is whole, a page behind it is not.
+        {DamagedPage, true, {"sync", "reboot"}, {B, A}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(int(row.damage));
@@ -147,6 +149,15 @@ TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
             if (row.damage == NoDatabaseNorFactoryCopy) ASSERT_TRUE(QFile::resize(kFactory, 100));
         } else if (row.damage == Folder) {
             QDir().mkpath("SN.db");
+        } else if (row.damage == DamagedPage) {
+            storeSerials("SN.db", {A, B});
+            QFile broken("SN.db");
+            ASSERT_TRUE(broken.open(QIODevice::ReadWrite));
+            ASSERT_GE(broken.size(), 8192);
+            broken.seek(4096);
+            QByteArray noise(4096, '\0');
+            for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
+            broken.write(noise);
         }
         auto real = plugin("Real", 1, {A, B});
         dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
@@ -159,6 +170,8 @@ TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
         EXPECT_EQ(testsupport::recorder().programs(), row.programs);
         // Where the reboot does not happen, the restored copy is in use.
         EXPECT_EQ(serialTexts(manager->cameraList), row.order);
+        if (row.damage == DamagedPage)
+            EXPECT_EQ(QDir().entryList({"SN.db.damaged-*"}).size(), 1) << "kept aside";
         manager->resetCameraSN();
         manager->saveCameraSN();  // with nothing to write to, it must not fail hard
     }

@@ -43,13 +43,21 @@ void ExportResultWorker::work(QPair<QString, QString> dates) {
         exportFiles(QLatin1String(kDefaultArchiveDir), first, last, now.date());
     total = files.size();
     done = 0;
+    if (files.isEmpty()) {
+        // An empty folder on the disk would look like an export that lost its results.
+        qInfo().noquote() << "statistics export: no statistics from" << dates.first << "to"
+                          << dates.second << "- nothing exported";
+        releaseDisk(disk);
+        emit finish(NothingToExport);
+        return;
+    }
     emit exportProgress(total, done);
 
     const ProcessEnd exporter =
         exportToHistogram(QLatin1String(kExporterProgram),
                           {files.join(QLatin1String(kExporterFileSeparator))}, timeLimitMs);
     if (exporter.stopped) {
-        emit finish(false);
+        emit finish(Failed);
         return;
     }
     bool succeeded = exporter.ok() && done >= total;
@@ -58,14 +66,17 @@ void ExportResultWorker::work(QPair<QString, QString> dates) {
                    << "files";
     // Whatever the exporter achieved goes onto the disk, and the disk is always released.
     succeeded = moveResults(disk, stamp) && succeeded;
+    succeeded = releaseDisk(disk) && succeeded;
+    emit finish(succeeded ? Exported : Failed);
+}
+
+bool ExportResultWorker::releaseDisk(const devices::UsbDiskFinder& disk) {
     sys::actions().run(QStringLiteral("sync"), {}, kExportSyncTimeLimitMs);
     const sys::CommandResult unmount = sys::actions().run(
         QStringLiteral("umount"), {disk.mountPoint()}, kExportUnmountTimeLimitMs);
-    if (!unmount.ok()) {
-        qWarning().noquote() << "statistics export: cannot unmount" << disk.mountPoint();
-        succeeded = false;
-    }
-    emit finish(succeeded);
+    if (unmount.ok()) return true;
+    qWarning().noquote() << "statistics export: cannot unmount" << disk.mountPoint();
+    return false;
 }
 
 bool ExportResultWorker::moveResults(const devices::UsbDiskFinder& disk, const QString& stamp) {

@@ -16,6 +16,13 @@
 class ExportResultWorker : public QObject {
     Q_OBJECT
 public:
+    // How an export ended.
+    enum Outcome {
+        Exported,         // the exporter finished every file and the results are on the disk
+        Failed,           // the log says why
+        NothingToExport,  // no day of the range has statistics; nothing was put on the disk
+    };
+
     explicit ExportResultWorker(QObject* parent = nullptr);
 
     // The disk the results go to (tests: a folder and a mount table of their own).
@@ -34,16 +41,18 @@ public:
 
 signals:
     void exportProgress(int total, int done);
-    // succeeded: the exporter ended well after finishing every file, and the results are on
-    // the disk, which is unmounted.
-    void finish(bool succeeded);
+    // outcome: an Outcome. The disk is unmounted in every case.
+    void finish(int outcome);
 
 public slots:
     // The whole export of the days dates.first .. dates.second ("yyyy-MM-dd").
     void work(QPair<QString, QString> dates);
 
 private:
+    // Flushes and unmounts the disk; false when it stays mounted.
+    bool releaseDisk(const devices::UsbDiskFinder& disk);
     // Moves every folder the exporter left beside the day files onto the disk.
+
     bool moveResults(const devices::UsbDiskFinder& disk, const QString& stamp);
 
     mutable QMutex mutex_;  // guards the settings below

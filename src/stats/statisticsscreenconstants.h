@@ -94,5 +94,9 @@ constexpr int kLanMultiStepNames = 477;
 // The end of a failed export, in the four languages of the language table; the log says why.
 constexpr const char* kExportFailedTexts[] = {"数据导出失败", "Failed to export the data",
                                               "資料匯出失敗", "データのエクスポートに失敗しました"};
+// The end of an export whose days hold no statistics, in the same four languages.
+constexpr const char* kExportNothingTexts[] = {
+    "所选日期没有可导出的统计数据", "There are no statistics to export for these days",
+    "所選日期沒有可匯出的統計資料", "この期間にエクスポートする統計データはありません"};
 
 }  // namespace stats::screen

@@ -308,13 +308,22 @@ void StatisticsWidget::SlotExportData() {
     emit sigExportData(days);
 }
 
-void StatisticsWidget::exportFinished(bool succeeded) {
+void StatisticsWidget::exportFinished(int outcome) {
     exportIdle_ = true;
     if (gpResStatisticsParam) gpResStatisticsParam->setTimer(true);
     emit sigExportDataFinish();
+    const int language = qBound(0, gLan, kLanguageCount - 1);
     WarnBox end(this);
-    end.setText(succeeded
-                    ? lan(kLanExported)
-                    : QString::fromUtf8(kExportFailedTexts[qBound(0, gLan, kLanguageCount - 1)]));
+    switch (outcome) {
+        case ExportResultWorker::Exported:
+            end.setText(lan(kLanExported));
+            break;
+        case ExportResultWorker::NothingToExport:
+            end.setText(QString::fromUtf8(kExportNothingTexts[language]));
+            break;
+        default:
+            end.setText(QString::fromUtf8(kExportFailedTexts[language]));
+            break;
+    }
     end.exec();
 }

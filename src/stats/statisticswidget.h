@@ -82,7 +82,7 @@ private:
     void onGroupChosen(const QString& name);
     void showModelHours();
     void startExportThread();
-    void exportFinished(bool succeeded);
+    void exportFinished(int outcome);
 
     QTabWidget* cameraTabs_;
     CamereaTabWidget* cameraPages_[stats::screen::kMaxTabs] = {};

@@ -59,14 +59,19 @@ protected:
     }
     // Presses the export button (and again while the export runs); the date dialog takes the
     // preset, every box is confirmed. Returns the texts of the boxes shown.
+    // Days by hand, when given, replace the preset's.
     QStringList exportWith(
         testsupport::FakeUsbDisk& disk, int preset,
-        const std::function<void()>& afterDialog = [] {}) {
+        const std::function<void()>& afterDialog = [] {}, QPair<QDate, QDate> byHand = {}) {
         screen->setUsbDisk(devices::UsbDiskFinder(disk.mountsFile(), disk.mountPoint()));
         QStringList shown;
         dialogs::ScopedAnswerer answers([&](QDialog* dialog) {
             if (auto* dates = qobject_cast<DateSeletDialog*>(dialog)) {
                 dates->presets()->button(preset)->click();
+                if (byHand.first.isValid()) {
+                    dates->endDate()->setDate(byHand.second);
+                    dates->startDate()->setDate(byHand.first);
+                }
                 afterDialog();
             } else {
                 shown << dialog->property("text").toString();
@@ -158,6 +163,26 @@ TEST_F(ExportTest, EveryFailureIsReportedAndTheButtonWorksAgain) {
         EXPECT_EQ(resultsIn("ResStatistics"), row.leftBeside);
         for (const QString& d : resultsIn("ResStatistics"))
             QDir("ResStatistics/" + d + "-export").removeRecursively();
+    }
+}
+
+// Days without statistics: the operator is told so, the exporter is not run, and nothing is
+// left on the disk, which is released all the same.
+TEST_F(ExportTest, DaysWithoutStatisticsExportNothing) {
+    ASSERT_TRUE(testsupport::installExporterStandIn());
+    const QPair<QDate, QDate> ranges[] = {{day("2024-01-01"), day("2024-01-31")},
+                                          {day("2022-01-01"), day("2022-12-31")}};
+    for (const auto& range : ranges) {
+        SCOPED_TRACE(range.first.toString().toStdString());
+        testsupport::FakeUsbDisk disk;
+        QSignalSpy progress(screen, &StatisticsWidget::sigExportProgress);
+        recorder().clear();
+        EXPECT_EQ(exportWith(
+                      disk, stats::PresetCustom, [] {}, range),
+                  QStringList({lan(654), "There are no statistics to export for these days"}));
+        EXPECT_TRUE(QDir(disk.mountPoint()).isEmpty());
+        EXPECT_EQ(progress.count(), 0) << "no exporter run";
+        EXPECT_TRUE(resultsIn("ResStatistics").isEmpty());
     }
 }
 

@@ -17,7 +17,7 @@ using settings::Page;
 namespace {
 constexpr int kTitleEntry = 215;  // "System Param"
 // Section buttons: system, camera, input/output, advanced, groups, records.
-constexpr int kSectionEntries[] = {267, 260, 259, 229, 261, 206};
+constexpr int kSectionEntries[] = {267, 260, 266, 229, 261, 206};
 constexpr int kEntryNetwork = 262;
 constexpr int kEntryCameraOrder = 396;
 constexpr int kEntryIONames = 473;
@@ -47,7 +47,7 @@ WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
 
 void WizardParaWidget::buildButtons() {
     using namespace settings;
-    const int count = int(std::size(kSectionEntries)) + 3;
+    const int count = int(std::size(kSectionEntries)) + 1;
     const int w = (width() - 2 * kMargin - (count - 1) * 8) / count;
     auto place = [&](ColorButton* b, int i) {
         b->setGeometry(kMargin + i * (w + 8), kTopBar, w, kTabHeight - 6);
@@ -65,16 +65,19 @@ void WizardParaWidget::buildButtons() {
     int i = int(std::size(kSectionEntries));
     auto* network = new ColorButton(lan(kEntryNetwork).trimmed(), this, ColorButton::Small);
     network->setObjectName(QStringLiteral("network"));
-    place(network, i++);
+    place(network, i);
     connect(network, &QPushButton::clicked, this, &WizardParaWidget::SlotNetworkDialog);
-    auto* order = new ColorButton(lan(kEntryCameraOrder).trimmed(), this, ColorButton::Small);
-    place(order, i++);
-    connect(order, &QPushButton::clicked, this, [this] { host_.showCameraOrder(); });
-    auto* names = new ColorButton(lan(kEntryIONames).trimmed(), this, ColorButton::Small);
-    place(names, i++);
-    connect(names, &QPushButton::clicked, this, [this] { host_.showIONames(); });
 
+    // The camera order and the IO names belong to the camera and the input/output pages.
     const int y = height() - kBottomBar + (kBottomBar - kButtonHeight) / 2;
+    const int pageButtonX = width() - kMargin - 4 * kButtonWidth - 60;
+    cameraOrder_ = new ColorButton(lan(kEntryCameraOrder).trimmed(), this, ColorButton::Small);
+    cameraOrder_->setGeometry(pageButtonX, y, kButtonWidth, kButtonHeight);
+    connect(cameraOrder_, &QPushButton::clicked, this, [this] { host_.showCameraOrder(); });
+    ioNames_ = new ColorButton(lan(kEntryIONames).trimmed(), this, ColorButton::Small);
+    ioNames_->setGeometry(pageButtonX, y, kButtonWidth, kButtonHeight);
+    connect(ioNames_, &QPushButton::clicked, this, [this] { host_.showIONames(); });
+
     cameraChoice_ = new ComboBox(this);
     cameraChoice_->setGeometry(kMargin, y, 2 * kButtonWidth, kButtonHeight);
     connect(cameraChoice_, QOverload<int>::of(&QComboBox::activated), this,
@@ -86,14 +89,8 @@ void WizardParaWidget::buildButtons() {
     sheetLabel_->setGeometry(previous_->geometry().right() + 10, y, 120, kButtonHeight);
     next_ = new ColorButton(lan(kEntryNext).trimmed(), this, ColorButton::Small);
     next_->setGeometry(sheetLabel_->geometry().right() + 10, y, kButtonWidth, kButtonHeight);
-    connect(previous_, &QPushButton::clicked, this, [this] {
-        form_->setSheet(form_->sheet() - 1);
-        updatePaging();
-    });
-    connect(next_, &QPushButton::clicked, this, [this] {
-        form_->setSheet(form_->sheet() + 1);
-        updatePaging();
-    });
+    connect(previous_, &QPushButton::clicked, this, [this] { showSheet(form_->sheet() - 1); });
+    connect(next_, &QPushButton::clicked, this, [this] { showSheet(form_->sheet() + 1); });
     confirm_ = new ColorButton(lan(kEntryConfirm).trimmed(), this, ColorButton::Large);
     confirm_->setObjectName(QStringLiteral("confirm"));
     confirm_->setGeometry(width() - kMargin - 2 * kButtonWidth - 20, y, kButtonWidth,
@@ -144,7 +141,14 @@ void WizardParaWidget::showSection(Section section) {
     if (section == Groups) groups_->reload();
     if (section == Records) records_->reload();
     cameraChoice_->setVisible(section == Camera);
+    cameraOrder_->setVisible(section == Camera);
+    ioNames_->setVisible(section == InputOutput);
     cameraChoice_->setCurrentIndex(camera_);
+    updatePaging();
+}
+
+void WizardParaWidget::showSheet(int sheet) {
+    form_->setSheet(sheet);
     updatePaging();
 }
 

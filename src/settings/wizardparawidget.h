@@ -34,6 +34,8 @@ public:
     // refused (the section shown stays).
     bool openSection(Section section);
     Section section() const { return section_; }
+    // Turns the rows of a settings page to another sheet.
+    void showSheet(int sheet);
     // The camera whose image settings the camera page shows.
     void chooseCamera(int camera);
 
@@ -71,6 +73,8 @@ private:
     settings::RecordsPage* records_;
     QVector<ColorButton*> sectionButtons_;
     ComboBox* cameraChoice_ = nullptr;
+    ColorButton* cameraOrder_ = nullptr;
+    ColorButton* ioNames_ = nullptr;
     ColorButton* previous_ = nullptr;
     ColorButton* next_ = nullptr;
     QLabel* sheetLabel_ = nullptr;

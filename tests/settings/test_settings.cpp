@@ -3,12 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QTableWidget>
 
+#include "cameramanager.h"
+#include "combobox.h"
 #include "customionamewidget.h"
+#include "dialogseam.h"
 #include "globals.h"
 #include "hardwareconfigurationwidget.h"
 #include "helpwidget.h"
+#include "operationlog.h"
+#include "recordspage.h"
 #include "settingstestrig.h"
+#include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
@@ -79,4 +86,113 @@ TEST_F(SettingsPages, IONamePageInitReadsTheTextsAgainAndStaysHidden) {
     page.init();
     EXPECT_EQ(page.title(), QStringLiteral("Custom IO"));
     EXPECT_FALSE(page.isVisible());
+}
+
+namespace {
+
+_cameraInfo cameraWith(const char* serial) {
+    _cameraInfo info;
+    qstrncpy(info.serialNumber, serial, sizeof(info.serialNumber));
+    return info;
+}
+
+}  // namespace
+
+TEST(MaintenancePages, CameraOrderChosenIsHandedToTheManagerAndRepeatsAreRefused) {
+    settingstest::Rig rig;
+    CameraManager manager;
+    CameraManager* previous = CameraManager::_instance;
+    CameraManager::_instance = &manager;
+    manager.cameraList = {cameraWith("SERIAL-AAA"), cameraWith("SERIAL-BBB"),
+                          cameraWith("SERIAL-CCC")};
+    WarnBox box(nullptr);
+    gpWarnBox = &box;
+    auto* page = new WidgetChangeCamera(&rig.owner);
+    rig.owner.show();
+    page->show();
+    // Each number starts on its own camera, named with its serial number.
+    ASSERT_NE(page->choiceOf(2), nullptr);
+    EXPECT_TRUE(page->choiceOf(1)->currentText().contains("SERIAL-BBB"));
+
+    const struct {
+        QVector<int> chosen;
+        bool stored;
+        QStringList serials;
+    } cases[] = {
+        {{2, 0, 1}, true, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}},
+        {{0, 0, 1}, false, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}},
+    };
+    for (const auto& c : cases) {
+        dialogs::ScopedAnswerer answers({QDialog::Accepted});
+        for (int k = 0; k < c.chosen.size(); ++k) page->choiceOf(k)->setCurrentIndex(c.chosen[k]);
+        EXPECT_EQ(page->save(), c.stored);
+        QStringList serials;
+        for (const QString& s : manager.serialList()) serials << s;
+        EXPECT_EQ(serials, c.serials);
+        ASSERT_EQ(answers.count(), 1);  // a restart notice, or which camera repeats
+        if (!c.stored) EXPECT_TRUE(answers.asked()[0].text.contains("NO.1"));
+    }
+    CameraManager::_instance = previous;
+    gpWarnBox = nullptr;
+}
+
+TEST(MaintenancePages, HelpOpensOnThePageNamedAndIONamesShowTheTerminalsInUse) {
+    settingstest::Rig rig;
+    auto* help = new HelpWidget(&rig.owner);
+    auto* names = new CustomIONameWidget(&rig.owner);
+    rig.owner.show();
+    const int saved = gHelpC;
+    for (int page : {HelpWidget::kAlarmPage, 0, 99}) {
+        gHelpC = page;
+        help->show();
+        EXPECT_EQ(help->currentPage(), page < HelpWidget::pageCount() ? page : 0);
+        help->hide();
+    }
+    gHelpC = saved;
+
+    const struct {
+        int mode;
+        int outputName;  // gaName index of output terminal 1
+        int terminals;
+    } cases[] = {{0, 4, 4}, {3, 9, 9}};
+    for (const auto& c : cases) {
+        gpWPara->detectMode = c.mode;
+        for (int i = 0; i < kIONameCount; ++i) gaName[i] = QStringLiteral("name %1").arg(i);
+        names->init();
+        EXPECT_FALSE(names->isVisible());
+        EXPECT_EQ(names->inputName(1), QString("name 0"));
+        EXPECT_EQ(names->outputName(1), QStringLiteral("name %1").arg(c.outputName));
+        EXPECT_FALSE(names->inputName(c.terminals).isEmpty());
+        EXPECT_TRUE(names->inputName(c.terminals + 1).isEmpty());
+    }
+    for (QString& name : gaName) name.clear();
+}
+
+TEST(MaintenancePages, RecordsAreListedAndClearedOnlyAtTheServiceLevel) {
+    settingstest::Rig rig;
+    OperationLog log(rig.work.path(), QStringLiteral("settingstest-records"));
+    ASSERT_TRUE(log.insert("08.00.01", "Primary", "started"));
+    ASSERT_TRUE(log.insert("08.00.02", "Primary", "it's stopped"));
+    rig.host.recordConnection = QStringLiteral("settingstest-records");
+    settings::RecordsPage page(rig.host, &rig.owner);
+    page.reload();
+    ASSERT_EQ(page.table()->rowCount(), 2);
+    EXPECT_EQ(page.table()->item(1, 2)->text(), QString("it's stopped"));
+
+    const struct {
+        bool serviceLevel;
+        bool confirmed;
+        QStringList calls;
+    } cases[] = {
+        {false, true, {"checkRoot"}},
+        {true, false, {"checkRoot", "ask"}},
+        {true, true, {"checkRoot", "ask", "clearRecord", "record"}},
+    };
+    for (const auto& c : cases) {
+        rig.host.calls.clear();
+        rig.host.serviceLevel = c.serviceLevel;
+        rig.host.answer = c.confirmed;
+        EXPECT_EQ(page.clear(), c.confirmed && c.serviceLevel);
+        EXPECT_EQ(rig.host.calls, c.calls);
+    }
 }

@@ -45,6 +45,8 @@ public:
     QList<Request> received(const QString& url = QString()) const;
     void clear() { received_.clear(); }
     int connections() const;
+    // Connections accepted since the peer started listening, open or not.
+    int accepted() const { return sockets_.size(); }
 
 protected:
     virtual void answer(QTcpSocket* socket, const Request& request) = 0;

@@ -1,0 +1,134 @@
+// Every page of the settings screens in every language at the panel's size: no text is cut
+// off by its label, button or choice box. With MOULDMON_SETTINGS_SHOTS set to a folder, the
+// pages are saved there as pictures to look at.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+
+#include "cameramanager.h"
+#include "customionamewidget.h"
+#include "globals.h"
+#include "helpwidget.h"
+#include "networksettingdialog.h"
+#include "operationlog.h"
+#include "settingsform.h"
+#include "settingstestrig.h"
+#include "uifont.h"
+#include "widgetchangecamera.h"
+#include "wizardparawidget.h"
+
+namespace {
+
+// What of a page's texts does not fit, as "text (where)".
+QStringList cutTexts(QWidget* page) {
+    QStringList cut;
+    for (QLabel* label : page->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(page) || label->text().isEmpty()) continue;
+        const QFontMetrics fm(label->font());
+        const int flags = (label->wordWrap() ? Qt::TextWordWrap : 0) | int(label->alignment());
+        const QRect need =
+            fm.boundingRect(QRect(QPoint(), label->contentsRect().size()), flags, label->text());
+        if (need.width() > label->contentsRect().width() ||
+            need.height() > label->contentsRect().height())
+            cut << label->text() + QStringLiteral(" (label)");
+    }
+    for (QAbstractButton* button : page->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(page) || button->text().isEmpty()) continue;
+        const int need = QFontMetrics(button->font()).horizontalAdvance(button->text());
+        const int room = button->width() - (qobject_cast<QCheckBox*>(button) ? 50 : 8);
+        if (need > room) cut << button->text() + QStringLiteral(" (button)");
+    }
+    for (QComboBox* combo : page->findChildren<QComboBox*>()) {
+        if (!combo->isVisibleTo(page)) continue;
+        const QFontMetrics fm(combo->font());
+        for (int i = 0; i < combo->count(); ++i)
+            if (fm.horizontalAdvance(combo->itemText(i)) > combo->width() - 40)
+                cut << combo->itemText(i) + QStringLiteral(" (choice)");
+    }
+    return cut;
+}
+
+class SettingsLayout : public ::testing::TestWithParam<int> {
+protected:
+    void shoot(QWidget* page, const QString& name) {
+        const QImage image = page->grab().toImage();
+        const QByteArray folder = qgetenv("MOULDMON_SETTINGS_SHOTS");
+        if (!folder.isEmpty())
+            image.save(QStringLiteral("%1/%2-%3.png").arg(QString(folder), name).arg(GetParam()));
+    }
+    void check(QWidget* page, const QString& name) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(cutTexts(page), QStringList());
+        shoot(page, name);
+    }
+
+    settingstest::Rig rig;
+};
+
+}  // namespace
+
+TEST_P(SettingsLayout, EveryPageShowsItsTextsWhole) {
+    const int language = GetParam();
+    gLan = language;
+    applyUiFont(*qApp, language);
+    rig.host.serviceLevel = true;
+    // Something to list: two groups, two records, three cameras.
+    for (const char* group : {"default", "mould A"})
+        QDir().mkpath(rig.work.file("paraGroup/") + group);
+    OperationLog log(rig.work.path(), QStringLiteral("settingslayout-records"));
+    log.insert("08.00.01", lan(155), lan(136));
+    log.insert("08.00.02", lan(154), lan(235) + lan(245).arg(lan(167)).arg(0).arg(3));
+    rig.host.recordConnection = QStringLiteral("settingslayout-records");
+    CameraManager manager;
+    CameraManager* previous = CameraManager::_instance;
+    CameraManager::_instance = &manager;
+    for (const char* serial : {"CAM-2301-000417", "CAM-2301-000422", "CAM-2302-000131"}) {
+        _cameraInfo info;
+        qstrncpy(info.serialNumber, serial, sizeof(info.serialNumber));
+        manager.cameraList.append(info);
+    }
+    rig.host.cameras = 3;
+    rig.owner.show();
+    auto* screen = new WizardParaWidget(&rig.owner, rig.host);
+    screen->open();
+    gLan = language;  // the factory database holds language 0
+    const char* names[] = {"system", "camera", "io", "advanced", "groups", "records"};
+    for (int s = 0; s <= WizardParaWidget::Records; ++s) {
+        ASSERT_TRUE(screen->openSection(WizardParaWidget::Section(s)));
+        const int sheets = s <= WizardParaWidget::Advanced ? screen->form()->sheetCount() : 1;
+        for (int sheet = 0; sheet < sheets; ++sheet) {
+            if (s <= WizardParaWidget::Advanced) screen->showSheet(sheet);
+            check(screen, QStringLiteral("settings-%1-%2").arg(names[s]).arg(sheet + 1));
+        }
+    }
+    NetworkSettingDialog network(nullptr, nullptr);
+    network.show();
+    check(&network, QStringLiteral("network"));
+    network.hide();
+
+    auto* help = new HelpWidget(&rig.owner);
+    gHelpC = HelpWidget::kAlarmPage;
+    help->show();
+    check(help, QStringLiteral("help"));
+    auto* names2 = new CustomIONameWidget(&rig.owner);
+    gpWPara->detectMode = 3;
+    for (int i = 0; i < kIONameCount; ++i)
+        gaName[i] = i < 9 ? QString::fromUtf8(gInName[(i % 16) * kLanguageCount + language])
+                          : QString::fromUtf8(gOutName[(i % 14) * kLanguageCount + language]);
+    names2->init();
+    names2->show();
+    check(names2, QStringLiteral("ionames"));
+    auto* order = new WidgetChangeCamera(&rig.owner);
+    order->show();
+    check(order, QStringLiteral("cameraorder"));
+    for (QString& name : gaName) name.clear();
+    gHelpC = 0;
+    CameraManager::_instance = previous;
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, SettingsLayout, ::testing::Values(0, 1, 2, 3));

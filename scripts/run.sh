@@ -1,46 +1,143 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program on the simulation camera with the
-# IO-board simulator as its IO board. The program keeps its files in ./run (laid out from the
-# factory defaults on the first start). Off the panel every system action is only logged;
-# without a display the program runs under Xvfb.
+# Starts the program on the simulation camera with the IO-board simulator as its IO board, so
+# that a person can watch and drive it. Installs what is missing and builds first, but only
+# when a source, build file or script changed since the last start (the second start takes a
+# few seconds).
+#
+# The program keeps its files in ./run (laid out from the factory defaults on the first start).
+# Off the panel every system action is only logged. Without a display the screen is an Xvfb of
+# 1920 x 1080 shown through a VNC server on 127.0.0.1 (the port is printed); with one the
+# program opens on $DISPLAY. Each step's result (OK or NG) is printed here as it happens;
+# Ctrl+C stops the program, the simulator and the screen together.
 #
 # Drive the simulated machine while the program runs, from another terminal:
-#   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high
+#   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high: a step starts
 #   echo "in 0 0" >> run/iosim.cmd     # and low again
-#   echo "out" >> run/iosim.cmd        # outputs, answered in run/iosim.log
+#   echo "out" >> run/iosim.cmd        # the outputs by name, answered in run/iosim.log
+#
+# Variables: MOULDMON_RUN_DIR (working folder, default ./run), BUILD_DIR (default ./build),
+# MOULDMON_HEADLESS=1 (an Xvfb and VNC even when a display exists), MOULDMON_SKIP_BUILD=1
+# (start what is built), MOULDMON_VNC_PORT (first port tried, default 5900).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh
 top=$(pwd)
-bin="$top/build/bin"
-mkdir -p run
-"$bin/mouldmon-workdir-init" --demo run
-cd run
+build_dir=${BUILD_DIR:-build}
+case "$build_dir" in /*) ;; *) build_dir="$top/$build_dir" ;; esac
+bin="$build_dir/bin"
+stamp="$build_dir/.run-built"
 
-simulator=""
-if [ -z "${MOULDMON_SERIAL:-}" ] && [ "${MOULDMON_ON_PANEL:-0}" != "1" ]; then
-    : > iosim.cmd
-    tail -n 0 -f iosim.cmd | "$bin/mouldmon-iosim" > iosim.log 2>&1 &
-    simulator=$!
-    trap 'kill "$simulator" 2>/dev/null || true; pkill -P $$ tail 2>/dev/null || true' EXIT
-    for _ in $(seq 50); do
-        path=$(sed -n 's/^IO board simulator on //p' iosim.log | head -n 1)
-        [ -n "$path" ] && break
+# --- install and build only when something changed ---
+changed() {
+    [ -x "$bin/mouldmon" ] && [ -f "$stamp" ] || return 0
+    [ -n "$(find CMakeLists.txt cmake src plugins tools scripts -newer "$stamp" -print -quit)" ]
+}
+if [ "${MOULDMON_SKIP_BUILD:-0}" != "1" ] && changed; then
+    bash scripts/install-deps.sh
+    BUILD_DIR="$build_dir" bash scripts/build.sh
+    touch "$stamp"
+fi
+
+work=${MOULDMON_RUN_DIR:-run}
+mkdir -p "$work"
+cd "$work"
+work=$(pwd)
+
+# --- everything started here is stopped on the way out, by its own process id ---
+started=()
+cleanup() {
+    trap - EXIT INT TERM
+    local pid
+    for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+        pid=${started[i]}
+        kill "$pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+trap 'echo; echo "stopping"; exit 0' INT TERM
+
+wait_for() {  # wait_for SECONDS COMMAND...: true once the command succeeds
+    local tries=$(($1 * 10))
+    shift
+    for _ in $(seq "$tries"); do
+        "$@" && return 0
         sleep 0.1
     done
-    if [ -n "${path:-}" ]; then
-        export MOULDMON_SERIAL="$path"
-        echo "IO-board simulator on $path: append commands to run/iosim.cmd (e.g. 'in 0 1'),"
-        echo "answers and output changes appear in run/iosim.log"
+    return 1
+}
+has_line() { grep -q "$1" "$2" 2>/dev/null; }
+
+# --- the screen ---
+headless=0
+if [ -z "${DISPLAY:-}" ] || [ "${MOULDMON_HEADLESS:-0}" = "1" ]; then headless=1; fi
+if [ "${QT_QPA_PLATFORM:-}" = "offscreen" ]; then headless=0; fi
+if [ "$headless" = "1" ]; then
+    display=90
+    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp > xvfb.log 2>&1 &
+    started+=($!)
+    if ! wait_for 10 test -S "/tmp/.X11-unix/X$display"; then
+        echo "the virtual screen did not start (see $work/xvfb.log)" >&2
+        exit 1
+    fi
+    export DISPLAY=":$display"
+    : > vnc.log
+    x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared \
+        -autoport "${MOULDMON_VNC_PORT:-5900}" > vnc.log 2>&1 &
+    started+=($!)
+    if wait_for 10 has_line '^PORT=' vnc.log; then
+        port=$(sed -n 's/^PORT=//p' vnc.log | head -n 1)
+        echo "Screen: VNC on 127.0.0.1:$port, for example 'vncviewer 127.0.0.1::$port'"
+        echo "        (from another machine: ssh -L $port:127.0.0.1:$port this-machine first)"
+    else
+        echo "the VNC server did not start (see $work/vnc.log); the screen is $DISPLAY" >&2
+    fi
+fi
+
+# --- the layout of the working folder, with demonstration areas for the pictures ---
+"$bin/mouldmon-workdir-init" --demo "$work"
+
+# --- the IO-board simulator, at a path that stays the same when it is started again ---
+if [ -z "${MOULDMON_SERIAL:-}" ] && [ "${MOULDMON_ON_PANEL:-0}" != "1" ]; then
+    : > iosim.cmd
+    : > iosim.log
+    tail -n 0 -f --pid=$$ iosim.cmd | "$bin/mouldmon-iosim" --link "$work/iosim.tty" \
+        --params "$work/PARAM.db" > iosim.log 2>&1 &
+    started+=($!)
+    if wait_for 10 has_line '^IO board simulator on ' iosim.log; then
+        export MOULDMON_SERIAL="$work/iosim.tty"
+        echo "IO board: the simulator; append commands to $work/iosim.cmd (e.g. 'in 0 1'),"
+        echo "          output changes by name in $work/iosim.log"
     else
         echo "the IO-board simulator did not start; running without an IO board" >&2
     fi
 fi
 
-# The program finds its camera plug-ins beside its executable.
-if [ -z "${DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
-    xvfb-run -a -s "-screen 0 1920x1080x24" "$bin/mouldmon" "$@"
+# --- the program; the camera plug-ins are found beside its executable ---
+"$bin/mouldmon" "$@" &
+program=$!
+started+=($program)
+echo "Program started (process $program). On the simulation camera it first asks whether"
+echo "to clear the stored camera serial numbers: either answer goes on (Cancel keeps them)."
+echo "Ctrl+C stops everything."
+
+# Each step's result from the program's log, as it is written.
+log=""
+if wait_for 30 compgen -G "cnt_net/workspace/log/LOG_*.$program.log" > /dev/null; then
+    log=$(compgen -G "cnt_net/workspace/log/LOG_*.$program.log" | head -n 1)
+    tail -n +1 -F --pid="$program" "$log" 2>/dev/null |
+        sed -nu 's/.*Detection result: \(.*\)$/result: \1/p' &
+    started+=($!)
 else
-    "$bin/mouldmon" "$@"
+    echo "no log of the program appeared; results are not shown here" >&2
 fi
+
+set +e
+wait "$program"
+status=$?
+set -e
+echo "the program ended (exit status $status)"
+exit "$status"

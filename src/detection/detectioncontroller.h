@@ -96,6 +96,7 @@ private:
     bool allCamerasOK() const;
 
     // decision helpers
+    void logResult(const bool* failed, bool anyNG, bool retryPending) const;
     void okPath(int kind, bool alarmWasShown);
     bool ngPath(int kind, bool retryPending);
     void raiseAlarm(int kind, const bool* failed);

@@ -1,7 +1,9 @@
 // The result decision: outputs of an OK or NG step, retries, the alarm, counting, fail
 // pictures and their hand-over, pulse ends, start and stop, alarm clearing.
+#include <QDebug>
 #include <QMutexLocker>
 #include <QString>
+#include <QStringList>
 
 #include "camerastation.h"
 #include "controlport.h"
@@ -34,6 +36,7 @@ void DetectionController::checkNG(bool isClearNG) {
     s_.lastCycleNG = anyNG;
     // A failure that will be retried is not the step's result yet.
     const bool retryPending = anyNG && s_.retryLeft[kind] > 0;
+    if (!isClearNG) logResult(failed, anyNG, retryPending);
 
     // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
     // raised, and the passing results that the clearing leaves would record it again.
@@ -77,6 +80,22 @@ void DetectionController::checkNG(bool isClearNG) {
 
     s_.trigKind = kTrigInput;
     host_.alarmFinished();
+}
+
+// One line per judged step, so that a log (and a person watching it) can tell OK from NG.
+void DetectionController::logResult(const bool* failed, bool anyNG, bool retryPending) const {
+    QString text =
+        QStringLiteral("Detection result: step %1 of %2 ").arg(s_.curDetect + 1).arg(gDNum);
+    if (!anyNG) {
+        text += QStringLiteral("OK");
+    } else {
+        QStringList cameraNumbers;
+        for (int c = 0; c < cameras(); ++c)
+            if (failed[c]) cameraNumbers << QString::number(c + 1);
+        text += QStringLiteral("NG (camera %1)").arg(cameraNumbers.join(QStringLiteral(", ")));
+        if (retryPending) text += QStringLiteral(", detected again");
+    }
+    qInfo().noquote() << text;
 }
 
 void DetectionController::okPath(int kind, bool alarmWasShown) {

@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <chrono>
 
 namespace iosim {
@@ -68,7 +70,30 @@ bool IoBoardSimulator::start() {
     return true;
 }
 
+bool IoBoardSimulator::keepLink(const QString& linkPath) {
+    if (master_ < 0) {
+        error_ = QStringLiteral("the simulator is not started");
+        return false;
+    }
+    const QByteArray link = QFile::encodeName(linkPath);
+    const QByteArray staged = link + ".new." + QByteArray::number(::getpid());
+    ::unlink(staged.constData());
+    if (::symlink(QFile::encodeName(slavePath_).constData(), staged.constData()) != 0 ||
+        ::rename(staged.constData(), link.constData()) != 0) {
+        error_ =
+            QStringLiteral("link %1: %2").arg(linkPath, QString::fromLocal8Bit(strerror(errno)));
+        ::unlink(staged.constData());
+        return false;
+    }
+    linkPath_ = linkPath;
+    return true;
+}
+
 void IoBoardSimulator::stop() {
+    // A link that a newer simulator has taken over is left to it.
+    if (!linkPath_.isEmpty() && QFileInfo(linkPath_).symLinkTarget() == slavePath_)
+        ::unlink(QFile::encodeName(linkPath_).constData());
+    linkPath_.clear();
     stopping_ = true;
     if (thread_.joinable()) thread_.join();
     if (slave_ >= 0) ::close(slave_);

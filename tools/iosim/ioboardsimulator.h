@@ -41,8 +41,13 @@ public:
 
     // Opens the pseudo-terminal and starts answering; false (see errorString) on failure.
     bool start();
-    void stop();
+    void stop();  // also removes the stable link while it still names this board
     QString slavePath() const { return slavePath_; }
+    // Points a symbolic link at the pseudo-terminal, replacing whatever the path held, so that
+    // a host that reopens the link by name finds a restarted simulator. The link is switched
+    // in one rename: a host never sees the path missing. False (see errorString) on failure.
+    bool keepLink(const QString& linkPath);
+    QString linkPath() const { return linkPath_; }
     QString errorString() const { return error_; }
 
     // --- the board's state ---
@@ -87,6 +92,7 @@ private:
     int master_ = -1;
     int slave_ = -1;  // held open so the line stays up and raw while no host has it open
     QString slavePath_;
+    QString linkPath_;
     QString error_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};

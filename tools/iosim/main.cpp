@@ -1,5 +1,12 @@
 // mouldmon-iosim: an IO board on a pseudo-terminal for development runs. Start it, then start
 // the program with MOULDMON_SERIAL set to the printed path, and drive the inputs from here.
+//
+// Usage: mouldmon-iosim [--link PATH] [--params PARAM.db]
+//   --link PATH      keep a symbolic link at PATH to the pseudo-terminal; a program given PATH
+//                    finds a restarted simulator again
+//   --params FILE    name the output terminals and their active levels as FILE sets them
+//                    (read again when it changes); without it, the factory parameters
+#include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -7,10 +14,12 @@
 #include <string>
 
 #include "ioboardsimulator.h"
+#include "outputnames.h"
 
 namespace {
 
 std::mutex printMutex;
+std::mutex namesMutex;  // the names are read again from the simulator thread and from here
 
 void printLine(const std::string& text) {
     std::lock_guard<std::mutex> lock(printMutex);
@@ -24,15 +33,11 @@ std::string bits(quint32 word) {
     return text;
 }
 
-std::string describeOutputs(quint32 word) {
-    std::ostringstream text;
-    text << "outputs 0x" << std::hex << word << std::dec << " (bits 9..0: " << bits(word)
-         << "; on:";
-    for (int bit = 0; bit <= 9; ++bit)
-        if ((word >> bit) & 1u) text << " OUT" << bit + 1;
-    text << ")";
-    return text.str();
+std::string describeOutputs(const iosim::OutputNames& names, quint32 word) {
+    return names.describeWord(word).toStdString() + " (levels 9..0: " + bits(word) + ")";
 }
+
+constexpr const char* kUsage = "usage: mouldmon-iosim [--link PATH] [--params PARAM.db]\n";
 
 void help() {
     printLine(
@@ -40,7 +45,7 @@ void help() {
         "  in N 0|1        input bit N (0..9, terminal N+1) low or high\n"
         "  inputs WORD     all ten inputs at once (decimal or 0x...)\n"
         "  temp SLOT VALUE temperature slot 0..15\n"
-        "  out             show the outputs\n"
+        "  out             show the outputs (ON/off as the machine reads them)\n"
         "  stats           commands received so far\n"
         "  noise           send a few stray bytes to the program\n"
         "  split N         split the next N replies across two writes\n"
@@ -58,18 +63,59 @@ bool parseNumber(const std::string& text, unsigned long* value) {
     }
 }
 
+// The parameter tables report what they load; the simulator's log is for the board alone.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    std::fprintf(stderr, "mouldmon-iosim: %s\n", text.toLocal8Bit().constData());
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    qInstallMessageHandler(quietMessages);
+    QCoreApplication app(argc, argv);  // for the database driver of --params
+    QString linkPath, paramDb;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--link") && i + 1 < args.size()) {
+            linkPath = args[++i];
+        } else if (args[i] == QLatin1String("--params") && i + 1 < args.size()) {
+            paramDb = args[++i];
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+
+    iosim::OutputNames names;
+    if (!paramDb.isEmpty()) {
+        QString error;
+        if (!names.load(paramDb, &error))
+            printLine("output names: " + error.toStdString() + "; using the factory parameters");
+    }
     iosim::IoBoardSimulator board;
     if (!board.start()) {
         std::fprintf(stderr, "mouldmon-iosim: %s\n", board.errorString().toLocal8Bit().constData());
         return 1;
     }
-    board.setOutputObserver([](quint32 word) { printLine(describeOutputs(word)); });
+    if (!linkPath.isEmpty() && !board.keepLink(linkPath)) {
+        std::fprintf(stderr, "mouldmon-iosim: %s\n", board.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    quint32 shown = board.outputs();
+    board.setOutputObserver([&names, &shown](quint32 word) {
+        std::lock_guard<std::mutex> lock(namesMutex);
+        names.reloadIfChanged();
+        for (const QString& change : names.describeChanges(shown, word))
+            printLine(change.toStdString());
+        shown = word;
+        printLine(describeOutputs(names, word));
+    });
     printLine("IO board simulator on " + board.slavePath().toStdString());
-    printLine("start the program with MOULDMON_SERIAL=" + board.slavePath().toStdString());
+    const std::string path = (linkPath.isEmpty() ? board.slavePath() : linkPath).toStdString();
+    printLine("start the program with MOULDMON_SERIAL=" + path);
     help();
+    printLine(describeOutputs(names, board.outputs()));
 
     std::string line;
     while (std::getline(std::cin, line)) {
@@ -90,7 +136,9 @@ int main() {
         } else if (command == "temp" && parseNumber(a, &x) && parseNumber(b, &y) && x < 16) {
             board.setTemperature(int(x), quint32(y));
         } else if (command == "out") {
-            printLine(describeOutputs(board.outputs()));
+            std::lock_guard<std::mutex> lock(namesMutex);
+            names.reloadIfChanged();
+            printLine(describeOutputs(names, board.outputs()));
         } else if (command == "stats") {
             std::ostringstream text;
             text << "polls " << board.commandCount(2) << ", output commands "

@@ -85,12 +85,12 @@ if [ "$headless" = "1" ]; then
     fi
     export DISPLAY=":$display"
     : > vnc.log
-    x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared \
+    x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared -noxdamage \
         -autoport "${MOULDMON_VNC_PORT:-5900}" > vnc.log 2>&1 &
     started+=($!)
     if wait_for 10 has_line '^PORT=' vnc.log; then
         port=$(sed -n 's/^PORT=//p' vnc.log | head -n 1)
-        echo "Screen: VNC on 127.0.0.1:$port, for example 'vncviewer 127.0.0.1::$port'"
+        echo "Screen: VNC on 127.0.0.1:$port (display $DISPLAY); for example 'vncviewer 127.0.0.1::$port'"
         echo "        (from another machine: ssh -L $port:127.0.0.1:$port this-machine first)"
     else
         echo "the VNC server did not start (see $work/vnc.log); the screen is $DISPLAY" >&2

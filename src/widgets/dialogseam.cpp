@@ -1,5 +1,6 @@
 #include "dialogseam.h"
 
+#include <QDebug>
 #include <QVariant>
 #include <utility>
 
@@ -22,7 +23,16 @@ bool hasAnswerer() {
 
 int exec(QDialog* dialog) {
     if (!dialog) return QDialog::Rejected;
-    if (!hasAnswerer()) return dialog->QDialog::exec();
+    if (!hasAnswerer()) {
+        // What the operator was asked and answered belongs in the log: a screen nobody watches
+        // (a panel started remotely) otherwise waits without a trace.
+        const QString text = dialog->property("text").toString().simplified();
+        const char* kind = dialog->metaObject()->className();
+        qInfo().noquote() << "Dialog shown:" << kind << text;
+        const int answer = dialog->QDialog::exec();
+        qInfo().noquote() << "Dialog answered:" << kind << answer;
+        return answer;
+    }
     // Copy first: the answerer may replace itself while it runs.
     Answerer answerer = installed();
     dialog->setResult(QDialog::Rejected);  // as a real run starts

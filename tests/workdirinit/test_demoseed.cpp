@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QPluginLoader>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -364,4 +365,41 @@ TEST(WorkdirInit, ADamagedParameterDatabaseEndsTheToolWithTheWaysBackNotARowList
     QFile file("PARAM.db");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), damaged) << "the tool never replaces an existing database";
+}
+
+TEST(WorkdirInit, TheHelpButtonGetsItsPictureAndAPictureThereIsKept) {
+    const struct {
+        const char* name;
+        bool present;  // a picture of the panel's own is there already
+    } rows[] = {{"missing", false}, {"present", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::WorkDir work;
+        QByteArray own;
+        if (row.present) {
+            ASSERT_TRUE(QDir().mkpath("images"));
+            QImage panel(70, 70, QImage::Format_RGB32);
+            panel.fill(Qt::blue);
+            ASSERT_TRUE(panel.save("images/help.png"));
+            QFile file("images/help.png");
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            own = file.readAll();
+        }
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(WORKDIR_INIT_TOOL), {work.path()});
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().toStdString();
+        const QImage icon("images/help.png");
+        ASSERT_EQ(icon.size(), QSize(70, 70));
+        if (row.present) {
+            QFile file("images/help.png");
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), own);
+        } else {
+            // Something is drawn, with a clear background around it.
+            EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+            EXPECT_EQ(qAlpha(icon.pixel(35, 52)), 255) << "the dot of the question mark";
+        }
+    }
 }

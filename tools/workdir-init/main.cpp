@@ -1,6 +1,6 @@
-// Lays out a working folder as a panel has it after installation: the factory parameter group
-// and the parameter and record databases made from the defaults. Existing files are kept; a
-// damaged parameter database ends the tool with the ways to recover.
+// Lays out a working folder as a panel has it after installation: the factory parameter group,
+// the parameter and record databases made from the defaults, and the help button's picture.
+// Existing files are kept; a damaged parameter database ends the tool with the ways to recover.
 //
 // With --demo it also sets up inspection areas and reference templates for the simulation
 // camera's cameras (cameras whose tables hold areas already are left alone), so that the
@@ -21,6 +21,7 @@
 
 #include "demolimits.h"
 #include "demoseed.h"
+#include "helpicon.h"
 #include "operationlog.h"
 #include "paramlimits.h"
 #include "sqlitefiles.h"
@@ -88,6 +89,7 @@ bool layOut() {
     const QString recordTemplate = QLatin1String(OperationLog::kTemplateFile);
     ok = ok && (QFile::exists(recordTemplate) || OperationLog::createEmptyDatabase(recordTemplate));
     ok = ok && copyIfMissing(recordTemplate, QLatin1String(OperationLog::kDatabaseFile));
+    ok = ok && workdirdemo::installHelpIcon(QStringLiteral("."));
     return ok;
 }
 

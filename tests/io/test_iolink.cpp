@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QThread>
 #include <atomic>
@@ -267,3 +269,31 @@ TEST(SerialLinkWrite, APartialWriteIsFinishedOrReportedAsFailed) {
 }  // namespace
 
 #include "test_iolink.moc"
+
+TEST_F(IoLinkTest, ARestartedSimulatorIsFoundAgainThroughItsLink) {
+    testsupport::WorkDir work;
+    const QString link = QDir::current().filePath("iosim.tty");
+    ASSERT_TRUE(sim.keepLink(link)) << sim.errorString().toStdString();
+    testsupport::recorder().setSerialPath(link);
+    startLink();
+    sim.setInputs(0x001);
+    ASSERT_TRUE(testsupport::waitFor([] { return inputWord() == 0x001u; }, kWaitMs));
+
+    // The simulator stops and its link goes with it; a new one takes the same path.
+    sim.stop();
+    EXPECT_FALSE(QFileInfo::exists(link));
+    iosim::IoBoardSimulator second;
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(second.keepLink(link));
+    second.setInputs(0x080);
+    ASSERT_TRUE(
+        testsupport::waitFor([] { return inputWord() == 0x080u; }, io::kPortRetryMs + kWaitMs));
+
+    // A third replaces the link while the second still runs; the second leaves it alone.
+    iosim::IoBoardSimulator third;
+    ASSERT_TRUE(third.start());
+    ASSERT_TRUE(third.keepLink(link));
+    second.stop();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), third.slavePath());
+    port.reset();
+}

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need, when missing.
+# Packages are installed without their recommended packages, so every package something here
+# runs or imports is named, also where another package would only recommend it.
 set -euo pipefail
 packages=(
+    # build
     build-essential cmake pkg-config git
     qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
     libopencv-dev libgoogle-glog-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth x11-apps imagemagick fonts-noto-cjk
-    sqlite3 curl python3 python3-pymodbus python3-serial-asyncio libmodbus-dev wrk nginx-light
-    iproute2 util-linux clang net-tools aravis-tools-cli
+    clang                     # the fuzz targets
+    # the program's screen and the run command (scripts/run.sh)
+    xvfb xauth x11vnc fonts-noto-cjk
+    # tests and tools: pictures of the screen, input on it, servers and clients we did not write
+    x11-apps imagemagick vncsnapshot xdotool
+    sqlite3 curl libmodbus-dev wrk nginx-light aravis-tools-cli
+    python3 python3-pymodbus python3-serial python3-serial-asyncio
+    # network namespaces and private mounts of the tests
+    iproute2 util-linux mount net-tools
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "iostatuswidget.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -66,6 +67,21 @@ QString IOStatusWidget::terminalName(int kind, int n) {
         .arg(n + 1);
 }
 
+int IOStatusWidget::cellWidth() const {
+    const int halves = 2 * (toolkit::kIOInputCount + toolkit::kIOOutputCount) + 1;
+    return qMax(toolkit::kIOCellWidth, width() * 2 / halves);
+}
+
+int IOStatusWidget::fittedPixelSize(const QFont& font, const QString& name, int cellWidth) {
+    QFont f = font;
+    int px = toolkit::kIOFontPx;
+    for (; px > toolkit::kIOMinFontPx; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).horizontalAdvance(name) <= cellWidth - toolkit::kIOLabelPadPx) break;
+    }
+    return px;
+}
+
 void IOStatusWidget::drawLamp(QPainter& painter, const QRect& cell, bool on, const QString& name) {
     const int lamp = toolkit::kIOLampPx;
     const QRect lampRect(cell.center().x() - lamp / 2, cell.top() + 6, lamp, lamp);
@@ -78,6 +94,9 @@ void IOStatusWidget::drawLamp(QPainter& painter, const QRect& cell, bool on, con
         painter.drawEllipse(lampRect);
     }
     painter.setPen(Qt::white);
+    QFont f = painter.font();
+    f.setPixelSize(fittedPixelSize(f, name, cell.width()));
+    painter.setFont(f);
     painter.drawText(QRect(cell.left(), lampRect.bottom() + 2, cell.width(),
                            cell.bottom() - lampRect.bottom() - 2),
                      Qt::AlignHCenter | Qt::AlignTop, name);
@@ -90,7 +109,7 @@ void IOStatusWidget::paintEvent(QPaintEvent*) {
     QFont f = painter.font();
     f.setPixelSize(toolkit::kIOFontPx);
     painter.setFont(f);
-    const int w = toolkit::kIOCellWidth;
+    const int w = cellWidth();
     int x = 0;
     for (int n = 0; n < toolkit::kIOInputCount; ++n, x += w)
         drawLamp(painter, QRect(x, 0, w, height()), terminalState(0, n), terminalName(0, n));

@@ -18,6 +18,12 @@ public:
     bool terminalState(int kind, int n) const;
     // The short name shown under a terminal's lamp.
     static QString terminalName(int kind, int n);
+    // The width of one terminal's cell: the strip's width shared by the cells (inputs and
+    // outputs with half a cell between them), never less than the toolkit's cell.
+    int cellWidth() const;
+    // The pixel size at which a name fits a cell beside its neighbours: the strip's font size,
+    // smaller for a longer name (a language with long names), never below the least size.
+    static int fittedPixelSize(const QFont& font, const QString& name, int cellWidth);
 
 signals:
     void sigLogout();

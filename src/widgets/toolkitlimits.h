@@ -76,5 +76,7 @@ constexpr int kIOStripRightReserve = 250;
 constexpr int kIOLampPx = 24;
 constexpr int kIOCellWidth = 80;
 constexpr int kIOFontPx = 18;
+constexpr int kIOMinFontPx = 11;  // a long name is drawn smaller, down to this, not clipped
+constexpr int kIOLabelPadPx = 4;  // kept clear between the names of neighbouring cells
 
 }  // namespace toolkit

@@ -16,10 +16,12 @@
 #include "indexbutton.h"
 #include "iostatuswidget.h"
 #include "langtable.h"
+#include "languagetable.h"
 #include "slider.h"
 #include "splashframe.h"
 #include "testsupport.h"
 #include "toolkitlimits.h"
+#include "uifont.h"
 
 TEST(ColorButton, FontSizeFollowsTypeAndLanguage) {
     const int previous = gLan;
@@ -196,6 +198,37 @@ TEST(IOStatusWidget, ShowsTheProvidersStatesAndLogsOutOnATap) {
     QSignalSpy logout(&strip, &IOStatusWidget::sigLogout);
     QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(logout.count(), 1);
+}
+
+TEST(IOStatusWidget, EveryTerminalNameFitsItsCellInEveryLanguage) {
+    fillLanguageTable();
+    QWidget owner;
+    owner.resize(1920, 1080);
+    const int previous = gLan;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        SCOPED_TRACE(language);
+        gLan = language;
+        // The font the panel uses for this language.
+        applyUiFont(*qApp, language);
+        IOStatusWidget strip(&owner);
+        const int cell = strip.cellWidth();
+        const int cells = toolkit::kIOInputCount + toolkit::kIOOutputCount;
+        EXPECT_LE(cell * cells + cell / 2, strip.width()) << "the cells stay on the strip";
+        for (int kind = 0; kind < 2; ++kind) {
+            const int count = kind == 0 ? toolkit::kIOInputCount : toolkit::kIOOutputCount;
+            for (int n = 0; n < count; ++n) {
+                const QString name = IOStatusWidget::terminalName(kind, n);
+                QFont font = strip.font();
+                font.setPixelSize(IOStatusWidget::fittedPixelSize(font, name, cell));
+                EXPECT_LE(QFontMetrics(font).horizontalAdvance(name), cell - toolkit::kIOLabelPadPx)
+                    << name.toStdString() << " at " << font.pixelSize() << " px";
+                EXPECT_GE(font.pixelSize(), toolkit::kIOMinFontPx);
+            }
+        }
+    }
+    gLan = previous;
+    applyUiFont(*qApp, previous);
+    for (QString& text : gaLanStr) text.clear();
 }
 
 // --- tool bar ---

@@ -17,6 +17,9 @@ constexpr int kMouldOpenInput = 0;
 // margin (per mille of the picture's width and height), so that an NG shows which half
 // changed while the other stays green.
 constexpr int kMarginPerMille = 50;
+// Above the upper area a little more: its label is drawn above the area and would otherwise
+// stand on the view's status line.
+constexpr int kTopMarginPerMille = 80;
 constexpr int kRegionsPerStep = 2;
 
 // Parameters of the defect areas (shown on the editing page; the inspection itself uses the

@@ -1,0 +1,133 @@
+# Shell helpers that drive scripts/run.sh as a person would, without a display: start it, find
+# its VNC port and screen, answer the simulated-camera question on that screen, open the
+# simulated mould until a step is judged, take pictures through VNC with vncsnapshot (a client
+# we did not write), stop it. Sourced by the run-command test and the screenshot tool.
+#
+# The caller sets: rc_source (the source folder), rc_build (the build folder), rc_work (the
+# working folder), rc_tmp (a scratch folder), and may export MOULDMON_* variables for run.sh.
+# Every wait is bounded; failures go through rc_fail, which the caller may redefine.
+
+rc_fail() {
+    echo "FAIL: $*"
+    [ -n "${rc_out:-}" ] && [ -f "$rc_out" ] && { echo "--- run command output"; cat "$rc_out"; }
+    exit 1
+}
+
+rc_wait_for() {  # rc_wait_for SECONDS COMMAND...: true once the command succeeds
+    local tries=$(($1 * 10))
+    shift
+    for _ in $(seq "$tries"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+rc_has_line() { grep -q "$1" "$2" 2> /dev/null; }
+
+rc_require_tools() {
+    local tool
+    for tool in Xvfb x11vnc vncsnapshot xdotool python3; do
+        command -v "$tool" > /dev/null ||
+            rc_fail "$tool is missing (scripts/install-deps.sh installs it)"
+    done
+}
+
+# rc_start OUTPUT-FILE [program arguments]: sets rc_runner, rc_port, rc_display, rc_log.
+rc_start() {
+    rc_out=$1
+    shift
+    local ports=$((20000 + RANDOM % 20000))
+    env -u DISPLAY -u QT_QPA_PLATFORM MOULDMON_RUN_DIR="$rc_work" MOULDMON_SKIP_BUILD=1 \
+        BUILD_DIR="$rc_build" MOULDMON_HTTP_PORT=$ports MOULDMON_MODBUS_PORT=$((ports + 1)) \
+        MOULDMON_MONITOR_PORT=$((ports + 2)) \
+        bash "$rc_source/scripts/run.sh" "$@" > "$rc_out" 2>&1 < /dev/null &
+    rc_runner=$!
+    rc_wait_for 60 rc_has_line '^Screen: VNC on 127.0.0.1:' "$rc_out" || rc_fail "no VNC port printed"
+    rc_port=$(sed -n 's/^Screen: VNC on 127.0.0.1:\([0-9]*\) .*/\1/p' "$rc_out")
+    rc_display=$(sed -n 's/^Screen: .*(display \(:[0-9]*\)).*/\1/p' "$rc_out")
+    [ -n "$rc_port" ] && [ -n "$rc_display" ] || rc_fail "no port or display printed"
+    rc_wait_for 60 rc_has_line '^Program started' "$rc_out" || rc_fail "the program did not start"
+    local program
+    program=$(sed -n 's/^Program started (process \([0-9]*\)).*/\1/p' "$rc_out")
+    rc_log_of() { compgen -G "$rc_work/cnt_net/workspace/log/LOG_*.$program.log" | head -n 1; }
+    rc_wait_for 30 rc_log_of > /dev/null || rc_fail "the program wrote no log"
+    rc_log=$(rc_log_of)
+}
+
+# The simulated-camera question covers the screen; Escape is its Cancel, which keeps the stored
+# serial numbers. rc_answer_question [PICTURE]: a picture of the question first when named.
+rc_answer_question() {
+    rc_wait_for 60 rc_has_line 'Dialog shown: ChooseBox' "$rc_log" ||
+        rc_fail "the simulated-camera question did not appear"
+    [ -z "${1:-}" ] || rc_snapshot "$1"
+    DISPLAY=$rc_display xdotool mousemove 960 540 key Escape
+    rc_wait_for 30 rc_has_line 'Dialog answered: ChooseBox 0' "$rc_log" ||
+        rc_fail "the question was not answered with Cancel"
+}
+
+# The number of polls the simulator has answered, asked through its command file.
+rc_polls() {
+    local log="$rc_work/iosim.log" before
+    before=$(grep -c '^polls ' "$log" || true)
+    echo stats >> "$rc_work/iosim.cmd"
+    rc_wait_for 5 eval '[ "$(grep -c "^polls " "$log")" -gt "$before" ]' || return 1
+    sed -n 's/^polls \([0-9]*\),.*/\1/p' "$log" | tail -n 1
+}
+
+# The mould opens (input terminal 1 high) until a step is judged; an edge before the cycle is
+# ready is lost, so it closes (held low for two polls) and opens again.
+rc_drive_until_result() {
+    local low_from
+    for _ in $(seq 10); do
+        echo "in 0 1" >> "$rc_work/iosim.cmd"
+        rc_wait_for 6 rc_has_line '^result: ' "$rc_out" && break
+        echo "in 0 0" >> "$rc_work/iosim.cmd"
+        low_from=$(rc_polls) || rc_fail "the simulator answers no polls"
+        rc_wait_for 10 eval '[ "$(rc_polls)" -ge $((low_from + 2)) ]' ||
+            rc_fail "the simulator answers no polls"
+    done
+    echo "in 0 0" >> "$rc_work/iosim.cmd"
+    rc_has_line '^result: ' "$rc_out" || rc_fail "no result in the run command's output"
+}
+
+# The width x height of a JPEG, read from its frame header.
+rc_jpeg_size() {
+    python3 - "$1" << 'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+assert data[:2] == b"\xff\xd8", "not a JPEG"
+i = 2
+while i < len(data):
+    marker, length = data[i + 1], struct.unpack(">H", data[i + 2:i + 4])[0]
+    if marker in (0xC0, 0xC1, 0xC2):
+        h, w = struct.unpack(">HH", data[i + 5:i + 9])
+        print(f"{w}x{h}")
+        break
+    i += 2 + length
+EOF
+}
+
+rc_snapshot() {  # rc_snapshot FILE.jpg: the whole screen through VNC
+    mkdir -p "$(dirname "$1")"
+    vncsnapshot -quiet "127.0.0.1::$rc_port" "$1" > /dev/null 2>&1 ||
+        rc_fail "vncsnapshot could not take $1 from port $rc_port"
+    [ "$(rc_jpeg_size "$1")" = "1920x1080" ] || rc_fail "$1 is not a 1920x1080 picture"
+}
+
+# Stops the run command (as Ctrl+C does) and checks that it leaves nothing behind.
+rc_stop() {
+    kill -TERM "$rc_runner" 2> /dev/null || true
+    wait "$rc_runner" || true
+    rc_runner=""
+    [ ! -e "/tmp/.X11-unix/X${rc_display#:}" ] || rc_fail "the screen was left running"
+    [ ! -e "$rc_work/iosim.tty" ] || rc_fail "the simulator's link was left behind"
+}
+
+# Sets the interface language (0 simplified Chinese, 1 English, 2 traditional Chinese,
+# 3 Japanese) in a parameter database while the program is stopped: token 13 of row system2.
+rc_set_language() {  # rc_set_language PARAM.db LANGUAGE
+    local row
+    row=$(sqlite3 "$1" "select value from sysparam where name='system2'")
+    row=$(echo "$row" | awk -v lan="$2" '{ $13 = lan; print }')
+    sqlite3 "$1" "update sysparam set value='$row' where name='system2'"
+}

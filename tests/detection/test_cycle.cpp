@@ -7,6 +7,7 @@
 #include "cyclefakes.h"
 #include "globals.h"
 #include "steprules.h"
+#include "testsupport.h"
 
 using namespace detection;
 using cycletest::CycleRig;
@@ -209,6 +210,44 @@ TEST(CycleStandard, TriggerTimesAreSixtyFourBit) {
 }
 
 // --- retries --------------------------------------------------------------------------------
+
+TEST(CycleStandard, EveryJudgedStepLeavesOneResultLineInTheLog) {
+    const struct {
+        const char* name;
+        const char* options;
+        int cameras;
+        std::vector<std::vector<bool>> results;  // per camera, one per inspection
+        QStringList lines;
+    } rows[] = {
+        {"OK cycle",
+         "",
+         1,
+         {{true, true}},
+         {"Detection result: step 1 of 2 OK", "Detection result: step 2 of 2 OK"}},
+        {"mould NG on two of three cameras",
+         "",
+         3,
+         {{true, false}, {true, true}, {true, false}},
+         {"Detection result: step 1 of 2 OK", "Detection result: step 2 of 2 NG (camera 1, 3)"}},
+        {"a retried NG is said to be detected again",
+         "reDetectNum=1",
+         1,
+         {{true, false, true}},
+         {"Detection result: step 1 of 2 OK",
+          "Detection result: step 2 of 2 NG (camera 1), detected again",
+          "Detection result: step 2 of 2 OK"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::MessageCatcher info(QtInfoMsg);
+        CycleRig rig(row.options, row.cameras);
+        for (int c = 0; c < row.cameras; ++c)
+            rig.host.camAt(c).results.assign(row.results[c].begin(), row.results[c].end());
+        rig.edge(0);
+        rig.advance(100);
+        EXPECT_EQ(info.messages().filter("Detection result:"), row.lines);
+    }
+}
 
 TEST(CycleRetry, RetryThatPassesIsFinalAndRetriesUsedUpRaiseTheAlarm) {
     CycleRig rig("reDetectNum=2");

@@ -6,8 +6,13 @@
 //                    finds a restarted simulator again
 //   --params FILE    name the output terminals and their active levels as FILE sets them
 //                    (read again when it changes); without it, the factory parameters
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QFile>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <sstream>
@@ -63,6 +68,37 @@ bool parseNumber(const std::string& text, unsigned long* value) {
     }
 }
 
+// A stop by signal (the run command ends with SIGTERM) takes the stable link along, as "quit"
+// does, so that a program looking for the board finds no stale path. Only async-signal-safe
+// calls here: the paths are copied before the handler is installed.
+char gLinkPath[4096];
+char gSlavePath[4096];
+
+void stopBySignal(int signalNumber) {
+    char target[sizeof(gSlavePath)];
+    const ssize_t n = ::readlink(gLinkPath, target, sizeof(target) - 1);
+    if (n > 0) {
+        target[n] = '\0';
+        bool same = true;
+        for (ssize_t i = 0; i <= n; ++i)
+            if (target[i] != gSlavePath[i]) same = false;
+        if (same) ::unlink(gLinkPath);
+    }
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void unlinkOnSignals(const QString& link, const QString& slave) {
+    const QByteArray l = QFile::encodeName(link);
+    const QByteArray s = QFile::encodeName(slave);
+    if (size_t(l.size()) >= sizeof(gLinkPath) || size_t(s.size()) >= sizeof(gSlavePath)) return;
+    std::memcpy(gLinkPath, l.constData(), size_t(l.size()) + 1);
+    std::memcpy(gSlavePath, s.constData(), size_t(s.size()) + 1);
+    ::signal(SIGTERM, stopBySignal);
+    ::signal(SIGINT, stopBySignal);
+    ::signal(SIGHUP, stopBySignal);
+}
+
 // The parameter tables report what they load; the simulator's log is for the board alone.
 void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtDebugMsg || type == QtInfoMsg) return;
@@ -102,6 +138,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mouldmon-iosim: %s\n", board.errorString().toLocal8Bit().constData());
         return 1;
     }
+    if (!linkPath.isEmpty()) unlinkOnSignals(linkPath, board.slavePath());
     quint32 shown = board.outputs();
     board.setOutputObserver([&names, &shown](quint32 word) {
         std::lock_guard<std::mutex> lock(namesMutex);

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QListWidget>
 #include <QSqlDatabase>
 
 #include "combobox.h"
+#include "dialogseam.h"
 #include "edit.h"
 #include "globals.h"
+#include "networkconfig.h"
+#include "networksettingdialog.h"
 #include "paramgroupspage.h"
 #include "settingsform.h"
 #include "settingstestrig.h"
@@ -298,4 +302,27 @@ TEST_F(SettingsScreen, GroupBackedUpChangedAndRestoredGivesBackTheFirstValues) {
     rig.host.warnings.clear();
     EXPECT_FALSE(groups->backup());
     EXPECT_EQ(rig.host.warnings.size(), 1);
+}
+
+TEST_F(SettingsScreen, SavedNetworkSettingsReachTheApiThroughSlotToNetwork) {
+    QDir().mkpath(rig.work.file("cnt_net"));
+    const struct {
+        int answer;  // what the operator does in the dialog
+        bool saved;
+    } cases[] = {{QDialog::Rejected, false}, {QDialog::Accepted, true}};
+    for (const auto& c : cases) {
+        rig.host.calls.clear();
+        dialogs::ScopedAnswerer answers([&](QDialog* dialog) {
+            auto* network = qobject_cast<NetworkSettingDialog*>(dialog);
+            if (network && c.answer == QDialog::Accepted) {
+                network->deviceNameField()->setText("press 9");
+                network->accept();
+            }
+            return c.answer;
+        });
+        screen->SlotNetworkDialog();
+        EXPECT_EQ(answers.count(), 1);
+        EXPECT_EQ(rig.host.calls.contains("updateLocalBaseInfo"), c.saved);
+        EXPECT_EQ(settings::readNetworkSettings().deviceName, c.saved ? "press 9" : "");
+    }
 }

@@ -23,19 +23,6 @@
 #include "wizardpara.h"
 #include "wizardparawidget.h"
 
-namespace {
-
-// "Don't detect" belongs to the page's alarm handling, which is built separately: it is called
-// once the page offers it.
-template <class Page>
-auto pageSkipCurrent(Page* page, int) -> decltype(page->notCheckcur(), void()) {
-    page->notCheckcur();
-}
-template <class Page>
-void pageSkipCurrent(Page*, long) {}
-
-}  // namespace
-
 MainWindowCycleHost::MainWindowCycleHost(DeRaRazovi& window) : w_(window) {}
 
 MainWindowCycleHost::~MainWindowCycleHost() = default;
@@ -228,7 +215,7 @@ void MainWindowCycleHost::editorSaveData() {
 }
 
 void MainWindowCycleHost::editorSkipCurrent() {
-    if (w_.drawROIWidget) pageSkipCurrent(w_.drawROIWidget, 0);
+    if (w_.drawROIWidget) w_.drawROIWidget->notCheckcur();
 }
 
 void MainWindowCycleHost::editorReCheck() {

@@ -16,6 +16,10 @@
 
 namespace {
 constexpr int kAlarmOutput = 2;
+
+bool validCell(int c, int d) {
+    return c >= 0 && c < kMaxCameras && d >= 0 && d < kMaxDetections;
+}
 }  // namespace
 
 cameraview::EditWords& MainWindowEditHost::words() {
@@ -117,4 +121,45 @@ QString MainWindowEditHost::recordFolder(int c, int d, int kind) const {
 
 void MainWindowEditHost::templatesCleared(const QJsonObject& cameras) {
     MON_NETMN::getInstance()->syncTempList(cameras);
+}
+
+int MainWindowEditHost::alarmClearState(int c, int d) const {
+    return validCell(c, d) ? w_.alarmClearState[c][d] : 0;
+}
+
+void MainWindowEditHost::setAlarmClearState(int c, int d, int state) {
+    if (validCell(c, d)) w_.alarmClearState[c][d] = state;
+}
+
+bool MainWindowEditHost::lastCycleNG() const {
+    return w_.lastCycleNG;
+}
+
+int MainWindowEditHost::detectPending(int s) const {
+    return s >= 0 && s < kMaxDetections ? w_.detectPending[s] : 0;
+}
+
+void MainWindowEditHost::setDetectPending(int s, int cameras) {
+    if (s >= 0 && s < kMaxDetections) w_.detectPending[s] = cameras;
+}
+
+void MainWindowEditHost::resetRun() {
+    w_.ResetRun();
+}
+
+void MainWindowEditHost::runAlgorithm(int c, int d) {
+    w_.RunAlgorithm(c, d);
+}
+
+void MainWindowEditHost::decideAnswered() {
+    w_.alarmCleared = 1;
+    w_.CheckNG(true);
+}
+
+void MainWindowEditHost::setOutput(int bit, int on) {
+    gpControlIO->IOSetOut(bit, on);
+}
+
+void MainWindowEditHost::flushOutputs() {
+    gpControlIO->IOFlashOut();
 }

@@ -37,6 +37,17 @@ public:
     QString recordFolder(int c, int d, int kind) const override;
     void templatesCleared(const QJsonObject& cameras) override;
 
+    int alarmClearState(int c, int d) const override;
+    void setAlarmClearState(int c, int d, int state) override;
+    bool lastCycleNG() const override;
+    int detectPending(int s) const override;
+    void setDetectPending(int s, int cameras) override;
+    void resetRun() override;
+    void runAlgorithm(int c, int d) override;
+    void decideAnswered() override;
+    void setOutput(int bit, int on) override;
+    void flushOutputs() override;
+
 private:
     DeRaRazovi& w_;
 };

@@ -67,11 +67,10 @@ void DrawROIWidget::buildControls() {
     cbDetect = combo(DetectList);
     btnReturn = button(&DrawROIWidget::SlotReturn);
     btnChangeOp = button(&DrawROIWidget::SlotChangeOp);
-    // The alarm actions are connected by the alarm handling.
-    btnNoCheck = button(nullptr);
+    btnNoCheck = button(&DrawROIWidget::SlotNoCheckCur);
     btnDrawRect = button(&DrawROIWidget::SlotDrawRect);
     btnTempLast = button(&DrawROIWidget::SlotTempLast, kPageHalfButtonWidth);
-    btnAddTemp = button(nullptr);
+    btnAddTemp = button(&DrawROIWidget::SlotAddTemp);
     btnDrawCircle = button(&DrawROIWidget::SlotDrawCircle);
     btnTempNext = button(&DrawROIWidget::SlotTempNext, kPageHalfButtonWidth);
     btnDrawPolygon = button(&DrawROIWidget::SlotDrawPloygn);
@@ -79,14 +78,14 @@ void DrawROIWidget::buildControls() {
     btnDrawHand = button(&DrawROIWidget::SlotDrawHand);
     btnCopyArea = button(&DrawROIWidget::SlotCopyArea);
     btnDeleteROI = button(&DrawROIWidget::SlotDeleteROI);
-    btnReCheck = button(nullptr);
+    btnReCheck = button(&DrawROIWidget::SlotReCheck);
     btnReCheck->setStyleSheet(QString::fromLatin1(kReCheckStyle).arg(choiceFontPx()));
     btnDeleteAllROI = button(&DrawROIWidget::SlotDeleteAllROI);
     btnHelp = button(&DrawROIWidget::SlotHelp);
-    btnAutoChange = button(nullptr);
-    btnShowIgnore = button(nullptr);
-    btnIgnoreAlarm = button(nullptr);
-    btnDeleteIgnore = button(nullptr);
+    btnAutoChange = button(&DrawROIWidget::SlotAutoChange);
+    btnShowIgnore = button(&DrawROIWidget::SlotShowHideAlarmPoint);
+    btnIgnoreAlarm = button(&DrawROIWidget::SlotIgnoreAlarmPoint);
+    btnDeleteIgnore = button(&DrawROIWidget::SlotDeleteIgnorePoint);
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(1);
@@ -228,8 +227,35 @@ void DrawROIWidget::SlotTempDeleteCur() {
 void DrawROIWidget::SlotTempDeleteAll() {
     run([&] { page_.SlotTempDeleteAll(); });
 }
+void DrawROIWidget::SlotNoCheckCur() {
+    run([&] { page_.SlotNoCheckCur(); });
+}
+void DrawROIWidget::SlotAddTemp() {
+    run([&] { page_.SlotAddTemp(); });
+}
+void DrawROIWidget::SlotReCheck() {
+    run([&] { page_.SlotReCheck(); });
+}
 void DrawROIWidget::SlotHelp() {
     run([&] { page_.SlotHelp(); });
+}
+void DrawROIWidget::SlotAutoChange() {
+    run([&] { page_.SlotAutoChange(); });
+}
+void DrawROIWidget::SlotShowHideAlarmPoint() {
+    run([&] { page_.SlotShowHideAlarmPoint(); });
+}
+void DrawROIWidget::SlotIgnoreAlarmPoint() {
+    run([&] { page_.SlotIgnoreAlarmPoint(); });
+}
+void DrawROIWidget::SlotDeleteIgnorePoint() {
+    run([&] { page_.SlotDeleteIgnorePoint(); });
+}
+void DrawROIWidget::AddTemp(int camera, int detection) {
+    run([&] { page_.AddTemp(camera, detection); });
+}
+void DrawROIWidget::notCheckcur() {
+    run([&] { page_.notCheckcur(); });
 }
 void DrawROIWidget::SlotChangePage() {
     run([&] { page_.SlotChangePage(); });

@@ -25,6 +25,10 @@ public:
     void setSource(int source);
     void ChangeDetectNum(int count);
     void startDrawPloygn();
+    // The frame on show of `camera` becomes a template of `detection`.
+    void AddTemp(int camera, int detection);
+    // "Don't Detect" this mould on every camera, without asking.
+    void notCheckcur();
     // The drawing-tool slot a camera view asks for (first point, double tap).
     void viewCall(cameraview::EditPageCall call);
     // The stored picture on show, as the camera views paint it.
@@ -74,8 +78,15 @@ public slots:
     void SlotTempNext();
     void SlotTempDeleteCur();
     void SlotTempDeleteAll();
+    void SlotNoCheckCur();
+    void SlotAddTemp();
+    void SlotReCheck();
     void SlotHelp();
+    void SlotAutoChange();
     void SlotTimerAutoC() {}
+    void SlotShowHideAlarmPoint();
+    void SlotIgnoreAlarmPoint();
+    void SlotDeleteIgnorePoint();
     void SlotChangePage();
     void SlotSaveData();
     void LoadPic();

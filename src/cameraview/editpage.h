@@ -91,6 +91,19 @@ public:
     // --- saving ---
     void SlotSaveData();
 
+    // --- answers to an NG alarm (editpage_alarm.cpp) ---
+    void SlotAddTemp();
+    // The frame on show of `camera` becomes a template of `detection`.
+    void AddTemp(int camera, int detection);
+    void SlotNoCheckCur();
+    // "Don't Detect" this mould on every camera, without asking.
+    void notCheckcur();
+    void SlotReCheck();
+    void SlotAutoChange();
+    void SlotShowHideAlarmPoint();
+    void SlotIgnoreAlarmPoint();
+    void SlotDeleteIgnorePoint();
+
     // --- state (read by the views and the alarm handling) ---
     int opPage = 0;
     bool panelLeft = false;
@@ -120,6 +133,14 @@ private:
     void armTool(int tool, PageControl button, const QString& armedText);
     void saveCamera(int c);
     void train(int c);
+    // The current view when one camera is shown and it failed; else warns "switch to the
+    // alarm camera" and gives null.
+    CammerWidget* failedCurrent();
+    void warnEntry(int entry);
+    // The slot a new template of the view's detection d takes (and marks it used).
+    int takeTemplateSlot(CammerWidget& v, int d);
+    // Retrains detection d of the view and saves its ignore points.
+    void ignorePointsChanged(CammerWidget& v, int d);
 
     EditPageHost& host_;
     PageLook look_;

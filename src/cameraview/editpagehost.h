@@ -60,6 +60,27 @@ public:
     virtual QString recordFolder(int c, int d, int kind) const = 0;
     // Tells the monitoring link which template libraries were emptied.
     virtual void templatesCleared(const QJsonObject& cameras) = 0;
+
+    // --- the detection cycle, for the answers to an NG alarm ---
+    // How camera c's alarm of detection d is being handled (3 open, 4 "Don't Detect",
+    // 5 "Add As Temp", 7 re-detected; the result decision and the fail pictures read it).
+    virtual int alarmClearState(int c, int d) const = 0;
+    virtual void setAlarmClearState(int c, int d, int state) = 0;
+    // The last evaluated step failed on some camera.
+    virtual bool lastCycleNG() const = 0;
+    // The cameras (bit mask) still to inspect in step s.
+    virtual int detectPending(int s) const = 0;
+    virtual void setDetectPending(int s, int cameras) = 0;
+    // Every camera's results back to passed, the step delays to 0.
+    virtual void resetRun() = 0;
+    // Camera c inspects detection d on its newest frame.
+    virtual void runAlgorithm(int c, int d) = 0;
+    // The step is decided again after the operator's answer (the alarm is marked cleared
+    // first); it lifts the alarm when every camera now passes.
+    virtual void decideAnswered() = 0;
+    // An output of the IO board on or off; flushOutputs hands the word to the board.
+    virtual void setOutput(int bit, int on) = 0;
+    virtual void flushOutputs() = 0;
 };
 
 }  // namespace cameraview

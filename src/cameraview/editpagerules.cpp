@@ -29,8 +29,10 @@ ControlSet visibleControls(int source, int resultState, int cameras) {
     switch (source) {
         case kSourceLive:
             show({SourceChoice});
+            // The ignore-point tools answer an alarm too; nothing else offers them.
             if (alarm)
-                show({AddTempButton, NoCheckButton, AutoChangeButton, ReCheckButton});
+                show({AddTempButton, NoCheckButton, AutoChangeButton, ShowIgnoreButton,
+                      IgnoreAlarmButton, DeleteIgnoreButton, ReCheckButton});
             else
                 show({ReturnButton});
             break;

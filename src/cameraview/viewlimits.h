@@ -40,6 +40,9 @@ constexpr int kBlinkOff = 0;
 constexpr int kBlinkOn = 1;
 constexpr int kBlinkIgnorePoints = 2;
 
+// A failed area whose measured value is larger cannot be ignored point by point.
+constexpr int kMaxIgnoredArea = 2000;
+
 // Labels drop their limit part from this many regions in a detection on.
 constexpr int kCompactLabelRois = 11;
 

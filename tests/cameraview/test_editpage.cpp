@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimer>
 
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -121,6 +122,29 @@ protected:
         return work.file(QStringLiteral("pictures%1%2%3").arg(c).arg(d).arg(kind));
     }
     void templatesCleared(const QJsonObject& cameras) override { cleared = cameras; }
+    int alarmClearState(int c, int d) const override { return clearState[c][d]; }
+    void setAlarmClearState(int c, int d, int state) override { clearState[c][d] = state; }
+    bool lastCycleNG() const override { return cycleNG; }
+    int detectPending(int s) const override { return pending[s]; }
+    void setDetectPending(int s, int cameras) override { pending[s] = cameras; }
+    void resetRun() override {
+        calls << "resetRun";
+        for (auto& v : views) v->isOK = true;
+    }
+    void runAlgorithm(int c, int d) override {
+        calls << QStringLiteral("run %1 %2").arg(c).arg(d);
+        views[c]->isOK = !failing.contains(c);
+    }
+    void decideAnswered() override {
+        calls << "decide";
+        bool anyNg = false;
+        for (auto& v : views) anyNg = anyNg || !v->isOK;
+        if (!anyNg && result == kResultNgAlarm) shownPage()->Restart();
+    }
+    void setOutput(int bit, int on) override {
+        calls << QStringLiteral("out %1 %2").arg(bit).arg(on);
+    }
+    void flushOutputs() override { calls << "flush"; }
 
     EditPage* shownPage() { return widget ? &widget->page() : page.get(); }
     bool shown(PageControl k) { return page->look().controls[k].shown; }
@@ -133,6 +157,11 @@ protected:
     CammerWidget& v0() { return *views[0]; }
 
     EditWords w;
+    int clearState[kMaxCameras][kMaxDetections] = {};
+    int pending[kMaxDetections] = {};
+    bool cycleNG = false;
+    QList<int> failing;  // cameras an inspection fails
+    QStringList calls;
     int result = 0, detect = 0, password = 2, layouts = 0, alarmOffs = 0;
     bool answer = true;
     QStringList said;
@@ -471,4 +500,232 @@ TEST_F(EditPageTest, Screenshots) {
         widget.reset();
         views.clear();
     }
+}
+
+// --- answers to an NG alarm ---------------------------------------------------------------------
+
+class AlarmPageTest : public EditPageTest {
+protected:
+    void SetUp() override {
+        EditPageTest::SetUp();
+        result = kResultNgAlarm, detect = 1;
+        page->Reset(false);
+        v0().isOK = false;
+        for (int c = 0; c < 2; ++c) clearState[c][1] = 3;
+        para.detectEnable[1] = 1;
+    }
+    void TearDown() override {
+        gisSafeDoorOpen = false;
+        EditPageTest::TearDown();
+    }
+    void showCamera(int index) { page->choose(CameraList, index); }
+    // The grey value of pixel (x, y) of a stored picture; -1 when it cannot be read.
+    static int pixelOf(const QString& path, int x, int y) {
+        const QImage image(path);
+        return image.isNull() ? -1 : qGray(image.pixel(x, y));
+    }
+};
+
+TEST_F(AlarmPageTest, WarningsAndRefusalsChangeNothing) {
+    struct Row {
+        const char* what;
+        int camera;  // 2: every camera tiled
+        std::function<void()> setUp;
+        void (EditPage::*action)();
+        int warned;  // language entry, -1 none
+    };
+    const Row rows[] = {
+        {"add with every camera tiled", 2, {}, &EditPage::SlotAddTemp, 107},
+        {"add on a camera that passed", 1, {}, &EditPage::SlotAddTemp, 107},
+        {"add with the door closed", 0, [&] { para.safeDoorResetAlarm = 1; },
+         &EditPage::SlotAddTemp, 195},
+        {"add with one template slot", 0, [&] { gTempNum = 1; }, &EditPage::SlotAddTemp, 258},
+        {"add, password refused", 0, [&] { para.pswAddTemp = 1, password = 0; },
+         &EditPage::SlotAddTemp, -1},
+        {"skip a camera that passed", 1, [&] { cycleNG = true; }, &EditPage::SlotNoCheckCur, 107},
+        {"skip, password refused", 0, [&] { para.pswNotDetect = 1, password = 0; },
+         &EditPage::SlotNoCheckCur, -1},
+        {"skip with the door closed", 0, [&] { para.safeDoorResetAlarm = 1; },
+         &EditPage::SlotNoCheckCur, 195},
+        {"show ignore points tiled", 2, {}, &EditPage::SlotShowHideAlarmPoint, 107},
+        {"ignore on a camera that passed", 1, {}, &EditPage::SlotIgnoreAlarmPoint, 107},
+        {"ignore, password refused", 0, [&] { password = 0; }, &EditPage::SlotIgnoreAlarmPoint, -1},
+        {"delete ignore points tiled", 2, {}, &EditPage::SlotDeleteIgnorePoint, 107},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        para.safeDoorResetAlarm = para.pswAddTemp = para.pswNotDetect = 0;
+        gTempNum = 4, password = 2, cycleNG = false;
+        showCamera(r.camera);
+        if (r.setUp) r.setUp();
+        said.clear(), records.clear(), calls.clear();
+        (page.get()->*r.action)();
+        EXPECT_EQ(said, r.warned < 0 ? QStringList() : QStringList({english(r.warned)}));
+        EXPECT_TRUE(records.isEmpty());
+        EXPECT_TRUE(calls.isEmpty()) << calls.join(',').toStdString();
+        EXPECT_EQ(v0().context.templateCount[1], 1);
+        EXPECT_EQ(std::make_tuple(clearState[0][1], clearState[1][1], v0().alarmBlink),
+                  std::make_tuple(3, 3, int(kBlinkOff)));
+    }
+}
+
+TEST_F(AlarmPageTest, ReDetectionInEachMode) {
+    struct Row {
+        int mode, detect, detections;
+        bool firstDone;  // camera 1 answered already ("Don't Detect", "Add As Temp")
+        QStringList calls;
+        int step;
+    };
+    const Row rows[] = {
+        {0, 1, 2, false, {"resetRun", "out 0 1", "flush", "run 0 1", "run 1 1", "decide"}, 1},
+        {0, 1, 2, true, {"resetRun", "out 0 1", "flush", "run 1 1", "decide"}, 1},
+        {0, 0, 2, false, {"resetRun", "out 1 1", "flush", "run 0 0", "run 1 0", "decide"}, 0},
+        {1, 3, 4, false, {"resetRun", "out 0 1", "flush", "run 0 3", "run 1 3", "decide"}, 1},
+        {2, 2, 4, false, {"resetRun", "out 1 1", "flush", "run 0 2", "run 1 2", "decide"}, 0},
+        {3, 1, 3, false, {"resetRun", "flush", "run 0 1", "run 1 1", "decide"}, 1},
+        {3, 2, 3, false, {"resetRun", "out 0 1", "flush", "run 0 2", "run 1 2", "decide"}, 2},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "mode " << r.mode << " detection " << r.detect);
+        para.detectMode = r.mode, gDNum = r.detections, detect = r.detect;
+        para.detectEnable[r.detect] = 1;
+        result = kResultNgAlarm;
+        page->Reset(false);
+        v0().isOK = false;
+        for (int c = 0; c < 2; ++c) {
+            clearState[c][r.detect] = 3;
+            std::fill(std::begin(views[c]->detectDone), std::end(views[c]->detectDone), 0);
+        }
+        v0().detectDone[r.detect] = r.firstDone;
+        std::fill(std::begin(pending), std::end(pending), 0);
+        calls.clear();
+        page->SlotReCheck();
+        EXPECT_EQ(calls, r.calls);
+        EXPECT_EQ(pending[r.step], r.firstDone ? 2 : 3);
+        EXPECT_EQ(clearState[0][r.detect], r.firstDone ? 3 : 7);
+        EXPECT_EQ(clearState[1][r.detect], 7);
+        EXPECT_EQ(std::make_tuple(result, gSource, page->look().shown),
+                  std::make_tuple(int(kResultWaiting), int(kSourceNone), false))
+            << "passed: the page closes";
+    }
+}
+
+TEST_F(AlarmPageTest, ReDetectionFailingAgainShowsTheNextFailedCamera) {
+    showCamera(0);
+    failing = {1};
+    const int before = layouts;
+    page->SlotReCheck();
+    EXPECT_EQ(result, kResultNgAlarm);
+    EXPECT_EQ(w.curCamera, 1);
+    EXPECT_EQ(page->look().choices[CameraList].index, 1);
+    EXPECT_GT(layouts, before);
+    EXPECT_EQ(gSource, kSourceLive);
+    EXPECT_TRUE(page->look().shown);
+}
+
+TEST_F(AlarmPageTest, DontDetectOneCameraOrAll) {
+    showCamera(0);
+    cycleNG = true;
+    page->SlotNoCheckCur();
+    EXPECT_EQ(said, QStringList({"Be sure not to detect this mold \r\n for camera 1?"}));
+    EXPECT_EQ(records, QStringList({"Camera 1 do not detect the mold"}));
+    EXPECT_EQ(std::make_tuple(clearState[0][1], clearState[1][1], int(v0().detectDone[1])),
+              std::make_tuple(4, 7, 1));
+    EXPECT_EQ(calls, QStringList({"resetRun", "out 0 1", "flush", "run 1 1", "decide"}));
+
+    result = kResultNgAlarm;
+    page->Reset(false);
+    for (int c = 0; c < 2; ++c) clearState[c][1] = 3;
+    showCamera(2);
+    said.clear(), records.clear(), calls.clear();
+    page->SlotNoCheckCur();
+    EXPECT_EQ(said, QStringList({english(102)}));
+    EXPECT_EQ(records, QStringList({english(103)}));
+    EXPECT_EQ(std::make_tuple(clearState[0][1], clearState[1][1]), std::make_tuple(4, 4));
+    EXPECT_EQ(calls, QStringList({"resetRun", "decide"}));
+    EXPECT_EQ(gSource, kSourceNone);
+}
+
+TEST_F(AlarmPageTest, AddAsTemplateOnTheAlarmAndFromRecentNg) {
+    showCamera(0);
+    std::fill(v0().context.alignedBuf.begin(), v0().context.alignedBuf.end(), uchar(7));
+    page->SlotAddTemp();
+    EXPECT_EQ(said, QStringList({english(108)}));
+    EXPECT_EQ(v0().context.templateUsed[1], std::vector<int>({1, 1, 0, 0}));
+    EXPECT_EQ(v0().context.templateCount[1], 2);
+    EXPECT_EQ(pixelOf(templatePath(0, 1, 1), 5, 5), 7) << "the failed frame is stored";
+    EXPECT_EQ(clearState[0][1], 5);
+    EXPECT_EQ(records, QStringList({"Camerar 1 added a template"}));
+    EXPECT_EQ(calls, QStringList({"resetRun", "out 0 1", "flush", "run 1 1", "decide"}))
+        << "the camera is done; the others are inspected again";
+    EXPECT_FALSE(page->templatesChanged[0]) << "trained at once";
+
+    // Outside an alarm, from the ring of recent NG frames: trained when the page is left.
+    result = kResultWaiting;
+    page->Reset(false);
+    page->choose(SourceList, kSourceRecentNg);
+    const int d = w.editDetect;
+    std::fill(v0().recentNgBuf[d][0].begin(), v0().recentNgBuf[d][0].end(), uchar(9));
+    calls.clear(), records.clear();
+    page->SlotAddTemp();
+    const int slot = d == 1 ? 2 : 1;
+    EXPECT_EQ(pixelOf(templatePath(0, d, slot), 5, 5), 9);
+    EXPECT_TRUE(page->templatesChanged[0]);
+    EXPECT_TRUE(calls.isEmpty()) << "nothing is inspected again";
+    EXPECT_TRUE(records.isEmpty());
+}
+
+TEST_F(AlarmPageTest, IgnorePointsOfTheFailedAreas) {
+    showCamera(0);
+    engine::EngineContext& ctx = v0().context;
+    CammerSingleton& p = *v0().liveParam;
+    p.roiCount[1] = 0;
+    for (QRect r : {QRect(10, 10, 50, 50), QRect(200, 150, 110, 80)}) addRect(p, 1, r, 0);
+    ctx.roiOK[1][0] = ctx.roiOK[1][1] = 0;
+    ctx.roiValue[1][0] = kMaxIgnoredArea + 1;  // too large: left alone
+    ctx.roiValue[1][1] = 10;
+    ctx.defectRects[1][0].count = 1;
+    ctx.defectRects[1][0].rects[0] = {10, 10, 60, 60};
+    ctx.defectRects[1][1].count = 1;
+    ctx.defectRects[1][1].rects[0] = {310, 230, 330, 250};  // past the frame's corner
+    const int W = v0().imageW;
+    for (QPoint found : {QPoint(20, 20), QPoint(315, 235), QPoint(319, 239), QPoint(300, 200)})
+        ctx.resultMask[size_t(found.y() * W + found.x())] = 255;
+
+    page->SlotShowHideAlarmPoint();
+    EXPECT_EQ(std::make_tuple(v0().alarmBlink, page->look().controls[ShowIgnoreButton].text),
+              std::make_tuple(int(kBlinkIgnorePoints), english(112)));
+    page->SlotShowHideAlarmPoint();
+    EXPECT_EQ(std::make_tuple(v0().alarmBlink, page->look().controls[ShowIgnoreButton].text),
+              std::make_tuple(int(kBlinkOff), english(64)));
+
+    page->SlotIgnoreAlarmPoint();
+    EXPECT_EQ(said, QStringList({english(113), english(115).arg(kMaxIgnoredArea)}));
+    EXPECT_EQ(records, QStringList({"Camera 1 ignoring the current alarm point"}));
+    const auto& mask = ctx.ignoreMask[1];
+    EXPECT_EQ(std::count(mask.begin(), mask.end(), 255), 2);
+    EXPECT_EQ(mask[size_t(239 * W + 319)], 255);
+    EXPECT_EQ(pixelOf(ignoreMaskPath(0, 1), 315, 235), 255) << "saved at once";
+    EXPECT_EQ(pixelOf(ignoreMaskPath(0, 1), 20, 20), 0);
+
+    said.clear(), records.clear();
+    page->SlotDeleteIgnorePoint();
+    EXPECT_EQ(said, QStringList({english(116)}));
+    EXPECT_EQ(records, QStringList({"Camera 1 delete all ignored points"}));
+    EXPECT_EQ(std::count(mask.begin(), mask.end(), 0), v0().pixelCount);
+    EXPECT_EQ(pixelOf(ignoreMaskPath(0, 1), 315, 235), 0);
+}
+
+TEST_F(AlarmPageTest, LiveAndTemplateSwitchOnOneCamera) {
+    page->SlotAutoChange();
+    EXPECT_EQ(gSource, kSourceLive) << "every camera tiled: nothing";
+    showCamera(0);
+    page->SlotAutoChange();
+    EXPECT_EQ(gSource, kSourceTemplate);
+    v0().alarmBlink = kBlinkOn;
+    page->SlotAutoChange();
+    EXPECT_EQ(gSource, kSourceLive);
+    EXPECT_EQ(v0().alarmBlink, kBlinkOff);
+    EXPECT_TRUE(v0().showAlarmTimer->isActive()) << "the failed camera blinks again";
+    EXPECT_FALSE(views[1]->showAlarmTimer->isActive());
 }

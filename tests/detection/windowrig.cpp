@@ -46,7 +46,8 @@ QImage scene(int grey) {
 }  // namespace
 
 WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& configure,
-                     sys::RecordingSystemActions& seam) {
+                     sys::RecordingSystemActions& seam, RigScenes scenes)
+    : scenes_(std::move(scenes)) {
     if (!pMutexIO) pMutexIO = new QMutex;
     if (!pMutexSaveFail) pMutexSaveFail = new QMutex;
     static bool languageFilled = false;
@@ -92,7 +93,7 @@ WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& config
         return;
     }
     gpControlIO->InitIOThread(window_.get());
-    ngScene_.assign(size_t(cameras), false);
+    shownPicture_.assign(size_t(cameras), 0);
     for (int c = 0; c < numCamera; ++c) window_->cammerWidgets[c]->CameraChangeTrig(true);
 
     // The board follows the window's idle outputs once the IO thread runs.
@@ -126,15 +127,26 @@ bool WindowRig::prepareFolder(int cameras, const std::function<void(WizardPara&)
         error_ = QStringLiteral("factory files");
         return false;
     }
+    pictureCount_.assign(size_t(cameras), 0);
     for (int c = 0; c < cameras; ++c) {
         const QString folder = QStringLiteral("sim/cam%1/grey").arg(c + 1);
-        if (!QDir().mkpath(folder) || !scene(0).save(folder + QStringLiteral("/0_ok.png")) ||
-            !scene(255).save(folder + QStringLiteral("/1_ng.png"))) {
+        const std::vector<QImage> pictures = picturesOf(c);
+        bool saved = QDir().mkpath(folder) && pictures.size() >= 2;
+        // The camera serves its pictures in name order.
+        for (size_t k = 0; k < pictures.size() && saved; ++k)
+            saved = pictures[k].save(folder + QStringLiteral("/%1.png").arg(k, 2, 10, QChar('0')));
+        if (!saved) {
             error_ = QStringLiteral("pictures");
             return false;
         }
+        pictureCount_[size_t(c)] = int(pictures.size());
     }
     return writeParameters(cameras, configure);
+}
+
+std::vector<QImage> WindowRig::picturesOf(int camera) const {
+    if (scenes_.pictures) return scenes_.pictures(camera);
+    return {scene(0), scene(255)};
 }
 
 bool WindowRig::writeParameters(int cameras, const std::function<void(WizardPara&)>& configure) {
@@ -158,7 +170,8 @@ bool WindowRig::writeParameters(int cameras, const std::function<void(WizardPara
             if (configure) configure(*para);
             para->detectModeNext = para->detectMode;
             written = para->SaveDatatoFile(db);
-            for (int c = 0; c < cameras && written; ++c) {
+            if (scenes_.regions) written = written && scenes_.regions(db, cameras);
+            for (int c = 0; c < cameras && written && !scenes_.regions; ++c) {
                 auto table = std::make_unique<CammerSingleton>(c);
                 table->LoadDatafromFile(db, 1.0f, 1.0f, nullptr);
                 for (int step = 0; step < 2; ++step) {
@@ -180,14 +193,22 @@ bool WindowRig::writeParameters(int cameras, const std::function<void(WizardPara
 }
 
 void WindowRig::setScene(int camera, bool ng) {
-    if (camera < 0 || camera >= int(ngScene_.size()) || ngScene_[camera] == ng) return;
-    // Two pictures: a software trigger moves to the other one.
-    window_->cammerWidgets[camera]->ManualUpdateImage();
-    ngScene_[camera] = ng;
+    showPicture(camera, ng ? 1 : 0);
+}
+
+void WindowRig::showPicture(int camera, int picture) {
+    if (camera < 0 || camera >= int(shownPicture_.size())) return;
+    const int count = pictureCount_[size_t(camera)];
+    if (picture < 0 || picture >= count) return;
+    // A software trigger moves on to the next picture.
+    while (shownPicture_[size_t(camera)] != picture) {
+        window_->cammerWidgets[camera]->ManualUpdateImage();
+        shownPicture_[size_t(camera)] = (shownPicture_[size_t(camera)] + 1) % count;
+    }
 }
 
 void WindowRig::setAllScenes(bool ng) {
-    for (int c = 0; c < int(ngScene_.size()); ++c) setScene(c, ng);
+    for (int c = 0; c < int(shownPicture_.size()); ++c) setScene(c, ng);
 }
 
 void WindowRig::setInput(int bit, bool on) {

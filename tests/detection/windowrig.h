@@ -8,6 +8,8 @@
 // "NG scene"; the cameras make frames only when asked (setScene), so a test decides what
 // each step sees.
 
+#include <QImage>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -28,6 +30,17 @@ class RecordingSystemActions;
 
 namespace cycletest {
 
+// The pictures and regions a rig starts with; an empty member keeps the default: a black OK and
+// a white NG scene, and one white-area region in steps 0 and 1 of every camera.
+struct RigScenes {
+    // The pictures camera c serves, in turn (8-bit grey, all of one size); picture 0 is its OK
+    // scene, picture 1 its NG scene.
+    std::function<std::vector<QImage>(int camera)> pictures;
+    // Lays out the regions and templates of the cameras in the working folder once the system
+    // parameters are in the database `db`; false when it failed.
+    std::function<bool(QSqlDatabase& db, int cameras)> regions;
+};
+
 struct OutputChange {
     std::chrono::steady_clock::time_point when;
     quint32 word = 0;
@@ -40,7 +53,7 @@ public:
     // cameras: simulated cameras (1..8); configure: parameter changes before the start;
     // seam: the recording seam the program runs on (it gets the simulator's terminal).
     WindowRig(int cameras, const std::function<void(WizardPara&)>& configure,
-              sys::RecordingSystemActions& seam);
+              sys::RecordingSystemActions& seam, RigScenes scenes = {});
     ~WindowRig();
     WindowRig(const WindowRig&) = delete;
     WindowRig& operator=(const WindowRig&) = delete;
@@ -53,6 +66,10 @@ public:
     // The picture the next frames of camera c show: the OK or the NG scene.
     void setScene(int camera, bool ng);
     void setAllScenes(bool ng);
+    // The picture (index into the camera's pictures) the next frames of camera c show.
+    void showPicture(int camera, int picture);
+    // The working folder (the program's current directory).
+    QString folder() const { return dir_.path(); }
     // An input terminal of the machine (bit 0..9) at the simulated board.
     void setInput(int bit, bool on);
     // Processes events until the condition holds or the time runs out.
@@ -78,13 +95,16 @@ public:
 private:
     bool prepareFolder(int cameras, const std::function<void(WizardPara&)>& configure);
     bool writeParameters(int cameras, const std::function<void(WizardPara&)>& configure);
+    std::vector<QImage> picturesOf(int camera) const;
 
     QTemporaryDir dir_;
     QString previousDir_;
     QString previousPictures_;
     iosim::IoBoardSimulator sim_;
     std::unique_ptr<DeRaRazovi> window_;
-    std::vector<bool> ngScene_;
+    RigScenes scenes_;
+    std::vector<int> shownPicture_;
+    std::vector<int> pictureCount_;
     QString error_;
     mutable std::mutex changesMutex_;
     std::vector<OutputChange> changes_;

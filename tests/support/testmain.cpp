@@ -8,7 +8,10 @@
 #include "testsupport.h"
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Screenshots for people to look at may name a real display's platform (xcb under Xvfb,
+    // whose screen size the test then gets); everything else runs offscreen.
+    const QByteArray platform = qgetenv("MOULDMON_TEST_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
     QApplication app(argc, argv);
     sys::RecordingSystemActions recording;
     sys::setActions(&recording);

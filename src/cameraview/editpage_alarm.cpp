@@ -1,0 +1,311 @@
+// The editing page's answers to an NG alarm: a failed frame added as a template, the mould not
+// detected on one camera or on all, the step inspected again, switching between the live image
+// and the template, and the ignore points of the failed areas.
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+
+#include "alarmrules.h"
+#include "cammerrecong.h"
+#include "cammersingleton.h"
+#include "cammerwidget.h"
+#include "editpage.h"
+#include "templatefiles.h"
+#include "wizardpara.h"
+
+namespace cameraview {
+
+namespace {
+
+constexpr int kEntryShowIgnored = 64;
+constexpr int kEntryAskNoneDetectAll = 102;
+constexpr int kEntryNoneDetectsAll = 103;
+constexpr int kEntryAskNoneDetect = 105;
+constexpr int kEntryNoneDetects = 106;
+constexpr int kEntrySwitchToAlarmCamera = 107;
+constexpr int kEntryAskAddTemplate = 108;
+constexpr int kEntryTemplateAdded = 109;
+constexpr int kEntryHideIgnored = 112;
+constexpr int kEntryAskIgnore = 113;
+constexpr int kEntryIgnoring = 114;
+constexpr int kEntryAreaTooLarge = 115;
+constexpr int kEntryAskDeleteIgnored = 116;
+constexpr int kEntryIgnoredDeleted = 117;
+constexpr int kEntryOpenSafetyDoor = 195;
+constexpr int kEntryOneTemplateOnly = 258;
+
+// Handling states of an alarm (the result decision's alarmClearState).
+constexpr int kAlarmOpen = 3;
+constexpr int kAnswerDontDetect = 4;
+constexpr int kAnswerAddTemplate = 5;
+constexpr int kAnswerReDetect = 7;
+
+bool validDetection(int d) {
+    return d >= 0 && d < kMaxDetections;
+}
+
+}  // namespace
+
+void EditPage::warnEntry(int entry) {
+    host_.warn(lan(entry));
+}
+
+CammerWidget* EditPage::failedCurrent() {
+    CammerWidget* v = current();
+    if (v && !v->isOK) return v;
+    warnEntry(kEntrySwitchToAlarmCamera);
+    return nullptr;
+}
+
+// --- "Add As Temp" ---------------------------------------------------------------------------
+
+void EditPage::SlotAddTemp() {
+    const WizardPara& p = host_.settings();
+    EditWords& w = host_.words();
+    const int result = host_.resultState();
+    const bool liveAlarm = result == kResultNgAlarm && gSource == kSourceLive;
+    if (liveAlarm) {
+        if (!p.addAllCamTemp) {
+            CammerWidget* v = current();
+            if (!v || v->isOK) return warnEntry(kEntrySwitchToAlarmCamera);
+        }
+        if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
+    }
+    if (gTempNum <= 1) return warnEntry(kEntryOneTemplateOnly);
+    if (p.pswAddTemp && host_.checkPassword() == 0) return;
+    const int d = liveAlarm ? host_.curDetect() : w.editDetect;
+    if (!host_.ask(lan(kEntryAskAddTemplate))) return;
+    if (w.curCamera < 0 || w.curCamera > numCamera) return;
+    if (result == kResultNgAlarm && gSource != kSourceLive && gSource != kSourceRecentNg) return;
+    if (result == kResultAreaSetting && gSource != kSourceRecentNg) return;
+    if (w.curCamera == numCamera) {
+        for (int c = 0; c < numCamera; ++c) AddTemp(c, d);
+    } else {
+        AddTemp(w.curCamera, d);
+    }
+    // The live frame was judged with the old library: it is judged again with the new one.
+    if (gSource != kSourceRecentNg) SlotReCheck();
+}
+
+int EditPage::takeTemplateSlot(CammerWidget& v, int d) {
+    engine::EngineContext& ctx = v.context;
+    std::vector<int>& used = ctx.templateUsed[size_t(d)];
+    const int slotCount = std::min(gTempNum, int(used.size()));
+    if (ctx.templateCount[size_t(d)] < slotCount) {
+        const int slot = freeTemplateSlot(used);
+        if (slot < 0 || slot >= slotCount) return -1;
+        used[size_t(slot)] = 1;
+        ++ctx.templateCount[size_t(d)];
+        return slot;
+    }
+    // A full library: the oldest template but the reference gives its slot.
+    const QDir folder = QFileInfo(templatePath(v.cameraNo, d, 0)).dir();
+    std::vector<TemplateFile> files;
+    for (const QFileInfo& f :
+         folder.entryInfoList({QStringLiteral("template*.bmp")}, QDir::Files, QDir::Time))
+        files.push_back({f.fileName(), f.lastModified()});
+    const ReplacedTemplate r = replacedTemplate(std::move(files), slotCount);
+    if (!r.removeName.isEmpty()) QFile::remove(folder.filePath(r.removeName));
+    return r.slot;
+}
+
+void EditPage::AddTemp(int camera, int detection) {
+    CammerWidget* v = host_.view(camera);
+    const int d = detection;
+    if (!v || !validDetection(d) || !v->context.isPrepared(d)) return;
+    if (gSource != kSourceRecentNg && v->isOK) return;
+    const bool live = gSource == kSourceLive;
+    engine::EngineContext& ctx = v->context;
+    const int shown = host_.words().editDetect;
+    const std::vector<uchar>* frame = &ctx.alignedBuf;
+    if (!live) {
+        if (!validDetection(shown) || v->recentNgShown < 0 ||
+            v->recentNgShown >= int(v->recentNgBuf[size_t(shown)].size()))
+            return;
+        frame = &v->recentNgBuf[size_t(shown)][size_t(v->recentNgShown)];
+    }
+    if (frame->size() != size_t(v->frameBytes)) return;
+    const int slot = takeTemplateSlot(*v, d);
+    if (slot < 0) return;
+    std::vector<uchar>& target = ctx.templateBuf[size_t(d)][size_t(slot)];
+    target = *frame;
+    failimage::saveFrameBmp(
+        templatePath(v->cameraNo, d, slot),
+        failimage::FrameView{target.data(), v->imageW, v->imageH, gisColor != 0});
+    if (!live) {
+        // Trained by the save that leaves the page.
+        templatesChanged[size_t(camera)] = true;
+        return;
+    }
+    if (v->recong) v->recong->VarTrain(host_.curDetect());
+    v->detectDone[d] = 1;
+    if (host_.alarmClearState(camera, d) == kAlarmOpen)
+        host_.setAlarmClearState(camera, d, kAnswerAddTemplate);
+    host_.insertRecord(lan(kEntryTemplateAdded).arg(camera + 1));
+}
+
+// --- "Don't Detect" ----------------------------------------------------------------------------
+
+void EditPage::SlotNoCheckCur() {
+    const WizardPara& p = host_.settings();
+    const int d = host_.curDetect();
+    if (p.pswNotDetect && host_.checkPassword() == 0) return;
+    if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
+    const int c = host_.words().curCamera;
+    if (c == numCamera) {
+        if (host_.ask(lan(kEntryAskNoneDetectAll))) notCheckcur();
+        return;
+    }
+    CammerWidget* v = current();
+    if (!v || !validDetection(d)) return;
+    if (v->isOK && host_.lastCycleNG()) return warnEntry(kEntrySwitchToAlarmCamera);
+    if (!host_.ask(lan(kEntryAskNoneDetect).arg(c + 1))) return;
+    v->detectDone[d] = 1;
+    if (host_.alarmClearState(c, d) == kAlarmOpen)
+        host_.setAlarmClearState(c, d, kAnswerDontDetect);
+    host_.insertRecord(lan(kEntryNoneDetects).arg(c + 1));
+    SlotReCheck();
+}
+
+void EditPage::notCheckcur() {
+    const int d = host_.curDetect();
+    SlotSaveData();
+    gSource = kSourceNone;
+    host_.resetRun();
+    if (validDetection(d))
+        for (int c = 0; c < numCamera; ++c)
+            if (host_.alarmClearState(c, d) == kAlarmOpen)
+                host_.setAlarmClearState(c, d, kAnswerDontDetect);
+    host_.decideAnswered();
+    host_.insertRecord(lan(kEntryNoneDetectsAll));
+}
+
+// --- "Re-detected" -------------------------------------------------------------------------------
+
+void EditPage::SlotReCheck() {
+    const int d = host_.curDetect();
+    EditWords& w = host_.words();
+    const int shownCamera = w.curCamera;
+    SlotSaveData();
+    host_.resetRun();
+    const WizardPara& p = host_.settings();
+    const ReCheckStep step = reCheckStep(p.detectMode, d, gDNum);
+    host_.setDetectPending(step.step, 0);
+    const int withheld = reCheckWithheld(p, step.step, step.last);
+    if (withheld >= 0) host_.setOutput(withheld, 1);
+    host_.flushOutputs();
+
+    if (validDetection(d)) {
+        int pending = 0;
+        for (int c = 0; c < numCamera; ++c) {
+            const CammerWidget* v = host_.view(c);
+            if (!v || v->detectDone[d] || !p.detectEnable[d]) continue;
+            pending |= 1 << c;
+            if (host_.alarmClearState(c, d) == kAlarmOpen)
+                host_.setAlarmClearState(c, d, kAnswerReDetect);
+        }
+        host_.setDetectPending(step.step, host_.detectPending(step.step) | pending);
+    }
+    for (int c = 0; c < numCamera; ++c) {
+        // Each inspection sets the detection the cycle runs; the next camera reads it again.
+        const int now = host_.curDetect();
+        const CammerWidget* v = host_.view(c);
+        if (v && validDetection(now) && !v->detectDone[now] && p.detectEnable[now])
+            host_.runAlgorithm(c, now);
+    }
+    host_.decideAnswered();
+
+    const bool stillNg = host_.resultState() == kResultNgAlarm;
+    if (shownCamera < numCamera) {
+        if (!stillNg) {
+            gSource = kSourceNone;
+        } else if (gSource == kSourceLive) {
+            std::vector<bool> passed;
+            for (int c = 0; c < numCamera; ++c)
+                passed.push_back(!host_.view(c) || host_.view(c)->isOK);
+            const int failed = nextFailedCamera(passed, std::max(shownCamera, 0));
+            w.curCamera = failed;
+            host_.changeCamera();
+            setChoice(CameraList, failed);
+        }
+    } else if (!stillNg) {
+        gSource = kSourceNone;
+    }
+}
+
+// --- "Live<->Temp"
+// ---------------------------------------------------------------------------------
+
+void EditPage::SlotAutoChange() {
+    if (host_.resultState() != kResultNgAlarm || !singleCamera()) return;
+    if (gSource == kSourceLive) {
+        setChoice(SourceList, kSourceTemplate);
+    } else if (gSource == kSourceTemplate) {
+        setChoice(SourceList, kSourceLive);
+        for (int c = 0; c < numCamera; ++c) {
+            CammerWidget* v = host_.view(c);
+            if (!v || v->isOK) continue;
+            v->alarmBlink = kBlinkOff;
+            if (v->showAlarmTimer) v->showAlarmTimer->start(kAlarmBlinkIntervalMs);
+        }
+    }
+}
+
+// --- ignore points -------------------------------------------------------------------------------
+
+void EditPage::ignorePointsChanged(CammerWidget& v, int d) {
+    v.update();
+    v.SaveIgnorePoint(d);
+    if (v.recong) v.recong->VarTrain(d);
+}
+
+void EditPage::SlotShowHideAlarmPoint() {
+    CammerWidget* v = failedCurrent();
+    if (!v) return;
+    if (v->alarmBlink == kBlinkIgnorePoints) {
+        v->alarmBlink = kBlinkOff;
+        setText(ShowIgnoreButton, kEntryShowIgnored);
+    } else {
+        v->alarmBlink = kBlinkIgnorePoints;
+        setText(ShowIgnoreButton, kEntryHideIgnored);
+    }
+    v->update();
+}
+
+void EditPage::SlotIgnoreAlarmPoint() {
+    const int d = host_.curDetect();
+    CammerWidget* v = failedCurrent();
+    if (!v || host_.checkPassword() == 0 || !host_.ask(lan(kEntryAskIgnore))) return;
+    host_.insertRecord(lan(kEntryIgnoring).arg(host_.words().curCamera + 1));
+    engine::EngineContext& ctx = v->context;
+    if (!validDetection(d) || !v->liveParam ||
+        ctx.ignoreMask[size_t(d)].size() != size_t(v->pixelCount) ||
+        ctx.resultMask.size() != size_t(v->pixelCount) || ctx.defectRects.size() <= size_t(d))
+        return;
+    const int count = std::clamp(v->liveParam->roiCount[d], 0, engine::kMaxRois);
+    for (int i = 0; i < count; ++i) {
+        if (ctx.roiOK[d][i]) continue;
+        if (ctx.roiValue[d][i] > kMaxIgnoredArea) {
+            host_.warn(lan(kEntryAreaTooLarge).arg(kMaxIgnoredArea));
+            continue;
+        }
+        ignoreDefectPixels(ctx.defectRects[size_t(d)][size_t(i)], ctx.resultMask.data(),
+                           ctx.ignoreMask[size_t(d)].data(), v->imageW, v->imageH);
+    }
+    ignorePointsChanged(*v, d);
+}
+
+void EditPage::SlotDeleteIgnorePoint() {
+    const int d = host_.curDetect();
+    CammerWidget* v = failedCurrent();
+    if (!v || !host_.ask(lan(kEntryAskDeleteIgnored))) return;
+    host_.insertRecord(lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1));
+    if (!validDetection(d)) return;
+    std::vector<uchar>& mask = v->context.ignoreMask[size_t(d)];
+    std::fill(mask.begin(), mask.end(), uchar(0));
+    ignorePointsChanged(*v, d);
+}
+
+}  // namespace cameraview

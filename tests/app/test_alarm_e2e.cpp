@@ -1,0 +1,353 @@
+// An NG alarm answered on the editing page, end to end: the main window with two simulation
+// cameras serving drawn moulds (clean, and with faults of three sizes), the demonstration's
+// defect areas and templates, the IO-board simulator on a pseudo-terminal and the fake
+// monitoring companion. An input edge raises each alarm; the page's buttons answer it. The
+// outputs at the board, the operation records, the clearing methods the companion receives,
+// the template and ignore-point files on disk, and the system actions are checked.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSqlDatabase>
+#include <QWidget>
+
+#include "cammerwidget.h"
+#include "colorbutton.h"
+#include "combobox.h"
+#include "cyclefakes.h"
+#include "demoseed.h"
+#include "deraRazovi.h"
+#include "dialogseam.h"
+#include "drawroiwidget.h"
+#include "fakecompanion.h"
+#include "globals.h"
+#include "mon_netmn.h"
+#include "mouldscene.h"
+#include "testsupport.h"
+#include "windowrig.h"
+#include "wizardpara.h"
+
+using cycletest::WindowRig;
+using testsupport::recorder;
+
+namespace {
+
+constexpr int kClamp = 0;
+constexpr int kAlarm = 2;
+constexpr int kWaitMs = 8000;
+constexpr int kMouldOpen = 0;  // input terminal 1
+constexpr int kMouldStep = 1;  // the step it starts (product detection off)
+
+// The pictures each camera serves: a clean open mould, then faults of growing size.
+enum Picture { Clean, PinMissing, RunnerBlocked, PartLeft, PictureCount };
+
+QImage drawn(Picture picture) {
+    mouldpictures::CavityScene scene;
+    scene.pinMissing = picture == PinMissing;
+    scene.runnerBlocked = picture == RunnerBlocked;
+    scene.partLeft = picture == PartLeft;
+    return mouldpictures::drawCavityHalf(scene).convertToFormat(QImage::Format_Grayscale8);
+}
+
+QString url(const char* name) {
+    return QStringLiteral("/inline/bymain/") + name;
+}
+
+// The grey bytes of a picture file, row after row; empty when it cannot be read.
+QByteArray greyBytes(const QString& path) {
+    const QImage image = QImage(path).convertToFormat(QImage::Format_Grayscale8);
+    QByteArray bytes;
+    for (int y = 0; y < image.height(); ++y)
+        bytes.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.width());
+    return bytes;
+}
+
+int nonZero(const QByteArray& bytes) {
+    return int(std::count_if(bytes.begin(), bytes.end(), [](char b) { return b != 0; }));
+}
+
+bool red(QRgb p) {
+    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
+}
+
+// Pixels red in one grab of a picture that are not red in another (the blink's failed pixels).
+int newlyRed(const QImage& before, const QImage& after) {
+    int n = 0;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            n += red(after.pixel(x, y)) && !red(before.pixel(x, y));
+    return n;
+}
+
+}  // namespace
+
+class AlarmEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        recorder().clear();
+        ASSERT_TRUE(companion.listen());
+        companion.setHeartbeatResult({{"cntserver", true}, {"register", true}});
+        recorder().setServicePort(sys::Service::MonitorLink, companion.port());
+    }
+
+    // Two cameras in standard mode with the product step off: the mould-open edge runs the
+    // mould step. Two template slots, no password.
+    void start(const std::string& options = "") {
+        cycletest::RigScenes scenes;
+        scenes.pictures = [](int) {
+            std::vector<QImage> pictures;
+            for (int k = 0; k < PictureCount; ++k) pictures.push_back(drawn(Picture(k)));
+            return pictures;
+        };
+        scenes.regions = [this](QSqlDatabase& db, int) {
+            workdirdemo::DemoOptions demo;
+            demo.pictureRoot = QDir::current().filePath(QStringLiteral("sim"));
+            demo.display = QSize(gShowW, gShowH);
+            const workdirdemo::DemoReport report = workdirdemo::seedDemoRegions(db, demo);
+            seeded = report.steps;
+            return report.ok;
+        };
+        rig = std::make_unique<WindowRig>(
+            2,
+            [&](WizardPara& p) {
+                cycletest::setOptions(
+                    p, "detectMode=0 detectProdEnable=0 detectEnable[0]=0 " + options);
+                p.tempNum = 2;
+                p.isPswUsed = 0;
+                p.picNumNG = p.picNumOK = 5;
+                // The missing pin (55 pixels) fails too.
+                p.alarmArea = 20;
+            },
+            recorder(), scenes);
+        ASSERT_TRUE(rig->ok()) << rig->error().toStdString();
+        ASSERT_EQ(seeded, QVector<int>{kMouldStep});
+        // The program shows its window full screen.
+        window().setGeometry(0, 0, gShowW, gShowH);
+        window().show();
+        link = MON_NETMN::getInstance();
+        link->setWorkTask(true, false);
+        link->InitStart();
+        link->sndHeartBeat();
+        ASSERT_TRUE(rig->waitFor([&] { return link->isAllowSnd() == 1; }, kWaitMs));
+    }
+    void TearDown() override {
+        if (link) {
+            link->setWorkTask(false, false);
+            link->InitStart();
+        }
+        rig.reset();
+    }
+
+    DeRaRazovi& window() { return rig->window(); }
+    DrawROIWidget& page() { return *window().drawROIWidget; }
+    CammerWidget& view(int c) { return *window().cammerWidgets[c]; }
+    QString folderFile(const QString& name) const { return QDir(rig->folder()).filePath(name); }
+
+    // A mould-open edge with camera c showing pictures[c]; waits until the step is decided.
+    void cycle(std::vector<Picture> pictures) {
+        const int decided = gAllNum[0];
+        for (int c = 0; c < int(pictures.size()); ++c) rig->showPicture(c, pictures[c]);
+        rig->setInput(kMouldOpen, true);
+        ASSERT_TRUE(rig->waitFor([&] { return gAllNum[0] > decided || window().resultState == 2; },
+                                 kWaitMs));
+        rig->setInput(kMouldOpen, false);
+        ASSERT_TRUE(rig->waitInputSeen(kMouldOpen, false, kWaitMs));
+    }
+    // An alarm of the mould step: the alarm output is on and the page shows the live image.
+    void raiseAlarm(std::vector<Picture> pictures) {
+        cycle(pictures);
+        ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+        ASSERT_EQ(window().resultState, 2);
+        ASSERT_TRUE(page().isVisible());
+        ASSERT_EQ(gSource, 1);
+    }
+    // The alarm is lifted: outputs free, the page closed, detection running again.
+    void expectLifted() {
+        EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs));
+        EXPECT_TRUE(rig->waitOutput(kClamp, false, kWaitMs));
+        EXPECT_NE(window().resultState, 2);
+        EXPECT_EQ(window().detectState, 1);
+        EXPECT_FALSE(page().isVisible());
+        EXPECT_EQ(gSource, -1);
+    }
+    // The clearing methods of the latest finished alarm, as the companion received them.
+    QString lastClearMethod(int finished) {
+        EXPECT_TRUE(rig->waitFor(
+            [&] { return companion.received(url("alarm_finishtiming")).size() == finished; },
+            kWaitMs));
+        return companion.received(url("alarm_finishtiming"))
+            .value(finished - 1)
+            .json()["clear_method"]
+            .toString();
+    }
+    void chooseCamera(int index) { page().cbCamera->setCurrentIndex(index); }
+    bool recorded(const QString& text) { return rig->records().contains(text); }
+
+    fakepeer::FakeCompanion companion;
+    std::unique_ptr<WindowRig> rig;
+    MON_NETMN* link = nullptr;
+    QVector<int> seeded;
+};
+
+TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
+    start();
+    // Every question is confirmed; warnings are acknowledged.
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    const auto said = [&](const QString& text) {
+        int n = 0;
+        for (const dialogs::Asked& a : answers.asked()) n += a.text == text;
+        return n;
+    };
+    const QString mask1 = folderFile("cammer12/ignorepoint.bmp");
+    const QString template0 = folderFile("cammer12/template0.bmp");
+    const QString template1 = folderFile("cammer12/template1.bmp");
+    const QByteArray reference = greyBytes(template0);
+    ASSERT_FALSE(reference.isEmpty());
+    int finished = 0;
+
+    // --- the alarm page, and re-detection ---
+    raiseAlarm({RunnerBlocked, Clean});
+    EXPECT_TRUE(rig->output(kClamp)) << "closing withheld";
+    EXPECT_TRUE(recorded(lan(151).arg(1).chopped(1) + lan(152)));
+    EXPECT_EQ(window().curCamera, 2) << "every camera tiled";
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(page().btnAddTemp),
+                               static_cast<QAbstractButton*>(page().btnNoCheck),
+                               static_cast<QAbstractButton*>(page().btnReCheck),
+                               static_cast<QAbstractButton*>(page().btnShowIgnore),
+                               static_cast<QAbstractButton*>(page().btnIgnoreAlarm),
+                               static_cast<QAbstractButton*>(page().btnDeleteIgnore)})
+        EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+    EXPECT_FALSE(page().btnReturn->isVisible());
+
+    // The failed pixels blink red on the failing camera's tile, and only there.
+    const auto grabInPhase = [&](int phase) {
+        EXPECT_TRUE(rig->waitFor([&] { return view(0).alarmBlink == phase; }, kWaitMs));
+        return window().grab().toImage();
+    };
+    const QImage blinkOn = grabInPhase(1), blinkOff = grabInPhase(0);
+    const QRect tile0 = view(0).geometry(), tile1 = view(1).geometry();
+    EXPECT_GT(newlyRed(blinkOff.copy(tile0), blinkOn.copy(tile0)), 100);
+    EXPECT_EQ(newlyRed(blinkOff.copy(tile1), blinkOn.copy(tile1)), 0);
+    const QString shots = qEnvironmentVariable("MOULDMON_ALARM_SHOTS");
+    if (!shots.isEmpty()) {
+        EXPECT_TRUE(blinkOn.save(QDir(shots).filePath("alarm-page.png")));
+    }
+
+    // Still failing: the alarm stays, nothing is counted again.
+    const int failedSteps = gFailNum[0];
+    page().btnReCheck->click();
+    EXPECT_EQ(window().resultState, 2);
+    EXPECT_TRUE(rig->output(kAlarm));
+    EXPECT_TRUE(page().isVisible());
+    EXPECT_EQ(gFailNum[0], failedSteps);
+    // On camera 1 with the fault gone, the re-detection passes and lifts the alarm.
+    chooseCamera(0);
+    EXPECT_EQ(window().curCamera, 0);
+    rig->showPicture(0, Clean);
+    ASSERT_TRUE(
+        rig->waitFor([&] { return view(0).context.grabBuf == view(1).context.grabBuf; }, kWaitMs));
+    page().btnReCheck->click();
+    expectLifted();
+    EXPECT_EQ(lastClearMethod(++finished), QString()) << "a passed re-detection names none";
+
+    // --- "Don't Detect", one camera ---
+    raiseAlarm({PinMissing, Clean});
+    chooseCamera(1);
+    page().btnNoCheck->click();
+    EXPECT_EQ(said(lan(107)), 1) << "camera 2 passed";
+    EXPECT_TRUE(rig->output(kAlarm));
+    chooseCamera(0);
+    page().btnNoCheck->click();
+    EXPECT_EQ(said(lan(105).arg(1)), 1);
+    expectLifted();
+    EXPECT_TRUE(recorded(lan(106).arg(1)));
+    EXPECT_EQ(lastClearMethod(++finished), QStringLiteral(" 相机1:不检测此模解除"));
+
+    // --- "Don't Detect", all cameras ---
+    raiseAlarm({PinMissing, PinMissing});
+    EXPECT_TRUE(recorded(lan(151).arg(1) + lan(151).arg(2).chopped(1) + lan(152)));
+    page().btnNoCheck->click();
+    EXPECT_EQ(said(lan(102)), 1);
+    expectLifted();
+    EXPECT_TRUE(recorded(lan(103)));
+    EXPECT_EQ(lastClearMethod(++finished),
+              QStringLiteral(" 相机1:不检测此模解除 相机2:不检测此模解除"));
+
+    // --- ignore points: shown, added (the fault then passes), deleted ---
+    raiseAlarm({PinMissing, Clean});
+    page().btnShowIgnore->click();
+    EXPECT_EQ(said(lan(107)), 2) << "every camera tiled";
+    chooseCamera(0);
+    page().btnShowIgnore->click();
+    EXPECT_EQ(view(0).alarmBlink, 2);
+    EXPECT_EQ(page().btnShowIgnore->text(), lan(112));
+    page().btnShowIgnore->click();
+    EXPECT_EQ(view(0).alarmBlink, 0);
+    EXPECT_EQ(page().btnShowIgnore->text(), lan(64));
+    EXPECT_FALSE(QFile::exists(mask1) && nonZero(greyBytes(mask1)) > 0);
+    page().btnIgnoreAlarm->click();
+    EXPECT_EQ(said(lan(113)), 1);
+    EXPECT_TRUE(recorded(lan(114).arg(1)));
+    const int ignored = nonZero(greyBytes(mask1));
+    EXPECT_GT(ignored, 0) << "the failed pixels are ignored from now on";
+    EXPECT_TRUE(rig->output(kAlarm)) << "ignoring answers nothing by itself";
+    page().btnReCheck->click();
+    expectLifted();
+    lastClearMethod(++finished);
+    const int passedBefore = gAllNum[0] - gFailNum[0];
+    cycle({PinMissing, Clean});
+    EXPECT_EQ(gAllNum[0] - gFailNum[0], passedBefore + 1) << "the ignored fault passes";
+    EXPECT_NE(window().resultState, 2);
+
+    raiseAlarm({RunnerBlocked, Clean});
+    chooseCamera(0);
+    page().btnDeleteIgnore->click();
+    EXPECT_EQ(said(lan(116)), 1);
+    EXPECT_TRUE(recorded(lan(117).arg(1)));
+    EXPECT_EQ(nonZero(greyBytes(mask1)), 0);
+    EXPECT_EQ(greyBytes(mask1).size(), view(0).pixelCount);
+
+    // --- "Add As Temp", library not full: slot 1 ---
+    EXPECT_FALSE(QFile::exists(template1));
+    const QByteArray fault(reinterpret_cast<const char*>(view(0).context.alignedBuf.data()),
+                           int(view(0).context.alignedBuf.size()));
+    page().btnAddTemp->click();
+    EXPECT_EQ(said(lan(108)), 1);
+    expectLifted();
+    EXPECT_EQ(greyBytes(template1), fault) << "the failed frame is template 1";
+    EXPECT_EQ(greyBytes(template0), reference);
+    EXPECT_EQ(view(0).context.templateCount[kMouldStep], 2);
+    EXPECT_TRUE(recorded(lan(109).arg(1)));
+    EXPECT_EQ(lastClearMethod(++finished), QStringLiteral(" 相机1:添加为模板解除"));
+
+    // --- "Add As Temp", library full: a leftover past the slots gives its place ---
+    const QString leftover = folderFile("cammer12/template5.bmp");
+    const QString copy = folderFile("cammer12/template_copy.bmp");
+    ASSERT_TRUE(QFile::copy(template1, leftover) && QFile::copy(template1, copy));
+    const auto age = [](const QString& path, int days) {
+        QFile f(path);
+        return f.open(QIODevice::ReadWrite) &&
+               f.setFileTime(QDateTime::currentDateTime().addDays(-days),
+                             QFileDevice::FileModificationTime);
+    };
+    ASSERT_TRUE(age(template0, 30) && age(copy, 20) && age(leftover, 10));
+    raiseAlarm({PartLeft, Clean});
+    chooseCamera(0);
+    const QByteArray partLeft(reinterpret_cast<const char*>(view(0).context.alignedBuf.data()),
+                              int(view(0).context.alignedBuf.size()));
+    page().btnAddTemp->click();
+    expectLifted();
+    EXPECT_FALSE(QFile::exists(leftover)) << "past the last slot: removed";
+    EXPECT_TRUE(QFile::exists(copy)) << "not a template of any slot";
+    EXPECT_EQ(greyBytes(template1), partLeft) << "the last slot is replaced";
+    EXPECT_EQ(greyBytes(template0), reference) << "the reference is never replaced";
+    EXPECT_EQ(view(0).context.templateCount[kMouldStep], 2);
+    EXPECT_EQ(lastClearMethod(++finished), QStringLiteral(" 相机1:添加为模板解除"));
+
+    // Nothing asked the machine to restart or to power off.
+    for (const char* program : {"reboot", "poweroff", "shutdown", "halt"})
+        EXPECT_FALSE(recorder().ran(program)) << program;
+}

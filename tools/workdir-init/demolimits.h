@@ -14,12 +14,15 @@ constexpr int kMaxDisplaySide = 16384;
 constexpr int kMouldOpenInput = 0;
 
 // Each camera gets two defect areas, the upper and the lower half of its picture inside a
-// margin (per mille of the picture's width and height), so that an NG shows which half
-// changed while the other stays green.
+// margin (per mille of the picture's width, and of its height above and below), so that an NG
+// shows which half changed while the other stays green.
 constexpr int kMarginPerMille = 50;
 // Above the upper area a little more: its label is drawn above the area and would otherwise
 // stand on the view's status line.
 constexpr int kTopMarginPerMille = 80;
+// Below the lower area more still: the window's mode and version labels and its magnifier lie
+// over the bottom of a single view, and an area's outline would run through them.
+constexpr int kBottomMarginPerMille = 120;
 constexpr int kRegionsPerStep = 2;
 
 // Parameters of the defect areas (shown on the editing page; the inspection itself uses the

@@ -250,11 +250,11 @@ QVector<QRect> demoImageRegions(QSize picture) {
     const int w = picture.width();
     const int h = picture.height();
     const int mx = w * kMarginPerMille / 1000;
-    const int my = h * kMarginPerMille / 1000;
     const int top = h * kTopMarginPerMille / 1000;
+    const int bottom = h * kBottomMarginPerMille / 1000;
     const int middle = h / 2;
     return {QRect(QPoint(mx, top), QPoint(w - 1 - mx, middle - 1)),
-            QRect(QPoint(mx, middle), QPoint(w - 1 - mx, h - 1 - my))};
+            QRect(QPoint(mx, middle), QPoint(w - 1 - mx, h - 1 - bottom))};
 }
 
 QRect toDisplay(const QRect& image, QSize picture, QSize display) {

@@ -270,11 +270,17 @@ TEST_F(ViewEdit, DoubleTapsEndContinuousDrawing) {
     EXPECT_EQ(pageCalls.back(), EditPageCall::EndPolygon);
 
     // Taps in quick succession with nothing drawn select nothing and count no point below 0.
+    // On the second detection, so that flagging "area -1" would mark the last area of the
+    // first one.
     p().roiCount[0] = 0;
+    host.editDetect = 1;
+    p().roiCount[1] = 0;
     view->DeselectROI();
     for (int k = 0; k < 3; ++k, clockMs += 100) tap({100, 100});
-    EXPECT_EQ(std::make_tuple(count(), view->selectedRoi, view->pointCount),
+    EXPECT_EQ(std::make_tuple(p().roiCount[1], view->selectedRoi, view->pointCount),
               std::make_tuple(0, -1, 0));
+    EXPECT_FALSE(p().polygons[0][roi::kMaxRois - 1].IsSelected());
+    host.editDetect = 0;
 
     for (int tool : {kToolRect, kToolCircle}) {
         arm(tool);

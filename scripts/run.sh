@@ -73,22 +73,32 @@ headless=0
 if [ -z "${DISPLAY:-}" ] || [ "${MOULDMON_HEADLESS:-0}" = "1" ]; then headless=1; fi
 if [ "${QT_QPA_PLATFORM:-}" = "offscreen" ]; then headless=0; fi
 if [ "$headless" = "1" ]; then
-    display=90
-    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp > xvfb.log 2>&1 &
+    # Xvfb picks a free display itself and names it once it accepts clients.
+    : > xvfb.display
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3> xvfb.display > xvfb.log 2>&1 &
     started+=($!)
-    if ! wait_for 10 test -S "/tmp/.X11-unix/X$display"; then
+    if ! wait_for 10 test -s xvfb.display; then
         echo "the virtual screen did not start (see $work/xvfb.log)" >&2
         exit 1
     fi
+    display=$(head -n 1 xvfb.display)
     export DISPLAY=":$display"
-    : > vnc.log
-    x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared -noxdamage \
-        -autoport "${MOULDMON_VNC_PORT:-5900}" > vnc.log 2>&1 &
-    started+=($!)
-    if wait_for 10 has_line '^PORT=' vnc.log; then
+    # Another VNC server may take the port it found free first: then it ends, and a new one
+    # looks again.
+    vnc_up() { has_line '^PORT=' vnc.log || ! kill -0 "$vnc" 2> /dev/null; }
+    for _ in 1 2 3; do
+        : > vnc.log
+        x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared -noxdamage \
+            -autoport "${MOULDMON_VNC_PORT:-5900}" > vnc.log 2>&1 &
+        vnc=$!
+        wait_for 10 vnc_up || true
+        if has_line '^PORT=' vnc.log; then
+            started+=($vnc)
+            break
+        fi
+        kill "$vnc" 2> /dev/null || true
+    done
+    if has_line '^PORT=' vnc.log; then
         port=$(sed -n 's/^PORT=//p' vnc.log | head -n 1)
         echo "Screen: VNC on 127.0.0.1:$port (display $DISPLAY); for example 'vncviewer 127.0.0.1::$port'"
         echo "        (from another machine: ssh -L $port:127.0.0.1:$port this-machine first)"

@@ -51,13 +51,21 @@ void Histogram::clcMaxY() {
 }
 
 void Histogram::paintEvent(QPaintEvent*) {
+    const QFont figureFont = QFont_Pix(QString::fromLatin1(kFontFamily), kHistogramFontPx);
+    QFont legendFont = figureFont;
+    legendFont.setPointSize(kLegendFontPointSize);
+    const QFontMetrics legend(legendFont);
+    const QString okLegend = lan(kLanLegendOk);
+    const QString ngLegend = lan(kLanLegendNg);
     const stats::HistogramGeometry g =
-        stats::histogramGeometry(width(), height(), count, axisY1, axisY2, maxY);
+        stats::histogramGeometry(width(), height(), count, axisY1, axisY2, maxY,
+                                 legend.horizontalAdvance(okLegend) + 2 * kLegendTextPadding,
+                                 legend.horizontalAdvance(ngLegend) + 2 * kLegendTextPadding);
     const QColor okColour(0, 255, 0, kBarAlpha);
     const QColor ngColour(255, 0, 0, kBarAlpha);
     QPainter painter(this);
     painter.setPen(Qt::black);
-    painter.setFont(QFont_Pix(QString::fromLatin1(kFontFamily), kHistogramFontPx));
+    painter.setFont(figureFont);
     painter.drawLine(g.xAxis);
     painter.drawLine(g.yAxis);
     for (int i = 0; i < g.hours.size(); ++i) {
@@ -69,11 +77,9 @@ void Histogram::paintEvent(QPaintEvent*) {
         painter.fillRect(hour.ngBar, ngColour);
         painter.drawText(hour.ngText, Qt::AlignCenter, QString::number(axisY2.at(i)));
     }
-    QFont legendFont = painter.font();
-    legendFont.setPointSize(kLegendFontPointSize);
     painter.setFont(legendFont);
-    painter.drawText(g.okLegendText, Qt::AlignCenter, lan(kLanLegendOk));
+    painter.drawText(g.okLegendText, Qt::AlignCenter, okLegend);
     painter.fillRect(g.okSwatch, okColour);
-    painter.drawText(g.ngLegendText, Qt::AlignCenter, lan(kLanLegendNg));
+    painter.drawText(g.ngLegendText, Qt::AlignCenter, ngLegend);
     painter.fillRect(g.ngSwatch, ngColour);
 }

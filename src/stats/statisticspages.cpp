@@ -47,7 +47,8 @@ int largestCount(const QList<int>& okCounts, const QList<int>& ngCounts) {
 }
 
 HistogramGeometry histogramGeometry(int width, int height, int count, const QList<int>& okCounts,
-                                    const QList<int>& ngCounts, int maxY) {
+                                    const QList<int>& ngCounts, int maxY, int okLegendWidth,
+                                    int ngLegendWidth) {
     const int w = width;
     const int h = height;
     const int base = h - kAxisOffset;
@@ -75,12 +76,15 @@ HistogramGeometry histogramGeometry(int width, int height, int count, const QLis
             QRectF(x, std::min<float>(base - kFigureHeight, base - ngHeight), half, kFigureHeight);
         g.hours.append(hour);
     }
-    const int legendRight = w - kLegendRightOffset;
-    g.okLegendText = QRectF(legendRight, kLegendTop, kLegendTextWidth, kLegendHeight);
+    // A longer translation grows the legend to the left, away from the widget's edge.
+    const int okWidth = std::max(okLegendWidth, kLegendTextWidth);
+    const int ngWidth = std::max(ngLegendWidth, kLegendTextWidth);
+    const int legendRight = w - kLegendRightOffset + kLegendTextWidth - okWidth;
+    g.okLegendText = QRectF(legendRight, kLegendTop, okWidth, kLegendHeight);
     const int okSwatchLeft = int(legendRight - (kLegendGap + half));
     g.okSwatch = QRect(okSwatchLeft, kLegendTop, int(half), kLegendHeight);
-    const int ngLegendLeft = okSwatchLeft - kLegendTextWidth - kLegendGap;
-    g.ngLegendText = QRectF(ngLegendLeft, kLegendTop, kLegendTextWidth, kLegendHeight);
+    const int ngLegendLeft = okSwatchLeft - ngWidth - kLegendGap;
+    g.ngLegendText = QRectF(ngLegendLeft, kLegendTop, ngWidth, kLegendHeight);
     g.ngSwatch =
         QRect(int(ngLegendLeft - (kLegendGap + half)), kLegendTop, int(half), kLegendHeight);
     return g;

@@ -47,8 +47,10 @@ struct HistogramGeometry {
 };
 
 // Where a histogram of width x height draws its first `count` bar pairs, scaled so that a
-// count of maxY reaches the top of the y axis.
+// count of maxY reaches the top of the y axis. The legend texts get the widths they need, at
+// least the 100 px the Chinese texts were laid out in; the legend keeps its right edge.
 HistogramGeometry histogramGeometry(int width, int height, int count, const QList<int>& okCounts,
-                                    const QList<int>& ngCounts, int maxY);
+                                    const QList<int>& ngCounts, int maxY, int okLegendWidth = 0,
+                                    int ngLegendWidth = 0);
 
 }  // namespace stats

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTabWidget>
 
@@ -15,8 +16,10 @@
 #include "dialogseam.h"
 #include "histogram.h"
 #include "languagetable.h"
+#include "qfont_pix.h"
 #include "statisticsdaylist.h"
 #include "statisticspages.h"
+#include "statisticsscreenconstants.h"
 #include "statisticswidget.h"
 #include "statstestutil.h"
 #include "uifont.h"
@@ -237,6 +240,103 @@ TEST_F(ScreenTest, HistogramGeometry) {
     g = stats::histogramGeometry(w, h, 0, {}, {}, 0);
     EXPECT_TRUE(g.hours.isEmpty());
     EXPECT_EQ(g.xAxis, QLineF(0, h - 20, w, h - 20));
+}
+
+// Dark pixels (text) of an image part as a mask cropped to its ink; swatches and bars are
+// coloured, so they are no ink.
+struct Ink {
+    QRect box;  // in the image
+    QImage mask;
+};
+Ink inkIn(const QImage& image, const QRect& area) {
+    const auto dark = [&](int x, int y) {
+        const QColor c = image.pixelColor(x, y);
+        return std::max({c.red(), c.green(), c.blue()}) < 128;
+    };
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (dark(x, y)) box |= QRect(x, y, 1, 1);
+    QImage mask(box.size().expandedTo({1, 1}), QImage::Format_Grayscale8);
+    mask.fill(0);
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (dark(x, y)) mask.setPixel(x - box.left(), y - box.top(), qRgb(255, 255, 255));
+    return {box, mask};
+}
+
+// The ink of a text drawn whole, in the legend's font.
+Ink inkOfText(const QString& text) {
+    QFont font =
+        QFont_Pix(QString::fromLatin1(stats::screen::kFontFamily), stats::screen::kHistogramFontPx);
+    font.setPointSize(stats::screen::kLegendFontPointSize);
+    QImage image(QFontMetrics(font).horizontalAdvance(text) + 40, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, 0, image.width(), image.height()), Qt::AlignCenter, text);
+    painter.end();
+    return inkIn(image, image.rect());
+}
+
+// Pixels of the first `columns` columns where two masks, aligned at their top left, differ,
+// against the ink there.
+double firstColumnsMismatch(const QImage& a, const QImage& b, int columns) {
+    int differ = 0, ink = 0;
+    for (int y = 0; y < std::max(a.height(), b.height()); ++y)
+        for (int x = 0; x < columns; ++x) {
+            const auto on = [&](const QImage& m) {
+                return x < m.width() && y < m.height() && qGray(m.pixel(x, y)) > 0;
+            };
+            differ += on(a) != on(b);
+            ink += on(a) || on(b);
+        }
+    return ink ? double(differ) / ink : 1.0;
+}
+
+// The legend of a histogram shows both texts whole, first letter included, in English and
+// Japanese (whose texts are longer than the boxes the Chinese ones fit in).
+TEST_F(ScreenTest, HistogramLegendTextsAreWhole) {
+    Histogram histogram(nullptr, {8, 9, 10}, {10, 5, 7}, {1, 2, 3});
+    histogram.resize(900, stats::screen::kHistogramHeight);
+    for (int language : {1, 3}) {
+        SCOPED_TRACE(language);
+        gLan = language;
+        applyUiFont(*qApp, language);
+        const QImage image = histogram.grab().toImage();
+        const QRect band(0, stats::screen::kLegendTop, image.width(), stats::screen::kLegendHeight);
+        // The swatches, found by their colours, part the band into the two texts.
+        QRect green, red;
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.green() > 200 && c.red() < 100) green |= QRect(x, y, 1, 1);
+                if (c.red() > 200 && c.green() < 100) red |= QRect(x, y, 1, 1);
+            }
+        ASSERT_FALSE(green.isEmpty() || red.isEmpty());
+        const struct {
+            int entry;
+            QRect area;
+        } legends[] = {
+            {stats::screen::kLanLegendOk, QRect(QPoint(green.right() + 1, band.top()),
+                                                QPoint(image.width() - 1, band.bottom()))},
+            {stats::screen::kLanLegendNg,
+             QRect(QPoint(red.right() + 1, band.top()), QPoint(green.left() - 1, band.bottom()))},
+        };
+        for (const auto& legend : legends) {
+            const QString text = lan(legend.entry);
+            SCOPED_TRACE(text.toStdString());
+            const Ink shown = inkIn(image, legend.area);
+            const Ink whole = inkOfText(text);
+            const Ink first = inkOfText(text.left(1));
+            EXPECT_NEAR(shown.box.width(), whole.box.width(), 1);
+            EXPECT_LT(firstColumnsMismatch(shown.mask, whole.mask, first.box.width()), 0.2);
+            EXPECT_GT(shown.box.left(), legend.area.left()) << "clear of the swatch";
+            EXPECT_LT(shown.box.right(), legend.area.right()) << "inside the histogram";
+        }
+    }
+    gLan = 0;
 }
 
 // A day with NG spread over the hours, in English and Japanese; the pictures are written when

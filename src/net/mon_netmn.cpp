@@ -119,7 +119,7 @@ void MON_NETMN::InitStart() {
                                  {QStringLiteral("-c"), kLaunchScript, kCompanionProgram, config},
                                  QDir::currentPath());
     qInfo().noquote() << "netdbg: system finish" << command;
-    startCompanionLink();
+    if (startCompanionLink()) resendUnanswered();
     qInfo() << "netdbg:"
             << "MON_NETMN::InitStart startReactor finish";
     if (__WorkVideo) {
@@ -160,6 +160,7 @@ void MON_NETMN::TimerLinkTick() {
     const bool ok = startCompanionLink();
     qInfo() << "netdbg: __TimersndHB reconnect" << boolText(ok) << boolText(getSoftCnted());
     if (ok) {
+        resendUnanswered();
         sndHeartBeat();
         sndVideoMeminfo();
     } else {
@@ -187,7 +188,38 @@ void MON_NETMN::post(const QString& url, const QJsonObject& body) {
     CTask_FormData task;
     task.url = url;
     task.values.insert(QStringLiteral("body"), QVariant::fromValue(body));
+    MCore::TcpReactor::assignTaskId(task);
+    // Heartbeats and video offers are sent afresh on every new connection; an event message
+    // is kept until answered: one posted just before a restart may never have left.
+    if (url != kUrlHeartbeat && url != kUrlVideoMemory) {
+        QMutexLocker lock(&unansweredMutex_);
+        if (unanswered_.size() >= monlink::kMaxUnansweredMessages) {
+            qWarning().noquote() << "netdbg: the companion left" << monlink::kMaxUnansweredMessages
+                                 << "messages unanswered; given up:" << unanswered_.first().url;
+            unanswered_.removeFirst();
+        }
+        unanswered_.append(task);
+        // Posted under the lock, so that a resend on another thread keeps the order.
+        core->post_async(task);
+        return;
+    }
     core->post_async(task);
+}
+
+void MON_NETMN::resendUnanswered() {
+    const std::shared_ptr<MCore::TcpReactor> core = reactor();
+    if (!core) return;
+    QMutexLocker lock(&unansweredMutex_);
+    if (unanswered_.isEmpty()) return;
+    qInfo() << "netdbg:" << unanswered_.size()
+            << "messages the previous connection left unanswered are sent again";
+    // The same task ids: a companion that did get one can tell the copy.
+    for (CTask_FormData task : qAsConst(unanswered_)) core->post_async(task);
+}
+
+int MON_NETMN::unansweredMessages() const {
+    QMutexLocker lock(&unansweredMutex_);
+    return unanswered_.size();
 }
 
 void MON_NETMN::sndHeartBeat() {
@@ -280,6 +312,14 @@ void MON_NETMN::updataAlarmInfo() {
 }
 
 void MON_NETMN::SlotRecvResponse_async(CTask_FormData response) {
+    {
+        QMutexLocker lock(&unansweredMutex_);
+        for (int i = 0; i < unanswered_.size(); ++i)
+            if (unanswered_.at(i).uuid == response.uuid) {
+                unanswered_.removeAt(i);
+                break;
+            }
+    }
     const std::shared_ptr<MCore::TcpReactor> core = reactor();
     if (!core) return;
     TcpTsk_Info task;
@@ -351,7 +391,8 @@ void MON_NETMN::startVideo(bool on) {
 
 void MON_NETMN::createVideoShare(int index, int width, int height) {
     __VideoShares.clear();
-    __VideoShares.insert(index, videoshare::create(index, width, height, sys::actions().ipcKeyPath()));
+    __VideoShares.insert(index,
+                         videoshare::create(index, width, height, sys::actions().ipcKeyPath()));
 }
 
 void MON_NETMN::destoryVideoShare() {

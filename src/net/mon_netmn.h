@@ -109,9 +109,14 @@ public slots:
     // The 1000 ms link tick: heartbeats, reconnection and the periodic restart.
     void TimerLinkTick();
 
+    // Event messages posted and not answered yet (sent again after a restart).
+    int unansweredMessages() const;
+
 private:
     bool startCompanionLink();
     void post(const QString& url, const QJsonObject& body);
+    // Posts again, in their order, the event messages the previous connection left unanswered.
+    void resendUnanswered();
 
     QList<param_roi> __roiList;
     QString __alarmUuid;
@@ -129,6 +134,9 @@ private:
     std::shared_ptr<VideoThread> __VideoThread;
 
     mutable QMutex roiMutex_;
+    // Event messages in posting order, each until its answer arrives.
+    mutable QMutex unansweredMutex_;
+    QList<CTask_FormData> unanswered_;
     int ticks_ = 0;
     MonitoredWindow window_;
 

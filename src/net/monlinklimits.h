@@ -19,6 +19,12 @@ constexpr int kRestartEveryTicks = 1200;
 // heartbeat periods, so one lost reply is not yet a loss).
 constexpr qint64 kAliveWindowMs = 8001;
 
+// Event messages (alarms, records, step reports, pictures) kept until the companion answers
+// them, so that those a restart or a lost connection cut off are sent again on the next
+// connection. Beyond this many unanswered ones the oldest is given up (and logged): a
+// companion that never answers must not grow the panel's memory.
+constexpr int kMaxUnansweredMessages = 256;
+
 // --- time from the platform server ---
 // The time request waits this long, blocking its caller; the panel runs on without it.
 constexpr int kTimeRequestTimeoutMs = 1000;

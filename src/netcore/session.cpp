@@ -60,6 +60,10 @@ Session::~Session() {
     if (reactor_) reactor_->forgetSession(id_, this);
     if (socket_) {
         disconnect(socket_.get(), nullptr, this, nullptr);
+        // Messages handed to the socket just before its reactor stopped (a restart) are still in
+        // its buffer: they go to the kernel first, without waiting for a peer that may not read.
+        // A half-sent file is not completed; its peer will see the connection end.
+        if (!transfer_ && socket_->state() == QAbstractSocket::ConnectedState) socket_->flush();
         socket_->abort();
         socket_.reset();
     }

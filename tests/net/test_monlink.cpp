@@ -204,3 +204,40 @@ TEST(MonLink, ClockFromThePlatformServer) {
         EXPECT_EQ(set, row.set ? expected : QStringList()) << what;
     }
 }
+
+// The link restarts every 15 minutes (and whenever the companion is started again). Messages
+// posted just before a restart still reach the companion, in the order they were posted: an
+// alarm's start before the restart and its end after it, or the other way round.
+TEST(MonLink, MessagesPostedJustBeforeARestartArriveInOrder) {
+    LinkRig rig;
+    ASSERT_TRUE(rig.setFlags(object(R"({"cntserver":true,"register":true})")));
+    MON_NETMN& link = *rig.link;
+    rig.companion.clear();
+    constexpr int kRounds = 4;
+    QStringList posted;
+    for (int round = 0; round < kRounds; ++round) {
+        link.sndAlarmStartTiming(round);
+        posted << QString("alarm_starttiming %1").arg(round);
+        link.InitStart();
+        ASSERT_EQ(link.isAllowSnd(), 1);
+        link.setAlarmState(2);
+        link.sndAlarmFinishTiming();
+        posted << QString("alarm_finishtiming %1").arg(link.alarmUuid());
+        link.InitStart();
+        ASSERT_EQ(link.isAllowSnd(), 1);
+    }
+    // Every message is answered in the end; one the old connection may have delivered comes
+    // again (with its task id), so the first arrival of each is what counts.
+    ASSERT_TRUE(testsupport::waitFor([&] { return link.unansweredMessages() == 0; }));
+    QStringList arrived;
+    for (const fakepeer::Request& request : rig.companion.received()) {
+        const QString name = request.url.section('/', -1);
+        QString message;
+        if (name == "alarm_starttiming")
+            message = name + " " + QString::number(request.json()["alarm_detect"].toInt());
+        else if (name == "alarm_finishtiming")
+            message = name + " " + request.json()["uuid"].toString();
+        if (!message.isEmpty() && !arrived.contains(message)) arrived << message;
+    }
+    EXPECT_EQ(arrived, posted);
+}

@@ -351,3 +351,52 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
     for (const char* program : {"reboot", "poweroff", "shutdown", "halt"})
         EXPECT_FALSE(recorder().ran(program)) << program;
 }
+
+// "Re-detected" in every detection mode: the step that failed is inspected again on the
+// newest picture, and its pass lifts the alarm and lets the cycle go on.
+TEST_F(AlarmEndToEnd, ReDetectionLiftsTheAlarmInEachMode) {
+    const struct {
+        const char* options;
+        int failedStep;
+        int stepsAfter;  // steps the lifted alarm runs by itself
+    } rows[] = {
+        // A passed product step runs the mould step next.
+        {"detectMode=0 detectProdEnable", 0, 1},
+        {"detectMode=1 moldSide=0 detectProdEnable", 0, 0},
+        {"detectMode=2 moldSide=2 detectProdEnable", 0, 0},
+        {"detectMode=3 detectNum=2 detectProdEnable sequentialDetect outputOwner[0]=0 "
+         "outputOwner[1]=1 detectTrigIn[0]=0 detectTrigIn[1]=1 detectCutMode[0]=1 "
+         "detectCutMode[1]=1",
+         0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.options);
+        // The rig's own scenes: a black picture passes, a white one fails every step.
+        rig = std::make_unique<WindowRig>(
+            1, [&](WizardPara& p) { cycletest::setOptions(p, row.options); }, recorder());
+        ASSERT_TRUE(rig->ok()) << rig->error().toStdString();
+        rig->setScene(0, true);
+        rig->setInput(kMouldOpen, true);
+        ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+        rig->setInput(kMouldOpen, false);
+        ASSERT_EQ(window().curDetect, row.failedStep);
+        ASSERT_TRUE(page().isVisibleTo(&window()));
+
+        rig->setScene(0, false);
+        const int steps = gAllNum[0];
+        ASSERT_TRUE(rig->waitFor(
+            [&] {
+                const auto& frame = view(0).context.grabBuf;
+                return std::all_of(frame.begin(), frame.end(), [](uchar b) { return b == 0; });
+            },
+            kWaitMs));
+        page().btnReCheck->click();
+        EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs));
+        EXPECT_NE(window().resultState, 2);
+        EXPECT_EQ(window().detectState, 1);
+        EXPECT_FALSE(page().isVisibleTo(&window()));
+        EXPECT_TRUE(rig->waitFor([&] { return gAllNum[0] == steps + row.stepsAfter; }, kWaitMs))
+            << "the answer counts no step again";
+        rig.reset();
+    }
+}

@@ -193,7 +193,7 @@ protected:
 };
 
 TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     // Every question is confirmed; warnings are acknowledged.
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
     const auto said = [&](const QString& text) {
@@ -209,7 +209,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
     int finished = 0;
 
     // --- the alarm page, and re-detection ---
-    raiseAlarm({RunnerBlocked, Clean});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({RunnerBlocked, Clean}));
     EXPECT_TRUE(rig->output(kClamp)) << "closing withheld";
     EXPECT_TRUE(recorded(lan(151).arg(1).chopped(1) + lan(152)));
     EXPECT_EQ(window().curCamera, 2) << "every camera tiled";
@@ -254,7 +254,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
     EXPECT_EQ(lastClearMethod(++finished), QString()) << "a passed re-detection names none";
 
     // --- "Don't Detect", one camera ---
-    raiseAlarm({PinMissing, Clean});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
     chooseCamera(1);
     page().btnNoCheck->click();
     EXPECT_EQ(said(lan(107)), 1) << "camera 2 passed";
@@ -267,7 +267,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
     EXPECT_EQ(lastClearMethod(++finished), QStringLiteral(" 相机1:不检测此模解除"));
 
     // --- "Don't Detect", all cameras ---
-    raiseAlarm({PinMissing, PinMissing});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, PinMissing}));
     EXPECT_TRUE(recorded(lan(151).arg(1) + lan(151).arg(2).chopped(1) + lan(152)));
     page().btnNoCheck->click();
     EXPECT_EQ(said(lan(102)), 1);
@@ -277,7 +277,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
               QStringLiteral(" 相机1:不检测此模解除 相机2:不检测此模解除"));
 
     // --- ignore points: shown, added (the fault then passes), deleted ---
-    raiseAlarm({PinMissing, Clean});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
     page().btnShowIgnore->click();
     EXPECT_EQ(said(lan(107)), 2) << "every camera tiled";
     chooseCamera(0);
@@ -298,11 +298,11 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
     expectLifted();
     lastClearMethod(++finished);
     const int passedBefore = gAllNum[0] - gFailNum[0];
-    cycle({PinMissing, Clean});
+    ASSERT_NO_FATAL_FAILURE(cycle({PinMissing, Clean}));
     EXPECT_EQ(gAllNum[0] - gFailNum[0], passedBefore + 1) << "the ignored fault passes";
     EXPECT_NE(window().resultState, 2);
 
-    raiseAlarm({RunnerBlocked, Clean});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({RunnerBlocked, Clean}));
     chooseCamera(0);
     page().btnDeleteIgnore->click();
     EXPECT_EQ(said(lan(116)), 1);
@@ -334,7 +334,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
                              QFileDevice::FileModificationTime);
     };
     ASSERT_TRUE(age(template0, 30) && age(copy, 20) && age(leftover, 10));
-    raiseAlarm({PartLeft, Clean});
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PartLeft, Clean}));
     chooseCamera(0);
     const QByteArray partLeft(reinterpret_cast<const char*>(view(0).context.alignedBuf.data()),
                               int(view(0).context.alignedBuf.size()));

@@ -195,10 +195,11 @@ void MON_NETMN::post(const QString& url, const QJsonObject& body) {
         QMutexLocker lock(&unansweredMutex_);
         if (unanswered_.size() >= monlink::kMaxUnansweredMessages) {
             qWarning().noquote() << "netdbg: the companion left" << monlink::kMaxUnansweredMessages
-                                 << "messages unanswered; given up:" << unanswered_.first().url;
+                                 << "messages unanswered; given up:"
+                                 << unanswered_.first().task.url;
             unanswered_.removeFirst();
         }
-        unanswered_.append(task);
+        unanswered_.append({task});
         // Posted under the lock, so that a resend on another thread keeps the order.
         core->post_async(task);
         return;
@@ -210,11 +211,24 @@ void MON_NETMN::resendUnanswered() {
     const std::shared_ptr<MCore::TcpReactor> core = reactor();
     if (!core) return;
     QMutexLocker lock(&unansweredMutex_);
+    for (auto it = unanswered_.begin(); it != unanswered_.end();) {
+        if (it->sends < monlink::kMaxMessageSends) {
+            ++it;
+            continue;
+        }
+        qWarning().noquote() << "netdbg: given up after" << it->sends
+                             << "connections without an answer:" << it->task.url;
+        it = unanswered_.erase(it);
+    }
     if (unanswered_.isEmpty()) return;
     qInfo() << "netdbg:" << unanswered_.size()
             << "messages the previous connection left unanswered are sent again";
     // The same task ids: a companion that did get one can tell the copy.
-    for (CTask_FormData task : qAsConst(unanswered_)) core->post_async(task);
+    for (Unanswered& message : unanswered_) {
+        ++message.sends;
+        CTask_FormData task = message.task;
+        core->post_async(task);
+    }
 }
 
 int MON_NETMN::unansweredMessages() const {
@@ -315,7 +329,7 @@ void MON_NETMN::SlotRecvResponse_async(CTask_FormData response) {
     {
         QMutexLocker lock(&unansweredMutex_);
         for (int i = 0; i < unanswered_.size(); ++i)
-            if (unanswered_.at(i).uuid == response.uuid) {
+            if (unanswered_.at(i).task.uuid == response.uuid) {
                 unanswered_.removeAt(i);
                 break;
             }

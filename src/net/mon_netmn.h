@@ -135,8 +135,12 @@ private:
 
     mutable QMutex roiMutex_;
     // Event messages in posting order, each until its answer arrives.
+    struct Unanswered {
+        CTask_FormData task;
+        int sends = 1;  // connections it was posted on
+    };
     mutable QMutex unansweredMutex_;
-    QList<CTask_FormData> unanswered_;
+    QList<Unanswered> unanswered_;
     int ticks_ = 0;
     MonitoredWindow window_;
 

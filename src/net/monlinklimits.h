@@ -24,6 +24,9 @@ constexpr qint64 kAliveWindowMs = 8001;
 // connection. Beyond this many unanswered ones the oldest is given up (and logged): a
 // companion that never answers must not grow the panel's memory.
 constexpr int kMaxUnansweredMessages = 256;
+// Connections an event message is posted on before it is given up (and logged): a message
+// the companion never answers is not sent again at every restart.
+constexpr int kMaxMessageSends = 3;
 
 // --- time from the platform server ---
 // The time request waits this long, blocking its caller; the panel runs on without it.

@@ -241,3 +241,21 @@ TEST(MonLink, MessagesPostedJustBeforeARestartArriveInOrder) {
     }
     EXPECT_EQ(arrived, posted);
 }
+
+// A message the companion never answers is posted on a few connections, then given up.
+TEST(MonLink, AMessageNeverAnsweredIsGivenUp) {
+    LinkRig rig;
+    ASSERT_TRUE(rig.setFlags(object(R"({"cntserver":true,"register":true})")));
+    rig.companion.setAnswering(false);
+    rig.companion.clear();
+    testsupport::MessageCatcher warnings;
+    rig.link->sndRecordOperate(object(R"({"remarks":"kept"})"));
+    for (int restart = 0; restart < monlink::kMaxMessageSends; ++restart) {
+        EXPECT_EQ(rig.link->unansweredMessages(), 1);
+        rig.link->InitStart();
+    }
+    EXPECT_EQ(rig.link->unansweredMessages(), 0);
+    EXPECT_EQ(warnings.count("given up"), 1);
+    EXPECT_EQ(rig.await("/inline/bymain/recordoperate", monlink::kMaxMessageSends).size(),
+              monlink::kMaxMessageSends);
+}

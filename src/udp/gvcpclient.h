@@ -50,6 +50,8 @@ public:
     // Asks every camera on camera id's network to restart its service (the command names no
     // camera).
     void ActRebootDaemon(const QString& id);
+    // The cameras of the last discovery, with the addresses their FORCEIP_ACKs reported since.
+    const QMap<QString, gvcp_discover_ack_payload>& cameras() const { return foundCameras; }
 
 public slots:
     QString AnalysisRecvMessage(sockaddr_in saclient, const QByteArray& recvbuf) override;

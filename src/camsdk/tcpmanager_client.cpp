@@ -37,7 +37,9 @@ QList<QJsonObject> replyObjects(const CTask_FormData& reply) {
 
 }  // namespace camsdk
 
-TcpManager_Client::TcpManager_Client() : TcpManager(MCT_CLIENT) {}
+TcpManager_Client::TcpManager_Client() : TcpManager(MCT_CLIENT) {
+    qRegisterMetaType<cv::Mat>("cv::Mat");
+}
 
 bool TcpManager_Client::exchange(CTask_FormData& request, CTask_FormData& reply, int timeoutMs) {
     const std::shared_ptr<MCore::TcpReactor> current = reactor();

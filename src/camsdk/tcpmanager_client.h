@@ -9,6 +9,9 @@
 
 #include "tcpmanager.h"
 
+// Pictures travel through sigRecvPic, across threads when its receiver lives elsewhere.
+Q_DECLARE_METATYPE(cv::Mat)
+
 class TcpManager_Client : public TcpManager {
     Q_OBJECT
 public:

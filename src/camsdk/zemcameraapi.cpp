@@ -57,10 +57,10 @@ void closeEverything() {
 extern "C" {
 
 int ZemCameraSdkInit(int) {
-    qInfo() << "ZemCameraSdkInit sdkinit";
     if (!SdkHost::start()) return ZEMCAMERA_E_NOT_INITIALISED;
     SdkHost::setShutDownHook(&closeEverything);
     return onHost([] {
+        qInfo() << "ZemCameraSdkInit sdkinit";
         // A second initialisation keeps the client it has: two would answer every discovery
         // twice and hold the reply port twice.
         if (!ACam_Client) ACam_Client = new UDP_ACam_Client(nullptr);

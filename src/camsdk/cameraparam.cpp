@@ -13,8 +13,9 @@ int CameraParam::initParams(QJsonObject) {
 }
 
 void CameraParam::genDefaultConfig() {
-    config.insert(QStringLiteral("expose"),
-                  QJsonObject{{kValue, 100}, {QStringLiteral("max"), 200}, {QStringLiteral("min"), 50}});
+    config.insert(
+        QStringLiteral("expose"),
+        QJsonObject{{kValue, 100}, {QStringLiteral("max"), 200}, {QStringLiteral("min"), 50}});
 }
 
 int CameraParam::getParam(QString key, QVariant& value) {
@@ -92,15 +93,15 @@ bool CameraImage::deliverImage(const cv::Mat& image) {
 
 QImage Mat2QImage(const cv::Mat& mat) {
     switch (mat.type() & 0xfff) {
-    case CV_8UC3:
-        return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_RGB888)
-            .rgbSwapped();
-    case CV_8UC4:
-        return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_ARGB32);
-    case CV_8UC1:
-        return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_Grayscale8);
-    default:
-        qDebug() << "ERROR: Mat could not be converted to QImage.";
-        return QImage();
+        case CV_8UC3:
+            return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_RGB888)
+                .rgbSwapped();
+        case CV_8UC4:
+            return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_ARGB32);
+        case CV_8UC1:
+            return QImage(mat.data, mat.cols, mat.rows, int(mat.step), QImage::Format_Grayscale8);
+        default:
+            qDebug() << "ERROR: Mat could not be converted to QImage.";
+            return QImage();
     }
 }

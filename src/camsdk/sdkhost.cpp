@@ -72,8 +72,8 @@ void SdkHost::shutDown() {
         g_qthread->wait();
         delete host->context_;
     } else if (g_appThread) {
-        QMetaObject::invokeMethod(host->context_, [] { QCoreApplication::quit(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            host->context_, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
         g_appThread->join();
     }
 }

@@ -180,13 +180,11 @@ int ZemCameraInit(tZemCameraDevInfo* info, int, int, int& handle) {
     });
 }
 
-int ZemCameraGetImageBuffer(int handle, cv::Mat& image, QJsonObject& head,
-                            unsigned int timeoutMs) {
+int ZemCameraGetImageBuffer(int handle, cv::Mat& image, QJsonObject& head, unsigned int timeoutMs) {
     // Beyond INT_MAX the reactor refuses the wait like any other out-of-range time-out.
     const int timeout = timeoutMs > unsigned(INT_MAX) ? INT_MAX : int(timeoutMs);
-    return withCamera(handle, [&](ZemCamera* camera) {
-        return camera->requestImage(image, head, timeout);
-    });
+    return withCamera(
+        handle, [&](ZemCamera* camera) { return camera->requestImage(image, head, timeout); });
 }
 
 int ZemCameraRegisterImageCallBack(int handle, ZemCameraImageCallback callback, void* user) {

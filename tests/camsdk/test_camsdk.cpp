@@ -118,7 +118,8 @@ TEST_F(CameraTransport, ParameterRoutesGiveTheWholeSetAndTheCameraReply) {
     QVariantMap all;
     EXPECT_EQ(params.act_getparam("gain", all), 0);
     EXPECT_EQ(all.keys(), camera->params().keys());
-    EXPECT_EQ(params.act_setparams({{"contrast", 7}, {"nosuch", 1}}), QVariantMap({{"contrast", 7}}));
+    EXPECT_EQ(params.act_setparams({{"contrast", 7}, {"nosuch", 1}}),
+              QVariantMap({{"contrast", 7}}));
     EXPECT_EQ(params.act_Command({{"play", 1}}), QVariantMap());
     EXPECT_EQ(camera->commands(), QStringList({"play=1"}));
 

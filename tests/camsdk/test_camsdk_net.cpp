@@ -16,8 +16,8 @@ TEST(CameraSdkNet, AProgramFindsOpensStreamsAndClosesCameras) {
     if (toB.first.isEmpty()) GTEST_SKIP() << lab.error().toStdString();
     // Every host has a default route, as on a real network: without one the interface
     // discovery of the UDP layer would want to make one (refused outside the panel).
-    for (const auto& [host, via] : {std::pair{panel, "192.168.31.20"}, {hostA, "192.168.31.10"},
-                                    {hostB, "192.168.32.10"}})
+    for (const auto& [host, via] :
+         {std::pair{panel, "192.168.31.20"}, {hostA, "192.168.31.10"}, {hostB, "192.168.32.10"}})
         ASSERT_TRUE(lab.run(host, "ip", {"route", "add", "default", "via", via}).ok());
 
     QProcess* camA = lab.start(hostA, FAKECAMERA_PROGRAM, {"--id", "cam-a"});

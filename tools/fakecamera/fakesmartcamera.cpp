@@ -126,9 +126,10 @@ void FakeSmartCamera::serveCommand(const CTask_FormData& request) {
 void FakeSmartCamera::servePicture(const CTask_FormData& request) {
     CTask_FormData reply = replyTo(request);
     const int seq = ++picturesServed_;
-    reply.values.insert("head", QVariant::fromValue(QJsonObject{
-                                    {"seq", seq}, {"mediaType", 0}, {"width", kPictureWidth},
-                                    {"height", kPictureHeight}}));
+    reply.values.insert(
+        "head",
+        QVariant::fromValue(QJsonObject{
+            {"seq", seq}, {"mediaType", 0}, {"width", kPictureWidth}, {"height", kPictureHeight}}));
     if (knob("emptyPictures") == 0) {
         // A picture whose first pixel carries the sequence number (mod 256).
         cv::Mat picture(kPictureHeight, kPictureWidth, CV_8UC1, cv::Scalar(seq % 256));

@@ -16,8 +16,10 @@ std::thread* g_appThread = nullptr;
 std::function<void()> g_onShutDown;
 }  // namespace
 
-bool SdkHost::start() {
-    if (g_host) return true;
+void SdkHost::start() {
+    static QMutex startMutex;
+    QMutexLocker once(&startMutex);
+    if (g_host) return;
     auto* host = new SdkHost();
     if (QCoreApplication::instance()) {
         g_qthread = new QThread();
@@ -41,8 +43,12 @@ bool SdkHost::start() {
         ready.acquire();
     }
     g_host = host;
-    std::atexit(&SdkHost::shutDown);
-    return true;
+    // The cameras' threads must end while Qt still stands: with the caller's application
+    // object as it goes, else as the process exits.
+    if (g_qthread)
+        qAddPostRoutine(&SdkHost::shutDown);
+    else
+        std::atexit(&SdkHost::shutDown);
 }
 
 SdkHost* SdkHost::get() {

@@ -11,8 +11,8 @@
 
 class SdkHost {
 public:
-    // Starts the thread once; false when it could not be started.
-    static bool start();
+    // Starts the thread on the first call; later calls find it running.
+    static void start();
     // The running host, or null before start.
     static SdkHost* get();
 

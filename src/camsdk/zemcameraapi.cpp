@@ -57,7 +57,7 @@ void closeEverything() {
 extern "C" {
 
 int ZemCameraSdkInit(int) {
-    if (!SdkHost::start()) return ZEMCAMERA_E_NOT_INITIALISED;
+    SdkHost::start();
     SdkHost::setShutDownHook(&closeEverything);
     return onHost([] {
         qInfo() << "ZemCameraSdkInit sdkinit";

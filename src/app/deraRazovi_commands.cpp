@@ -4,6 +4,7 @@
 // deraRazovi_decision.cpp.
 #include <QLabel>
 #include <QMouseEvent>
+#include <QtDebug>
 #include <QTimer>
 
 #include "cameramanager.h"
@@ -159,7 +160,9 @@ void DeRaRazovi::SlotReTrain() {
 
     trigKind = 1;
     CameraManager::getInstance()->resetCameraSN();
-    CameraManager::getInstance()->saveCameraSN();
+    // The templates are re-sampled all the same; only the stored camera order is stale.
+    if (!CameraManager::getInstance()->saveCameraSN())
+        qWarning() << "re-sampling: the camera order could not be stored";
     update();
 }
 

@@ -119,21 +119,29 @@ void CameraManager::resetCameraSN() {
     serialList_ = serialsOf(cameraList);
 }
 
-void CameraManager::saveCameraSN() {
+bool CameraManager::saveCameraSN() {
     if (!store_) {
         qWarning() << "camera serial numbers not saved: the store is not open";
-        return;
+        return false;
     }
+    bool saved = true;
     for (int slot = 0; slot < serialList_.size(); ++slot) {
         const QString& serial = serialList_.at(slot);
         // Only a serial number that was really stored is reported as saved.
-        if (store_->write(slot, serial))
+        if (store_->write(slot, serial)) {
             record(QStringLiteral("Save SN %1: %2").arg(QString::number(slot + 1), serial));
-        else
+        } else {
             qWarning().noquote() << "camera serial number" << slot + 1 << "not saved";
+            // Slots past the last row have nowhere to go; that loses nothing that was stored.
+            if (slot < kSerialSlots) saved = false;
+        }
     }
-    for (int slot = serialList_.size(); slot < kSerialSlots; ++slot)
-        store_->write(slot, QLatin1String(kEmptySerial));
+    // A stale serial left in a slot would move its camera at the next start.
+    for (int slot = serialList_.size(); slot < kSerialSlots; ++slot) {
+        if (!store_->write(slot, QLatin1String(kEmptySerial))) saved = false;
+    }
+    if (!saved) qWarning() << "the camera order in SN.db is not the one asked for";
+    return saved;
 }
 
 bool CameraManager::resortCameraSN(QVector<int> order) {
@@ -143,8 +151,7 @@ bool CameraManager::resortCameraSN(QVector<int> order) {
     }
     serialList_.clear();
     for (int index : order) serialList_.append(cameraList.at(index).serialText());
-    saveCameraSN();
-    return true;
+    return saveCameraSN();
 }
 
 void CameraManager::checkCameraCount() {
@@ -153,7 +160,7 @@ void CameraManager::checkCameraCount() {
         box.setText(lan(kEntryCameraUnavailable));
         if (box.exec() == QDialog::Accepted) {
             resetCameraSN();
-            saveCameraSN();
+            if (!saveCameraSN()) warnParamFileError();
         }
         return;
     }
@@ -162,7 +169,11 @@ void CameraManager::checkCameraCount() {
     box.setText(lan(kEntryCameraCountChanged));
     if (box.exec() != QDialog::Accepted) return;
     resetCameraSN();
-    saveCameraSN();
+    if (!saveCameraSN()) {
+        // The restart would only bring the same question back.
+        warnParamFileError();
+        return;
+    }
     if (beforeReboot_) beforeReboot_();
     sys::actions().run(QStringLiteral("reboot"), {});
 }

@@ -52,11 +52,13 @@ public:
     void checkCameraCount();
     // serial list := the serial numbers of cameraList.
     void resetCameraSN();
-    // Writes the serial list to "SN.db", one operation record per stored serial.
-    void saveCameraSN();
+    // Writes the serial list to "SN.db", one operation record per stored serial. False when a
+    // slot could not be written (no store, read-only disk, refused statement): the order
+    // stored is then not the one asked for.
+    bool saveCameraSN();
     // Stores a new camera order (order[k] = position in cameraList of the camera to be number
     // k); takes effect at the next start. Refuses (false, nothing stored) an order with an
-    // index outside cameraList or an index given twice.
+    // index outside cameraList or an index given twice; false too when it could not be stored.
     bool resortCameraSN(QVector<int> order);
 
     // --- wiring ---

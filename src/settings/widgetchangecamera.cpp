@@ -15,6 +15,7 @@ constexpr int kEntrySwitchTo = 395;   // "Camera %1 switches to:"
 constexpr int kEntryNumber = 394;     // "NO.%1"
 constexpr int kEntryRepeating = 361;  // "%1 repeating, please revise!"
 constexpr int kEntryRestart = 277;    // the change needs a restart
+constexpr int kEntryFailed = 135;     // the database failed
 constexpr int kEntryConfirm = 121;
 constexpr int kRowTop = 150;
 constexpr int kLabelWidth = 420;
@@ -84,7 +85,11 @@ bool WidgetChangeCamera::save() {
         }
         order.append(c);
     }
-    if (!manager()->resortCameraSN(order)) return false;
+    // The restart notice would promise an order that was never stored.
+    if (!manager()->resortCameraSN(order)) {
+        tell(lan(kEntryFailed));
+        return false;
+    }
     tell(lan(kEntryRestart));
     return true;
 }

@@ -18,8 +18,8 @@ public:
     // Lists the cameras in use again, each number showing its own camera.
     void reload();
     ComboBox* choiceOf(int number) const { return choices_.value(number); }
-    // Hands the chosen order to the camera manager; a camera chosen twice is refused. True
-    // when stored.
+    // Hands the chosen order to the camera manager; a camera chosen twice is refused, an order
+    // that could not be stored is reported to the operator. True when stored.
     bool save();
 
 protected:

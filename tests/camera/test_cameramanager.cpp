@@ -121,6 +121,53 @@ TEST_F(ManagerTest, OnlyStoredSerialNumbersAreRecordedAsSaved) {
     EXPECT_EQ(storedSlots().mid(0, 3), QStringList({A, "0", C}));
 }
 
+// Regression: an order that never reached SN.db was reported as stored, and a confirmed count
+// change rebooted into the same question.
+TEST_F(ManagerTest, SerialNumbersThatCannotBeWrittenAreReportedAsNotStored) {
+    enum Failure { JournalIsAFolder, UpdatesRefused };
+    for (Failure failure : {JournalIsAFolder, UpdatesRefused}) {
+        SCOPED_TRACE(int(failure));
+        testsupport::WorkDir dir;
+        testsupport::recorder().clear();
+        storeSerials("SN.db", {B, A});
+        if (failure == UpdatesRefused) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+            db.setDatabaseName("SN.db");
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(QSqlQuery(db).exec(
+                "CREATE TRIGGER refuse BEFORE UPDATE ON sysparam BEGIN SELECT RAISE(ABORT, "
+                "'read-only'); END"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("refuse");
+        auto real = plugin("Real", 1, {A, B, C});
+        auto manager = startUp({real.get()});
+        // SQLite cannot make its rollback journal, so no write gets through (also as root).
+        if (failure == JournalIsAFolder) {
+            ASSERT_TRUE(QDir().mkpath("SN.db-journal"));
+        }
+        records.clear();
+
+        // Three cameras, two stored: the count question, confirmed.
+        dialogs::ScopedAnswerer answers({QDialog::Accepted});
+        manager->checkCameraCount();
+        ASSERT_EQ(answers.count(), 2);
+        EXPECT_EQ(answers.asked().at(0).text, lan(360));
+        EXPECT_EQ(answers.asked().at(1).className, QStringLiteral("WarnBox"));
+        EXPECT_EQ(answers.asked().at(1).text, lan(160));
+        EXPECT_TRUE(testsupport::recorder().programs().isEmpty()) << "no reboot";
+
+        EXPECT_FALSE(manager->resortCameraSN({2, 0, 1}));
+        EXPECT_FALSE(manager->saveCameraSN());
+        EXPECT_TRUE(records.isEmpty()) << qPrintable(records.join("; "));
+
+        if (failure == JournalIsAFolder) {
+            ASSERT_TRUE(QDir("SN.db-journal").removeRecursively());
+        }
+        EXPECT_EQ(storedSlots(3), QStringList({B, A, "0"}));
+    }
+}
+
 TEST_F(ManagerTest, DamagedSerialDatabaseIsRepairedFromTheFactoryCopy) {
     enum Damage { Missing, NoDatabase, Folder, NoDatabaseNorFactoryCopy, DamagedPage };
     const struct {

@@ -2,6 +2,7 @@
 // language table, closed by their close button.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -14,6 +15,7 @@
 #include "helpwidget.h"
 #include "operationlog.h"
 #include "recordspage.h"
+#include "serialnumberstore.h"
 #include "settingstestrig.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
@@ -103,6 +105,7 @@ TEST(MaintenancePages, CameraOrderChosenIsHandedToTheManagerAndRepeatsAreRefused
     CameraManager manager;
     CameraManager* previous = CameraManager::_instance;
     CameraManager::_instance = &manager;
+    manager.loadCameraSN();  // SN.db in the rig's working folder
     manager.cameraList = {cameraWith("SERIAL-AAA"), cameraWith("SERIAL-BBB"),
                           cameraWith("SERIAL-CCC")};
     WarnBox box(nullptr);
@@ -116,21 +119,35 @@ TEST(MaintenancePages, CameraOrderChosenIsHandedToTheManagerAndRepeatsAreRefused
 
     const struct {
         QVector<int> chosen;
+        bool unwritable;  // SQLite cannot make its journal: no write reaches SN.db
         bool stored;
-        QStringList serials;
+        QStringList inFile;  // the first three slots of SN.db afterwards
+        int notice;  // language entry of what the operator is told; 0 = which camera repeats
     } cases[] = {
-        {{2, 0, 1}, true, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}},
-        {{0, 0, 1}, false, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}},
+        {{2, 0, 1}, false, true, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}, 277},
+        {{0, 0, 1}, false, false, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}, 0},
+        // Regression: the restart notice was shown for an order that was never stored.
+        {{1, 2, 0}, true, false, {"SERIAL-CCC", "SERIAL-AAA", "SERIAL-BBB"}, 135},
     };
     for (const auto& c : cases) {
+        if (c.unwritable) {
+            ASSERT_TRUE(QDir().mkpath("SN.db-journal"));
+        }
         dialogs::ScopedAnswerer answers({QDialog::Accepted});
         for (int k = 0; k < c.chosen.size(); ++k) page->choiceOf(k)->setCurrentIndex(c.chosen[k]);
         EXPECT_EQ(page->save(), c.stored);
-        QStringList serials;
-        for (const QString& s : manager.serialList()) serials << s;
-        EXPECT_EQ(serials, c.serials);
-        ASSERT_EQ(answers.count(), 1);  // a restart notice, or which camera repeats
-        if (!c.stored) EXPECT_TRUE(answers.asked()[0].text.contains("NO.1"));
+        ASSERT_EQ(answers.count(), 1);
+        if (c.notice) {
+            EXPECT_EQ(answers.asked()[0].text, lan(c.notice));
+        } else {
+            EXPECT_TRUE(answers.asked()[0].text.contains("NO.1"));
+        }
+        if (c.unwritable) {
+            ASSERT_TRUE(QDir("SN.db-journal").removeRecursively());
+        }
+        camera::SerialNumberStore file(QStringLiteral("SN.db"), QStringLiteral("look"));
+        ASSERT_TRUE(file.open());
+        EXPECT_EQ(QStringList({file.value(0), file.value(1), file.value(2)}), c.inFile);
     }
     CameraManager::_instance = previous;
     gpWarnBox = nullptr;

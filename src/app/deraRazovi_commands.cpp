@@ -4,8 +4,8 @@
 // deraRazovi_decision.cpp.
 #include <QLabel>
 #include <QMouseEvent>
-#include <QtDebug>
 #include <QTimer>
+#include <QtDebug>
 
 #include "cameramanager.h"
 #include "cammerwidget.h"

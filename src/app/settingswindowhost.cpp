@@ -5,6 +5,7 @@
 #include "customionamewidget.h"
 #include "deraRazovi.h"
 #include "httpapiserver.h"
+#include "mapplication.h"
 #include "mon_netmn.h"
 #include "operationlog.h"
 #include "resstatisticsparam.h"
@@ -110,4 +111,8 @@ void MainWindowSettingsHost::updateLocalBaseInfo() {
 
 MON_NETMN* MainWindowSettingsHost::monitorLink() {
     return MON_NETMN::getInstance();
+}
+
+void MainWindowSettingsHost::stopCalibrationHold() {
+    if (MApplication::_instance) MApplication::_instance->manualStopTscTimeup();
 }

@@ -30,6 +30,7 @@ public:
     void checkCameraDetectCount(int n) override;
     void updateLocalBaseInfo() override;
     MON_NETMN* monitorLink() override;
+    void stopCalibrationHold() override;
 
 private:
     DeRaRazovi& w_;

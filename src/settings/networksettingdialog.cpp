@@ -1,5 +1,6 @@
 #include "networksettingdialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -104,7 +105,19 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
 }
 
 int NetworkSettingDialog::exec() {
-    return dialogs::exec(this);
+    if (!stopHold_) return dialogs::exec(this);
+    stopHold_();
+    // The application object starts a hold before any widget sees the press; a filter on the
+    // application sees it right after, also on the keypads the fields open.
+    qApp->installEventFilter(this);
+    const int result = dialogs::exec(this);
+    qApp->removeEventFilter(this);
+    return result;
+}
+
+bool NetworkSettingDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) stopHold_();
+    return QDialog::eventFilter(watched, event);
 }
 
 QString NetworkSettingDialog::statusText() const {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -10,7 +11,8 @@ class MON_NETMN;
 // The platform settings of the monitoring link: network function, video, device name, server
 // address and port. Saving writes "cnt_net/config.json" (keeping the keys other programs
 // write), then restarts the link with the new switches. A status line shows the link's state
-// once a second. Runs through the dialog seam.
+// once a second. Runs through the dialog seam. While it runs, no press (on the dialog or on a
+// keypad it opens) may start a touch-screen calibration hold.
 class NetworkSettingDialog : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +20,8 @@ public:
                          const QString& configPath = QStringLiteral("cnt_net/config.json"));
 
     int exec() override;
+    // How a calibration hold is stopped: on opening and after every press while open.
+    void setCalibrationHoldStop(std::function<void()> stop) { stopHold_ = std::move(stop); }
 
     QCheckBox* netFuncBox() const { return netFunc_; }
     QCheckBox* videoBox() const { return video_; }
@@ -37,6 +41,9 @@ public slots:
 signals:
     void saved();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     MON_NETMN* link_;
     QString path_;
@@ -48,4 +55,5 @@ private:
     QLabel* status_;
     QLabel* message_;
     QTimer* statusTimer_;
+    std::function<void()> stopHold_;
 };

@@ -45,6 +45,9 @@ public:
     virtual void checkCameraDetectCount(int n) = 0;
     virtual void updateLocalBaseInfo() = 0;
     virtual MON_NETMN* monitorLink() = 0;
+    // Ends a touch-screen calibration hold that is running: presses on the network settings
+    // are held long while typing and must not lead to a calibration and a reboot.
+    virtual void stopCalibrationHold() = 0;
 };
 
 // Restarts the panel after the databases are closed: through the system seam, so off the panel

@@ -201,6 +201,7 @@ void WizardParaWidget::SlotToNetwork() {
 
 void WizardParaWidget::SlotNetworkDialog() {
     NetworkSettingDialog dialog(host_.monitorLink(), this);
+    dialog.setCalibrationHoldStop([this] { host_.stopCalibrationHold(); });
     connect(&dialog, &NetworkSettingDialog::saved, this, &WizardParaWidget::SlotToNetwork);
     dialog.exec();
 }

@@ -11,12 +11,18 @@
 #include "cameramanager.h"
 #include "colorbutton.h"
 #include "deraRazovi.h"
+#include "dialogseam.h"
+#include "edit.h"
 #include "globals.h"
 #include "mapplication.h"
+#include "networksettingdialog.h"
+#include "numberinput.h"
+#include "numcharinput.h"
 #include "panellimits.h"
 #include "touchsupervisor.h"
 #include "warnbox.h"
 #include "wizardpara.h"
+#include "wizardparawidget.h"
 
 using apptest::installFactoryFiles;
 using apptest::prepareProcessGlobals;
@@ -174,4 +180,53 @@ TEST_F(Application, CalibrationHoldRunsTheCalibratorAndAsksForAReboot) {
     send(window->helpButton, QEvent::MouseButtonPress);
     EXPECT_FALSE(app->tscTimer->isActive());
     send(window->helpButton, QEvent::MouseButtonRelease);
+}
+
+TEST_F(Application, PressesOnTheNetworkSettingsStartNoCalibrationHold) {
+    auto* app = MApplication::_instance;
+    ASSERT_NE(app, nullptr);
+    ASSERT_NE(gpNumCharPad, nullptr);
+    CameraManager::getInstance()->isSimulated = true;
+    tap(window->helpButton);  // the first counted press after start starts no hold
+    auto hold = [&] { return QString(app->tscTimer->isActive() ? "holding" : "idle"); };
+    // A finger still down elsewhere when the dialog opens.
+    send(window->helpButton, QEvent::MouseButtonPress);
+    ASSERT_EQ(hold(), "holding");
+
+    QStringList seen;  // the hold right after each press, finger still down
+    {
+        dialogs::ScopedAnswerer answers([&](QDialog* dialog) {
+            auto* network = qobject_cast<NetworkSettingDialog*>(dialog);
+            if (!network) return int(QDialog::Rejected);
+            seen << "opened: " + hold();
+            send(window->helpButton, QEvent::MouseButtonRelease);
+            network->show();
+            const struct {
+                const char* name;
+                QWidget* target;
+            } presses[] = {{"device name", network->deviceNameField()},
+                           {"keypad", gpNumCharPad},
+                           {"server port", network->serverPortField()}};
+            for (const auto& p : presses) {
+                recorder().advanceMs(panel::kDuplicatePressMs + 1);
+                send(p.target, QEvent::MouseButtonPress);
+                seen << QString(p.name) + ": " + hold();
+                send(p.target, QEvent::MouseButtonRelease);
+                if (p.target == network->deviceNameField()) {
+                    EXPECT_TRUE(gpNumCharPad->isVisible()) << "the field opens its keypad";
+                }
+            }
+            return int(QDialog::Rejected);
+        });
+        window->wizardParaWidget->SlotNetworkDialog();
+        ASSERT_EQ(answers.count(), 1);
+    }
+    // Once the dialog is closed a hold starts again.
+    recorder().advanceMs(panel::kDuplicatePressMs + 1);
+    send(window->helpButton, QEvent::MouseButtonPress);
+    seen << "closed: " + hold();
+    send(window->helpButton, QEvent::MouseButtonRelease);
+    EXPECT_EQ(seen, QStringList({"opened: idle", "device name: idle", "keypad: idle",
+                                 "server port: idle", "closed: holding"}));
+    CameraManager::getInstance()->isSimulated = false;
 }

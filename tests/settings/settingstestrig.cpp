@@ -60,6 +60,10 @@ void FakeHost::updateLocalBaseInfo() {
     calls << QStringLiteral("updateLocalBaseInfo");
 }
 
+void FakeHost::stopCalibrationHold() {
+    calls << QStringLiteral("stopCalibrationHold");
+}
+
 Rig::Rig() : language_(gLan), dNum_(gDNum) {
     fillLanguageTable();
     gLan = 1;

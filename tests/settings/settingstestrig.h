@@ -33,6 +33,7 @@ public:
     void checkCameraDetectCount(int n) override;
     void updateLocalBaseInfo() override;
     MON_NETMN* monitorLink() override { return link; }
+    void stopCalibrationHold() override;
 
     // What the fake answers.
     bool serviceLevel = false;

@@ -71,7 +71,7 @@ ZEMCAMERA_API int ZemCameraSdkInit(int);
 ZEMCAMERA_API int ZemCameraUnInit(int handle);
 // Starts the picture stream: 0, -6.
 ZEMCAMERA_API int ZemCameraPlay(int handle);
-// Stops the picture stream: 0, -2 when the picture link never came up, -6.
+// Stops the picture stream: 0, -2 when the pump's picture link is down, -6.
 ZEMCAMERA_API int ZemCameraStop(int handle);
 // Does nothing; 0.
 ZEMCAMERA_API int ZemCameraImageProcess(int, unsigned char*, unsigned char*, tZemFrameHead*);

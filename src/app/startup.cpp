@@ -15,6 +15,7 @@
 #include "globals.h"
 #include "languagetable.h"
 #include "logmanager.h"
+#include "mallocpolicy.h"
 #include "mapplication.h"
 #include "mon_netmn.h"
 #include "resstatisticsparam.h"
@@ -138,10 +139,12 @@ void StartupSequence::finish() {
 }
 
 int runApplication(int argc, char** argv) {
+    const bool mallocSet = app::applyMallocPolicy();
     sys::setActions(sys::chooseFromEnvironment());
     StartupSequence::prepareProcess();
     if (!MApplication::_instance) new MApplication(argc, argv);
     applyUiFont(*MApplication::_instance);
+    if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";
     StartupSequence startup;
     startup.run();
     startup.finish();

@@ -165,7 +165,9 @@ void CammerWidget::prepareRecentNg() {
     for (int d = 0; d < preparedDetections_; ++d) {
         recentNgCount[d] = 0;
         detectDone[d] = 0;
-        recentNgBuf[d].assign(size_t(kRecentNgFrames), std::vector<uchar>(size_t(frameBytes), 0));
+        // A slot takes memory once a frame is kept in it; until then it stands for a zeroed
+        // frame (showFrame shows it so).
+        recentNgBuf[d].assign(size_t(kRecentNgFrames), std::vector<uchar>());
     }
     recentNgShown = 0;
 }
@@ -389,6 +391,12 @@ int CammerWidget::HotCameraGetTemperature(int detect, int funcNO) {
 // --- for the detection cycle ----------------------------------------------------------------
 
 void CammerWidget::showFrame(const std::vector<uchar>& frame) {
+    if (frame.empty() && frameBytes > 0 && showBuf.size() == size_t(frameBytes)) {
+        // A ring slot no NG frame was kept in yet.
+        std::fill(showBuf.begin(), showBuf.end(), uchar(0));
+        update();
+        return;
+    }
     if (frameBytes <= 0 || frame.size() < size_t(frameBytes) ||
         showBuf.size() != size_t(frameBytes))
         return;
@@ -401,7 +409,7 @@ void CammerWidget::keepRecentNg(int d) {
     if (!validDetection(d) || recentNgBuf[d].size() != size_t(kRecentNgFrames)) return;
     if (context.alignedBuf.size() != size_t(frameBytes)) return;
     const int slot = ((recentNgCount[d] % kRecentNgFrames) + kRecentNgFrames) % kRecentNgFrames;
-    std::memcpy(recentNgBuf[d][slot].data(), context.alignedBuf.data(), size_t(frameBytes));
+    recentNgBuf[d][slot].assign(context.alignedBuf.begin(), context.alignedBuf.end());
     ++recentNgCount[d];
 }
 

@@ -81,7 +81,8 @@ public:
     int HotCameraGetTemperature(int detect, int funcNO);
 
     // --- for the detection cycle ---
-    // Copies a frame (frameBytes bytes, e.g. context.alignedBuf) into showBuf and repaints.
+    // Copies a frame (frameBytes bytes, e.g. context.alignedBuf) into showBuf and repaints; an
+    // empty frame (a recent-NG slot nothing was kept in yet) shows as a zeroed one.
     void showFrame(const std::vector<uchar>& frame);
     // Keeps alignedBuf as the newest of detection d's ring of recent NG frames.
     void keepRecentNg(int d);

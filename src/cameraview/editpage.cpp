@@ -137,8 +137,18 @@ void EditPage::refreshEditCopies() {
     for (int c = 0; c < numCamera; ++c) {
         CammerWidget* v = host_.view(c);
         if (!v || !v->liveParam || !v->editParam) continue;
-        *v->editParam = *v->liveParam;
+        v->editParam->copyFrom(*v->liveParam);
         v->BackMask();
+    }
+}
+
+void EditPage::releaseEditCopies() {
+    for (int c = 0; c < numCamera; ++c) {
+        CammerWidget* v = host_.view(c);
+        if (!v || !v->editParam) continue;
+        v->editParam->reset();
+        for (auto& masks : v->context.editRoiMask)
+            for (cv::Mat& mask : masks) mask.release();
     }
 }
 
@@ -208,6 +218,8 @@ void EditPage::SlotReturn() {
     w.copyAreaArmed = 0;
     gSource = kSourceNone;
     host_.showHelpButton(true);
+    // Every opening copies the live areas again; until then the copies hold no memory.
+    releaseEditCopies();
     Restart();
     if (gFromTrain) {
         gFromTrain = 0;

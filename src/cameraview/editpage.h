@@ -126,6 +126,9 @@ private:
     void setText(PageControl control, int entry);
     void setCheckable();
     void refreshEditCopies();
+    // Returns every camera's editing copy and edited masks to their state before the first
+    // opening, which gives their memory back.
+    void releaseEditCopies();
     // The current view shows template `curTemplate` of the edited detection.
     void showTemplate(CammerWidget& v);
     void page(bool forward);

@@ -204,13 +204,13 @@ void EditPage::saveCamera(int c) {
         for (const QString& text : changes.records) host_.insertRecord(text);
         rebuild = rebuild || changes.rebuild;
     }
-    *v->liveParam = *v->editParam;
+    v->liveParam->copyFrom(*v->editParam);
     v->RestorMask();
     const bool shared = p.sameParam && ((p.detectEnable[0] && p.detectMode == 0) ||
                                         p.detectMode == 1 || p.detectMode == 2);
     if (shared) {
         v->CopyPara();
-        *v->editParam = *v->liveParam;
+        v->editParam->copyFrom(*v->liveParam);
         v->BackMask();
     }
     v->saveRegions();

@@ -1,9 +1,16 @@
 #include "cammersingleton.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QtDebug>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
 
 #include "imagehelpers.h"
 #include "roirow.h"
@@ -83,7 +90,77 @@ void appendRoiValue(std::string& out, const CammerSingleton& p, int g, int i) {
     }
 }
 
+// --- the record's pages ---------------------------------------------------------------------
+
+size_t pageSize() {
+    static const size_t size = size_t(sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+size_t mappedSize(size_t size) {
+    const size_t page = pageSize();
+    return (size + page - 1) / page * page;
+}
+
+// Records that live in mappings of their own, whose pages may be given back.
+std::mutex& mappedMutex() {
+    static std::mutex m;
+    return m;
+}
+std::set<const void*>& mappedRecords() {
+    static std::set<const void*> records;
+    return records;
+}
+
+bool isMapped(const void* record) {
+    std::lock_guard<std::mutex> lock(mappedMutex());
+    return mappedRecords().count(record) != 0;
+}
+
+// The mapping operator new just made, whose pages are still all zero; read once by the
+// constructor that runs in it.
+thread_local const void* tZeroedRecord = nullptr;
+
+// The bytes of a new polygon after its point arrays; its count and points are all zero.
+constexpr size_t kPolygonTail = offsetof(RePolygon, showRect);
+
+const unsigned char* emptyPolygonTail() {
+    static const auto* bytes = [] {
+        static const RePolygon empty;
+        return reinterpret_cast<const unsigned char*>(&empty) + kPolygonTail;
+    }();
+    return bytes;
+}
+
 }  // namespace
+
+void* CammerSingleton::operator new(size_t size) {
+    // A page that may not be touched follows the record: it keeps the record's mapping apart
+    // from its neighbours (so the system reports its resident pages on their own) and stops a
+    // write past its end.
+    const size_t mapped = mappedSize(size);
+    void* p = ::mmap(nullptr, mapped + pageSize(), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    ::mprotect(static_cast<char*>(p) + mapped, pageSize(), PROT_NONE);
+    // One byte written into a huge page would make all 2 MB of it resident.
+    ::madvise(p, mapped, MADV_NOHUGEPAGE);
+    {
+        std::lock_guard<std::mutex> lock(mappedMutex());
+        mappedRecords().insert(p);
+    }
+    tZeroedRecord = p;
+    return p;
+}
+
+void CammerSingleton::operator delete(void* record, size_t size) {
+    if (!record) return;
+    {
+        std::lock_guard<std::mutex> lock(mappedMutex());
+        mappedRecords().erase(record);
+    }
+    ::munmap(record, mappedSize(size) + pageSize());
+}
 
 CammerSingleton::CammerSingleton(int camera)
     : cameraNo(camera),
@@ -94,7 +171,6 @@ CammerSingleton::CammerSingleton(int camera)
       roiFunc(),
       rects(),
       circles(),
-      polygons(),
       roiShapeType(),
       roiNgOutput(),
       detectSpare(),
@@ -102,7 +178,41 @@ CammerSingleton::CammerSingleton(int camera)
       selFunc(0),
       selParam1(0),
       selParam2(0),
-      selParam3(0) {}
+      selParam3(0) {
+    // Every slot gets the bytes of a new RePolygon. On fresh pages the count and the point
+    // arrays are zero already and are left unwritten, so they cost no memory.
+    const bool zeroed = tZeroedRecord == this;
+    tZeroedRecord = nullptr;
+    const unsigned char* tail = emptyPolygonTail();
+    for (auto& step : polygons) {
+        for (RePolygon& slot : step) {
+            auto* bytes = reinterpret_cast<unsigned char*>(&slot);
+            if (!zeroed) std::memset(bytes, 0, kPolygonTail);
+            std::memcpy(bytes + kPolygonTail, tail, sizeof(RePolygon) - kPolygonTail);
+        }
+    }
+}
+
+void CammerSingleton::copyFrom(const CammerSingleton& other) {
+    if (&other == this) return;
+    auto* to = reinterpret_cast<unsigned char*>(this);
+    const auto* from = reinterpret_cast<const unsigned char*>(&other);
+    const size_t page = pageSize();
+    for (size_t at = 0; at < sizeof(CammerSingleton); at += page) {
+        const size_t n = std::min(page, sizeof(CammerSingleton) - at);
+        if (std::memcmp(to + at, from + at, n) != 0) std::memcpy(to + at, from + at, n);
+    }
+}
+
+void CammerSingleton::reset() {
+    const int camera = cameraNo;
+    if (isMapped(this)) {
+        // The pages read as zero again and take no memory until written.
+        ::madvise(this, mappedSize(sizeof(CammerSingleton)), MADV_DONTNEED);
+        tZeroedRecord = this;
+    }
+    ::new (this) CammerSingleton(camera);
+}
 
 QString CammerSingleton::tableName() const {
     return cameraTableName(cameraNo);

@@ -4,9 +4,15 @@
 // output number; stored in the camera's own table "cammer<n>" of the parameter database.
 //
 // The record is plain data of fixed size (about 104 MB: every ROI slot carries a polygon of up
-// to 8096 points). It owns nothing, so a byte-for-byte copy is a complete copy; allocate it on
-// the heap. Image geometry and masks are derived data: they are rebuilt after loading or
-// editing and never stored.
+// to 8096 points). It owns nothing, so a byte-for-byte copy is a complete copy; allocate it with
+// new. Image geometry and masks are derived data: they are rebuilt after loading or editing and
+// never stored.
+//
+// Almost all of those bytes are unused polygon points, which are zero. A record made with new
+// lives in pages of its own that start zeroed and are never written by the construction, so
+// the memory a record costs is what its regions use (and one page per polygon slot for the
+// slot's rectangles and scale). copyFrom and reset keep it that way; a plain assignment works
+// too but writes every page.
 
 #include <QRect>
 #include <QSqlDatabase>
@@ -35,6 +41,17 @@ struct RoiLoadResult {
 class CammerSingleton {
 public:
     explicit CammerSingleton(int cameraNo);
+
+    // Zeroed pages of the record's own, given back to the system when it is deleted.
+    static void* operator new(size_t size);
+    static void operator delete(void* record, size_t size);
+
+    // Makes this record a byte-for-byte copy of `other`, as memcpy would, but writes only the
+    // pages that differ: untouched (zero) pages of both stay untouched.
+    void copyFrom(const CammerSingleton& other);
+    // Returns the record to its state after construction for the same camera and gives the
+    // pages its contents took back to the system.
+    void reset();
 
     // "cammer<cameraNo>".
     QString tableName() const;
@@ -88,7 +105,11 @@ public:
     int roiFunc[roi::kDetections][roi::kMaxRois];
     ClustomRect rects[roi::kDetections][roi::kMaxRois];
     Circle circles[roi::kDetections][roi::kMaxRois];
-    RePolygon polygons[roi::kDetections][roi::kMaxRois];
+    // In a union only so that the construction does not write every point of every slot: the
+    // constructor gives each slot the bytes of an empty polygon itself (see there).
+    union {
+        RePolygon polygons[roi::kDetections][roi::kMaxRois];
+    };
     int roiShapeType[roi::kDetections][roi::kMaxRois];  // 1 rectangle, 2 polygon, 4 ring
     // One NG output per ROI number, shared by all detections.
     int roiNgOutput[roi::kMaxRois];
@@ -100,8 +121,11 @@ public:
     int selParam3;
 };
 
-static_assert(std::is_trivially_copyable<CammerSingleton>::value,
+static_assert(std::is_trivially_copyable<CammerSingleton>::value &&
+                  std::is_standard_layout<CammerSingleton>::value,
               "ROI records are copied and compared byte for byte");
+static_assert(std::is_standard_layout<RePolygon>::value,
+              "an empty polygon slot is written field by field");
 static_assert(std::is_trivially_copyable<ClustomRect>::value &&
                   std::is_trivially_copyable<Circle>::value &&
                   std::is_trivially_copyable<RePolygon>::value,

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
+#include <cstring>
 
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -17,6 +18,7 @@
 #include "drawroiwidget.h"
 #include "editpage.h"
 #include "enginelimits.h"
+#include "residentmemory.h"
 #include "toolkitlimits.h"
 #include "viewtestsupport.h"
 
@@ -359,6 +361,34 @@ TEST_F(EditPageTest, SavingWritesTheChangeRecordsStoresAndRetrains) {
                                     "The function is Angle correction,Detection position has been "
                                     "modified"}));
     EXPECT_NE(v0().recong->shapeRefX[1], -1);
+}
+
+TEST_F(EditPageTest, EveryOpeningCopiesTheAreasAndLeavingGivesTheCopyBack) {
+    // A full polygon in the last slot of the last step, and an area that is edited below.
+    CammerSingleton& live = *v0().liveParam;
+    const int area = addRect(live, 0, {100, 100, 300, 200}, roi::kFuncDefect);
+    v0().context.roiMask[0][area] = live.finishRoi(0, area, v0().baseScaleX, v0().baseScaleY);
+    live.roiCount[7] = 100;
+    RePolygon& full = live.polygons[7][99];
+    live.roiShapeType[7][99] = roi::kShapePolygon;
+    full.count = roi::kMaxPolygonPoints;
+    for (int k = 0; k < full.count; ++k) full.points[k] = QPoint(3 + k % 300, 3 + k / 300);
+    const auto constructed = std::make_unique<CammerSingleton>(0);
+    const long long constructedBytes = testsupport::residentBytesOfMapping(constructed.get());
+    answer = false;  // the edit is not saved
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        page->Reset(false);
+        CammerSingleton& edit = *v0().editParam;
+        ASSERT_EQ(std::memcmp(&edit, &live, sizeof live), 0) << "the opening copies everything";
+        ASSERT_FALSE(v0().context.editRoiMask[0][area].empty());
+        edit.roiParam1[0][area] += 5;
+        page->SlotReturn();
+        ASSERT_EQ(std::memcmp(&edit, constructed.get(), sizeof edit), 0) << "as constructed";
+        ASSERT_LE(testsupport::residentBytesOfMapping(&edit), constructedBytes);
+        ASSERT_TRUE(v0().context.editRoiMask[0][area].empty());
+    }
+    EXPECT_EQ(live.roiParam1[0][area], 10) << "declined edits never reach the live areas";
 }
 
 TEST_F(EditPageTest, ChangeRecordsOfChangedAreas) {

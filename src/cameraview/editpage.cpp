@@ -184,6 +184,8 @@ void EditPage::Restart() {
     host_.setResultState(kResultWaiting);
     for (int c = 0; c < numCamera; ++c)
         if (CammerWidget* v = host_.view(c)) v->DeselectROI();
+    // Every opening copies the live areas again; until then the copies hold no memory.
+    releaseEditCopies();
     host_.showToolBar();
     host_.showHelpButton(true);
     look_.shown = false;
@@ -218,8 +220,6 @@ void EditPage::SlotReturn() {
     w.copyAreaArmed = 0;
     gSource = kSourceNone;
     host_.showHelpButton(true);
-    // Every opening copies the live areas again; until then the copies hold no memory.
-    releaseEditCopies();
     Restart();
     if (gFromTrain) {
         gFromTrain = 0;

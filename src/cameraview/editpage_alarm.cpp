@@ -126,6 +126,12 @@ void EditPage::AddTemp(int camera, int detection) {
             return;
         frame = &v->recentNgBuf[size_t(shown)][size_t(v->recentNgShown)];
     }
+    // A ring slot nothing was kept in yet stands for a zeroed frame.
+    std::vector<uchar> zeroed;
+    if (frame->empty()) {
+        zeroed.assign(size_t(std::max(v->frameBytes, 0)), uchar(0));
+        frame = &zeroed;
+    }
     if (frame->size() != size_t(v->frameBytes)) return;
     const int slot = takeTemplateSlot(*v, d);
     if (slot < 0) return;

@@ -695,7 +695,7 @@ TEST_F(AlarmPageTest, AddAsTemplateOnTheAlarmAndFromRecentNg) {
     page->Reset(false);
     page->choose(SourceList, kSourceRecentNg);
     const int d = w.editDetect;
-    std::fill(v0().recentNgBuf[d][0].begin(), v0().recentNgBuf[d][0].end(), uchar(9));
+    v0().recentNgBuf[d][0].assign(size_t(v0().frameBytes), uchar(9));
     calls.clear(), records.clear();
     page->SlotAddTemp();
     const int slot = d == 1 ? 2 : 1;
@@ -703,6 +703,10 @@ TEST_F(AlarmPageTest, AddAsTemplateOnTheAlarmAndFromRecentNg) {
     EXPECT_TRUE(page->templatesChanged[0]);
     EXPECT_TRUE(calls.isEmpty()) << "nothing is inspected again";
     EXPECT_TRUE(records.isEmpty());
+    // A slot of the ring nothing was kept in adds the zeroed frame it stands for.
+    v0().recentNgShown = 1;
+    page->SlotAddTemp();
+    EXPECT_EQ(pixelOf(templatePath(0, d, slot + 1), 5, 5), 0);
 }
 
 TEST_F(AlarmPageTest, IgnorePointsOfTheFailedAreas) {

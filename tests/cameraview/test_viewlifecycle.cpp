@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
 
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -195,6 +196,10 @@ TEST_F(ViewLifeCycle, DetectionsPreparedByModeAndTheRecentNgRing) {
     EXPECT_EQ(multi->context.templateBuf[7].size(), size_t(3));
     EXPECT_EQ(multi->context.ignoreMask[7].size(), size_t(32));
     ASSERT_EQ(multi->recentNgBuf[7].size(), size_t(10));
+    // A slot nothing was kept in yet shows as the zeroed frame it stands for.
+    std::fill(multi->showBuf.begin(), multi->showBuf.end(), uchar(5));
+    multi->showFrame(multi->recentNgBuf[6][3]);
+    EXPECT_EQ(std::count(multi->showBuf.begin(), multi->showBuf.end(), uchar(0)), 32);
 
     for (int n = 0; n < 11; ++n) {
         std::fill(multi->context.alignedBuf.begin(), multi->context.alignedBuf.end(), uchar(n + 1));

@@ -164,9 +164,11 @@ TEST_F(CycleEndToEnd, ProductNgPulsesForItsTimeAndAMouldRetryPassesWithoutAlarm)
     EXPECT_FALSE(rig->output(kAlarm)) << "a pulse answer raises no alarm";
     ASSERT_TRUE(rig->waitOutput(5, false, kWaitMs));
     EXPECT_FALSE(rig->output(kEjector));
+    // Its length is the output plan's (checked on the virtual clock); here only that it ends.
     const Clock::time_point on = rig->firstChange(5, true, edge);
-    const Clock::time_point off = rig->firstChange(5, false, on);
-    EXPECT_GE(msBetween(on, off), 390) << "the pulse lasts its 0.4 s";
+    ASSERT_NE(on, Clock::time_point::max());
+    EXPECT_NE(rig->firstChange(5, false, on), Clock::time_point::max())
+        << "the pulse ends by itself";
 
     // The mould step fails too and is retried; the re-detection sees the OK scene.
     ASSERT_TRUE(rig->waitFor([&] { return w.reCheckPending == 1; }, kWaitMs));

@@ -3,16 +3,17 @@
 
 For 0, 1, 4 and 8 cameras (2 detection steps, 10 templates and 100 regions each) the program
 is started offscreen in a fresh working folder with the IO-board simulator as its board; the
-resident memory (VmRSS) is read after start-up and after the cycles driven through the
-simulator (20, or 1,000 with --long), and again after the editing page of every camera was
-entered and left (--edit-rounds times, through the driver's command file).
+resident memory (VmRSS) is read after start-up and after the machine cycles driven through the
+simulator (20, or 1,000 with --long). The program is mouldmon-memdriver: the program with every
+dialog answered "Cancel", since nobody is there to answer the simulated-camera question.
 
 The same figures are measured for a reference build (the program before the memory work:
---base COMMIT, default the commit named in bench/memory/BASE) built in a temporary
-worktree of this repository with the shared compiler cache; --no-base skips it.
+--base COMMIT, default the commit named in bench/memory/BASE) built in a temporary worktree of
+this repository with the shared compiler cache; --no-base skips it. BENCH_SMAPS_DIR=folder keeps
+/proc/PID/smaps of every measurement, BENCH_KEEP=1 the working folders.
 
-Usage: bench/memory/bench_memory.py [--build BUILD] [--long] [--cameras 0,1,4,8]
-       [--base COMMIT | --no-base] [--edit-rounds N]
+Usage: bench/memory/bench_memory.py [--build BUILD] [--long | --cycles N] [--cameras 0,1,4,8]
+       [--base COMMIT | --no-base]
 """
 import argparse
 import os
@@ -226,6 +227,29 @@ def measure(bin_dir, scratch, cameras, cycles, name):
         run.stop()
 
 
+BASE_GOAL_MB = 120  # before any camera
+EIGHT_GOAL_MB = 1024  # with 8 cameras
+GROWTH_SLACK_MB = 8  # what the cycles may add (caches of the first cycles)
+
+
+def goal_line(cameras, start_kb, after_kb, cycles):
+    start, after = start_kb / 1024, after_kb / 1024
+    lines = []
+    if cameras == 0:
+        lines.append(f"before any camera {start:.0f} MB (at most {BASE_GOAL_MB}): "
+                     + ("met" if start <= BASE_GOAL_MB else "MISSED"))
+    if cameras == 8:
+        most = max(start, after)
+        lines.append(f"8 cameras {most:.0f} MB (at most {EIGHT_GOAL_MB}): "
+                     + ("met" if most <= EIGHT_GOAL_MB else "MISSED"))
+    if cameras:
+        grown = after - start
+        lines.append(f"{cameras} cameras grew {grown:+.0f} MB over {cycles} cycles "
+                     f"(at most {GROWTH_SLACK_MB}): "
+                     + ("met" if grown <= GROWTH_SLACK_MB else "MISSED"))
+    return "; ".join(lines)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
@@ -253,16 +277,23 @@ def main():
         print(f"resident memory (MB), 1920 x 1080 grey cameras, 2 steps of 10 templates and "
               f"100 regions; after start-up / after {cycles} cycles")
         print(f"{'cameras':>8}  " + "  ".join(f"{name:>26}" for name, _ in programs))
+        goals = []
         for cameras in counts:
             cells = []
-            for name, bin_dir in programs:
+            for n, (name, bin_dir) in enumerate(programs):
                 try:
                     start, after = measure(bin_dir, scratch, cameras, cycles, name.split()[0])
                     cells.append(f"{start / 1024:10.0f} / {after / 1024:10.0f}")
                 except RuntimeError as error:
                     log(f"{name}, {cameras} cameras: {error}")
                     cells.append(f"{'failed':>26}")
+                    continue
+                if n == 0:
+                    goals.append(goal_line(cameras, start, after, cycles))
             print(f"{cameras:>8}  " + "  ".join(f"{c:>26}" for c in cells), flush=True)
+        print("goals of this build:")
+        for line in filter(None, goals):
+            print("  " + line)
     finally:
         if reference:
             subprocess.run(["git", "-C", SOURCE, "worktree", "remove", "--force", reference],

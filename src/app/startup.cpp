@@ -142,6 +142,10 @@ int runApplication(int argc, char** argv) {
     const bool mallocSet = app::applyMallocPolicy();
     sys::setActions(sys::chooseFromEnvironment());
     StartupSequence::prepareProcess();
+    // Everything is painted by the raster engine; on X the platform would otherwise load the
+    // system's GL driver at start (with a software renderer some 45 MB) for nothing.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", QByteArrayLiteral("none"));
     if (!MApplication::_instance) new MApplication(argc, argv);
     applyUiFont(*MApplication::_instance);
     if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";

@@ -34,3 +34,24 @@ function(mm_add_bench name)
     add_executable(${name} ${B_SOURCES})
     target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
 endfunction()
+
+# mm_add_fuzz(NAME SOURCES ... LIBS ...): a libFuzzer target over the parsers in LIBS, built only
+# with clang and -DMOULDMON_FUZZ=ON. The source defines LLVMFuzzerTestOneInput when
+# MOULDMON_LIBFUZZER is set; the same source drives a bounded random loop in the normal tests.
+# The libraries are instrumented for coverage and both sanitizers.
+function(mm_add_fuzz name)
+    cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT (MOULDMON_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+        return()
+    endif()
+    foreach(lib ${F_LIBS})
+        target_compile_options(${lib} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                              -fno-sanitize-recover=undefined)
+    endforeach()
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_compile_definitions(${name} PRIVATE MOULDMON_LIBFUZZER)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined
+                                           -fno-sanitize-recover=undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()

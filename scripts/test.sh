@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test (headless).
+# Installs what is missing, builds everything twice (normal, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both builds (headless).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 # Every Python module a test uses, imported before the tests run (with the system's python,
 # which the packages above fill).
 /usr/bin/python3 scripts/check-python-imports.py
-bash scripts/build.sh
-export QT_QPA_PLATFORM=offscreen
-cd "${BUILD_DIR:-build}"
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+build_dir=${BUILD_DIR:-build}
+sanitize_dir=${SANITIZE_BUILD_DIR:-build-asan}
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/dev/null
+SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --configure
+# Both builds draw on one pool of jobs (make's job server): neither waits for the other, and
+# the machine is not asked for more than it has.
+make -j"$(nproc)" -f - <<MAKE
+all: normal sanitized
+normal:
+	+cmake --build "$build_dir"
+sanitized:
+	+cmake --build "$sanitize_dir"
+MAKE
+(cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600)
+SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --test

@@ -8,13 +8,11 @@
 #include <cerrno>
 #include <chrono>
 
+#include "headcut.h"
 #include "pacedtransfer.h"
 #include "tcpreactor.h"
 
 namespace {
-const QByteArray kHeadEnd("\r\n\r\n");
-const QByteArray kCrLf("\r\n");
-
 qint64 monotonicNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -160,35 +158,20 @@ void Session::analyseBuffer_Setup1(const QHostAddress& peer, quint16 port) {
 }
 
 bool Session::takeHead() {
-    const int end = buffer_.indexOf(kHeadEnd);
-    if (end < 0) {
-        if (buffer_.size() > limits_.maxHeadBytes) {
-            closeForLimit(QStringLiteral("head longer than %1 bytes").arg(limits_.maxHeadBytes));
-        } else {
+    QByteArray head;
+    switch (wire::cutHead(&buffer_, limits_.maxHeadBytes, &head)) {
+        case wire::HeadCut::NeedMore:
             armTimer(Waiting::Head);
-        }
-        return false;
+            return false;
+        case wire::HeadCut::TooLong:
+            closeForLimit(QStringLiteral("head longer than %1 bytes").arg(limits_.maxHeadBytes));
+            return false;
+        case wire::HeadCut::Blank:
+            // Blank lines between messages are not a message.
+            return true;
+        case wire::HeadCut::Head:
+            break;
     }
-    if (end > limits_.maxHeadBytes) {
-        closeForLimit(QStringLiteral("head longer than %1 bytes").arg(limits_.maxHeadBytes));
-        return false;
-    }
-    QByteArray head = buffer_.left(end);
-    buffer_.remove(0, end + kHeadEnd.size());
-    // Blank lines between messages are not a message.
-    if (head.trimmed().isEmpty()) return true;
-
-    // Lines before the request or status line (stray line ends of a previous message) are
-    // skipped.
-    int lineStart = 0;
-    while (lineStart < head.size()) {
-        int lineEnd = head.indexOf(kCrLf, lineStart);
-        if (lineEnd < 0) lineEnd = head.size();
-        if (head.mid(lineStart, lineEnd - lineStart).contains("HTTP/1.1")) break;
-        lineStart = lineEnd + kCrLf.size();
-    }
-    if (lineStart < head.size()) head.remove(0, lineStart);
-
     current_ = std::make_shared<SCI_ExecObj_Recv>(head, id_);
     if (!current_->hasUsableLength() || current_->contentLength > limits_.maxBodyBytes) {
         closeForLimit(QStringLiteral("announced body of %1 bytes (limit %2)")

@@ -2,12 +2,16 @@
 // process counters, without sockets.
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
+
 #include "globals.h"
 #include "modbusdatasource.h"
 #include "modbusprotocol.h"
 
 using modbus::ExceptionCode;
 using modbus::FrameSplitter;
+
+bool modbusFuzzOne(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -158,6 +162,28 @@ TEST(ModbusAnswer, AFailedResetIsADeviceFailure) {
               exceptionFor(reset, 0x10, ExceptionCode::ServerDeviceFailure));
     // Nothing to answer without a function code.
     EXPECT_TRUE(data.answer(hex("0001 0000 0001 01")).isEmpty());
+}
+
+// Streams of frames mutated at random, cut into reads in every way the first byte can choose.
+TEST(ModbusFuzz, MutatedStreamsBreakNoInvariant) {
+    QRandomGenerator random(20261207);
+    const QByteArray seeds[] = {
+        hex("00 01 00 00 00 06 01 03 00 00 00 04"),
+        hex("00 02 00 00 00 09 01 10 00 04 00 01 02 00 01 00 03 00 00 00 06 01 03 ff fc 00 04"),
+        hex("00 03 00 00 00 0b 01 10 00 02 00 03 06 00 00 00 00 00 01")};
+    for (int round = 0; round < 40000; ++round) {
+        QByteArray input = char(round % 16) + seeds[round % 3];
+        for (int edits = random.bounded(0, 6); edits > 0; --edits) {
+            const int at = random.bounded(1, input.size() + 1);
+            if (random.bounded(3))
+                input.insert(at, char(random.bounded(256)));
+            else
+                input.remove(at, random.bounded(1, 3));
+        }
+        if (round % 101 == 0) input += input.mid(1).repeated(random.bounded(2, 30));
+        ASSERT_TRUE(modbusFuzzOne(reinterpret_cast<const uint8_t*>(input.data()), input.size()))
+            << input.toHex().constData();
+    }
 }
 
 TEST(ModbusRegisterMap, ShowsStateAndCounters) {

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the project into ./build-asan (or $SANITIZE_BUILD_DIR) with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every test under them; the first fault stops its test.
+#   scripts/sanitize.sh               configure, build, test
+#   scripts/sanitize.sh --configure   configure only (scripts/test.sh builds it beside ./build)
+#   scripts/sanitize.sh --test [...]  test an existing build; further arguments go to ctest
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build_dir=${SANITIZE_BUILD_DIR:-build-asan}
+mode=${1:-all}
+[ $# -gt 0 ] && shift
+
+if [ "$mode" = all ] || [ "$mode" = --configure ]; then
+    # Benchmarks are left out: the normal build compiles them, and ctest does not run them.
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMOULDMON_SANITIZE=ON \
+        -DMOULDMON_BUILD_BENCH=OFF >/dev/null
+fi
+if [ "$mode" = all ]; then
+    cmake --build "$build_dir" -j"$(nproc)"
+fi
+if [ "$mode" = all ] || [ "$mode" = --test ]; then
+    # Child processes (the program, the tools) inherit these settings.
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:detect_stack_use_after_return=1"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+    export QT_QPA_PLATFORM=offscreen
+    cd "$build_dir"
+    ctest --output-on-failure -j"$(nproc)" --timeout 900 "$@"
+fi

@@ -21,7 +21,7 @@ if [ "$mode" = all ]; then
 fi
 if [ "$mode" = all ] || [ "$mode" = --test ]; then
     # Child processes (the program, the tools) inherit these settings.
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:check_initialization_order=1:detect_stack_use_after_return=1"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:detect_stack_use_after_return=1"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
     export QT_QPA_PLATFORM=offscreen

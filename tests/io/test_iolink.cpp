@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QThread>
@@ -20,6 +21,7 @@
 #include "controlport.h"
 #include "globals.h"
 #include "ioboardsimulator.h"
+#include "ioframes.h"
 #include "iotestsupport.h"
 #include "iothread.h"
 #include "seriallink.h"
@@ -199,17 +201,28 @@ TEST_F(IoLinkTest, APortThatFailsToOpenOrVanishesIsNamedAndTriedAgain) {
     port.reset();  // before the second board goes away
 }
 
-TEST_F(IoLinkTest, TheThreadEndsPromptlyWhenTheControlPortGoes) {
+TEST_F(IoLinkTest, TheThreadEndsWithTheControlPortEvenWhileTheBoardIsSilent) {
     startLink();
     waitUntilPolling();
-    QElapsedTimer timer;
-    timer.start();
+    // Unanswered commands keep the thread in its longest waits.
+    sim.setAnswering(false);
+    ASSERT_TRUE(sim.waitForTotalCommands(sim.totalCommands() + 2, kWaitMs));
+    std::atomic<bool> ended{false};
+    QObject::connect(port->ioThread, &QThread::finished, [&] { ended = true; });
     port.reset();
-    EXPECT_LT(timer.elapsed(), 1000);
-    QThread::msleep(20);  // the last command may still be on its way
-    const int after = sim.totalCommands();
-    QThread::msleep(50);
-    EXPECT_EQ(sim.totalCommands(), after);
+    EXPECT_TRUE(ended) << "the IO thread outlived its control port";
+
+    // A marker written after the port has gone arrives after everything the thread wrote, and
+    // is the last command.
+    const int line = ::open(QFile::encodeName(sim.slavePath()).constData(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    const auto marker = io::encodeCommand(0x7E, 0x1234);
+    EXPECT_EQ(::write(line, marker.data(), marker.size()), ssize_t(marker.size()));
+    ::close(line);
+    ASSERT_TRUE(sim.waitForCommandCount(0x7E, 1, kWaitMs));
+    const std::vector<iosim::Command> log = sim.commandLog();
+    EXPECT_EQ(log.back().code, 0x7E);
+    EXPECT_EQ(log.back().arg, 0x1234);
 }
 
 TEST(IoBoardPort, AMissingOrRefusedDeviceIsReportedOnceWhileRetrying) {

@@ -6,7 +6,10 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,6 +45,18 @@ void setCounters() {
     gFailNum[1] = 2;
     gSyncNGNum = 2;
     gSyncNGCycleNum = 3;
+}
+
+// Waits, without handling them, until an event is posted to this thread: the blocking call of a
+// reset that the server thread has made and now waits on.
+bool waitForPostedEvent(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!QAbstractEventDispatcher::instance()->hasPendingEvents()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 // TCP_KEEPIDLE of the server's end of a master's connection (this process holds both ends);
@@ -339,16 +354,14 @@ TEST_F(ModbusServerTest, StopWhileAResetWaitsForTheGuiThread) {
         ModbusServer server(&source_);
         ASSERT_TRUE(server.start(QHostAddress::LocalHost, 0));
         const quint16 port = server.serverPort();
-        std::atomic<bool> sent{false};
         bool confirmed = false;
+        QCoreApplication::sendPostedEvents();  // what is left from starting the server
         std::thread masterThread([&] {
             LibmodbusMaster master(port, 2000);
-            sent = master.connected();
             confirmed = master.write(4, {1});
         });
         // Do not answer: the server thread now waits for this thread inside the reset.
-        for (int i = 0; i < 100 && !sent; ++i) QThread::msleep(5);
-        QThread::msleep(200);
+        EXPECT_TRUE(waitForPostedEvent(5000));
         const int savesBefore = saves_;
         {
             Watchdog watchdog(std::chrono::seconds(20), "stopping the server during a reset");

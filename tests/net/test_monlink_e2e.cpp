@@ -83,7 +83,7 @@ TEST(MonitoringLinkEndToEnd, CyclesReportResultsTheAlarmItsPictureRecordAndRelea
     rig.window().SlotClearNGAlarm();
     ASSERT_TRUE(rig.waitOutput(kAlarm, false, kWaitMs));
     rig.setInput(0, false);
-    rig.waitFor([] { return false; }, 200);
+    ASSERT_TRUE(rig.waitInputSeen(0, false, kWaitMs));
     rig.setInput(0, true);
     ASSERT_TRUE(rig.waitFor(
         [&] { return !companion.received(url("alarm_finishtiming")).isEmpty(); }, kWaitMs));

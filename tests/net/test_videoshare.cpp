@@ -4,13 +4,13 @@
 #include <sys/sem.h>
 #include <sys/shm.h>
 
+#include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
 
 #include "linkrig.h"
@@ -26,6 +26,18 @@ bool keyInUse(const QString& path, int index) {
     return shmget(videoshare::shareKey(path, index), 0, 0) >= 0 ||
            semget(videoshare::semaphoreKey(path, index), 0, 0) >= 0;
 }
+
+// Counts the paint events of the widget it filters.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -108,17 +120,19 @@ TEST(VideoShare, ReaderGetsTheWindowAsI420AndAStuckReaderStopsNothing) {
     EXPECT_TRUE(plane(0, w * h, 82) && plane(w * h, w * h / 4, 90) &&
                 plane(w * h * 5 / 4, w * h / 4, 240));
 
-    // A reader that keeps the semaphore: frames are skipped, the GUI thread runs on and the
-    // copier stops; nobody but the holder gives the semaphore back.
+    // A reader that keeps the semaphore: frames are skipped while the GUI thread goes on
+    // grabbing the window (each grab paints it; hidden, it is painted for nothing else), and
+    // the copier stops; nobody but the holder gives the semaphore back.
     QProcess stuck;
     stuck.start(kReader, ids + QStringList{out.filePath("never"), "-1"});
     ASSERT_TRUE(stuck.waitForReadyRead(5000));
-    int guiTicks = 0;
-    QTimer gui;
-    QObject::connect(&gui, &QTimer::timeout, [&] { ++guiTicks; });
-    gui.start(10);
     EXPECT_TRUE(testsupport::waitFor([&] { return copier->skippedFrames() >= 2; }));
-    EXPECT_GT(guiTicks, 10);
+    PaintCounter grabs;
+    window.installEventFilter(&grabs);
+    const int skipped = copier->skippedFrames();
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return grabs.paints >= 2 && copier->skippedFrames() >= skipped + 2; }));
+    window.removeEventFilter(&grabs);
     rig.link->startVideo(false);
     EXPECT_TRUE(copier->isFinished());
     const VideoShareInfo share = rig.link->videoShares().value(0);

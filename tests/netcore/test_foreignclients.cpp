@@ -100,16 +100,19 @@ TEST(ForeignClients, SilentConnectionsAndConnectCloseBurstsLockNoClientOut) {
                       &code);
         return code == 0 && QJsonDocument::fromJson(reply).object().value("code") == 0;
     };
-    // As many connections as the cap, silent but for half a head on the oldest.
+    // As many connections as the cap, silent but for a message half sent on the oldest (its
+    // task is registered once the server has read its head).
     std::vector<std::unique_ptr<nettest::RawClient>> silent(netlimits::kMaxSessions);
     for (auto& connection : silent) {
         connection = std::make_unique<nettest::RawClient>();
         ASSERT_TRUE(connection->connectTo(port));
     }
-    silent[0]->send("POST /echo HTTP/1.1\r\nUser-Agent: half\r\n");
+    silent[0]->send(
+        "POST /echo HTTP/1.1\r\nUser-Agent: half\r\nContent-Type: application/json\r\n"
+        "Content-Length: 10\r\n\r\n{");
     ASSERT_TRUE(testsupport::waitFor(
         [&] { return service.reactor()->sessionCount() == netlimits::kMaxSessions; }));
-    testsupport::waitFor([] { return false; }, 50);
+    ASSERT_TRUE(testsupport::waitFor([&] { return service.reactor()->isAliveTcpTask("half"); }));
 
     // The one idle the longest between messages makes room.
     EXPECT_TRUE(curlServed());

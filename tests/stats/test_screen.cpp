@@ -213,22 +213,41 @@ TEST_F(ScreenTest, NgRateText) {
 
 TEST_F(ScreenTest, HistogramGeometry) {
     const int w = 1000, h = 420;
-    // The largest count reaches the top of the axis; low bars keep their figure above the axis.
+    // Worked by hand: the axes sit 20 px in from the left and bottom edges, so the plot is 960 px
+    // wide with 4 steps of 240 px for 3 hours (ticks at x = 260, 500, 740), and its bars are
+    // half a step (120 px) wide: OK left of the tick, NG right of it. The largest count, 10,
+    // fills the 360 px between the top margin (40) and the x axis (400): 36 px per count.
+    // Figures sit 20 px above their bar, or inside the top of a bar taller than that.
     auto g = stats::histogramGeometry(w, h, 3, {10, 0, 5}, {1, 10, 0}, 10);
+    EXPECT_EQ(g.xAxis, QLineF(0, 400, 1000, 400));
+    const struct {
+        QLineF tick;
+        QRectF hourText;
+        QRect okBar, ngBar;
+        QRectF okText, ngText;
+    } hours[] = {
+        {QLineF(260, 390, 260, 400), QRectF(140, 400, 240, 20), QRect(140, 40, 120, 360),
+         QRect(260, 364, 120, 36), QRectF(140, 40, 120, 20), QRectF(260, 364, 120, 20)},
+        {QLineF(500, 390, 500, 400), QRectF(380, 400, 240, 20), QRect(380, 400, 120, 0),
+         QRect(500, 40, 120, 360), QRectF(380, 380, 120, 20), QRectF(500, 40, 120, 20)},
+        {QLineF(740, 390, 740, 400), QRectF(620, 400, 240, 20), QRect(620, 220, 120, 180),
+         QRect(740, 400, 120, 0), QRectF(620, 220, 120, 20), QRectF(740, 380, 120, 20)},
+    };
     ASSERT_EQ(g.hours.size(), 3);
-    const float step = (w - 40) / 4;
-    EXPECT_EQ(g.hours[0].tick, QLineF(step + 20, h - 30, step + 20, h - 20));
-    EXPECT_NEAR(g.hours[0].okBar.top(), 40, 1);
-    EXPECT_EQ(g.hours[0].okBar.left(), int(step + 20 - step / 2));
-    EXPECT_EQ(g.hours[0].okBar.width(), int(step / 2));
-    EXPECT_NEAR(g.hours[1].ngBar.top(), 40, 1);
-    EXPECT_EQ(g.hours[1].ngBar.left(), int(2 * step + 20));
-    EXPECT_EQ(g.hours[2].okBar.height(), 180);
-    EXPECT_EQ(g.hours[2].ngBar.height(), 0);
-    EXPECT_EQ(g.hours[2].ngText.top(), h - 40);
-    EXPECT_EQ(g.hours[0].okText.top(), h - 20 - 360);  // inside the top of a tall bar
-    EXPECT_EQ(g.okLegendText, QRectF(w - 140, 5, 100, 30));
-    EXPECT_EQ(g.okSwatch, QRect(int(w - 140 - (5 + step / 2)), 5, int(step / 2), 30));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(g.hours[i].tick, hours[i].tick) << i;
+        EXPECT_EQ(g.hours[i].hourText, hours[i].hourText) << i;
+        EXPECT_EQ(g.hours[i].okBar, hours[i].okBar) << i;
+        EXPECT_EQ(g.hours[i].ngBar, hours[i].ngBar) << i;
+        EXPECT_EQ(g.hours[i].okText, hours[i].okText) << i;
+        EXPECT_EQ(g.hours[i].ngText, hours[i].ngText) << i;
+    }
+    // Legend from the right edge: OK text 100 px wide ending 40 px in, its swatch (half a step)
+    // 5 px to its left, then the NG text and swatch in the same way.
+    EXPECT_EQ(g.okLegendText, QRectF(860, 5, 100, 30));
+    EXPECT_EQ(g.okSwatch, QRect(735, 5, 120, 30));
+    EXPECT_EQ(g.ngLegendText, QRectF(630, 5, 100, 30));
+    EXPECT_EQ(g.ngSwatch, QRect(505, 5, 120, 30));
 
     // Lists of different lengths: the shortest decides the bars, every entry the scale.
     Histogram histogram(nullptr, {8, 9, 10}, {1, 2}, {3, 4, 40});

@@ -6,7 +6,10 @@
 // still unique per run, so logs of concurrent runs cannot be confused.
 //
 // Making namespaces needs network-administration rights; without them ok() is false and the
-// tests skip.
+// tests skip (NETLAB_SKIP_OR_FAIL). As root a lab that cannot be built fails the test.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QPair>
 #include <QProcess>
@@ -73,3 +76,12 @@ private:
 QString udpPeerScript();
 
 }  // namespace testsupport
+
+// Ends the test whose lab could not be built: skipped without root (no right to make
+// namespaces), failed as root, where a lab that does not build is a fault to see.
+#define NETLAB_SKIP_OR_FAIL(lab)                                                           \
+    do {                                                                                   \
+        if (::geteuid() == 0)                                                              \
+            FAIL() << "the network lab failed as root: " << (lab).error().toStdString();  \
+        GTEST_SKIP() << "no network lab without root: " << (lab).error().toStdString(); \
+    } while (0)

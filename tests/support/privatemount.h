@@ -14,8 +14,9 @@
 namespace testsupport {
 
 // In the parent: runs the current test in a child inside a private mount namespace, waits
-// for it and fails the test when the child failed (skips it where namespaces are not
-// allowed); returns false. In the child: returns true.
+// for it and fails the test when the child failed; returns false. Without root the test is
+// skipped; as root a child that cannot make its namespace or mount fails it. In the child:
+// returns true.
 bool inPrivateMountNamespace();
 
 // A tmpfs of the given size on a folder (made when missing), unmounted with the object. Only

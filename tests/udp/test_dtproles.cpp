@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -21,10 +22,6 @@ namespace {
 
 const QString kUnknown = "unknow error", kFormat = "format_error", kDiscard = "discard";
 
-void settle() {
-    testsupport::waitFor([] { return false; }, 20);
-}
-
 // A role whose sends are recorded instead of made, on a clock the test moves.
 template <typename Role>
 class Recorded : public Role {
@@ -37,6 +34,15 @@ public:
         const QString result = this->AnalysisRecvMessage(from, datagram.toUtf8());
         if (wait) settle();
         return result;
+    }
+    // Runs what the role queued for itself: its queued calls and its short flush timers.
+    void settle() {
+        EXPECT_TRUE(testsupport::waitFor(
+            [this] {
+                QCoreApplication::sendPostedEvents(this);
+                return !this->inputTimer->isActive() && !this->outputTimer->isActive();
+            },
+            5000));
     }
     // "dest:port text" of every send since the last call.
     QStringList sends() { return std::exchange(sent, {}); }
@@ -94,7 +100,7 @@ protected:
     void SetUp() override {
         host = lab.addHost();
         if (lab.link(host, "10.0.0.3/24", lab.addHost(), "10.0.0.9/24").first.isEmpty())
-            GTEST_SKIP() << lab.error().toStdString();
+            NETLAB_SKIP_OR_FAIL(lab);
         testsupport::recorder().setNow(QDateTime::fromMSecsSinceEpoch(1717000000000));
     }
     void TearDown() override { testsupport::recorder().setNow(QDateTime()); }
@@ -143,7 +149,7 @@ TEST_F(DtpRoles, IoBoxServesItsMainCameraAndTheApp) {
             jsonFile("iocfg.json"),
             QJsonObject({{"pi_io_uuid", ""}, {"pi_maincam_uuid", ""}, {"pi_maincam_ip", ""}}));
         fresh.chgInput(1, true);
-        settle();
+        fresh.settle();
         EXPECT_EQ(fresh.tick(5000), QStringList());
     }
     dtp::writeJsonObject("iocfg.json", {{"pi_io_uuid", "io-1"}});
@@ -186,7 +192,7 @@ TEST_F(DtpRoles, IoBoxServesItsMainCameraAndTheApp) {
     EXPECT_EQ(jsonFile("iocfg.json")["pi_maincam_ip"], "10.0.0.7");
     box.chgInput(8, true);
     box.chgInput(2, true);
-    settle();
+    box.settle();
     EXPECT_EQ(box.sends(), QStringList{"10.0.0.7:10412 <S;5;io-1;00100000>"});
     box.feed("<C;4;cam-1>");
     box.feed("<C;4;cam-1;no-address>");
@@ -242,9 +248,9 @@ TEST_F(DtpRoles, CameraFollowsItsIoBoxAndTheApp) {
     EXPECT_EQ(saved["ps_sub_camera"][0]["ps_sub_camera_uuid"], "cam-2");
 
     cam.chgIO_OutputState(9, true);
-    settle();
+    cam.settle();
     cam.chgIO_OutputState(1, true);
-    settle();
+    cam.settle();
     EXPECT_EQ(cam.sends(), QStringList({"10.0.0.7:10411 <C;6;cam-1;00000000>",
                                         "10.0.0.7:10411 <C;6;cam-1;01000000>"}));
     int logged = 0;
@@ -275,7 +281,7 @@ TEST(DtpCell, TheAppSetsTheCellAndTheMainCameraDrivesTheIoBox) {
     lab.link(app, "10.91.0.1/24", box, "10.91.0.2/24");
     lab.link(app, "10.92.0.1/24", cam, "10.92.0.3/24");
     const QString camEnd = lab.link(box, "10.90.0.2/24", cam, "10.90.0.3/24").second;
-    if (camEnd.isEmpty()) GTEST_SKIP() << lab.error().toStdString();
+    if (camEnd.isEmpty()) NETLAB_SKIP_OR_FAIL(lab);
     testsupport::WorkDir dir;
     dtp::writeJsonObject("iocfg.json", {{"pi_io_uuid", "io-1"}});
     // What the app hears on its port (or another) after sending text to the given address.

@@ -55,7 +55,7 @@ protected:
         near = lab.addHost();
         toFar = lab.link(panel, "192.168.7.10/24", far, "10.0.0.5/8");
         toNear = lab.link(panel, "192.168.8.10/24", near, "192.168.8.20/24");
-        if (toNear.first.isEmpty()) GTEST_SKIP() << lab.error().toStdString();
+        if (toNear.first.isEmpty()) NETLAB_SKIP_OR_FAIL(lab);
     }
 
     // Commands run through the seam, each as one line.

@@ -1,6 +1,7 @@
 #include "deraRazovi.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopWidget>
@@ -299,6 +300,13 @@ DeRaRazovi::~DeRaRazovi() {
         delete gpSaveFialImageThread;
         gpSaveFialImageThread = nullptr;
     }
+    // The IO thread reads the system seam and the globals the window set up: it ends with the
+    // window, not after everything else at the end of the process.
+    delete gpControlIO;
+    gpControlIO = nullptr;
+    // The statistics were started by the window and finish their saves before it goes.
+    delete gpResStatisticsParam;
+    gpResStatisticsParam = nullptr;
     MON_NETMN::getInstance()->setMonitoredWindow({});
     modbusServer.reset();
     httpApiServer.reset();
@@ -309,6 +317,11 @@ DeRaRazovi::~DeRaRazovi() {
     recordDb = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("dbIn"));
     delete grayTable;
+    // The settings the window loaded go with it; a next window loads its own.
+    delete gpWPara;
+    gpWPara = nullptr;
+    delete gpWParaBak;
+    gpWParaBak = nullptr;
     if (gpWin == this) gpWin = nullptr;
 }
 
@@ -562,9 +575,11 @@ void DeRaRazovi::connectStatistics() {
         gpWarnBox->exec();
     };
     host.archiveDir = statisticsDir.absolutePath();
-    host.storeWritten = [this](bool stored) {
-        writeWatch_->report(storage::WriteWatch::Statistics, stored,
-                            QString::fromLatin1(stats::kRunningDbFile));
+    // The statistics outlive the window (a save may finish after it has gone).
+    host.storeWritten = [window = QPointer<DeRaRazovi>(this)](bool stored) {
+        if (!window) return;
+        window->writeWatch_->report(storage::WriteWatch::Statistics, stored,
+                                    QString::fromLatin1(stats::kRunningDbFile));
     };
     gpResStatisticsParam = new ResStatisticsParam(host);
     gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);

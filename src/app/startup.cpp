@@ -33,8 +33,11 @@ constexpr int kNetworkWaitSteps = 5;
 constexpr int kCameraWaitSteps = 10;
 constexpr int kWaitStepMs = 1000;
 
-QPixmap* loadPixmap(const char* path) {
-    return new QPixmap(QString::fromLatin1(path));
+// A start after an earlier one (tests start the program in one process many times) replaces
+// the pictures that start loaded.
+void loadPixmap(QPixmap*& slot, const char* path) {
+    delete slot;
+    slot = new QPixmap(QString::fromLatin1(path));
 }
 }  // namespace
 
@@ -79,23 +82,23 @@ void StartupSequence::waitForNetworkAndCameras() {
 }
 
 void StartupSequence::loadPixmaps() {
-    gpPixmapLogo = loadPixmap("./images/logo.bmp");
-    gpPixmapBG = loadPixmap("./images/background.png");
-    gpPixmapTitle = loadPixmap("./images/title.png");
-    gpPixmapLine = loadPixmap("./images/line.png");
-    gpPixmapEdit = loadPixmap("./images/edit.png");
-    gpPixmapSlideru = loadPixmap("./images/slideru.png");
-    gpPixmapSliderd = loadPixmap("./images/sliderd.png");
-    gpPixmapSlidert = loadPixmap("./images/slidert.png");
-    gpPixmapButton[0] = loadPixmap("./images/buttonu.png");
-    gpPixmapButton[1] = loadPixmap("./images/buttond.png");
-    gpPixmapOUT[0] = loadPixmap("./images/OUT1.png");
-    gpPixmapOUT[1] = loadPixmap("./images/OUT0.png");
+    loadPixmap(gpPixmapLogo, "./images/logo.bmp");
+    loadPixmap(gpPixmapBG, "./images/background.png");
+    loadPixmap(gpPixmapTitle, "./images/title.png");
+    loadPixmap(gpPixmapLine, "./images/line.png");
+    loadPixmap(gpPixmapEdit, "./images/edit.png");
+    loadPixmap(gpPixmapSlideru, "./images/slideru.png");
+    loadPixmap(gpPixmapSliderd, "./images/sliderd.png");
+    loadPixmap(gpPixmapSlidert, "./images/slidert.png");
+    loadPixmap(gpPixmapButton[0], "./images/buttonu.png");
+    loadPixmap(gpPixmapButton[1], "./images/buttond.png");
+    loadPixmap(gpPixmapOUT[0], "./images/OUT1.png");
+    loadPixmap(gpPixmapOUT[1], "./images/OUT0.png");
     const char* const moves[7] = {"./images/Origin.png",        "./images/MoveUp.png",
                                   "./images/MoveDown.png",      "./images/MoveLeft.png",
                                   "./images/MoveRight.png",     "./images/EnlargeScale.png",
                                   "./images/ReductionScale.png"};
-    for (int i = 0; i < 7; ++i) gpPixmapMove[i] = loadPixmap(moves[i]);
+    for (int i = 0; i < 7; ++i) loadPixmap(gpPixmapMove[i], moves[i]);
 }
 
 bool StartupSequence::run() {

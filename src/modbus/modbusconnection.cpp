@@ -42,6 +42,7 @@ modbus::HoldingRegisters ModbusSourceBridge::registers() const {
 bool ModbusSourceBridge::resetCounters() {
     if (!open_.load()) return false;
     bool done = false;
+    ++waiting_;
     QMetaObject::invokeMethod(
         source_,
         [this, &done] {
@@ -50,6 +51,7 @@ bool ModbusSourceBridge::resetCounters() {
             if (done) source_->publish();
         },
         Qt::BlockingQueuedConnection);
+    --waiting_;
     return done;
 }
 

@@ -28,10 +28,13 @@ public:
     bool resetCounters();
 
     void refuse() { open_.store(false); }
+    // Resets handed to the data source's thread and not yet answered.
+    int resetsWaiting() const { return waiting_.load(); }
 
 private:
     ModbusDataSource* source_;
     std::atomic<bool> open_{true};
+    std::atomic<int> waiting_{0};
 };
 
 // One master's connection: cuts its requests out of the stream and answers them in order.

@@ -99,6 +99,11 @@ void ModbusServer::stop() {
     boundPort_ = 0;
 }
 
+bool ModbusServer::resetWaiting() const {
+    const std::shared_ptr<ModbusSourceBridge> bridge = bridge_;
+    return bridge && bridge->resetsWaiting() > 0;
+}
+
 bool ModbusServer::isRunning() const {
     return thread_ != nullptr;
 }

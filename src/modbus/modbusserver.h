@@ -39,6 +39,9 @@ public:
     void stop();
 
     bool isRunning() const;
+    // A master's counter reset is waiting for the data source's thread. On the thread that
+    // created the server.
+    bool resetWaiting() const;
     // The port actually bound while running, else 0.
     quint16 serverPort() const { return boundPort_; }
     QHostAddress serverAddress() const { return address_; }

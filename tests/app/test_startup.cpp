@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include "deraRazovi.h"
 #include "globals.h"
 #include "logmanager.h"
+#include "splashframe.h"
 #include "startup.h"
 #include "stopsignals.h"
 #include "systemactions.h"
@@ -87,6 +89,11 @@ protected:
     }
     void TearDown() override {
         delete gpWin;
+        // The splash screen goes by deleteLater, which only an event loop carries out; a test
+        // that started without finishing leaves it up.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete g_splashframe;
+        g_splashframe = nullptr;
         qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
     }
     testsupport::WorkDir dir;

@@ -6,8 +6,6 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -45,18 +43,6 @@ void setCounters() {
     gFailNum[1] = 2;
     gSyncNGNum = 2;
     gSyncNGCycleNum = 3;
-}
-
-// Waits, without handling them, until an event is posted to this thread: the blocking call of a
-// reset that the server thread has made and now waits on.
-bool waitForPostedEvent(int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!QAbstractEventDispatcher::instance()->hasPendingEvents()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 // TCP_KEEPIDLE of the server's end of a master's connection (this process holds both ends);
@@ -355,13 +341,16 @@ TEST_F(ModbusServerTest, StopWhileAResetWaitsForTheGuiThread) {
         ASSERT_TRUE(server.start(QHostAddress::LocalHost, 0));
         const quint16 port = server.serverPort();
         bool confirmed = false;
-        QCoreApplication::sendPostedEvents();  // what is left from starting the server
         std::thread masterThread([&] {
             LibmodbusMaster master(port, 2000);
             confirmed = master.write(4, {1});
         });
-        // Do not answer: the server thread now waits for this thread inside the reset.
-        EXPECT_TRUE(waitForPostedEvent(5000));
+        // Do not answer (no events are handled here): the server thread now waits for this
+        // thread inside the reset.
+        QElapsedTimer clock;
+        clock.start();
+        while (!server.resetWaiting() && clock.elapsed() < 5000) QThread::msleep(1);
+        EXPECT_TRUE(server.resetWaiting());
         const int savesBefore = saves_;
         {
             Watchdog watchdog(std::chrono::seconds(20), "stopping the server during a reset");

@@ -17,7 +17,7 @@ if [ "$mode" = all ] || [ "$mode" = --configure ]; then
         -DMOULDMON_BUILD_BENCH=OFF >/dev/null
 fi
 if [ "$mode" = all ]; then
-    cmake --build "$build_dir" -j"$(nproc)"
+    cmake --build "$build_dir" -j"${JOBS:-$(nproc)}"
 fi
 if [ "$mode" = all ] || [ "$mode" = --test ]; then
     # Child processes (the program, the tools) inherit these settings.
@@ -26,5 +26,5 @@ if [ "$mode" = all ] || [ "$mode" = --test ]; then
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
     export QT_QPA_PLATFORM=offscreen
     cd "$build_dir"
-    ctest --output-on-failure -j"$(nproc)" --timeout 900 "$@"
+    ctest --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 900 "$@"
 fi

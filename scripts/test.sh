@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything twice (normal, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test in both builds (headless).
+# UndefinedBehaviorSanitizer) and runs every test in both builds (headless). JOBS=N caps the
+# parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,12 +14,12 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/de
 SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --configure
 # Both builds draw on one pool of jobs (make's job server): neither waits for the other, and
 # the machine is not asked for more than it has.
-make -j"$(nproc)" -f - <<MAKE
+make -j"${JOBS:-$(nproc)}" -f - <<MAKE
 all: normal sanitized
 normal:
 	+cmake --build "$build_dir"
 sanitized:
 	+cmake --build "$sanitize_dir"
 MAKE
-(cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 600)
+(cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 600)
 SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --test

@@ -1,7 +1,6 @@
 #include "deraRazovi.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopWidget>
@@ -9,6 +8,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>

@@ -2,8 +2,8 @@
 // test_modbus_protocol and, in clang builds with MOULDMON_FUZZ=ON, by libFuzzer
 // (fuzz_modbus corpus -max_total_time=N). The first input byte chooses how the rest is cut
 // into reads; the rest is one connection's byte stream. False when an invariant breaks.
-#include <cstdint>
 #include <QList>
+#include <cstdint>
 #include <cstdlib>
 
 #include "modbusprotocol.h"

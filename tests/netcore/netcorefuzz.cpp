@@ -4,8 +4,8 @@
 // (fuzz_netcore corpus -max_total_time=N). The first input byte chooses how the stream is cut
 // into reads, the second how long a multipart boundary the direct decoder gets; the rest is the
 // stream. False when an invariant breaks.
-#include <cstdint>
 #include <QList>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -103,8 +103,7 @@ bool netcoreFuzzOne(const uint8_t* data, size_t size) {
     const QByteArray boundary = stream.left(boundaryLength);
     if (!boundary.isEmpty()) {
         CTask_FormData task;
-        SCI_ExecObj_Recv::analysisIntegrality_multipart(boundary, stream.mid(boundaryLength),
-                                                        task);
+        SCI_ExecObj_Recv::analysisIntegrality_multipart(boundary, stream.mid(boundaryLength), task);
         if (!imagesWhole(task)) return false;
     }
     return true;

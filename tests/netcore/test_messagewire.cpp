@@ -282,22 +282,23 @@ TEST(MultipartDescriptor, HostileDescriptorsGiveNoImage) {
 // Streams of messages mutated at random and cut into reads in every way the first byte can
 // choose: heads, bodies in pieces, JSON, multipart pictures and files.
 TEST(MessageFuzz, MutatedStreamsBreakNoInvariant) {
-    const QByteArray json = "POST /a HTTP/1.1\r\nUser-Agent: t-1\r\nContent-Type: "
-                            "application/json\r\nContent-Length: 7\r\n\r\n{\"v\":1}";
+    const QByteArray json =
+        "POST /a HTTP/1.1\r\nUser-Agent: t-1\r\nContent-Type: "
+        "application/json\r\nContent-Length: 7\r\n\r\n{\"v\":1}";
     const QByteArray form = part("img-info", "application/json", descriptor(1, 2, 2)) +
                             part("img", "application/octet-stream", "pppp") +
-                            part("note", "text/plain", "hi") + QByteArray(wire::kBoundary) +
-                            "\r\n";
-    const QByteArray multipart = "\r\n\r\nPOST /m HTTP/1.1\r\nContent-Type: " +
-                                 wire::multipartContentType() + "\r\nContent-Length: " +
-                                 QByteArray::number(form.size()) + "\r\n\r\n" + form;
-    const QByteArray file = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                            "Content-Length: 3\r\n\r\nabcGET /g HTTP/1.1\r\n\r\n";
+                            part("note", "text/plain", "hi") + QByteArray(wire::kBoundary) + "\r\n";
+    const QByteArray multipart =
+        "\r\n\r\nPOST /m HTTP/1.1\r\nContent-Type: " + wire::multipartContentType() +
+        "\r\nContent-Length: " + QByteArray::number(form.size()) + "\r\n\r\n" + form;
+    const QByteArray file =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+        "Content-Length: 3\r\n\r\nabcGET /g HTTP/1.1\r\n\r\n";
     const QByteArray seeds[] = {json + json, multipart, file};
     QRandomGenerator random(20261207);
     for (int round = 0; round < 3000; ++round) {
-        QByteArray input = QByteArray(1, char(round % 32)) + char(random.bounded(24)) +
-                           seeds[round % 3];
+        QByteArray input =
+            QByteArray(1, char(round % 32)) + char(random.bounded(24)) + seeds[round % 3];
         for (int edits = random.bounded(0, 6); edits > 0; --edits) {
             const int at = random.bounded(2, input.size() + 1);
             if (random.bounded(3))

@@ -79,9 +79,9 @@ QString udpPeerScript();
 
 // Ends the test whose lab could not be built: skipped without root (no right to make
 // namespaces), failed as root, where a lab that does not build is a fault to see.
-#define NETLAB_SKIP_OR_FAIL(lab)                                                           \
-    do {                                                                                   \
-        if (::geteuid() == 0)                                                              \
-            FAIL() << "the network lab failed as root: " << (lab).error().toStdString();  \
-        GTEST_SKIP() << "no network lab without root: " << (lab).error().toStdString(); \
+#define NETLAB_SKIP_OR_FAIL(lab)                                                         \
+    do {                                                                                 \
+        if (::geteuid() == 0)                                                            \
+            FAIL() << "the network lab failed as root: " << (lab).error().toStdString(); \
+        GTEST_SKIP() << "no network lab without root: " << (lab).error().toStdString();  \
     } while (0)

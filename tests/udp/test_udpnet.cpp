@@ -1,5 +1,6 @@
 // The interface helpers and the UDP core on private networks: two hosts (network namespaces)
 // joined by two veth pairs, with Python's socket module as the peer we did not write.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <linux/sockios.h>
 
@@ -9,8 +10,6 @@
 #include <QThread>
 #include <QUdpSocket>
 #include <memory>
-
-#include <gtest/gtest-spi.h>
 
 #include "netif.h"
 #include "netlab.h"

@@ -82,4 +82,5 @@ void SdkHost::shutDown() {
             host->context_, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
         g_appThread->join();
     }
+    delete host;
 }

@@ -5,9 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-# Every Python module a test uses, imported before the tests run (with the system's python,
-# which the packages above fill).
+# Every Python module a test uses, imported before the tests run: with the system's python,
+# which the packages above fill, and with the python3 the tests find on PATH when that is
+# another one (a pyenv build does not see Debian's python3-* packages).
 /usr/bin/python3 scripts/check-python-imports.py
+path_python=$(command -v python3)
+if [ "$(readlink -f "$path_python")" != "$(readlink -f /usr/bin/python3)" ]; then
+    python3 scripts/check-python-imports.py --path-python
+fi
 build_dir=${BUILD_DIR:-build}
 sanitize_dir=${SANITIZE_BUILD_DIR:-build-asan}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/dev/null

@@ -30,6 +30,10 @@ if [ "$mode" = all ] || [ "$mode" = --test ]; then
     # only as long as those timers; several times slower under the sanitizers, they run one at
     # a time after the others, so that no neighbour starves their timers.
     whole='e2e$|^test_httpapi$'
-    ctest --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 900 -E "$whole" "$@"
-    ctest --output-on-failure -j1 --timeout 900 -R "$whole" "$@"
+    if [ $# -gt 0 ]; then
+        ctest --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 900 "$@"
+    else
+        ctest --output-on-failure -j"${JOBS:-$(nproc)}" --timeout 900 -E "$whole"
+        ctest --output-on-failure -j1 --timeout 900 -R "$whole"
+    fi
 fi

@@ -476,17 +476,43 @@ TEST_F(EditPageTest, EveryCaptionIsWhole) {
     gLan = language;
 }
 
-// Writes the page on every source, in English and in Japanese, on the shipped pictures of the
-// simulation camera, when MOULDMON_PAGE_SHOTS names a folder (pictures for people to look at).
+namespace {
+
+// Mean grey of a rectangle of an image.
+double meanGrey(const QImage& image, const QRect& r) {
+    const QImage grey = image.copy(r).convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x) sum += grey.constScanLine(y)[x];
+    return sum / (double(grey.width()) * grey.height());
+}
+
+// Some pixel within a pixel of `at` is the dark blue of an area outline.
+bool outlineNear(const QImage& image, QPoint at) {
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c = image.pixelColor(at + QPoint(dx, dy));
+            if (c.blue() > c.red() + 60 && c.blue() > c.green() + 60) return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+// The page on every source, in English and in Japanese, on the shipped pictures of the
+// simulation camera: each source shows its own picture (the cavity where a part was left
+// tells the NG picture from the clean one), the template shows the areas' outlines, and the
+// buttons are written in the page's language. The pictures are also written when
+// MOULDMON_PAGE_SHOTS names a folder, for people to look at.
 TEST_F(EditPageTest, Screenshots) {
     const QString out = qEnvironmentVariable("MOULDMON_PAGE_SHOTS");
-    if (out.isEmpty()) GTEST_SKIP() << "MOULDMON_PAGE_SHOTS names no folder";
     const QString pictures = testsupport::sourceDir() + "/plugins/simcamera/pictures/mould-a/grey/";
     const QImage clean =
         QImage(pictures + "01-open.png").convertToFormat(QImage::Format_Grayscale8);
     const QImage fault =
         QImage(pictures + "03-part-left.png").convertToFormat(QImage::Format_Grayscale8);
     ASSERT_FALSE(clean.isNull() || fault.isNull());
+    ASSERT_EQ(clean.size(), QSize(1280, 720));
     const auto frame = [](const QImage& picture) {
         std::vector<uchar> bytes;
         for (int y = 0; y < picture.height(); ++y)
@@ -494,6 +520,12 @@ TEST_F(EditPageTest, Screenshots) {
                          picture.constScanLine(y) + picture.width());
         return bytes;
     };
+    // The upper right cavity, where the part was left, in the picture and on the 1.5 times
+    // larger screen.
+    const QRect cavity(780, 150, 120, 120);
+    const QRect onScreen(1170, 225, 180, 180);
+    const double cleanGrey = meanGrey(clean, cavity), faultGrey = meanGrey(fault, cavity);
+    ASSERT_GT(std::abs(cleanGrey - faultGrey), 20);
     gShowW = 1920, gShowH = 1080, numCamera = 1;
     ASSERT_TRUE(clean.save(templatePath(0, 0, 0)));
     for (int kind : {0, 1}) {
@@ -501,6 +533,9 @@ TEST_F(EditPageTest, Screenshots) {
         (kind ? clean : fault).save(recordFolder(0, 0, kind) + "/20240521-101502.jpg");
     }
     const char* const names[] = {"template", "live", "recent-ng", "ok-records", "ng-records"};
+    const bool showsFault[] = {false, false, true, false, true};
+    const QRect buttons(1680, 80, 240, 820);
+    QImage english[5];
     for (int language : {1, 3}) {
         gLan = language;
         widget.reset();
@@ -521,11 +556,29 @@ TEST_F(EditPageTest, Screenshots) {
         w = EditWords{};
         widget->Reset(false);
         for (int source = 0; source < 5; ++source) {
+            SCOPED_TRACE(std::string(names[source]) + (language == 3 ? " ja" : " en"));
             widget->setSource(source);
             if (source == kSourceLive) v.showFrame(frame(clean));
-            const QString file = QStringLiteral("%1/page_%2_%3.png")
-                                     .arg(out, language == 3 ? "ja" : "en", names[source]);
-            EXPECT_TRUE(screen.grab().save(file)) << file.toStdString();
+            const QImage shot = screen.grab().toImage();
+            const double grey = meanGrey(shot, onScreen);
+            EXPECT_LT(std::abs(grey - (showsFault[source] ? faultGrey : cleanGrey)),
+                      std::abs(grey - (showsFault[source] ? cleanGrey : faultGrey)))
+                << grey << " between clean " << cleanGrey << " and NG " << faultGrey;
+            if (source == kSourceTemplate) {
+                // Top, left, bottom and right edges of the first area.
+                for (QPoint at :
+                     {QPoint(830, 180), QPoint(700, 330), QPoint(830, 480), QPoint(960, 330)})
+                    EXPECT_TRUE(outlineNear(shot, at)) << at.x() << "," << at.y();
+            }
+            if (language == 1)
+                english[source] = shot.copy(buttons);
+            else
+                EXPECT_NE(shot.copy(buttons), english[source]) << "buttons in Japanese";
+            if (!out.isEmpty()) {
+                const QString file = QStringLiteral("%1/page_%2_%3.png")
+                                         .arg(out, language == 3 ? "ja" : "en", names[source]);
+                EXPECT_TRUE(shot.save(file)) << file.toStdString();
+            }
         }
         widget.reset();
         views.clear();

@@ -13,25 +13,6 @@ TEST(SystemActions, TestsRunOnTheRecordingSeam) {
     EXPECT_EQ(sys::actions().servicePort(sys::Service::Modbus, 502), 0);
 }
 
-TEST(SystemActions, ScriptedCommandsAndFakeClock) {
-    auto& rec = testsupport::recorder();
-    rec.scriptCommand("blkid", [](const QStringList& args) {
-        sys::CommandResult r;
-        r.started = true;
-        r.exitCode = args.isEmpty() ? 0 : 2;
-        r.output = "listing";
-        return r;
-    });
-    EXPECT_EQ(sys::actions().run("blkid", {}).output, QByteArray("listing"));
-    EXPECT_EQ(sys::actions().run("blkid", {"-x"}).exitCode, 2);
-
-    const QDateTime start(QDate(2026, 1, 1), QTime(23, 59, 59));
-    rec.setNow(start);
-    sys::actions().sleepMs(1500);
-    EXPECT_EQ(sys::actions().now(), start.addMSecs(1500));
-    rec.setNow(QDateTime());
-}
-
 TEST(SystemActions, DryRunPerformsNothing) {
     sys::DryRunSystemActions dry;
     const sys::CommandResult r = dry.run("reboot", {});

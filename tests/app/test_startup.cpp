@@ -168,6 +168,13 @@ TEST_F(Startup, TouchesNoDeviceAndBindsNoPanelPort) {
         EXPECT_NE(port, 10100);
     }
     EXPECT_FALSE(sys::actions().isReal());
+
+    // The window takes along what it started: the IO thread (which reads the system seam, gone
+    // at the end of the process), the statistics and the settings.
+    delete gpWin;
+    EXPECT_EQ(gpControlIO, nullptr);
+    EXPECT_EQ(gpResStatisticsParam, nullptr);
+    EXPECT_EQ(gpWPara, nullptr);
 }
 
 // The service manager's stop and Ctrl-C end the event loop, so the program shuts down as when

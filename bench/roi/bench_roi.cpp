@@ -1,6 +1,7 @@
-// Save and load of a whole camera's ROIs (8 detections x 100 freehand polygons) and polygon
-// mask building, each beside a reference measured in the same run: a plain SQLite insert
-// loop of the same rows, and the pixel-by-pixel point-in-polygon mask.
+// Save and load of a whole camera's ROIs (8 detections x 100 freehand polygons), polygon mask
+// building and the editing copy's round (copied at the opening, given back at the closing),
+// each beside a reference measured in the same run: a plain SQLite insert loop of the same
+// rows, the pixel-by-pixel point-in-polygon mask, and the whole-record assignment.
 
 #include <benchmark/benchmark.h>
 
@@ -218,8 +219,49 @@ void BM_ReferencePointTestMask(benchmark::State& state) {
     }
 }
 
+// Two steps of 100 rectangles, as the areas of most cameras are.
+std::unique_ptr<CammerSingleton> rectangleCamera() {
+    auto p = std::make_unique<CammerSingleton>(0);
+    for (int g = 0; g < 2; ++g) {
+        p->roiCount[g] = roi::kMaxRois;
+        for (int i = 0; i < roi::kMaxRois; ++i) {
+            p->roiShapeType[g][i] = roi::kShapeRect;
+            p->rects[g][i].showRect.setRect(10 + (i % 10) * 120, 10 + (i / 10) * 100, 60, 50);
+        }
+    }
+    return p;
+}
+
+std::unique_ptr<CammerSingleton> cameraOfKind(int64_t kind) {
+    return kind == 0 ? rectangleCamera() : freehandCamera(500);
+}
+
+// The editing page's round: the opening copies the live areas page by page, the closing gives
+// the copy back. Arg 0: rectangles, 1: 800 freehand polygons of 500 points.
+void BM_EditCopyRound(benchmark::State& state) {
+    const auto live = cameraOfKind(state.range(0));
+    auto edit = std::make_unique<CammerSingleton>(0);
+    for (auto _ : state) {
+        edit->copyFrom(*live);
+        benchmark::DoNotOptimize(edit->roiCount);
+        edit->reset();
+    }
+}
+
+// Reference: the whole-record assignment into a copy that is kept (all its pages resident).
+void BM_ReferenceWholeAssignment(benchmark::State& state) {
+    const auto live = cameraOfKind(state.range(0));
+    auto edit = std::make_unique<CammerSingleton>(0);
+    for (auto _ : state) {
+        *edit = *live;
+        benchmark::DoNotOptimize(edit->roiCount);
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_EditCopyRound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceWholeAssignment)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveCamera)->Arg(500)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveCameraIntoNewTable)->Arg(500)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferencePlainInsertLoop)->Arg(500)->Arg(4000)->Unit(benchmark::kMillisecond);

@@ -17,14 +17,7 @@ rc_require_tools
 rc_tmp=$(mktemp -d)
 rc_work="$rc_tmp/work"
 rc_runner=""
-cleanup() {
-    if [ -n "$rc_runner" ]; then
-        kill -TERM "$rc_runner" 2> /dev/null || true
-        wait "$rc_runner" 2> /dev/null || true
-    fi
-    rm -rf "$rc_tmp"
-}
-trap cleanup EXIT
+trap rc_cleanup EXIT
 
 pictures="$rc_build/bin/Plugins/Cameras/simcamera/mould-a/grey"
 shots="$rc_build/screenshots"

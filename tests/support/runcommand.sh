@@ -131,3 +131,11 @@ rc_set_language() {  # rc_set_language PARAM.db LANGUAGE
     row=$(echo "$row" | awk -v lan="$2" '{ $13 = lan; print }')
     sqlite3 "$1" "update sysparam set value='$row' where name='system2'"
 }
+
+rc_cleanup() {  # an EXIT trap: stops the run command the script started, removes $rc_tmp
+    if [ -n "${rc_runner:-}" ]; then
+        kill -TERM "$rc_runner" 2> /dev/null || true
+        wait "$rc_runner" 2> /dev/null || true
+    fi
+    rm -rf "$rc_tmp"
+}

@@ -14,14 +14,7 @@ rc_require_tools
 
 rc_tmp=$(mktemp -d)
 rc_runner=""
-cleanup() {
-    if [ -n "$rc_runner" ]; then
-        kill -TERM "$rc_runner" 2> /dev/null || true
-        wait "$rc_runner" 2> /dev/null || true
-    fi
-    rm -rf "$rc_tmp"
-}
-trap cleanup EXIT
+trap rc_cleanup EXIT
 
 simulated="$rc_build/bin/Plugins/Cameras/simcamera"
 for cameras in ${CAMERA_COUNTS:-1 2 4 8}; do

@@ -7,8 +7,8 @@
 
 namespace simcamera {
 
-SimCamera::SimCamera(const QString& folder, QObject* parent)
-    : CameraInterface(parent), folder_(folder) {}
+SimCamera::SimCamera(const QString& folder, bool holdPicture, QObject* parent)
+    : CameraInterface(parent), folder_(folder), holdPicture_(holdPicture) {}
 
 bool SimCamera::open() {
     isOpen_ = pictures_.load(folder_, colour_);
@@ -92,6 +92,7 @@ void SimCamera::catchUp() {
     if (due <= 0) return;
     sequence_ += quint64(due);
     lastFrameMs_ += due * kFramePeriodMs;
+    if (holdPicture_) return;
     const qint64 onPicture = framesOnPicture_ + due;
     picture_ = int((picture_ + onPicture / kFramesPerPicture) % pictures_.count());
     framesOnPicture_ = int(onPicture % kFramesPerPicture);

@@ -17,7 +17,8 @@ namespace simcamera {
 class SimCamera : public CameraInterface {
     Q_OBJECT
 public:
-    explicit SimCamera(const QString& folder, QObject* parent = nullptr);
+    // holdPicture: free-run frames keep showing the current picture.
+    SimCamera(const QString& folder, bool holdPicture, QObject* parent = nullptr);
 
     bool open() override;
     void close() override;
@@ -49,6 +50,7 @@ private:
     bool isOpen_ = false;
     bool running_ = false;
     bool externalTrigger_ = false;
+    const bool holdPicture_;
     int exposeTime_ = 0;
     int gain_ = 0;
 

@@ -17,6 +17,10 @@ constexpr const char* kPicturePattern = "*.png";
 // Key of _cameraInfo::properties with the camera's picture folder.
 constexpr const char* kFolderProperty = "folder";
 
+// When set (to anything), a camera keeps its picture until a manual trigger: tests that stage
+// a scene must not see it move on by itself on a slow machine.
+constexpr const char* kHoldPictureVariable = "MOULDMON_SIM_HOLD";
+
 // Free run: a new frame every period, the next picture after this many frames.
 constexpr int kFramePeriodMs = 100;
 constexpr int kFramesPerPicture = 50;

@@ -75,6 +75,8 @@ WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& config
         changes_.push_back({Clock::now(), word});
     });
     seam.setSerialPath(sim_.slavePath());
+    // Scenes change only when a test shows another picture.
+    qputenv("MOULDMON_SIM_HOLD", "1");
     qputenv("MOULDMON_SIM_PICTURES",
             QDir(dir_.path()).filePath(QStringLiteral("sim")).toLocal8Bit());
     CameraManager::getInstance()->setProgramFolder(QStringLiteral(MOULDMON_BIN_DIR));
@@ -115,6 +117,7 @@ WindowRig::~WindowRig() {
     sim_.setOutputObserver({});
     sim_.stop();
     qputenv("MOULDMON_SIM_PICTURES", previousPictures_.toLocal8Bit());
+    qunsetenv("MOULDMON_SIM_HOLD");
     QDir::setCurrent(previousDir_);
 }
 
@@ -224,6 +227,37 @@ bool WindowRig::waitFor(const std::function<bool()>& condition, int timeoutMs) {
         QThread::usleep(200);
     }
     return true;
+}
+
+namespace {
+
+class OnceBetweenEvents : public QObject {
+public:
+    OnceBetweenEvents(std::function<bool()> condition, std::function<void()> action)
+        : condition_(std::move(condition)), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent*) override {
+        if (action_ && condition_()) {
+            const std::function<void()> action = std::move(action_);
+            action_ = nullptr;
+            action();
+        }
+        return false;
+    }
+
+private:
+    std::function<bool()> condition_;
+    std::function<void()> action_;
+};
+
+}  // namespace
+
+void WindowRig::whenBetweenEvents(std::function<bool()> condition, std::function<void()> action) {
+    // A child of the window, so it goes with it.
+    auto* filter = new OnceBetweenEvents(std::move(condition), std::move(action));
+    filter->setParent(window_.get());
+    QCoreApplication::instance()->installEventFilter(filter);
 }
 
 bool WindowRig::waitInputSeen(int bit, bool on, int timeoutMs) {

@@ -74,6 +74,9 @@ public:
     void setInput(int bit, bool on);
     // Processes events until the condition holds or the time runs out.
     bool waitFor(const std::function<bool()>& condition, int timeoutMs);
+    // Runs `action` once, before the first event the main thread dispatches after `condition`
+    // holds: a step between two passes of the cycle that a poll could overtake.
+    void whenBetweenEvents(std::function<bool()> condition, std::function<void()> action);
     // Waits until the window has taken input `bit` at the level `on` from the board.
     bool waitInputSeen(int bit, bool on, int timeoutMs);
     // Waits until output `bit` at the board is at the operator level `on` (inversion undone).

@@ -117,7 +117,7 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
         [](WizardPara& p) {
             p.detectMode = 0;
             p.detectProdEnable = 1;
-            p.trigInDelay[1] = 5;  // time to change the scene after the product step
+            p.trigInDelay[1] = 5;
         },
         testsupport::recorder());
     ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
@@ -171,9 +171,8 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
     ASSERT_TRUE(rig.waitOutput(0, false, kWaitMs)) << "the mould step allows closing";
     rig.setInput(0, false);
     ASSERT_TRUE(rig.waitInputSeen(0, false, kWaitMs));
+    rig.whenBetweenEvents([&] { return steps.size() == 3; }, [&] { rig.setAllScenes(true); });
     rig.setInput(0, true);
-    ASSERT_TRUE(rig.waitFor([&] { return steps.size() == 3; }, kWaitMs));
-    rig.setAllScenes(true);
     ASSERT_TRUE(rig.waitFor([&] { return w.resultState == 2; }, kWaitMs));
     ASSERT_TRUE(app.waitPushes(4, kWaitMs));
     // The 40 x 40 region's white area is 1600 pixels, above its limit of 50.

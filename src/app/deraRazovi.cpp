@@ -606,6 +606,10 @@ void DeRaRazovi::connectStatistics() {
     });
 }
 
+void DeRaRazovi::SaveStatisticsBeforeStop() {
+    if (gpResStatisticsParam) gpResStatisticsParam->saveBeforeStop(stats::kStopSaveWaitMs);
+}
+
 // --- export status --------------------------------------------------------------------
 
 void DeRaRazovi::SlotExportStart(QPair<QString, QString>) {

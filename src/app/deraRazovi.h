@@ -86,6 +86,9 @@ public:
     // Backlight on and the screen-off time counted afresh: every warning box being shown, and
     // an NG alarm on a dark screen.
     void wakeScreen();
+    // Every road that ends the program on purpose calls this first: the statistics counted
+    // since the last timed save reach their store (waited for, but never for long).
+    void SaveStatisticsBeforeStop();
 
     // --- child pages and widgets ---
     CammerWidget* cammerWidgets[kMaxCameras] = {};

@@ -159,6 +159,7 @@ int runApplication(int argc, char** argv) {
     // The event loop ends when the window is closed off the panel or a stop signal comes;
     // stop the worker threads before the objects they use go away.
     if (gpControlIO) gpControlIO->StopIOThread();
+    if (gpWin) gpWin->SaveStatisticsBeforeStop();
     delete gpWin;
     return result;
 }

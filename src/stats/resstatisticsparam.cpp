@@ -3,8 +3,11 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QSemaphore>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 
 #include "cyclerule.h"
 #include "globals.h"
@@ -104,13 +107,50 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
 ResStatisticsParam::~ResStatisticsParam() {
     timer_->stop();
     // Saves already asked for are finished first (the store's queue is worked in order).
-    if (thread_->isRunning())
-        QMetaObject::invokeMethod(
-            database_, [] {}, Qt::BlockingQueuedConnection);
+    if (!waitForStore(kStopSaveWaitMs)) {
+        // Destroying a thread that still runs would abort the process; the program is ending,
+        // so the stuck store is left to the end of the process.
+        qWarning() << "statistics: the store did not finish within" << kStopSaveWaitMs
+                   << "ms; it is left behind";
+        return;
+    }
     thread_->quit();
     thread_->wait();
     delete database_;
     delete thread_;
+}
+
+bool ResStatisticsParam::waitForStore(int waitMs) {
+    if (!thread_->isRunning()) return true;
+    auto finished = std::make_shared<QSemaphore>();
+    // Queued behind every request already sent: it runs once they are all worked off.
+    QMetaObject::invokeMethod(
+        database_, [finished] { finished->release(); }, Qt::QueuedConnection);
+    return finished->tryAcquire(1, waitMs);
+}
+
+bool ResStatisticsParam::saveBeforeStop(int waitMs) {
+    if (!host_.useStatistics()) return true;
+    // The store reports every save; the last report before the wait ends is this save's.
+    auto stored = std::make_shared<std::atomic<bool>>(false);
+    const QMetaObject::Connection seen = connect(
+        database_, &ResStatisticsDatabase::sigSaveFinished, database_,
+        [stored](bool ok) { stored->store(ok); }, Qt::DirectConnection);
+    clcCount(curCount_);
+    emit sigSaveRecord(getCurDBDate(), StuCountToJson(curCount_), false);
+    const bool inTime = waitForStore(waitMs);
+    disconnect(seen);
+    if (!inTime) {
+        qWarning() << "statistics: the running day was not saved within" << waitMs
+                   << "ms before the stop";
+        return false;
+    }
+    if (!stored->load()) {
+        qWarning() << "statistics: the running day could not be saved before the stop";
+        return false;
+    }
+    qInfo() << "statistics: the running day is saved before the stop";
+    return true;
 }
 
 // The running database may still hold a day that never reached its archive (power lost

@@ -43,6 +43,12 @@ public:
     // it before deleting it.
     ~ResStatisticsParam() override;
 
+    // Hands the running day to the store as the minute check does, without beginning a new day
+    // (the next start archives a finished day itself, and an export may be reading the running
+    // database), and waits up to waitMs for the store. False when the day did not reach the
+    // store's database in that time.
+    bool saveBeforeStop(int waitMs);
+
     // Starts (on) or stops the minute check that saves the day and rolls it over.
     void setTimer(bool on);
     bool isTimerActive() const;
@@ -136,6 +142,8 @@ public slots:
 
 private:
     void adoptLoadedDay(const QJsonObject& json);
+    // Waits up to waitMs until the store has worked off every request already sent to it.
+    bool waitForStore(int waitMs);
     void beginNewDay();
     int currentSlot() const;
     int groupIndexFor(const QString& name);

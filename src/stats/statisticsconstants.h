@@ -12,6 +12,10 @@ constexpr qint64 kSecondsPerDay = 86400;
 
 // The running day is handed to the store this often while statistics are on.
 constexpr int kSaveIntervalMs = 60000;
+// An orderly stop waits this long for the store to write the running day (a write waits up to
+// 5 s for a reader such as the exporter to let go of the file); a store stuck on a failing disk
+// must not keep the panel from stopping.
+constexpr int kStopSaveWaitMs = 8000;
 
 // Detection stages and cameras a record can hold; also bounds growth by addRecord.
 constexpr int kMaxStages = 8;

@@ -227,4 +227,22 @@ TEST_F(RolloverTest, TheStoreThreadEndsCleanlyWithWorkQueued) {
     EXPECT_FALSE(QFile::exists("ResStatistics.db.new"));
 }
 
+TEST_F(RolloverTest, AStopSavesTheRunningDayAtOnceAndLeavesTheDayChangeToTheNextStart) {
+    makeModel();
+    countOk(2);
+    setNow(at(2024, 5, 2, 9, 30));
+    EXPECT_TRUE(model->saveBeforeStop(stats::kStopSaveWaitMs));
+    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 1), 2);
+    EXPECT_EQ(runningDate(), "2024-05-01");
+    EXPECT_TRUE(archiveNames().isEmpty());
+    makeModel();
+    EXPECT_EQ(runningOk(1), 2);
+
+    // A day that cannot be written is reported so.
+    QFile::remove("ResStatistics.db");
+    ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
+    countOk();
+    EXPECT_FALSE(model->saveBeforeStop(stats::kStopSaveWaitMs));
+}
+
 }  // namespace

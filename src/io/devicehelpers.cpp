@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QRegularExpression>
+#include <cstdio>
 #include <cstdlib>
 
 #include "controlport.h"
@@ -111,6 +112,21 @@ QString UsbDiskFinder::find() {
     return QString();
 }
 
+double TimeStats::lap(qint64 nowMs) {
+    if (!started_) {
+        started_ = true;
+        startMs_ = nowMs;
+        return 0.0;
+    }
+    last_ = double(nowMs - startMs_);
+    startMs_ = nowMs;
+    minimum_ = qMin(minimum_, last_);
+    maximum_ = qMax(maximum_, last_);
+    total_ += last_;
+    ++count_;
+    return last_;
+}
+
 }  // namespace devices
 
 void LEDOnOff(int n, int on) {
@@ -145,4 +161,28 @@ void Exit(int status) {
     // The IO thread must not outlive the objects it uses while the process tears down.
     if (gpControlIO) gpControlIO->StopIOThread();
     std::exit(status);
+}
+
+QString funcNumberToQString(int a, int b) {
+    return QStringLiteral("D%1_T%2").arg(a).arg(b);
+}
+
+QString FindU_ByManual() {
+    const QString mountPoint = QLatin1String(devices::kMountPoint);
+    sys::actions().run(QStringLiteral("umount"), {mountPoint}, devices::kCommandTimeoutMs);
+    for (const char* device : devices::kManualUsbDevices) {
+        const sys::CommandResult mounted =
+            sys::actions().run(QStringLiteral("mount"), {QLatin1String(device), mountPoint},
+                               devices::kCommandTimeoutMs);
+        if (mounted.ok()) return mountPoint;
+    }
+    qWarning().noquote() << "FindU_ByManual: no USB disk could be mounted on" << mountPoint;
+    return QString();
+}
+
+double CaclTime() {
+    static devices::TimeStats times;
+    const double ms = times.lap(sys::actions().nowMSecsSinceEpoch());
+    std::printf("%f\n", ms);
+    return ms;
 }

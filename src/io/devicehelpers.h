@@ -27,6 +27,17 @@ void StopWTD();
 // Stops the watchdog and the IO thread, then ends the process with status.
 [[noreturn]] void Exit(int status);
 
+// Kept for service work by hand; nothing in the program calls these three.
+// "D<a>_T<b>", the name of detection a's trigger b.
+QString funcNumberToQString(int a, int b);
+// Mounts the first USB disk that the usual device names give ("/dev/sdb1", then "/dev/sdc1")
+// on "/mnt", whatever was mounted there; returns "/mnt", or an empty string when no mount
+// succeeded.
+QString FindU_ByManual();
+// Milliseconds since the previous call (the first call only stores its time), printed with
+// "%f\n"; the durations are kept in one devices::TimeStats for the process.
+double CaclTime();
+
 namespace devices {
 
 constexpr unsigned long kLedRequestBase = 0x5A018000;
@@ -37,6 +48,32 @@ constexpr const char* kMountPoint = "/mnt";
 constexpr const char* kMountsFile = "/proc/mounts";
 constexpr int kCommandTimeoutMs = 1000;  // blkid, umount and mount each
 constexpr int kWatchdogStopWaitMs = 1000;
+// Where a USB disk usually appears when the panel's own disk is sda.
+constexpr const char* kManualUsbDevices[] = {"/dev/sdb1", "/dev/sdc1"};
+// The shortest duration before any is measured: longer than any piece of work timed by hand.
+constexpr double kTimeStatsNoMinimumMs = 10000.0;
+
+// Durations of a piece of work timed again and again, from a stored start to now.
+class TimeStats {
+public:
+    // Measures from the stored start to nowMs, counts it and stores nowMs as the next start.
+    // The first call only stores the start and gives 0.
+    double lap(qint64 nowMs);
+    double last() const { return last_; }
+    double minimum() const { return minimum_; }
+    double maximum() const { return maximum_; }
+    double total() const { return total_; }
+    int count() const { return count_; }
+
+private:
+    bool started_ = false;
+    qint64 startMs_ = 0;
+    double last_ = 0.0;
+    double minimum_ = kTimeStatsNoMinimumMs;
+    double maximum_ = 0.0;
+    double total_ = 0.0;
+    int count_ = 0;
+};
 
 // The eight LED bits; each change gives the request code that carries them.
 class LedBits {

@@ -159,4 +159,29 @@ TEST_F(FindAUTest, FailuresGiveAnEmptyResultWithoutMounting) {
     EXPECT_EQ(devices::UsbDiskFinder(mounts).find(), QString());
 }
 
+TEST(TimeStatsTest, KeepsLastShortestLongestTotalAndCount) {
+    struct Row {
+        qint64 atMs;
+        double last, minimum, maximum, total;
+        int count;
+    };
+    // The first lap only stores its time; nothing is measured before it.
+    const Row rows[] = {
+        {1000, 0, devices::kTimeStatsNoMinimumMs, 0, 0, 0},
+        {1005, 5, 5, 5, 5, 1},
+        {1007, 2, 2, 5, 7, 2},
+        {1016, 9, 2, 9, 16, 3},
+    };
+    devices::TimeStats times;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.atMs);
+        EXPECT_EQ(times.lap(row.atMs), row.last);
+        EXPECT_EQ(times.last(), row.last);
+        EXPECT_EQ(times.minimum(), row.minimum);
+        EXPECT_EQ(times.maximum(), row.maximum);
+        EXPECT_EQ(times.total(), row.total);
+        EXPECT_EQ(times.count(), row.count);
+    }
+}
+
 }  // namespace

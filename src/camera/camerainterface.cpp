@@ -1,5 +1,7 @@
 #include "camerainterface.h"
 
+QMap<QString, CameraInterface*> cameraInterfaceMap;
+
 namespace camera {
 
 QMetaObject::Connection connectCameraLoss(CameraInterface* camera, QObject* receiver,

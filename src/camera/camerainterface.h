@@ -137,6 +137,10 @@ signals:
     void sigCameraLost();
 };
 
+// Plug-in objects by their pluginName(). Nothing fills it: the camera manager keeps the loaded
+// plug-ins itself; CammerWidget::CreateCamera is the only reader.
+extern QMap<QString, CameraInterface*> cameraInterfaceMap;
+
 namespace camera {
 
 // Connects a camera object's loss signal to a receiver, always queued: the receiver runs in its

@@ -212,6 +212,11 @@ bool CammerWidget::saveRegions() {
 
 // --- camera control -------------------------------------------------------------------------
 
+CameraInterface* CammerWidget::CreateCamera(_cameraInfo info) const {
+    CameraInterface* plugin = cameraInterfaceMap.value(info.pluginName, nullptr);
+    return plugin ? plugin->createCamera(info) : nullptr;
+}
+
 void CammerWidget::CameraOpen() {
     if (!camera) return;
     camera->setColor(gisColor != 0);

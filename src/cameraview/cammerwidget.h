@@ -56,6 +56,10 @@ public:
     void setHooks(cameraview::CameraViewHooks hooks);
     const cameraview::CameraViewHooks& hooks() const { return hooks_; }
 
+    // The camera object of `info` from the plug-in of its name in cameraInterfaceMap; null when
+    // no such plug-in is there. Nothing calls it: views get their camera from the manager.
+    CameraInterface* CreateCamera(_cameraInfo info) const;
+
     // --- camera control (each does nothing while the camera is not open, unless noted) ---
     void CameraOpen();  // the open sequence; not guarded
     void CameraClose();

@@ -37,6 +37,8 @@ public:
     void VarTrain(int g);
     void CreateShape(int g);
     void CreateHomoShape(int g);
+    // Automatic area generation was planned here and never written; nothing calls it.
+    void AreaGen();
 
     // --- inspection ---
     // grabBuf -> registeredBuf: homography registration when WizardPara::angleCorrect is set

@@ -270,3 +270,8 @@ void CammerRecong::createHomoShapeImpl(int g) {
             ctx->cameraNo + 1, g + 1, homo[g].templateFeatures(), kHomoMinFeatures);
     homoReady[g] = true;
 }
+
+void CammerRecong::AreaGen() {
+    // Deliberately empty: areas are drawn by the operator; the window's AutogenerationRegion
+    // holds the one attempt at deriving them from pictures.
+}

@@ -2,8 +2,10 @@
 // The main window of the program and at the same time the detection controller.
 
 #include <QDir>
+#include <QFileInfoList>
 #include <QList>
 #include <QPair>
+#include <QPolygon>
 #include <QRgb>
 #include <QSharedPointer>
 #include <QSqlDatabase>
@@ -83,6 +85,17 @@ public:
     void LostCamera();
     int CameraCheck();
     void CameraSetSpeed();
+    // Kept for service work; nothing in the program calls these four.
+    // Asks every camera whose link is down to reconnect; once all are back, the loss warning
+    // goes and the heartbeat timer starts afresh.
+    void CameraRestart();
+    // Up to two polygon areas (image coordinates, largest first) where the camera's newest
+    // frame differs from template 0 of the detection being edited.
+    QVector<QPolygon> AutogenerationRegion(int camera);
+    // Every file below `folder`, in its sub-folders too.
+    static QFileInfoList FoundAllFile(const QString& folder);
+    // Oldest modification first; files of the same time by path.
+    static void SortFileByTime(QFileInfoList& files);
     // Backlight on and the screen-off time counted afresh: every warning box being shown, and
     // an NG alarm on a dark screen.
     void wakeScreen();

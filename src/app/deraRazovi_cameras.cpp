@@ -2,19 +2,24 @@
 // and the connection check of the detection pass.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstring>
 
+#include "camerainterface.h"
 #include "cammerwidget.h"
 #include "controlport.h"
 #include "deraRazovi.h"
 #include "devicehelpers.h"
+#include "differenceregions.h"
 #include "drawroiwidget.h"
 #include "floatslider.h"
 #include "httpapiserver.h"
+#include "imagehelpers.h"
 #include "indexbutton.h"
 #include "lostcamerawarnbox.h"
 #include "mon_netmn.h"
 #include "networksinks.h"
 #include "numberinput.h"
+#include "panellimits.h"
 #include "systemactions.h"
 #include "warnbox.h"
 #include "wizardpara.h"
@@ -117,4 +122,45 @@ void DeRaRazovi::powerOffAfterCameraLoss() {
     InsertRecord(lan(kEntryCameraUnavailable));
     FLushAll();
     sys::actions().run(QStringLiteral("poweroff"), {});
+}
+
+void DeRaRazovi::CameraRestart() {
+    bool allUp = true;
+    for (int c = 0; c < numCamera; ++c) {
+        CammerWidget* view = cammerWidgets[c];
+        if (!view || view->isConnected) continue;
+        if (view->camera) view->isConnected = view->camera->reconnect();
+        allUp = allUp && view->isConnected;
+    }
+    if (!allUp) return;
+    if (gpWarnBox) gpWarnBox->hide();
+    fpsTimer->start(panel::kHeartbeatMs);
+}
+
+QVector<QPolygon> DeRaRazovi::AutogenerationRegion(int camera) {
+    QVector<QPolygon> areas;
+    if (camera < 0 || camera >= numCamera || !cammerWidgets[camera]) return areas;
+    const engine::EngineContext& ctx = cammerWidgets[camera]->context;
+    const int d = qBound(0, editDetect, kMaxDetections - 1);
+    const size_t frameBytes = size_t(ctx.frameBytes);
+    // A camera whose buffers were never prepared has nothing to compare.
+    if (frameBytes == 0 || ctx.templateBuf[d].empty() ||
+        ctx.templateBuf[d][0].size() != frameBytes || ctx.grabBuf.size() != frameBytes)
+        return areas;
+    const auto grey = [&ctx](const std::vector<uchar>& frame) {
+        cv::Mat picture(ctx.imageH, ctx.imageW, CV_8UC1);
+        if (ctx.isColor)
+            RGBA2Gray(picture.data, reinterpret_cast<const int*>(frame.data()), ctx.imageW,
+                      ctx.imageH);
+        else
+            std::memcpy(picture.data, frame.data(), frame.size());
+        return picture;
+    };
+    for (const std::vector<cv::Point>& outline :
+         imaging::differenceRegions(grey(ctx.templateBuf[d][0]), grey(ctx.grabBuf))) {
+        QPolygon polygon;
+        for (const cv::Point& p : outline) polygon << QPoint(p.x, p.y);
+        areas << polygon;
+    }
+    return areas;
 }

@@ -107,8 +107,15 @@ void DeRaRazovi::SlotAdjustArea() {
     drawROIWidget->Reset(false);
 }
 
-// No sender connects it; the slot stays for its place among the window's slots.
-void DeRaRazovi::SlotShowAlarmImgae() {}
+// No sender connects it: the NG records are reached through the editing page's sources.
+void DeRaRazovi::SlotShowAlarmImgae() {
+    if (panel::isBlocked(panel::kAnyPage | panel::kAlarm, panelView())) return;
+    resultState = 3;
+    indexButton->hide();
+    ioStatusWidget->hide();
+    drawROIWidget->Reset(false);
+    drawROIWidget->setSource(cameraview::kSourceNgRecords);
+}
 
 void DeRaRazovi::CheckArea(bool) {
     if (wizardParaWidget && wizardParaWidget->isVisible()) wizardParaWidget->hide();

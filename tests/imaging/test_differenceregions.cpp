@@ -16,8 +16,10 @@ TEST(DifferenceRegions, TheLargestChangesBecomeUpToTwoPolygonsLargestFirst) {
     } cases[] = {
         {"nothing changed", {}, 100, {}},
         {"one square", {{20, 30, 40, 40}}, 100, {{20, 30, 40, 40}}},
-        {"three squares: the two largest", {{5, 5, 20, 20}, {40, 10, 60, 50}, {110, 70, 30, 30}},
-         100, {{40, 10, 60, 50}, {110, 70, 30, 30}}},
+        {"three squares: the two largest",
+         {{5, 5, 20, 20}, {40, 10, 60, 50}, {110, 70, 30, 30}},
+         100,
+         {{40, 10, 60, 50}, {110, 70, 30, 30}}},
         {"a speck", {{50, 50, 3, 3}}, 100, {}},
         {"too small a change to count", {{20, 30, 40, 40}}, imaging::kDifferenceThreshold - 10, {}},
     };

@@ -33,6 +33,9 @@ constexpr qint64 kMaxPendingWriteBytes = 64 * 1024 * 1024;
 constexpr qint64 kSocketReadBufferBytes = 1024 * 1024;
 // Messages a session holds back while a paced transfer occupies its socket.
 constexpr int kMaxQueuedSends = 1024;
+// Pause of the session's queued mode before each message it takes (the mode is off unless a
+// caller starts it).
+constexpr int kQueuedModePauseMs = 1;
 
 // --- the reactor ---
 constexpr int kConnectTimeoutMs = 500;

@@ -7,6 +7,7 @@
 #include <QtDebug>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 
 #include "headcut.h"
 #include "pacedtransfer.h"
@@ -55,6 +56,12 @@ Session::Session(MCore::TcpReactor* reactor, QTcpSocket* socket, int id, const N
 }
 
 Session::~Session() {
+    {
+        QMutexLocker lock(&queueMutex);
+        queue.clear();
+        working = false;
+    }
+    if (queueThread_.joinable()) queueThread_.join();
     if (reactor_) reactor_->forgetSession(id_, this);
     if (socket_) {
         disconnect(socket_.get(), nullptr, this, nullptr);
@@ -330,5 +337,47 @@ void Session::writeQueued() {
     while (!queuedSends_.isEmpty() && !transfer_ && socket_ && !closing_) {
         SCI_ExecObj_Send next = queuedSends_.takeFirst();
         writeNow(next);
+    }
+}
+
+void Session::queueMessage(const SCI_ExecObj_Recv& message) {
+    QMutexLocker lock(&queueMutex);
+    queue.append(message);
+}
+
+void Session::analyseBuffer_Setup2() {
+    QMutexLocker lock(&queueMutex);
+    if (working) return;
+    // A thread that found the queue empty has cleared `working` and only returns.
+    if (queueThread_.joinable()) queueThread_.join();
+    working = true;
+    queueThread_ = std::thread([this] { run(); });
+}
+
+void Session::run() {
+    while (working) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(netlimits::kQueuedModePauseMs));
+        std::optional<SCI_ExecObj_Recv> message;
+        {
+            QMutexLocker lock(&queueMutex);
+            if (queue.isEmpty()) {
+                working = false;
+                return;
+            }
+            message.emplace(queue.takeFirst());
+        }
+        if (!message->analysisIntegrality()) continue;
+        const CTask_FormData record = message->getFormData();
+        // The reactor's handlers are connected directly and keep their tables on the session's
+        // thread: the record is handed over there, where queued calls keep their order.
+        QMetaObject::invokeMethod(
+            this,
+            [this, record] {
+                if (!record.url.isEmpty())
+                    emit sigRequest(record);
+                else
+                    emit sigResponse_sync(record);
+            },
+            Qt::QueuedConnection);
     }
 }

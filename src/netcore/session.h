@@ -6,12 +6,14 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "execobjrecv.h"
 #include "execobjsend.h"
@@ -50,6 +52,13 @@ public:
     // Decodes the complete current message and hands it on. One that cannot be decoded is
     // answered with 404 by a server's session and dropped by a client's.
     void analyseBuffer_Setup2_5();
+
+    // --- queued mode: off unless switched on; the read step above completes messages itself ---
+    // Puts a complete message behind those waiting for the queued mode. Any thread.
+    void queueMessage(const SCI_ExecObj_Recv& message);
+    // Starts the queued mode's thread unless it runs: it hands the waiting messages on in their
+    // order and ends when none is left.
+    void analyseBuffer_Setup2();
 
 signals:
     void sigResponse_sync(CTask_FormData response);
@@ -99,4 +108,11 @@ private:
 
     QPointer<PacedTransfer> transfer_;
     QList<SCI_ExecObj_Send> queuedSends_;
+
+    // The queued mode's thread loop.
+    void run();
+    std::atomic<bool> working{false};
+    QMutex queueMutex;  // guards queue and the start of the thread
+    QList<SCI_ExecObj_Recv> queue;
+    std::thread queueThread_;
 };

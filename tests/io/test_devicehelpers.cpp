@@ -1,6 +1,8 @@
 // LEDs, backlight, USB disk search and the watchdog flag, all through the recording seam.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "devicehelpers.h"
 #include "fakeusbdisk.h"
 #include "globals.h"
@@ -160,27 +162,20 @@ TEST_F(FindAUTest, FailuresGiveAnEmptyResultWithoutMounting) {
 }
 
 TEST(TimeStatsTest, KeepsLastShortestLongestTotalAndCount) {
-    struct Row {
+    // At ms: last, minimum, maximum, total, count. The first lap only stores its time.
+    const struct {
         qint64 atMs;
-        double last, minimum, maximum, total;
-        int count;
-    };
-    // The first lap only stores its time; nothing is measured before it.
-    const Row rows[] = {
-        {1000, 0, devices::kTimeStatsNoMinimumMs, 0, 0, 0},
-        {1005, 5, 5, 5, 5, 1},
-        {1007, 2, 2, 5, 7, 2},
-        {1016, 9, 2, 9, 16, 3},
-    };
-    devices::TimeStats times;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.atMs);
-        EXPECT_EQ(times.lap(row.atMs), row.last);
-        EXPECT_EQ(times.last(), row.last);
-        EXPECT_EQ(times.minimum(), row.minimum);
-        EXPECT_EQ(times.maximum(), row.maximum);
-        EXPECT_EQ(times.total(), row.total);
-        EXPECT_EQ(times.count(), row.count);
+        std::array<double, 5> kept;
+    } rows[] = {{1000, {0, devices::kTimeStatsNoMinimumMs, 0, 0, 0}},
+                {1005, {5, 5, 5, 5, 1}},
+                {1007, {2, 2, 5, 7, 2}},
+                {1016, {9, 2, 9, 16, 3}}};
+    devices::TimeStats t;
+    for (const auto& row : rows) {
+        EXPECT_EQ(t.lap(row.atMs), row.kept[0]);
+        const std::array<double, 5> kept{t.last(), t.minimum(), t.maximum(), t.total(),
+                                         double(t.count())};
+        EXPECT_EQ(kept, row.kept) << "at " << row.atMs;
     }
 }
 

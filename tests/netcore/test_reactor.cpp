@@ -385,8 +385,11 @@ TEST(ServiceBases, AsyncRequestsAreRememberedAndRepliesFromAnyThreadArrive) {
 TEST(SessionQueuedMode, HandsWaitingMessagesOnInOrderAndDropsWhatCannotBeDecoded) {
     Session session(nullptr, nullptr, 7);
     QStringList seen;  // "request <url>" or "reply <task id>", in arrival order
-    QObject::connect(&session, &Session::sigRequest,
-                     [&seen](const CTask_FormData& r) { seen << "request " + r.url; });
+    // Directly connected, as the reactor connects: handlers run on the session's own thread.
+    QObject::connect(&session, &Session::sigRequest, [&](const CTask_FormData& r) {
+        EXPECT_EQ(QThread::currentThread(), session.thread());
+        seen << "request " + r.url;
+    });
     QObject::connect(&session, &Session::sigResponse_sync,
                      [&seen](const CTask_FormData& r) { seen << "reply " + r.uuid; });
     const auto message = [](const QByteArray& head, const QByteArray& body) {

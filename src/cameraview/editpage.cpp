@@ -134,6 +134,7 @@ void EditPage::choose(PageChoice choice, int index) {
 }
 
 void EditPage::refreshEditCopies() {
+    copiesHeld_ = true;
     for (int c = 0; c < numCamera; ++c) {
         CammerWidget* v = host_.view(c);
         if (!v || !v->liveParam || !v->editParam) continue;
@@ -143,6 +144,7 @@ void EditPage::refreshEditCopies() {
 }
 
 void EditPage::releaseEditCopies() {
+    copiesHeld_ = false;
     for (int c = 0; c < numCamera; ++c) {
         CammerWidget* v = host_.view(c);
         if (!v || !v->editParam) continue;
@@ -159,9 +161,14 @@ void EditPage::deselectCurrent() {
     }
 }
 
+EditPage::Asked EditPage::asked() const {
+    return {opening_, host_.resultState(), gSource, host_.words().curCamera, host_.curDetect()};
+}
+
 // --- opening and closing ---------------------------------------------------------------------
 
 void EditPage::Reset(bool openOp) {
+    ++opening_;
     panelLeft = false;
     refreshEditCopy = true;
     opPage = 0;
@@ -181,6 +188,7 @@ void EditPage::Reset(bool openOp) {
 }
 
 void EditPage::Restart() {
+    ++opening_;
     host_.setResultState(kResultWaiting);
     for (int c = 0; c < numCamera; ++c)
         if (CammerWidget* v = host_.view(c)) v->DeselectROI();
@@ -268,12 +276,18 @@ void EditPage::SlotChangeSource(int source) {
     gSource = source;
     w.copyAreaArmed = 0;
     const bool alarm = host_.resultState() == kResultNgAlarm;
-    if (source == kSourceTemplate && alarm && host_.checkPassword() == 0) {
-        // Refused: the page stays on the source it showed, and the choice says so.
-        gSource = previous;
-        if (previous >= 0 && previous < look_.choices[SourceList].items.size())
-            look_.choices[SourceList].index = previous;
-        return;
+    if (source == kSourceTemplate && alarm) {
+        const Asked question = asked();
+        const bool admitted = host_.checkPassword() != 0;
+        // The alarm was answered or replaced while the password was asked: this page is gone.
+        if (!stillAsked(question)) return;
+        if (!admitted) {
+            // Refused: the page stays on the source it showed, and the choice says so.
+            gSource = previous;
+            if (previous >= 0 && previous < look_.choices[SourceList].items.size())
+                look_.choices[SourceList].index = previous;
+            return;
+        }
     }
     if (alarm && source != kSourceLive) host_.alarmOutputOff();
     for (int c = 0; c < numCamera; ++c) {

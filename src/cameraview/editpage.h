@@ -89,6 +89,8 @@ public:
     RecordPicture recordPicture() const;
 
     // --- saving ---
+    // Compares nothing and asks nothing while the page is closed: its editing copies are given
+    // back then and stand for no edit.
     void SlotSaveData();
 
     // --- answers to an NG alarm (editpage_alarm.cpp) ---
@@ -118,6 +120,25 @@ public:
     int recordIndex = 0;
 
 private:
+    // What a question of the page was asked about. A modal question lets the cycle go on
+    // (a closed door re-detects, a pass lifts the alarm and closes the page, a new alarm opens
+    // it again), so an answer counts only while all of it is unchanged.
+    struct Asked {
+        int opening = 0;
+        int resultState = 0;
+        int source = 0;
+        int camera = 0;
+        int detect = 0;
+        bool operator==(const Asked& o) const {
+            return opening == o.opening && resultState == o.resultState && source == o.source &&
+                   camera == o.camera && detect == o.detect;
+        }
+    };
+    Asked asked() const;
+    bool stillAsked(const Asked& a) const { return asked() == a; }
+    // Commits the edited copies of the cameras whose copy differs, once the operator agrees.
+    void commitEdits();
+
     bool singleCamera() const;
     bool editingAreas() const;  // one camera shown and the template source
     CammerWidget* current();
@@ -148,6 +169,8 @@ private:
     EditPageHost& host_;
     PageLook look_;
     bool notePending_ = true;  // the same-parameters note is shown once per run
+    int opening_ = 0;          // counts every opening and closing of the page
+    bool copiesHeld_ = false;  // the editing copies hold the live areas of this opening
 };
 
 }  // namespace cameraview

@@ -65,6 +65,7 @@ void EditPage::SlotAddTemp() {
     const WizardPara& p = host_.settings();
     EditWords& w = host_.words();
     const int result = host_.resultState();
+    const Asked question = asked();
     const bool liveAlarm = result == kResultNgAlarm && gSource == kSourceLive;
     if (liveAlarm) {
         if (!p.addAllCamTemp) {
@@ -74,9 +75,9 @@ void EditPage::SlotAddTemp() {
         if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
     }
     if (gTempNum <= 1) return warnEntry(kEntryOneTemplateOnly);
-    if (p.pswAddTemp && host_.checkPassword() == 0) return;
+    if (p.pswAddTemp && (host_.checkPassword() == 0 || !stillAsked(question))) return;
     const int d = liveAlarm ? host_.curDetect() : w.editDetect;
-    if (!host_.ask(lan(kEntryAskAddTemplate))) return;
+    if (!host_.ask(lan(kEntryAskAddTemplate)) || !stillAsked(question)) return;
     if (w.curCamera < 0 || w.curCamera > numCamera) return;
     if (result == kResultNgAlarm && gSource != kSourceLive && gSource != kSourceRecentNg) return;
     if (result == kResultAreaSetting && gSource != kSourceRecentNg) return;
@@ -157,17 +158,18 @@ void EditPage::AddTemp(int camera, int detection) {
 void EditPage::SlotNoCheckCur() {
     const WizardPara& p = host_.settings();
     const int d = host_.curDetect();
-    if (p.pswNotDetect && host_.checkPassword() == 0) return;
+    const Asked question = asked();
+    if (p.pswNotDetect && (host_.checkPassword() == 0 || !stillAsked(question))) return;
     if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
     const int c = host_.words().curCamera;
     if (c == numCamera) {
-        if (host_.ask(lan(kEntryAskNoneDetectAll))) notCheckcur();
+        if (host_.ask(lan(kEntryAskNoneDetectAll)) && stillAsked(question)) notCheckcur();
         return;
     }
     CammerWidget* v = current();
     if (!v || !validDetection(d)) return;
     if (v->isOK && host_.lastCycleNG()) return warnEntry(kEntrySwitchToAlarmCamera);
-    if (!host_.ask(lan(kEntryAskNoneDetect).arg(c + 1))) return;
+    if (!host_.ask(lan(kEntryAskNoneDetect).arg(c + 1)) || !stillAsked(question)) return;
     v->detectDone[d] = 1;
     if (host_.alarmClearState(c, d) == kAlarmOpen)
         host_.setAlarmClearState(c, d, kAnswerDontDetect);
@@ -177,7 +179,9 @@ void EditPage::SlotNoCheckCur() {
 
 void EditPage::notCheckcur() {
     const int d = host_.curDetect();
+    const Asked question = asked();
     SlotSaveData();
+    if (!stillAsked(question)) return;
     gSource = kSourceNone;
     host_.resetRun();
     if (validDetection(d))
@@ -194,7 +198,9 @@ void EditPage::SlotReCheck() {
     const int d = host_.curDetect();
     EditWords& w = host_.words();
     const int shownCamera = w.curCamera;
+    const Asked question = asked();
     SlotSaveData();
+    if (!stillAsked(question)) return;
     host_.resetRun();
     const WizardPara& p = host_.settings();
     const ReCheckStep step = reCheckStep(p.detectMode, d, gDNum);
@@ -282,8 +288,11 @@ void EditPage::SlotShowHideAlarmPoint() {
 
 void EditPage::SlotIgnoreAlarmPoint() {
     const int d = host_.curDetect();
+    const Asked question = asked();
     CammerWidget* v = failedCurrent();
-    if (!v || host_.checkPassword() == 0 || !host_.ask(lan(kEntryAskIgnore))) return;
+    if (!v || host_.checkPassword() == 0 || !stillAsked(question) ||
+        !host_.ask(lan(kEntryAskIgnore)) || !stillAsked(question))
+        return;
     host_.insertRecord(lan(kEntryIgnoring).arg(host_.words().curCamera + 1));
     engine::EngineContext& ctx = v->context;
     if (!validDetection(d) || !v->liveParam ||
@@ -305,8 +314,9 @@ void EditPage::SlotIgnoreAlarmPoint() {
 
 void EditPage::SlotDeleteIgnorePoint() {
     const int d = host_.curDetect();
+    const Asked question = asked();
     CammerWidget* v = failedCurrent();
-    if (!v || !host_.ask(lan(kEntryAskDeleteIgnored))) return;
+    if (!v || !host_.ask(lan(kEntryAskDeleteIgnored)) || !stillAsked(question)) return;
     host_.insertRecord(lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1));
     if (!validDetection(d)) return;
     std::vector<uchar>& mask = v->context.ignoreMask[size_t(d)];

@@ -175,6 +175,15 @@ RecordPicture EditPage::recordPicture() const {
 // --- saving ----------------------------------------------------------------------------------
 
 void EditPage::SlotSaveData() {
+    if (look_.shown && copiesHeld_) commitEdits();
+    for (int c = 0; c < numCamera; ++c) {
+        if (!templatesChanged[size_t(c)]) continue;
+        templatesChanged[size_t(c)] = false;
+        train(c);
+    }
+}
+
+void EditPage::commitEdits() {
     std::array<bool, kMaxCameras> differs{};
     bool any = false;
     for (int c = 0; c < numCamera; ++c) {
@@ -183,15 +192,12 @@ void EditPage::SlotSaveData() {
             v && v->liveParam && v->editParam && !v->liveParam->sameParameters(*v->editParam);
         any = any || differs[size_t(c)];
     }
-    if (any && host_.ask(lan(kEntryAskSave))) {
-        for (int c = 0; c < numCamera; ++c)
-            if (differs[size_t(c)]) saveCamera(c);
-    }
-    for (int c = 0; c < numCamera; ++c) {
-        if (!templatesChanged[size_t(c)]) continue;
-        templatesChanged[size_t(c)] = false;
-        train(c);
-    }
+    if (!any) return;
+    const int opening = opening_;
+    // Closed or opened again while the question was open: the copies compared are gone.
+    if (!host_.ask(lan(kEntryAskSave)) || opening != opening_ || !copiesHeld_) return;
+    for (int c = 0; c < numCamera; ++c)
+        if (differs[size_t(c)]) saveCamera(c);
 }
 
 void EditPage::saveCamera(int c) {

@@ -122,6 +122,8 @@ void DetectionController::okPath(int kind, bool alarmWasShown) {
     const bool lifts = isMultiMode(mode) ? !(kind == 0 && p.ejectorPulseOnProdNG)
                                          : (kind == 0 && !p.ejectorPulseOnProdNG) || kind == 1;
     if (alarmWasShown && lifts) {
+        // The timed release belongs to this alarm; whatever lifted it, it has nothing left.
+        host_.stopTimer(timers::ClearNGAlarm);
         host_.alarmLifted();
         host_.editorRestart();
         if (isMultiMode(mode)) {
@@ -336,6 +338,8 @@ void DetectionController::releaseProductAlarm() {
 
 void DetectionController::startDetect() {
     apply(startDetectOutputs(para()));
+    // Starting again ends any alarm, and with it its timed release.
+    host_.stopTimer(timers::ClearNGAlarm);
     s_.resultState = kResultWaiting;
     s_.reCheckPending = 0;
     std::fill(std::begin(s_.retryLeft), std::end(s_.retryLeft), 0);
@@ -408,7 +412,12 @@ void DetectionController::startStop() {
 // --- alarm clearing, retraining, no input, end of the OK display -------------------------
 
 void DetectionController::clearNGAlarm() {
+    host_.stopTimer(timers::ClearNGAlarm);
+    // Only the alarm on screen is released; one that was answered meanwhile is over.
+    if (s_.resultState != kResultAlarm) return;
     host_.editorSaveData();
+    // The save may have asked, and the cycle went on meanwhile.
+    if (s_.resultState != kResultAlarm) return;
     gSource = -1;
     resetRun();
     for (int c = 0; c < cameras(); ++c)

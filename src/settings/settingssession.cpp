@@ -35,6 +35,7 @@ void SettingsSession::begin() {
     passwordEntry_.clear();
     passwordConfirmation_.clear();
     restartPending_ = false;
+    visitOpen_ = true;
 }
 
 bool SettingsSession::change(const SettingItem& item, int value) {
@@ -98,7 +99,10 @@ SettingsSession::Outcome SettingsSession::confirm() {
     }
     const int oldLanguage = gLan;
     const bool languageChanged = edit_.language() != oldLanguage;
-    if (languageChanged && !host_.ask(lan(kEntryAskLanguage))) return Outcome::Declined;
+    if (languageChanged) {
+        if (!host_.ask(lan(kEntryAskLanguage))) return Outcome::Declined;
+        if (!visitOpen_) return Outcome::Cancelled;
+    }
 
     WizardPara before;
     before = live_;
@@ -146,6 +150,7 @@ void SettingsSession::applyCameras(const WizardPara& from) {
 }
 
 void SettingsSession::cancel() {
+    visitOpen_ = false;
     // The screen is hidden: the setters read the live values again. Only cameras whose shown
     // value differs are touched (a mirror or shading change restarts the camera).
     applyCameras(live_);

@@ -20,6 +20,7 @@ public:
         Declined,       // the operator did not want the restart a language change needs
         PasswordError,  // the two entries differ or the password cannot be stored
         SaveFailed,     // the parameters could not be stored: nothing changed
+        Cancelled,      // the visit was cancelled while the operator was asked: nothing stored
     };
 
     SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit);
@@ -51,6 +52,9 @@ private:
     QString passwordEntry_;
     QString passwordConfirmation_;
     bool restartPending_ = false;
+    // Between begin() and cancel(). An NG alarm hides the screen and cancels the visit even
+    // while a question of the confirm is open.
+    bool visitOpen_ = false;
 };
 
 }  // namespace settings

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSqlDatabase>
 #include <QWidget>
+#include <functional>
 
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -26,9 +27,11 @@
 #include "globals.h"
 #include "mon_netmn.h"
 #include "mouldscene.h"
+#include "settingsform.h"
 #include "testsupport.h"
 #include "windowrig.h"
 #include "wizardpara.h"
+#include "wizardparawidget.h"
 
 using cycletest::WindowRig;
 using testsupport::recorder;
@@ -39,6 +42,8 @@ constexpr int kClamp = 0;
 constexpr int kAlarm = 2;
 constexpr int kWaitMs = 8000;
 constexpr int kMouldOpen = 0;  // input terminal 1
+constexpr int kDoor = 1;       // the safety door: closing it re-detects during an alarm
+constexpr int kUnused = 7;     // an input nothing reads
 constexpr int kMouldStep = 1;  // the step it starts (product detection off)
 
 // The pictures each camera serves: a clean open mould, then faults of growing size.
@@ -399,4 +404,120 @@ TEST_F(AlarmEndToEnd, ReDetectionLiftsTheAlarmInEachMode) {
             << "the answer counts no step again";
         rig.reset();
     }
+}
+
+// The operator answers, or the timed release fires, after the alarm is gone: re-detected on a
+// clean picture first, or lifted by the safety door closed while the page's question was open.
+// Nothing is asked, recorded or switched after the lift; the areas stay and judge the next mould.
+TEST_F(AlarmEndToEnd, NothingAnswersAnAlarmThatIsGone) {
+    ASSERT_NO_FATAL_FAILURE(start("moldNGTimedRelease output4Pulse=100"));
+    const QString paramDb = folderFile("PARAM.db");
+    const auto bytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray params = bytes(paramDb);
+    const int areas = view(0).liveParam->roiCount[kMouldStep];
+    ASSERT_GT(areas, 0);
+    int recordsAtLift = 0, pendingAtLift = 0, askedAtLift = 0;
+    std::function<void()> lifted;
+    QString doorAt;  // the question during which the door closes
+    // The questions asked are confirmed, a save of the areas declined (it must not be asked).
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        const QString text = d->property("text").toString();
+        if (text == doorAt) {
+            rig->setInput(kDoor, true);
+            EXPECT_TRUE(rig->waitFor([&] { return window().resultState != 2; }, kWaitMs));
+            lifted();
+        }
+        return int(text == lan(72) ? QDialog::Rejected : QDialog::Accepted);
+    });
+    lifted = [&] {
+        expectLifted();
+        recordsAtLift = rig->records().size();
+        pendingAtLift = window().detectPending[kMouldStep];
+        askedAtLift = answers.count();
+        rig->clearChanges();
+    };
+    bool marker = false;
+    const auto nothingSinceLift = [&] {
+        // The board has taken every output word written before the window sees this input.
+        marker = !marker;
+        rig->setInput(kUnused, marker);
+        ASSERT_TRUE(rig->waitInputSeen(kUnused, marker, kWaitMs));
+        EXPECT_EQ(rig->records().mid(recordsAtLift), QStringList());
+        EXPECT_EQ(window().detectPending[kMouldStep], pendingAtLift);
+        EXPECT_TRUE(rig->changes().empty());
+        EXPECT_FALSE(page().isVisible());
+        EXPECT_EQ(view(0).liveParam->roiCount[kMouldStep], areas);
+        EXPECT_EQ(bytes(paramDb), params);
+        for (const dialogs::Asked& a : answers.asked().mid(askedAtLift)) EXPECT_NE(a.text, lan(72));
+    };
+    const auto cleanOnCamera1 = [&] {
+        rig->showPicture(0, Clean);
+        return rig->waitFor([&] { return view(0).context.grabBuf == view(1).context.grabBuf; },
+                            kWaitMs);
+    };
+
+    // Re-detected on a clean picture within the timed release; then the release is due.
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+    chooseCamera(0);
+    ASSERT_TRUE(cleanOnCamera1());
+    page().btnReCheck->click();
+    lifted();
+    EXPECT_FALSE(window().clearNGAlarmTimer->isActive());
+    window().SlotClearNGAlarm();
+    nothingSinceLift();
+
+    const struct {
+        int camera;  // 2: every camera tiled
+        QAbstractButton* button;
+        QString question;
+    } rows[] = {
+        {0, page().btnNoCheck, lan(105).arg(1)}, {2, page().btnNoCheck, lan(102)},
+        {0, page().btnAddTemp, lan(108)},        {0, page().btnIgnoreAlarm, lan(113)},
+        {0, page().btnDeleteIgnore, lan(116)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.question.toStdString());
+        ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+        chooseCamera(row.camera);
+        ASSERT_TRUE(cleanOnCamera1());
+        doorAt = row.question;
+        row.button->click();
+        const QVector<dialogs::Asked>& asked = answers.asked();
+        ASSERT_TRUE(std::any_of(asked.begin(), asked.end(),
+                                [&](const dialogs::Asked& a) { return a.text == row.question; }));
+        nothingSinceLift();
+        rig->setInput(kDoor, false);
+        ASSERT_TRUE(rig->waitInputSeen(kDoor, false, kWaitMs));
+    }
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})) << "the areas judge the next mould";
+}
+
+// An NG alarm hides the settings screen while its language question is open: the confirm of
+// the cancelled visit stores nothing and restarts nothing.
+TEST_F(AlarmEndToEnd, LanguageConfirmOfAVisitTheAlarmCancelledChangesNothing) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const int language = gLan;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (d->property("text").toString() == lan(318))
+            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+        return int(QDialog::Accepted);
+    });
+    window().SlotSystemPara();
+    WizardParaWidget& screen = *window().wizardParaWidget;
+    auto* choice = qobject_cast<ComboBox*>(screen.form()->editorOf(QStringLiteral("gLan")));
+    ASSERT_TRUE(screen.isVisible() && choice);
+    const int other = choice->findData((language + 1) % 4);
+    choice->setCurrentIndex(other);
+    emit choice->activated(other);
+    screen.accept();
+    EXPECT_EQ(answers.asked().value(0).text, lan(318));
+    EXPECT_EQ(window().resultState, 2);
+    EXPECT_FALSE(screen.isVisible());
+    EXPECT_FALSE(recorded(lan(319)));
+    EXPECT_FALSE(recorder().ran("reboot"));
+    EXPECT_EQ(gLan, language);
+    gLan = language;
 }

@@ -1,16 +1,25 @@
 #include "settingswindowhost.h"
 
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QTimer>
+
+#include "cammerrecong.h"
 #include "cammerwidget.h"
 #include "choosebox.h"
 #include "customionamewidget.h"
 #include "deraRazovi.h"
+#include "detectionlimits.h"
+#include "devicehelpers.h"
 #include "httpapiserver.h"
+#include "indexbutton.h"
 #include "mapplication.h"
 #include "mon_netmn.h"
 #include "operationlog.h"
 #include "resstatisticsparam.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
+#include "wizardpara.h"
 
 bool MainWindowSettingsHost::checkRoot() {
     return w_.CheckRoot();
@@ -34,9 +43,13 @@ int MainWindowSettingsHost::cameraCount() const {
     return numCamera;
 }
 
+CammerWidget* MainWindowSettingsHost::view(int camera) const {
+    if (camera < 0 || camera >= numCamera || camera >= kMaxCameras) return nullptr;
+    return w_.cammerWidgets[camera];
+}
+
 void MainWindowSettingsHost::applyCamera(int camera, settings::CameraSetting setting) {
-    if (camera < 0 || camera >= numCamera || camera >= kMaxCameras) return;
-    CammerWidget* view = w_.cammerWidgets[camera];
+    CammerWidget* view = this->view(camera);
     if (!view) return;
     using S = settings::CameraSetting;
     switch (setting) {
@@ -69,6 +82,78 @@ void MainWindowSettingsHost::applyCamera(int camera, settings::CameraSetting set
 
 void MainWindowSettingsHost::cameraSetSpeed() {
     w_.CameraSetSpeed();
+}
+
+void MainWindowSettingsHost::cameraChangeTrig(int camera, bool on) {
+    if (CammerWidget* v = view(camera)) v->CameraChangeTrig(on);
+}
+
+void MainWindowSettingsHost::restoreDefaultSettings(int camera) {
+    if (CammerWidget* v = view(camera)) v->RestoreDefaultSettings();
+}
+
+void MainWindowSettingsHost::cameraStop(int camera) {
+    if (CammerWidget* v = view(camera)) v->CameraStop();
+}
+
+void MainWindowSettingsHost::cameraClose(int camera) {
+    if (CammerWidget* v = view(camera)) v->CameraClose();
+}
+
+void MainWindowSettingsHost::retrainEngines() {
+    for (int c = 0; c < numCamera && c < kMaxCameras; ++c) {
+        CammerWidget* v = view(c);
+        if (!v || !v->recong) continue;
+        for (int d = 0; d < gDNum && d < kMaxDetections; ++d) {
+            if (!gpWPara->detectEnable[d]) continue;
+            v->recong->CreateShape(d);
+            v->recong->CreateHomoShape(d);
+            v->recong->VarTrain(d);
+        }
+    }
+}
+
+bool MainWindowSettingsHost::saveAllImages() const {
+    return w_.saveAllImages != 0;
+}
+
+void MainWindowSettingsHost::setSaveAllImages(bool on) {
+    w_.saveAllImages = on ? 1 : 0;
+}
+
+void MainWindowSettingsHost::setStatisticsButtonVisible(bool visible) {
+    if (w_.indexButton) w_.indexButton->setStatisticsVisible(visible);
+}
+
+void MainWindowSettingsHost::saveStatisticsBeforeStop() {
+    // XXX-settings42: w_.SaveStatisticsBeforeStop() once it is on main
+}
+
+void MainWindowSettingsHost::stopWatchdog() {
+    StopWTD();
+}
+
+bool MainWindowSettingsHost::stopDetection() {
+    const bool running = w_.detectState != detection::kDetectStopped;
+    w_.StopDetect();
+    // No pass grabs from a camera that is closing or counts into a database that is closed.
+    w_.runTimer->stop();
+    return running;
+}
+
+void MainWindowSettingsHost::resumeAfterStop(bool detectionWasRunning) {
+    if (!w_.recordDb.isOpen() && !w_.recordDb.open())
+        qCritical() << "the record database does not open again:" << w_.recordDb.lastError().text();
+    if (!w_.paramDb.isOpen() && !w_.paramDb.open())
+        qCritical() << "the parameter database does not open again:"
+                    << w_.paramDb.lastError().text();
+    gisRunWTD = 1;
+    if (detectionWasRunning) w_.StartDetect();
+    w_.runTimer->start();
+}
+
+void MainWindowSettingsHost::endProgram(int status) {
+    QCoreApplication::exit(status);
 }
 
 void MainWindowSettingsHost::showhideMscale() {

@@ -4,6 +4,7 @@
 
 #include "settingshost.h"
 
+class CammerWidget;
 class DeRaRazovi;
 
 class MainWindowSettingsHost : public settings::SettingsHost {
@@ -18,6 +19,21 @@ public:
     int cameraCount() const override;
     void applyCamera(int camera, settings::CameraSetting setting) override;
     void cameraSetSpeed() override;
+    void cameraChangeTrig(int camera, bool on) override;
+    void restoreDefaultSettings(int camera) override;
+    void cameraStop(int camera) override;
+    void cameraClose(int camera) override;
+    void retrainEngines() override;
+
+    bool saveAllImages() const override;
+    void setSaveAllImages(bool on) override;
+    void setStatisticsButtonVisible(bool visible) override;
+
+    void saveStatisticsBeforeStop() override;
+    void stopWatchdog() override;
+    bool stopDetection() override;
+    void resumeAfterStop(bool detectionWasRunning) override;
+    void endProgram(int status) override;
 
     void showhideMscale() override;
     void clearRecord() override;
@@ -33,5 +49,7 @@ public:
     void stopCalibrationHold() override;
 
 private:
+    CammerWidget* view(int camera) const;
+
     DeRaRazovi& w_;
 };

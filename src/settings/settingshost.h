@@ -30,6 +30,32 @@ public:
     virtual void applyCamera(int camera, CameraSetting setting) = 0;
     // Pushes the accepted speed to every camera.
     virtual void cameraSetSpeed() = 0;
+    // External trigger (true) or free run for one camera in use.
+    virtual void cameraChangeTrig(int camera, bool on) = 0;
+    // Asks one camera for its default image settings, into the editing copy.
+    virtual void restoreDefaultSettings(int camera) = 0;
+    virtual void cameraStop(int camera) = 0;
+    virtual void cameraClose(int camera) = 0;
+    // Trains the enabled steps of every camera's engine again on the live values.
+    virtual void retrainEngines() = 0;
+
+    // --- detection ---
+    // Every inspected frame saved as a test image; for this run only, never stored.
+    virtual bool saveAllImages() const = 0;
+    virtual void setSaveAllImages(bool on) = 0;
+    virtual void setStatisticsButtonVisible(bool visible) = 0;
+
+    // --- stopping the program or the panel ---
+    // The running statistics day goes to its store before the program or the panel stops.
+    virtual void saveStatisticsBeforeStop() = 0;
+    virtual void stopWatchdog() = 0;
+    // Stops detection and the detection passes; true when detection was running.
+    virtual bool stopDetection() = 0;
+    // The panel did not go down after all: the databases open again, the watchdog and the
+    // passes run again, and detection too when it ran before.
+    virtual void resumeAfterStop(bool detectionWasRunning) = 0;
+    // Ends the program's event loop with the status.
+    virtual void endProgram(int status) = 0;
 
     // --- window and stores ---
     virtual void showhideMscale() = 0;
@@ -51,7 +77,8 @@ public:
 };
 
 // Restarts the panel after the databases are closed: through the system seam, so off the panel
-// it is only logged and the program must be started again by hand.
+// it is only logged and the program must be started again by hand. A restart the system refuses
+// is told to the operator and the program goes on.
 void restartPanel(SettingsHost& host);
 
 }  // namespace settings

@@ -2,8 +2,9 @@
 
 #include <QtDebug>
 
+#include "acceptedsettings.h"
 #include "globals.h"
-#include "systemactions.h"
+#include "systemcommands.h"
 #include "wizardpara.h"
 
 namespace settings {
@@ -21,10 +22,8 @@ constexpr int kEntrySaveFailed = 135;
 }  // namespace
 
 void restartPanel(SettingsHost& host) {
-    host.flushAll();
-    sys::actions().run(QStringLiteral("sync"), {});
     qWarning() << "restarting the panel for the new settings";
-    sys::actions().run(QStringLiteral("reboot"), {});
+    handOverToSystem(host, QStringLiteral("reboot"), false);
 }
 
 SettingsSession::SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit)
@@ -124,6 +123,7 @@ SettingsSession::Outcome SettingsSession::confirm() {
     if (live_.detectMode == params::kModeMultiDetect && live_.detectNum != gDNum)
         host_.checkCameraDetectCount(live_.detectNum);
     host_.setStatisticsTimer(live_.useStatistics != 0);
+    applyAcceptedSettings(host_, before, live_);
     host_.insertRecord(record);
     if (languageChanged) {
         host_.insertRecord(lan(kEntryLanguageRecord));

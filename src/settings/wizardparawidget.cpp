@@ -1,7 +1,9 @@
 #include "wizardparawidget.h"
 
+#include <QCheckBox>
 #include <QLabel>
 
+#include "acceptedsettings.h"
 #include "colorbutton.h"
 #include "combobox.h"
 #include "globals.h"
@@ -26,6 +28,11 @@ constexpr int kEntryNext = 340;
 constexpr int kEntryConfirm = 121;
 constexpr int kEntryCancel = 124;
 constexpr int kEntryCamera = 43;  // "Camera %1"
+constexpr int kEntrySaveAllImages = 201;
+constexpr int kEntryRestoreDefaults = 551;
+// The page commands share the title bar, left of its close button.
+constexpr int kCloseButtonRoom = 240 + 2 * settings::kMargin;
+constexpr int kSaveAllImagesWidth = 420;
 }  // namespace
 
 WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
@@ -42,6 +49,7 @@ WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
     groups_->setGeometry(content);
     records_->setGeometry(content);
     buildButtons();
+    buildPageCommands();
     showSection(System);
 }
 
@@ -102,6 +110,39 @@ void WizardParaWidget::buildButtons() {
     connect(cancel_, &QPushButton::clicked, this, &WizardParaWidget::reject);
 }
 
+void WizardParaWidget::buildPageCommands() {
+    using namespace settings;
+    const int y = kMargin + 5;
+    int right = width() - kCloseButtonRoom;
+    const StopCommand commands[] = {StopCommand::Exit, StopCommand::Restart, StopCommand::ShutDown};
+    for (StopCommand command : commands) {
+        auto* b = new ColorButton(stopCommandLabel(command), this, ColorButton::Small);
+        b->setObjectName(QStringLiteral("stop%1").arg(int(command)));
+        right -= kButtonWidth;
+        b->setGeometry(right, y, kButtonWidth, kButtonHeight);
+        right -= kMargin;
+        connect(b, &QPushButton::clicked, this, [this, command] { stop(command); });
+        stopButtons_.append(b);
+    }
+
+    right = width() - kCloseButtonRoom - kButtonWidth;
+    restoreDefaults_ =
+        new ColorButton(lan(kEntryRestoreDefaults).trimmed(), this, ColorButton::Small);
+    restoreDefaults_->setObjectName(QStringLiteral("restoreDefaults"));
+    restoreDefaults_->setGeometry(right, y, kButtonWidth, kButtonHeight);
+    connect(restoreDefaults_, &QPushButton::clicked, this, &WizardParaWidget::SlotRestoreDefaults);
+    saveAllImages_ = new QCheckBox(lan(kEntrySaveAllImages).trimmed(), this);
+    saveAllImages_->setObjectName(QStringLiteral("saveAllImages"));
+    QFont f = saveAllImages_->font();
+    f.setPixelSize(kLabelFontPx);
+    saveAllImages_->setFont(f);
+    saveAllImages_->setStyleSheet(
+        QStringLiteral("QCheckBox{color:white;}"
+                       "QCheckBox::indicator{width:40px;height:40px;}"));
+    saveAllImages_->setGeometry(right - kMargin - kSaveAllImagesWidth, y, kSaveAllImagesWidth,
+                                kButtonHeight);
+}
+
 void WizardParaWidget::open() {
     show();
     raise();
@@ -116,6 +157,7 @@ void WizardParaWidget::showEvent(QShowEvent* event) {
     for (int c = 0; c < qMax(1, host_.cameraCount()); ++c)
         cameraChoice_->addItem(lan(kEntryCamera).arg(c + 1).trimmed());
     camera_ = 0;
+    saveAllImages_->setChecked(host_.saveAllImages());
     showSection(System);
 }
 
@@ -143,6 +185,9 @@ void WizardParaWidget::showSection(Section section) {
     cameraChoice_->setVisible(section == Camera);
     cameraOrder_->setVisible(section == Camera);
     ioNames_->setVisible(section == InputOutput);
+    for (ColorButton* b : stopButtons_) b->setVisible(section == System);
+    restoreDefaults_->setVisible(section == Camera);
+    saveAllImages_->setVisible(section == Camera);
     cameraChoice_->setCurrentIndex(camera_);
     updatePaging();
 }
@@ -175,6 +220,7 @@ void WizardParaWidget::accept() {
         form_->refresh();
         return;
     }
+    host_.setSaveAllImages(saveAllImages_->isChecked());
     visitOpen_ = false;
     hide();
     host_.showhideMscale();
@@ -193,6 +239,15 @@ void WizardParaWidget::hideEvent(QHideEvent* event) {
     if (!visitOpen_) return;
     visitOpen_ = false;
     session_.cancel();
+}
+
+settings::StopOutcome WizardParaWidget::stop(settings::StopCommand command) {
+    return settings::runStopCommand(host_, command);
+}
+
+void WizardParaWidget::SlotRestoreDefaults() {
+    settings::restoreCameraDefaults(host_, camera_);
+    form_->refresh();
 }
 
 void WizardParaWidget::SlotToNetwork() {

@@ -5,7 +5,9 @@
 #include "settingsitems.h"
 #include "settingspage.h"
 #include "settingssession.h"
+#include "systemcommands.h"
 
+class QCheckBox;
 class QLabel;
 class ColorButton;
 class ComboBox;
@@ -19,7 +21,9 @@ class RecordsPage;
 // The system settings screen over the editing copy gpWParaBak. The owner refreshes the copy
 // and shows the screen (open()); while it is visible the tool-bar commands are ignored and the
 // cameras show the values being edited. The input/output and advanced pages need the service
-// level. Confirm applies and stores the copy, Cancel (or Close) stores nothing.
+// level. Confirm applies and stores the copy, Cancel (or Close) stores nothing. The system page
+// also leaves the program (Exit) or the panel (Shut Down, Restart); the camera page restores a
+// camera's own defaults and switches saving every frame as a test image for this run.
 class WizardParaWidget : public SettingsPage {
     Q_OBJECT
 public:
@@ -38,6 +42,9 @@ public:
     void showSheet(int sheet);
     // The camera whose image settings the camera page shows.
     void chooseCamera(int camera);
+    // Exit, Shut Down or Restart, asked first.
+    settings::StopOutcome stop(settings::StopCommand command);
+    QCheckBox* saveAllImagesSwitch() const { return saveAllImages_; }
 
     settings::SettingsForm* form() const { return form_; }
     settings::ParamGroupsPage* groupsPage() const { return groups_; }
@@ -53,6 +60,8 @@ public slots:
     void SlotToNetwork();
     // Opens the network settings dialog.
     void SlotNetworkDialog();
+    // The chosen camera's own defaults into the values shown (stored only by Confirm).
+    void SlotRestoreDefaults();
 
 protected:
     void closePage() override { reject(); }
@@ -62,6 +71,7 @@ protected:
 
 private:
     void buildButtons();
+    void buildPageCommands();
     void showSection(Section section);
     void updatePaging();
     bool isFormSection(Section section) const { return section <= Advanced; }
@@ -80,6 +90,9 @@ private:
     QLabel* sheetLabel_ = nullptr;
     ColorButton* confirm_ = nullptr;
     ColorButton* cancel_ = nullptr;
+    QVector<ColorButton*> stopButtons_;
+    ColorButton* restoreDefaults_ = nullptr;
+    QCheckBox* saveAllImages_ = nullptr;
     Section section_ = System;
     bool visitOpen_ = false;
     int camera_ = 0;

@@ -23,6 +23,19 @@ public:
     int cameraCount() const override { return cameras; }
     void applyCamera(int camera, settings::CameraSetting setting) override;
     void cameraSetSpeed() override;
+    void cameraChangeTrig(int camera, bool on) override;
+    void restoreDefaultSettings(int camera) override;
+    void cameraStop(int camera) override;
+    void cameraClose(int camera) override;
+    void retrainEngines() override;
+    bool saveAllImages() const override { return saveAll; }
+    void setSaveAllImages(bool on) override;
+    void setStatisticsButtonVisible(bool visible) override;
+    void saveStatisticsBeforeStop() override;
+    void stopWatchdog() override;
+    bool stopDetection() override;
+    void resumeAfterStop(bool detectionWasRunning) override;
+    void endProgram(int status) override;
     void showhideMscale() override;
     void clearRecord() override;
     QSqlDatabase recordDatabase() override;
@@ -41,6 +54,10 @@ public:
     int cameras = 2;
     MON_NETMN* link = nullptr;
     QString recordConnection;
+    bool saveAll = false;
+    // The exposure and speed a camera gives as its defaults.
+    int defaultExposure = 0;
+    int defaultSpeed = 0;
 
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
     QStringList calls;

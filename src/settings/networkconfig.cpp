@@ -15,6 +15,12 @@ const QString kVideo = QStringLiteral("device_workvideo");
 const QString kDeviceName = QStringLiteral("devicename");
 const QString kServerAddr = QStringLiteral("serveraddr");
 const QString kServerPort = QStringLiteral("serverport");
+// Read only by the companion: where its video reader lives and where the program keeps its
+// working files. Written with these values when missing; a value already there is the site's.
+const QString kVideoAppDir = QStringLiteral("videoapp_dir");
+const QString kWorkspace = QStringLiteral("workspace");
+const QString kDefaultVideoAppDir = QStringLiteral("./cnt_net/rurez_ozuvodi/");
+const QString kDefaultWorkspace = QStringLiteral("./cnt_net/workspace/");
 constexpr int kMaxPort = 65535;
 
 bool readObject(const QString& path, QJsonObject* object, QString* error) {
@@ -55,6 +61,8 @@ bool writeNetworkSettings(const NetworkSettings& s, const QString& path, QString
     o.insert(kDeviceName, s.deviceName);
     o.insert(kServerAddr, s.serverAddr);
     o.insert(kServerPort, s.serverPort);
+    if (!o.contains(kVideoAppDir)) o.insert(kVideoAppDir, kDefaultVideoAppDir);
+    if (!o.contains(kWorkspace)) o.insert(kWorkspace, kDefaultWorkspace);
     return storage::replaceFile(path, QJsonDocument(o).toJson(), error);
 }
 

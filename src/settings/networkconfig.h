@@ -19,7 +19,8 @@ struct NetworkSettings {
 
 // The edited keys of the file; missing keys (or an unreadable file) give the defaults.
 NetworkSettings readNetworkSettings(const QString& path = QLatin1String(kNetworkConfigFile));
-// Writes the edited keys through the durable writer, keeping the other keys. A file that
+// Writes the edited keys through the durable writer, keeping the other keys; the companion's
+// "videoapp_dir" and "workspace" get their usual values when missing. A file that
 // exists but is not a JSON object is not overwritten (it would lose the companion's keys):
 // false, with the reason in error.
 bool writeNetworkSettings(const NetworkSettings& settings,

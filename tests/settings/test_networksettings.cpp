@@ -140,3 +140,17 @@ TEST_F(NetworkSettings, StatusLineNamesEveryStateOfTheLink) {
     EXPECT_TRUE(dialog.statusTimer()->isActive());
     EXPECT_EQ(settings::linkStateEntry(0), -1);
 }
+
+// A first save writes every key the companion reads; its folders get their usual values.
+TEST(NetworkConfigFile, FirstSaveWritesAllSevenKeys) {
+    testsupport::WorkDir work;
+    const QString path = work.file("config.json");
+    settings::NetworkSettings s;
+    s.deviceName = "press 1";
+    ASSERT_TRUE(settings::writeNetworkSettings(s, path));
+    const QJsonObject o = readJson(path);
+    EXPECT_EQ(o.keys(), QStringList({"device_worknetfunc", "device_workvideo", "devicename",
+                                     "serveraddr", "serverport", "videoapp_dir", "workspace"}));
+    EXPECT_EQ(o.value("workspace").toString(), QString("./cnt_net/workspace/"));
+    EXPECT_EQ(o.value("videoapp_dir").toString(), QString("./cnt_net/rurez_ozuvodi/"));
+}

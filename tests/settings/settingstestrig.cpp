@@ -18,8 +18,9 @@ void FakeHost::warn(const QString& text) {
     calls << QStringLiteral("warn");
     warnings << text;
 }
-bool FakeHost::ask(const QString&) {
+bool FakeHost::ask(const QString& text) {
     calls << QStringLiteral("ask");
+    questions << text;
     return answer;
 }
 void FakeHost::insertRecord(const QString& text) {

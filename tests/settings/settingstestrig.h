@@ -61,6 +61,7 @@ public:
 
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
     QStringList calls;
+    QStringList questions;
     QStringList warnings;
     QStringList records;
 };

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QSqlDatabase>
 
+#include "colorbutton.h"
 #include "combobox.h"
 #include "dialogseam.h"
 #include "edit.h"
@@ -14,7 +15,9 @@
 #include "networkconfig.h"
 #include "networksettingdialog.h"
 #include "paramgroupspage.h"
+#include "recordingsystemactions.h"
 #include "settingsform.h"
+#include "settingsitems.h"
 #include "settingstestrig.h"
 #include "slider.h"
 #include "wizardparawidget.h"
@@ -49,6 +52,16 @@ protected:
         emit combo->activated(index);
     }
     int callIndex(const QString& call) const { return rig.host.calls.indexOf(call); }
+    // Sets a value of the editing copy as its row on the screen would.
+    bool set(const QString& field, int value) {
+        for (const settings::SettingItem& item : settings::settingItems())
+            if (item.field == field) return screen->session().change(item, value);
+        return false;
+    }
+    void reopen() {
+        *gpWParaBak = *gpWPara;
+        screen->open();
+    }
 
     Rig rig;
     WizardParaWidget* screen = nullptr;
@@ -325,4 +338,143 @@ TEST_F(SettingsScreen, SavedNetworkSettingsReachTheApiThroughSlotToNetwork) {
         EXPECT_EQ(rig.host.calls.contains("updateLocalBaseInfo"), c.saved);
         EXPECT_EQ(settings::readNetworkSettings().deviceName, c.saved ? "press 9" : "");
     }
+}
+
+// Leaving the program or the panel: asked first; then the record, the statistics day, the
+// watchdog and detection; Exit stops and closes every camera and ends the loop, the others close
+// the databases after the record and hand the command to the system.
+TEST_F(SettingsScreen, StopCommandsAskThenRecordAndStopBeforeTheEnd) {
+    using settings::StopCommand;
+    using settings::StopOutcome;
+    sys::RecordingSystemActions seam;
+    sys::ScopedActions use(&seam);
+    int exitCode = 0;
+    for (const QString& program : {QString("sync"), QString("poweroff"), QString("reboot")}) {
+        seam.scriptCommand(program, [&, program](const QStringList&) {
+            rig.host.calls << "run " + program;
+            sys::CommandResult result;
+            result.started = true;
+            result.exitCode = program == "sync" ? 0 : exitCode;
+            return result;
+        });
+    }
+    const QStringList stops{"ask", "record", "saveStatistics", "stopWatchdog", "stopDetection"};
+    const struct {
+        StopCommand command;
+        int question;
+        int record;  // -1: a text of the command's own
+        int exitCode;
+        StopOutcome outcome;
+        QStringList end;
+    } rows[] = {
+        {StopCommand::Exit,
+         294,
+         295,
+         0,
+         StopOutcome::Stopped,
+         {"stop 0", "close 0", "stop 1", "close 1", "end 0"}},
+        // Off the panel nothing goes down: the program goes on as before.
+        {StopCommand::ShutDown,
+         291,
+         292,
+         0,
+         StopOutcome::Resumed,
+         {"flush", "run sync", "run poweroff", "resume 1"}},
+        {StopCommand::Restart,
+         293,
+         -1,
+         0,
+         StopOutcome::Resumed,
+         {"flush", "run sync", "run reboot", "resume 1"}},
+        {StopCommand::ShutDown,
+         291,
+         292,
+         1,
+         StopOutcome::Refused,
+         {"flush", "run sync", "run poweroff", "resume 1", "warn"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.command));
+        exitCode = row.exitCode;
+        rig.host.answer = false;
+        rig.host.calls.clear();
+        EXPECT_EQ(screen->stop(row.command), StopOutcome::Declined);
+        EXPECT_EQ(rig.host.calls, QStringList{"ask"});
+        EXPECT_EQ(rig.host.questions.last(), lan(row.question));
+        rig.host.answer = true;
+        rig.host.calls.clear();
+        EXPECT_EQ(screen->stop(row.command), row.outcome);
+        EXPECT_EQ(rig.host.calls, stops + row.end);
+        if (row.record >= 0) EXPECT_EQ(rig.host.records.last(), lan(row.record));
+    }
+    ASSERT_EQ(rig.host.warnings.size(), 1);
+    EXPECT_TRUE(rig.host.warnings[0].contains("poweroff")) << rig.host.warnings[0].toStdString();
+}
+
+// A confirm gives every camera a changed trigger setting (a cancel does not), trains the
+// engines again after an engine setting changed, and shows the statistics button as set.
+TEST_F(SettingsScreen, ConfirmSwitchesTheTriggerTrainsAgainAndShowsTheStatisticsButton) {
+    const struct {
+        const char* field;
+        int change;  // added to the live value
+        bool confirm;
+        QStringList seen;
+        QStringList absent;  // not asked before the visit ended
+    } rows[] = {
+        {"sysUsage", 1, false, {}, {"trigger 0 1", "trigger 1 1"}},
+        {"sysUsage", 1, true, {"trigger 0 1", "trigger 1 1", "statisticsButton 0"}, {"retrain"}},
+        {"amplify", 1, true, {"retrain", "statisticsButton 0"}, {"trigger 0 1"}},
+        {"rotateAngle", 1, true, {"retrain", "statisticsButton 0"}, {}},
+        {"useStatistics", 1, true, {"statisticsButton 1"}, {"retrain"}},
+        {"reDetectNum", 1, true, {"statisticsButton 1"}, {"retrain", "trigger 0 0"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.field);
+        reopen();
+        const settings::SettingItem* item = nullptr;
+        for (const settings::SettingItem& i : settings::settingItems())
+            if (i.field == row.field) item = &i;
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(set(row.field, screen->session().edit().value(*item) + row.change));
+        rig.host.calls.clear();
+        row.confirm ? screen->accept() : screen->reject();
+        for (const QString& call : row.seen)
+            EXPECT_TRUE(rig.host.calls.contains(call)) << call.toStdString();
+        EXPECT_EQ(rig.host.calls.last(), QString("mscale")) << "the visit ended";
+        for (const QString& call : row.absent)
+            EXPECT_FALSE(rig.host.calls.contains(call)) << call.toStdString();
+    }
+}
+
+// Restore defaults shows the camera's own values and has the camera show them; Confirm stores
+// them, Cancel keeps the old ones. Saving every frame as a test image is set only by Confirm.
+TEST_F(SettingsScreen, RestoreDefaultsAndTestImagesTakeEffectOnlyOnConfirm) {
+    for (bool confirm : {false, true}) {
+        SCOPED_TRACE(confirm);
+        reopen();
+        const int live = gpWPara->exposeTime[1];
+        const int liveSpeed = gpWPara->speed;
+        rig.host.defaultExposure = live + 7;
+        rig.host.defaultSpeed = liveSpeed + 1;
+        ASSERT_TRUE(screen->openSection(Section::Camera));
+        screen->chooseCamera(1);
+        rig.host.calls.clear();
+        screen->findChild<ColorButton*>("restoreDefaults")->click();
+        EXPECT_EQ(rig.host.calls.value(0), QString("defaults 1"));
+        EXPECT_TRUE(rig.host.calls.contains("camera 1 0")) << "the camera shows the default";
+        EXPECT_EQ(qobject_cast<Slider*>(screen->form()->editorOf("exposeTime", 1))->value(),
+                  live + 7);
+        EXPECT_EQ(qobject_cast<Edit*>(screen->form()->editorOf("speed", 0))->text(),
+                  QString::number(liveSpeed + 1));
+        screen->saveAllImagesSwitch()->setChecked(true);
+
+        confirm ? screen->accept() : screen->reject();
+        EXPECT_EQ(gpWPara->exposeTime[1], confirm ? live + 7 : live);
+        EXPECT_EQ(gpWPara->speed, confirm ? liveSpeed + 1 : liveSpeed);
+        EXPECT_EQ(rig.row("exposeTime").split(' ').value(1),
+                  QString::number(gpWPara->exposeTime[1]));
+        EXPECT_EQ(rig.host.saveAll, confirm);
+    }
+    reopen();
+    EXPECT_TRUE(screen->saveAllImagesSwitch()->isChecked()) << "the next visit shows the switch";
 }

@@ -1,0 +1,93 @@
+// The settings screen on the main window with simulated cameras: saving every frame as a test
+// image, the trigger setting reaching the cameras, and leaving the program from the screen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QTimer>
+
+#include "camerainterface.h"
+#include "cammerwidget.h"
+#include "colorbutton.h"
+#include "cyclefakes.h"
+#include "deraRazovi.h"
+#include "dialogseam.h"
+#include "globals.h"
+#include "recordingsystemactions.h"
+#include "settingsform.h"
+#include "testsupport.h"
+#include "windowrig.h"
+#include "wizardpara.h"
+#include "wizardparawidget.h"
+
+using cycletest::WindowRig;
+
+namespace {
+constexpr int kWaitMs = 10000;
+constexpr int kCameras = 2;
+}  // namespace
+
+TEST(SettingsOnTheWindow, TestImagesTriggerOnConfirmAndExitClosingEveryCamera) {
+    testsupport::recorder().clear();
+    WindowRig rig(
+        kCameras,
+        [](WizardPara& p) {
+            cycletest::setOptions(p, "detectMode=0");
+            p.isPswUsed = 0;
+        },
+        testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    DeRaRazovi& m = rig.window();
+    WizardParaWidget& screen = *m.wizardParaWidget;
+    m.show();  // pages count as open only on a window that is shown
+    dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
+    auto fps = [&](int c) {
+        int value = -1;
+        m.cammerWidgets[c]->camera->getFps(&value);
+        return value;
+    };
+
+    // Saving every frame: the next cycle writes one bitmap per camera for its (mould) step.
+    m.SlotSystemPara();
+    ASSERT_TRUE(screen.openSection(WizardParaWidget::Camera));
+    screen.saveAllImagesSwitch()->setChecked(true);
+    screen.accept();
+    ASSERT_EQ(m.saveAllImages, 1);
+    rig.setInput(0, true);
+    auto saved = [&](int c) {
+        return QDir(QStringLiteral("originalimage/cammer%1%2").arg(c + 1).arg(2))
+            .entryList({QStringLiteral("template*.bmp")}, QDir::Files);
+    };
+    ASSERT_TRUE(rig.waitFor([&] { return !saved(0).isEmpty() && !saved(1).isEmpty(); }, kWaitMs));
+    EXPECT_TRUE(
+        QRegExp(QStringLiteral("template\\d{8}-\\d{6}-\\d{3}\\.bmp")).exactMatch(saved(0).value(0)))
+        << saved(0).value(0).toStdString();
+    rig.setInput(0, false);
+
+    // The external trigger reaches every camera on Confirm, not on Cancel: a camera waiting
+    // for its trigger makes no frames of its own. (The rig keeps its cameras on the trigger: they
+    // run free first, as the stored setting says.)
+    for (int c = 0; c < kCameras; ++c) m.cammerWidgets[c]->CameraChangeTrig(false);
+    for (bool confirm : {false, true}) {
+        m.SlotSystemPara();
+        ASSERT_TRUE(screen.isVisible());
+        ASSERT_TRUE(screen.openSection(WizardParaWidget::Camera));
+        qobject_cast<QCheckBox*>(screen.form()->editorOf(QStringLiteral("sysUsage")))
+            ->setChecked(true);
+        confirm ? screen.accept() : screen.reject();
+        for (int c = 0; c < kCameras; ++c) EXPECT_EQ(fps(c) == 0, confirm) << c;
+    }
+
+    // Exit: asked, recorded, every camera stopped and closed, the event loop ends with 0.
+    testsupport::recorder().clear();
+    QTimer::singleShot(0, [&] {
+        m.SlotSystemPara();
+        screen.findChild<ColorButton*>(QStringLiteral("stop0"))->click();
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    for (int c = 0; c < kCameras; ++c) EXPECT_FALSE(m.cammerWidgets[c]->isOpen) << c;
+    EXPECT_EQ(rig.records().last(), lan(295));
+    EXPECT_FALSE(testsupport::recorder().ran(QStringLiteral("poweroff")));
+    EXPECT_FALSE(testsupport::recorder().ran(QStringLiteral("reboot")));
+}

@@ -126,7 +126,7 @@ void MainWindowSettingsHost::setStatisticsButtonVisible(bool visible) {
 }
 
 void MainWindowSettingsHost::saveStatisticsBeforeStop() {
-    // XXX-settings42: w_.SaveStatisticsBeforeStop() once it is on main
+    w_.SaveStatisticsBeforeStop();
 }
 
 void MainWindowSettingsHost::stopWatchdog() {

@@ -57,6 +57,7 @@
 #include "wizardpara.h"
 #include "wizardparastore.h"
 #include "wizardparawidget.h"
+#include "writefailuretexts.h"
 #include "writewatch.h"
 
 namespace {
@@ -214,6 +215,11 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
         if (cammerWidgets[c])
             gpSaveFialImageThread->setFrameSize(
                 c, QSize(cammerWidgets[c]->imageW, cammerWidgets[c]->imageH));
+    // Pictures that cannot be written are told with the other stores (and not kept).
+    connect(gpSaveFialImageThread, &SaveFialImageThread::sigPictureWritten, writeWatch_,
+            [this](bool written, const QString& root) {
+                writeWatch_->report(storage::WriteWatch::Pictures, written, root);
+            });
     gpSaveFialImageThread->start(QThread::InheritPriority);
 
     recordDir = QDir(QStringLiteral("./RECORD"));
@@ -667,14 +673,18 @@ void DeRaRazovi::CountRead() {
 void DeRaRazovi::CountWrite() {
     writeWatch_->report(storage::WriteWatch::Counters,
                         counterStore_->write(ProductionCounters::fromGlobals()),
-                        QFileInfo(counterStore_->path()).fileName());
+                        counterStore_->path());
 }
 
-void DeRaRazovi::showWriteFailure(int store, const QString& what) {
-    const int entry =
-        store == storage::WriteWatch::Statistics ? stats::kLanDatabaseError : kEntryDatabaseFailed;
+void DeRaRazovi::showWriteFailure() {
+    // Every store failing now, not only the latest: a full disk stops them all at once. No
+    // restart is advised; writing resumes by itself once there is room.
+    QStringList lines;
+    for (const storage::WriteWatch::Failure& f : writeWatch_->failures())
+        lines << lang::cannotWriteText(f.file, f.cause);
+    if (lines.isEmpty()) return;
     // Not modal: detection goes on while the operator reads it.
-    gpWarnBox->setText(lan(entry) + QLatin1Char('\n') + what);
+    gpWarnBox->setText(lines.join(QLatin1Char('\n')));
     gpWarnBox->show();
 }
 

@@ -266,7 +266,7 @@ private:
     void createFolders();
     void allocateFailImages();
     void connectStatistics();
-    void showWriteFailure(int store, const QString& what);
+    void showWriteFailure();
     bool anyPageOpen() const;
     QString loginLevelText() const;
 

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <vector>
 
 #include "editpagehost.h"
 #include "editpagerules.h"
@@ -40,6 +41,14 @@ struct PageLook {
     std::array<ChoiceLook, PageChoiceCount> choices;
     bool shown = false;
     bool atLeft = false;  // at the left edge of the display instead of the right one
+};
+
+// Where a new template goes: a free slot (marked used once the file is written), or the slot of
+// an old template it replaces, with a leftover file of a larger library removed after.
+struct TemplateSlot {
+    int slot = -1;
+    bool free = false;
+    QString removePath;
 };
 
 class EditPage {
@@ -96,6 +105,7 @@ public:
     // --- answers to an NG alarm (editpage_alarm.cpp) ---
     void SlotAddTemp();
     // The frame on show of `camera` becomes a template of `detection`.
+    // A template whose file cannot be written is not added (the operator is told why).
     void AddTemp(int camera, int detection);
     void SlotNoCheckCur();
     // "Don't Detect" this mould on every camera, without asking.
@@ -161,10 +171,19 @@ private:
     // alarm camera" and gives null.
     CammerWidget* failedCurrent();
     void warnEntry(int entry);
-    // The slot a new template of the view's detection d takes (and marks it used).
-    int takeTemplateSlot(CammerWidget& v, int d);
-    // Retrains detection d of the view and saves its ignore points.
-    void ignorePointsChanged(CammerWidget& v, int d);
+    // The slot a new template of the view's detection d takes. Nothing is marked used and no
+    // file is removed before the new template is on the disk (claimTemplateSlot).
+    TemplateSlot chooseTemplateSlot(CammerWidget& v, int d) const;
+    void claimTemplateSlot(CammerWidget& v, int d, const TemplateSlot& slot);
+    // Adds the template; the file that could not be written, else empty (also when nothing
+    // was to be added).
+    QString addTemplate(int camera, int detection);
+    // Tells the operator which files could not be written and why; the answer is not done.
+    void warnUnwritten(const QStringList& files);
+    // Stores mask as the ignore points of detection d of the view, then takes it over and
+    // retrains, recording `record`; false (operator told, nothing changed) when the file
+    // cannot be written.
+    bool storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask, const QString& record);
 
     EditPageHost& host_;
     PageLook look_;

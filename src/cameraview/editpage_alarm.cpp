@@ -1,6 +1,7 @@
 // The editing page's answers to an NG alarm: a failed frame added as a template, the mould not
 // detected on one camera or on all, the step inspected again, switching between the live image
 // and the template, and the ignore points of the failed areas.
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "editpage.h"
 #include "templatefiles.h"
 #include "wizardpara.h"
+#include "writefailuretexts.h"
 
 namespace cameraview {
 
@@ -81,25 +83,27 @@ void EditPage::SlotAddTemp() {
     if (w.curCamera < 0 || w.curCamera > numCamera) return;
     if (result == kResultNgAlarm && gSource != kSourceLive && gSource != kSourceRecentNg) return;
     if (result == kResultAreaSetting && gSource != kSourceRecentNg) return;
-    if (w.curCamera == numCamera) {
-        for (int c = 0; c < numCamera; ++c) AddTemp(c, d);
-    } else {
-        AddTemp(w.curCamera, d);
+    QStringList unwritten;
+    for (int c = 0; c < numCamera; ++c) {
+        if (w.curCamera != numCamera && c != w.curCamera) continue;
+        const QString failed = addTemplate(c, d);
+        if (!failed.isEmpty()) unwritten << failed;
     }
+    // A template that is not on the disk is not added: the alarm stays for another answer.
+    if (!unwritten.isEmpty()) return warnUnwritten(unwritten);
     // The live frame was judged with the old library: it is judged again with the new one.
     if (gSource != kSourceRecentNg) SlotReCheck();
 }
 
-int EditPage::takeTemplateSlot(CammerWidget& v, int d) {
-    engine::EngineContext& ctx = v.context;
-    std::vector<int>& used = ctx.templateUsed[size_t(d)];
+TemplateSlot EditPage::chooseTemplateSlot(CammerWidget& v, int d) const {
+    const engine::EngineContext& ctx = v.context;
+    const std::vector<int>& used = ctx.templateUsed[size_t(d)];
     const int slotCount = std::min(gTempNum, int(used.size()));
+    TemplateSlot chosen;
     if (ctx.templateCount[size_t(d)] < slotCount) {
         const int slot = freeTemplateSlot(used);
-        if (slot < 0 || slot >= slotCount) return -1;
-        used[size_t(slot)] = 1;
-        ++ctx.templateCount[size_t(d)];
-        return slot;
+        if (slot >= 0 && slot < slotCount) chosen.slot = slot, chosen.free = true;
+        return chosen;
     }
     // A full library: the oldest template but the reference gives its slot.
     const QDir folder = QFileInfo(templatePath(v.cameraNo, d, 0)).dir();
@@ -108,15 +112,37 @@ int EditPage::takeTemplateSlot(CammerWidget& v, int d) {
          folder.entryInfoList({QStringLiteral("template*.bmp")}, QDir::Files, QDir::Time))
         files.push_back({f.fileName(), f.lastModified()});
     const ReplacedTemplate r = replacedTemplate(std::move(files), slotCount);
-    if (!r.removeName.isEmpty()) QFile::remove(folder.filePath(r.removeName));
-    return r.slot;
+    chosen.slot = r.slot;
+    if (!r.removeName.isEmpty()) chosen.removePath = folder.filePath(r.removeName);
+    return chosen;
+}
+
+void EditPage::claimTemplateSlot(CammerWidget& v, int d, const TemplateSlot& slot) {
+    engine::EngineContext& ctx = v.context;
+    if (slot.free) {
+        ctx.templateUsed[size_t(d)][size_t(slot.slot)] = 1;
+        ++ctx.templateCount[size_t(d)];
+    }
+    if (!slot.removePath.isEmpty()) QFile::remove(slot.removePath);
+}
+
+void EditPage::warnUnwritten(const QStringList& files) {
+    QStringList lines;
+    for (const QString& file : files) lines << lang::cannotWriteText(file);
+    qWarning().noquote() << "alarm answer not done:" << lines.join(QStringLiteral("; "));
+    host_.warn(lines.join(QLatin1Char('\n')));
 }
 
 void EditPage::AddTemp(int camera, int detection) {
+    const QString failed = addTemplate(camera, detection);
+    if (!failed.isEmpty()) warnUnwritten({failed});
+}
+
+QString EditPage::addTemplate(int camera, int detection) {
     CammerWidget* v = host_.view(camera);
     const int d = detection;
-    if (!v || !validDetection(d) || !v->context.isPrepared(d)) return;
-    if (gSource != kSourceRecentNg && v->isOK) return;
+    if (!v || !validDetection(d) || !v->context.isPrepared(d)) return {};
+    if (gSource != kSourceRecentNg && v->isOK) return {};
     const bool live = gSource == kSourceLive;
     engine::EngineContext& ctx = v->context;
     const int shown = host_.words().editDetect;
@@ -124,7 +150,7 @@ void EditPage::AddTemp(int camera, int detection) {
     if (!live) {
         if (!validDetection(shown) || v->recentNgShown < 0 ||
             v->recentNgShown >= int(v->recentNgBuf[size_t(shown)].size()))
-            return;
+            return {};
         frame = &v->recentNgBuf[size_t(shown)][size_t(v->recentNgShown)];
     }
     // A ring slot nothing was kept in yet stands for a zeroed frame.
@@ -133,24 +159,28 @@ void EditPage::AddTemp(int camera, int detection) {
         zeroed.assign(size_t(std::max(v->frameBytes, 0)), uchar(0));
         frame = &zeroed;
     }
-    if (frame->size() != size_t(v->frameBytes)) return;
-    const int slot = takeTemplateSlot(*v, d);
-    if (slot < 0) return;
-    std::vector<uchar>& target = ctx.templateBuf[size_t(d)][size_t(slot)];
-    target = *frame;
-    failimage::saveFrameBmp(
-        templatePath(v->cameraNo, d, slot),
-        failimage::FrameView{target.data(), v->imageW, v->imageH, gisColor != 0});
+    if (frame->size() != size_t(v->frameBytes)) return {};
+    const TemplateSlot slot = chooseTemplateSlot(*v, d);
+    if (slot.slot < 0) return {};
+    // The file first: a template only in memory would pass this fault for the rest of the run
+    // and alarm again after a restart, the operator's answer lost without a word.
+    const QString path = templatePath(v->cameraNo, d, slot.slot);
+    if (!failimage::saveFrameBmp(
+            path, failimage::FrameView{frame->data(), v->imageW, v->imageH, gisColor != 0}))
+        return QDir::cleanPath(path);
+    claimTemplateSlot(*v, d, slot);
+    ctx.templateBuf[size_t(d)][size_t(slot.slot)] = *frame;
     if (!live) {
         // Trained by the save that leaves the page.
         templatesChanged[size_t(camera)] = true;
-        return;
+        return {};
     }
     if (v->recong) v->recong->VarTrain(host_.curDetect());
     v->detectDone[d] = 1;
     if (host_.alarmClearState(camera, d) == kAlarmOpen)
         host_.setAlarmClearState(camera, d, kAnswerAddTemplate);
     host_.insertRecord(lan(kEntryTemplateAdded).arg(camera + 1));
+    return {};
 }
 
 // --- "Don't Detect" ----------------------------------------------------------------------------
@@ -267,10 +297,17 @@ void EditPage::SlotAutoChange() {
 
 // --- ignore points -------------------------------------------------------------------------------
 
-void EditPage::ignorePointsChanged(CammerWidget& v, int d) {
+bool EditPage::storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask,
+                                 const QString& record) {
+    if (!failimage::saveIgnoreMask(v.cameraNo, d, mask.data(), v.imageW, v.imageH)) {
+        warnUnwritten({QDir::cleanPath(failimage::ignorePointPath(v.cameraNo, d))});
+        return false;
+    }
+    host_.insertRecord(record);
+    v.context.ignoreMask[size_t(d)].swap(mask);
     v.update();
-    v.SaveIgnorePoint(d);
     if (v.recong) v.recong->VarTrain(d);
+    return true;
 }
 
 void EditPage::SlotShowHideAlarmPoint() {
@@ -293,12 +330,14 @@ void EditPage::SlotIgnoreAlarmPoint() {
     if (!v || host_.checkPassword() == 0 || !stillAsked(question) ||
         !host_.ask(lan(kEntryAskIgnore)) || !stillAsked(question))
         return;
-    host_.insertRecord(lan(kEntryIgnoring).arg(host_.words().curCamera + 1));
+    const QString record = lan(kEntryIgnoring).arg(host_.words().curCamera + 1);
     engine::EngineContext& ctx = v->context;
     if (!validDetection(d) || !v->liveParam ||
         ctx.ignoreMask[size_t(d)].size() != size_t(v->pixelCount) ||
         ctx.resultMask.size() != size_t(v->pixelCount) || ctx.defectRects.size() <= size_t(d))
-        return;
+        return host_.insertRecord(record);
+    // Taken over only once it is on the disk.
+    std::vector<uchar> mask = ctx.ignoreMask[size_t(d)];
     const int count = std::clamp(v->liveParam->roiCount[d], 0, engine::kMaxRois);
     for (int i = 0; i < count; ++i) {
         if (ctx.roiOK[d][i]) continue;
@@ -307,9 +346,9 @@ void EditPage::SlotIgnoreAlarmPoint() {
             continue;
         }
         ignoreDefectPixels(ctx.defectRects[size_t(d)][size_t(i)], ctx.resultMask.data(),
-                           ctx.ignoreMask[size_t(d)].data(), v->imageW, v->imageH);
+                           mask.data(), v->imageW, v->imageH);
     }
-    ignorePointsChanged(*v, d);
+    storeIgnorePoints(*v, d, std::move(mask), record);
 }
 
 void EditPage::SlotDeleteIgnorePoint() {
@@ -317,11 +356,10 @@ void EditPage::SlotDeleteIgnorePoint() {
     const Asked question = asked();
     CammerWidget* v = failedCurrent();
     if (!v || !host_.ask(lan(kEntryAskDeleteIgnored)) || !stillAsked(question)) return;
-    host_.insertRecord(lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1));
-    if (!validDetection(d)) return;
-    std::vector<uchar>& mask = v->context.ignoreMask[size_t(d)];
-    std::fill(mask.begin(), mask.end(), uchar(0));
-    ignorePointsChanged(*v, d);
+    const QString record = lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1);
+    if (!validDetection(d)) return host_.insertRecord(record);
+    std::vector<uchar> mask(v->context.ignoreMask[size_t(d)].size(), uchar(0));
+    storeIgnorePoints(*v, d, std::move(mask), record);
 }
 
 }  // namespace cameraview

@@ -37,6 +37,11 @@ QSize FailImageSaver::frameSize(int camera) const {
     return frameSizes_[size_t(camera)];
 }
 
+void FailImageSaver::setWriteOutcome(WriteOutcome outcome) {
+    QMutexLocker lock(&settings_);
+    writeOutcome_ = std::move(outcome);
+}
+
 void FailImageSaver::setReporter(Reporter reporter) {
     QMutexLocker lock(&settings_);
     reporter_ = std::move(reporter);
@@ -94,6 +99,12 @@ bool FailImageSaver::saveStep(int camera, int step, const Pause& pause) {
         const QString baseName = pictureBaseName(sys::actions().now(), pending.failNumber);
         QString path;
         const bool written = writePicture(picture, folder, limit, baseName, &path);
+        WriteOutcome outcome;
+        {
+            QMutexLocker lock(&settings_);
+            outcome = writeOutcome_;
+        }
+        if (outcome) outcome(written, root);
 
         const bool unreported = kind == kKindNG && pending.ng && pending.ok;
         if (written && !unreported) {

@@ -29,6 +29,9 @@ public:
     // Told about every picture written: {"camera", "detect", "result"} (0-based numbers,
     // result 1 for a picture from the OK slot, else 0) and the file's absolute path.
     using Reporter = std::function<void(const QJsonObject& info, const QString& path)>;
+    // Told after every picture whether it could be written, with the folder root (a picture
+    // that cannot be written is not kept: frames are too large to hold until there is room).
+    using WriteOutcome = std::function<void(bool written, const QString& folderRoot)>;
     // Waits the given time; false when the saver must stop at once.
     using Pause = std::function<bool(int ms)>;
 
@@ -42,6 +45,7 @@ public:
     void setFrameSize(int camera, QSize size);
     QSize frameSize(int camera) const;
     void setReporter(Reporter reporter);
+    void setWriteOutcome(WriteOutcome outcome);
     void setPacing(const SaverPacing& pacing);
     SaverPacing pacing() const;
 
@@ -68,6 +72,7 @@ private:
     QString root_;
     std::array<QSize, kCameras> frameSizes_;
     Reporter reporter_;
+    WriteOutcome writeOutcome_;
     SaverPacing pacing_;
     // One picture buffer per camera, reused from pass to pass.
     std::array<QImage, kCameras> buffers_;

@@ -23,6 +23,8 @@ SaveFialImageThread::SaveFialImageThread(failimage::FailImageSaver::Reporter rep
                                          QObject* parent)
     : QThread(parent) {
     saver_.setReporter(reporter ? std::move(reporter) : monitoringLinkReporter());
+    saver_.setWriteOutcome(
+        [this](bool written, const QString& root) { emit sigPictureWritten(written, root); });
 }
 
 SaveFialImageThread::~SaveFialImageThread() {

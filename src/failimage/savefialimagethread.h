@@ -34,6 +34,10 @@ public:
     // thread stays stopped.
     void stop();
 
+signals:
+    // After every picture: whether it could be written, and the folder of the pictures.
+    void sigPictureWritten(bool written, QString folderRoot);
+
 protected:
     void run() override;
 

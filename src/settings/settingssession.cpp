@@ -4,8 +4,10 @@
 
 #include "acceptedsettings.h"
 #include "globals.h"
+#include "paramlimits.h"
 #include "systemcommands.h"
 #include "wizardpara.h"
+#include "writefailuretexts.h"
 
 namespace settings {
 
@@ -18,7 +20,6 @@ constexpr int kEntryParamsChanged = 235;
 constexpr int kEntryFieldChanged = 245;  // ", %1 is changed from %2 to %3"
 constexpr int kEntryAskLanguage = 318;
 constexpr int kEntryLanguageRecord = 319;
-constexpr int kEntrySaveFailed = 135;
 }  // namespace
 
 void restartPanel(SettingsHost& host) {
@@ -114,7 +115,7 @@ SettingsSession::Outcome SettingsSession::confirm() {
         // editing copy keeps the operator's edits for another try or a cancel.
         live_ = before;
         gLan = oldLanguage;
-        host_.warn(lan(kEntrySaveFailed));
+        host_.warn(lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile)));
         return Outcome::SaveFailed;
     }
     if (QString::compare(before.passwordText(), live_.passwordText()) != 0)

@@ -19,6 +19,10 @@ constexpr char kKeptTimeFormat[] = "yyyyMMdd-hhmmss";
 // beside the wrong file would be played back into it.
 constexpr const char* kSqliteCompanions[] = {"-journal", "-wal", "-shm"};
 
+// A write that failed with less than this left on its disk is told as a full disk: the largest
+// files the program writes (colour frames as templates, alarm pictures) take several MB.
+constexpr qint64 kFullDiskBytes = 16 << 20;
+
 // Mode of a new file written by the helpers (an existing file keeps its own).
 constexpr unsigned kNewFileMode = 0644;
 

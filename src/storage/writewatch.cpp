@@ -1,6 +1,8 @@
 #include "writewatch.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 
 namespace storage {
 
@@ -11,23 +13,47 @@ const char* storeName(WriteWatch::Store store) {
             return "operation records";
         case WriteWatch::Counters:
             return "production counters";
+        case WriteWatch::Pictures:
+            return "alarm pictures";
         default:
             return "statistics";
     }
 }
+
+QString shownName(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString relative = QDir::current().relativeFilePath(absolute);
+    return QDir::cleanPath(relative.startsWith(QLatin1String("..")) ? absolute : relative);
+}
 }  // namespace
 
-void WriteWatch::report(Store store, bool written, const QString& what) {
-    if (store < 0 || store >= StoreCount || written != failing_[store]) return;
+void WriteWatch::report(Store store, bool written, const QString& path) {
+    if (store < 0 || store >= StoreCount) return;
+    // Most writes succeed with nothing to tell: no name is made for them.
+    if (written && !failing_[store]) return;
+    const QString file = shownName(path);
+    if (!written) {
+        // The file that fails last is the one named: a store writes more than one.
+        failures_[store] = Failure{store, file, probeWriteCause(path)};
+        if (failing_[store]) return;
+    }
     failing_[store] = !written;
     if (written) {
-        qInfo().noquote() << storeName(store) << "are written again:" << what;
+        qInfo().noquote() << storeName(store) << "are written again:" << file;
         emit sigWriteResumed(store);
         return;
     }
-    qCritical().noquote() << storeName(store) << "cannot be written:" << what
-                          << "- each later change tries again";
-    emit sigWriteFailed(store, what);
+    qCritical().noquote() << storeName(store) << "cannot be written:" << file << "("
+                          << writeCauseName(failures_[store].cause)
+                          << ") - each later change tries again";
+    emit sigWriteFailed(store, file);
+}
+
+QList<WriteWatch::Failure> WriteWatch::failures() const {
+    QList<Failure> list;
+    for (int s = 0; s < StoreCount; ++s)
+        if (failing_[s]) list << failures_[s];
+    return list;
 }
 
 }  // namespace storage

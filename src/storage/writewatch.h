@@ -1,24 +1,36 @@
 #pragma once
-// Watches the writes of the program's stores (operation records, counters, statistics): the
-// first failed write of a store is logged as an error and signalled once, so that the
-// operator is told once; the first successful write after that is logged, and a later
-// failure is signalled again.
+// Watches the writes of the program's stores (operation records, counters, statistics, alarm
+// pictures): the first failed write of a store is logged as an error with its file and cause
+// and signalled once, so that the operator is told once; the first successful write after that
+// is logged, and a later failure is signalled again. Every store failing at a time is kept, so
+// that one message can name them all.
 
+#include <QList>
 #include <QObject>
 #include <QString>
+
+#include "writecause.h"
 
 namespace storage {
 
 class WriteWatch : public QObject {
     Q_OBJECT
 public:
-    enum Store { Records, Counters, Statistics, StoreCount };
+    enum Store { Records, Counters, Statistics, Pictures, StoreCount };
+
+    struct Failure {
+        Store store = Records;
+        QString file;  // as the operator knows it: relative to the working folder
+        WriteCause cause = WriteCause::Unknown;
+    };
 
     explicit WriteWatch(QObject* parent = nullptr) : QObject(parent) {}
 
-    // The outcome of one write to a store; what names the file.
-    void report(Store store, bool written, const QString& what);
+    // The outcome of one write to a store; path names the file (or folder) written.
+    void report(Store store, bool written, const QString& path);
     bool isFailing(Store store) const { return failing_[store]; }
+    // The stores failing now, in store order.
+    QList<Failure> failures() const;
 
 signals:
     void sigWriteFailed(int store, QString what);
@@ -26,6 +38,7 @@ signals:
 
 private:
     bool failing_[StoreCount] = {};
+    Failure failures_[StoreCount];
 };
 
 }  // namespace storage

@@ -1,0 +1,18 @@
+#pragma once
+// Texts of our own for files that cannot be written, in the four languages of the language
+// table (which has none for this: its database entry advises a restart, which does not help a
+// full disk). Shown in the current language (gLan).
+
+#include <QString>
+#include <QStringList>
+
+#include "writecause.h"
+
+namespace lang {
+
+// "<file> cannot be written: no space left on the disk" and the like.
+QString cannotWriteText(const QString& file, storage::WriteCause cause);
+// The same for a file that was not written just now, with its cause read from the disk.
+QString cannotWriteText(const QString& file);
+
+}  // namespace lang

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,9 +19,11 @@
 #include "drawroiwidget.h"
 #include "editpage.h"
 #include "enginelimits.h"
+#include "privatemount.h"
 #include "residentmemory.h"
 #include "toolkitlimits.h"
 #include "viewtestsupport.h"
+#include "writefailuretexts.h"
 
 using namespace viewtest;
 using namespace cameraview;
@@ -801,6 +804,57 @@ TEST_F(AlarmPageTest, IgnorePointsOfTheFailedAreas) {
     EXPECT_EQ(records, QStringList({"Camera 1 delete all ignored points"}));
     EXPECT_EQ(std::count(mask.begin(), mask.end(), 0), v0().pixelCount);
     EXPECT_EQ(pixelOf(ignoreMaskPath(0, 1), 315, 235), 0);
+}
+
+// An answer whose file cannot be written is not done: the alarm stays for another answer.
+TEST_F(AlarmPageTest, AnswersWhoseFileCannotBeWrittenChangeNothingAndSayWhy) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    showCamera(0);
+    testsupport::TmpfsMount disk(QFileInfo(templatePath(0, 1, 0)).absolutePath(), 1 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    engine::EngineContext& ctx = v0().context;
+    CammerSingleton& p = *v0().liveParam;
+    p.roiCount[1] = 0;
+    addRect(p, 1, QRect(10, 10, 50, 50), 0);
+    ctx.roiOK[1][0] = 0, ctx.roiValue[1][0] = 10;
+    ctx.defectRects[1][0].count = 1;
+    ctx.defectRects[1][0].rects[0] = {10, 10, 60, 60};
+    ctx.resultMask[size_t(20 * v0().imageW + 20)] = 255;
+    ctx.ignoreMask[1][size_t(40 * v0().imageW + 40)] = 255;
+    const std::vector<uchar> maskBefore = ctx.ignoreMask[1];
+    const struct {
+        const char* what;
+        bool readOnly;
+        void (EditPage::*action)();
+        QString file;
+    } rows[] = {
+        {"add, disk full", false, &EditPage::SlotAddTemp, templatePath(0, 1, 1)},
+        {"add, read-only", true, &EditPage::SlotAddTemp, templatePath(0, 1, 1)},
+        {"ignore, disk full", false, &EditPage::SlotIgnoreAlarmPoint, ignoreMaskPath(0, 1)},
+        {"delete ignored, read-only", true, &EditPage::SlotDeleteIgnorePoint, ignoreMaskPath(0, 1)},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.readOnly)
+            ASSERT_TRUE(disk.setReadOnly(true));
+        else
+            disk.fill();
+        said.clear(), records.clear(), calls.clear();
+        (page.get()->*r.action)();
+        ASSERT_FALSE(said.isEmpty());
+        EXPECT_EQ(said.last(), lang::cannotWriteText(QDir::cleanPath(r.file),
+                                                     r.readOnly ? storage::WriteCause::ReadOnly
+                                                                : storage::WriteCause::NoSpace));
+        EXPECT_TRUE(records.isEmpty());
+        EXPECT_TRUE(calls.isEmpty()) << "not inspected again: " << calls.join(',').toStdString();
+        EXPECT_EQ(std::make_tuple(clearState[0][1], int(v0().detectDone[1]), result),
+                  std::make_tuple(3, 0, int(kResultNgAlarm)));
+        EXPECT_EQ(ctx.templateUsed[1], std::vector<int>({1, 0, 0, 0}));
+        EXPECT_EQ(ctx.templateCount[1], 1);
+        EXPECT_TRUE(ctx.ignoreMask[1] == maskBefore);
+        disk.unfill();
+        ASSERT_TRUE(disk.setReadOnly(false));
+    }
 }
 
 TEST_F(AlarmPageTest, LiveAndTemplateSwitchOnOneCamera) {

@@ -658,12 +658,16 @@ void DeRaRazovi::ClearRecord() {
 
 void DeRaRazovi::SlotCheckDate() {
     const QString before = operationLog_->recordDay();
+    const bool hadPending = operationLog_->pendingCount() > 0;
     const bool done = operationLog_->checkDate(sys::actions().now().date());
     recordDay = operationLog_->recordDay();
-    // Most checks change nothing and say nothing about whether writing works.
-    if (!done || recordDay != before)
-        writeWatch_->report(storage::WriteWatch::Records, done,
-                            QLatin1String(OperationLog::kArchiveFolder));
+    // Most checks change nothing and say nothing about whether writing works; records that
+    // waited for the disk and are written now do.
+    if (!done || recordDay != before || hadPending)
+        writeWatch_->report(
+            storage::WriteWatch::Records, done,
+            QLatin1String(operationLog_->pendingCount() > 0 ? OperationLog::kDatabaseFile
+                                                            : OperationLog::kArchiveFolder));
 }
 
 void DeRaRazovi::CountRead() {

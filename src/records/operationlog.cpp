@@ -9,6 +9,7 @@
 #include <QTextStream>
 
 #include "durablefile.h"
+#include "recordlimits.h"
 #include "sqlitefiles.h"
 
 namespace {
@@ -63,26 +64,55 @@ bool OperationLog::ensureOpen() {
 }
 
 bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks) {
+    pending_.push_back({time, level, remarks});
+    if (int(pending_.size()) > records::kMaxPendingRecords) {
+        qWarning().noquote() << "record dropped, too many wait for the disk:"
+                             << pending_.front().time << pending_.front().remarks;
+        pending_.pop_front();
+    }
+    return writePending();
+}
+
+bool OperationLog::writePending() {
+    if (pending_.empty()) return true;
     if (!ensureOpen()) return false;
-    QSqlQuery query(database());
-    query.prepare(
-        QStringLiteral("INSERT INTO RECORD(recordtime, recordpassword, remarks) VALUES(?, ?, ?)"));
-    query.addBindValue(time);
-    query.addBindValue(level);
-    query.addBindValue(remarks);
-    if (query.exec()) return true;
-    qWarning().noquote() << "cannot store the record" << remarks << query.lastError().text();
+    QSqlDatabase db = database();
+    // All waiting rows or none: a row is never written twice, and none overtakes another.
+    bool written = db.transaction();
+    {
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral(
+            "INSERT INTO RECORD(recordtime, recordpassword, remarks) VALUES(?, ?, ?)"));
+        for (auto row = pending_.begin(); written && row != pending_.end(); ++row) {
+            query.bindValue(0, row->time);
+            query.bindValue(1, row->level);
+            query.bindValue(2, row->remarks);
+            written = query.exec();
+            if (!written)
+                qWarning().noquote()
+                    << "cannot store the record" << row->remarks << query.lastError().text();
+        }
+    }
+    if (written) written = db.commit();
+    if (written) {
+        pending_.clear();
+        return true;
+    }
+    qWarning().noquote() << pending_.size()
+                         << "records wait for the disk:" << db.lastError().text();
+    db.rollback();
     // Opened again by the next record: a connection SQLite opened read-only (the folder was
     // read-only then) would refuse every later record even once the folder is writable.
-    query.finish();
-    database().close();
+    db.close();
     return false;
 }
 
 bool OperationLog::clear() {
     if (!ensureOpen()) return false;
     QSqlQuery query(database());
-    return exec(query, QStringLiteral("DELETE FROM RECORD"));
+    if (!exec(query, QStringLiteral("DELETE FROM RECORD"))) return false;
+    pending_.clear();  // made before the clearing
+    return true;
 }
 
 void OperationLog::loadRecordDay(const QDate& today) {
@@ -111,6 +141,7 @@ bool OperationLog::writeDayFile(const QString& day) {
 }
 
 bool OperationLog::checkDate(const QDate& today) {
+    if (!writePending()) return false;
     const QString todayText = today.toString(QLatin1String(kDayFormat));
     // A day file that could not be written is tried again: a start with the old day in it would
     // archive today's records under that day.

@@ -2,6 +2,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
+#include <deque>
 
 // The operator log: one row per operator action or notable event in "RECORD.db" (table RECORD:
 // recordtime "hh.mm.ss", recordpassword = login level text, remarks), holding the rows of one
@@ -26,9 +27,14 @@ public:
     OperationLog& operator=(const OperationLog&) = delete;
 
     // Appends a row; values are bound, so any text is stored as typed. False when the
-    // database cannot be opened or written.
+    // database cannot be opened or written: the row then waits in memory, with the rows that
+    // wait already, and they are written in their order before any later row (at most
+    // records::kMaxPendingRecords wait; the oldest gives way).
     bool insert(const QString& time, const QString& level, const QString& remarks);
-    // Deletes every row of the current day (archives are untouched).
+    // Writes the waiting rows; true when none is left.
+    bool writePending();
+    int pendingCount() const { return int(pending_.size()); }
+    // Deletes every row of the current day (archives are untouched), also the waiting ones.
     bool clear();
 
     // The day the current file belongs to, read from "time.txt". An unreadable file gives
@@ -40,6 +46,8 @@ public:
     // Day rollover: when today differs from the record day, moves the day's rows into the
     // archive of the record day (in one transaction) and goes on in the emptied file. Nothing
     // is lost on failure: the rows stay and the rollover is tried again at the next call.
+    // Waiting rows are written first (they belong to the record day); while they cannot be,
+    // the day does not change.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
     bool checkDate(const QDate& today);
 
@@ -55,8 +63,15 @@ private:
     bool archiveCurrentFile();
     bool writeDayFile(const QString& day);
 
+    struct Row {
+        QString time;
+        QString level;
+        QString remarks;
+    };
+
     QString folder_;
     QString connectionName_;
     QString recordDay_;
     bool dayFileStale_ = false;
+    std::deque<Row> pending_;
 };

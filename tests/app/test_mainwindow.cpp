@@ -260,34 +260,41 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
                     << file << " in " << text.toStdString();
         };
 
-        writeAll("lost 1");
+        writeAll("waited 1");
         EXPECT_TRUE(gpWarnBox->isVisible());
         toldEveryFile(storage::WriteCause::ReadOnly);
         EXPECT_EQ(gpWarnBox->findChild<QLabel*>("message")->text(),
                   QString(gpWarnBox->text()).remove('\r'));
         for (const char* store : stores) EXPECT_EQ(told(store), 1) << store;
         gpWarnBox->hide();  // the operator confirms
-        writeAll("lost 2");
+        writeAll("waited 2");
         EXPECT_FALSE(gpWarnBox->isVisible()) << "told once";
 
         ASSERT_TRUE(disk.setReadOnly(false));
         gSyncNGNum = 4242;
         writeAll("kept");
-        QStringList remarks;
-        QSqlQuery query("SELECT remarks FROM RECORD", m.recordDb);
-        while (query.next()) remarks << query.value(0).toString();
-        EXPECT_EQ(remarks, QStringList{"kept"});
+        const auto remarks = [&] {
+            QStringList texts;
+            QSqlQuery query("SELECT remarks FROM RECORD", m.recordDb);
+            while (query.next()) texts << query.value(0).toString();
+            return texts;
+        };
+        // The records made meanwhile waited and are written in their places.
+        EXPECT_EQ(remarks(), QStringList({lan(150).arg(0), "waited 1", "waited 2", "kept"}));
         EXPECT_EQ(
             CounterStore(QDir::current().filePath("cnt_net/workspace/count.ini")).read().syncNGNum,
             gSyncNGNum);
 
         // A full disk later is told again.
         disk.fill(0);
-        writeAll("lost 3");
+        writeAll("waited 3");
         EXPECT_TRUE(gpWarnBox->isVisible());
         toldEveryFile(storage::WriteCause::NoSpace);
         for (const char* store : stores) EXPECT_EQ(told(store), 2) << store;
         disk.unfill();
+        // With room again, the minute's day check writes what waited, with no new record.
+        m.SlotCheckDate();
+        EXPECT_EQ(remarks().mid(4), QStringList{"waited 3"});
     }
     QDir::setCurrent(dir.path());
 }

@@ -166,14 +166,16 @@ TEST(OperationLog, ARolloverThatCannotEmptyTheDayMovesNothingAndIsDoneOnceLater)
     OperationLog log;
     log.loadRecordDay(kDay1);
     EXPECT_FALSE(log.checkDate(kDay2));
-    EXPECT_FALSE(log.insert("2", "l", "lost"));
+    EXPECT_FALSE(log.insert("2", "l", "waited"));
     EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"0|l|earlier"});
 
     ASSERT_TRUE(work.setReadOnly(false));
     EXPECT_TRUE(log.insert("3", "l", "b"));
     EXPECT_TRUE(log.checkDate(kDay2));
     EXPECT_TRUE(log.checkDate(kDay2));
-    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), (QStringList{"0|l|earlier", "1|l|a", "3|l|b"}));
+    // The record made meanwhile is written in its place, before the day moves.
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
+              (QStringList{"0|l|earlier", "1|l|a", "2|l|waited", "3|l|b"}));
     EXPECT_TRUE(log.insert("4", "l", "c"));
     EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"4|l|c"});
     QDir::setCurrent(dir.path());

@@ -21,6 +21,7 @@
 #include "settingstestrig.h"
 #include "slider.h"
 #include "wizardparawidget.h"
+#include "writefailuretexts.h"
 
 using settingstest::Rig;
 using Section = WizardParaWidget::Section;
@@ -255,7 +256,10 @@ TEST_F(SettingsScreen, FailedSaveKeepsTheLiveValuesAndTheEdits) {
     EXPECT_TRUE(screen->isVisible());
     EXPECT_EQ(gpWPara->reDetectNum, live);
     EXPECT_EQ(gpWParaBak->reDetectNum, 9);
-    EXPECT_EQ(rig.host.warnings.size(), 1);
+    ASSERT_EQ(rig.host.warnings.size(), 1);
+    // The file is named; no restart is advised.
+    EXPECT_TRUE(rig.host.warnings[0].startsWith(
+        lang::cannotWriteText("PARAM.db", storage::WriteCause::Unknown)));
     EXPECT_TRUE(rig.host.records.isEmpty());
     EXPECT_EQ(callIndex("speed"), -1);
 }

@@ -357,8 +357,9 @@ void EditPage::SlotDeleteIgnorePoint() {
     CammerWidget* v = failedCurrent();
     if (!v || !host_.ask(lan(kEntryAskDeleteIgnored)) || !stillAsked(question)) return;
     const QString record = lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1);
-    if (!validDetection(d)) return host_.insertRecord(record);
-    std::vector<uchar> mask(v->context.ignoreMask[size_t(d)].size(), uchar(0));
+    if (!validDetection(d) || v->context.ignoreMask[size_t(d)].size() != size_t(v->pixelCount))
+        return host_.insertRecord(record);
+    std::vector<uchar> mask(size_t(v->pixelCount), uchar(0));
     storeIgnorePoints(*v, d, std::move(mask), record);
 }
 

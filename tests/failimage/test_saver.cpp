@@ -194,10 +194,15 @@ TEST_F(SaverTest, PicturesThatCannotBeWrittenOrTakenAreLoggedNotReportedAndNotTr
     makeOldPicture(ng, 0);
 
     testsupport::MessageCatcher catcher;
+    QStringList outcomes;
+    saver.setWriteOutcome([&](bool written, const QString& root) {
+        outcomes << QString("%1 %2").arg(written).arg(root);
+    });
     rig.fillAndMark(1, 0, kKindNG, kRed);
     rig.setFailNumber(1, 0, 1);
     ASSERT_TRUE(scan());
     EXPECT_TRUE(reports.isEmpty());
+    EXPECT_EQ(outcomes, QStringList{"0 " + saver.folderRoot()}) << "told to the write watch";
     EXPECT_FALSE(rig.isMarked(1, 0, kKindNG));
     EXPECT_EQ(rig.failNumber(1, 0), 0);
     ASSERT_EQ(catcher.messages().size(), 1);
@@ -213,6 +218,7 @@ TEST_F(SaverTest, PicturesThatCannotBeWrittenOrTakenAreLoggedNotReportedAndNotTr
     EXPECT_EQ(catcher.messages().size(), 2);
     EXPECT_TRUE(jpegsIn(folder(0, 0, "NG")).isEmpty());
     EXPECT_TRUE(reports.isEmpty());
+    EXPECT_EQ(outcomes.size(), 1) << "a picture not taken was never written";
 }
 
 TEST_F(SaverTest, MissingFoldersUnderAnotherRootAreMade) {

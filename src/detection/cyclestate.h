@@ -48,6 +48,9 @@ struct CycleState {
     qint64 lastTrigTime = 0;
     quint8 stepCounted[kMaxSteps] = {};   // the kind's result was counted in this cycle
     quint8 camCycleNG[kMaxCameras] = {};  // some step of this cycle failed, per camera
+    // The kind's result went to the statistics in this cycle (a retry's final result may go
+    // there after the counters took the failed try, so the counters' memory does not do).
+    quint8 statisticsCounted[kMaxSteps] = {};
     int delayOutputArmed = 0;  // mode 3: a step output is switched on again after a pulse
     int delayOutputNo = -1;
 };

@@ -110,6 +110,7 @@ private:
     quint32 newFrameMask_ = 0;  // cameras that delivered a frame (external trigger)
     int lastDelay_ = 0;         // delay of the position started last, tenths
     bool parallel_ = true;
+    bool doorReCheck_ = false;  // the editing page re-checks for a door closed during an alarm
     std::unique_ptr<ParallelInspection> inspection_;
 };
 

@@ -269,7 +269,10 @@ bool DetectionController::handleAlarmShown() {
                 if (open && !right) s_.curSide = kSideLeft;
                 if (right && !open) s_.curSide = kSideRight;
             }
+            // The re-check judges the step again: its decision writes the result line.
+            doorReCheck_ = true;
             host_.editorReCheck();
+            doorReCheck_ = false;
         }
     }
     if (second && s_.curDetect == 0) s_.forcedInput = kSecondSignalInput;
@@ -363,6 +366,7 @@ void DetectionController::startCycle(int input) {
     const int mode = p.detectMode;
     std::fill(std::begin(s_.stepCounted), std::end(s_.stepCounted), 0);
     std::fill(std::begin(s_.camCycleNG), std::end(s_.camCycleNG), 0);
+    std::fill(std::begin(s_.statisticsCounted), std::end(s_.statisticsCounted), 0);
     markCycleTimes();
 
     if (s_.noInputShown) {

@@ -36,13 +36,17 @@ void DetectionController::checkNG(bool isClearNG) {
     s_.lastCycleNG = anyNG;
     // A failure that will be retried is not the step's result yet.
     const bool retryPending = anyNG && s_.retryLeft[kind] > 0;
-    if (!isClearNG) logResult(failed, anyNG, retryPending);
+    if (!isClearNG || doorReCheck_) logResult(failed, anyNG, retryPending);
 
     // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
-    // raised, and the passing results that the clearing leaves would record it again.
+    // raised, and the passing results that the clearing leaves would record it again. A step
+    // already recorded in this cycle (the safety door re-runs the mould step after the cycle)
+    // is not recorded again, as the counters do not count it again.
     if (p.useStatistics && !isClearNG && !retryPending && s_.trigKind == kTrigInput &&
-        !s_.alarmCleared)
+        !s_.alarmCleared && !s_.statisticsCounted[kind]) {
+        s_.statisticsCounted[kind] = 1;
         host_.addStatistics();
+    }
 
     if (kind == 1 && !anyNG && p.shieldPin) s_.shieldCount = 0;
     s_.alarmCleared = 0;

@@ -319,6 +319,8 @@ void DeRaRazovi::CheckInputFromTimer(int i) {
 }
 
 void DeRaRazovi::FLushAll() {
+    // Every caller restarts the panel or powers it off next.
+    SaveStatisticsBeforeStop();
     if (recordDb.isOpen()) recordDb.close();
     if (paramDb.isOpen()) paramDb.close();
     sys::actions().sleepMs(panel::kFlushSettleMs);

@@ -1,0 +1,163 @@
+// What the statistics keep of the cycles, with the whole main road around them: the main window
+// with a simulated camera and the IO-board simulator. A safety-door re-run and re-check of the
+// mould step, and the roads that restart the panel or power it off.
+#include <gtest/gtest.h>
+
+#include <QSqlQuery>
+#include <QString>
+#include <functional>
+#include <numeric>
+
+#include "cyclefakes.h"
+#include "deraRazovi.h"
+#include "globals.h"
+#include "lostcamerawarnbox.h"
+#include "recordingsystemactions.h"
+#include "resstatisticsparam.h"
+#include "settingshost.h"
+#include "settingswindowhost.h"
+#include "statisticsconstants.h"
+#include "statisticsjson.h"
+#include "statisticssqlite.h"
+#include "testsupport.h"
+#include "windowrig.h"
+#include "wizardpara.h"
+
+using cycletest::WindowRig;
+
+namespace {
+
+constexpr int kMouldOpen = 0;
+constexpr int kDoor = 1;
+constexpr int kAlarm = 2;
+constexpr int kWaitMs = 30000;
+const sys::CommandResult kDone{true, 0, {}};
+
+int sum(const QList<int>& slotCounts) {
+    return std::accumulate(slotCounts.begin(), slotCounts.end(), 0);
+}
+
+int wholeCycles(const CountGroupList& day) {
+    int cycles = 0;
+    for (const CountGroup& group : day.groups)
+        cycles += sum(group.summary.summary.OK) + sum(group.summary.summary.NG);
+    return cycles;
+}
+
+// Whole cycles of the running day in the statistics store, as the next start loads them.
+int storedCycles() {
+    CountGroupList day;
+    {
+        stats::ScopedConnection connection(QString::fromLatin1(stats::kRunningDbFile),
+                                           QStringLiteral("stopstatistics"));
+        if (!connection.isOpen()) return -1;
+        QSqlQuery query(connection.database());
+        stats::dayFromJson(day, stats::documentFromText(stats::readDayDocument(query)));
+    }
+    return wholeCycles(day);
+}
+
+class StatisticsEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::recorder().clear();
+        for (int* counters : {gAllNum, gFailNum, gAllCycleNum, gFailCycleNum})
+            std::fill(counters, counters + std::size(gAllNum), 0);
+        gSyncNGNum = gSyncNGCycleNum = 0;
+    }
+    void TearDown() override {
+        testsupport::recorder().scriptCommand(QStringLiteral("reboot"), kDone);
+        testsupport::recorder().scriptCommand(QStringLiteral("poweroff"), kDone);
+    }
+    std::unique_ptr<WindowRig> start(const std::string& options) {
+        auto rig = std::make_unique<WindowRig>(
+            1,
+            [&](WizardPara& p) {
+                cycletest::setOptions(p, "detectMode=0 detectProdEnable " + options);
+            },
+            testsupport::recorder());
+        EXPECT_TRUE(rig->ok()) << rig->error().toStdString();
+        return rig;
+    }
+    // One input edge and its two judged steps.
+    void cycle(WindowRig& rig, testsupport::MessageCatcher& log) {
+        const int before = results(log);
+        rig.setInput(kMouldOpen, true);
+        EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + 2; }, kWaitMs));
+        rig.setInput(kMouldOpen, false);
+        EXPECT_TRUE(rig.waitInputSeen(kMouldOpen, false, kWaitMs));
+    }
+    // The door closes; returns once its step is judged.
+    void closeDoor(WindowRig& rig, testsupport::MessageCatcher& log) {
+        const int before = results(log);
+        rig.setInput(kDoor, true);
+        EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + 1; }, kWaitMs));
+        rig.setInput(kDoor, false);
+        EXPECT_TRUE(rig.waitInputSeen(kDoor, false, kWaitMs));
+    }
+    static int results(const testsupport::MessageCatcher& log) {
+        return log.count(QStringLiteral("Detection result:"));
+    }
+};
+
+TEST_F(StatisticsEndToEnd, SafetyDoorReRunIsCountedOnceAndItsReCheckIsLogged) {
+    testsupport::MessageCatcher log(QtInfoMsg);
+    auto rig = start("safeDoorTrigger");
+    ASSERT_TRUE(rig->ok());
+    cycle(*rig, log);
+    cycle(*rig, log);
+    closeDoor(*rig, log);  // re-runs the mould step of the finished cycle: OK again
+    EXPECT_EQ(gAllCycleNum[0], 2);
+    EXPECT_TRUE(rig->counterFile().contains(QStringLiteral("list_allcyclenum=2, 0")))
+        << rig->counterFile().toStdString();
+    EXPECT_EQ(wholeCycles(gpResStatisticsParam->currentDay()), 2);
+
+    // A re-run that fails raises the alarm; closing the door again re-checks the step.
+    rig->setScene(0, true);
+    closeDoor(*rig, log);
+    ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+    rig->setScene(0, false);
+    closeDoor(*rig, log);
+    EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs)) << "the re-check lifted the alarm";
+    EXPECT_EQ(log.messages().filter(QStringLiteral("Detection result:")).mid(4),
+              QStringList({"Detection result: step 2 of 2 OK",
+                           "Detection result: step 2 of 2 NG (camera 1)",
+                           "Detection result: step 2 of 2 OK"}));
+    EXPECT_EQ(gAllCycleNum[0], 2);
+    EXPECT_EQ(wholeCycles(gpResStatisticsParam->currentDay()), 2);
+}
+
+// Long before the minute's save, the roads that restart the panel or power it off store the
+// cycles judged so far first.
+TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
+    const struct {
+        const char* name;
+        const char* program;
+        std::function<void(DeRaRazovi&)> stop;
+    } roads[] = {
+        {"lost camera confirmed", "poweroff", [](DeRaRazovi&) { gpLostCameraWarnBox->accept(); }},
+        {"restart for new settings", "reboot",
+         [](DeRaRazovi& window) {
+             MainWindowSettingsHost host(window);
+             settings::restartPanel(host);
+         }},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        testsupport::MessageCatcher log(QtInfoMsg);
+        auto rig = start("");
+        ASSERT_TRUE(rig->ok());
+        cycle(*rig, log);
+        int storedAtStop = -1;
+        testsupport::recorder().scriptCommand(QLatin1String(road.program), [&](const QStringList&) {
+            storedAtStop = storedCycles();
+            return kDone;
+        });
+        road.stop(rig->window());
+        EXPECT_EQ(storedAtStop, 1);
+        EXPECT_EQ(gAllCycleNum[0], 1);
+        SetUp();
+    }
+}
+
+}  // namespace

@@ -10,7 +10,6 @@
 
 #include "appfixture.h"
 #include "choosebox.h"
-#include "colorbutton.h"
 #include "deraRazovi.h"
 #include "drawroiwidget.h"
 #include "globals.h"
@@ -19,7 +18,6 @@
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "passwordbox.h"
-#include "recordingsystemactions.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
@@ -275,53 +273,6 @@ TEST_F(Commands, KeypadsLogoutByTheStatusStripAndFlush) {
     EXPECT_FALSE(m->recordDb.isOpen());
     EXPECT_FALSE(m->paramDb.isOpen());
     ASSERT_EQ(recorder().programs(), QStringList{"sleep"}) << "files settle before a reboot";
-}
-
-// Shut Down and Restart on the settings screen: their record is stored before the databases
-// close, then "poweroff" or "reboot" goes to the system. Where the panel stays up (off the panel,
-// or the system refuses, which the operator is told) the program goes on with its databases.
-TEST_F(Commands, ShutDownAndRestartCloseTheDatabasesAfterTheirRecordThenAskTheSystem) {
-    auto m = window();
-    m->loginLevel = 1;
-    sys::RecordingSystemActions seam;
-    sys::ScopedActions use(&seam);
-    const struct {
-        const char* button;
-        QString program;
-        int exitCode;
-        int record;  // -1: a text of the command's own
-    } rows[] = {
-        {"stop1", "poweroff", 0, 292}, {"stop2", "reboot", 0, -1}, {"stop1", "poweroff", 1, 292}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.program.toStdString() + (row.exitCode ? " refused" : ""));
-        bool closedWhenAsked = false;
-        seam.scriptCommand(row.program, [&](const QStringList&) {
-            closedWhenAsked = !m->recordDb.isOpen() && !m->paramDb.isOpen();
-            sys::CommandResult result;
-            result.started = true;
-            result.exitCode = row.exitCode;
-            return result;
-        });
-        seam.clear();
-        Answers answers;
-        answers.confirm = true;
-        const int before = records(*m).size();
-        m->SlotSystemPara();
-        m->wizardParaWidget->findChild<ColorButton*>(row.button)->click();
-
-        EXPECT_TRUE(closedWhenAsked) << "the files are complete before the system acts";
-        const QStringList programs = seam.programs();
-        EXPECT_EQ(programs.mid(programs.size() - 3), QStringList({"sleep", "sync", row.program}))
-            << "the flush settles, then the command";
-        EXPECT_EQ(answers.messages.size(), row.exitCode ? 1 : 0);
-        EXPECT_NE(m->detectState, 3) << "detection runs on";
-        const QStringList texts = records(*m);
-        ASSERT_EQ(texts.size(), before + 1);
-        if (row.record >= 0) EXPECT_EQ(texts.last(), lan(row.record));
-        m->InsertRecord(QStringLiteral("after"));
-        EXPECT_EQ(records(*m).size(), before + 2) << "records are stored again";
-        m->wizardParaWidget->reject();
-    }
 }
 
 // The slider's steps magnify about the point last touched; 1.0 shows the whole picture.

@@ -1,5 +1,5 @@
 // The settings screen on the main window with simulated cameras: saving every frame as a test
-// image, the trigger setting reaching the cameras, and leaving the program from the screen.
+// image, a refused shut-down and leaving the program.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,15 +7,13 @@
 #include <QDir>
 #include <QTimer>
 
-#include "camerainterface.h"
 #include "cammerwidget.h"
 #include "colorbutton.h"
 #include "cyclefakes.h"
 #include "deraRazovi.h"
 #include "dialogseam.h"
 #include "globals.h"
-#include "recordingsystemactions.h"
-#include "settingsform.h"
+#include "systemactions.h"
 #include "testsupport.h"
 #include "windowrig.h"
 #include "wizardpara.h"
@@ -28,7 +26,7 @@ constexpr int kWaitMs = 10000;
 constexpr int kCameras = 2;
 }  // namespace
 
-TEST(SettingsOnTheWindow, TestImagesTriggerOnConfirmAndExitClosingEveryCamera) {
+TEST(SettingsOnTheWindow, TestImagesRefusedShutDownAndExitClosingEveryCamera) {
     testsupport::recorder().clear();
     WindowRig rig(
         kCameras,
@@ -42,11 +40,6 @@ TEST(SettingsOnTheWindow, TestImagesTriggerOnConfirmAndExitClosingEveryCamera) {
     WizardParaWidget& screen = *m.wizardParaWidget;
     m.show();  // pages count as open only on a window that is shown
     dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
-    auto fps = [&](int c) {
-        int value = -1;
-        m.cammerWidgets[c]->camera->getFps(&value);
-        return value;
-    };
 
     // Saving every frame: the next cycle writes one bitmap per camera for its (mould) step.
     m.SlotSystemPara();
@@ -65,19 +58,25 @@ TEST(SettingsOnTheWindow, TestImagesTriggerOnConfirmAndExitClosingEveryCamera) {
         << saved(0).value(0).toStdString();
     rig.setInput(0, false);
 
-    // The external trigger reaches every camera on Confirm, not on Cancel: a camera waiting
-    // for its trigger makes no frames of its own. (The rig keeps its cameras on the trigger: they
-    // run free first, as the stored setting says.)
-    for (int c = 0; c < kCameras; ++c) m.cammerWidgets[c]->CameraChangeTrig(false);
-    for (bool confirm : {false, true}) {
-        m.SlotSystemPara();
-        ASSERT_TRUE(screen.isVisible());
-        ASSERT_TRUE(screen.openSection(WizardParaWidget::Camera));
-        qobject_cast<QCheckBox*>(screen.form()->editorOf(QStringLiteral("sysUsage")))
-            ->setChecked(true);
-        confirm ? screen.accept() : screen.reject();
-        for (int c = 0; c < kCameras; ++c) EXPECT_EQ(fps(c) == 0, confirm) << c;
-    }
+    // Shut Down that the system refuses: the databases were closed when it was asked; the
+    // operator is told and the program goes on with its databases and detection.
+    bool closedWhenAsked = false;
+    testsupport::recorder().scriptCommand(QStringLiteral("poweroff"), [&](const QStringList&) {
+        closedWhenAsked = !m.recordDb.isOpen() && !m.paramDb.isOpen();
+        return sys::CommandResult{true, 1, {}};
+    });
+    const int asked = yes.count();
+    m.SlotSystemPara();
+    screen.findChild<ColorButton*>(QStringLiteral("stop1"))->click();
+    EXPECT_EQ(yes.count() - asked, 2) << "asked, then told";
+    EXPECT_TRUE(closedWhenAsked);
+    EXPECT_EQ(rig.records().last(), lan(292));
+    m.InsertRecord(QStringLiteral("after"));
+    EXPECT_EQ(rig.records().last(), QString("after")) << "records are stored again";
+    EXPECT_NE(m.detectState, 3);
+    screen.reject();
+    testsupport::recorder().scriptCommand(QStringLiteral("poweroff"),
+                                          sys::CommandResult{true, 0, {}});
 
     // Exit: asked, recorded, every camera stopped and closed, the event loop ends with 0.
     testsupport::recorder().clear();

@@ -33,44 +33,9 @@ void FakeHost::applyCamera(int camera, settings::CameraSetting setting) {
 void FakeHost::cameraSetSpeed() {
     calls << QStringLiteral("speed");
 }
-void FakeHost::cameraChangeTrig(int camera, bool on) {
-    calls << QStringLiteral("trigger %1 %2").arg(camera).arg(on);
-}
 void FakeHost::restoreDefaultSettings(int camera) {
-    calls << QStringLiteral("defaults %1").arg(camera);
+    note("defaults", camera);
     gpWParaBak->exposeTime[camera] = defaultExposure;
-    gpWParaBak->speed = defaultSpeed;
-}
-void FakeHost::cameraStop(int camera) {
-    calls << QStringLiteral("stop %1").arg(camera);
-}
-void FakeHost::cameraClose(int camera) {
-    calls << QStringLiteral("close %1").arg(camera);
-}
-void FakeHost::retrainEngines() {
-    calls << QStringLiteral("retrain");
-}
-void FakeHost::setSaveAllImages(bool on) {
-    saveAll = on;
-}
-void FakeHost::setStatisticsButtonVisible(bool visible) {
-    calls << QStringLiteral("statisticsButton %1").arg(visible);
-}
-void FakeHost::saveStatisticsBeforeStop() {
-    calls << QStringLiteral("saveStatistics");
-}
-void FakeHost::stopWatchdog() {
-    calls << QStringLiteral("stopWatchdog");
-}
-bool FakeHost::stopDetection() {
-    calls << QStringLiteral("stopDetection");
-    return true;
-}
-void FakeHost::resumeAfterStop(bool detectionWasRunning) {
-    calls << QStringLiteral("resume %1").arg(detectionWasRunning);
-}
-void FakeHost::endProgram(int status) {
-    calls << QStringLiteral("end %1").arg(status);
 }
 void FakeHost::showhideMscale() {
     calls << QStringLiteral("mscale");

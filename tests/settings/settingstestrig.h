@@ -23,19 +23,19 @@ public:
     int cameraCount() const override { return cameras; }
     void applyCamera(int camera, settings::CameraSetting setting) override;
     void cameraSetSpeed() override;
-    void cameraChangeTrig(int camera, bool on) override;
+    void cameraChangeTrig(int camera, bool on) override { note("trigger", camera, on); }
     void restoreDefaultSettings(int camera) override;
-    void cameraStop(int camera) override;
-    void cameraClose(int camera) override;
-    void retrainEngines() override;
+    void cameraStop(int camera) override { note("stop", camera); }
+    void cameraClose(int camera) override { note("close", camera); }
+    void retrainEngines() override { note("retrain"); }
     bool saveAllImages() const override { return saveAll; }
-    void setSaveAllImages(bool on) override;
-    void setStatisticsButtonVisible(bool visible) override;
-    void saveStatisticsBeforeStop() override;
-    void stopWatchdog() override;
-    bool stopDetection() override;
-    void resumeAfterStop(bool detectionWasRunning) override;
-    void endProgram(int status) override;
+    void setSaveAllImages(bool on) override { saveAll = on; }
+    void setStatisticsButtonVisible(bool visible) override { note("statisticsButton", visible); }
+    void saveStatisticsBeforeStop() override { note("saveStatistics"); }
+    void stopWatchdog() override { note("stopWatchdog"); }
+    bool stopDetection() override { return note("stopDetection"), true; }
+    void resumeAfterStop(bool wasRunning) override { note("resume", wasRunning); }
+    void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
     void clearRecord() override;
     QSqlDatabase recordDatabase() override;
@@ -55,15 +55,22 @@ public:
     MON_NETMN* link = nullptr;
     QString recordConnection;
     bool saveAll = false;
-    // The exposure and speed a camera gives as its defaults.
-    int defaultExposure = 0;
-    int defaultSpeed = 0;
+    int defaultExposure = 0;  // what a camera gives as its default
 
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
     QStringList calls;
     QStringList questions;
     QStringList warnings;
     QStringList records;
+
+private:
+    // Notes a call as its name and arguments ("stop 1").
+    void note(const char* what, int a = -1, int b = -1) {
+        QString call = QLatin1String(what);
+        for (int arg : {a, b})
+            if (arg >= 0) call += QLatin1Char(' ') + QString::number(arg);
+        calls << call;
+    }
 };
 
 class Rig {

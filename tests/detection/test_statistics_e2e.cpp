@@ -10,6 +10,7 @@
 
 #include "cyclefakes.h"
 #include "deraRazovi.h"
+#include "dialogseam.h"
 #include "globals.h"
 #include "lostcamerawarnbox.h"
 #include "recordingsystemactions.h"
@@ -19,6 +20,7 @@
 #include "statisticsconstants.h"
 #include "statisticsjson.h"
 #include "statisticssqlite.h"
+#include "systemcommands.h"
 #include "testsupport.h"
 #include "windowrig.h"
 #include "wizardpara.h"
@@ -130,6 +132,14 @@ TEST_F(StatisticsEndToEnd, SafetyDoorReRunIsCountedOnceAndItsReCheckIsLogged) {
 // Long before the minute's save, the roads that restart the panel or power it off store the
 // cycles judged so far first.
 TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
+    auto settingsCommand = [](settings::StopCommand command) {
+        return [command](DeRaRazovi& window) {
+            MainWindowSettingsHost host(window);
+            dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
+            settings::runStopCommand(host, command);
+        };
+    };
+    // program: the system action the road ends with (none: the program ends by itself).
     const struct {
         const char* name;
         const char* program;
@@ -141,6 +151,9 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
              MainWindowSettingsHost host(window);
              settings::restartPanel(host);
          }},
+        {"shut down on the settings screen", "poweroff",
+         settingsCommand(settings::StopCommand::ShutDown)},
+        {"exit on the settings screen", nullptr, settingsCommand(settings::StopCommand::Exit)},
     };
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
@@ -149,11 +162,14 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
         ASSERT_TRUE(rig->ok());
         cycle(*rig, log);
         int storedAtStop = -1;
-        testsupport::recorder().scriptCommand(QLatin1String(road.program), [&](const QStringList&) {
-            storedAtStop = storedCycles();
-            return kDone;
-        });
+        if (road.program)
+            testsupport::recorder().scriptCommand(QLatin1String(road.program),
+                                                  [&](const QStringList&) {
+                                                      storedAtStop = storedCycles();
+                                                      return kDone;
+                                                  });
         road.stop(rig->window());
+        if (!road.program) storedAtStop = storedCycles();
         EXPECT_EQ(storedAtStop, 1);
         EXPECT_EQ(gAllCycleNum[0], 1);
         SetUp();

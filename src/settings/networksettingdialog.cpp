@@ -89,6 +89,10 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
         buttons->addWidget(b);
     }
     grid->addLayout(buttons, row, 0, 1, 2);
+    // The dialog's font does not reach the children its style sheet styles.
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label != title) label->setFont(f);
+    for (QCheckBox* box : findChildren<QCheckBox*>()) box->setFont(f);
     grid->setColumnStretch(1, 1);
     connect(confirm, &QPushButton::clicked, this, &NetworkSettingDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &NetworkSettingDialog::reject);

@@ -21,10 +21,19 @@ const char* const kCheckStyle =
     "QCheckBox::indicator{width:40px;height:40px;}";
 const char* const kEditStyle = "QLineEdit{background:white;color:black;}";
 
-QFont labelFont(const QWidget* w) {
+QFont sizedFont(const QWidget* w, int px) {
     QFont f = w->font();
-    f.setPixelSize(kLabelFontPx);
+    f.setPixelSize(px);
     return f;
+}
+
+QFont labelFont(const QWidget* w) {
+    return sizedFont(w, kLabelFontPx);
+}
+
+// The slider's span for a value: the usual span, widened to a larger stored value.
+int sliderMaximum(const SettingItem& item, int value) {
+    return qBound(qMin(kCameraSliderMax, item.range.max), value, item.range.max);
 }
 
 int checkedValue(const SettingItem& item, bool checked) {
@@ -89,8 +98,8 @@ SettingsForm::Row SettingsForm::makeRow(int index) {
             break;
         }
         case Editor::Slider: {
-            auto* slider =
-                new Slider(item.range.min, item.range.max, 10, item.range.min, this, QString());
+            auto* slider = new Slider(item.range.min, sliderMaximum(item, item.range.min), 10,
+                                      item.range.min, this, QString());
             connect(slider, &Slider::valueChanged, this,
                     [this, index](int value) { session_.change(items_[index], value); });
             row.editor = slider;
@@ -110,6 +119,8 @@ SettingsForm::Row SettingsForm::makeRow(int index) {
         case Editor::Choice:
         case Editor::Language: {
             auto* combo = new ComboBox(this);
+            combo->setFont(sizedFont(this, kControlFontPx));
+            combo->setItemHeight(kChoiceItemHeight);
             if (item.editor == Editor::Language) {
                 for (int l = 0; l < kLanguageCount; ++l)
                     combo->addItem(gaLanStr[item.labelEntry * kLanguageCount + l], l);
@@ -235,7 +246,8 @@ void SettingsForm::showValue(int index) {
             static_cast<Edit*>(editor)->setText(QString::number(value));
             break;
         case Editor::Slider:
-            static_cast<Slider*>(editor)->setValue(value);
+            static_cast<Slider*>(editor)->Reset(item.range.min, sliderMaximum(item, value), 10,
+                                                value, QString());
             break;
         case Editor::Flag:
         case Editor::InvertedFlag:

@@ -18,6 +18,32 @@ constexpr Range kFlagRange{0, 1};
 const char* const kHiddenFields[] = {"detectMode", "spare140", "spare147", "spareToken",
                                      "spare203",   "spare271", "spare287", "spare325"};
 
+// Labels of our own, by OwnLabel: simplified Chinese, English, traditional Chinese, Japanese.
+// %1 is the IO row, written "n#" as the row owners' choices show it.
+const char* const kOwnLabels[][kLanguageCount] = {
+    {"", "", "", ""},
+    {"检测模具", "Molds detected", "檢測模具", "検出する金型"},
+    {"%1# 触发输入", "%1# trigger input", "%1# 觸發輸入", "%1# トリガ入力"},
+    {"%1# 断开方式", "%1# cut mode", "%1# 斷開方式", "%1# オフ方式"},
+    {"服务码", "Service code", "服務碼", "サービスコード"},
+};
+
+// Japanese texts for the entries of this screen whose Japanese cell the table leaves empty; a
+// Japanese operator would otherwise read these rows and choices in English.
+struct JapaneseFillIn {
+    int entry;
+    const char* text;
+};
+const JapaneseFillIn kJapaneseFillIns[] = {
+    {621, "アラーム後は画像を更新しない"},
+    {622, "全カメラのテンプレートを一括追加"},
+    {623, "検出信号を個別にする"},
+    {672, "自身を遅延オフ"},
+    {673, "全て遅延オフ"},
+    {674, "NG時に自身をオフ"},
+    {675, "順次でない検出"},
+};
+
 Range rangeOf(const params::FieldSpec& spec) {
     const params::LoadCheck& c = spec.check;
     switch (c.rule) {
@@ -99,7 +125,7 @@ void systemPage(Builder& b) {
     b.number("picNumNG", 186);
     b.number("picNumOK", 187);
     b.choice("detectModeNext", 2, {0, 1, 2, 3}, {384, 385, 386, 472});
-    b.choice("moldSide", -1, {0, 1, 2}, {376, 377, 383});
+    b.choice("moldSide", -1, {0, 1, 2}, {376, 377, 383}).ownLabel = OwnLabel::MoldSide;
     b.add("gLan", 317, Editor::Language);
     b.flag("semiAuto", 174);
     b.flag("detectProdEnable", 175);
@@ -159,7 +185,7 @@ void cameraPage(Builder& b) {
 
 void ioPage(Builder& b) {
     b.page(Page::InputOutput);
-    SettingItem& com = b.choice("comPort", -1, iota(0, 8), QVector<int>(8, -1));
+    SettingItem& com = b.choice("comPort", 269, iota(0, 8), QVector<int>(8, -1));
     for (int i = 0; i < 8; ++i) com.choiceTexts << QStringLiteral("COM%1").arg(i + 1);
     const int outputEntries[params::kLineCount] = {273, 274, 275, 281, 491, 492, 493, 494, 496};
     for (int k = 0; k < params::kLineCount; ++k) {
@@ -205,9 +231,15 @@ void ioPage(Builder& b) {
         SettingItem& trig = b.choice("detectTrigIn", -1, iota(0, params::kTriggerSlotCount),
                                      QVector<int>(params::kTriggerSlotCount, 495), r);
         trig.choiceArgBase = kArgTriggerSlot;
+        trig.ownLabel = OwnLabel::TriggerInput;
+        trig.labelArg = r + 1;
     }
-    for (int r = 0; r < params::kStepCount; ++r)
-        b.choice("detectCutMode", -1, iota(0, 6), {474, 475, 523, 672, 673, 674}, r);
+    for (int r = 0; r < params::kStepCount; ++r) {
+        SettingItem& cut =
+            b.choice("detectCutMode", -1, iota(0, 6), {474, 475, 523, 672, 673, 674}, r);
+        cut.ownLabel = OwnLabel::CutMode;
+        cut.labelArg = r + 1;
+    }
     for (int i = 0; i < params::kStepCount; ++i) {
         SettingItem& in = b.choice("inputFunc", 495, iota(0, params::kInputFunctionCount),
                                    QVector<int>(params::kInputFunctionCount, -1), i);
@@ -247,7 +279,7 @@ void advancedPage(Builder& b) {
     b.flag("angleCorrect", 583);
     b.flag("matchBrightness", 582);
     b.flag("templateIsNG", 457);
-    b.add("serviceCode", -1, Editor::Text);
+    b.add("serviceCode", -1, Editor::Text).ownLabel = OwnLabel::ServiceCode;
 }
 
 QVector<SettingItem> build() {
@@ -263,11 +295,20 @@ QVector<SettingItem> build() {
 }  // namespace
 
 namespace {
-// The text of an entry; where the table leaves the current language empty (a few Japanese
-// texts), the English one, so that no row or choice is left without a name.
+int language() {
+    return qBound(0, gLan, kLanguageCount - 1);
+}
+
+// The text of an entry; where the table leaves the current language empty, our own Japanese
+// text, else the English one, so that no row or choice is left without a name.
 QString textOf(int entry) {
     const QString text = lan(entry);
-    return text.trimmed().isEmpty() ? gaLanStr[entry * kLanguageCount + 1] : text;
+    if (!text.trimmed().isEmpty()) return text;
+    if (language() == 3) {
+        for (const JapaneseFillIn& f : kJapaneseFillIns)
+            if (f.entry == entry) return QString::fromUtf8(f.text);
+    }
+    return gaLanStr[entry * kLanguageCount + 1];
 }
 }  // namespace
 
@@ -283,15 +324,11 @@ QString SettingItem::label() const {
         for (int l = 0; l < kLanguageCount; ++l) names << gaLanStr[labelEntry * kLanguageCount + l];
         return names.join(QStringLiteral(" / "));
     }
-    if (labelEntry < 0) {
-        const params::FieldSpec* s = spec();
-        const bool array = s && s->count > 1 && !perCamera;
-        return array ? QStringLiteral("%1 %2").arg(field).arg(element + 1) : field;
-    }
-    QString text = textOf(labelEntry);
+    QString text = ownLabel != OwnLabel::None
+                       ? QString::fromUtf8(kOwnLabels[int(ownLabel)][language()])
+                       : textOf(labelEntry);
     if (labelArg >= 0) text = text.arg(labelArg);
-    text = text.trimmed();
-    return text.isEmpty() ? field : text;
+    return text.trimmed();
 }
 
 QString SettingItem::choiceText(int index) const {

@@ -46,13 +46,17 @@ constexpr int kArgTriggerSlot = -1;
 constexpr int kArgInputFunction = -2;
 constexpr int kArgOutputFunction = -3;
 
+// Rows the language table has no fitting text for: labels of our own, in every language.
+enum class OwnLabel { None, MoldSide, TriggerInput, CutMode, ServiceCode };
+
 struct SettingItem {
     QString field;    // the schema's stored name
     int element = 0;  // array element (per-camera items: set to the chosen camera)
     Page page = Page::System;
     bool perCamera = false;
-    int labelEntry = -1;  // language entry, -1: the stored name is the label
-    int labelArg = -1;    // fills %1 of the label
+    int labelEntry = -1;  // language entry, -1: ownLabel names the row
+    OwnLabel ownLabel = OwnLabel::None;
+    int labelArg = -1;  // fills %1 of the label
     Editor editor = Editor::Number;
     Range range;
     QVector<int> choiceValues;

@@ -62,6 +62,7 @@ void WidgetChangeCamera::reload() {
         label->setGeometry(settings::kMargin, y, kLabelWidth, settings::kRowMinHeight);
         auto* choice = new ComboBox(this);
         choice->setFont(f);
+        choice->setItemHeight(settings::kChoiceItemHeight);
         choice->setGeometry(settings::kMargin + kLabelWidth + settings::kMargin, y, kChoiceWidth,
                             settings::kRowMinHeight);
         for (int c = 0; c < cameras.size(); ++c)

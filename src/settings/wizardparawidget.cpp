@@ -87,12 +87,18 @@ void WizardParaWidget::buildButtons() {
     connect(ioNames_, &QPushButton::clicked, this, [this] { host_.showIONames(); });
 
     cameraChoice_ = new ComboBox(this);
+    cameraChoice_->setObjectName(QStringLiteral("cameraChoice"));
+    QFont controlFont = cameraChoice_->font();
+    controlFont.setPixelSize(kControlFontPx);
+    cameraChoice_->setFont(controlFont);
+    cameraChoice_->setItemHeight(kButtonHeight);
     cameraChoice_->setGeometry(kMargin, y, 2 * kButtonWidth, kButtonHeight);
     connect(cameraChoice_, QOverload<int>::of(&QComboBox::activated), this,
             [this](int index) { chooseCamera(index); });
     previous_ = new ColorButton(lan(kEntryPrevious).trimmed(), this, ColorButton::Small);
     previous_->setGeometry(kMargin + 2 * kButtonWidth + 40, y, kButtonWidth, kButtonHeight);
     sheetLabel_ = new QLabel(this);
+    sheetLabel_->setFont(controlFont);
     sheetLabel_->setAlignment(Qt::AlignCenter);
     sheetLabel_->setGeometry(previous_->geometry().right() + 10, y, 120, kButtonHeight);
     next_ = new ColorButton(lan(kEntryNext).trimmed(), this, ColorButton::Small);

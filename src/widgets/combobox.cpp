@@ -1,5 +1,6 @@
 #include "combobox.h"
 
+#include <QEvent>
 #include <QListView>
 
 ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
@@ -10,4 +11,11 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
 void ComboBox::setItemHeight(int px) {
     itemHeight_ = px;
     setStyleSheet(QStringLiteral("QComboBox QAbstractItemView::item{height:%1px;}").arg(px));
+    view()->setStyleSheet(QStringLiteral("QAbstractItemView::item{height:%1px;}").arg(px));
+}
+
+void ComboBox::changeEvent(QEvent* event) {
+    // The drop-down is a window of its own, which a font given to the combo box never reaches.
+    if (event->type() == QEvent::FontChange) view()->setFont(font());
+    QComboBox::changeEvent(event);
 }

@@ -2,6 +2,7 @@
 #include <QComboBox>
 
 // The toolkit's combo box: a list-view drop-down with touch-sized items and no keyboard focus.
+// The drop-down's rows are drawn in the combo box's own font.
 class ComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -10,6 +11,9 @@ public:
     // Height of the drop-down items in pixels.
     void setItemHeight(int px);
     int itemHeight() const { return itemHeight_; }
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     int itemHeight_ = 0;

@@ -82,13 +82,21 @@ TEST(SettingItems, RangesAreWhatTheLoadKeeps) {
 TEST(SettingItems, LabelsAndChoicesHaveTextInEveryLanguage) {
     const int saved = gLan;
     fillLanguageTable();
-    for (int language = 0; language < kLanguageCount; ++language) {
+    QMap<QString, QString> english;  // by field and element
+    for (int language : {1, 0, 2, 3}) {
         gLan = language;
         for (const SettingItem& item : settingItems()) {
             SCOPED_TRACE(item.field.toStdString() + " " + std::to_string(language));
+            const QString key = item.field + QString::number(item.element);
             const QString label = item.label();
             EXPECT_FALSE(label.isEmpty());
             EXPECT_FALSE(label.contains(QLatin1String("%1")));
+            // The operator reads words, never the stored name; a Japanese one reads Japanese.
+            EXPECT_NE(label.section(QLatin1Char(' '), 0, 0), item.field);
+            if (language == 1) english[key] = label;
+            if (language == 3 && item.editor != Editor::Language) {
+                EXPECT_NE(label, english[key]);
+            }
             for (int i = 0; i < item.choiceValues.size(); ++i) {
                 EXPECT_FALSE(item.choiceText(i).isEmpty()) << i;
                 EXPECT_FALSE(item.choiceText(i).contains(QLatin1String("%1"))) << i;

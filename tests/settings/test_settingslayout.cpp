@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontInfo>
 #include <QLabel>
 
 #include "cameramanager.h"
@@ -53,6 +55,23 @@ QStringList cutTexts(QWidget* page) {
     return cut;
 }
 
+// Texts drawn smaller than a finger's controls need, as "text (size)".
+QStringList smallTexts(QWidget* page) {
+    constexpr int kSmallestPx = 20;
+    QStringList small;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(page)) continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+        if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
+        const int px = QFontInfo(w->font()).pixelSize();
+        if (!text.isEmpty() && px < kSmallestPx)
+            small << QStringLiteral("%1 (%2 px)").arg(text).arg(px);
+    }
+    return small;
+}
+
 class SettingsLayout : public ::testing::TestWithParam<int> {
 protected:
     void shoot(QWidget* page, const QString& name) {
@@ -64,7 +83,17 @@ protected:
     void check(QWidget* page, const QString& name) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(cutTexts(page), QStringList());
+        EXPECT_EQ(smallTexts(page), QStringList());
         shoot(page, name);
+    }
+    // The rows of a drop-down, opened as a finger would.
+    void checkDropDown(QComboBox* combo, const QString& name) {
+        ASSERT_NE(combo, nullptr);
+        combo->showPopup();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_GE(QFontInfo(combo->view()->font()).pixelSize(), 20);
+        shoot(combo->view()->window(), name);
+        combo->hidePopup();
     }
 
     settingstest::Rig rig;
@@ -105,6 +134,10 @@ TEST_P(SettingsLayout, EveryPageShowsItsTextsWhole) {
             if (s <= WizardParaWidget::Advanced) screen->showSheet(sheet);
             check(screen, QStringLiteral("settings-%1-%2").arg(names[s]).arg(sheet + 1));
         }
+        if (s == WizardParaWidget::System)
+            checkDropDown(qobject_cast<QComboBox*>(screen->form()->editorOf("gLan")), "languages");
+        if (s == WizardParaWidget::Camera)
+            checkDropDown(screen->findChild<QComboBox*>("cameraChoice"), "cameras");
     }
     NetworkSettingDialog network(nullptr, nullptr);
     network.show();

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QListWidget>
+#include <QSlider>
 #include <QSqlDatabase>
 
 #include "colorbutton.h"
@@ -113,9 +114,9 @@ TEST_F(SettingsScreen, CancelStoresNothingAndGivesTheCamerasTheLiveValuesBack) {
     screen->chooseCamera(1);
     auto* slider = qobject_cast<Slider*>(screen->form()->editorOf("exposeTime", 1));
     ASSERT_NE(slider, nullptr);
-    slider->setValue(liveExposure + 100);
+    slider->setValue(liveExposure + 20);
     // Shown at once by camera 1 while the screen is visible: the view reads the editing copy.
-    EXPECT_EQ(gpWParaBak->exposeTime[1], liveExposure + 100);
+    EXPECT_EQ(gpWParaBak->exposeTime[1], liveExposure + 20);
     EXPECT_EQ(rig.host.calls.count("camera 1 0"), 1);
     type("speed", 0, "50");
     rig.host.calls.clear();
@@ -446,4 +447,42 @@ TEST_F(SettingsScreen, RestoreDefaultsAndTestImagesTakeEffectOnlyOnConfirm) {
                   QString::number(gpWPara->exposeTime[1]));
         EXPECT_EQ(rig.host.saveAll, confirm);
     }
+}
+
+// Each camera slider's knob is drawn where its value lies along the groove: the factory values,
+// and a stored value past the usual span, which widens the slider instead of being cut back.
+TEST_F(SettingsScreen, CameraSliderKnobsStandAtTheirValues) {
+    gpWPara->exposeTime[1] = 300;
+    *gpWParaBak = *gpWPara;
+    ASSERT_TRUE(screen->openSection(Section::Camera));
+    const struct {
+        const char* field;
+        int camera;
+        int value;
+        double fraction;  // of the knob's travel
+    } rows[] = {{"exposeTime", 0, 30, 0.30}, {"adjustPlus", 0, 32, 0.32},
+                {"sharp", 0, 0, 0.0},        {"contrast", 0, 50, 0.50},
+                {"gamma", 0, 70, 0.70},      {"exposeTime", 1, 300, 1.0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.field) + " " + std::to_string(row.camera));
+        screen->chooseCamera(row.camera);
+        auto* slider = qobject_cast<Slider*>(screen->form()->editorOf(row.field, row.camera));
+        ASSERT_NE(slider, nullptr);
+        EXPECT_EQ(slider->value(), row.value);
+        auto* groove = slider->findChild<QSlider*>();
+        // The knob is the light disc on the dark groove: its columns along the middle line.
+        const QImage picture = groove->grab().toImage();
+        const int y = picture.height() / 2;
+        int first = -1, last = -1;
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qGray(picture.pixel(x, y)) < 0xd0) continue;
+            if (first < 0) first = x;
+            last = x;
+        }
+        ASSERT_GE(first, 0);
+        const int knob = last - first + 1;
+        const double travel = picture.width() - knob;
+        EXPECT_NEAR(first, row.fraction * travel, 3.0);
+    }
+    EXPECT_EQ(gpWParaBak->exposeTime[1], 300);
 }

@@ -96,6 +96,25 @@ TEST(ComboBox, ItemHeightIsAStyleSheetOnAListView) {
     EXPECT_EQ(box.styleSheet(), QStringLiteral("QComboBox QAbstractItemView::item{height:50px;}"));
 }
 
+// Inside a screen that has a style sheet of its own, the drop-down's rows keep their height and
+// take the combo box's font.
+TEST(ComboBox, DropDownRowsKeepTheirHeightAndTheComboFont) {
+    QWidget screen;
+    screen.setStyleSheet(QStringLiteral("QLabel{color:white;}"));
+    screen.resize(400, 400);
+    auto* box = new ComboBox(&screen);
+    QFont large = box->font();
+    large.setPixelSize(28);
+    box->setFont(large);
+    box->setItemHeight(76);
+    box->addItems({QStringLiteral("Camera 1"), QStringLiteral("Camera 2")});
+    screen.show();
+    box->showPopup();
+    EXPECT_EQ(box->view()->visualRect(box->model()->index(1, 0)).height(), 76);
+    EXPECT_EQ(box->view()->font().pixelSize(), 28);
+    box->hidePopup();
+}
+
 TEST(Slider, ResetSetsCaptionRangeStepAndValue) {
     Slider slider(0, 1000, 1, 50, nullptr, QStringLiteral("Area"));
     EXPECT_EQ(slider.value(), 50);

@@ -1,7 +1,6 @@
 #include "cammerwidget.h"
 
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QJsonObject>
 #include <QResizeEvent>
 #include <QTimer>
@@ -33,14 +32,15 @@ int registerRegionParamType() {
 
 namespace {
 
-// The family asked for by name, or the application's (a CJK-capable family) when missing.
+// The family asked for by name; empty when missing, and the application's (a CJK-capable family
+// for the language) is used at each drawing.
 QString chooseFontFamily() {
     const QString wanted = QString::fromLatin1(kPanelFontFamily);
     const QStringList installed = QFontDatabase().families();
     for (const QString& family : installed) {
         if (family.compare(wanted, Qt::CaseInsensitive) == 0) return family;
     }
-    return QGuiApplication::font().family();
+    return QString();
 }
 
 bool validDetection(int d) {

@@ -101,7 +101,6 @@ public:
     void setShowSW();
     void setShowSH();
     // The family the view paints its texts with.
-    QString fontFamily() const { return fontFamily_; }
 
     // --- ROI editing on the view (the editing page's side) ---
     void setCurRoi(int i) { editor_.setCurRoi(i); }

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QObject>
 #include <QPainter>
 #include <QPen>
@@ -85,7 +86,7 @@ void drawCentred(QPainter& painter, QPointF centre, const QString& text) {
 }  // namespace
 
 QFont CammerWidget::panelFont(int pixelSize) const {
-    QFont font(fontFamily_);
+    QFont font(fontFamily_.isEmpty() ? QGuiApplication::font().family() : fontFamily_);
     font.setPixelSize(pixelSize);
     font.setWeight(QFont::Normal);
     return font;

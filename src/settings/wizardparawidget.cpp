@@ -1,5 +1,6 @@
 #include "wizardparawidget.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 
@@ -12,6 +13,7 @@
 #include "recordspage.h"
 #include "settingsform.h"
 #include "settingslayout.h"
+#include "uifont.h"
 #include "wizardpara.h"
 
 using settings::Page;
@@ -230,7 +232,13 @@ void WizardParaWidget::accept() {
     visitOpen_ = false;
     hide();
     host_.showhideMscale();
-    if (session_.restartPending()) settings::restartPanel(host_);
+    if (session_.restartPending()) {
+        // Until the panel is up again (off the panel, until the program is started again by
+        // hand) the texts read from now on are in the new language: in its own glyph forms.
+        if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            applyUiFont(*app, gLan);
+        settings::restartPanel(host_);
+    }
 }
 
 void WizardParaWidget::reject() {

@@ -2,6 +2,7 @@
 // parameter database, the cameras, the statistics and the panel; refused values and pages.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 #include "settingsitems.h"
 #include "settingstestrig.h"
 #include "slider.h"
+#include "uifont.h"
 #include "wizardparawidget.h"
 #include "writefailuretexts.h"
 
@@ -175,6 +177,8 @@ TEST_F(SettingsScreen, LanguageChoiceIsStoredAndTheSeamIsAskedToRestart) {
     screen->accept();
     EXPECT_EQ(rig.row("system2").split(' ').value(12), QString("3"));
     EXPECT_EQ(gLan, 3);
+    // Until the restart, what is drawn anew is drawn in the Japanese glyph forms.
+    EXPECT_EQ(QApplication::font().family(), lang::cjkFontFamily(3));
     const QStringList programs = testsupport::recorder().programs();
     ASSERT_TRUE(programs.contains("reboot")) << programs.join(' ').toStdString();
     // The databases are closed before the restart.

@@ -73,6 +73,9 @@ void DrawROIWidget::buildControls() {
     btnAddTemp = button(&DrawROIWidget::SlotAddTemp);
     btnDrawCircle = button(&DrawROIWidget::SlotDrawCircle);
     btnTempNext = button(&DrawROIWidget::SlotTempNext, kPageHalfButtonWidth);
+    // Half as wide as the others: their texts take two lines at the others' size.
+    btnTempLast->setTwoLines(true);
+    btnTempNext->setTwoLines(true);
     btnDrawPolygon = button(&DrawROIWidget::SlotDrawPloygn);
     btnTempDelete = button(&DrawROIWidget::SlotTempDeleteCur);
     btnDrawHand = button(&DrawROIWidget::SlotDrawHand);

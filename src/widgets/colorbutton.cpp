@@ -1,6 +1,7 @@
 #include "colorbutton.h"
 
 #include <QFont>
+#include <QFontMetrics>
 
 #include "fittedfont.h"
 #include "globals.h"
@@ -26,8 +27,20 @@ void ColorButton::SetRepeat() {
 void ColorButton::FitText() {
     QFont f = font();
     f.setPixelSize(fontPixelSize(type_, gLan));
-    setFont(
-        fittedFont(f, text(), width() - toolkit::kButtonTextMarginPx, toolkit::kMinFittedFontPx));
+    const int room = width() - toolkit::kButtonTextMarginPx;
+    if (!twoLines_) {
+        setFont(fittedFont(f, text(), room, toolkit::kMinFittedFontPx));
+        return;
+    }
+    if (text() != broken_) oneLine_ = text();
+    broken_ = twoLineText(f, oneLine_, room);
+    // Both lines within the button's height as well.
+    const int lines = broken_.count(QLatin1Char('\n')) + 1;
+    while (f.pixelSize() > toolkit::kMinFittedFontPx &&
+           lines * QFontMetrics(f).lineSpacing() > height() - toolkit::kButtonTextMarginPx)
+        f.setPixelSize(f.pixelSize() - 1);
+    setFont(fittedFont(f, broken_, room, toolkit::kMinFittedFontPx));
+    setText(broken_);
 }
 
 int ColorButton::fontPixelSize(int type, int language) {

@@ -16,6 +16,9 @@ public:
     // After its size or text changed: the type's font, made smaller where the text would not
     // fit the button's width otherwise (longer translations on buttons of fixed size).
     void FitText();
+    // Lets FitText break the text into two lines before it makes the font smaller (a button half
+    // as wide as its neighbours keeps their font size).
+    void setTwoLines(bool on) { twoLines_ = on; }
 
     // Font pixel size of a button type in a language (0 simplified Chinese, 1 English, ...).
     static int fontPixelSize(int type, int language);
@@ -24,4 +27,7 @@ public:
 
 private:
     int type_;
+    bool twoLines_ = false;
+    QString oneLine_;  // the text as set, before FitText broke it
+    QString broken_;   // what FitText made of it
 };

@@ -25,3 +25,23 @@ QFont fittedFont(QFont font, const QString& text, int width, int minPixelSize) {
     while (size > minPixelSize && widest(font, lines) > width) font.setPixelSize(--size);
     return font;
 }
+
+QString twoLineText(const QFont& font, const QString& text, int width) {
+    const QFontMetrics metrics(font);
+    if (text.isEmpty() || metrics.horizontalAdvance(text) <= width) return text;
+    const bool spaced = text.contains(QLatin1Char(' '));
+    QString best = text;
+    int bestWidth = metrics.horizontalAdvance(text);
+    for (int at = 1; at < text.size(); ++at) {
+        if (spaced && text[at] != QLatin1Char(' ')) continue;
+        if (text[at].isLowSurrogate()) continue;
+        const QStringList lines = {text.left(at).trimmed(), text.mid(at).trimmed()};
+        if (lines[0].isEmpty() || lines[1].isEmpty()) continue;
+        const int used = widest(font, lines);
+        if (used < bestWidth) {
+            bestWidth = used;
+            best = lines.join(QLatin1Char('\n'));
+        }
+    }
+    return best;
+}

@@ -7,3 +7,8 @@
 // translation is drawn smaller rather than cut off. Never below minPixelSize (the text is then cut
 // after all).
 QFont fittedFont(QFont font, const QString& text, int width, int minPixelSize);
+
+// The text broken into two lines where it is wider than width pixels in the font: at the space
+// that gives the narrower pair of lines, or, in a text without spaces (Chinese, Japanese),
+// between the characters that do. A text that fits stays on one line.
+QString twoLineText(const QFont& font, const QString& text, int width);

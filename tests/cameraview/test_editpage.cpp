@@ -458,11 +458,12 @@ TEST_F(EditPageTest, TheWidgetForwardsAndShowsThePage) {
     EXPECT_EQ(gSource, kSourceNone);
 }
 
-// On every source, in English and in Japanese, no caption of the page is cut off: the paging
-// buttons are half as wide as the others and their texts longer in both languages.
+// On every source, in every language, no caption of the page is cut off: the paging buttons
+// are half as wide as the others and their texts longer; they take two lines at (nearly) the
+// size of their neighbours' texts instead of a much smaller font.
 TEST_F(EditPageTest, EveryCaptionIsWhole) {
     const int language = gLan;
-    for (int lan : {1, 3}) {
+    for (int lan : {0, 1, 2, 3}) {
         gLan = lan;
         widget = std::make_unique<DrawROIWidget>(nullptr, *this);
         widget->Reset(false);
@@ -472,6 +473,13 @@ TEST_F(EditPageTest, EveryCaptionIsWhole) {
                 if (!b->isVisibleTo(widget.get()) || b == widget->btnReCheck) continue;
                 EXPECT_LE(widest(b->font(), b->text()), b->width() - toolkit::kButtonTextMarginPx)
                     << lan << " source " << source << ": " << b->text().toStdString();
+            }
+            for (ColorButton* b : {widget->btnTempLast, widget->btnTempNext}) {
+                if (!b->isVisibleTo(widget.get())) continue;
+                EXPECT_GE(b->font().pixelSize(), ColorButton::fontPixelSize(b->type(), lan) - 2)
+                    << lan << " source " << source << ": " << b->text().toStdString();
+                const int lines = b->text().count('\n') + 1;
+                EXPECT_LE(lines * QFontMetrics(b->font()).lineSpacing(), b->height());
             }
         }
         widget.reset();

@@ -89,7 +89,6 @@ void WizardParaWidget::buildButtons() {
     connect(ioNames_, &QPushButton::clicked, this, [this] { host_.showIONames(); });
 
     cameraChoice_ = new ComboBox(this);
-    cameraChoice_->setObjectName(QStringLiteral("cameraChoice"));
     QFont controlFont = cameraChoice_->font();
     controlFont.setPixelSize(kControlFontPx);
     cameraChoice_->setFont(controlFont);

@@ -1,8 +1,31 @@
 #include "floatslider.h"
 
+#include <QTimer>
+
 #include "toolkitlimits.h"
 
-FloatSlider::FloatSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+namespace {
+
+class TimerIdleWait : public IdleWait {
+public:
+    TimerIdleWait() {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (expired) expired();
+        });
+    }
+    void start(int ms) override { timer_.start(ms); }
+    void stop() override { timer_.stop(); }
+    bool isActive() const override { return timer_.isActive(); }
+
+private:
+    QTimer timer_;
+};
+
+}  // namespace
+
+FloatSlider::FloatSlider(QWidget* parent)
+    : QSlider(Qt::Horizontal, parent), idleMs_(toolkit::kFloatSliderIdleMs) {
     setFocusPolicy(Qt::NoFocus);
     setStyleSheet(
         QStringLiteral("QSlider::groove:horizontal{height:12px;background:#505050;"
@@ -12,13 +35,18 @@ FloatSlider::FloatSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
                        "background:#e6e6e6;border:2px solid #322f2f;border-radius:%2px;}")
             .arg(toolkit::kFloatSliderHandlePx)
             .arg(toolkit::kFloatSliderHandlePx / 2));
-    idle_.setSingleShot(true);
-    idle_.setInterval(toolkit::kFloatSliderIdleMs);
-    connect(&idle_, &QTimer::timeout, this, &FloatSlider::setToMinValue);
+    setIdleWait(std::make_unique<TimerIdleWait>());
     connect(this, &QSlider::valueChanged, this, [this](int) { emit updateValue(floatValue()); });
     // Touching the slider is using it.
     connect(this, &QSlider::sliderPressed, this, &FloatSlider::startTimer);
     connect(this, &QSlider::actionTriggered, this, [this](int) { startTimer(); });
+}
+
+FloatSlider::~FloatSlider() = default;
+
+void FloatSlider::setIdleWait(std::unique_ptr<IdleWait> wait) {
+    idle_ = std::move(wait);
+    idle_->expired = [this] { setToMinValue(); };
 }
 
 void FloatSlider::setScale(float scale) {
@@ -27,10 +55,10 @@ void FloatSlider::setScale(float scale) {
 }
 
 void FloatSlider::setToMinValue() {
-    idle_.stop();
+    idle_->stop();
     setValue(minimum());
 }
 
 void FloatSlider::startTimer() {
-    idle_.start();
+    idle_->start(idleMs_);
 }

@@ -40,7 +40,7 @@ namespace {
 
 constexpr int kClamp = 0;
 constexpr int kAlarm = 2;
-constexpr int kWaitMs = 8000;
+constexpr int kWaitMs = 30000;
 constexpr int kMouldOpen = 0;  // input terminal 1
 constexpr int kDoor = 1;       // the safety door: closing it re-detects during an alarm
 constexpr int kUnused = 7;     // an input nothing reads
@@ -136,7 +136,12 @@ protected:
         link->setWorkTask(true, false);
         link->InitStart();
         link->sndHeartBeat();
-        ASSERT_TRUE(rig->waitFor([&] { return link->isAllowSnd() == 1; }, kWaitMs));
+        // The link is the process's own: a heartbeat must reach this test's companion.
+        ASSERT_TRUE(rig->waitFor(
+            [&] {
+                return link->isAllowSnd() == 1 && !companion.received(url("heartbeat")).isEmpty();
+            },
+            kWaitMs));
     }
     void TearDown() override {
         if (link) {

@@ -151,7 +151,7 @@ TEST_F(CameraTransport, PictureRoutesDeliverOnlyTheNewestAndReportTimeOuts) {
     ASSERT_TRUE(testsupport::waitFor([&] { return pictures.pendingUuid.isEmpty(); }));
     EXPECT_EQ(delivered.count(), 1);
 
-    params.act_setparams({{"replyDelayMs", 600}});
+    params.act_setparams({{"replyDelayMs", 5000}});
     CTask_FormData reply;
     EXPECT_EQ(pictures.act_getPicture_sync(reply, 500), -1);
 }

@@ -49,7 +49,11 @@ TEST(MonitoringLinkEndToEnd, CyclesReportResultsTheAlarmItsPictureRecordAndRelea
     link->setWorkTask(true, false);
     link->InitStart();
     link->sndHeartBeat();
-    ASSERT_TRUE(rig.waitFor([&] { return link->isAllowSnd() == 1; }, kWaitMs));
+    // The link is the process's own and may still allow sending from an earlier run: the
+    // heartbeat must have reached this companion.
+    ASSERT_TRUE(rig.waitFor(
+        [&] { return link->isAllowSnd() == 1 && !companion.received(url("heartbeat")).isEmpty(); },
+        kWaitMs));
     EXPECT_EQ(companion.received(url("heartbeat")).last().json()["deviceState"], "运行中");
 
     // Product step passes, mould step fails: the scene changes as soon as the product step is

@@ -74,6 +74,9 @@ private:
 
 // The UDP peer we did not write: Python's socket module, driven by tests/support/udppeer.py.
 QString udpPeerScript();
+// How long a serving peer may take to print "ready": Python starts slowly beside other
+// namespace work.
+constexpr int kUdpPeerReadyMs = 30000;
 
 }  // namespace testsupport
 

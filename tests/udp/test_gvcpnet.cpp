@@ -71,7 +71,7 @@ protected:
         QStringList args{testsupport::udpPeerScript(), "send", "--bind", "192.168.7.10", "--to",
                          "255.255.255.255:3956"};
         for (const QByteArray& packet : packets) args << packet.toHex();
-        ASSERT_TRUE(lab.run(panel, "python3", args).ok());
+        ASSERT_TRUE(lab.run(panel, "python3", args, testsupport::kUdpPeerReadyMs).ok());
     }
 
     NetLab lab;
@@ -144,7 +144,8 @@ TEST_F(GvcpNet, BrokenCommandsChangeNothingAndAStandardDiscoveryIsAnswered) {
     QProcess* listener = lab.start(panel, "python3",
                                    {testsupport::udpPeerScript(), "serve", "--bind",
                                     "0.0.0.0:10400", "--count", "2", "--seconds", "20"});
-    ASSERT_TRUE(listener && testsupport::waitFor([&] { return listener->canReadLine(); }));
+    ASSERT_TRUE(listener && testsupport::waitFor([&] { return listener->canReadLine(); },
+                                                 testsupport::kUdpPeerReadyMs));
     listener->readLine();  // "ready"
     // The size, identifier, host_ip and ip of the next DISCOVERY_ACK the panel sees.
     auto nextAnswer = [&] {

@@ -66,8 +66,9 @@ protected:
     QProcess* python(const QStringList& args) {
         QProcess* peer = lab.start(b, "python3", QStringList{testsupport::udpPeerScript()} + args);
         EXPECT_TRUE(peer &&
-                    (args[0] == "serve" ? testsupport::waitFor([&] { return peer->canReadLine(); })
-                                        : peer->waitForFinished(10000)));
+                    (args[0] == "serve" ? testsupport::waitFor([&] { return peer->canReadLine(); },
+                                                               testsupport::kUdpPeerReadyMs)
+                                        : peer->waitForFinished(testsupport::kUdpPeerReadyMs)));
         return peer;
     }
     NetLab lab;

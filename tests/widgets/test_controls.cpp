@@ -163,8 +163,26 @@ TEST(FloatSlider, ValueIsPositionOverScale) {
     EXPECT_FLOAT_EQ(slider.floatValue(), 100.0f);
 }
 
+// A wait on a clock the test moves.
+struct HandWait : IdleWait {
+    qint64 now = 0, deadline = -1;
+    void start(int ms) override { deadline = now + ms; }
+    void stop() override { deadline = -1; }
+    bool isActive() const override { return deadline >= 0; }
+    void advance(int ms) {
+        now += ms;
+        if (deadline >= 0 && now >= deadline) {
+            deadline = -1;
+            expired();
+        }
+    }
+};
+
 TEST(FloatSlider, ReturnsToItsMinimumWhenLeftAlone) {
     FloatSlider slider(nullptr);
+    auto owned = std::make_unique<HandWait>();
+    HandWait& wait = *owned;
+    slider.setIdleWait(std::move(owned));
     slider.setScale(100);
     slider.setRange(100, 500);
     slider.setIdleInterval(40);
@@ -172,7 +190,10 @@ TEST(FloatSlider, ReturnsToItsMinimumWhenLeftAlone) {
     slider.startTimer();
     EXPECT_TRUE(slider.isIdleTimerActive());
     QSignalSpy updates(&slider, &FloatSlider::updateValue);
-    EXPECT_TRUE(testsupport::waitFor([&] { return slider.value() == 100; }, 3000));
+    wait.advance(39);
+    EXPECT_EQ(slider.value(), 300);
+    wait.advance(1);
+    EXPECT_EQ(slider.value(), 100);
     ASSERT_EQ(updates.count(), 1);
     EXPECT_FLOAT_EQ(updates[0][0].toFloat(), 1.0f);
     EXPECT_FALSE(slider.isIdleTimerActive());
@@ -180,11 +201,12 @@ TEST(FloatSlider, ReturnsToItsMinimumWhenLeftAlone) {
     // Being used again restarts the wait.
     slider.setValue(200);
     slider.startTimer();
-    QTest::qWait(25);
+    wait.advance(25);
     slider.startTimer();
-    QTest::qWait(25);
+    wait.advance(25);
     EXPECT_EQ(slider.value(), 200);
-    EXPECT_TRUE(testsupport::waitFor([&] { return slider.value() == 100; }, 3000));
+    wait.advance(15);
+    EXPECT_EQ(slider.value(), 100);
 }
 
 TEST(IOStatusWidget, ShowsTheProvidersStatesAndLogsOutOnATap) {

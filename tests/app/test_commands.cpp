@@ -12,6 +12,7 @@
 #include "choosebox.h"
 #include "deraRazovi.h"
 #include "drawroiwidget.h"
+#include "floatslider.h"
 #include "globals.h"
 #include "helpwidget.h"
 #include "iostatuswidget.h"
@@ -129,7 +130,7 @@ TEST_F(Commands, PrivilegeMatrixOfEveryCommand) {
          [](DeRaRazovi& m, const Answers&) { return m.zoomScale == 1.0f; }},
         {"SlotHelp", false, [](DeRaRazovi& m) { m.SlotHelp(); },
          [](DeRaRazovi& m, const Answers&) { return !m.helpWidget->isHidden(); }},
-        {"zoom", false, [](DeRaRazovi& m) { m.MScale(2.0f); },
+        {"zoom slider", false, [](DeRaRazovi& m) { m.zoomSlider->setValue(200); },
          [](DeRaRazovi& m, const Answers&) { return m.zoomScale == 2.0f; }},
     };
     for (const Row& row : rows) {
@@ -173,6 +174,8 @@ TEST_F(Commands, GatesOfTheServicePagesAndTheSettingsVisit) {
         EXPECT_EQ(m->loginLevel, 1);
         EXPECT_EQ(answers.passwordRuns, 1) << "the operator level opens the settings";
         m->wizardParaWidget->hide();
+        EXPECT_TRUE(m->CheckRoot());
+        EXPECT_EQ(answers.passwordRuns, 2) << "the service pages ask for the code again";
     }
     {
         // A camera-number page open: commands are ignored without a question.

@@ -663,7 +663,9 @@ TEST_F(AlarmPageTest, WarningsAndRefusalsChangeNothing) {
     }
 }
 
-TEST_F(AlarmPageTest, ReDetectionInEachMode) {
+// The step and interlock of each mode are the alarm rules' (their own test); here the page
+// acts on them: the withheld output, the cameras still to answer, the page closing.
+TEST_F(AlarmPageTest, ReDetectionWithholdsTheInterlockAndRunsTheCamerasStillToAnswer) {
     struct Row {
         int mode, detect, detections;
         bool firstDone;  // camera 1 answered already ("Don't Detect", "Add As Temp")
@@ -673,11 +675,7 @@ TEST_F(AlarmPageTest, ReDetectionInEachMode) {
     const Row rows[] = {
         {0, 1, 2, false, {"resetRun", "out 0 1", "flush", "run 0 1", "run 1 1", "decide"}, 1},
         {0, 1, 2, true, {"resetRun", "out 0 1", "flush", "run 1 1", "decide"}, 1},
-        {0, 0, 2, false, {"resetRun", "out 1 1", "flush", "run 0 0", "run 1 0", "decide"}, 0},
-        {1, 3, 4, false, {"resetRun", "out 0 1", "flush", "run 0 3", "run 1 3", "decide"}, 1},
-        {2, 2, 4, false, {"resetRun", "out 1 1", "flush", "run 0 2", "run 1 2", "decide"}, 0},
         {3, 1, 3, false, {"resetRun", "flush", "run 0 1", "run 1 1", "decide"}, 1},
-        {3, 2, 3, false, {"resetRun", "out 0 1", "flush", "run 0 2", "run 1 2", "decide"}, 2},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::Message() << "mode " << r.mode << " detection " << r.detect);

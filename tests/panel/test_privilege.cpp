@@ -79,16 +79,6 @@ TEST(PrivilegeGate, EverySettingsVisitEndsAServiceLogin) {
     for (const auto& row : rows)
         EXPECT_EQ(levelForSettingsVisit(row.before, row.passwordUsed), row.after)
             << row.before << " " << row.passwordUsed;
-
-    // Through the settings command: after a service login the code is needed again, but the
-    // operator level it drops to still opens the screen without a question.
-    ScriptedBox box{kWrong};
-    int level = kAdvanced;
-    EXPECT_TRUE(admit(Command::SystemPara, PanelView{}, level, true, box.ask()));
-    EXPECT_EQ(level, kPrimary);
-    EXPECT_EQ(box.runs, 0);
-    EXPECT_FALSE(checkRoot(level, box.ask())) << "the service page asks for the code again";
-    EXPECT_EQ(box.runs, 1);
 }
 
 // Every command against every screen it may meet, unlogged with the password refused.

@@ -6,6 +6,7 @@
 #include "globals.h"
 #include "languagetable.h"
 #include "paramlimits.h"
+#include "testsupport.h"
 #include "wizardparastore.h"
 
 namespace settingstest {
@@ -48,6 +49,7 @@ QSqlDatabase FakeHost::recordDatabase() {
 }
 void FakeHost::flushAll() {
     calls << QStringLiteral("flush");
+    programsAtFlush = testsupport::recorder().programs();
 }
 void FakeHost::showCameraOrder() {
     calls << QStringLiteral("cameraOrder");

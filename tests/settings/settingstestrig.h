@@ -60,6 +60,7 @@ public:
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
     QStringList calls;
     QStringList questions;
+    QStringList programsAtFlush;  // what the system seam had run when flushAll came
     QStringList warnings;
     QStringList records;
 

@@ -182,8 +182,8 @@ TEST_F(SettingsScreen, LanguageChoiceIsStoredAndTheSeamIsAskedToRestart) {
     const QStringList programs = testsupport::recorder().programs();
     ASSERT_TRUE(programs.contains("reboot")) << programs.join(' ').toStdString();
     // The databases are closed before the restart.
-    EXPECT_LT(callIndex("flush"), rig.host.calls.size());
     EXPECT_GE(callIndex("flush"), 0);
+    EXPECT_FALSE(rig.host.programsAtFlush.contains("reboot"));
 
     // Declining the restart stores nothing.
     gLan = 1;
@@ -213,7 +213,7 @@ TEST_F(SettingsScreen, NewStepCountInMultiDetectionGrowsStatisticsBeforeTheirTim
         gDNum = 2;
         *gpWParaBak = *gpWPara;
         screen->open();
-        ASSERT_TRUE(rig.host.serviceLevel = true);
+        rig.host.serviceLevel = true;
         ASSERT_TRUE(screen->openSection(Section::InputOutput));
         rig.host.calls.clear();
         type("detectNum", 0, QString::number(c.stepsChosen));

@@ -142,9 +142,9 @@ TEST_F(CycleEndToEnd, NgSceneRaisesAlarmTilesEveryCameraRecordsAndCounts) {
 
     // Edges while the alarm is shown start nothing; clearing the alarm lifts it.
     rig->setInput(0, false);
-    rig->waitFor([] { return false; }, 200);
+    ASSERT_TRUE(rig->waitInputTaken(0, false, kWaitMs));
     rig->setInput(0, true);
-    rig->waitFor([] { return false; }, 300);
+    ASSERT_TRUE(rig->waitInputTaken(0, true, kWaitMs));
     EXPECT_TRUE(rig->output(kAlarm));
     EXPECT_EQ(gAllNum[0], 2);
     w.SlotClearNGAlarm();
@@ -191,22 +191,22 @@ TEST_F(CycleEndToEnd, EachModeRunsItsStepsInOrder) {
     const struct {
         const char* options;
         std::vector<std::pair<int, int>> edges;  // input, statistics records after its edge
-        int settleMs;                            // before each further edge
+        bool okDisplayEnds;                      // before each further edge
         std::vector<int> stages;
         int cycles;
     } rows[] = {
         // Two-colour, left mould: product on the open input, mould on its second signal.
-        {"detectMode=1 moldSide=0", {{0, 1}, {2, 2}}, 150, {0, 1}, 1},
+        {"detectMode=1 moldSide=0", {{0, 1}, {2, 2}}, false, {0, 1}, 1},
         // Turntable, both sides: input 3 runs the right side, input 0 (after the OK display)
         // the left one.
-        {"detectMode=2 moldSide=2", {{3, 2}, {0, 4}}, 2500, {2, 3, 0, 1}, 2},
+        {"detectMode=2 moldSide=2", {{3, 2}, {0, 4}}, true, {2, 3, 0, 1}, 2},
         // Sequential multi-detection: rows 0..2 own steps 0..2, listen to inputs 0, 2 and 3
         // and each cuts itself.
         {"detectMode=3 detectNum=3 sequentialDetect outputOwner[0]=0 outputOwner[1]=1 "
          "outputOwner[2]=2 detectTrigIn[0]=0 detectTrigIn[1]=1 detectTrigIn[2]=2 "
          "detectCutMode[0]=1 detectCutMode[1]=1 detectCutMode[2]=1",
          {{0, 1}, {2, 2}, {3, 3}},
-         150,
+         false,
          {0, 1, 2},
          1},
     };
@@ -217,11 +217,13 @@ TEST_F(CycleEndToEnd, EachModeRunsItsStepsInOrder) {
         QSignalSpy statistics(&rig->window(), &DeRaRazovi::sendRecord);
         for (size_t i = 0; i < row.edges.size(); ++i) {
             const auto [input, records] = row.edges[i];
-            if (i > 0) rig->waitFor([] { return false; }, row.settleMs);
             rig->setInput(input, true);
             ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == records; }, kWaitMs))
                 << "input " << input;
             rig->setInput(input, false);
+            ASSERT_TRUE(rig->waitInputTaken(input, false, kWaitMs));
+            if (row.okDisplayEnds)
+                ASSERT_TRUE(rig->waitFor([&] { return rig->window().resultState == 0; }, kWaitMs));
         }
         EXPECT_EQ(stages(statistics), row.stages);
         EXPECT_EQ(gAllCycleNum[0], row.cycles);
@@ -237,17 +239,19 @@ TEST_F(CycleEndToEnd, LostCameraWithholdsClosingAndStopsTheBoardPolls) {
     DeRaRazovi& w = rig->window();
     IOThread* io = gpControlIO->ioThread;
     ASSERT_NE(io, nullptr);
-    io->setHeartbeatTimeoutMs(400);
+    io->setHeartbeatTimeoutMs(2000);
 
     w.cammerWidgets[1]->isConnected = false;
     ASSERT_TRUE(rig->waitOutput(kClamp, true, kWaitMs))
         << "closing withheld while a camera is lost";
     EXPECT_TRUE(gpWarnBox->isVisible()) << "the warning is up and the event loop runs on";
+    // The mould opens before the board polls stop: a pass takes the edge and starts nothing.
+    rig->setInput(0, true);
+    ASSERT_TRUE(rig->waitInputSeen(0, true, kWaitMs));
+    ASSERT_TRUE(rig->waitInputTaken(0, true, kWaitMs));
+    EXPECT_EQ(gAllNum[0], 0) << "no cycle while a camera is lost";
     EXPECT_TRUE(rig->waitFor([&] { return io->pollingSuspended(); }, kWaitMs))
         << "the passes stop refreshing the IO heartbeat";
-    rig->setInput(0, true);
-    rig->waitFor([] { return false; }, 300);
-    EXPECT_EQ(gAllNum[0], 0) << "no cycle while a camera is lost";
 
     w.cammerWidgets[1]->isConnected = true;
     EXPECT_TRUE(rig->waitFor([&] { return !io->pollingSuspended(); }, kWaitMs));

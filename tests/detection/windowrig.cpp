@@ -269,6 +269,10 @@ bool WindowRig::waitInputSeen(int bit, bool on, int timeoutMs) {
         timeoutMs);
 }
 
+bool WindowRig::waitInputTaken(int bit, bool on, int timeoutMs) {
+    return waitFor([&] { return gpControlIO && bool(gpControlIO->inPrev[bit]) == on; }, timeoutMs);
+}
+
 bool WindowRig::levelIn(quint32 word, int bit) const {
     const bool physical = (word >> bit) & 1u;
     const bool inverted = gpWPara && bit < 9 && gpWPara->outputInvert[bit];

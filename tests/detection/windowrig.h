@@ -79,6 +79,9 @@ public:
     void whenBetweenEvents(std::function<bool()> condition, std::function<void()> action);
     // Waits until the window has taken input `bit` at the level `on` from the board.
     bool waitInputSeen(int bit, bool on, int timeoutMs);
+    // Waits until a pass of the cycle has taken input `bit` at the raw level `on` (its edge
+    // test ran); whatever that pass started or left alone is then decided.
+    bool waitInputTaken(int bit, bool on, int timeoutMs);
     // Waits until output `bit` at the board is at the operator level `on` (inversion undone).
     bool waitOutput(int bit, bool on, int timeoutMs);
     bool output(int bit) const;  // operator level at the board now

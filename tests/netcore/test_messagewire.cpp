@@ -4,11 +4,13 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTcpServer>
 
 #include "execobjrecv.h"
 #include "execobjsend.h"
 #include "netcoretestutil.h"
+#include "pacedtransfer.h"
 #include "testsupport.h"
 #include "wireformat.h"
 
@@ -16,9 +18,10 @@ bool netcoreFuzzOne(const uint8_t* data, size_t size);
 
 namespace {
 
-// What a record looks like on the wire (written on a real loopback socket), including anything
-// written after the first message, which would be a fault too.
-QByteArray writtenBytes(const CTask_FormData& task, int waitMs = 5000) {
+// What a record looks like on the wire (written on a real loopback socket). A marker written
+// once the writer is done ends it: anything the writer put on the socket, a second message
+// too, arrives before the marker.
+QByteArray writtenBytes(const CTask_FormData& task) {
     QTcpServer server;
     nettest::RawClient reader;
     EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0) &&
@@ -26,17 +29,18 @@ QByteArray writtenBytes(const CTask_FormData& task, int waitMs = 5000) {
                 testsupport::waitFor([&] { return server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> writer(server.nextPendingConnection());
     if (!writer) return {};
-    SCI_ExecObj_Send(task).SerializeWrite(writer.get());
+    if (PacedTransfer* transfer = SCI_ExecObj_Send(task).SerializeWrite(writer.get())) {
+        QSignalSpy done(transfer, &PacedTransfer::finished);
+        EXPECT_TRUE(testsupport::waitFor([&] { return !done.isEmpty(); }));
+    }
+    const QByteArray marker = "<end of the test's bytes>";
+    writer->write(marker);
     QByteArray received;
-    testsupport::waitFor(
-        [&] {
-            received += reader.socket.readAll();
-            QByteArray scratch = received;
-            return !nettest::takeMessages(scratch).isEmpty();
-        },
-        waitMs);
-    testsupport::waitFor([] { return false; }, 150);
-    return received + reader.socket.readAll();
+    EXPECT_TRUE(testsupport::waitFor([&] {
+        received += reader.socket.readAll();
+        return received.endsWith(marker);
+    }));
+    return received.left(received.indexOf(marker));
 }
 
 // The reader's view of one complete message, already decoded.
@@ -210,7 +214,7 @@ TEST(MessageWire, RawBytesAndFilesRoundTrip) {
     EXPECT_EQ(reply.value("code").toInt(), 1);
     EXPECT_EQ(reply.value("msg").toString(), QString::fromUtf8(wire::kFileMissingMessage));
     missing.url = "/x";
-    EXPECT_EQ(writtenBytes(missing, 0), QByteArray());
+    EXPECT_EQ(writtenBytes(missing), QByteArray());
 }
 
 TEST(MessageHead, ParsingFollowsTheProtocol) {

@@ -5,10 +5,12 @@
 #include <linux/sockios.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMutex>
 #include <QNetworkInterface>
 #include <QThread>
 #include <QUdpSocket>
+#include <QtEndian>
 #include <memory>
 
 #include "netif.h"
@@ -81,6 +83,23 @@ QByteArray ifAddr(const QString& name, int* code) {
     *code = GetIfAddr(name.toLatin1().constData(), ip, mask, gateway, mac);
     return QByteArray(ip) + ' ' + QByteArray(mask) + ' ' + QByteArray(gateway) + ' ' +
            QByteArray(mac);
+}
+
+// Bytes waiting unread at the UDP socket bound to ip:port in the calling thread's network
+// namespace; -1 when no such socket is bound.
+int unreadBytes(const QString& ip, quint16 port) {
+    QFile table(QStringLiteral("/proc/thread-self/net/udp"));
+    if (!table.open(QIODevice::ReadOnly)) return -1;
+    const QString local = QStringLiteral("%1:%2")
+                              .arg(qbswap(QHostAddress(ip).toIPv4Address()), 8, 16, QChar('0'))
+                              .arg(port, 4, 16, QChar('0'))
+                              .toUpper();
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1] == local.toLatin1())
+            return fields[4].split(':').value(1).toInt(nullptr, 16);
+    }
+    return -1;
 }
 
 }  // namespace
@@ -187,7 +206,8 @@ TEST_F(UdpNet, StopAndRestartKeepTheSocketsAndDestructionFreesThem) {
         core.stopListen();
         EXPECT_FALSE(core.isListening());
         python({"send", "--to", "10.77.0.1:10620", QByteArray("while stopped").toHex()});
-        QThread::msleep(300);
+        ASSERT_TRUE(testsupport::waitFor([] { return unreadBytes("10.77.0.1", 10620) > 0; }))
+            << "the datagram waits at the kept socket";
         EXPECT_EQ(core.count(), 0);
         ASSERT_EQ(core.addListen("10.78.1.1", 10621), kDtpOk);
         python({"send", "--to", "10.78.1.1:10621", QByteArray("new").toHex()});

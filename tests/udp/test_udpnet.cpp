@@ -10,7 +10,6 @@
 #include <QNetworkInterface>
 #include <QThread>
 #include <QUdpSocket>
-#include <QtEndian>
 #include <memory>
 
 #include "netif.h"
@@ -85,20 +84,16 @@ QByteArray ifAddr(const QString& name, int* code) {
            QByteArray(mac);
 }
 
-// Bytes waiting unread at the UDP socket bound to ip:port in the calling thread's network
-// namespace; -1 when no such socket is bound.
-int unreadBytes(const QString& ip, quint16 port) {
+// Bytes waiting unread at the UDP socket bound to 10.77.0.1:port in the calling thread's network
+// namespace (-1: none bound there).
+int unreadAt(quint16 port) {
     QFile table(QStringLiteral("/proc/thread-self/net/udp"));
-    if (!table.open(QIODevice::ReadOnly)) return -1;
-    const QString local = QStringLiteral("%1:%2")
-                              .arg(qbswap(QHostAddress(ip).toIPv4Address()), 8, 16, QChar('0'))
-                              .arg(port, 4, 16, QChar('0'))
-                              .toUpper();
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 4 && fields[1] == local.toLatin1())
-            return fields[4].split(':').value(1).toInt(nullptr, 16);
-    }
+    const QByteArray local =
+        "01004D0A:" + QByteArray::number(port, 16).rightJustified(4, '0').toUpper();
+    for (const QByteArray& line :
+         (table.open(QIODevice::ReadOnly) ? table.readAll() : "").split('\n'))
+        if (line.simplified().split(' ').value(1) == local)
+            return line.simplified().split(' ').value(4).split(':').value(1).toInt(nullptr, 16);
     return -1;
 }
 
@@ -206,7 +201,7 @@ TEST_F(UdpNet, StopAndRestartKeepTheSocketsAndDestructionFreesThem) {
         core.stopListen();
         EXPECT_FALSE(core.isListening());
         python({"send", "--to", "10.77.0.1:10620", QByteArray("while stopped").toHex()});
-        ASSERT_TRUE(testsupport::waitFor([] { return unreadBytes("10.77.0.1", 10620) > 0; }))
+        ASSERT_TRUE(testsupport::waitFor([] { return unreadAt(10620) > 0; }))
             << "the datagram waits at the kept socket";
         EXPECT_EQ(core.count(), 0);
         ASSERT_EQ(core.addListen("10.78.1.1", 10621), kDtpOk);

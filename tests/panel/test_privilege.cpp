@@ -37,8 +37,6 @@ TEST(PrivilegeGate, CheckPasswordAndCheckRoot) {
         bool asked;
     };
     const Row rows[] = {
-        {"protection off passes at once", false, false, kUnlogged, kWrong, kAdvanced, kUnlogged,
-         false},
         {"protection off keeps the level held", false, false, kPrimary, kWrong, kAdvanced, kPrimary,
          false},
         {"operator logged in", false, true, kPrimary, kWrong, kPrimary, kPrimary, false},
@@ -49,7 +47,6 @@ TEST(PrivilegeGate, CheckPasswordAndCheckRoot) {
         {"cancelled", false, true, kUnlogged, kCancelled, kUnlogged, kUnlogged, true},
 
         {"root: service login held", true, true, kAdvanced, kWrong, 1, kAdvanced, false},
-        {"root: protection off still asks", true, false, kUnlogged, kService, 1, kAdvanced, true},
         {"root: operator asks for the code", true, true, kPrimary, kService, 1, kAdvanced, true},
         {"root: operator password is not enough", true, true, kPrimary, kOperator, 0, kPrimary,
          true},

@@ -56,7 +56,6 @@ public:
             now = due->second;
             const Timer t = due->first;
             deadlines.erase(due);
-            if (t == Logout) loggedIn = false;
             if (t == ScreenOff) dark = true;
             if (t == Hold) supervisor.holdElapsed();
         }
@@ -76,7 +75,6 @@ public:
     int autoLogout = 0;
     int screenOffTime = 0;
     bool dark = false;
-    bool loggedIn = true;
     int wakes = 0;
     int messages = 0;
     QStringList actions;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
-#include <QString>
 #include <functional>
 #include <numeric>
 
@@ -15,7 +14,6 @@
 #include "lostcamerawarnbox.h"
 #include "recordingsystemactions.h"
 #include "resstatisticsparam.h"
-#include "settingshost.h"
 #include "settingswindowhost.h"
 #include "statisticsconstants.h"
 #include "statisticsjson.h"
@@ -35,14 +33,11 @@ constexpr int kAlarm = 2;
 constexpr int kWaitMs = 30000;
 const sys::CommandResult kDone{true, 0, {}};
 
-int sum(const QList<int>& slotCounts) {
-    return std::accumulate(slotCounts.begin(), slotCounts.end(), 0);
-}
-
 int wholeCycles(const CountGroupList& day) {
     int cycles = 0;
     for (const CountGroup& group : day.groups)
-        cycles += sum(group.summary.summary.OK) + sum(group.summary.summary.NG);
+        for (const QList<int>* slotCounts : {&group.summary.summary.OK, &group.summary.summary.NG})
+            cycles += std::accumulate(slotCounts->begin(), slotCounts->end(), 0);
     return cycles;
 }
 
@@ -81,21 +76,13 @@ protected:
         EXPECT_TRUE(rig->ok()) << rig->error().toStdString();
         return rig;
     }
-    // One input edge and its two judged steps.
-    void cycle(WindowRig& rig, testsupport::MessageCatcher& log) {
+    // An edge on the input, held until the steps it starts are judged.
+    void judge(WindowRig& rig, testsupport::MessageCatcher& log, int input, int steps) {
         const int before = results(log);
-        rig.setInput(kMouldOpen, true);
-        EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + 2; }, kWaitMs));
-        rig.setInput(kMouldOpen, false);
-        EXPECT_TRUE(rig.waitInputSeen(kMouldOpen, false, kWaitMs));
-    }
-    // The door closes; returns once its step is judged.
-    void closeDoor(WindowRig& rig, testsupport::MessageCatcher& log) {
-        const int before = results(log);
-        rig.setInput(kDoor, true);
-        EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + 1; }, kWaitMs));
-        rig.setInput(kDoor, false);
-        EXPECT_TRUE(rig.waitInputSeen(kDoor, false, kWaitMs));
+        rig.setInput(input, true);
+        EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + steps; }, kWaitMs));
+        rig.setInput(input, false);
+        EXPECT_TRUE(rig.waitInputSeen(input, false, kWaitMs));
     }
     static int results(const testsupport::MessageCatcher& log) {
         return log.count(QStringLiteral("Detection result:"));
@@ -106,20 +93,19 @@ TEST_F(StatisticsEndToEnd, SafetyDoorReRunIsCountedOnceAndItsReCheckIsLogged) {
     testsupport::MessageCatcher log(QtInfoMsg);
     auto rig = start("safeDoorTrigger");
     ASSERT_TRUE(rig->ok());
-    cycle(*rig, log);
-    cycle(*rig, log);
-    closeDoor(*rig, log);  // re-runs the mould step of the finished cycle: OK again
-    EXPECT_EQ(gAllCycleNum[0], 2);
+    judge(*rig, log, kMouldOpen, 2);
+    judge(*rig, log, kMouldOpen, 2);
+    judge(*rig, log, kDoor, 1);  // re-runs the mould step of the finished cycle: OK again
     EXPECT_TRUE(rig->counterFile().contains(QStringLiteral("list_allcyclenum=2, 0")))
         << rig->counterFile().toStdString();
     EXPECT_EQ(wholeCycles(gpResStatisticsParam->currentDay()), 2);
 
     // A re-run that fails raises the alarm; closing the door again re-checks the step.
     rig->setScene(0, true);
-    closeDoor(*rig, log);
+    judge(*rig, log, kDoor, 1);
     ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
     rig->setScene(0, false);
-    closeDoor(*rig, log);
+    judge(*rig, log, kDoor, 1);
     EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs)) << "the re-check lifted the alarm";
     EXPECT_EQ(log.messages().filter(QStringLiteral("Detection result:")).mid(4),
               QStringList({"Detection result: step 2 of 2 OK",
@@ -160,7 +146,7 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
         testsupport::MessageCatcher log(QtInfoMsg);
         auto rig = start("");
         ASSERT_TRUE(rig->ok());
-        cycle(*rig, log);
+        judge(*rig, log, kMouldOpen, 2);
         int storedAtStop = -1;
         if (road.program)
             testsupport::recorder().scriptCommand(QLatin1String(road.program),

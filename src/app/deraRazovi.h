@@ -232,6 +232,9 @@ public slots:
     void SlotMuliManualTrig();
     void SlotFPS();
     void FLushAll();
+    // Restarts or powers off the panel after the flush; a refusal is told and the program goes on
+    // with its files open again.
+    void HandPanelToSystem(const QString& program);
     void CountRead();
     void CountWrite();
     void SlotNewUserLastStep() {}

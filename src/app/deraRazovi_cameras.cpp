@@ -120,8 +120,7 @@ void DeRaRazovi::CameraSetSpeed() {
 void DeRaRazovi::powerOffAfterCameraLoss() {
     StopWTD();
     InsertRecord(lan(kEntryCameraUnavailable));
-    FLushAll();
-    sys::actions().run(QStringLiteral("poweroff"), {});
+    HandPanelToSystem(QStringLiteral("poweroff"));
 }
 
 void DeRaRazovi::CameraRestart() {

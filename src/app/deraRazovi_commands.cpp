@@ -26,7 +26,9 @@
 #include "numcharinput.h"
 #include "panellimits.h"
 #include "passwordbox.h"
+#include "settingswindowhost.h"
 #include "systemactions.h"
+#include "systemcommands.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
@@ -324,6 +326,10 @@ void DeRaRazovi::FLushAll() {
     if (recordDb.isOpen()) recordDb.close();
     if (paramDb.isOpen()) paramDb.close();
     sys::actions().sleepMs(panel::kFlushSettleMs);
+}
+
+void DeRaRazovi::HandPanelToSystem(const QString& program) {
+    settings::handOverToSystem(*settingsHost_, program, false);
 }
 
 // --- the window's own events ----------------------------------------------------------------

@@ -61,8 +61,7 @@ public:
     }
     void rebootAfterCalibration() override {
         sys::actions().sleepMs(panel::kCalibrationRebootWaitMs);
-        gpWin->FLushAll();
-        sys::actions().run(QStringLiteral("reboot"), {});
+        gpWin->HandPanelToSystem(QStringLiteral("reboot"));
     }
     void log(const QString& line) override { qInfo().noquote() << line; }
 

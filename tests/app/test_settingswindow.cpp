@@ -13,6 +13,7 @@
 #include "deraRazovi.h"
 #include "dialogseam.h"
 #include "globals.h"
+#include "lostcamerawarnbox.h"
 #include "systemactions.h"
 #include "testsupport.h"
 #include "windowrig.h"
@@ -75,6 +76,12 @@ TEST(SettingsOnTheWindow, TestImagesRefusedShutDownAndExitClosingEveryCamera) {
     EXPECT_EQ(rig.records().last(), QString("after")) << "records are stored again";
     EXPECT_NE(m.detectState, 3);
     screen.reject();
+    // The power-off after a lost camera, refused alike: told, and records are stored again.
+    const int beforeLoss = yes.count();
+    gpLostCameraWarnBox->accept();
+    EXPECT_EQ(yes.count() - beforeLoss, 1) << "told";
+    m.InsertRecord(QStringLiteral("after the loss"));
+    EXPECT_EQ(rig.records().last(), QString("after the loss"));
     testsupport::recorder().scriptCommand(QStringLiteral("poweroff"),
                                           sys::CommandResult{true, 0, {}});
 

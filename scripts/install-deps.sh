@@ -10,9 +10,10 @@ packages=(
     libopencv-dev libgoogle-glog-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang                     # the fuzz targets
-    # the program's screen and the run command (scripts/run.sh)
-    xvfb xauth x11vnc fonts-noto-cjk
-    # tests and tools: pictures of the screen, input on it, servers and clients we did not write
+    # the program's screen and the run command (scripts/run.sh: Xvnc is its screen)
+    xvfb xauth tigervnc-standalone-server fonts-noto-cjk
+    # tests and tools: pictures of the screen (xwd of x11-apps, compared by ImageMagick), input
+    # on it, servers and clients we did not write
     x11-apps imagemagick vncsnapshot xdotool
     sqlite3 curl libmodbus-dev wrk nginx-light aravis-tools-cli
     python3 python3-pymodbus python3-serial python3-serial-asyncio

@@ -5,9 +5,9 @@
 # few seconds).
 #
 # The program keeps its files in ./run (laid out from the factory defaults on the first start).
-# Off the panel every system action is only logged. Without a display the screen is an Xvfb of
-# 1920 x 1080 shown through a VNC server on 127.0.0.1 (the port is printed); with one the
-# program opens on $DISPLAY. Each step's result (OK or NG) is printed here as it happens;
+# Off the panel every system action is only logged. Without a display the screen is a virtual
+# one of 1920 x 1080 that is itself a VNC server on 127.0.0.1 (Xvnc; display and port are
+# printed); with one the program opens on $DISPLAY. Each step's result (OK or NG) is printed here as it happens;
 # Ctrl+C stops the program, the simulator and the screen together.
 #
 # Drive the simulated machine while the program runs, from another terminal:
@@ -16,7 +16,7 @@
 #   echo "out" >> run/iosim.cmd        # the outputs by name, answered in run/iosim.log
 #
 # Variables: MOULDMON_RUN_DIR (working folder, default ./run), BUILD_DIR (default ./build),
-# MOULDMON_HEADLESS=1 (an Xvfb and VNC even when a display exists), MOULDMON_SKIP_BUILD=1
+# MOULDMON_HEADLESS=1 (the VNC screen even when a display exists), MOULDMON_SKIP_BUILD=1
 # (start what is built), MOULDMON_VNC_PORT (first port tried, default 5900).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -73,38 +73,36 @@ headless=0
 if [ -z "${DISPLAY:-}" ] || [ "${MOULDMON_HEADLESS:-0}" = "1" ]; then headless=1; fi
 if [ "${QT_QPA_PLATFORM:-}" = "offscreen" ]; then headless=0; fi
 if [ "$headless" = "1" ]; then
-    # Xvfb picks a free display itself and names it once it accepts clients.
-    : > xvfb.display
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3> xvfb.display > xvfb.log 2>&1 &
-    started+=($!)
-    if ! wait_for 10 test -s xvfb.display; then
-        echo "the virtual screen did not start (see $work/xvfb.log)" >&2
-        exit 1
-    fi
-    display=$(head -n 1 xvfb.display)
-    export DISPLAY=":$display"
-    # Another VNC server may take the port it found free first: then it ends, and a new one
-    # looks again.
-    vnc_up() { has_line '^PORT=' vnc.log || ! kill -0 "$vnc" 2> /dev/null; }
-    for _ in 1 2 3; do
-        : > vnc.log
-        x11vnc -display "$DISPLAY" -localhost -noipv6 -nopw -forever -shared -noxdamage \
-            -autoport "${MOULDMON_VNC_PORT:-5900}" > vnc.log 2>&1 &
+    # The VNC server is the X server itself (TigerVNC's Xvnc): what the program draws is what a
+    # viewer gets, at once and whole, with no copier polling another screen. It takes a free
+    # display and names it once it accepts clients; a port another server holds ends it, and
+    # the next port is tried.
+    first_port=${MOULDMON_VNC_PORT:-5900}
+    port=""
+    vnc_up() { test -s vnc.display || ! kill -0 "$vnc" 2> /dev/null; }
+    for ((try = first_port; try < first_port + 20; try++)); do
+        : > vnc.display
+        Xvnc -displayfd 3 -geometry 1920x1080 -depth 24 -nolisten tcp -rfbport "$try" \
+            -localhost -interface 127.0.0.1 -SecurityTypes None -AlwaysShared \
+            3> vnc.display > vnc.log 2>&1 &
         vnc=$!
         wait_for 10 vnc_up || true
-        if has_line '^PORT=' vnc.log; then
+        if test -s vnc.display && kill -0 "$vnc" 2> /dev/null; then
             started+=($vnc)
+            port=$try
             break
         fi
         kill "$vnc" 2> /dev/null || true
+        wait "$vnc" 2> /dev/null || true
+        has_line 'Address already in use' vnc.log || break
     done
-    if has_line '^PORT=' vnc.log; then
-        port=$(sed -n 's/^PORT=//p' vnc.log | head -n 1)
-        echo "Screen: VNC on 127.0.0.1:$port (display $DISPLAY); for example 'vncviewer 127.0.0.1::$port'"
-        echo "        (from another machine: ssh -L $port:127.0.0.1:$port this-machine first)"
-    else
-        echo "the VNC server did not start (see $work/vnc.log); the screen is $DISPLAY" >&2
+    if [ -z "$port" ]; then
+        echo "the VNC screen did not start (see $work/vnc.log)" >&2
+        exit 1
     fi
+    export DISPLAY=":$(head -n 1 vnc.display)"
+    echo "Screen: VNC on 127.0.0.1:$port (display $DISPLAY); for example 'vncviewer 127.0.0.1::$port'"
+    echo "        (from another machine: ssh -L $port:127.0.0.1:$port this-machine first)"
 fi
 
 # --- the layout of the working folder, with demonstration areas for the pictures ---

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The run command as a newcomer uses it, without a display: scripts/run.sh starts the screen
-# behind a VNC server on 127.0.0.1, a VNC client we did not write (vncsnapshot) takes pictures
-# of it, the simulated-camera question is answered on that screen, and one OK and one NG step
-# are driven through the IO-board simulator's command file; both results must appear in the
+# The run command as a newcomer uses it, without a display: scripts/run.sh starts its screen as
+# a VNC server on 127.0.0.1, a VNC client we did not write (vncsnapshot) takes pictures of it,
+# each of which must be what the X screen itself shows at that moment (also right after the
+# question goes), the simulated-camera question is answered on that screen, and one OK and one
+# NG step are driven through the IO-board simulator's command file; both results must appear in the
 # run command's own output, and the simulator must name the outputs it drives.
 #
 # Two runs on one working folder: the first with the clean picture only (the demonstration
@@ -29,6 +30,7 @@ run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
     export MOULDMON_SIM_PICTURES="$rc_tmp/pictures-$name"
     rc_start "$rc_tmp/run-$name.out"
     rc_answer_question "$shots/question-$name.jpg"
+    rc_snapshot "$shots/answered-$name.jpg"
     rc_drive_until_result
     rc_has_line "^result: step [0-9] of [0-9] $expected" "$rc_out" ||
         rc_fail "$name: no $expected result in the run command's output"

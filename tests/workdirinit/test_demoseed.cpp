@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QPluginLoader>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -17,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "buttonpictures.h"
 #include "camerainterface.h"
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -367,39 +369,48 @@ TEST(WorkdirInit, ADamagedParameterDatabaseEndsTheToolWithTheWaysBackNotARowList
     EXPECT_EQ(file.readAll(), damaged) << "the tool never replaces an existing database";
 }
 
-TEST(WorkdirInit, TheHelpButtonGetsItsPictureAndAPictureThereIsKept) {
+TEST(WorkdirInit, TheButtonsGetTheirPicturesAndAPictureThereIsKept) {
     const struct {
-        const char* name;
-        bool present;  // a picture of the panel's own is there already
-    } rows[] = {{"missing", false}, {"present", true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        const char* file;
+        QSize size;
+        QPoint ink;  // a point the drawing covers
+    } pictures[] = {{"images/help.png", {70, 70}, {35, 52}},
+                    {"images/ShowHide.png", {240, 76}, {120, 38}},
+                    {"images/ShowHideChecked.png", {240, 76}, {120, 38}}};
+    for (const bool present : {false, true}) {
         testsupport::WorkDir work;
-        QByteArray own;
-        if (row.present) {
+        QMap<QString, QByteArray> own;  // pictures of the panel's own, there already
+        if (present) {
             ASSERT_TRUE(QDir().mkpath("images"));
-            QImage panel(70, 70, QImage::Format_RGB32);
-            panel.fill(Qt::blue);
-            ASSERT_TRUE(panel.save("images/help.png"));
-            QFile file("images/help.png");
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            own = file.readAll();
+            for (const auto& row : pictures) {
+                QImage panel(row.size, QImage::Format_RGB32);
+                panel.fill(Qt::blue);
+                ASSERT_TRUE(panel.save(row.file));
+                QFile file(row.file);
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                own[row.file] = file.readAll();
+            }
         }
         QProcess tool;
         tool.setProcessChannelMode(QProcess::MergedChannels);
         tool.start(QStringLiteral(WORKDIR_INIT_TOOL), {work.path()});
         ASSERT_TRUE(tool.waitForFinished(60000));
         ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().toStdString();
-        const QImage icon("images/help.png");
-        ASSERT_EQ(icon.size(), QSize(70, 70));
-        if (row.present) {
-            QFile file("images/help.png");
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            EXPECT_EQ(file.readAll(), own);
-        } else {
-            // Something is drawn, with a clear background around it.
-            EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
-            EXPECT_EQ(qAlpha(icon.pixel(35, 52)), 255) << "the dot of the question mark";
+        for (const auto& row : pictures) {
+            SCOPED_TRACE(std::string(row.file) + (present ? " present" : " missing"));
+            const QImage icon(row.file);
+            ASSERT_EQ(icon.size(), row.size);
+            if (present) {
+                QFile file(row.file);
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                EXPECT_EQ(file.readAll(), own[row.file]);
+            } else {
+                // Something is drawn, with a clear background around it.
+                EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+                EXPECT_EQ(qAlpha(icon.pixel(row.ink)), 255);
+            }
         }
     }
+    EXPECT_NE(workdirdemo::drawShowHideIcon(false), workdirdemo::drawShowHideIcon(true))
+        << "the pressed button looks otherwise";
 }

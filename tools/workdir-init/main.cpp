@@ -1,5 +1,5 @@
 // Lays out a working folder as a panel has it after installation: the factory parameter group,
-// the parameter and record databases made from the defaults, and the help button's picture.
+// the parameter and record databases made from the defaults, and the pictures of the buttons.
 // Existing files are kept; a damaged parameter database ends the tool with the ways to recover.
 //
 // With --demo it also sets up inspection areas and reference templates for the simulation
@@ -19,9 +19,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "buttonpictures.h"
 #include "demolimits.h"
 #include "demoseed.h"
-#include "helpicon.h"
 #include "operationlog.h"
 #include "paramlimits.h"
 #include "sqlitefiles.h"
@@ -89,7 +89,7 @@ bool layOut() {
     const QString recordTemplate = QLatin1String(OperationLog::kTemplateFile);
     ok = ok && (QFile::exists(recordTemplate) || OperationLog::createEmptyDatabase(recordTemplate));
     ok = ok && copyIfMissing(recordTemplate, QLatin1String(OperationLog::kDatabaseFile));
-    ok = ok && workdirdemo::installHelpIcon(QStringLiteral("."));
+    ok = ok && workdirdemo::installButtonPictures(QStringLiteral("."));
     return ok;
 }
 

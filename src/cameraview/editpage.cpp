@@ -190,6 +190,9 @@ void EditPage::Reset(bool openOp) {
 void EditPage::Restart() {
     ++opening_;
     host_.setResultState(kResultWaiting);
+    // The source goes with the page: an alarm lifted by a cycle's OK while the page showed the
+    // templates would leave the views painting the template with its editing marks.
+    gSource = kSourceNone;
     for (int c = 0; c < numCamera; ++c)
         if (CammerWidget* v = host_.view(c)) v->DeselectROI();
     // Every opening copies the live areas again; until then the copies hold no memory.

@@ -875,4 +875,10 @@ TEST_F(AlarmPageTest, LiveAndTemplateSwitchOnOneCamera) {
     EXPECT_EQ(v0().alarmBlink, kBlinkOff);
     EXPECT_TRUE(v0().showAlarmTimer->isActive()) << "the failed camera blinks again";
     EXPECT_FALSE(views[1]->showAlarmTimer->isActive());
+    // An OK of a later cycle lifts the alarm while the templates are shown: the page closes and
+    // takes its source along.
+    page->SlotAutoChange();
+    ASSERT_EQ(gSource, kSourceTemplate);
+    page->Restart();
+    EXPECT_EQ(std::make_tuple(gSource, page->look().shown), std::make_tuple(kSourceNone, false));
 }

@@ -101,6 +101,8 @@ done
 mkdir -p "$out"
 for language in ${LANGUAGES:-0 1 2 3}; do
     rc_work="$rc_tmp/work-$language"
+    # The clean picture: it becomes the template, and the steps pass.
+    export MOULDMON_SIM_PICTURES="$rc_tmp/pictures-clean"
     "$rc_build/bin/mouldmon-workdir-init" --demo --display 1920x1080 "$rc_work" 2> /dev/null
     rc_set_language "$rc_work/PARAM.db" "$language"
     # The statistics button of the tool bar (token 10 of row system6).
@@ -109,8 +111,6 @@ for language in ${LANGUAGES:-0 1 2 3}; do
     sqlite3 "$rc_work/PARAM.db" "update sysparam set value='$row' where name='system6'"
     shot="$out/lang$language"
 
-    # The clean picture: it becomes the template, and the steps pass.
-    export MOULDMON_SIM_PICTURES="$rc_tmp/pictures-clean"
     rc_start "$rc_tmp/run-$language-clean.out"
     rc_answer_question
     settle

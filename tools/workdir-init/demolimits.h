@@ -3,7 +3,7 @@
 
 namespace workdirdemo {
 
-// The screen the run command gives the program under Xvfb; the regions are laid out for it
+// The virtual screen the run command gives the program; the regions are laid out for it
 // when no display is named and none can be asked.
 constexpr int kDefaultDisplayWidth = 1920;
 constexpr int kDefaultDisplayHeight = 1080;

@@ -6,7 +6,7 @@
 // camera's cameras (cameras whose tables hold areas already are left alone), so that the
 // simulated machine shows OK on clean pictures and NG on the fault picture. The areas are laid
 // out for the program's display: the size given with --display, else the primary screen of
-// $DISPLAY, else the screen the run command gives the program under Xvfb.
+// $DISPLAY, else the virtual screen the run command gives the program.
 //
 // Usage: mouldmon-workdir-init [--demo [--display WIDTHxHEIGHT]] [folder]
 #include <QCoreApplication>

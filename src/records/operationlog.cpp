@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
+#include <algorithm>
 
 #include "durablefile.h"
 #include "recordlimits.h"
@@ -25,8 +26,8 @@ bool exec(QSqlQuery& query, const QString& statement) {
 }
 }  // namespace
 
-OperationLog::OperationLog(const QString& folder, const QString& connectionName)
-    : folder_(folder), connectionName_(connectionName) {
+OperationLog::OperationLog(const QString& folder, const QString& connectionName, int maxPending)
+    : folder_(folder), connectionName_(connectionName), maxPending_(std::max(1, maxPending)) {
     QSqlDatabase db = QSqlDatabase::contains(connectionName_)
                           ? QSqlDatabase::database(connectionName_, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
@@ -65,12 +66,15 @@ bool OperationLog::ensureOpen() {
 
 bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks) {
     pending_.push_back({time, level, remarks});
-    if (int(pending_.size()) > records::kMaxPendingRecords) {
+    if (writePending()) return true;
+    // Only what still waits after the write counts against the bound: a disk that works
+    // again takes every waiting row, the new one with them.
+    if (int(pending_.size()) > maxPending_) {
         qWarning().noquote() << "record dropped, too many wait for the disk:"
                              << pending_.front().time << pending_.front().remarks;
         pending_.pop_front();
     }
-    return writePending();
+    return false;
 }
 
 bool OperationLog::writePending() {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <deque>
 
+#include "recordlimits.h"
+
 // The operator log: one row per operator action or notable event in "RECORD.db" (table RECORD:
 // recordtime "hh.mm.ss", recordpassword = login level text, remarks), holding the rows of one
 // day. Past days are archived as "./RECORD/<yyyy-MM-dd>.db"; "time.txt" names the day the
@@ -20,8 +22,10 @@ public:
     static constexpr const char* kArchiveFolder = "RECORD";
     static constexpr const char* kConnectionName = "dbRecord";
 
+    // maxPending: how many records may wait for the disk (see insert).
     explicit OperationLog(const QString& folder = QStringLiteral("."),
-                          const QString& connectionName = QLatin1String(kConnectionName));
+                          const QString& connectionName = QLatin1String(kConnectionName),
+                          int maxPending = records::kMaxPendingRecords);
     ~OperationLog();
     OperationLog(const OperationLog&) = delete;
     OperationLog& operator=(const OperationLog&) = delete;
@@ -29,7 +33,7 @@ public:
     // Appends a row; values are bound, so any text is stored as typed. False when the
     // database cannot be opened or written: the row then waits in memory, with the rows that
     // wait already, and they are written in their order before any later row (at most
-    // records::kMaxPendingRecords wait; the oldest gives way).
+    // maxPending wait; the oldest gives way).
     bool insert(const QString& time, const QString& level, const QString& remarks);
     // Writes the waiting rows; true when none is left.
     bool writePending();
@@ -74,4 +78,5 @@ private:
     QString recordDay_;
     bool dayFileStale_ = false;
     std::deque<Row> pending_;
+    int maxPending_;
 };

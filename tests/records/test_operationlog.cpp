@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -139,6 +140,20 @@ TEST(OperationLog, AnInterruptedWriteIsUndoneBeforeTheDayIsArchived) {
     EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), yesterday);
     EXPECT_FALSE(QFile::exists("RECORD.db-journal"));
     EXPECT_TRUE(remarksIn("RECORD.db").isEmpty());
+}
+
+TEST(OperationLog, RecordsWaitingForTheDiskAreBoundedAndTheOldestGiveWay) {
+    testsupport::WorkDir dir;
+    OperationLog log(".", "bounded", 3);
+    ASSERT_TRUE(log.insert("0", "l", "before"));
+    // SQLite cannot make its rollback journal, so no write gets through (also as root).
+    ASSERT_TRUE(QDir().mkpath("RECORD.db-journal"));
+    for (const char* n : {"1", "2", "3", "4"}) EXPECT_FALSE(log.insert(n, "l", n));
+    EXPECT_EQ(log.pendingCount(), 3);
+    ASSERT_TRUE(QDir("RECORD.db-journal").removeRecursively());
+    ASSERT_TRUE(log.insert("5", "l", "5"));
+    EXPECT_EQ(remarksIn("RECORD.db"),
+              (QStringList{"0|l|before", "2|l|2", "3|l|3", "4|l|4", "5|l|5"}));
 }
 
 TEST(OperationLog, ARolloverThatCannotEmptyTheDayMovesNothingAndIsDoneOnceLater) {

@@ -57,7 +57,7 @@
 #include "wizardpara.h"
 #include "wizardparastore.h"
 #include "wizardparawidget.h"
-#include "writefailuretexts.h"
+#include "writefailurenotice.h"
 #include "writewatch.h"
 
 namespace {
@@ -153,6 +153,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 
     splash(75, QStringLiteral("加载数据..."));
     gpWarnBox = new WarnBox(nullptr);
+    writeFailureNotice_ = new WriteFailureNotice(*writeWatch_, gpWarnBox, this);
     openDatabases();
 
     gpWPara = new WizardPara;
@@ -180,6 +181,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 
     CameraManager* cameras = CameraManager::getInstance();
     cameras->loadPlugins();
+    cameras->setWriteSink([this](bool written, const QString& file) {
+        writeWatch_->report(storage::WriteWatch::CameraSerials, written, file);
+    });
     cameras->loadCameraSN();
     cameras->findCameras();
     cameras->sortCamera();
@@ -347,9 +351,16 @@ bool DeRaRazovi::openParamDatabase() {
     const storage::DbCheck check = WizardParaStore::checkDatabase(file);
     bool usable = check.usable();
     if (check.state == storage::DbState::Missing) {
-        gpWarnBox->setText(english(kEntryParamFileError));
-        gpWarnBox->exec();
+        // Restored before the operator is told: a file the disk does not take (full,
+        // read-only) is no parameter-file error, and it is told with the other files that
+        // cannot be written.
         usable = WizardParaStore::restoreWorkingDatabase().restored;
+        if (!usable && storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
+            writeWatch_->report(storage::WriteWatch::Parameters, false, file);
+        } else {
+            gpWarnBox->setText(english(kEntryParamFileError));
+            gpWarnBox->exec();
+        }
         if (usable)
             sys::actions().run(QStringLiteral("reboot"), {});
         else
@@ -387,11 +398,20 @@ void DeRaRazovi::openRecordDatabase() {
     const QString file = QLatin1String(OperationLog::kDatabaseFile);
     if (!QFile::exists(templateFile)) OperationLog::createEmptyDatabase(templateFile);
     // A damaged log is kept aside and replaced like a missing one.
-    if (!storage::checkDatabase(file).usable()) {
-        gpWarnBox->setText(english(kEntryDatabaseFailed));
-        gpWarnBox->exec();
+    const storage::DbCheck check = storage::checkDatabase(file);
+    if (!check.usable()) {
+        const bool replaced = storage::installDatabaseCopy(templateFile, file);
+        // A missing log the disk does not take is no database that failed to open: it is told
+        // with the other files that cannot be written, and its records wait in memory.
+        if (!replaced && check.state == storage::DbState::Missing &&
+            storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
+            writeWatch_->report(storage::WriteWatch::Records, false, file);
+        } else {
+            gpWarnBox->setText(english(kEntryDatabaseFailed));
+            gpWarnBox->exec();
+        }
         // Rebooting without a usable log would only bring the same failure back.
-        if (storage::installDatabaseCopy(templateFile, file)) {
+        if (replaced) {
             sys::actions().run(QStringLiteral("sync"), {});
             sys::actions().run(QStringLiteral("reboot"), {});
         }
@@ -683,13 +703,7 @@ void DeRaRazovi::CountWrite() {
 void DeRaRazovi::showWriteFailure() {
     // Every store failing now, not only the latest: a full disk stops them all at once. No
     // restart is advised; writing resumes by itself once there is room.
-    QStringList lines;
-    for (const storage::WriteWatch::Failure& f : writeWatch_->failures())
-        lines << lang::cannotWriteText(f.file, f.cause);
-    if (lines.isEmpty()) return;
-    // Not modal: detection goes on while the operator reads it.
-    gpWarnBox->setText(lines.join(QLatin1Char('\n')));
-    gpWarnBox->show();
+    writeFailureNotice_->show();
 }
 
 void DeRaRazovi::AddStatistics() {

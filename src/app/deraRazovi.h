@@ -43,6 +43,7 @@ class ModbusServer;
 class OperationLog;
 class CounterStore;
 class KeypadKeeper;
+class WriteFailureNotice;
 namespace storage {
 class WriteWatch;
 }
@@ -277,6 +278,7 @@ private:
     std::unique_ptr<CounterStore> counterStore_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
     storage::WriteWatch* writeWatch_ = nullptr;
+    WriteFailureNotice* writeFailureNotice_ = nullptr;
     std::shared_ptr<MainWindowCycleHost> cycleHost_;
     std::shared_ptr<detection::DetectionController> cycle_;
     std::unique_ptr<MainWindowEditHost> editHost_;

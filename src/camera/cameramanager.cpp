@@ -10,8 +10,10 @@
 #include "choosebox.h"
 #include "globals.h"
 #include "serialnumberstore.h"
+#include "sqlitefiles.h"
 #include "systemactions.h"
 #include "warnbox.h"
+#include "writecause.h"
 
 using namespace camera;
 
@@ -54,7 +56,7 @@ void CameraManager::loadCameraSN() {
 
     store_ = std::make_unique<SerialNumberStore>();
     store_->ensureFile(factory);
-    if (!store_->open()) {
+    if (!store_->open() && !toldAsWriteFailure()) {
         warnParamFileError();
         // Rebooting without a restored file would only bring the same failure back.
         if (store_->restoreFrom(factory)) {
@@ -67,6 +69,19 @@ void CameraManager::loadCameraSN() {
     // A second load (a new main window in the same process) reads the file again rather than
     // adding its serials twice.
     serialList_ = store_->load();
+}
+
+bool CameraManager::serialFileUnwritable() const {
+    if (store_ && store_->isUsable()) return true;
+    const QString file = QLatin1String(kSerialDatabaseFile);
+    return storage::checkDatabase(file).state != storage::DbState::Damaged &&
+           storage::probeWriteCause(file) != storage::WriteCause::Unknown;
+}
+
+bool CameraManager::toldAsWriteFailure() {
+    if (!writeSink_ || !serialFileUnwritable()) return false;
+    writeSink_(false, QLatin1String(kSerialDatabaseFile));
+    return true;
 }
 
 void CameraManager::warnParamFileError() {
@@ -141,6 +156,7 @@ bool CameraManager::saveCameraSN() {
         if (!store_->write(slot, QLatin1String(kEmptySerial))) saved = false;
     }
     if (!saved) qWarning() << "the camera order in SN.db is not the one asked for";
+    if (saved && writeSink_) writeSink_(true, QLatin1String(kSerialDatabaseFile));
     return saved;
 }
 
@@ -160,7 +176,7 @@ void CameraManager::checkCameraCount() {
         box.setText(lan(kEntryCameraUnavailable));
         if (box.exec() == QDialog::Accepted) {
             resetCameraSN();
-            if (!saveCameraSN()) warnParamFileError();
+            if (!saveCameraSN() && !toldAsWriteFailure()) warnParamFileError();
         }
         return;
     }
@@ -171,7 +187,7 @@ void CameraManager::checkCameraCount() {
     resetCameraSN();
     if (!saveCameraSN()) {
         // The restart would only bring the same question back.
-        warnParamFileError();
+        if (!toldAsWriteFailure()) warnParamFileError();
         return;
     }
     if (beforeReboot_) beforeReboot_();

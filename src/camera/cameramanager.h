@@ -60,6 +60,9 @@ public:
     // k); takes effect at the next start. Refuses (false, nothing stored) an order with an
     // index outside cameraList or an index given twice; false too when it could not be stored.
     bool resortCameraSN(QVector<int> order);
+    // Why "SN.db" failed just now: true when it cannot be written (the disk is full or
+    // read-only, or the open database refused a write), false when it does not open.
+    bool serialFileUnwritable() const;
 
     // --- wiring ---
     // The folder that holds "Plugins"; the program's own folder unless set.
@@ -68,6 +71,12 @@ public:
     void addPlugin(CameraInterface* plugin);
     // Where operation records go (the main window's InsertRecord); logged while unset.
     void setRecordSink(std::function<void(QString)> sink) { recordSink_ = std::move(sink); }
+    // Where the outcome of writing "SN.db" goes (the main window's write watch): a file the
+    // disk refuses is told with the other files that cannot be written. Without it, or for a
+    // file that does not open, the parameter-file error is shown.
+    void setWriteSink(std::function<void(bool written, QString file)> sink) {
+        writeSink_ = std::move(sink);
+    }
     // Runs before the reboot that follows a confirmed camera-count change (the main window
     // closes its databases).
     void setBeforeReboot(std::function<void()> hook) { beforeReboot_ = std::move(hook); }
@@ -84,11 +93,13 @@ public:
 private:
     void record(const QString& text);
     void warnParamFileError();
+    bool toldAsWriteFailure();
 
     QString programFolder_;
     std::unique_ptr<camera::CameraPluginSet> plugins_;
     std::unique_ptr<camera::SerialNumberStore> store_;
     QVector<QString> serialList_;
     std::function<void(QString)> recordSink_;
+    std::function<void(bool, QString)> writeSink_;
     std::function<void()> beforeReboot_;
 };

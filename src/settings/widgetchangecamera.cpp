@@ -2,12 +2,14 @@
 
 #include <QLabel>
 
+#include "cameralimits.h"
 #include "cameramanager.h"
 #include "colorbutton.h"
 #include "combobox.h"
 #include "globals.h"
 #include "settingslayout.h"
 #include "warnbox.h"
+#include "writefailuretexts.h"
 
 namespace {
 constexpr int kTitleEntry = 396;      // "reordering"
@@ -15,7 +17,7 @@ constexpr int kEntrySwitchTo = 395;   // "Camera %1 switches to:"
 constexpr int kEntryNumber = 394;     // "NO.%1"
 constexpr int kEntryRepeating = 361;  // "%1 repeating, please revise!"
 constexpr int kEntryRestart = 277;    // the change needs a restart
-constexpr int kEntryFailed = 135;     // the database failed
+constexpr int kEntryFailed = 135;     // the database did not open
 constexpr int kEntryConfirm = 121;
 constexpr int kRowTop = 150;
 constexpr int kLabelWidth = 420;
@@ -88,7 +90,10 @@ bool WidgetChangeCamera::save() {
     }
     // The restart notice would promise an order that was never stored.
     if (!manager()->resortCameraSN(order)) {
-        tell(lan(kEntryFailed));
+        // A full or read-only disk is no database that failed to open: a restart would not help.
+        tell(manager()->serialFileUnwritable()
+                 ? lang::cannotWriteText(QLatin1String(camera::kSerialDatabaseFile))
+                 : lan(kEntryFailed));
         return false;
     }
     tell(lan(kEntryRestart));

@@ -12,6 +12,7 @@
 #include "statisticsarchive.h"
 #include "statisticsjson.h"
 #include "statisticssqlite.h"
+#include "writecause.h"
 
 using namespace stats;
 
@@ -64,12 +65,14 @@ ResStatisticsDatabase::ResStatisticsDatabase(ResStatisticsParam* owner, QObject*
     }
     if (!ensureRunningFile()) {
         replacedDamaged_ = false;
-        return;
+    } else {
+        ScopedConnection connection(runningFile_, kSaveConnectionName);
+        usable_ = connection.isOpen() && ensureStatisticsTable(connection.database());
+        if (!connection.isOpen())
+            qWarning() << "statistics: cannot open" << runningFile_ << connection.errorText();
     }
-    ScopedConnection connection(runningFile_, kSaveConnectionName);
-    usable_ = connection.isOpen() && ensureStatisticsTable(connection.database());
-    if (!connection.isOpen())
-        qWarning() << "statistics: cannot open" << runningFile_ << connection.errorText();
+    refusedByDisk_ = !usable_ && check.state != storage::DbState::Damaged &&
+                     storage::probeWriteCause(runningFile_) != storage::WriteCause::Unknown;
 }
 
 bool ResStatisticsDatabase::ensureRunningFile() {

@@ -31,6 +31,9 @@ public:
     bool isUsable() const { return usable_; }
     // True when a damaged running database was kept aside and a new one made at construction.
     bool replacedDamagedFile() const { return replacedDamaged_; }
+    // True when the running database is missing or unwritable because the disk refuses it
+    // (full or read-only), not because it is damaged.
+    bool refusedByDisk() const { return refusedByDisk_; }
 
     // Directory of the archived days (the main window's statistics directory).
     void setArchiveDir(const QString& dir) { archiveDir_ = dir; }
@@ -88,6 +91,7 @@ private:
     const QString templateFile_;
     bool usable_ = false;
     bool replacedDamaged_ = false;
+    bool refusedByDisk_ = false;
     QList<PendingDay> pending_;
     // The text last written into the running database; an unchanged day is not rewritten.
     QByteArray lastSavedText_;

@@ -66,7 +66,12 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
     thread_->setObjectName(QStringLiteral("statistics store"));
     database_ = new ResStatisticsDatabase(this);
     database_->setArchiveDir(host_.archiveDir);
-    if (!database_->isUsable() || database_->replacedDamagedFile()) {
+    if (database_->refusedByDisk()) {
+        // Not a damaged file: the disk takes no new one. Told with the other files that cannot
+        // be written; counting goes on in memory and is saved once there is room.
+        qCritical() << "statistics: the running database cannot be made on this disk";
+        host_.storeWritten(false);
+    } else if (!database_->isUsable() || database_->replacedDamagedFile()) {
         QString text = lan(kLanDatabaseError);
         if (text.isEmpty()) text = QString::fromLatin1(kDatabaseErrorFallback);
         if (!database_->isUsable())

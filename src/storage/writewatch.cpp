@@ -15,6 +15,10 @@ const char* storeName(WriteWatch::Store store) {
             return "production counters";
         case WriteWatch::Pictures:
             return "alarm pictures";
+        case WriteWatch::Parameters:
+            return "parameters";
+        case WriteWatch::CameraSerials:
+            return "camera serial numbers";
         default:
             return "statistics";
     }

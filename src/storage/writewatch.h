@@ -1,9 +1,9 @@
 #pragma once
 // Watches the writes of the program's stores (operation records, counters, statistics, alarm
-// pictures): the first failed write of a store is logged as an error with its file and cause
-// and signalled once, so that the operator is told once; the first successful write after that
-// is logged, and a later failure is signalled again. Every store failing at a time is kept, so
-// that one message can name them all.
+// pictures, and the parameter and camera serial-number files a start could not make): the first
+// failed write of a store is logged as an error with its file and cause and signalled once, so that
+// the operator is told once; the first successful write after that is logged, and a later failure
+// is signalled again. Every store failing at a time is kept, so that one message can name them all.
 
 #include <QList>
 #include <QObject>
@@ -16,7 +16,7 @@ namespace storage {
 class WriteWatch : public QObject {
     Q_OBJECT
 public:
-    enum Store { Records, Counters, Statistics, Pictures, StoreCount };
+    enum Store { Records, Counters, Statistics, Pictures, Parameters, CameraSerials, StoreCount };
 
     struct Failure {
         Store store = Records;

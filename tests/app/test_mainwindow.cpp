@@ -54,6 +54,11 @@ const QString kRecordDbError() {
     return gaLanStr[135 * 4 + 1];
 }
 
+void confirm(WarnBox& box) {
+    box.findChild<QAbstractButton*>("confirm")->click();
+    QCoreApplication::sendPostedEvents();
+}
+
 struct WindowUnderTest {
     std::unique_ptr<DeRaRazovi> window;
     WindowUnderTest() { window = std::make_unique<DeRaRazovi>(nullptr); }
@@ -266,7 +271,7 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
         EXPECT_EQ(gpWarnBox->findChild<QLabel*>("message")->text(),
                   QString(gpWarnBox->text()).remove('\r'));
         for (const char* store : stores) EXPECT_EQ(told(store), 1) << store;
-        gpWarnBox->hide();  // the operator confirms
+        confirm(*gpWarnBox);
         writeAll("waited 2");
         EXPECT_FALSE(gpWarnBox->isVisible()) << "told once";
 
@@ -297,6 +302,46 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
         EXPECT_EQ(remarks().mid(4), QStringList{"waited 3"});
     }
     QDir::setCurrent(dir.path());
+}
+
+TEST_F(MainWindow, AStartOnAFullDiskTellsEachFileItCannotMakeAndKeepsTheListShown) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    for (const auto cause : {storage::WriteCause::NoSpace, storage::WriteCause::ReadOnly}) {
+        SCOPED_TRACE(storage::writeCauseName(cause));
+        // A fresh working folder: nothing in it yet.
+        testsupport::TmpfsMount disk("disk", 4 << 20);
+        ASSERT_TRUE(disk.isMounted());
+        QDir::setCurrent(disk.path());
+        if (cause == storage::WriteCause::NoSpace) disk.fill(0);
+        ASSERT_TRUE(disk.setReadOnly(cause == storage::WriteCause::ReadOnly));
+        dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+        {
+            WindowUnderTest w;
+            QCoreApplication::sendPostedEvents();
+            // Only the simulated-camera question: no file is called damaged or unopenable.
+            ASSERT_EQ(answers.count(), 1);
+            EXPECT_EQ(answers.asked()[0].text, lan(134));
+            EXPECT_FALSE(recorder().ran("reboot"));
+            ASSERT_TRUE(gpWarnBox->isVisible());
+            const QString list = gpWarnBox->text();
+            for (const char* file : {"RECORD.db", "PARAM.db", "ResStatistics.db", "SN.db"})
+                EXPECT_TRUE(list.contains(lang::cannotWriteText(file, cause)))
+                    << file << " in " << list.toStdString();
+
+            // A later warning takes the shared box; once it is confirmed the list is back,
+            // until the list itself is confirmed.
+            gpWarnBox->setText("settings not saved");
+            gpWarnBox->exec();
+            confirm(*gpWarnBox);
+            EXPECT_TRUE(gpWarnBox->isVisible());
+            EXPECT_EQ(gpWarnBox->text(), list);
+            QSignalSpy confirmed(gpWarnBox, &QDialog::finished);
+            confirm(*gpWarnBox);
+            ASSERT_EQ(confirmed.count(), 1);
+            EXPECT_FALSE(gpWarnBox->isVisible());
+        }
+        QDir::setCurrent(dir.path());
+    }
 }
 
 TEST_F(MainWindow, StatisticsButtonAndExportStatusLabel) {

@@ -181,8 +181,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
 
     CameraManager* cameras = CameraManager::getInstance();
     cameras->loadPlugins();
-    cameras->setWriteSink([this](bool written, const QString& file) {
-        writeWatch_->report(storage::WriteWatch::CameraSerials, written, file);
+    // The manager outlives the window.
+    cameras->setWriteSink([window = QPointer<DeRaRazovi>(this)](bool written, const QString& file) {
+        if (window) window->writeWatch_->report(storage::WriteWatch::CameraSerials, written, file);
     });
     cameras->loadCameraSN();
     cameras->findCameras();

@@ -135,13 +135,16 @@ const unsigned char* emptyPolygonTail() {
 }  // namespace
 
 void* CammerSingleton::operator new(size_t size) {
-    // A page that may not be touched follows the record: it keeps the record's mapping apart
-    // from its neighbours (so the system reports its resident pages on their own) and stops a
-    // write past its end.
+    // A page that may not be touched on either side of the record keeps its mapping apart
+    // from its neighbours (the system would otherwise join it to a writable mapping next to
+    // it, a thread's stack say, and report their resident pages together) and stops a write
+    // past either end.
     const size_t mapped = mappedSize(size);
-    void* p = ::mmap(nullptr, mapped + pageSize(), PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
+    void* guarded = ::mmap(nullptr, mapped + 2 * pageSize(), PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (guarded == MAP_FAILED) throw std::bad_alloc();
+    ::mprotect(guarded, pageSize(), PROT_NONE);
+    void* p = static_cast<char*>(guarded) + pageSize();
     ::mprotect(static_cast<char*>(p) + mapped, pageSize(), PROT_NONE);
     // One byte written into a huge page would make all 2 MB of it resident.
     ::madvise(p, mapped, MADV_NOHUGEPAGE);
@@ -159,7 +162,7 @@ void CammerSingleton::operator delete(void* record, size_t size) {
         std::lock_guard<std::mutex> lock(mappedMutex());
         mappedRecords().erase(record);
     }
-    ::munmap(record, mappedSize(size) + pageSize());
+    ::munmap(static_cast<char*>(record) - pageSize(), mappedSize(size) + 2 * pageSize());
 }
 
 CammerSingleton::CammerSingleton(int camera)

@@ -43,14 +43,15 @@ keypad_eight=(779 479)
 password_confirm=(1204 406)
 picture=(700 540)   # a place on the camera picture, clear of the tool bar
 network_cancel=(1155 757)  # the network settings dialog of the last tab
-keypad_confirm=(1309 774)  # its text keypad, when that opened over it (else a bare spot)
 end_editing=(1800 269)  # one camera: below the show/hide button and the source and step lists
 statistics_return=(1421 36)
 
-# The service code on the password box's keypad, when the touch asked for it.
+# The service code on the password box's keypad, when the touch asked for it. Only the newest
+# question counts: an earlier password box in the log must not send the keypad's touches into
+# another dialog (the network settings, whose fields then open the text keypad).
 answer_password() {  # answer_password QUESTIONS-BEFORE
     [ "$(questions)" -gt "$1" ] || return 0
-    rc_has_line 'Dialog shown: PasswordBox' "$rc_log" || return 0
+    grep 'Dialog shown: ' "$rc_log" | tail -n 1 | grep -q 'Dialog shown: PasswordBox' || return 0
     for _ in 1 2 3 4 5 6; do touch_at "${keypad_eight[@]}"; done
     touch_at "${password_confirm[@]}"
     settle
@@ -67,8 +68,6 @@ settings_pages() {  # settings_pages PREFIX
         answer_password "$before"
         rc_snapshot "$1-settings$((tab + 1))-page1.jpg"
         if ((tab == ${#tab_x[@]} - 1)); then
-            touch_at "${keypad_confirm[@]}"
-            settle
             touch_at "${network_cancel[@]}"
             settle
             break

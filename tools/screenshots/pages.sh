@@ -20,8 +20,7 @@ rc_tmp=$(mktemp -d)
 rc_runner=""
 trap rc_cleanup EXIT
 
-# A finger: pressed, held a moment, lifted (a quick click lets a question that opens on the
-# press take the release as a touch outside it).
+# A finger: pressed, held a moment, lifted.
 touch_at() {  # touch_at X Y
     DISPLAY=$rc_display xdotool mousemove "$1" "$2" mousedown 1
     sleep 0.3

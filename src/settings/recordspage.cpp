@@ -36,6 +36,10 @@ RecordsPage::RecordsPage(SettingsHost& host, QWidget* parent)
     table_->setColumnWidth(1, kUserColumnWidth);
     table_->setWordWrap(true);
     table_->setStyleSheet(QStringLiteral("QTableWidget{background:white;color:black;}"));
+    // Under the table's style sheet the table font reaches neither the column titles' header
+    // nor the viewport the header draws them in.
+    table_->horizontalHeader()->setFont(f);
+    table_->horizontalHeader()->viewport()->setFont(f);
     auto* clearButton = new ColorButton(lan(kEntryClear).trimmed(), this, ColorButton::Large);
     clearButton->setObjectName(QStringLiteral("clearRecords"));
     connect(clearButton, &QPushButton::clicked, this, [this] { clear(); });

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontInfo>
+#include <QHeaderView>
 #include <QLabel>
 
 #include "cameramanager.h"
@@ -64,7 +65,13 @@ QStringList smallTexts(QWidget* page) {
         if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
         if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
         if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
-        const int px = QFontInfo(w->font()).pixelSize();
+        QFont font = w->font();
+        // A header draws its titles in the font of its viewport.
+        if (auto* header = qobject_cast<QHeaderView*>(w); header && header->model()) {
+            text = header->model()->headerData(0, header->orientation()).toString();
+            font = header->viewport()->font();
+        }
+        const int px = QFontInfo(font).pixelSize();
         if (!text.isEmpty() && px < kSmallestPx)
             small << QStringLiteral("%1 (%2 px)").arg(text).arg(px);
     }

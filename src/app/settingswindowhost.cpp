@@ -135,7 +135,9 @@ void MainWindowSettingsHost::stopWatchdog() {
 
 bool MainWindowSettingsHost::stopDetection() {
     const bool running = w_.detectState != detection::kDetectStopped;
-    w_.StopDetect();
+    // Detection that an NG alarm stopped (while the command's question was open) keeps the
+    // alarm's outputs: a panel that stays up must not release the clamp under a shown alarm.
+    if (running) w_.StopDetect();
     // No pass grabs from a camera that is closing or counts into a database that is closed.
     w_.runTimer->stop();
     return running;

@@ -353,6 +353,10 @@ void CammerWidget::SetSpeed() {
 void CammerWidget::CameraChangeTrig(bool on) {
     if (!isOpen) return;
     camera->setExternalTrigger(on);
+    // A frame the free run took before the switch would count as a triggered one and start a
+    // cycle without a machine signal: it is taken now and dropped.
+    if (on && frameBytes > 0 && context.grabBuf.size() == size_t(frameBytes))
+        camera->grabImage(context.grabBuf.data());
 }
 
 void CammerWidget::RestoreDefaultSettings() {

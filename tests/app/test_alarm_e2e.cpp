@@ -498,6 +498,31 @@ TEST_F(AlarmEndToEnd, NothingAnswersAnAlarmThatIsGone) {
     ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})) << "the areas judge the next mould";
 }
 
+// An NG alarm arrives while the Shut Down question is open. Confirmed all the same, the panel
+// stays up (the system is only asked in the log) and the alarm keeps its outputs: the clamp
+// stays withheld and detection stopped until the alarm is answered.
+TEST_F(AlarmEndToEnd, ShutDownConfirmedAfterAnAlarmArrivedKeepsTheAlarm) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (d->property("text").toString() == lan(291))
+            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+        return int(QDialog::Accepted);
+    });
+    window().SlotSystemPara();
+    window().wizardParaWidget->findChild<ColorButton*>(QStringLiteral("stop1"))->click();
+    ASSERT_EQ(answers.asked().value(0).text, lan(291));
+    EXPECT_TRUE(recorded(lan(292)));
+    EXPECT_TRUE(recorder().ran("poweroff"));
+    // The board has taken every output word written before the window sees this input.
+    rig->setInput(kUnused, true);
+    ASSERT_TRUE(rig->waitInputSeen(kUnused, true, kWaitMs));
+    EXPECT_TRUE(rig->output(kAlarm));
+    EXPECT_TRUE(rig->output(kClamp));
+    EXPECT_EQ(window().resultState, 2);
+    EXPECT_NE(window().detectState, 1);
+    EXPECT_TRUE(page().isVisible());
+}
+
 // An NG alarm hides the settings screen while its language question is open: the confirm of
 // the cancelled visit stores nothing and restarts nothing.
 TEST_F(AlarmEndToEnd, LanguageConfirmOfAVisitTheAlarmCancelledChangesNothing) {

@@ -133,7 +133,7 @@ TEST_F(ViewLifeCycle, SettersApplyTheEditedCopyWhileTheSettingsScreenIsVisible) 
                                   "setHMirror(true)",  "start",        "stop",
                                   "setVMirror(false)", "start",        "stop",
                                   "setSpeed(5)",       "start",        "setExternalTrigger(true)"};
-    EXPECT_EQ(camera->calls(), expected);
+    EXPECT_EQ(controlCalls(*camera), expected);
 
     // White balance only in colour operation.
     gisColor = 1;
@@ -169,6 +169,10 @@ TEST_F(ViewLifeCycle, GrabbedFramesAreShownOnlyWhenTheRulesAllow) {
     EXPECT_EQ(grab(30), 30);
     para.sysUsage = 1;  // external trigger: the cycle shows the inspected frame
     EXPECT_EQ(grab(40), 30);
+    // Switched to the external trigger, a frame the free run took before is no triggered one.
+    camera->pushFilledFrame(45);
+    view->CameraChangeTrig(true);
+    EXPECT_FALSE(view->UpdateImage());
     para.sysUsage = 0;
     para.noRefreshAfterAlarm = 1;
     host.resultState = 2;  // frozen on the NG alarm

@@ -156,6 +156,18 @@ rc_set_language() {  # rc_set_language PARAM.db LANGUAGE
     sqlite3 "$1" "update sysparam set value='$row' where name='system2'"
 }
 
+# The start of a screenshot tool: the build (BUILD_DIR, default ./build), its output folder
+# (given, or build/screenshots/SUBFOLDER), the tools it needs and its clean-up on exit.
+rc_tool_start() {  # rc_tool_start SUBFOLDER [OUTPUT-FOLDER]: sets rc_build, out, rc_tmp
+    rc_build=${BUILD_DIR:-$rc_source/build}
+    case "$rc_build" in /*) ;; *) rc_build="$rc_source/$rc_build" ;; esac
+    out=${2:-$rc_build/screenshots/$1}
+    rc_require_tools
+    rc_tmp=$(mktemp -d)
+    rc_runner=""
+    trap rc_cleanup EXIT
+}
+
 rc_cleanup() {  # an EXIT trap: stops the run command the script started, removes $rc_tmp
     if [ -n "${rc_runner:-}" ]; then
         kill -TERM "$rc_runner" 2> /dev/null || true

@@ -6,15 +6,8 @@
 # Runs scripts/run.sh headless on the built program (BUILD_DIR, default ./build).
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
-rc_build=${BUILD_DIR:-$rc_source/build}
-case "$rc_build" in /*) ;; *) rc_build="$rc_source/$rc_build" ;; esac
-out=${1:-$rc_build/screenshots/main}
 source "$rc_source/tests/support/runcommand.sh"
-rc_require_tools
-
-rc_tmp=$(mktemp -d)
-rc_runner=""
-trap rc_cleanup EXIT
+rc_tool_start main "${1:-}"
 
 simulated="$rc_build/bin/Plugins/Cameras/simcamera"
 for cameras in ${CAMERA_COUNTS:-1 2 4 8}; do

@@ -10,15 +10,8 @@
 # screen size the touch positions below are for (1920 x 1080), with one simulation camera.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
-rc_build=${BUILD_DIR:-$rc_source/build}
-case "$rc_build" in /*) ;; *) rc_build="$rc_source/$rc_build" ;; esac
-out=${1:-$rc_build/screenshots/pages}
 source "$rc_source/tests/support/runcommand.sh"
-rc_require_tools
-
-rc_tmp=$(mktemp -d)
-rc_runner=""
-trap rc_cleanup EXIT
+rc_tool_start pages "${1:-}"
 
 # A finger: pressed, held a moment, lifted.
 touch_at() {  # touch_at X Y

@@ -19,7 +19,6 @@
 #include "languagetable.h"
 #include "slider.h"
 #include "splashframe.h"
-#include "testsupport.h"
 #include "toolkitlimits.h"
 #include "uifont.h"
 

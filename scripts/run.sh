@@ -50,7 +50,8 @@ cleanup() {
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do
         pid=${started[i]}
         kill "$pid" 2>/dev/null || true
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        # Longer than the program's bounded statistics save before it stops (8 s).
+        for _ in $(seq 120); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
         kill -9 "$pid" 2>/dev/null || true
     done
 }

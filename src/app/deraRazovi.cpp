@@ -202,8 +202,13 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < 256; ++i) (*grayTable)[i] = qRgba(i, i, i, 255);
 
     createCameraViews();
-    cameras->setRecordSink([this](const QString& text) { InsertRecord(text); });
-    cameras->setBeforeReboot([this] { FLushAll(); });
+    // The camera manager outlives the window: what it tells later reaches nothing.
+    cameras->setRecordSink([window = QPointer<DeRaRazovi>(this)](const QString& text) {
+        if (window) window->InsertRecord(text);
+    });
+    cameras->setBeforeReboot([window = QPointer<DeRaRazovi>(this)] {
+        if (window) window->FLushAll();
+    });
     cameras->checkCameraCount();
     curCamera = numCamera == 1 ? 0 : numCamera;
 

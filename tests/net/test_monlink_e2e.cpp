@@ -107,4 +107,6 @@ TEST(MonitoringLinkEndToEnd, CyclesReportResultsTheAlarmItsPictureRecordAndRelea
 
     link->setWorkTask(false, false);
     link->InitStart();
+    // The link outlives this companion and would send what it left unanswered to the next one.
+    EXPECT_TRUE(rig.waitFor([&] { return link->unansweredMessages() == 0; }, kWaitMs));
 }

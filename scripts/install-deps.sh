@@ -13,8 +13,8 @@ packages=(
     # the program's screen and the run command (scripts/run.sh: Xvnc is its screen)
     xvfb xauth tigervnc-standalone-server fonts-noto-cjk
     # tests and tools: pictures of the screen (xwd of x11-apps, compared by ImageMagick), input
-    # on it, servers and clients we did not write
-    x11-apps imagemagick vncsnapshot xdotool
+    # on it, its windows' kinds (xprop of x11-utils), servers and clients we did not write
+    x11-apps x11-utils imagemagick vncsnapshot xdotool procps
     sqlite3 curl libmodbus-dev wrk nginx-light aravis-tools-cli
     python3 python3-pymodbus python3-serial python3-serial-asyncio
     # network namespaces and private mounts of the tests

@@ -27,13 +27,14 @@ rc_has_line() { grep -q "$1" "$2" 2> /dev/null; }
 
 rc_require_tools() {
     local tool
-    for tool in Xvnc vncsnapshot xwd compare xdotool python3; do
+    for tool in Xvnc vncsnapshot xwd xprop compare xdotool python3 timeout; do
         command -v "$tool" > /dev/null ||
             rc_fail "$tool is missing (scripts/install-deps.sh installs it)"
     done
 }
 
-# rc_start OUTPUT-FILE [program arguments]: sets rc_runner, rc_port, rc_display, rc_log.
+# rc_start OUTPUT-FILE [program arguments]: sets rc_runner, rc_port, rc_display, rc_vnc (the
+# screen's process), rc_log.
 rc_start() {
     rc_out=$1
     shift
@@ -47,6 +48,7 @@ rc_start() {
     rc_port=$(sed -n 's/^Screen: VNC on 127.0.0.1:\([0-9]*\) .*/\1/p' "$rc_out")
     rc_display=$(sed -n 's/^Screen: .*(display \(:[0-9]*\)).*/\1/p' "$rc_out")
     [ -n "$rc_port" ] && [ -n "$rc_display" ] || rc_fail "no port or display printed"
+    rc_vnc=$(pgrep -P "$rc_runner" -x Xvnc) || rc_fail "no screen started by the run command"
     rc_wait_for 60 rc_has_line '^Program started' "$rc_out" || rc_fail "the program did not start"
     local program
     program=$(sed -n 's/^Program started (process \([0-9]*\)).*/\1/p' "$rc_out")
@@ -55,11 +57,21 @@ rc_start() {
     rc_log=$(rc_log_of)
 }
 
+# The program's question window that holds the keyboard: the log names a question before its
+# window is on the screen, and a key pressed then goes to the main window.
+rc_focused_question() {
+    local window
+    window=$(DISPLAY=$rc_display xdotool getwindowfocus 2> /dev/null) || return 1
+    DISPLAY=$rc_display xprop -id "$window" WM_CLASS _NET_WM_WINDOW_TYPE 2> /dev/null |
+        tr '\n' ' ' | grep -q '"mouldmon".*= _NET_WM_WINDOW_TYPE_DIALOG'
+}
+
 # The simulated-camera question covers the screen; Escape is its Cancel, which keeps the stored
 # serial numbers. rc_answer_question [PICTURE]: a picture of the question first when named.
 rc_answer_question() {
     rc_wait_for 60 rc_has_line 'Dialog shown: ChooseBox' "$rc_log" ||
         rc_fail "the simulated-camera question did not appear"
+    rc_wait_for 30 rc_focused_question || rc_fail "the question's window did not take the keyboard"
     [ -z "${1:-}" ] || rc_snapshot "$1"
     DISPLAY=$rc_display xdotool mousemove 960 540 key Escape
     rc_wait_for 30 rc_has_line 'Dialog answered: ChooseBox 0' "$rc_log" ||
@@ -123,19 +135,25 @@ rc_same_picture() {  # rc_same_picture A B [DIFFERENCE.png]
 }
 
 # rc_snapshot FILE.jpg: the whole screen through VNC, taken between two pictures of the X screen
-# itself; it must match one of them, so a VNC screen behind the program fails here. Raw pixels:
-# this old client waits forever for the Tight rectangles of TigerVNC.
+# itself; it must match one of them, so a VNC screen behind the program fails here. When the X
+# screen changed on the way (a window being drawn) the VNC picture may hold a state between the
+# two, and the pictures are taken again. Raw pixels: this old client waits forever for the Tight
+# rectangles of TigerVNC.
 rc_snapshot() {
     mkdir -p "$(dirname "$1")"
-    rc_screen_picture "$rc_tmp/before.xwd"
-    vncsnapshot -quiet -encodings raw -nocursor "127.0.0.1::$rc_port" "$1" > /dev/null 2>&1 ||
-        rc_fail "vncsnapshot could not take $1 from port $rc_port"
-    rc_screen_picture "$rc_tmp/after.xwd"
-    [ "$(rc_jpeg_size "$1")" = "1920x1080" ] || rc_fail "$1 is not a 1920x1080 picture"
-    rc_same_picture "$1" "$rc_tmp/before.xwd" || rc_same_picture "$1" "$rc_tmp/after.xwd" || {
-        rc_same_picture "$1" "$rc_tmp/after.xwd" "${1%.jpg}-differs.png" || true
-        rc_fail "$1 (VNC) is not what the X screen showed (${1%.jpg}-differs.png)"
-    }
+    local try
+    for try in $(seq 10); do
+        rc_screen_picture "$rc_tmp/before.xwd"
+        timeout 60 vncsnapshot -quiet -encodings raw -nocursor "127.0.0.1::$rc_port" "$1" \
+            > /dev/null 2>&1 || rc_fail "vncsnapshot could not take $1 from port $rc_port"
+        rc_screen_picture "$rc_tmp/after.xwd"
+        [ "$(rc_jpeg_size "$1")" = "1920x1080" ] || rc_fail "$1 is not a 1920x1080 picture"
+        rc_same_picture "$1" "$rc_tmp/before.xwd" || rc_same_picture "$1" "$rc_tmp/after.xwd" &&
+            return 0
+        rc_same_picture "$rc_tmp/before.xwd" "$rc_tmp/after.xwd" && break
+    done
+    rc_same_picture "$1" "$rc_tmp/after.xwd" "${1%.jpg}-differs.png" || true
+    rc_fail "$1 (VNC) is not what the X screen showed (${1%.jpg}-differs.png, try $try)"
 }
 
 # Stops the run command (as Ctrl+C does) and checks that it leaves nothing behind.
@@ -143,7 +161,10 @@ rc_stop() {
     kill -TERM "$rc_runner" 2> /dev/null || true
     wait "$rc_runner" || true
     rc_runner=""
-    [ ! -e "/tmp/.X11-unix/X${rc_display#:}" ] || rc_fail "the screen was left running"
+    # By its process, not its display: another run may have taken the number at once. A
+    # zombie that nobody reaped is gone as well.
+    ! grep -qv '^[0-9]* (.*) Z' "/proc/$rc_vnc/stat" 2> /dev/null ||
+        rc_fail "the screen was left running"
     [ ! -e "$rc_work/iosim.tty" ] || rc_fail "the simulator's link was left behind"
 }
 

@@ -19,6 +19,10 @@ QString lan(int entry) {
     return gaLanStr[index];
 }
 
+QString lanOwn(const char* const (&texts)[kLanguageCount]) {
+    return QString::fromUtf8(texts[qBound(0, gLan, kLanguageCount - 1)]);
+}
+
 QMutex* pMutexIO = nullptr;
 QMutex* pMutexSaveFail = nullptr;
 
@@ -63,24 +67,26 @@ const int TriginNo[8] = {1, 3, 4, 5, 6, 7, 8, 9};
 
 // The Japanese column repeats the English text.
 const char* const gOutName[14 * 4] = {
-    "允许合模", "Al clam",   "允許合模", "Al clam",   "允许顶针", "Al thim",   "允許頂針", "Al thim",
-    "中子A进",  "Neu A I",   "中子A進",  "Neu A I",   "中子A退",  "Neu A O",   "中子A退",  "Neu A O",
-    "中子B进",  "Neu B I",   "中子B進",  "Neu B I",   "中子B退",  "Neu B O",   "中子B退",  "Neu B O",
-    "中子C进",  "Neu C I",   "中子C進",  "Neu C I",   "中子C退",  "Neu C O",   "中子C退",  "Neu C O",
-    "允许绞牙", "Al thread", "允許絞牙", "Al thread", "允许旋转", "Rot",       "允許旋轉", "Rot",
-    "允许左移", "L shift",   "允許左移", "L shift",   "允许右移", "R shift",   "允許右移", "R shift",
-    "允许移模", "Mov mol",   "允許移模", "Mov mol",   "机手动作", "Mac mov",   "機手動作", "Mac mov",
+    "允许合模", "Al clam",   "允許合模", "Al clam",   "允许顶针", "Al thim", "允許頂針", "Al thim",
+    "中子A进",  "Neu A I",   "中子A進",  "Neu A I",   "中子A退",  "Neu A O", "中子A退",  "Neu A O",
+    "中子B进",  "Neu B I",   "中子B進",  "Neu B I",   "中子B退",  "Neu B O", "中子B退",  "Neu B O",
+    "中子C进",  "Neu C I",   "中子C進",  "Neu C I",   "中子C退",  "Neu C O", "中子C退",  "Neu C O",
+    "允许绞牙", "Al thread", "允許絞牙", "Al thread", "允许旋转", "Rot",     "允許旋轉", "Rot",
+    "允许左移", "L shift",   "允許左移", "L shift",   "允许右移", "R shift", "允許右移", "R shift",
+    "允许移模", "Mov mol",   "允許移模", "Mov mol",   "机手动作", "Mac mov", "機手動作", "Mac mov",
 };
 
 const char* const gInName[16 * 4] = {
-    "开模到位", "Mol op",    "開模到位", "Mol op",    "安全门关", "clo door",  "安全門關", "clo door",
-    "安全门开", "op door",   "安全門開", "op door",   "顶针退",   "Thim O",    "頂針退",   "Thim O",
-    "顶针进",   "Thim I",    "頂針進",   "Thim I",    "开模阀",   "Mol val",   "開模閥",   "Mol val",
-    "机械手",   "Manip",     "機械手",   "Manip",     "复位键",   "Res but",   "復位鍵",   "Res but",
-    "滑块退",   "Slid back", "滑塊退",   "Slid back", "机手上行", "Mac up",    "機手上行", "Mac up",
-    "中子A进",  "Neu A I",   "中子A進",  "Neu A I",   "中子A退",  "Neu A O",   "中子A退",  "Neu A O",
-    "中子B进",  "Neu B I",   "中子B進",  "Neu B I",   "中子B退",  "Neu B O",   "中子B退",  "Neu B O",
-    "中子C进",  "Neu C I",   "中子C進",  "Neu C I",   "中子C退",  "Neu C O",   "中子C退",  "Neu C O",
+    "开模到位",  "Mol op",   "開模到位", "Mol op",   "安全门关", "clo door",  "安全門關",
+    "clo door",  "安全门开", "op door",  "安全門開", "op door",  "顶针退",    "Thim O",
+    "頂針退",    "Thim O",   "顶针进",   "Thim I",   "頂針進",   "Thim I",    "开模阀",
+    "Mol val",   "開模閥",   "Mol val",  "机械手",   "Manip",    "機械手",    "Manip",
+    "复位键",    "Res but",  "復位鍵",   "Res but",  "滑块退",   "Slid back", "滑塊退",
+    "Slid back", "机手上行", "Mac up",   "機手上行", "Mac up",   "中子A进",   "Neu A I",
+    "中子A進",   "Neu A I",  "中子A退",  "Neu A O",  "中子A退",  "Neu A O",   "中子B进",
+    "Neu B I",   "中子B進",  "Neu B I",  "中子B退",  "Neu B O",  "中子B退",   "Neu B O",
+    "中子C进",   "Neu C I",  "中子C進",  "Neu C I",  "中子C退",  "Neu C O",   "中子C退",
+    "Neu C O",
 };
 
 WizardPara* gpWPara = nullptr;

@@ -40,6 +40,9 @@ extern QString gaLanStr[kLanguageTableSize];
 extern int gLan;
 // The text of an entry in the current language.
 QString lan(int entry);
+// The current language's cell of a text of our own that the table does not have, given in the
+// table's order of languages.
+QString lanOwn(const char* const (&texts)[kLanguageCount]);
 
 extern QMutex* pMutexIO;
 extern QMutex* pMutexSaveFail;

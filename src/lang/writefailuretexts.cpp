@@ -17,8 +17,7 @@ const char* const kTexts[][kLanguageCount] = {
 }  // namespace
 
 QString cannotWriteText(const QString& file, storage::WriteCause cause) {
-    const int language = gLan >= 0 && gLan < kLanguageCount ? gLan : 1;
-    return QString::fromUtf8(kTexts[int(cause)][language]).arg(file);
+    return lanOwn(kTexts[int(cause)]).arg(file);
 }
 
 QString cannotWriteText(const QString& file) {

@@ -324,9 +324,8 @@ QString SettingItem::label() const {
         for (int l = 0; l < kLanguageCount; ++l) names << gaLanStr[labelEntry * kLanguageCount + l];
         return names.join(QStringLiteral(" / "));
     }
-    QString text = ownLabel != OwnLabel::None
-                       ? QString::fromUtf8(kOwnLabels[int(ownLabel)][language()])
-                       : textOf(labelEntry);
+    QString text =
+        ownLabel != OwnLabel::None ? lanOwn(kOwnLabels[int(ownLabel)]) : textOf(labelEntry);
     if (labelArg >= 0) text = text.arg(labelArg);
     return text.trimmed();
 }

@@ -26,11 +26,6 @@ const char* const kRefused[kLanguageCount] = {"系统拒绝执行：%1", "The sy
                                               "系統拒絕執行：%1",
                                               "システムが実行を拒否しました：%1"};
 
-QString text(const char* const (&texts)[kLanguageCount]) {
-    const int language = gLan >= 0 && gLan < kLanguageCount ? gLan : 0;
-    return QString::fromUtf8(texts[language]);
-}
-
 QString refusal(const QString& program, const sys::CommandResult& result) {
     QString why = program;
     const QString output = QString::fromLocal8Bit(result.output).trimmed().section('\n', 0, 0);
@@ -40,7 +35,7 @@ QString refusal(const QString& program, const sys::CommandResult& result) {
         why += QStringLiteral(" (") + output + QLatin1Char(')');
     else
         why += QStringLiteral(" (%1)").arg(result.exitCode);
-    return text(kRefused).arg(why);
+    return lanOwn(kRefused).arg(why);
 }
 
 }  // namespace
@@ -54,7 +49,7 @@ QString stopCommandLabel(StopCommand command) {
         case StopCommand::Restart:
             break;
     }
-    return text(kRestartLabel);
+    return lanOwn(kRestartLabel);
 }
 
 StopOutcome runStopCommand(SettingsHost& host, StopCommand command) {
@@ -73,7 +68,7 @@ StopOutcome runStopCommand(SettingsHost& host, StopCommand command) {
             break;
         case StopCommand::Restart:
             question = lan(kEntryAskRestart);
-            record = text(kRestartRecord);
+            record = lanOwn(kRestartRecord);
             program = QStringLiteral("reboot");
             break;
     }

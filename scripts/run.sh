@@ -138,7 +138,8 @@ log=""
 if wait_for 30 compgen -G "cnt_net/workspace/log/LOG_*.$program.log" > /dev/null; then
     log=$(compgen -G "cnt_net/workspace/log/LOG_*.$program.log" | head -n 1)
     tail -n +1 -F --pid="$program" "$log" 2>/dev/null |
-        sed -nu 's/.*Detection result: \(.*\)$/result: \1/p' &
+        sed -nu -e 's/.*Detection result: \(.*\)$/result: \1/p' \
+            -e 's/.*\(user interface font: .*\)$/font: \1/p' &
     started+=($!)
 else
     echo "no log of the program appeared; results are not shown here" >&2

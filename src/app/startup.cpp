@@ -150,7 +150,8 @@ int runApplication(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", QByteArrayLiteral("none"));
     if (!MApplication::_instance) new MApplication(argc, argv);
-    applyUiFont(*MApplication::_instance);
+    // The language is not known before the parameters load; the window chooses again then.
+    applyUiFont(*MApplication::_instance, gLan, UiFontLog::Quiet);
     if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";
     StartupSequence startup;
     startup.run();

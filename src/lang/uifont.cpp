@@ -58,7 +58,7 @@ QString cjkFontFamily(int language) {
 
 }  // namespace lang
 
-QString applyUiFont(QApplication& app, int language) {
+QString applyUiFont(QApplication& app, int language, UiFontLog log) {
     const QString family = lang::cjkFontFamily(language);
     if (family.isEmpty()) {
         qWarning() << "no font with Chinese and Japanese glyphs is installed; texts may not show";
@@ -74,6 +74,6 @@ QString applyUiFont(QApplication& app, int language) {
         QFont::removeSubstitutions(panelFamily);
         QFont::insertSubstitution(panelFamily, family);
     }
-    qInfo() << "user interface font:" << family;
+    if (log == UiFontLog::Announce) qInfo() << "user interface font:" << family;
     return family;
 }

@@ -21,5 +21,7 @@ QString cjkFontFamily(int language);
 
 // Makes the application font a CJK-capable family for the language and lets widgets that ask
 // for the panel's usual family by name use it when that family is missing. Returns the family
-// chosen (empty, with a warning, when there is none).
-QString applyUiFont(QApplication& app, int language = gLan);
+// chosen (empty, with a warning, when there is none). Only a choice made for the language the
+// parameters hold is logged: the one before them is the start screen's and may differ.
+enum class UiFontLog { Quiet, Announce };
+QString applyUiFont(QApplication& app, int language = gLan, UiFontLog log = UiFontLog::Announce);

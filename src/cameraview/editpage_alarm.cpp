@@ -144,6 +144,10 @@ QString EditPage::addTemplate(int camera, int detection) {
     if (!v || !validDetection(d) || !v->context.isPrepared(d)) return {};
     if (gSource != kSourceRecentNg && v->isOK) return {};
     const bool live = gSource == kSourceLive;
+    // The step is answered already: pressed again after another camera's file could not be
+    // written, this frame is in the library and recorded; adding it twice would only push an
+    // older template out for good.
+    if (live && v->detectDone[d]) return {};
     engine::EngineContext& ctx = v->context;
     const int shown = host_.words().editDetect;
     const std::vector<uchar>* frame = &ctx.alignedBuf;

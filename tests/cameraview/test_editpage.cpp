@@ -863,6 +863,32 @@ TEST_F(AlarmPageTest, AnswersWhoseFileCannotBeWrittenChangeNothingAndSayWhy) {
     }
 }
 
+// Every camera tiled, the second camera's disk full: the first camera's template is added, the
+// second's is not. Pressed again once there is room, only the second is added.
+TEST_F(AlarmPageTest, AddingAgainAfterAPartWayFailureAddsOnlyWhatIsMissing) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::TmpfsMount disk(QFileInfo(templatePath(1, 1, 0)).absolutePath(), 1 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    para.addAllCamTemp = 1;
+    showCamera(2);
+    for (int c = 0; c < 2; ++c) {
+        views[size_t(c)]->isOK = false;
+        std::fill(views[size_t(c)]->context.alignedBuf.begin(),
+                  views[size_t(c)]->context.alignedBuf.end(), uchar(7 + c));
+    }
+    disk.fill();
+    page->SlotAddTemp();
+    disk.unfill();
+    page->SlotAddTemp();
+    EXPECT_EQ(records, QStringList({"Camerar 1 added a template", "Camerar 2 added a template"}));
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(views[size_t(c)]->context.templateUsed[1], std::vector<int>({1, 1, 0, 0}))
+            << "camera " << c << ": its frame in one slot, no older template pushed out";
+        EXPECT_EQ(pixelOf(templatePath(c, 1, 1), 5, 5), 7 + c);
+        EXPECT_EQ(clearState[c][1], 5);
+    }
+}
+
 TEST_F(AlarmPageTest, LiveAndTemplateSwitchOnOneCamera) {
     page->SlotAutoChange();
     EXPECT_EQ(gSource, kSourceLive) << "every camera tiled: nothing";

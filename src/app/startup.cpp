@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QMetaType>
 #include <QMutex>
@@ -14,6 +15,7 @@
 #include "deraRazovi.h"
 #include "globals.h"
 #include "languagetable.h"
+#include "leftovers.h"
 #include "logmanager.h"
 #include "mallocpolicy.h"
 #include "mapplication.h"
@@ -32,6 +34,36 @@ constexpr int kEntryComplete = 652;
 constexpr int kNetworkWaitSteps = 5;
 constexpr int kCameraWaitSteps = 10;
 constexpr int kWaitStepMs = 1000;
+
+// The folders the program replaces files in, with how many levels below each: the working
+// folder, the network folder and its workspace, the templates of every camera and step, the
+// record and statistics archives, the parameter groups (each with its template folders) and
+// the pictures ("alarmimage/camera1/detect1/NG", "originalimage/cammer11").
+struct WrittenFolder {
+    const char* path;  // "*" only in the last part
+    int depth;
+};
+constexpr WrittenFolder kWrittenFolders[] = {
+    {".", 0},         {"cnt_net", 0},    {"cnt_net/workspace", 0},
+    {"cammer*", 0},   {"RECORD", 0},     {"ResStatistics", 0},
+    {"paraGroup", 2}, {"alarmimage", 3}, {"originalimage", 1}};
+
+// Before anything writes: a power loss or a kill in the middle of a write leaves its
+// temporary file, and on a panel that loses power often they would fill the disk.
+void removeLeftoverTemporaries() {
+    for (const WrittenFolder& f : kWrittenFolders) {
+        const QString path = QString::fromLatin1(f.path);
+        const QFileInfo where(path);
+        const QStringList matched =
+            where.fileName().contains(QLatin1Char('*'))
+                ? where.dir().entryList({where.fileName()},
+                                        QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)
+                : QStringList{where.fileName()};
+        for (const QString& name : matched)
+            storage::removeLeftoverTemporaries(QDir::cleanPath(where.dir().filePath(name)),
+                                               f.depth);
+    }
+}
 
 // A start after an earlier one (tests start the program in one process many times) replaces
 // the pictures that start loaded.
@@ -112,6 +144,7 @@ bool StartupSequence::run() {
         QObject::connect(stopSignals_.get(), &StopSignals::sigStop, QCoreApplication::instance(),
                          &QCoreApplication::quit);
     }
+    removeLeftoverTemporaries();
     if (!isOpen_Env()) waitForNetworkAndCameras();
     step(50, QStringLiteral("相机等待完毕..."));
     // Service staff find the start of every run under the entry point's file name.

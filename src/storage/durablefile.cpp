@@ -43,7 +43,7 @@ int writeAll(int fd, const char* data, qint64 size) {
 StagedFile::StagedFile(const QString& target) : target_(target) {
     const QFileInfo info(target);
     QByteArray pattern = local(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                               QStringLiteral(".XXXXXX"));
+                               QLatin1String(kStagedNameEnd));
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) {
         fail(QStringLiteral("cannot create a file beside it"), errno);

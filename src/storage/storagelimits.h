@@ -23,6 +23,17 @@ constexpr const char* kSqliteCompanions[] = {"-journal", "-wal", "-shm"};
 // files the program writes (colour frames as templates, alarm pictures) take several MB.
 constexpr qint64 kFullDiskBytes = 16 << 20;
 
+// A file being replaced is written beside it as "." + its name + this, the X's made into random
+// letters and digits by mkostemp: a hidden name no file of the program's own has.
+constexpr char kStagedNameEnd[] = ".XXXXXX";
+// The names the program replaces through a staged file end so: settings and records, databases
+// (also one still being built under "<name>.db.building"), pictures. A hidden file named like
+// a staged one is taken for a leftover of a write cut short only for a name of these.
+constexpr const char* kStagedTargetEnds[] = {".ini", ".json", ".txt",        ".db",
+                                             ".bmp", ".jpg",  ".db.building"};
+// A database is made under its name + this, then renamed (sqlitefiles, the parameter store).
+constexpr char kBuildingEnd[] = ".building";
+
 // Mode of a new file written by the helpers (an existing file keeps its own).
 constexpr unsigned kNewFileMode = 0644;
 

@@ -177,6 +177,40 @@ TEST_F(Startup, TouchesNoDeviceAndBindsNoPanelPort) {
     EXPECT_EQ(gpWPara, nullptr);
 }
 
+// Temporary files of writes a power loss cut short, in the folders the program writes in, go
+// at the start; anything merely named like them stays.
+TEST_F(Startup, RemovesTheTemporaryFilesOfWritesCutShortAndNothingElse) {
+    const struct {
+        const char* path;
+        bool removed;
+    } files[] = {
+        {"cnt_net/workspace/.count.ini.Ab3dE9", true},
+        {".PARAM.db.x7Yz0Q", true},
+        {"RECORD.db.building", true},
+        {"RECORD.db.building-journal", true},
+        {"cammer12/.template3.bmp.Qw12Er", true},
+        {"paraGroup/shift b/cammer11/.ignorepoint.bmp.a1B2c3", true},
+        {"alarmimage/camera1/detect2/NG/.20240521-101502.jpg.ZZzz99", true},
+        {"ResStatistics/.2024-05-01.db.k9K9k9", true},
+        {"cnt_net/workspace/count.ini.Ab3dE9", false},
+        {"notes.Ab3dE9", false},
+        {".notes.Ab3dE9", false},
+        {".count.ini.Ab3dE", false},
+        {".count.ini.Ab3dE9x", false},
+        {".count.ini.Ab-dE9", false},
+        {"images/.logo.bmp.Ab3dE9", false},
+        {"alarmimage/camera1/detect2/NG/old/.x.jpg.Ab3dE9", false},
+    };
+    for (const auto& f : files) {
+        QDir().mkpath(QFileInfo(f.path).path());
+        QFile file(f.path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << f.path;
+    }
+    StartupSequence startup;
+    ASSERT_TRUE(startup.run());
+    for (const auto& f : files) EXPECT_NE(QFileInfo::exists(f.path), f.removed) << f.path;
+}
+
 // The service manager's stop and Ctrl-C end the event loop, so the program shuts down as when
 // the window is closed; glog's crash handler, installed first, would report a crash instead.
 TEST(StopSignals, EndTheEventLoopInsteadOfTheProcess) {

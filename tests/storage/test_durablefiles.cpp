@@ -16,6 +16,7 @@
 #include "dtpdevice.h"
 #include "durablefile.h"
 #include "faildirectory.h"
+#include "leftovers.h"
 #include "privatemount.h"
 #include "sqlitefiles.h"
 #include "statisticsconfigfile.h"
@@ -157,4 +158,16 @@ TEST(DurableFiles, AJournalLeftWithoutItsDatabaseNeverReachesTheCopyThatTakesIts
     QSqlQuery query("SELECT x FROM t", connection.database());
     ASSERT_TRUE(query.next());
     EXPECT_TRUE(query.value(0).toString().startsWith("7"));
+}
+
+// What a start removes is what a write cut short leaves: the file a staged write makes.
+TEST(DurableFiles, TheStartKnowsTheTemporaryFileOfAWrite) {
+    testsupport::WorkDir work;
+    for (const char* target : {"count.ini", "PARAM.db", "template1.bmp", "RECORD.db.building"}) {
+        storage::StagedFile file(target);
+        ASSERT_TRUE(file.write("x"));
+        const QStringList made = QDir().entryList(QDir::Files | QDir::Hidden);
+        ASSERT_EQ(made.size(), 1) << target;
+        EXPECT_TRUE(storage::isLeftoverTemporary(made.first())) << made.first().toStdString();
+    }
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include "storagelimits.h"
+#include "writecause.h"
 
 namespace storage {
 
@@ -62,7 +63,11 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::fail(const QString& what, int error) {
-    if (error_.isEmpty()) error_ = error ? what + QStringLiteral(": ") + reason(error) : what;
+    if (error_.isEmpty()) {
+        error_ = error ? what + QStringLiteral(": ") + reason(error) : what;
+        // Told with the file: once the temporary file is gone the disk may have room again.
+        noteWriteOutcome(target_, error);
+    }
     return false;
 }
 
@@ -124,6 +129,7 @@ bool StagedFile::commit() {
     if (::rename(local(temp_).constData(), local(target_).constData()) != 0)
         return fail(QStringLiteral("cannot take its name"), errno);
     committed_ = true;
+    noteWriteOutcome(target_, 0);
     syncPath(QFileInfo(target_).absolutePath());
     return true;
 }

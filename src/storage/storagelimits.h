@@ -19,8 +19,9 @@ constexpr char kKeptTimeFormat[] = "yyyyMMdd-hhmmss";
 // beside the wrong file would be played back into it.
 constexpr const char* kSqliteCompanions[] = {"-journal", "-wal", "-shm"};
 
-// A write that failed with less than this left on its disk is told as a full disk: the largest
-// files the program writes (colour frames as templates, alarm pictures) take several MB.
+// A write that failed without an error of its own, with less than this left on its disk, is
+// told as a full disk: the largest files the program writes (colour frames as templates, alarm
+// pictures) take several MB.
 constexpr qint64 kFullDiskBytes = 16 << 20;
 
 // A file being replaced is written beside it as "." + its name + this, the X's made into random
@@ -33,6 +34,15 @@ constexpr const char* kStagedTargetEnds[] = {".ini", ".json", ".txt",        ".d
                                              ".bmp", ".jpg",  ".db.building"};
 // A database is made under its name + this, then renamed (sqlitefiles, the parameter store).
 constexpr char kBuildingEnd[] = ".building";
+
+// Failed writes whose error is kept to tell their cause: more than the program has files that
+// fail at once; the oldest gives way.
+constexpr int kMaxRememberedWriteErrors = 64;
+
+// A store that failed, was written again and fails once more within this time fails with the
+// same fault (a nearly full disk taking and refusing pictures by turns): a list the operator
+// has confirmed is not shown again for it. Longer than any pause between two moulds.
+constexpr qint64 kWrittenWellBeforeToldAgainMs = 15 * 60 * 1000;
 
 // Mode of a new file written by the helpers (an existing file keeps its own).
 constexpr unsigned kNewFileMode = 0644;

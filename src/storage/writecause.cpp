@@ -1,11 +1,15 @@
 #include "writecause.h"
 
+#include <errno.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QVector>
 
 #include "storagelimits.h"
 
@@ -20,9 +24,8 @@ QString existingFolder(const QString& path) {
         folder = QFileInfo(folder).absolutePath();
     return folder;
 }
-}  // namespace
 
-WriteCause probeWriteCause(const QString& path) {
+WriteCause fileSystemCause(const QString& path) {
     const QByteArray folder = QFile::encodeName(existingFolder(path));
     struct statvfs fs {};
     if (::statvfs(folder.constData(), &fs) != 0) return WriteCause::Unknown;
@@ -31,6 +34,61 @@ WriteCause probeWriteCause(const QString& path) {
     const quint64 freeBytes = quint64(fs.f_bavail) * quint64(fs.f_frsize);
     if (freeBytes < quint64(kFullDiskBytes)) return WriteCause::NoSpace;
     return WriteCause::Unknown;
+}
+
+struct Outcome {
+    QString path;
+    int error = 0;
+};
+
+// Newest last. Pictures are written on their own thread and told on the GUI thread.
+QMutex outcomesLock;
+QVector<Outcome> outcomes;
+
+QString absolute(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+}  // namespace
+
+WriteCause causeOfError(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return WriteCause::NoSpace;
+        case EROFS:
+        case EACCES:
+        case EPERM:
+            return WriteCause::ReadOnly;
+        default:
+            return WriteCause::Unknown;
+    }
+}
+
+void noteWriteOutcome(const QString& path, int error) {
+    const QString file = absolute(path);
+    const QString inside = file + QLatin1Char('/');
+    QMutexLocker lock(&outcomesLock);
+    // A folder written well vouches for what is in it.
+    for (int i = 0; i < outcomes.size(); ++i)
+        if (outcomes[i].path == file || (!error && outcomes[i].path.startsWith(inside)))
+            outcomes.remove(i--);
+    // A missing folder is no cause by itself: what kept it from being made is read from the
+    // disk.
+    if (!error || error == ENOENT) return;
+    if (outcomes.size() >= kMaxRememberedWriteErrors) outcomes.removeFirst();
+    outcomes.append({file, error});
+}
+
+WriteCause probeWriteCause(const QString& path) {
+    const QString target = absolute(path);
+    const QString inside = target + QLatin1Char('/');
+    {
+        QMutexLocker lock(&outcomesLock);
+        for (int i = outcomes.size() - 1; i >= 0; --i)
+            if (outcomes[i].path == target || outcomes[i].path.startsWith(inside))
+                return causeOfError(outcomes[i].error);
+    }
+    return fileSystemCause(path);
 }
 
 const char* writeCauseName(WriteCause cause) {

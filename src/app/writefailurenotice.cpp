@@ -5,7 +5,6 @@
 
 #include "warnbox.h"
 #include "writefailuretexts.h"
-#include "writewatch.h"
 
 WriteFailureNotice::WriteFailureNotice(const storage::WriteWatch& watch, WarnBox* box,
                                        QObject* parent)
@@ -13,19 +12,40 @@ WriteFailureNotice::WriteFailureNotice(const storage::WriteWatch& watch, WarnBox
     if (!box_) return;
     box_->installEventFilter(this);
     connect(box_, &QDialog::finished, this, [this] {
-        if (box_->text() == shown_) shown_.clear();
+        if (isOwed() && box_->text() == owed_) confirmed();
     });
 }
 
 void WriteFailureNotice::show() {
     QStringList lines;
-    for (const storage::WriteWatch::Failure& f : watch_.failures())
+    QList<Told> failures;
+    bool news = false;
+    for (const storage::WriteWatch::Failure& f : watch_.failures()) {
         lines << lang::cannotWriteText(f.file, f.cause);
-    // Files that are written again owe the operator nothing.
-    shown_ = lines.join(QLatin1Char('\n'));
-    if (shown_.isEmpty() || !box_) return;
-    box_->setText(shown_);
+        failures << Told{f.store, f.file, f.cause, f.round};
+        news = news || !confirmed_.contains(failures.last());
+    }
+    // Files that are written again, and failures the operator has read, owe nothing.
+    owed_ = news ? lines.join(QLatin1Char('\n')) : QString();
+    owedFailures_ = news ? failures : QList<Told>();
+    if (!isOwed() || !box_) return;
+    // The box going down brings the list.
+    if (box_->isVisible() && box_->text() != onBox_) return;
+    onBox_ = owed_;
+    box_->setText(owed_);
     box_->show();
+}
+
+void WriteFailureNotice::confirmed() {
+    // A failure of an earlier round cannot come back as it was.
+    QList<Told> kept;
+    for (const Told& t : confirmed_)
+        if (t.round == watch_.round(storage::WriteWatch::Store(t.store))) kept << t;
+    for (const Told& t : owedFailures_)
+        if (!kept.contains(t)) kept << t;
+    confirmed_ = kept;
+    owed_.clear();
+    owedFailures_.clear();
 }
 
 bool WriteFailureNotice::eventFilter(QObject* watched, QEvent* event) {

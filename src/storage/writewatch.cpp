@@ -2,7 +2,11 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <memory>
+
+#include "storagelimits.h"
 
 namespace storage {
 
@@ -31,18 +35,29 @@ QString shownName(const QString& path) {
 }
 }  // namespace
 
+WriteWatch::WriteWatch(QObject* parent) : QObject(parent) {
+    auto elapsed = std::make_shared<QElapsedTimer>();
+    elapsed->start();
+    clock_ = [elapsed] { return elapsed->elapsed(); };
+}
+
 void WriteWatch::report(Store store, bool written, const QString& path) {
     if (store < 0 || store >= StoreCount) return;
     // Most writes succeed with nothing to tell: no name is made for them.
     if (written && !failing_[store]) return;
     const QString file = shownName(path);
     if (!written) {
+        const int round = failures_[store].round;
+        const bool newRound = !failing_[store] && (round == 0 || clock_() - writtenSince_[store] >=
+                                                                     kWrittenWellBeforeToldAgainMs);
         // The file that fails last is the one named: a store writes more than one.
-        failures_[store] = Failure{store, file, probeWriteCause(path)};
+        failures_[store] = Failure{store, file, probeWriteCause(path), round + int(newRound)};
         if (failing_[store]) return;
     }
     failing_[store] = !written;
     if (written) {
+        writtenSince_[store] = clock_();
+        noteWriteOutcome(path, 0);
         qInfo().noquote() << storeName(store) << "are written again:" << file;
         emit sigWriteResumed(store);
         return;

@@ -4,10 +4,13 @@
 // failed write of a store is logged as an error with its file and cause and signalled once, so that
 // the operator is told once; the first successful write after that is logged, and a later failure
 // is signalled again. Every store failing at a time is kept, so that one message can name them all.
+// A store that fails again soon after it was written again fails in the same round: whoever has
+// told the operator of it need not tell it again.
 
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "writecause.h"
 
@@ -22,15 +25,21 @@ public:
         Store store = Records;
         QString file;  // as the operator knows it: relative to the working folder
         WriteCause cause = WriteCause::Unknown;
+        // Counts the store's failures that came after it had been written well for a while.
+        int round = 0;
     };
+    // Milliseconds of a clock that never goes back.
+    using Clock = std::function<qint64()>;
 
-    explicit WriteWatch(QObject* parent = nullptr) : QObject(parent) {}
+    explicit WriteWatch(QObject* parent = nullptr);
+    void setClock(Clock clock) { clock_ = std::move(clock); }
 
     // The outcome of one write to a store; path names the file (or folder) written.
     void report(Store store, bool written, const QString& path);
     bool isFailing(Store store) const { return failing_[store]; }
     // The stores failing now, in store order.
     QList<Failure> failures() const;
+    int round(Store store) const { return failures_[store].round; }
 
 signals:
     void sigWriteFailed(int store, QString what);
@@ -39,6 +48,8 @@ signals:
 private:
     bool failing_[StoreCount] = {};
     Failure failures_[StoreCount];
+    qint64 writtenSince_[StoreCount] = {};  // by clock_, since the store is no longer failing
+    Clock clock_;
 };
 
 }  // namespace storage

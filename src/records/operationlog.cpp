@@ -12,6 +12,7 @@
 #include "durablefile.h"
 #include "recordlimits.h"
 #include "sqlitefiles.h"
+#include "writecause.h"
 
 namespace {
 constexpr const char* kDayFormat = "yyyy-MM-dd";
@@ -55,13 +56,16 @@ bool OperationLog::ensureOpen() {
     if (db.isOpen()) return true;
     if (!db.open()) {
         qWarning().noquote() << "cannot open" << db.databaseName() << db.lastError().text();
+        storage::noteSqlOutcome(db.databaseName(), db.lastError());
         return false;
     }
     // Records must survive a power cut: every insert is committed to the disk before it
     // returns (the rollback journal with full synchronisation).
     QSqlQuery query(db);
     exec(query, QStringLiteral("PRAGMA synchronous=FULL"));
-    return exec(query, QLatin1String(kCreateTable));
+    if (exec(query, QLatin1String(kCreateTable))) return true;
+    storage::noteSqlOutcome(db.databaseName(), query.lastError());
+    return false;
 }
 
 bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks) {
@@ -83,6 +87,7 @@ bool OperationLog::writePending() {
     QSqlDatabase db = database();
     // All waiting rows or none: a row is never written twice, and none overtakes another.
     bool written = db.transaction();
+    QSqlError failure = written ? QSqlError() : db.lastError();
     {
         QSqlQuery query(db);
         query.prepare(QStringLiteral(
@@ -92,16 +97,18 @@ bool OperationLog::writePending() {
             query.bindValue(1, row->level);
             query.bindValue(2, row->remarks);
             written = query.exec();
+            if (!written) failure = query.lastError();
             if (!written)
                 qWarning().noquote()
                     << "cannot store the record" << row->remarks << query.lastError().text();
         }
     }
-    if (written) written = db.commit();
+    if (written && !(written = db.commit())) failure = db.lastError();
     if (written) {
         pending_.clear();
         return true;
     }
+    storage::noteSqlOutcome(db.databaseName(), failure);
     qWarning().noquote() << pending_.size()
                          << "records wait for the disk:" << db.lastError().text();
     db.rollback();

@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QThread>
 #include <QVariant>
 
@@ -222,6 +223,7 @@ bool ResStatisticsDatabase::writeRunningDocument(const QJsonObject& json) {
         if (!ensureStatisticsTable(connection.database())) return false;
         QSqlQuery query(connection.database());
         written = upsertDayDocument(query, QString::fromUtf8(text));
+        storage::noteSqlOutcome(runningFile_, written ? QSqlError() : query.lastError());
     }
     if (written) lastSavedText_ = text;
     return written;

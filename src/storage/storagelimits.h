@@ -38,6 +38,9 @@ constexpr char kBuildingEnd[] = ".building";
 // Failed writes whose error is kept to tell their cause: more than the program has files that
 // fail at once; the oldest gives way.
 constexpr int kMaxRememberedWriteErrors = 64;
+// A failed write is told at once (the picture thread's through one queue): an error older than
+// this is of a write told already, and says nothing of one failing now.
+constexpr qint64 kWriteErrorToldWithinMs = 60 * 1000;
 
 // A store that failed, was written again and fails once more within this time fails with the
 // same fault (a nearly full disk taking and refusing pictures by turns): a list the operator

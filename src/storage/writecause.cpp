@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSqlError>
 #include <QVector>
 
 #include "storagelimits.h"
@@ -39,11 +41,13 @@ WriteCause fileSystemCause(const QString& path) {
 struct Outcome {
     QString path;
     int error = 0;
+    qint64 at = 0;  // by sinceStart
 };
 
 // Newest last. Pictures are written on their own thread and told on the GUI thread.
 QMutex outcomesLock;
 QVector<Outcome> outcomes;
+QElapsedTimer sinceStart;
 
 QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -76,7 +80,25 @@ void noteWriteOutcome(const QString& path, int error) {
     // disk.
     if (!error || error == ENOENT) return;
     if (outcomes.size() >= kMaxRememberedWriteErrors) outcomes.removeFirst();
-    outcomes.append({file, error});
+    if (!sinceStart.isValid()) sinceStart.start();
+    outcomes.append({file, error, sinceStart.elapsed()});
+}
+
+void noteSqlOutcome(const QString& file, const QSqlError& error) {
+    // SQLite's primary result codes (the low byte of an extended one).
+    constexpr int kSqlitePerm = 3, kSqliteReadOnly = 8, kSqliteFull = 13, kSqliteCantOpen = 14;
+    bool numbered = false;
+    const int code = error.nativeErrorCode().toInt(&numbered) & 0xff;
+    int errorNumber = EIO;
+    if (error.type() == QSqlError::NoError || !numbered || code == kSqliteCantOpen)
+        errorNumber = 0;
+    else if (code == kSqliteFull)
+        errorNumber = ENOSPC;
+    else if (code == kSqliteReadOnly)
+        errorNumber = EROFS;
+    else if (code == kSqlitePerm)
+        errorNumber = EACCES;
+    noteWriteOutcome(file, errorNumber);
 }
 
 WriteCause probeWriteCause(const QString& path) {
@@ -84,7 +106,9 @@ WriteCause probeWriteCause(const QString& path) {
     const QString inside = target + QLatin1Char('/');
     {
         QMutexLocker lock(&outcomesLock);
-        for (int i = outcomes.size() - 1; i >= 0; --i)
+        // Older ones are of a write that has been told already; the disk may have changed.
+        for (int i = outcomes.size() - 1;
+             i >= 0 && sinceStart.elapsed() - outcomes[i].at < kWriteErrorToldWithinMs; --i)
             if (outcomes[i].path == target || outcomes[i].path.startsWith(inside))
                 return causeOfError(outcomes[i].error);
     }

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QSqlError;
+
 namespace storage {
 
 enum class WriteCause { Unknown, NoSpace, ReadOnly };
@@ -17,6 +19,10 @@ WriteCause causeOfError(int error);
 // gave, or 0 when the file was written or its failure gave no number (nor does a missing
 // folder, ENOENT). Safe from any thread.
 void noteWriteOutcome(const QString& path, int error);
+
+// The same for a write through SQLite, by its result code: a full database or disk, a
+// read-only one; an error that does not say (cannot open) leaves the cause to the file system.
+void noteSqlOutcome(const QString& file, const QSqlError& error);
 
 // The cause of a failed write of path (a file or a folder; it need not exist): the error of the
 // latest failed write of path, or of a file in that folder, that the storage helpers saw; else

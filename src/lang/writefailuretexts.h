@@ -12,7 +12,8 @@ namespace lang {
 
 // "<file> cannot be written: no space left on the disk" and the like.
 QString cannotWriteText(const QString& file, storage::WriteCause cause);
-// The same for a file that was not written just now, with its cause read from the disk.
+// The same for a file that was not written just now, with the cause its failed write gave (else
+// read from the disk).
 QString cannotWriteText(const QString& file);
 
 }  // namespace lang

@@ -233,6 +233,8 @@ public slots:
     void SlotMuliManualTrig();
     void SlotFPS();
     void FLushAll();
+    // Opens again what a flush closed, when the panel did not go down after it.
+    void reopenFlushedDatabases();
     // Restarts or powers off the panel after the flush; a refusal is told and the program goes on
     // with its files open again.
     void HandPanelToSystem(const QString& program);
@@ -274,6 +276,10 @@ private:
     bool anyPageOpen() const;
     QString loginLevelText() const;
 
+    // Closed by a flush and not opened since. A connection that was never open (no usable
+    // parameter file at the start) stays closed: opened, it would store into no file.
+    bool recordDbFlushed_ = false;
+    bool paramDbFlushed_ = false;
     std::unique_ptr<OperationLog> operationLog_;
     std::unique_ptr<CounterStore> counterStore_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;

@@ -4,8 +4,10 @@
 // deraRazovi_decision.cpp.
 #include <QLabel>
 #include <QMouseEvent>
+#include <QSqlError>
 #include <QTimer>
 #include <QtDebug>
+#include <utility>
 
 #include "cameramanager.h"
 #include "cammerwidget.h"
@@ -323,9 +325,26 @@ void DeRaRazovi::CheckInputFromTimer(int i) {
 void DeRaRazovi::FLushAll() {
     // Every caller restarts the panel or powers it off next.
     SaveStatisticsBeforeStop();
-    if (recordDb.isOpen()) recordDb.close();
-    if (paramDb.isOpen()) paramDb.close();
+    for (auto [db, flushed] :
+         {std::pair(&recordDb, &recordDbFlushed_), std::pair(&paramDb, &paramDbFlushed_)}) {
+        if (!db->isOpen()) continue;
+        db->close();
+        *flushed = true;
+    }
     sys::actions().sleepMs(panel::kFlushSettleMs);
+}
+
+void DeRaRazovi::reopenFlushedDatabases() {
+    for (auto [db, flushed] :
+         {std::pair(&recordDb, &recordDbFlushed_), std::pair(&paramDb, &paramDbFlushed_)}) {
+        // The record log may have opened its file again by itself for a record.
+        if (!*flushed) continue;
+        if (db->isOpen() || db->open())
+            *flushed = false;
+        else
+            qCritical().noquote() << "the database" << db->databaseName()
+                                  << "does not open again:" << db->lastError().text();
+    }
 }
 
 void DeRaRazovi::HandPanelToSystem(const QString& program) {

@@ -1,7 +1,6 @@
 #include "settingswindowhost.h"
 
 #include <QCoreApplication>
-#include <QSqlError>
 #include <QTimer>
 
 #include "cammerrecong.h"
@@ -144,11 +143,7 @@ bool MainWindowSettingsHost::stopDetection() {
 }
 
 void MainWindowSettingsHost::resumeAfterStop(bool detectionWasRunning) {
-    if (!w_.recordDb.isOpen() && !w_.recordDb.open())
-        qCritical() << "the record database does not open again:" << w_.recordDb.lastError().text();
-    if (!w_.paramDb.isOpen() && !w_.paramDb.open())
-        qCritical() << "the parameter database does not open again:"
-                    << w_.paramDb.lastError().text();
+    w_.reopenFlushedDatabases();
     gisRunWTD = 1;
     if (detectionWasRunning) w_.StartDetect();
     w_.runTimer->start();

@@ -77,8 +77,8 @@ bool WizardParaStore::readRows(WizardPara& para, params::StoreContext& ctx) {
 }
 
 bool WizardParaStore::writeRows(const WizardPara& para, const params::StoreContext& ctx) {
-    if (!db_.isOpen()) {
-        qWarning() << "system parameters not saved: the parameter database is not open";
+    if (!storage::opensFile(db_)) {
+        qWarning() << "system parameters not saved: the parameter database is not open on a file";
         return false;
     }
     if (!db_.transaction()) {
@@ -106,7 +106,7 @@ bool WizardParaStore::writeRows(const WizardPara& para, const params::StoreConte
 }
 
 bool WizardParaStore::ensureRow(const QString& name, const QString& value) {
-    if (!db_.isOpen()) return false;
+    if (!storage::opensFile(db_)) return false;
     QSqlQuery query(db_);
     if (!exec(query, kSelectRow, {name})) {
         qWarning() << "cannot read system parameter row" << name << query.lastError().text();

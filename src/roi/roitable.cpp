@@ -6,6 +6,8 @@
 #include <QtDebug>
 #include <functional>
 
+#include "sqlitefiles.h"
+
 namespace roi {
 
 namespace {
@@ -70,8 +72,8 @@ bool RoiTable::readAll(QHash<QString, QString>* rows, QString* error) {
 
 bool RoiTable::inTransaction(const char* what, const std::function<bool(QString*)>& work,
                              QString* error) {
-    if (!db_.isOpen()) {
-        *error = QStringLiteral("parameter database is not open");
+    if (!storage::opensFile(db_)) {
+        *error = QStringLiteral("parameter database is not open on a file");
         qWarning() << "ROI table" << table_ << what << "failed:" << *error;
         return false;
     }

@@ -61,6 +61,11 @@ SqliteConnection::~SqliteConnection() {
     QSqlDatabase::removeDatabase(name_);
 }
 
+bool opensFile(const QSqlDatabase& db) {
+    const QString name = db.databaseName();
+    return db.isOpen() && !name.isEmpty() && name != QLatin1String(":memory:");
+}
+
 DbCheck checkDatabase(const QString& path, const QStringList& requiredTables) {
     DbCheck check;
     const QFileInfo info(path);

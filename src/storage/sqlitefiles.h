@@ -32,6 +32,11 @@ private:
     QString error_;
 };
 
+// True when db is open on a database file. SQLite opens a connection without a file name (or
+// named ":memory:") on a private database that vanishes when it closes: whatever is written
+// there is stored nowhere.
+bool opensFile(const QSqlDatabase& db);
+
 enum class DbState { Usable, Missing, Damaged };
 
 struct DbCheck {

@@ -32,6 +32,7 @@
 #include "warnbox.h"
 #include "wizardpara.h"
 #include "wizardparastore.h"
+#include "wizardparawidget.h"
 #include "writefailuretexts.h"
 
 using apptest::installFactoryFiles;
@@ -204,6 +205,26 @@ TEST_F(MainWindow, AMissingOrDamagedParameterFileIsRestoredAndSaidBeforeTheReboo
             if (file.open(QIODevice::ReadOnly)) EXPECT_EQ(file.readAll(), before);
         }
     }
+}
+
+TEST_F(MainWindow, WithoutAParameterFileAConfirmAfterARefusedPowerOffIsToldNotStored) {
+    installFactoryFiles();
+    ASSERT_TRUE(QFile::remove("PARAM.db"));
+    ASSERT_TRUE(QDir("paraGroup/default").removeRecursively());
+    ASSERT_TRUE(QFile("paraGroup/default").open(QIODevice::WriteOnly));  // nothing to restore
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    WindowUnderTest w;
+    DeRaRazovi& m = *w.window;
+    recorder().scriptCommand("poweroff", sys::CommandResult{true, 1, {}});
+    m.HandPanelToSystem("poweroff");
+    EXPECT_FALSE(m.paramDb.isOpen());
+
+    gpWParaBak->reDetectNum = gpWPara->reDetectNum + 1;
+    m.wizardParaWidget->accept();
+    EXPECT_EQ(askedWith(answers, lang::cannotWriteText("PARAM.db")), 1);
+    QSqlQuery query("SELECT remarks FROM RECORD", m.recordDb);
+    while (query.next()) EXPECT_FALSE(query.value(0).toString().startsWith(lan(235)));
+    EXPECT_FALSE(QFile::exists("PARAM.db"));
 }
 
 TEST_F(MainWindow, MissingRecordDatabase) {

@@ -238,6 +238,22 @@ TEST_F(ParamStoreTest, ClosedDatabaseIsReportedNotCrashed) {
     EXPECT_EQ(para.tempNum, 10);
 }
 
+TEST_F(ParamStoreTest, AConnectionWithoutAFileTakesNoSave) {
+    // SQLite opens such a connection on a private database that nothing reaches the disk from.
+    for (const QString& name : {QString(), QStringLiteral(":memory:")}) {
+        const QString connection = QStringLiteral("nofile");
+        {
+            QSqlDatabase nofile = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            nofile.setDatabaseName(name);
+            ASSERT_TRUE(nofile.open());
+            WizardPara para;
+            EXPECT_FALSE(para.SaveDatatoFile(nofile)) << name.toStdString();
+            EXPECT_FALSE(para.SaveChkDBItem("extraRow", nofile)) << name.toStdString();
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+}
+
 TEST_F(ParamStoreTest, CheckedItemIsInsertedOnlyWhenMissingWithItsNameBound) {
     WizardPara para;
     EXPECT_TRUE(para.SaveChkDBItem("extraRow", db.db()));

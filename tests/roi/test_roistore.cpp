@@ -338,6 +338,18 @@ TEST_F(RoiStore, SaveAndLoadWithoutAnOpenDatabaseFail) {
     EXPECT_FALSE(result.error.isEmpty());
 }
 
+TEST_F(RoiStore, SaveIntoAConnectionWithoutAFileFails) {
+    auto p = record();
+    QString error;
+    {
+        QSqlDatabase nofile = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "nofile");
+        ASSERT_TRUE(nofile.open());
+        EXPECT_FALSE(p->SaveDatatoFile(nofile, &error));
+    }
+    QSqlDatabase::removeDatabase("nofile");
+    EXPECT_FALSE(error.isEmpty());
+}
+
 TEST(RoiRecord, ComparesParametersOnly) {
     std::mt19937 random(3);
     auto a = record();

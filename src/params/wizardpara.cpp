@@ -18,21 +18,28 @@ WizardPara::~WizardPara() = default;
 WizardPara& WizardPara::operator=(const WizardPara& other) = default;
 
 bool WizardPara::LoadDatafromFile(QSqlDatabase db) {
+    int language = gLan;
+    const bool read = readStored(db, &language, &gDNum);
+    gLan = language;
+    params::deriveNames(*this, gLan, QLatin1String(params::kNameFile), gaName);
+    return read;
+}
+
+bool WizardPara::readStored(QSqlDatabase db, int* language, int* steps) {
     curGroupIndex = params::readGroupIndex(QLatin1String(params::kGroupIndexFile));
     updateGroupName();
 
     params::StoreContext ctx;
-    ctx.language = gLan;
+    ctx.language = *language;
     const bool read = WizardParaStore(db).readRows(*this, ctx);
 
     params::ParamSchema::applyLoadChecks(*this, ctx);
     detectModeNext = detectMode;
     // An empty service code would open the service pages to anyone.
     if (serviceCode[0] == '\0') setServiceCode(QLatin1String(params::kFactoryServiceCode));
-    gLan = ctx.language;
+    *language = ctx.language;
     params::applyFunctionFallback(*this);
-    gDNum = params::deriveLayout(*this);
-    params::deriveNames(*this, gLan, QLatin1String(params::kNameFile), gaName);
+    *steps = params::deriveLayout(*this);
     return read;
 }
 

@@ -144,6 +144,9 @@ public:
     // and derives the layout, gDNum, gLan and gaName. False when the table could not be read
     // (the record then holds its previous values, checked and derived as usual).
     bool LoadDatafromFile(QSqlDatabase db = paramDatabase());
+    // The record part of the load alone, the layout derived: the stored language and the
+    // number of steps per cycle are given back for the caller to put in force, or not.
+    bool readStored(QSqlDatabase db, int* language, int* steps);
     // Writes every stored field in one transaction; false (and nothing changed) on failure.
     bool SaveDatatoFile(QSqlDatabase db = paramDatabase()) const;
     // Inserts the row with the value "0" when it is missing; false on a database failure.

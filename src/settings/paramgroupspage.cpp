@@ -136,7 +136,7 @@ bool ParamGroupsPage::restore() {
     host_.insertRecord(record.contains(QLatin1String("%1")) ? record.arg(name)
                                                             : record + QLatin1Char(' ') + name);
     // The restored database is read at the next start.
-    restartPanel(host_);
+    if (!restartPanel(host_)) emit restoredWithoutRestart();
     return true;
 }
 

@@ -30,6 +30,11 @@ public:
     bool restore();
     bool remove();
 
+signals:
+    // A group was restored and the panel did not restart: the stored parameters are no longer
+    // those the program holds.
+    void restoredWithoutRestart();
+
 private:
     QString chosen() const;
     // Makes a group current in the live parameters and the editing copy (sysadd.txt).

@@ -78,7 +78,7 @@ public:
 
 // Restarts the panel after the databases are closed: through the system seam, so off the panel
 // it is only logged and the program must be started again by hand. A restart the system refuses
-// is told to the operator and the program goes on.
-void restartPanel(SettingsHost& host);
+// is told to the operator and the program goes on. True when the panel goes down.
+bool restartPanel(SettingsHost& host);
 
 }  // namespace settings

@@ -22,9 +22,9 @@ constexpr int kEntryAskLanguage = 318;
 constexpr int kEntryLanguageRecord = 319;
 }  // namespace
 
-void restartPanel(SettingsHost& host) {
+bool restartPanel(SettingsHost& host) {
     qWarning() << "restarting the panel for the new settings";
-    handOverToSystem(host, QStringLiteral("reboot"), false);
+    return handOverToSystem(host, QStringLiteral("reboot"), false) == StopOutcome::Stopped;
 }
 
 SettingsSession::SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit)
@@ -120,11 +120,7 @@ SettingsSession::Outcome SettingsSession::confirm() {
     }
     if (QString::compare(before.passwordText(), live_.passwordText()) != 0)
         host_.warn(lan(kEntryPasswordChanged));
-    host_.cameraSetSpeed();
-    if (live_.detectMode == params::kModeMultiDetect && live_.detectNum != gDNum)
-        host_.checkCameraDetectCount(live_.detectNum);
-    host_.setStatisticsTimer(live_.useStatistics != 0);
-    applyAcceptedSettings(host_, before, live_);
+    putInForce(before);
     host_.insertRecord(record);
     if (languageChanged) {
         host_.insertRecord(lan(kEntryLanguageRecord));
@@ -133,6 +129,38 @@ SettingsSession::Outcome SettingsSession::confirm() {
     passwordEntry_.clear();
     passwordConfirmation_.clear();
     return Outcome::Applied;
+}
+
+void SettingsSession::putInForce(const WizardPara& before) {
+    host_.cameraSetSpeed();
+    if (live_.detectMode == params::kModeMultiDetect && live_.detectNum != gDNum)
+        host_.checkCameraDetectCount(live_.detectNum);
+    host_.setStatisticsTimer(live_.useStatistics != 0);
+    applyAcceptedSettings(host_, before, live_);
+}
+
+bool SettingsSession::takeStored() {
+    WizardPara stored;
+    stored = live_;
+    int language = gLan;
+    int steps = gDNum;
+    // The number of steps per cycle stays the running one until the next start, as after a
+    // confirm.
+    if (!stored.readStored(WizardPara::paramDatabase(), &language, &steps)) return false;
+    WizardPara before;
+    before = live_;
+    WizardPara shown;
+    shown = editing_;
+    live_ = stored;
+    editing_ = stored;
+    gLan = language;
+    edit_.setLanguage(gLan);
+    passwordEntry_.clear();
+    passwordConfirmation_.clear();
+    putInForce(before);
+    // The cameras show the editing copy while the screen is open.
+    applyCameras(shown);
+    return true;
 }
 
 void SettingsSession::applyCameras(const WizardPara& from) {

@@ -38,12 +38,19 @@ public:
     // The screen must be hidden before cancel() (the cameras then read the live values).
     Outcome confirm();
     void cancel();
+    // The stored parameters changed under the visit (a group restored and the panel not
+    // restarted): the live and the editing parameters become the stored ones and take effect
+    // as a confirm's would, so that no later confirm writes the older values back. False,
+    // nothing changed, when they cannot be read.
+    bool takeStored();
     // True after a confirmed language change: the caller restarts the panel.
     bool restartPending() const { return restartPending_; }
 
 private:
     QString changeRecord(const WizardPara& before) const;
     void applyCameras(const WizardPara& from);
+    // What new live parameters do beyond being stored.
+    void putInForce(const WizardPara& before);
 
     SettingsHost& host_;
     WizardPara& live_;

@@ -53,6 +53,15 @@ WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
     buildButtons();
     buildPageCommands();
     showSection(System);
+    connect(groups_, &settings::ParamGroupsPage::restoredWithoutRestart, this, [this] {
+        const int language = gLan;
+        if (!session_.takeStored()) return;
+        // As after a confirmed language change that did not restart the panel.
+        if (gLan != language)
+            if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+                applyUiFont(*app, gLan);
+        form_->refresh();
+    });
 }
 
 void WizardParaWidget::buildButtons() {

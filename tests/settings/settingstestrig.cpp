@@ -50,6 +50,12 @@ QSqlDatabase FakeHost::recordDatabase() {
 void FakeHost::flushAll() {
     calls << QStringLiteral("flush");
     programsAtFlush = testsupport::recorder().programs();
+    // As the window does: a file put in place meanwhile is what the connection opens again.
+    QSqlDatabase::database(QLatin1String(params::kParamConnectionName), false).close();
+}
+void FakeHost::resumeAfterStop(bool wasRunning) {
+    note("resume", wasRunning);
+    QSqlDatabase::database(QLatin1String(params::kParamConnectionName), false).open();
 }
 void FakeHost::showCameraOrder() {
     calls << QStringLiteral("cameraOrder");

@@ -34,7 +34,7 @@ public:
     void saveStatisticsBeforeStop() override { note("saveStatistics"); }
     void stopWatchdog() override { note("stopWatchdog"); }
     bool stopDetection() override { return note("stopDetection"), true; }
-    void resumeAfterStop(bool wasRunning) override { note("resume", wasRunning); }
+    void resumeAfterStop(bool wasRunning) override;
     void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
     void clearRecord() override;

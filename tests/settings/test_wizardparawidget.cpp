@@ -327,6 +327,30 @@ TEST_F(SettingsScreen, GroupBackedUpChangedAndRestoredGivesBackTheFirstValues) {
     EXPECT_EQ(rig.host.warnings.size(), 1);
 }
 
+TEST_F(SettingsScreen, RestoreWhoseRestartDidNotHappenLeavesTheRestoredValuesInForce) {
+    const int first = gpWPara->reDetectNum;
+    ASSERT_TRUE(screen->openSection(Section::Groups));
+    settings::ParamGroupsPage* groups = screen->groupsPage();
+    groups->nameField()->setText("mould A");
+    ASSERT_TRUE(groups->backup());
+    ASSERT_TRUE(bump("reDetectNum", 4));
+    ASSERT_EQ(screen->session().confirm(), settings::SettingsSession::Outcome::Applied);
+
+    // Off the panel the restart is only logged: the screen stays open on the groups.
+    groups->list()->setCurrentItem(groups->list()->findItems("mould A", Qt::MatchExactly)[0]);
+    ASSERT_TRUE(groups->restore());
+    ASSERT_TRUE(screen->isVisible());
+    EXPECT_EQ(gpWPara->reDetectNum, first);
+    EXPECT_EQ(gpWParaBak->reDetectNum, first) << "the screen shows the restored value";
+
+    ASSERT_TRUE(bump("exposeTime", 1));
+    screen->accept();
+    WizardPara stored;
+    rig.loadFromFile(stored);
+    EXPECT_EQ(stored.reDetectNum, first);
+    EXPECT_EQ(stored.exposeTime[0], gpWPara->exposeTime[0]);
+}
+
 TEST_F(SettingsScreen, SavedNetworkSettingsReachTheApiThroughSlotToNetwork) {
     QDir().mkpath(rig.work.file("cnt_net"));
     const struct {

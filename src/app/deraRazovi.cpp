@@ -43,6 +43,7 @@
 #include "paramlimits.h"
 #include "passwordbox.h"
 #include "productalarmwarnbox.h"
+#include "recordlimits.h"
 #include "resstatisticsparam.h"
 #include "savefialimagethread.h"
 #include "settingswindowhost.h"
@@ -424,6 +425,12 @@ void DeRaRazovi::openRecordDatabase() {
     }
     operationLog_ = std::make_unique<OperationLog>(QStringLiteral("."));
     recordDb = operationLog_->database();
+    // Records that wait for the disk are tried again soon, with the day check that also
+    // writes them: a stop a few seconds after the disk has room again must not find them
+    // still waiting.
+    retryRecordsTimer_ = new QTimer(this);
+    retryRecordsTimer_->setInterval(records::kPendingRetryMs);
+    connect(retryRecordsTimer_, &QTimer::timeout, this, &DeRaRazovi::SlotCheckDate);
 }
 
 void DeRaRazovi::createCameraViews() {
@@ -666,15 +673,18 @@ QString DeRaRazovi::loginLevelText() const {
 }
 
 void DeRaRazovi::InsertRecord(QString text) {
-    const QString time = sys::actions().now().toString(QStringLiteral("hh.mm.ss"));
+    const QDateTime now = sys::actions().now();
+    const QString time = now.toString(QStringLiteral("hh.mm.ss"));
     const QString level = loginLevelText();
     MON_NETMN::getInstance()->sndRecordOperate(QJsonObject{
         {QStringLiteral("recordtime"), time},
         {QStringLiteral("recordpassword"), level},
         {QStringLiteral("remarks"), text},
     });
-    writeWatch_->report(storage::WriteWatch::Records, operationLog_->insert(time, level, text),
+    writeWatch_->report(storage::WriteWatch::Records,
+                        operationLog_->insert(time, level, text, now.date()),
                         QLatin1String(OperationLog::kDatabaseFile));
+    retryWaitingRecords();
 }
 
 void DeRaRazovi::ClearRecord() {
@@ -694,6 +704,14 @@ void DeRaRazovi::SlotCheckDate() {
             storage::WriteWatch::Records, done,
             QLatin1String(operationLog_->pendingCount() > 0 ? OperationLog::kDatabaseFile
                                                             : OperationLog::kArchiveFolder));
+    retryWaitingRecords();
+}
+
+void DeRaRazovi::retryWaitingRecords() {
+    if (operationLog_->pendingCount() == 0)
+        retryRecordsTimer_->stop();
+    else if (!retryRecordsTimer_->isActive())
+        retryRecordsTimer_->start();
 }
 
 void DeRaRazovi::CountRead() {

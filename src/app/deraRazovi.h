@@ -273,6 +273,8 @@ private:
     void allocateFailImages();
     void connectStatistics();
     void showWriteFailure();
+    // Runs the retry timer while operation records wait for the disk.
+    void retryWaitingRecords();
     bool anyPageOpen() const;
     QString loginLevelText() const;
 
@@ -281,6 +283,7 @@ private:
     bool recordDbFlushed_ = false;
     bool paramDbFlushed_ = false;
     std::unique_ptr<OperationLog> operationLog_;
+    QTimer* retryRecordsTimer_ = nullptr;
     std::unique_ptr<CounterStore> counterStore_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
     storage::WriteWatch* writeWatch_ = nullptr;

@@ -36,6 +36,7 @@ OperationLog::OperationLog(const QString& folder, const QString& connectionName,
 }
 
 OperationLog::~OperationLog() {
+    writePending();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -51,26 +52,38 @@ QSqlDatabase OperationLog::database() const {
     return QSqlDatabase::database(connectionName_, false);
 }
 
-bool OperationLog::ensureOpen() {
+bool OperationLog::ensureOpen(bool tell) {
     QSqlDatabase db = database();
     if (db.isOpen()) return true;
     if (!db.open()) {
-        qWarning().noquote() << "cannot open" << db.databaseName() << db.lastError().text();
+        if (tell)
+            qWarning().noquote() << "cannot open" << db.databaseName() << db.lastError().text();
         storage::noteSqlOutcome(db.databaseName(), db.lastError());
         return false;
     }
     // Records must survive a power cut: every insert is committed to the disk before it
     // returns (the rollback journal with full synchronisation).
     QSqlQuery query(db);
-    exec(query, QStringLiteral("PRAGMA synchronous=FULL"));
-    if (exec(query, QLatin1String(kCreateTable))) return true;
+    if (exec(query, QStringLiteral("PRAGMA synchronous=FULL")) &&
+        exec(query, QLatin1String(kCreateTable)))
+        return true;
     storage::noteSqlOutcome(db.databaseName(), query.lastError());
+    if (tell)
+        qWarning().noquote() << "cannot prepare" << db.databaseName() << query.lastError().text();
+    // Prepared again by the next try, not left open without its settings.
+    db.close();
     return false;
 }
 
-bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks) {
-    pending_.push_back({time, level, remarks});
+bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks,
+                          const QDate& day) {
+    const QString made = day.isValid() ? day.toString(QLatin1String(kDayFormat)) : recordDay_;
+    const bool alone = pending_.empty();
+    pending_.push_back({alone ? recordDay_ : made, time, level, remarks});
+    ++added_;
     if (writePending()) return true;
+    // A row that waits is written later into the file of the day it was made on.
+    if (alone) pending_.back().day = made;
     // Only what still waits after the write counts against the bound: a disk that works
     // again takes every waiting row, the new one with them.
     if (int(pending_.size()) > maxPending_) {
@@ -82,35 +95,54 @@ bool OperationLog::insert(const QString& time, const QString& level, const QStri
 }
 
 bool OperationLog::writePending() {
-    if (pending_.empty()) return true;
-    if (!ensureOpen()) return false;
+    while (!pending_.empty()) {
+        const QString day = pending_.front().day;
+        // Before loadRecordDay the current file's day is unknown: a row of a known day waits
+        // for it rather than be filed under a day it may not belong to.
+        if (day != recordDay_ && (recordDay_.isEmpty() || !rollOver(day))) return false;
+        if (!writeRowsOfRecordDay()) return false;
+    }
+    return true;
+}
+
+bool OperationLog::writeRowsOfRecordDay() {
+    // The retry of the same rows on a disk that stays full says nothing new.
+    const bool tell = added_ != addedWhenLogged_;
+    if (!ensureOpen(tell)) {
+        addedWhenLogged_ = added_;
+        return false;
+    }
     QSqlDatabase db = database();
-    // All waiting rows or none: a row is never written twice, and none overtakes another.
+    // All rows of the day or none: a row is never written twice, and none overtakes another.
     bool written = db.transaction();
     QSqlError failure = written ? QSqlError() : db.lastError();
+    std::size_t count = 0;
     {
         QSqlQuery query(db);
         query.prepare(QStringLiteral(
             "INSERT INTO RECORD(recordtime, recordpassword, remarks) VALUES(?, ?, ?)"));
-        for (auto row = pending_.begin(); written && row != pending_.end(); ++row) {
+        for (auto row = pending_.begin();
+             written && row != pending_.end() && row->day == recordDay_; ++row, ++count) {
             query.bindValue(0, row->time);
             query.bindValue(1, row->level);
             query.bindValue(2, row->remarks);
             written = query.exec();
             if (!written) failure = query.lastError();
-            if (!written)
+            if (!written && tell)
                 qWarning().noquote()
                     << "cannot store the record" << row->remarks << query.lastError().text();
         }
     }
     if (written && !(written = db.commit())) failure = db.lastError();
     if (written) {
-        pending_.clear();
+        pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(count));
         return true;
     }
     storage::noteSqlOutcome(db.databaseName(), failure);
-    qWarning().noquote() << pending_.size()
-                         << "records wait for the disk:" << db.lastError().text();
+    if (tell)
+        qWarning().noquote() << pending_.size()
+                             << "records wait for the disk:" << db.lastError().text();
+    addedWhenLogged_ = added_;
     db.rollback();
     // Opened again by the next record: a connection SQLite opened read-only (the folder was
     // read-only then) would refuse every later record even once the folder is writable.
@@ -157,10 +189,16 @@ bool OperationLog::checkDate(const QDate& today) {
     // A day file that could not be written is tried again: a start with the old day in it would
     // archive today's records under that day.
     if (todayText == recordDay_) return !dayFileStale_ || writeDayFile(recordDay_);
+    return rollOver(todayText) && !dayFileStale_;
+}
+
+bool OperationLog::rollOver(const QString& day) {
     database().close();
     if (!archiveCurrentFile()) return false;
-    recordDay_ = todayText;
-    return writeDayFile(recordDay_);
+    recordDay_ = day;
+    // The day has changed even when its file cannot say so yet (checkDate tries again).
+    writeDayFile(recordDay_);
+    return true;
 }
 
 bool OperationLog::archiveCurrentFile() {

@@ -26,16 +26,22 @@ public:
     explicit OperationLog(const QString& folder = QStringLiteral("."),
                           const QString& connectionName = QLatin1String(kConnectionName),
                           int maxPending = records::kMaxPendingRecords);
+    // Rows that still wait get one more try: an orderly stop does not drop what the disk takes
+    // again.
     ~OperationLog();
     OperationLog(const OperationLog&) = delete;
     OperationLog& operator=(const OperationLog&) = delete;
 
-    // Appends a row; values are bound, so any text is stored as typed. False when the
-    // database cannot be opened or written: the row then waits in memory, with the rows that
-    // wait already, and they are written in their order before any later row (at most
-    // maxPending wait; the oldest gives way).
-    bool insert(const QString& time, const QString& level, const QString& remarks);
-    // Writes the waiting rows; true when none is left.
+    // Appends a row made on `day` (invalid: the record day); values are bound, so any text is
+    // stored as typed. A row written at once goes into the current file, whatever its day, as
+    // the minute's day check leaves it. False when the database cannot be opened or written:
+    // the row then waits in memory, with the rows that wait already, keeping its day, and they
+    // are written in their order before any later row (at most maxPending wait; the oldest
+    // gives way).
+    bool insert(const QString& time, const QString& level, const QString& remarks,
+                const QDate& day = QDate());
+    // Writes the waiting rows, each into the file of its day: the rows of the record day, then
+    // the day rolls over to the day of the next row, and so on. True when none is left.
     bool writePending();
     int pendingCount() const { return int(pending_.size()); }
     // Deletes every row of the current day (archives are untouched), also the waiting ones.
@@ -50,7 +56,7 @@ public:
     // Day rollover: when today differs from the record day, moves the day's rows into the
     // archive of the record day (in one transaction) and goes on in the emptied file. Nothing
     // is lost on failure: the rows stay and the rollover is tried again at the next call.
-    // Waiting rows are written first (they belong to the record day); while they cannot be,
+    // Waiting rows are written first, into the files of their days; while they cannot be,
     // the day does not change.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
     bool checkDate(const QDate& today);
@@ -63,11 +69,14 @@ public:
 
 private:
     QString path(const QString& name) const;
-    bool ensureOpen();
+    bool ensureOpen(bool tell = true);
     bool archiveCurrentFile();
+    bool rollOver(const QString& day);
+    bool writeRowsOfRecordDay();
     bool writeDayFile(const QString& day);
 
     struct Row {
+        QString day;  // "yyyy-MM-dd"
         QString time;
         QString level;
         QString remarks;
@@ -79,4 +88,8 @@ private:
     bool dayFileStale_ = false;
     std::deque<Row> pending_;
     int maxPending_;
+    // Rows added so far, and how many had been when the waiting was last logged: a retry of
+    // the same rows on a disk that stays full logs nothing new.
+    quint64 added_ = 0;
+    quint64 addedWhenLogged_ = 0;
 };

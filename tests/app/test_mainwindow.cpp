@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTimer>
+#include <functional>
 #include <tuple>
 
 #include "appfixture.h"
@@ -323,6 +324,39 @@ TEST_F(MainWindow, WritesThatFailAreToldOnceAndResumeWhenWritingWorksAgain) {
         EXPECT_EQ(remarks().mid(4), QStringList{"waited 3"});
     }
     QDir::setCurrent(dir.path());
+}
+
+TEST_F(MainWindow, ARecordThatWaitedForTheDiskIsWrittenWithinSecondsOrByTheFlush) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    struct Way {
+        const char* record;
+        std::function<void(DeRaRazovi&)> then;
+        bool waits;  // for the retry, well within the minute of the day check
+    };
+    const Way ways[] = {
+        {"left to the retry", [](DeRaRazovi&) {}, true},
+        {"flushed for a stop", [](DeRaRazovi& m) { m.FLushAll(); }, false},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.record);
+        WindowUnderTest w;
+        const auto stored = [&] {
+            QSqlDatabase db = w.window->recordDb;  // closed by the flush
+            QSqlQuery query(db);
+            return (db.isOpen() || db.open()) &&
+                   query.exec(
+                       QString("SELECT 1 FROM RECORD WHERE remarks = '%1'").arg(way.record)) &&
+                   query.next();
+        };
+        // SQLite cannot make its rollback journal: the record waits.
+        ASSERT_TRUE(QDir().mkpath("RECORD.db-journal"));
+        w.window->InsertRecord(way.record);
+        ASSERT_TRUE(QDir("RECORD.db-journal").removeRecursively());
+        ASSERT_FALSE(stored());
+        way.then(*w.window);
+        EXPECT_TRUE(way.waits ? testsupport::waitFor(stored, 15000) : stored());
+    }
 }
 
 TEST_F(MainWindow, AStartOnAFullDiskTellsEachFileItCannotMakeAndKeepsTheListShown) {

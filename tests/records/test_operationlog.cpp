@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <functional>
+#include <memory>
 
 #include "operationlog.h"
 #include "privatemount.h"
@@ -194,4 +196,45 @@ TEST(OperationLog, ARolloverThatCannotEmptyTheDayMovesNothingAndIsDoneOnceLater)
     EXPECT_TRUE(log.insert("4", "l", "c"));
     EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"4|l|c"});
     QDir::setCurrent(dir.path());
+}
+
+TEST(OperationLog, RecordsThatWaitedAreFiledUnderTheDayTheyWereMadeOn) {
+    const QDate day3 = kDay2.addDays(1);
+    struct Case {
+        const char* name;
+        std::function<void(std::unique_ptr<OperationLog>&)> once;
+        QStringList current;  // RECORD.db afterwards
+    };
+    const Case cases[] = {
+        {"the day check",
+         [&](auto& log) { EXPECT_TRUE(log->checkDate(day3)); },
+         {"08.00.00|l|morning"}},
+        {"a later record",
+         [&](auto& log) { EXPECT_TRUE(log->insert("08.00.05", "l", "later", day3)); },
+         {"08.00.00|l|morning", "08.00.05|l|later"}},
+        {"the stop", [](auto& log) { log.reset(); }, {"08.00.00|l|morning"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WorkDir dir;
+        auto log = std::make_unique<OperationLog>();
+        log->loadRecordDay(kDay1);
+        ASSERT_TRUE(log->insert("23.59.00", "l", "evening", kDay1));
+        // The disk refused them over two midnights.
+        ASSERT_TRUE(QDir().mkpath("RECORD.db-journal"));
+        EXPECT_FALSE(log->insert("23.59.30", "l", "late", kDay1));
+        EXPECT_FALSE(log->checkDate(kDay2));
+        EXPECT_FALSE(log->insert("00.00.30", "l", "night", kDay2));
+        EXPECT_FALSE(log->insert("08.00.00", "l", "morning", day3));
+        ASSERT_TRUE(QDir("RECORD.db-journal").removeRecursively());
+
+        c.once(log);
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
+                  (QStringList{"23.59.00|l|evening", "23.59.30|l|late"}));
+        EXPECT_EQ(remarksIn("RECORD/2026-03-02.db"), QStringList{"00.00.30|l|night"});
+        EXPECT_EQ(remarksIn("RECORD.db"), c.current);
+        QFile day("time.txt");
+        ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+        EXPECT_EQ(day.readAll(), QByteArray("2026-03-03"));
+    }
 }

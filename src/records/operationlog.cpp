@@ -64,8 +64,8 @@ bool OperationLog::ensureOpen(bool tell) {
     // Records must survive a power cut: every insert is committed to the disk before it
     // returns (the rollback journal with full synchronisation).
     QSqlQuery query(db);
-    if (exec(query, QStringLiteral("PRAGMA synchronous=FULL")) &&
-        exec(query, QLatin1String(kCreateTable)))
+    if (query.exec(QStringLiteral("PRAGMA synchronous=FULL")) &&
+        query.exec(QLatin1String(kCreateTable)))
         return true;
     storage::noteSqlOutcome(db.databaseName(), query.lastError());
     if (tell)

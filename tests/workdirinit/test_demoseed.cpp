@@ -377,7 +377,9 @@ TEST(WorkdirInit, TheButtonsGetTheirPicturesAndAPictureThereIsKept) {
         QPoint ink;  // a point the drawing covers
     } pictures[] = {{"images/help.png", {70, 70}, {35, 52}},
                     {"images/ShowHide.png", {240, 76}, {120, 38}},
-                    {"images/ShowHideChecked.png", {240, 76}, {120, 38}}};
+                    {"images/ShowHideChecked.png", {240, 76}, {120, 38}},
+                    {"images/right.png", {50, 50}, {25, 25}},
+                    {"images/left.png", {50, 50}, {25, 25}}};
     for (const bool present : {false, true}) {
         testsupport::WorkDir work;
         QMap<QString, QByteArray> own;  // pictures of the panel's own, there already

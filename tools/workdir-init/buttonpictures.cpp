@@ -55,6 +55,24 @@ QImage drawShowHideIcon(bool towardsRight) {
     return icon;
 }
 
+QImage drawDateArrow(bool towardsRight) {
+    QImage icon(kDateArrowSide, kDateArrowSide, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = kDateArrowSide;
+    const qreal dir = towardsRight ? 1.0 : -1.0;
+    const qreal cx = s / 2.0;
+    const qreal reach = s * 0.2;  // from the middle to the tip, and half the arrow's height
+    const QPointF head[3] = {QPointF(cx - dir * reach, s / 2 - 1.5 * reach),
+                             QPointF(cx + dir * reach, s / 2),
+                             QPointF(cx - dir * reach, s / 2 + 1.5 * reach)};
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x32, 0x2f, 0x2f));  // the dark of the panel's buttons
+    p.drawPolygon(head, 3);
+    return icon;
+}
+
 namespace {
 
 bool installPicture(const QString& folder, const char* file, const QImage& picture) {
@@ -73,7 +91,9 @@ bool installPicture(const QString& folder, const char* file, const QImage& pictu
 bool installButtonPictures(const QString& folder) {
     return installPicture(folder, kHelpIconFile, drawHelpIcon()) &&
            installPicture(folder, kShowHideFile, drawShowHideIcon(false)) &&
-           installPicture(folder, kShowHideCheckedFile, drawShowHideIcon(true));
+           installPicture(folder, kShowHideCheckedFile, drawShowHideIcon(true)) &&
+           installPicture(folder, kDateForwardFile, drawDateArrow(true)) &&
+           installPicture(folder, kDateBackFile, drawDateArrow(false));
 }
 
 }  // namespace workdirdemo

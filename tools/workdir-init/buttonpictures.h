@@ -16,12 +16,19 @@ constexpr int kShowHideWidth = 240;
 constexpr int kShowHideHeight = 76;
 constexpr const char* kShowHideFile = "images/ShowHide.png";                // page at the right
 constexpr const char* kShowHideCheckedFile = "images/ShowHideChecked.png";  // page at the left
+// The date edits of the statistics export: the right button steps the date forward, the left
+// one back; the style sheet gives each button this size.
+constexpr int kDateArrowSide = 50;
+constexpr const char* kDateForwardFile = "images/right.png";
+constexpr const char* kDateBackFile = "images/left.png";
 
 // Drawn without fonts (the tool runs without a screen).
 // A question mark in a ring.
 QImage drawHelpIcon(int side = kHelpIconSide);
 // A double arrow towards the edge the page moves to when pressed.
 QImage drawShowHideIcon(bool towardsRight);
+// A solid arrow head pointing right or left, dark on the edit's white field.
+QImage drawDateArrow(bool towardsRight);
 // Writes every missing picture under folder/images; pictures there are kept. False when one
 // cannot be written.
 bool installButtonPictures(const QString& folder);

@@ -31,6 +31,10 @@ QStringList detectionTabNames(int detectMode, int steps) {
     return names;
 }
 
+int fittedTabWidth(int preferred, int tabs) {
+    return tabs > 0 ? std::min(preferred, kTabsRoom / tabs) : preferred;
+}
+
 QString ngRateText(int ok, int ng) {
     const int total = ok + ng;
     // No cycle, no rate: 0 / 0 would read "nan%".

@@ -20,6 +20,10 @@ QStringList cameraTabNames(int cameras);
 // "All detect", then the names of detection steps 0 .. steps-1 for the system function.
 QStringList detectionTabNames(int detectMode, int steps);
 
+// The width of each of `tabs` tabs: the preferred width, or less when that many would not fit
+// side by side in the room a tab bar has on the statistics screen.
+int fittedTabWidth(int preferred, int tabs);
+
 // The day's NG rate, up to four significant digits and "%"; "0%" for a day without cycles.
 QString ngRateText(int ok, int ng);
 

@@ -25,6 +25,16 @@ constexpr int kShiftBoxWidth = 100;
 constexpr int kShiftToLabelWidth = 100;
 constexpr int kShiftBoxItemHeight = 40;
 constexpr int kTopRowFontPx = 33;
+// The camera tabs and, on each camera page, the step tabs.
+constexpr int kCameraTabWidth = 200;
+constexpr int kStepTabWidth = 230;
+constexpr int kTabHeight = 50;
+constexpr int kTabFontPx = 25;
+// A camera page sits inside the frame of the camera tabs' pane, which takes a few pixels off
+// each side of it; tabs are narrowed to share what is left (nine of the full widths are wider
+// than the panel leaves), so that a finger reaches every one without scrolling.
+constexpr int kPaneFrameAllowance = 4;
+constexpr int kTabsRoom = kTabsWidth - 2 * kPaneFrameAllowance;
 // ColorButton size type of the return and export buttons.
 constexpr int kButtonType = 3;
 constexpr int kHoursPerDay = 24;

@@ -45,6 +45,13 @@ ComboBox* comboBox(QWidget* parent, int width, int itemHeight) {
     return box;
 }
 
+QString tabSheet(int preferredWidth, int tabs) {
+    return QStringLiteral("QTabBar::tab{width: %1px; height: %2px; font-size: %3px;}")
+        .arg(stats::fittedTabWidth(preferredWidth, tabs))
+        .arg(kTabHeight)
+        .arg(kTabFontPx);
+}
+
 }  // namespace
 
 StatisticsWidget* StatisticsWidget::instance = nullptr;
@@ -60,16 +67,15 @@ StatisticsWidget::StatisticsWidget(QWidget* parent)
     setFixedSize(kScreenWidth, kScreenHeight);
 
     cameraTabs_->setFixedSize(kTabsWidth, kTabsHeight);
-    cameraTabs_->setStyleSheet(
-        QStringLiteral("QTabBar::tab {   width: 200px;   height: 50px;   font-size: 25px;}"
-                       "QTabBar::tab:selected {    background: #ff9900;    color: white;}"));
     const int cameras = qBound(0, numCamera, kMaxTabs - 1);
+    cameraTabs_->setStyleSheet(
+        tabSheet(kCameraTabWidth, cameras + 1) +
+        QStringLiteral("QTabBar::tab:selected {    background: #ff9900;    color: white;}"));
     const QStringList names = stats::cameraTabNames(cameras);
     for (int tab = 0; tab <= cameras; ++tab) {
         cameraPages_[tab] = new CamereaTabWidget(stats::recordIndexOfTab(tab), this);
         cameraPages_[tab]->setFixedSize(kTabsWidth, kTabsHeight);
-        cameraPages_[tab]->setStyleSheet(
-            QStringLiteral("QTabBar::tab{width: 230px; height: 50px; font-size: 25px;}"));
+        cameraPages_[tab]->setStyleSheet(tabSheet(kStepTabWidth, cameraPages_[tab]->count()));
         cameraTabs_->addTab(cameraPages_[tab], names.at(tab));
     }
 

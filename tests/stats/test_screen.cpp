@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "camerastatisticswidget.h"
@@ -107,6 +108,37 @@ TEST_F(ScreenTest, TabsFollowTheCamerasAndTheSystemFunction) {
             EXPECT_EQ(s.cameraPage(tab)->page(row.steps)->detection(), row.steps - 1);
         }
     }
+}
+
+// A finger reaches every tab: each lies inside what its bar and the widgets around the bar leave
+// on view, up to eight cameras and eight steps, in every language.
+TEST_F(ScreenTest, EveryCameraAndStepTabIsOnView) {
+    // Names of the tabs that lie outside what the bar and the widgets around it leave on view.
+    const auto offView = [](const QTabWidget* tabs, const QWidget* screen) {
+        const auto* bar = tabs->findChild<QTabBar*>(QString(), Qt::FindDirectChildrenOnly);
+        QRect shown = screen->rect();
+        for (const QWidget* w = bar; w != screen; w = w->parentWidget())
+            shown &= QRect(w->mapTo(screen, QPoint()), w->size());
+        QStringList off;
+        for (int i = 0; i < bar->count(); ++i)
+            if (!shown.contains(bar->tabRect(i).translated(bar->mapTo(screen, QPoint()))))
+                off << bar->tabText(i);
+        return off;
+    };
+    for (int language = 0; language < 4; ++language)
+        for (int cameras : {1, 2, 4, 8}) {
+            SCOPED_TRACE(
+                QString("language %1, %2 cameras").arg(language).arg(cameras).toStdString());
+            gLan = language;
+            applyUiFont(*qApp, language);
+            freshWorkDir();
+            useCounts(cameras, 8);
+            StatisticsWidget& s = makeScreen(3);
+            s.show();
+            s.cameraTabWidget()->setCurrentIndex(cameras);
+            EXPECT_EQ(offView(s.cameraTabWidget(), &s) + offView(s.cameraPage(cameras), &s),
+                      QStringList());
+        }
 }
 
 TEST_F(ScreenTest, DayListGroupsAndLiveCounts) {

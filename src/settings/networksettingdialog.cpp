@@ -1,12 +1,12 @@
 #include "networksettingdialog.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QTimer>
 #include <QtDebug>
 
+#include "checkbox.h"
 #include "colorbutton.h"
 #include "dialogseam.h"
 #include "edit.h"
@@ -36,8 +36,8 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       link_(link),
       path_(configPath),
-      netFunc_(new QCheckBox(lan(kEntryNetFunc).trimmed(), this)),
-      video_(new QCheckBox(lan(kEntryVideo).trimmed(), this)),
+      netFunc_(new CheckBox(lan(kEntryNetFunc).trimmed(), this)),
+      video_(new CheckBox(lan(kEntryVideo).trimmed(), this)),
       deviceName_(new Edit(this, Edit::Text)),
       serverAddr_(new Edit(this, Edit::Text)),
       serverPort_(new Edit(this, Edit::Number)),
@@ -47,8 +47,7 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
     setFixedSize(kWidth, kHeight);
     setStyleSheet(
         QStringLiteral("NetworkSettingDialog{background:#303030;border:2px solid #808080;}"
-                       "QLabel,QCheckBox{color:white;}"
-                       "QCheckBox::indicator{width:40px;height:40px;}"
+                       "QLabel{color:white;}"
                        "QLineEdit{background:white;color:black;}"));
     QFont f = font();
     f.setPixelSize(kFontPx);

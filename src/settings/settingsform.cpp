@@ -1,9 +1,9 @@
 #include "settingsform.h"
 
-#include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 
+#include "checkbox.h"
 #include "combobox.h"
 #include "edit.h"
 #include "globals.h"
@@ -16,9 +16,6 @@ namespace settings {
 
 namespace {
 
-const char* const kCheckStyle =
-    "QCheckBox{color:white;}"
-    "QCheckBox::indicator{width:40px;height:40px;}";
 const char* const kEditStyle = "QLineEdit{background:white;color:black;}";
 
 QFont sizedFont(const QWidget* w, int px) {
@@ -108,8 +105,7 @@ SettingsForm::Row SettingsForm::makeRow(int index) {
         case Editor::Flag:
         case Editor::InvertedFlag:
         case Editor::OnZero: {
-            auto* box = new QCheckBox(this);
-            box->setStyleSheet(QLatin1String(kCheckStyle));
+            auto* box = new CheckBox(QString(), this);
             connect(box, &QCheckBox::toggled, this, [this, index](bool on) {
                 session_.change(items_[index], checkedValue(items_[index], on));
             });

@@ -1,10 +1,10 @@
 #include "wizardparawidget.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 
 #include "acceptedsettings.h"
+#include "checkbox.h"
 #include "colorbutton.h"
 #include "combobox.h"
 #include "globals.h"
@@ -147,14 +147,11 @@ void WizardParaWidget::buildPageCommands() {
     restoreDefaults_->setObjectName(QStringLiteral("restoreDefaults"));
     restoreDefaults_->setGeometry(right, y, kButtonWidth, kButtonHeight);
     connect(restoreDefaults_, &QPushButton::clicked, this, &WizardParaWidget::SlotRestoreDefaults);
-    saveAllImages_ = new QCheckBox(lan(kEntrySaveAllImages).trimmed(), this);
+    saveAllImages_ = new CheckBox(lan(kEntrySaveAllImages).trimmed(), this);
     saveAllImages_->setObjectName(QStringLiteral("saveAllImages"));
     QFont f = saveAllImages_->font();
     f.setPixelSize(kLabelFontPx);
     saveAllImages_->setFont(f);
-    saveAllImages_->setStyleSheet(
-        QStringLiteral("QCheckBox{color:white;}"
-                       "QCheckBox::indicator{width:40px;height:40px;}"));
     saveAllImages_->setGeometry(right - kMargin - kSaveAllImagesWidth, y, kSaveAllImagesWidth,
                                 kButtonHeight);
 }

@@ -35,6 +35,9 @@ constexpr int kMinFittedFontPx = 11;
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 100;
 
+// Check boxes: the box, a finger's size.
+constexpr int kCheckBoxIndicatorPx = 40;
+
 // Keypads.
 constexpr int kKeyWidth = 84;
 constexpr int kKeyHeight = 72;

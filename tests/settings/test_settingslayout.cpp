@@ -1,6 +1,6 @@
 // Every page of the settings screens in every language at the panel's size: no text is cut
-// off by its label, button or choice box. With MOULDMON_SETTINGS_SHOTS set to a folder, the
-// pages are saved there as pictures to look at.
+// off by its label, button or choice box, and a check box that is on reads as on. With
+// MOULDMON_SETTINGS_SHOTS set to a folder, the pages are saved there as pictures to look at.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -11,6 +11,8 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSignalBlocker>
+#include <QStyleOptionButton>
 
 #include "cameramanager.h"
 #include "customionamewidget.h"
@@ -78,6 +80,35 @@ QStringList smallTexts(QWidget* page) {
     return small;
 }
 
+// Check boxes whose "on" hardly differs from "off" inside the box (a pale mark on white), by
+// text, or by place for a box without one.
+QStringList faintMarks(QWidget* page) {
+    QStringList faint;
+    for (QCheckBox* box : page->findChildren<QCheckBox*>()) {
+        if (!box->isVisibleTo(page)) continue;
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect inBox =
+            box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QSignalBlocker quiet(box);
+        const bool was = box->isChecked();
+        QImage looks[2];
+        for (bool on : {false, true}) {
+            box->setChecked(on);
+            looks[on] = box->grab(inBox).toImage();
+        }
+        box->setChecked(was);
+        int plain = 0;  // pixels whose grey changes by more than half its range
+        for (int y = 0; y < inBox.height(); ++y)
+            for (int x = 0; x < inBox.width(); ++x)
+                plain += qAbs(qGray(looks[1].pixel(x, y)) - qGray(looks[0].pixel(x, y))) > 128;
+        if (plain * 20 < inBox.width() * inBox.height())
+            faint << (box->text().isEmpty() ? QStringLiteral("at %1,%2").arg(box->x()).arg(box->y())
+                                            : box->text());
+    }
+    return faint;
+}
+
 class SettingsLayout : public ::testing::TestWithParam<int> {
 protected:
     void shoot(QWidget* page, const QString& name) {
@@ -90,6 +121,7 @@ protected:
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(cutTexts(page), QStringList());
         EXPECT_EQ(smallTexts(page), QStringList());
+        EXPECT_EQ(faintMarks(page), QStringList());
         shoot(page, name);
     }
 

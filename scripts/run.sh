@@ -8,7 +8,8 @@
 # Off the panel every system action is only logged. Without a display the screen is a virtual
 # one of 1920 x 1080 that is itself a VNC server on 127.0.0.1 (Xvnc; display and port are
 # printed); with one the program opens on $DISPLAY. Each step's result (OK or NG) is printed here as it happens;
-# Ctrl+C stops the program, the simulator and the screen together.
+# Ctrl+C stops the program, then the simulator and the screen: those two run in sessions of
+# their own, so that the terminal's Ctrl+C cannot end them while the program is still saving.
 #
 # Drive the simulated machine while the program runs, from another terminal:
 #   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high: a step starts
@@ -42,21 +43,40 @@ mkdir -p "$work"
 cd "$work"
 work=$(pwd)
 
-# --- everything started here is stopped on the way out, by its own process id ---
+# --- everything started here is stopped on the way out, by its own process id, the program
+# before what it uses ---
 started=()
+program=""
+stop_process() {
+    kill "$1" 2>/dev/null || true
+    # Longer than the program's bounded statistics save before it stops (8 s).
+    for _ in $(seq 120); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$1" 2>/dev/null || true
+}
 cleanup() {
-    trap - EXIT INT TERM
+    # A second Ctrl+C must not cut the clean-up short and leave the screen behind.
+    trap '' INT TERM
+    trap - EXIT
     local pid
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do
         pid=${started[i]}
-        kill "$pid" 2>/dev/null || true
-        # Longer than the program's bounded statistics save before it stops (8 s).
-        for _ in $(seq 120); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$pid" 2>/dev/null || true
+        stop_process "$pid"
     done
 }
+stop_requested() {
+    trap '' INT TERM
+    echo
+    echo "stopping"
+    local status=0
+    if [ -n "$program" ]; then
+        stop_process "$program"
+        wait "$program" 2>/dev/null || status=$?
+        echo "the program ended (exit status $status)"
+    fi
+    exit "$status"
+}
 trap cleanup EXIT
-trap 'echo; echo "stopping"; exit 0' INT TERM
+trap stop_requested INT TERM
 
 wait_for() {  # wait_for SECONDS COMMAND...: true once the command succeeds
     local tries=$(($1 * 10))
@@ -83,7 +103,7 @@ if [ "$headless" = "1" ]; then
     vnc_up() { test -s vnc.display || ! kill -0 "$vnc" 2> /dev/null; }
     for ((try = first_port; try < first_port + 20; try++)); do
         : > vnc.display
-        Xvnc -displayfd 3 -geometry 1920x1080 -depth 24 -nolisten tcp -rfbport "$try" \
+        setsid Xvnc -displayfd 3 -geometry 1920x1080 -depth 24 -nolisten tcp -rfbport "$try" \
             -localhost -interface 127.0.0.1 -SecurityTypes None -AlwaysShared \
             3> vnc.display > vnc.log 2>&1 &
         vnc=$!
@@ -113,7 +133,7 @@ fi
 if [ -z "${MOULDMON_SERIAL:-}" ] && [ "${MOULDMON_ON_PANEL:-0}" != "1" ]; then
     : > iosim.cmd
     : > iosim.log
-    tail -n 0 -f --pid=$$ iosim.cmd | "$bin/mouldmon-iosim" --link "$work/iosim.tty" \
+    tail -n 0 -f --pid=$$ iosim.cmd | setsid "$bin/mouldmon-iosim" --link "$work/iosim.tty" \
         --params "$work/PARAM.db" > iosim.log 2>&1 &
     started+=($!)
     if wait_for 10 has_line '^IO board simulator on ' iosim.log; then
@@ -149,5 +169,6 @@ set +e
 wait "$program"
 status=$?
 set -e
+program=""
 echo "the program ended (exit status $status)"
 exit "$status"

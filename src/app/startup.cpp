@@ -10,6 +10,9 @@
 #include <QMutex>
 #include <QPixmap>
 #include <QTextCodec>
+#include <QThread>
+#include <atomic>
+#include <cstdlib>
 
 #include "controlport.h"
 #include "deraRazovi.h"
@@ -63,6 +66,20 @@ void removeLeftoverTemporaries() {
             storage::removeLeftoverTemporaries(QDir::cleanPath(where.dir().filePath(name)),
                                                f.depth);
     }
+}
+
+// Set while the event loop runs over the window: the time the process can end from inside the
+// loop, without the loop's end, when the platform plug-in loses its X connection (the screen
+// server stopped before the program, as a panel's shutdown does) and calls exit.
+std::atomic<bool> gStopOnProcessExit{false};
+
+void stopOnProcessExit() {
+    // Only the GUI thread owns the window and the statistics; a worker that ends the process
+    // must not touch them while that thread runs on.
+    if (!qApp || QThread::currentThread() != qApp->thread()) return;
+    if (!gStopOnProcessExit.exchange(false)) return;
+    qWarning("the process ends inside the event loop (its display lost?): the program stops first");
+    stopBeforeWindowGoes();
 }
 
 // A start after an earlier one (tests start the program in one process many times) replaces
@@ -174,6 +191,12 @@ void StartupSequence::finish() {
     sys::actions().run(QStringLiteral("notify-send"), {QStringLiteral("监视器已开启")}, 5000);
 }
 
+void stopBeforeWindowGoes() {
+    // The IO thread feeds the cycles and reads what the window set up: it ends first.
+    if (gpControlIO) gpControlIO->StopIOThread();
+    if (gpWin) gpWin->SaveStatisticsBeforeStop();
+}
+
 int runApplication(int argc, char** argv) {
     const bool mallocSet = app::applyMallocPolicy();
     sys::setActions(sys::chooseFromEnvironment());
@@ -189,11 +212,14 @@ int runApplication(int argc, char** argv) {
     StartupSequence startup;
     startup.run();
     startup.finish();
+    // Registered after everything the stop uses exists, so that it runs before their statics go.
+    static const bool exitHookSet = std::atexit(stopOnProcessExit) == 0;
+    if (!exitHookSet) qWarning("no process-exit hook: a lost display ends the program unsaved");
+    gStopOnProcessExit = true;
     const int result = startup.stopRequested() ? 0 : QApplication::exec();
-    // The event loop ends when the window is closed off the panel or a stop signal comes;
-    // stop the worker threads before the objects they use go away.
-    if (gpControlIO) gpControlIO->StopIOThread();
-    if (gpWin) gpWin->SaveStatisticsBeforeStop();
+    gStopOnProcessExit = false;
+    // The event loop ends when the window is closed off the panel or a stop signal comes.
+    stopBeforeWindowGoes();
     delete gpWin;
     return result;
 }

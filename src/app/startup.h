@@ -39,5 +39,9 @@ private:
     std::unique_ptr<StopSignals> stopSignals_;
 };
 
+// What every end of the program does while the window is still there: the worker threads stop
+// and the statistics get their bounded save.
+void stopBeforeWindowGoes();
+
 // The whole program: start-up, then the Qt event loop.
 int runApplication(int argc, char** argv);

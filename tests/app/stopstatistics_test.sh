@@ -2,8 +2,10 @@
 # The statistics survive a stop by signal, as a person uses the run command: statistics on,
 # one step judged through the IO-board simulator, the run command stopped at once (SIGTERM,
 # as Ctrl+C's clean-up sends it, long before the minute's save), started again and stopped
-# again. Each time the running day in "ResStatistics.db" holds as many step results as
-# count.ini has counted, and the log says the day was saved before the stop.
+# again; then stopped by Ctrl+C to its whole process group, as a terminal sends it, and once
+# with its screen gone before the program (a panel's shutdown ends the X server and the
+# program together). Each time the running day in "ResStatistics.db" holds as many step
+# results as count.ini has counted, and the log says the day was saved before the stop.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
 rc_build=${BUILD_DIR:?BUILD_DIR names the build folder}
@@ -42,11 +44,27 @@ row=$(sqlite3 "$rc_work/PARAM.db" "select value from sysparam where name='system
 row=$(echo "$row" | awk '{ $10 = 1; print }')
 sqlite3 "$rc_work/PARAM.db" "update sysparam set value='$row' where name='system6'"
 
-for run in first second; do
+for run in first second ctrl-c screen-first; do
     rc_start "$rc_tmp/run-$run.out"
     rc_answer_question
     rc_drive_until_result
-    rc_stop
+    case $run in
+        ctrl-c)
+            # The terminal's Ctrl+C must not reach the screen while the program saves.
+            [ "$(ps -o pgid= -p "$rc_vnc")" != "$(ps -o pgid= -p "$rc_runner")" ] ||
+                rc_fail "the screen is in the run command's process group"
+            rc_stop ctrl-c
+            rc_has_line '^the program ended (exit status 0)' "$rc_out" ||
+                rc_fail "Ctrl+C: the run command reports no clean stop of the program"
+            ;;
+        screen-first)
+            kill -TERM "$rc_vnc"
+            rc_wait_for 30 eval '! kill -0 "$rc_program" 2> /dev/null' ||
+                rc_fail "the program did not end with its screen"
+            rc_stop
+            ;;
+        *) rc_stop ;;
+    esac
     rc_has_line 'the running day is saved before the stop' "$rc_log" ||
         rc_fail "$run run: no save of the statistics before the stop in $rc_log"
     counted=$(counted_steps)

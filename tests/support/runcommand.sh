@@ -34,7 +34,8 @@ rc_require_tools() {
 }
 
 # rc_start OUTPUT-FILE [program arguments]: sets rc_runner, rc_port, rc_display, rc_vnc (the
-# screen's process), rc_log.
+# screen's process), rc_program (the program's process), rc_log. The run command leads a process
+# group of its own, as in a terminal, so that a Ctrl+C sent to it reaches no caller.
 rc_start() {
     rc_out=$1
     shift
@@ -42,7 +43,7 @@ rc_start() {
     env -u DISPLAY -u QT_QPA_PLATFORM MOULDMON_RUN_DIR="$rc_work" MOULDMON_SKIP_BUILD=1 \
         BUILD_DIR="$rc_build" MOULDMON_HTTP_PORT=$ports MOULDMON_MODBUS_PORT=$((ports + 1)) \
         MOULDMON_MONITOR_PORT=$((ports + 2)) \
-        bash "$rc_source/scripts/run.sh" "$@" > "$rc_out" 2>&1 < /dev/null &
+        setsid bash "$rc_source/scripts/run.sh" "$@" > "$rc_out" 2>&1 < /dev/null &
     rc_runner=$!
     rc_wait_for 60 rc_has_line '^Screen: VNC on 127.0.0.1:' "$rc_out" || rc_fail "no VNC port printed"
     rc_port=$(sed -n 's/^Screen: VNC on 127.0.0.1:\([0-9]*\) .*/\1/p' "$rc_out")
@@ -50,9 +51,8 @@ rc_start() {
     [ -n "$rc_port" ] && [ -n "$rc_display" ] || rc_fail "no port or display printed"
     rc_vnc=$(pgrep -P "$rc_runner" -x Xvnc) || rc_fail "no screen started by the run command"
     rc_wait_for 60 rc_has_line '^Program started' "$rc_out" || rc_fail "the program did not start"
-    local program
-    program=$(sed -n 's/^Program started (process \([0-9]*\)).*/\1/p' "$rc_out")
-    rc_log_of() { compgen -G "$rc_work/cnt_net/workspace/log/LOG_*.$program.log" | head -n 1; }
+    rc_program=$(sed -n 's/^Program started (process \([0-9]*\)).*/\1/p' "$rc_out")
+    rc_log_of() { compgen -G "$rc_work/cnt_net/workspace/log/LOG_*.$rc_program.log" | head -n 1; }
     rc_wait_for 30 rc_log_of > /dev/null || rc_fail "the program wrote no log"
     rc_log=$(rc_log_of)
 }
@@ -156,9 +156,14 @@ rc_snapshot() {
     rc_fail "$1 (VNC) is not what the X screen showed (${1%.jpg}-differs.png, try $try)"
 }
 
-# Stops the run command (as Ctrl+C does) and checks that it leaves nothing behind.
+# Stops the run command and checks that it leaves nothing behind: by SIGTERM, or with "ctrl-c"
+# as a terminal's Ctrl+C does, by SIGINT to its whole process group.
 rc_stop() {
-    kill -TERM "$rc_runner" 2> /dev/null || true
+    if [ "${1:-}" = ctrl-c ]; then
+        kill -INT -- "-$rc_runner" 2> /dev/null || true
+    else
+        kill -TERM "$rc_runner" 2> /dev/null || true
+    fi
     wait "$rc_runner" || true
     rc_runner=""
     # By its process, not its display: another run may have taken the number at once. A

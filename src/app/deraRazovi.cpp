@@ -646,7 +646,16 @@ void DeRaRazovi::connectStatistics() {
 }
 
 void DeRaRazovi::SaveStatisticsBeforeStop() {
-    if (gpResStatisticsParam) gpResStatisticsParam->saveBeforeStop(stats::kStopSaveWaitMs);
+    if (!gpResStatisticsParam) return;
+    // One stop takes several roads through here (the settings' command, the flush before the
+    // system's command, the end of the event loop); a store that did not answer the first is
+    // not waited for on the next, or the frozen screen and the stop would last twice as long.
+    if (gpResStatisticsParam->stopSaveOutstanding()) {
+        qWarning() << "statistics: the store has not answered the last save before a stop; "
+                      "not waited for again";
+        return;
+    }
+    gpResStatisticsParam->saveBeforeStop(stats::kStopSaveWaitMs);
 }
 
 // --- export status --------------------------------------------------------------------

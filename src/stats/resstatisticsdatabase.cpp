@@ -54,6 +54,7 @@ void readOlderSlots(const QString& text, QList<int>& slotCounts) {
 ResStatisticsDatabase::ResStatisticsDatabase(ResStatisticsParam* owner, QObject* parent)
     : QObject(parent),
       owner_(owner),
+      ownerThread_(owner ? owner->thread() : nullptr),
       archiveDir_(QString::fromLatin1(kDefaultArchiveDir)),
       runningFile_(QString::fromLatin1(kRunningDbFile)),
       templateFile_(QString::fromLatin1(kTemplateDbFile)) {
@@ -82,7 +83,7 @@ bool ResStatisticsDatabase::ensureRunningFile() {
 }
 
 bool ResStatisticsDatabase::onOwnerThread() const {
-    return owner_ && owner_->thread() == QThread::currentThread();
+    return ownerThread_ == QThread::currentThread() && owner_;
 }
 
 QString ResStatisticsDatabase::removeSuffix(const QString& name) {

@@ -18,6 +18,7 @@
 
 #include "statisticsrecords.h"
 
+class QThread;
 class ResStatisticsParam;
 
 class ResStatisticsDatabase : public QObject {
@@ -60,6 +61,8 @@ public:
     bool flushPendingArchives();
     // Finished days waiting for their archive (only on the store's thread).
     int pendingArchiveCount() const { return pending_.size(); }
+    // The owner goes while the store is left behind; on the owner's thread only.
+    void forgetOwner() { owner_ = nullptr; }
 
 signals:
     void sigLoadFinish(QJsonObject json, bool ok);
@@ -85,7 +88,9 @@ private:
     QString convertOlderLayout(QSqlQuery& query, const QString& file);
     bool onOwnerThread() const;
 
+    // Read on the owner's thread only: the store's thread never reaches the owner.
     ResStatisticsParam* owner_;
+    QThread* const ownerThread_;
     QString archiveDir_;
     const QString runningFile_;
     const QString templateFile_;

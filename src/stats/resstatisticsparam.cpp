@@ -111,12 +111,18 @@ ResStatisticsParam::ResStatisticsParam(const StatisticsHost& host, QObject* pare
 
 ResStatisticsParam::~ResStatisticsParam() {
     timer_->stop();
-    // Saves already asked for are finished first (the store's queue is worked in order).
+    // Saves already asked for are finished first (the store's queue is worked in order); a
+    // store that did not answer the stop's save is not waited for a second time.
+    if (stopSaveOutstanding()) {
+        qWarning() << "statistics: the store has not answered the save before the stop; it is "
+                      "left behind";
+        leaveStoreBehind();
+        return;
+    }
     if (!waitForStore(kStopSaveWaitMs)) {
-        // Destroying a thread that still runs would abort the process; the program is ending,
-        // so the stuck store is left to the end of the process.
         qWarning() << "statistics: the store did not finish within" << kStopSaveWaitMs
                    << "ms; it is left behind";
+        leaveStoreBehind();
         return;
     }
     thread_->quit();
@@ -125,13 +131,38 @@ ResStatisticsParam::~ResStatisticsParam() {
     delete thread_;
 }
 
-bool ResStatisticsParam::waitForStore(int waitMs) {
-    if (!thread_->isRunning()) return true;
-    auto finished = std::make_shared<QSemaphore>();
+void ResStatisticsParam::leaveStoreBehind() {
+    // Destroying a thread that still runs would abort the process. The store works off what
+    // it was asked once it is free again, then goes with its thread; it keeps nothing of this
+    // model to reach meanwhile.
+    database_->forgetOwner();
+    QThread* thread = thread_;
+    connect(thread, &QThread::finished, database_, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    QMetaObject::invokeMethod(
+        database_, [thread] { thread->quit(); }, Qt::QueuedConnection);
+    database_ = nullptr;
+    thread_ = nullptr;
+}
+
+std::shared_ptr<QSemaphore> ResStatisticsParam::askStoreToAnswer() {
+    auto answered = std::make_shared<QSemaphore>();
+    if (!thread_->isRunning()) {
+        answered->release();
+        return answered;
+    }
     // Queued behind every request already sent: it runs once they are all worked off.
     QMetaObject::invokeMethod(
-        database_, [finished] { finished->release(); }, Qt::QueuedConnection);
-    return finished->tryAcquire(1, waitMs);
+        database_, [answered] { answered->release(); }, Qt::QueuedConnection);
+    return answered;
+}
+
+bool ResStatisticsParam::waitForStore(int waitMs) {
+    return askStoreToAnswer()->tryAcquire(1, waitMs);
+}
+
+bool ResStatisticsParam::stopSaveOutstanding() const {
+    return unansweredStopSave_ && unansweredStopSave_->available() == 0;
 }
 
 bool ResStatisticsParam::saveBeforeStop(int waitMs) {
@@ -143,8 +174,10 @@ bool ResStatisticsParam::saveBeforeStop(int waitMs) {
         [stored](bool ok) { stored->store(ok); }, Qt::DirectConnection);
     clcCount(curCount_);
     emit sigSaveRecord(getCurDBDate(), StuCountToJson(curCount_), false);
-    const bool inTime = waitForStore(waitMs);
+    const std::shared_ptr<QSemaphore> answered = askStoreToAnswer();
+    const bool inTime = answered->tryAcquire(1, waitMs);
     disconnect(seen);
+    unansweredStopSave_ = inTime ? nullptr : answered;
     if (!inTime) {
         qWarning() << "statistics: the running day was not saved within" << waitMs
                    << "ms before the stop";

@@ -10,10 +10,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "statisticsmetatypes.h"
 #include "statisticsrecords.h"
 
+class QSemaphore;
 class QThread;
 class QTimer;
 class ResStatisticsDatabase;
@@ -40,7 +42,8 @@ public:
     explicit ResStatisticsParam(const StatisticsHost& host = StatisticsHost(),
                                 QObject* parent = nullptr);
     // Lets the store finish the saves already asked for, then stops its thread and waits for
-    // it before deleting it.
+    // it before deleting it. A store that does not answer in time (or did not answer the save
+    // before the stop) is left to finish and delete itself with its thread.
     ~ResStatisticsParam() override;
 
     // Hands the running day to the store as the minute check does, without beginning a new day
@@ -48,6 +51,9 @@ public:
     // database), and waits up to waitMs for the store. False when the day did not reach the
     // store's database in that time.
     bool saveBeforeStop(int waitMs);
+    // The store has not yet worked off the last save before a stop that it did not answer in
+    // time: it hangs (a disk that does not answer), and waiting for it again is in vain.
+    bool stopSaveOutstanding() const;
 
     // Starts (on) or stops the minute check that saves the day and rolls it over.
     void setTimer(bool on);
@@ -142,8 +148,11 @@ public slots:
 
 private:
     void adoptLoadedDay(const QJsonObject& json);
+    // Released once the store has worked off every request already sent to it.
+    std::shared_ptr<QSemaphore> askStoreToAnswer();
     // Waits up to waitMs until the store has worked off every request already sent to it.
     bool waitForStore(int waitMs);
+    void leaveStoreBehind();
     void beginNewDay();
     int currentSlot() const;
     int groupIndexFor(const QString& name);
@@ -154,6 +163,8 @@ private:
     ResStatisticsDatabase* database_ = nullptr;
     QThread* thread_ = nullptr;
     QTimer* timer_ = nullptr;
+    // The answer the store still owes to a save before a stop that it did not answer in time.
+    std::shared_ptr<QSemaphore> unansweredStopSave_;
     qint64 dayStartTime_ = 0;  // seconds since 1970
     CountGroupList curCount_;
     CountGroupList showCount_;

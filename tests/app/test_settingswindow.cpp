@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QSemaphore>
 #include <QTimer>
+#include <memory>
 
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -14,6 +16,9 @@
 #include "dialogseam.h"
 #include "globals.h"
 #include "lostcamerawarnbox.h"
+#include "resstatisticsdatabase.h"
+#include "resstatisticsparam.h"
+#include "startup.h"
 #include "systemactions.h"
 #include "testsupport.h"
 #include "windowrig.h"
@@ -96,4 +101,39 @@ TEST(SettingsOnTheWindow, TestImagesRefusedShutDownAndExitClosingEveryCamera) {
     EXPECT_EQ(rig.records().last(), lan(295));
     EXPECT_FALSE(testsupport::recorder().ran(QStringLiteral("poweroff")));
     EXPECT_FALSE(testsupport::recorder().ran(QStringLiteral("reboot")));
+}
+
+// A statistics store that does not answer (a disk that hangs) holds every stop within one bound:
+// Shut Down (which off the panel goes on), then Exit and the end of the event loop wait for it
+// once in all, and the program still ends with 0.
+TEST(SettingsOnTheWindow, AStoreThatDoesNotAnswerIsWaitedForOnceOnEveryRoadOfTheStop) {
+    testsupport::recorder().clear();
+    WindowRig rig(
+        1, [](WizardPara& p) { p.isPswUsed = 0; }, testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    DeRaRazovi& m = rig.window();
+    WizardParaWidget& screen = *m.wizardParaWidget;
+    m.show();
+    dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
+    // Shared: the store left behind may still be leaving acquire() when the test ends.
+    auto stuck = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(
+        gpResStatisticsParam->store(), [stuck] { stuck->acquire(); }, Qt::QueuedConnection);
+    testsupport::MessageCatcher warnings;
+
+    m.SlotSystemPara();
+    screen.findChild<ColorButton*>(QStringLiteral("stop1"))->click();
+    screen.reject();
+    QTimer::singleShot(0, [&] {
+        m.SlotSystemPara();
+        screen.findChild<ColorButton*>(QStringLiteral("stop0"))->click();
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    stopBeforeWindowGoes();
+    // As the window's end does.
+    delete gpResStatisticsParam;
+    gpResStatisticsParam = nullptr;
+    EXPECT_EQ(warnings.count("was not saved within") + warnings.count("did not finish within"), 1)
+        << warnings.messages().join('\n').toStdString();
+    stuck->release();
 }

@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSemaphore>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 
+#include "eventwait.h"
 #include "globals.h"
 #include "statstestutil.h"
 
@@ -256,6 +259,28 @@ TEST_F(RolloverTest, AStopSavesTheRunningDayAtOnceAndLeavesTheDayChangeToTheNext
     ASSERT_TRUE(QDir().mkdir("ResStatistics.db"));
     countOk();
     EXPECT_FALSE(model->saveBeforeStop(stats::kStopSaveWaitMs));
+}
+
+TEST_F(RolloverTest, AStoreThatMissedTheStopIsNotWaitedForAgainAndGoesWithItsThreadOnceFree) {
+    makeModel();
+    countOk();
+    QSemaphore stuck;
+    QMetaObject::invokeMethod(
+        model->store(), [&stuck] { stuck.acquire(); }, Qt::QueuedConnection);
+    // Loading the running file of the older layout is what would read the model: asked before
+    // the model goes, worked off after.
+    model->slotUpdateRecord(1, QStringLiteral("ResStatistics.db"));
+    EXPECT_FALSE(model->saveBeforeStop(50));
+    EXPECT_TRUE(model->stopSaveOutstanding());
+    QPointer<QThread> storeThread = model->store()->thread();
+    {
+        testsupport::MessageCatcher warnings;
+        dropModel();
+        EXPECT_EQ(warnings.count("did not finish within"), 0) << "waited for a second time";
+    }
+    stuck.release();
+    EXPECT_TRUE(testsupport::waitFor([&] { return storeThread.isNull(); }, 10000));
+    EXPECT_EQ(storedOk(storedDay("ResStatistics.db"), 1), 1);
 }
 
 }  // namespace

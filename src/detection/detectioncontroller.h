@@ -59,6 +59,9 @@ public:
     void delayOutput3Due();
     // The operator accepted the production-count alarm.
     void releaseProductAlarm();
+    // Counts every NG alarm raised: an answer given after a modal question acts only while
+    // the alarm it was asked about is the one shown.
+    quint32 alarmSerial() const { return alarmSerial_; }
 
     // Retraining pending for the end of the OK display: all enabled steps / the mould step.
     bool reTrainAll = false;
@@ -111,6 +114,7 @@ private:
     int lastDelay_ = 0;         // delay of the position started last, tenths
     bool parallel_ = true;
     bool doorReCheck_ = false;  // the editing page re-checks for a door closed during an alarm
+    quint32 alarmSerial_ = 0;
     std::unique_ptr<ParallelInspection> inspection_;
 };
 

@@ -4,6 +4,7 @@
 #include <QMutexLocker>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 #include "camerastation.h"
 #include "controlport.h"
@@ -204,6 +205,7 @@ bool DetectionController::ngPath(int kind, bool retryPending) {
 
 void DetectionController::raiseAlarm(int kind, const bool* failed) {
     const WizardPara& p = para();
+    ++alarmSerial_;
     host_.alarmStarted(s_.curDetect);
     if (s_.safetyDoorTrig && !isMultiMode(p.detectMode)) {
         setOutput(kClampOutput, 1);
@@ -419,16 +421,26 @@ void DetectionController::clearNGAlarm() {
     host_.stopTimer(timers::ClearNGAlarm);
     // Only the alarm on screen is released; one that was answered meanwhile is over.
     if (s_.resultState != kResultAlarm) return;
+    const quint32 alarm = alarmSerial_;
     host_.editorSaveData();
-    // The save may have asked, and the cycle went on meanwhile.
-    if (s_.resultState != kResultAlarm) return;
+    // The save may have asked, and the cycle went on meanwhile: it may have lifted this alarm
+    // and raised the next, which nobody has looked at yet.
+    if (s_.resultState != kResultAlarm || alarmSerial_ != alarm) return;
     gSource = -1;
     resetRun();
     for (int c = 0; c < cameras(); ++c)
         if (s_.alarmClearState[c][s_.curDetect] == kFailAlarmOpen)
             s_.alarmClearState[c][s_.curDetect] = kFailDontDetect;
     s_.alarmCleared = 1;
-    checkNG(false);
+    // Nothing was inspected: the release is no judged step and writes no result line.
+    qInfo().noquote() << QStringLiteral("NG alarm released by its timer: step %1 of %2")
+                             .arg(s_.curDetect + 1)
+                             .arg(gDNum);
+    // The timer may fire while the door's re-check waits on a question of the page; this
+    // decision is not that re-check's.
+    const bool doorReCheck = std::exchange(doorReCheck_, false);
+    checkNG(true);
+    doorReCheck_ = doorReCheck;
     host_.insertRecord(lan(kEntryNoCameraDetects));
 }
 

@@ -80,12 +80,14 @@ panel::PanelView DeRaRazovi::panelView() const {
     view.otherPageOpen = (changeCameraWidget && changeCameraWidget->isVisible()) ||
                          (customIONameWidget && customIONameWidget->isVisible());
     view.alarmShown = resultState == 2;
+    view.alarmSerial = cycle_ ? cycle_->alarmSerial() : 0;
     return view;
 }
 
 bool DeRaRazovi::admit(panel::Command command) {
-    return panel::admit(command, panelView(), loginLevel, gpWPara && gpWPara->isPswUsed,
-                        [this] { return askPassword(); });
+    return panel::admit(
+        command, [this] { return panelView(); }, loginLevel, gpWPara && gpWPara->isPswUsed,
+        [this] { return askPassword(); });
 }
 
 bool DeRaRazovi::anyPageOpen() const {
@@ -123,9 +125,11 @@ void DeRaRazovi::SlotShowAlarmImgae() {
 
 void DeRaRazovi::CheckArea(bool) {
     if (wizardParaWidget && wizardParaWidget->isVisible()) wizardParaWidget->hide();
+    const panel::PanelView asked = panelView();
     if (!admit(panel::Command::CheckArea)) {
-        // Refused: detection goes on instead of waiting for the editor.
-        detectState = 1;
+        // Refused: detection goes on instead of waiting for the editor. An alarm that arrived
+        // while the password was typed has stopped it and keeps it stopped.
+        if (panelView() == asked) detectState = 1;
         return;
     }
     resultState = 3;

@@ -57,14 +57,22 @@ bool isBlocked(unsigned blockers, const PanelView& view) {
     return (blockers & kAlarm) && view.alarmShown;
 }
 
-bool admit(Command command, const PanelView& view, int& level, bool passwordUsed,
+bool admit(Command command, const LookAtScreen& look, int& level, bool passwordUsed,
            const AskPassword& ask) {
     const CommandRule& rule = ruleFor(command);
-    if (isBlocked(rule.blockedBefore, view)) return false;
+    const PanelView given = look();
+    if (isBlocked(rule.blockedBefore, given)) return false;
     if (rule.endsServiceLogin) level = levelForSettingsVisit(level, passwordUsed);
     if (rule.gate == Gate::Password && checkPassword(level, passwordUsed, ask) == kUnlogged)
         return false;
-    return !isBlocked(rule.blockedAfter, view);
+    const PanelView now = look();
+    return now == given && !isBlocked(rule.blockedAfter, now);
+}
+
+bool admit(Command command, const PanelView& view, int& level, bool passwordUsed,
+           const AskPassword& ask) {
+    return admit(
+        command, [&view] { return view; }, level, passwordUsed, ask);
 }
 
 }  // namespace panel

@@ -57,7 +57,16 @@ struct PanelView {
     bool editorOpen = false;
     bool otherPageOpen = false;  // camera numbers or IO names
     bool alarmShown = false;
+    unsigned alarmSerial = 0;  // which NG alarm was raised last
+
+    bool operator==(const PanelView& o) const {
+        return settingsOpen == o.settingsOpen && editorOpen == o.editorOpen &&
+               otherPageOpen == o.otherPageOpen && alarmShown == o.alarmShown &&
+               alarmSerial == o.alarmSerial;
+    }
 };
+// What the window shows at the moment it is called.
+using LookAtScreen = std::function<PanelView()>;
 
 struct CommandRule {
     Command command;
@@ -72,7 +81,11 @@ const CommandRule& ruleFor(Command command);
 bool isBlocked(unsigned blockers, const PanelView& view);
 
 // Whether the command goes on: the checks before the gate, the gate, the checks after it.
-// A command ignored before its gate asks nothing.
+// A command ignored before its gate asks nothing. The password box is modal and the cycle
+// goes on while it is open: after it the command goes on only on the screen it was given on.
+bool admit(Command command, const LookAtScreen& look, int& level, bool passwordUsed,
+           const AskPassword& ask);
+// The same for a screen that cannot change.
 bool admit(Command command, const PanelView& view, int& level, bool passwordUsed,
            const AskPassword& ask);
 

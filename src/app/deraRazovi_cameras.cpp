@@ -45,6 +45,7 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
         s.drawTool = drawTool;
         s.freehandDraw = freehandDraw != 0;
         s.copyAreaArmed = copyAreaArmed != 0;
+        s.pageOpening = drawROIWidget ? drawROIWidget->page().opening() : 0;
         s.zoomX = zoomX;
         s.zoomY = zoomY;
         s.zoomScale = zoomScale;

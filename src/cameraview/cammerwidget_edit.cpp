@@ -30,7 +30,7 @@ public:
 
     EditTools tools() const override {
         const ViewHostState s = v_.hostState();
-        return EditTools{s.editDetect, s.drawTool, s.freehandDraw, s.copyAreaArmed};
+        return EditTools{s.editDetect, s.drawTool, s.freehandDraw, s.copyAreaArmed, s.pageOpening};
     }
     void setDrawTool(int tool) override {
         if (v_.hooks_.setDrawTool) v_.hooks_.setDrawTool(tool);

@@ -275,23 +275,24 @@ void EditPage::SlotChangePage() {
 void EditPage::SlotChangeSource(int source) {
     const int previous = gSource;
     EditWords& w = host_.words();
-    panelLeft = false;
-    gSource = source;
-    w.copyAreaArmed = 0;
     const bool alarm = host_.resultState() == kResultNgAlarm;
     if (source == kSourceTemplate && alarm) {
+        // The alarm page shows the live image until the password is given: the cycle goes on
+        // while it is typed and reads the source.
         const Asked question = asked();
         const bool admitted = host_.checkPassword() != 0;
         // The alarm was answered or replaced while the password was asked: this page is gone.
         if (!stillAsked(question)) return;
         if (!admitted) {
             // Refused: the page stays on the source it showed, and the choice says so.
-            gSource = previous;
             if (previous >= 0 && previous < look_.choices[SourceList].items.size())
                 look_.choices[SourceList].index = previous;
             return;
         }
     }
+    panelLeft = false;
+    gSource = source;
+    w.copyAreaArmed = 0;
     if (alarm && source != kSourceLive) host_.alarmOutputOff();
     for (int c = 0; c < numCamera; ++c) {
         CammerWidget* v = host_.view(c);
@@ -379,6 +380,7 @@ void EditPage::SlotChangeDetect(int index) {
     EditWords& w = host_.words();
     const WizardPara& p = host_.settings();
     w.copyAreaArmed = 0;
+    const int opening = opening_;
     const int step = twoMoulds(p.detectMode) ? index & 1 : index;
     if (step == 0 && !p.detectProdEnable) {
         host_.warn(lan(kEntryProdDisabled));
@@ -393,6 +395,8 @@ void EditPage::SlotChangeDetect(int index) {
             notePending_ = false;
             host_.warn(lan(kEntrySameParamRightNote));
         }
+        // The note was modal: an alarm may have opened the page again on its own step.
+        if (opening != opening_) return;
     }
     if (CammerWidget* v = current()) v->DeselectROI();
     w.drawTool = kToolNone;
@@ -414,9 +418,10 @@ void EditPage::SlotDeleteROI() {
     if (!editingAreas()) return;
     host_.words().copyAreaArmed = 0;
     CammerWidget* v = current();
+    const int opening = opening_;
     if (v && v->selectedRoi == -1) {
         host_.warn(lan(kEntryNoneSelected));
-    } else if (v && host_.ask(lan(kEntryAskDeleteRoi)) && singleCamera() &&
+    } else if (v && host_.ask(lan(kEntryAskDeleteRoi)) && opening == opening_ && singleCamera() &&
                gSource != kSourceLive) {
         v->DeleteROI(v->selectedRoi);
         v->setCurRoi(-1);
@@ -430,7 +435,9 @@ void EditPage::SlotDeleteAllROI() {
     host_.words().copyAreaArmed = 0;
     CammerWidget* v = current();
     const int d = host_.words().editDetect;
-    if (v && host_.ask(lan(kEntryAskDeleteAll)) && editingAreas() && d >= 0 && d < kMaxDetections) {
+    const int opening = opening_;
+    if (v && host_.ask(lan(kEntryAskDeleteAll)) && opening == opening_ && editingAreas() &&
+        d >= 0 && d < kMaxDetections) {
         if (v->editParam) v->editParam->roiCount[d] = 0;
         v->setCurRoi(-1);
         v->ShowHideROIPara();

@@ -117,6 +117,8 @@ public:
     void SlotDeleteIgnorePoint();
 
     // --- state (read by the views and the alarm handling) ---
+    // Counts every opening and closing of the page: what a modal question was asked on.
+    int opening() const { return opening_; }
     int opPage = 0;
     bool panelLeft = false;
     bool refreshEditCopy = false;

@@ -347,6 +347,9 @@ void EditPage::SlotIgnoreAlarmPoint() {
         if (ctx.roiOK[d][i]) continue;
         if (ctx.roiValue[d][i] > kMaxIgnoredArea) {
             host_.warn(lan(kEntryAreaTooLarge).arg(kMaxIgnoredArea));
+            // The warning was modal: the alarm may have been lifted and the next one raised
+            // with faults nobody has looked at.
+            if (!stillAsked(question)) return;
             continue;
         }
         ignoreDefectPixels(ctx.defectRects[size_t(d)][size_t(i)], ctx.resultMask.data(),

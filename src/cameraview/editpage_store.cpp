@@ -96,7 +96,9 @@ void EditPage::SlotTempDeleteCur() {
         host_.warn(lan(kEntryDeleteFirst));
         return;
     }
-    if (!host_.ask(lan(kEntryAskDeleteTemplate)) || !singleCamera()) return;
+    const int opening = opening_;
+    // The question is modal: an alarm may have closed the page and opened it again meanwhile.
+    if (!host_.ask(lan(kEntryAskDeleteTemplate)) || opening != opening_ || !singleCamera()) return;
     const int d = host_.words().editDetect;
     const int n = v->context.curTemplate;
     if (d < 0 || d >= kMaxDetections || n < 0 || n >= int(v->context.templateUsed[d].size()) ||

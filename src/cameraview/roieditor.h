@@ -29,6 +29,7 @@ struct EditTools {
     int drawTool = kToolNone;  // 1 rectangle, 2 polygon, 4 circle
     bool freehandDraw = false;
     bool copyAreaArmed = false;
+    int pageOpening = 0;  // changes whenever the editing page is opened or closed
 };
 
 class RoiEditHost {

@@ -32,6 +32,7 @@ struct ViewHostState {
     int drawTool = 0;     // editing page tool: 0 none, 1 rectangle, 2 polygon, 4 circle
     bool freehandDraw = false;
     bool copyAreaArmed = false;  // the next press copies the selected area
+    int pageOpening = 0;         // counts every opening and closing of the editing page
     int zoomX = 0;               // magnified view: translation, then scale
     int zoomY = 0;
     float zoomScale = 1.0f;

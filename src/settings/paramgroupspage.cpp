@@ -126,7 +126,12 @@ bool ParamGroupsPage::backup() {
 bool ParamGroupsPage::restore() {
     const QString name = chosen();
     if (name.isEmpty()) return false;
+    // The question is modal: an NG alarm may close the settings screen holding the page, which
+    // ends the visit with nothing stored and nobody to see a restart.
+    const QWidget* screen = parentWidget() ? parentWidget() : this;
+    const bool shown = screen->isVisible();
     if (!host_.ask(lan(kEntryAskRestore))) return false;
+    if (shown && !screen->isVisible()) return false;
     const ParamGroups::Result result = groups_.restore(name);
     report(result);
     if (result != ParamGroups::Result::Ok) return false;

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QSqlDatabase>
 #include <QWidget>
 #include <functional>
@@ -23,11 +26,14 @@
 #include "deraRazovi.h"
 #include "dialogseam.h"
 #include "drawroiwidget.h"
+#include "edit.h"
 #include "eventwait.h"
 #include "fakecompanion.h"
 #include "globals.h"
 #include "mon_netmn.h"
 #include "mouldscene.h"
+#include "paramgroupspage.h"
+#include "passwordbox.h"
 #include "settingsform.h"
 #include "testsupport.h"
 #include "windowrig.h"
@@ -555,4 +561,178 @@ TEST_F(AlarmEndToEnd, LanguageConfirmOfAVisitTheAlarmCancelledChangesNothing) {
     EXPECT_FALSE(recorder().ran("reboot"));
     EXPECT_EQ(gLan, language);
     gLan = language;
+}
+
+// The question of an answer is open while the safety door lifts the alarm it was asked about
+// (camera 1 shows a clean mould) and the next mould raises another. The old answer leaves the
+// new alarm shown with its outputs, and writes nothing about it.
+TEST_F(AlarmEndToEnd, AnAnswerToALiftedAlarmLeavesTheNextAlarm) {
+    ASSERT_NO_FATAL_FAILURE(start("moldNGTimedRelease output4Pulse=100"));
+    const QString mask1 = folderFile("cammer12/ignorepoint.bmp");
+    const QString lateQuestion[] = {lan(72), lan(115).arg(2000), lan(38)};
+    QString liftAt;
+    int raised = 0;
+    // Confirms everything but a save of the areas.
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        const QString text = d->property("text").toString();
+        if (text == liftAt) {
+            liftAt.clear();
+            [&] {
+                rig->showPicture(0, Clean);
+                ASSERT_TRUE(rig->waitFor(
+                    [&] { return view(0).context.grabBuf == view(1).context.grabBuf; }, kWaitMs));
+                rig->setInput(kDoor, true);
+                ASSERT_TRUE(rig->waitFor([&] { return window().resultState != 2; }, kWaitMs));
+                rig->setInput(kDoor, false);
+                ASSERT_TRUE(rig->waitInputSeen(kDoor, false, kWaitMs));
+                ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+                ++raised;
+            }();
+        }
+        return int(text == lan(72) ? QDialog::Rejected : QDialog::Accepted);
+    });
+    const struct {
+        const char* name;
+        Picture fault;
+        std::function<void()> answer;
+    } rows[] = {
+        // An area changed on the alarm page makes the timed release ask to save it.
+        {"timed release", PinMissing,
+         [&] {
+             view(0).editParam->roiParam1[kMouldStep][0] += 1;
+             window().SlotClearNGAlarm();
+         }},
+        // The runner fault is larger than an ignored area may be: the warning is modal.
+        {"ignore points", PartLeft,
+         [&] {
+             chooseCamera(0);
+             page().btnIgnoreAlarm->click();
+         }},
+        {"copy of an area", PinMissing,
+         [&] {
+             chooseCamera(0);
+             page().cbSource->setCurrentIndex(0);
+             page().btnCopyArea->click();
+             const QPoint at = view(0).rect().center();
+             QMouseEvent press(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton,
+                               Qt::NoModifier);
+             QMouseEvent release(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton,
+                                 Qt::NoModifier);
+             QApplication::sendEvent(&view(0), &press);
+             QApplication::sendEvent(&view(0), &release);
+         }},
+    };
+    int row = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_NO_FATAL_FAILURE(raiseAlarm({r.fault, Clean}));
+        liftAt = lateQuestion[row++];
+        const int records = rig->records().size();
+        raised = 0;
+        r.answer();
+        ASSERT_EQ(raised, 1) << "the question was asked";
+        // The board has taken every output word written before the window sees this input.
+        rig->setInput(kUnused, row % 2);
+        ASSERT_TRUE(rig->waitInputSeen(kUnused, row % 2, kWaitMs));
+        EXPECT_EQ(window().resultState, 2);
+        EXPECT_TRUE(rig->output(kAlarm));
+        EXPECT_TRUE(rig->output(kClamp));
+        EXPECT_TRUE(page().isVisible());
+        EXPECT_EQ(gSource, 1);
+        EXPECT_EQ(rig->records().mid(records).filter(lan(103)), QStringList());
+        EXPECT_EQ(rig->records().mid(records).filter(lan(114).arg(1)), QStringList());
+        EXPECT_FALSE(QFile::exists(mask1) && nonZero(greyBytes(mask1)) > 0);
+        EXPECT_TRUE(view(0).liveParam->sameParameters(*view(0).editParam))
+            << "no edit waits to be saved";
+        // Answered: the next row starts on a free screen.
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
+}
+
+// The password of a tool-bar command is typed while an NG alarm arrives: the command opens
+// nothing over the alarm, and a refused area check leaves detection stopped by it.
+TEST_F(AlarmEndToEnd, APasswordTypedWhileAnAlarmArrivesOpensNothingOverIt) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    gpWPara->isPswUsed = 1;
+    ASSERT_TRUE(gpWPara->setPassword(QStringLiteral("2468")));
+    bool correct = true, raiseInBox = true;
+    int sourceInBox = -2;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (auto* box = qobject_cast<PasswordBox*>(d)) {
+            sourceInBox = gSource;
+            if (raiseInBox) [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+            box->setEnteredPassword(correct ? QStringLiteral("2468") : QStringLiteral("1357"));
+            box->accept();
+            return box->result();
+        }
+        return int(QDialog::Accepted);
+    });
+    const struct {
+        const char* name;
+        bool correct;
+        std::function<void()> command;
+    } rows[] = {
+        {"settings", true, [&] { window().SlotSystemPara(); }},
+        {"area editor", true, [&] { window().SlotAdjustArea(); }},
+        {"area check", true, [&] { window().CheckArea(); }},
+        {"area check refused", false, [&] { window().CheckArea(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window().loginLevel = 0;
+        correct = row.correct;
+        const int asked = answers.count();
+        row.command();
+        ASSERT_GT(answers.count(), asked) << "the password was asked";
+        EXPECT_EQ(window().loginLevel, row.correct ? 1 : 0);
+        EXPECT_EQ(window().resultState, 2);
+        EXPECT_FALSE(window().wizardParaWidget->isVisible());
+        EXPECT_TRUE(page().isVisible());
+        EXPECT_EQ(gSource, 1);
+        EXPECT_EQ(gFromTrain, 0);
+        EXPECT_NE(window().detectState, 1);
+        EXPECT_TRUE(rig->output(kAlarm));
+        gFromTrain = 0;
+        window().loginLevel = 2;
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
+
+    // The alarm page switched to the templates shows the live image while the password is
+    // typed, and after a refusal.
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+    raiseInBox = correct = false;
+    window().loginLevel = 0;
+    chooseCamera(0);
+    page().cbSource->setCurrentIndex(0);
+    EXPECT_EQ(sourceInBox, 1);
+    EXPECT_EQ(gSource, 1);
+}
+
+// An NG alarm hides the settings screen while the restore question of a parameter group is
+// open: the confirm of the cancelled visit overwrites nothing and restarts nothing.
+TEST_F(AlarmEndToEnd, RestoreConfirmOfAVisitTheAlarmCancelledChangesNothing) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (d->property("text").toString() == lan(285))
+            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+        return int(QDialog::Accepted);
+    });
+    window().SlotSystemPara();
+    auto* groups = window().wizardParaWidget->findChild<settings::ParamGroupsPage*>();
+    ASSERT_TRUE(groups);
+    groups->nameField()->setText(QStringLiteral("kept"));
+    ASSERT_TRUE(groups->backup());
+    const QList<QListWidgetItem*> kept = groups->list()->findItems("kept", Qt::MatchExactly);
+    ASSERT_EQ(kept.size(), 1);
+    groups->list()->setCurrentItem(kept.first());
+    EXPECT_FALSE(groups->restore());
+    EXPECT_TRUE(std::any_of(answers.asked().begin(), answers.asked().end(),
+                            [](const dialogs::Asked& a) { return a.text == lan(285); }));
+    EXPECT_EQ(window().resultState, 2);
+    EXPECT_FALSE(rig->records().join('\n').contains(lan(286).section('%', 0, 0)));
+    EXPECT_FALSE(recorder().ran("reboot"));
 }

@@ -70,8 +70,13 @@ void RecordsPage::reload() {
 }
 
 bool RecordsPage::clear() {
+    // The password box and the question are modal: an NG alarm may close the settings screen
+    // holding the page and write its record, which a clear of the ended visit would take away.
+    const QWidget* screen = parentWidget() ? parentWidget() : this;
+    const bool shown = screen->isVisible();
     if (!host_.checkRoot()) return false;
     if (!host_.ask(lan(kEntryAskClear))) return false;
+    if (shown && !screen->isVisible()) return false;
     host_.clearRecord();
     host_.insertRecord(lan(kEntryClearRecord));
     reload();

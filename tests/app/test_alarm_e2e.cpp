@@ -34,6 +34,7 @@
 #include "mouldscene.h"
 #include "paramgroupspage.h"
 #include "passwordbox.h"
+#include "recordspage.h"
 #include "settingsform.h"
 #include "testsupport.h"
 #include "windowrig.h"
@@ -712,27 +713,48 @@ TEST_F(AlarmEndToEnd, APasswordTypedWhileAnAlarmArrivesOpensNothingOverIt) {
     EXPECT_EQ(gSource, 1);
 }
 
-// An NG alarm hides the settings screen while the restore question of a parameter group is
-// open: the confirm of the cancelled visit overwrites nothing and restarts nothing.
-TEST_F(AlarmEndToEnd, RestoreConfirmOfAVisitTheAlarmCancelledChangesNothing) {
+// An NG alarm hides the settings screen while the question of a group restore or of a records
+// clear is open: the confirm of the cancelled visit restores, restarts and clears nothing.
+TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
     ASSERT_NO_FATAL_FAILURE(start());
+    QString alarmAt;
     dialogs::ScopedAnswerer answers([&](QDialog* d) {
-        if (d->property("text").toString() == lan(285))
+        if (d->property("text").toString() == alarmAt)
             [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
         return int(QDialog::Accepted);
     });
-    window().SlotSystemPara();
-    auto* groups = window().wizardParaWidget->findChild<settings::ParamGroupsPage*>();
-    ASSERT_TRUE(groups);
-    groups->nameField()->setText(QStringLiteral("kept"));
-    ASSERT_TRUE(groups->backup());
-    const QList<QListWidgetItem*> kept = groups->list()->findItems("kept", Qt::MatchExactly);
-    ASSERT_EQ(kept.size(), 1);
-    groups->list()->setCurrentItem(kept.first());
-    EXPECT_FALSE(groups->restore());
-    EXPECT_TRUE(std::any_of(answers.asked().begin(), answers.asked().end(),
-                            [](const dialogs::Asked& a) { return a.text == lan(285); }));
-    EXPECT_EQ(window().resultState, 2);
-    EXPECT_FALSE(rig->records().join('\n').contains(lan(286).section('%', 0, 0)));
-    EXPECT_FALSE(recorder().ran("reboot"));
+    const QString alarmRecord = lan(151).arg(1).chopped(1) + lan(152);
+    const struct {
+        const char* name;
+        QString question;
+        std::function<bool(WizardParaWidget&)> confirm;
+    } rows[] = {
+        {"group restore", lan(285),
+         [](WizardParaWidget& screen) {
+             auto* groups = screen.findChild<settings::ParamGroupsPage*>();
+             groups->nameField()->setText(QStringLiteral("kept"));
+             const bool backedUp = groups->backup();
+             groups->list()->setCurrentItem(groups->list()->findItems("kept", Qt::MatchExactly)[0]);
+             return backedUp && !groups->restore();
+         }},
+        {"records clear", lan(297),
+         [](WizardParaWidget& screen) {
+             return !screen.findChild<settings::RecordsPage*>()->clear();
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window().SlotSystemPara();
+        window().loginLevel = 2;
+        alarmAt = row.question;
+        EXPECT_TRUE(row.confirm(*window().wizardParaWidget));
+        EXPECT_EQ(window().resultState, 2);
+        EXPECT_TRUE(recorded(alarmRecord));
+        EXPECT_FALSE(rig->records().join('\n').contains(lan(286).section('%', 0, 0)));
+        EXPECT_FALSE(recorded(lan(298)));
+        EXPECT_FALSE(recorder().ran("reboot"));
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
 }

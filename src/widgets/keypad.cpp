@@ -9,6 +9,9 @@
 
 Keypad::Keypad(QWidget* parent) : QFrame(parent), grid_(new QGridLayout(this)) {
     setFocusPolicy(Qt::NoFocus);
+    // A press between the keys is on the keypad, not elsewhere: passed on to the window it
+    // would close the keypad, and its release would take the focus from the field.
+    setAttribute(Qt::WA_NoMousePropagation);
     setFrameShape(QFrame::Box);
     setAutoFillBackground(true);
     setStyleSheet(
@@ -42,7 +45,11 @@ void Keypad::openFor(QLineEdit* target) {
     if (!target) return;
     target_ = target;
     QWidget* host = target->window();
-    if (host != this && parentWidget() != host) setParent(host);
+    // Always a child of the field's window, also when it was adopted as a window of its own (as
+    // the main window adopts the shared keypads): the window system activates a window that is
+    // pressed, the field's window loses the focus with it, and the field closes the keypad
+    // after every key. setParent(host) alone does nothing when host already owns the keypad.
+    if (host != this && (parentWidget() != host || isWindow())) setParent(host, Qt::Widget);
 
     const int gap = toolkit::kKeypadGap;
     const QPoint fieldTopLeft = target->mapTo(host, QPoint(0, 0));

@@ -43,6 +43,14 @@ void Keypad::finishLayout() {
 
 void Keypad::openFor(QLineEdit* target) {
     if (!target) return;
+    if (target_ != target) {
+        if (target_) target_->removeEventFilter(this);
+        disconnect(targetGone_);
+        // A field whose page closes or turns keeps the focus when nothing else can take it;
+        // the keypad, a child of the window, would stay and type into a field nobody sees.
+        target->installEventFilter(this);
+        targetGone_ = connect(target, &QObject::destroyed, this, &QWidget::hide);
+    }
     target_ = target;
     QWidget* host = target->window();
     // Always a child of the field's window, also when it was adopted as a window of its own (as
@@ -61,6 +69,11 @@ void Keypad::openFor(QLineEdit* target) {
     move(x, y);
     raise();
     show();
+}
+
+bool Keypad::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == target_ && event->type() == QEvent::Hide) hide();
+    return QFrame::eventFilter(watched, event);
 }
 
 void Keypad::sendKey(int key, const QString& text) {

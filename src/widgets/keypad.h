@@ -14,6 +14,7 @@ class Keypad : public QFrame {
 public:
     // Opens the keypad for a field: it moves into the field's window (so a modal dialog does
     // not block it), places itself below the field (above when there is no room) and shows.
+    // It closes by itself when the field goes out of sight or away.
     void openFor(QLineEdit* target);
     QLineEdit* target() const { return target_; }
 
@@ -22,6 +23,7 @@ public:
 
 protected:
     explicit Keypad(QWidget* parent);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     ColorButton* addKey(const QString& text, const QString& name, int row, int column,
                         int columnSpan = 1);
@@ -36,4 +38,5 @@ protected:
 private:
     QGridLayout* grid_;
     QPointer<QLineEdit> target_;
+    QMetaObject::Connection targetGone_;
 };

@@ -17,16 +17,19 @@
 #include "numcharinput.h"
 #include "settingsform.h"
 #include "testsupport.h"
+#include "toolkitlimits.h"
 #include "wizardparawidget.h"
 
 namespace {
 
 constexpr int kActivateWaitMs = 5000;
 
-// A finger on the screen. The panel's window system activates the top-level window under the
-// finger before that window gets the press; the press and release then take the road of real
-// ones.
-void touchAt(const QPoint& global) {
+// A finger on a widget (at its centre unless told). The panel's window system activates the
+// top-level window under the finger before that window gets the press; the press and release
+// then take the road of real ones.
+void touch(QWidget* widget, QPoint at = {}) {
+    ASSERT_NE(widget, nullptr);
+    const QPoint global = widget->mapToGlobal(at.isNull() ? widget->rect().center() : at);
     QWidget* top = QApplication::topLevelAt(global);
     ASSERT_NE(top, nullptr);
     QWindow* window = top->windowHandle();
@@ -34,33 +37,21 @@ void touchAt(const QPoint& global) {
         window->requestActivate();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window, kActivateWaitMs));
     }
-    const QPoint at = window->mapFromGlobal(global);
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    QTest::mousePress(window, Qt::LeftButton, {}, window->mapFromGlobal(global));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, window->mapFromGlobal(global));
 }
 
-QPushButton* key(Keypad* keypad, const QString& name) {
-    return keypad->findChild<QPushButton*>(name);
-}
-
-// A key by name, or "gap": between the keys "1" and "2", on the keypad but on no key.
+// A key by name, or "gap": right of the key "1", on the keypad but on no key.
 void touchKey(Keypad* keypad, const QString& name) {
-    if (name == QLatin1String("gap")) {
-        QPushButton* one = key(keypad, QStringLiteral("key_1"));
-        QPushButton* two = key(keypad, QStringLiteral("key_2"));
-        touchAt((one->mapToGlobal(QPoint(one->width(), one->height() / 2)) +
-                 two->mapToGlobal(QPoint(-1, two->height() / 2))) /
-                2);
-        return;
-    }
-    QPushButton* k = key(keypad, name);
-    ASSERT_NE(k, nullptr) << name.toStdString();
-    touchAt(k->mapToGlobal(k->rect().center()));
+    const bool gap = name == QLatin1String("gap");
+    auto* key = keypad->findChild<QPushButton*>(gap ? QStringLiteral("key_1") : name);
+    ASSERT_NE(key, nullptr) << name.toStdString();
+    touch(key, gap ? QPoint(key->width() + toolkit::kKeySpacing / 2, key->height() / 2) : QPoint());
 }
 
 }  // namespace
 
-TEST(TouchTyping, KeypadStaysOpenWhileTypingAndClosesOnAPressElsewhere) {
+TEST(TouchTyping, KeypadStaysOpenWhileTypingAndClosesOnAPressElsewhereOrWithItsField) {
     testsupport::WorkDir dir;
     apptest::prepareProcessGlobals();
     apptest::installFactoryFiles();
@@ -95,7 +86,7 @@ TEST(TouchTyping, KeypadStaysOpenWhileTypingAndClosesOnAPressElsewhere) {
         ASSERT_NE(field, nullptr);
         ASSERT_TRUE(field->isVisible());
         field->clear();
-        touchAt(field->mapToGlobal(field->rect().center()));
+        touch(field);
         for (const QString& name : row.keys) {
             ASSERT_TRUE(row.keypad->isVisible()) << "before " << name.toStdString();
             touchKey(row.keypad, name);
@@ -103,8 +94,13 @@ TEST(TouchTyping, KeypadStaysOpenWhileTypingAndClosesOnAPressElsewhere) {
         EXPECT_TRUE(row.keypad->isVisible());
         EXPECT_EQ(field->text(), row.typed);
         // The top left corner of the screen holds nothing that takes a press.
-        touchAt(m.mapToGlobal(QPoint(2, 2)));
+        touch(&m, QPoint(2, 2));
         EXPECT_FALSE(row.keypad->isVisible());
     }
+    // Closing the screen with a keypad open takes the keypad along.
+    Edit* field = fieldOf("password");
+    touch(field);
+    ASSERT_TRUE(gpNumCharPad->isVisible());
     screen.reject();
+    EXPECT_FALSE(gpNumCharPad->isVisible());
 }

@@ -93,6 +93,13 @@ public:
     // Up to two polygon areas (image coordinates, largest first) where the camera's newest
     // frame differs from template 0 of the detection being edited.
     QVector<QPolygon> AutogenerationRegion(int camera);
+    // The camera views take their templates, ignore points and regions from the disk again and
+    // train on them, as at a start: the stored configuration was replaced and the panel stayed
+    // up. While the editing page holds copies of them (an alarm opened it meanwhile, and its
+    // answers act on what the alarm was judged with), this waits until the page gives them
+    // back (editCopiesReleased).
+    void takeStoredCameraData();
+    void editCopiesReleased();
     // Every file below `folder`, in its sub-folders too.
     static QFileInfoList FoundAllFile(const QString& folder);
     // Oldest modification first; files of the same time by path.
@@ -282,6 +289,8 @@ private:
     // parameter file at the start) stays closed: opened, it would store into no file.
     bool recordDbFlushed_ = false;
     bool paramDbFlushed_ = false;
+    // The views are still to take the stored configuration once the editing page closes.
+    bool storedCameraDataPending_ = false;
     std::unique_ptr<OperationLog> operationLog_;
     QTimer* retryRecordsTimer_ = nullptr;
     std::unique_ptr<CounterStore> counterStore_;

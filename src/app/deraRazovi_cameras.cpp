@@ -27,6 +27,7 @@
 
 namespace {
 constexpr int kEntryCameraUnavailable = 39;
+constexpr int kEntryParamFileError = 160;
 }  // namespace
 
 cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
@@ -163,4 +164,29 @@ QVector<QPolygon> DeRaRazovi::AutogenerationRegion(int camera) {
         areas << polygon;
     }
     return areas;
+}
+
+void DeRaRazovi::takeStoredCameraData() {
+    if (drawROIWidget && drawROIWidget->page().holdsCopies()) {
+        storedCameraDataPending_ = true;
+        return;
+    }
+    storedCameraDataPending_ = false;
+    bool regionsRead = true;
+    for (int c = 0; c < numCamera && c < kMaxCameras; ++c)
+        if (cammerWidgets[c]) regionsRead = cammerWidgets[c]->takeStored() && regionsRead;
+    // Told without a nested loop: the callers go on (the settings screen, a detection pass).
+    if (!regionsRead && gpWarnBox) {
+        gpWarnBox->setText(lan(kEntryParamFileError));
+        gpWarnBox->show();
+    }
+}
+
+void DeRaRazovi::editCopiesReleased() {
+    // The page may close inside a detection pass (an OK lifting the alarm): the views change
+    // between passes, and not at all when the next alarm has opened the page again.
+    if (!storedCameraDataPending_) return;
+    QTimer::singleShot(0, this, [this] {
+        if (storedCameraDataPending_) takeStoredCameraData();
+    });
 }

@@ -89,6 +89,10 @@ void MainWindowEditHost::showToolBar() {
     if (w_.indexButton) w_.indexButton->show();
 }
 
+void MainWindowEditHost::editCopiesReleased() {
+    w_.editCopiesReleased();
+}
+
 void MainWindowEditHost::hideKeypads() {
     if (gpNumPad) gpNumPad->HideUpdate();
     if (gpNumCharPad) gpNumCharPad->HideUpdate();

@@ -28,6 +28,7 @@ public:
     void showVersion(bool on) override;
     void showIoStatus(bool on) override;
     void showToolBar() override;
+    void editCopiesReleased() override;
     void hideKeypads() override;
     void showHelpPage(int page) override;
     void repaintWindow() override;

@@ -112,6 +112,10 @@ void MainWindowSettingsHost::retrainEngines() {
     }
 }
 
+void MainWindowSettingsHost::takeStoredCameraData() {
+    w_.takeStoredCameraData();
+}
+
 bool MainWindowSettingsHost::saveAllImages() const {
     return w_.saveAllImages != 0;
 }

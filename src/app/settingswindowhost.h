@@ -24,6 +24,7 @@ public:
     void cameraStop(int camera) override;
     void cameraClose(int camera) override;
     void retrainEngines() override;
+    void takeStoredCameraData() override;
 
     bool saveAllImages() const override;
     void setSaveAllImages(bool on) override;

@@ -80,7 +80,7 @@ CammerWidget::CammerWidget(QWidget* parent, int cameraNo, const _cameraInfo& inf
     prepareTemplates();
     prepareRecentNg();
     LoadIgnorePoint();
-    loadRegions();
+    warnRegionErrors(loadRegions());
     recongStore_ = std::make_unique<CammerRecong>(&context);
     recong = recongStore_.get();
     HotCameraUpdateROI();
@@ -138,6 +138,10 @@ void CammerWidget::prepareTemplates() {
     const int mode = gpWPara ? gpWPara->detectMode : 0;
     preparedDetections_ = mode == kModeMultiDetect ? kMaxDetections : std::max(gDNum, 0);
     preparedDetections_ = std::min(preparedDetections_, kMaxDetections);
+    loadTemplates();
+}
+
+void CammerWidget::loadTemplates() {
     const FrameFormat format = frameFormat();
     for (int d = 0; d < preparedDetections_; ++d) {
         context.prepareDetection(d, templateSlots());
@@ -181,25 +185,46 @@ void CammerWidget::LoadIgnorePoint() {
     }
 }
 
-void CammerWidget::loadRegions() {
-    liveParamStore_ = std::make_unique<CammerSingleton>(cameraNo);
-    liveParam = liveParamStore_.get();
+QVector<int> CammerWidget::loadRegions() {
+    if (!liveParamStore_) {
+        liveParamStore_ = std::make_unique<CammerSingleton>(cameraNo);
+        editParamStore_ = std::make_unique<CammerSingleton>(cameraNo);
+        liveParam = liveParamStore_.get();
+        editParam = editParamStore_.get();
+        context.liveParam = liveParam;
+        context.editParam = editParam;
+    } else {
+        // Read again: areas of the previous contents must not outlive them.
+        liveParam->reset();
+        for (auto& masks : context.roiMask)
+            for (cv::Mat& mask : masks) mask.release();
+    }
     const RoiLoadResult loaded =
         liveParam->LoadDatafromFile(paramDatabase(), baseScaleX, baseScaleY, &context.roiMask);
     if (!loaded.tableRead)
         qWarning() << "camera" << cameraNo + 1 << "regions could not be read:" << loaded.error;
-    for (int d : loaded.badCountDetections) {
+    for (int d : loaded.badCountDetections)
         qWarning() << "camera" << cameraNo + 1 << "detection" << d + 1
                    << "had an impossible region count and was emptied";
-        if (gpWarnBox) {
-            gpWarnBox->setText(lan(kEntryParamFileError));
-            gpWarnBox->exec();
-        }
+    return loaded.badCountDetections;
+}
+
+void CammerWidget::warnRegionErrors(const QVector<int>& detections) {
+    for (int k = 0; k < detections.size() && gpWarnBox; ++k) {
+        gpWarnBox->setText(lan(kEntryParamFileError));
+        gpWarnBox->exec();
     }
-    editParamStore_ = std::make_unique<CammerSingleton>(cameraNo);
-    editParam = editParamStore_.get();
-    context.liveParam = liveParam;
-    context.editParam = editParam;
+}
+
+bool CammerWidget::takeStored() {
+    if (!recong) return true;
+    loadTemplates();
+    LoadIgnorePoint();
+    const bool regionsRead = loadRegions().isEmpty();
+    HotCameraUpdateROI();
+    recong->TrainEnabled();
+    update();
+    return regionsRead;
 }
 
 QSqlDatabase CammerWidget::paramDatabase() const {

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -124,6 +125,11 @@ public:
     // Stores the live region parameters in the camera's table; false (and a warning) when
     // they could not be written.
     bool saveRegions();
+    // Reads the templates, ignore points and regions from the disk again and trains the engine
+    // on them, as the construction does, for a stored configuration replaced under the running
+    // program. The editing page must hold no copies of them. False when a detection's stored
+    // region count was impossible (it was emptied); the caller tells the operator.
+    bool takeStored();
 
     // --- identity and camera ---
     const int cameraNo;
@@ -271,9 +277,13 @@ private:
     bool editsRegions(const cameraview::ViewHostState& host) const;
     void allocateBuffers();
     void prepareTemplates();
+    // The template files of the prepared detections into their slots.
+    void loadTemplates();
     void prepareRecentNg();
     void LoadIgnorePoint();
-    void loadRegions();
+    // The detections whose stored region count was impossible (emptied).
+    QVector<int> loadRegions();
+    void warnRegionErrors(const QVector<int>& detections);
     void reconnectStep();
     int templateSlots() const;
     void record(const QString& text) const;

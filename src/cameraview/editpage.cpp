@@ -206,6 +206,7 @@ void EditPage::Restart() {
             v->update();
         }
     }
+    host_.editCopiesReleased();
 }
 
 void EditPage::SlotReturn() {

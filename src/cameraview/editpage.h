@@ -119,6 +119,8 @@ public:
     // --- state (read by the views and the alarm handling) ---
     // Counts every opening and closing of the page: what a modal question was asked on.
     int opening() const { return opening_; }
+    // The views' editing copies hold the live areas of this opening.
+    bool holdsCopies() const { return copiesHeld_; }
     int opPage = 0;
     bool panelLeft = false;
     bool refreshEditCopy = false;

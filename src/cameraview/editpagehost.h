@@ -48,6 +48,8 @@ public:
     virtual void showVersion(bool on) = 0;
     virtual void showIoStatus(bool on) = 0;
     virtual void showToolBar() = 0;
+    // The page closed and gave the views' editing copies back.
+    virtual void editCopiesReleased() = 0;
     virtual void hideKeypads() = 0;
     virtual void showHelpPage(int page) = 0;
     virtual void repaintWindow() = 0;

@@ -33,6 +33,9 @@ public:
     CammerRecong(const CammerRecong&) = delete;
     CammerRecong& operator=(const CammerRecong&) = delete;
 
+    // What the construction trains, again: after the context's templates, ignore points or
+    // regions were all replaced.
+    void TrainEnabled();
     // --- training of detection g; each may be called alone ---
     void VarTrain(int g);
     void CreateShape(int g);

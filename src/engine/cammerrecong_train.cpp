@@ -19,6 +19,11 @@ CammerRecong::CammerRecong(EngineContext* context)
         qWarning("Recognition engine built without a context; nothing will be inspected");
         return;
     }
+    TrainEnabled();
+}
+
+void CammerRecong::TrainEnabled() {
+    if (!ctx) return;
     for (int g = 0; g < kDetections; ++g) {
         shapeModel[g].Clear();
         if (!ctx->para().detectEnable[g]) continue;

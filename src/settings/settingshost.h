@@ -38,6 +38,9 @@ public:
     virtual void cameraClose(int camera) = 0;
     // Trains the enabled steps of every camera's engine again on the live values.
     virtual void retrainEngines() = 0;
+    // Every camera takes its stored regions, ignore points and templates again and trains on
+    // them (the stored configuration was replaced under the running program).
+    virtual void takeStoredCameraData() = 0;
 
     // --- detection ---
     // Every inspected frame saved as a test image; for this run only, never stored.

@@ -55,7 +55,10 @@ WizardParaWidget::WizardParaWidget(QWidget* owner, settings::SettingsHost& host)
     showSection(System);
     connect(groups_, &settings::ParamGroupsPage::restoredWithoutRestart, this, [this] {
         const int language = gLan;
-        if (!session_.takeStored()) return;
+        const bool taken = session_.takeStored();
+        // After the system parameters: the cameras train with the restored ones.
+        host_.takeStoredCameraData();
+        if (!taken) return;
         // As after a confirmed language change that did not restart the panel.
         if (gLan != language)
             if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))

@@ -5,21 +5,30 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QListWidget>
 #include <QSemaphore>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <utility>
 
+#include "cammerrecong.h"
+#include "cammersingleton.h"
 #include "cammerwidget.h"
 #include "colorbutton.h"
 #include "cyclefakes.h"
 #include "deraRazovi.h"
 #include "dialogseam.h"
+#include "drawroiwidget.h"
+#include "edit.h"
 #include "globals.h"
 #include "lostcamerawarnbox.h"
+#include "paramgroupspage.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
 #include "startup.h"
 #include "systemactions.h"
+#include "templatefiles.h"
 #include "testsupport.h"
 #include "windowrig.h"
 #include "wizardpara.h"
@@ -136,4 +145,78 @@ TEST(SettingsOnTheWindow, AStoreThatDoesNotAnswerIsWaitedForOnceOnEveryRoadOfThe
     EXPECT_EQ(warnings.count("was not saved within") + warnings.count("did not finish within"), 1)
         << warnings.messages().join('\n').toStdString();
     stuck->release();
+}
+
+// A group restored off the panel, where the restart is only logged: the camera inspects with
+// the group's area and ignore points, and a later save on the editing page keeps the area. A
+// page opened meanwhile (during the notice of a refused restart) keeps what it was opened on
+// until it closes.
+TEST(SettingsOnTheWindow, ARestoreWithoutRestartPutsTheGroupsAreasInForce) {
+    testsupport::recorder().clear();
+    WindowRig rig(
+        1,
+        [](WizardPara& p) {
+            cycletest::setOptions(p, "detectMode=0");
+            p.isPswUsed = 0;
+        },
+        testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    DeRaRazovi& m = rig.window();
+    m.show();
+    std::function<void()> inNotice;
+    dialogs::ScopedAnswerer yes([&](QDialog* d) {
+        if (d == gpWarnBox && inNotice) std::exchange(inNotice, nullptr)();
+        return int(QDialog::Accepted);
+    });
+    CammerWidget& view = *m.cammerWidgets[0];
+    constexpr int step = 1;
+    const QRect backedUp = view.liveParam->rects[step][0].showRect;
+    auto* groups = m.wizardParaWidget->findChild<settings::ParamGroupsPage*>();
+    m.SlotSystemPara();
+    groups->nameField()->setText(QStringLiteral("mould A"));
+    ASSERT_TRUE(groups->backup());
+
+    // Then the area grows and ignore points are taken, both stored and in force.
+    const auto grow = [&] {
+        view.liveParam->rects[step][0].showRect.adjust(0, 0, 30, 30);
+        return view.saveRegions();
+    };
+    ASSERT_TRUE(grow());
+    std::vector<uchar> points(size_t(view.pixelCount), uchar(255));
+    ASSERT_TRUE(failimage::saveIgnoreMask(0, step, points.data(), view.imageW, view.imageH));
+    view.context.ignoreMask[step] = points;
+    view.recong->VarTrain(step);
+
+    groups->list()->setCurrentItem(groups->list()->findItems("mould A", Qt::MatchExactly)[0]);
+    ASSERT_TRUE(groups->restore());
+    EXPECT_EQ(view.liveParam->rects[step][0].showRect, backedUp);
+    EXPECT_EQ(cv::countNonZero(view.recong->detMask[step]), view.pixelCount)
+        << "trained without the ignore points";
+
+    m.wizardParaWidget->reject();
+    m.SlotAdjustArea();
+    ASSERT_TRUE(m.drawROIWidget->page().holdsCopies());
+    ++view.editParam->roiParam2[step][0];
+    m.drawROIWidget->SlotReturn();
+    auto stored = std::make_unique<CammerSingleton>(0);
+    stored->LoadDatafromFile(WizardPara::paramDatabase(), 1.0f, 1.0f, nullptr);
+    EXPECT_EQ(stored->rects[step][0].showRect, backedUp);
+    EXPECT_EQ(stored->roiParam2[step][0], view.liveParam->roiParam2[step][0]) << "saved";
+
+    ASSERT_TRUE(grow());
+    const QRect grown = view.liveParam->rects[step][0].showRect;
+    testsupport::recorder().scriptCommand(QStringLiteral("reboot"),
+                                          sys::CommandResult{true, 1, {}});
+    inNotice = [&] {
+        m.wizardParaWidget->hide();
+        m.resultState = 3;
+        m.drawROIWidget->Reset(false);
+    };
+    m.SlotSystemPara();
+    ASSERT_TRUE(groups->restore());
+    ASSERT_FALSE(inNotice) << "the refusal was told";
+    EXPECT_EQ(view.liveParam->rects[step][0].showRect, grown);
+    m.drawROIWidget->SlotReturn();
+    EXPECT_TRUE(
+        rig.waitFor([&] { return view.liveParam->rects[step][0].showRect == backedUp; }, kWaitMs));
 }

@@ -118,6 +118,7 @@ protected:
     void showVersion(bool) override {}
     void showIoStatus(bool) override {}
     void showToolBar() override {}
+    void editCopiesReleased() override {}
     void hideKeypads() override {}
     void showHelpPage(int) override {}
     void repaintWindow() override {}

@@ -28,6 +28,7 @@ public:
     void cameraStop(int camera) override { note("stop", camera); }
     void cameraClose(int camera) override { note("close", camera); }
     void retrainEngines() override { note("retrain"); }
+    void takeStoredCameraData() override { note("take stored"); }
     bool saveAllImages() const override { return saveAll; }
     void setSaveAllImages(bool on) override { saveAll = on; }
     void setStatisticsButtonVisible(bool visible) override { note("statisticsButton", visible); }

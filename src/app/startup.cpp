@@ -194,7 +194,11 @@ void StartupSequence::finish() {
 void stopBeforeWindowGoes() {
     // The IO thread feeds the cycles and reads what the window set up: it ends first.
     if (gpControlIO) gpControlIO->StopIOThread();
-    if (gpWin) gpWin->SaveStatisticsBeforeStop();
+    if (!gpWin) return;
+    gpWin->SaveStatisticsBeforeStop();
+    // Records that waited for the disk get their last try: the window's end tries them too, but
+    // a program whose display went ends without it.
+    gpWin->SlotCheckDate();
 }
 
 int runApplication(int argc, char** argv) {

@@ -39,8 +39,8 @@ private:
     std::unique_ptr<StopSignals> stopSignals_;
 };
 
-// What every end of the program does while the window is still there: the worker threads stop
-// and the statistics get their bounded save.
+// What every end of the program does while the window is still there: the worker threads stop,
+// the statistics get their bounded save and the records that wait for the disk a last try.
 void stopBeforeWindowGoes();
 
 // The whole program: start-up, then the Qt event loop.

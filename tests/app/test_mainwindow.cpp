@@ -29,6 +29,7 @@
 #include "productalarmwarnbox.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
+#include "startup.h"
 #include "statisticswidget.h"
 #include "warnbox.h"
 #include "wizardpara.h"
@@ -337,6 +338,8 @@ TEST_F(MainWindow, ARecordThatWaitedForTheDiskIsWrittenWithinSecondsOrByTheFlush
     const Way ways[] = {
         {"left to the retry", [](DeRaRazovi&) {}, true},
         {"flushed for a stop", [](DeRaRazovi& m) { m.FLushAll(); }, false},
+        // As when the display goes: the process ends without the window's end.
+        {"stopped with the window still there", [](DeRaRazovi&) { stopBeforeWindowGoes(); }, false},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.record);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -80,6 +81,15 @@ void stopOnProcessExit() {
     if (!gStopOnProcessExit.exchange(false)) return;
     qWarning("the process ends inside the event loop (its display lost?): the program stops first");
     stopBeforeWindowGoes();
+}
+
+// Questions and warnings that came up while the window was built (the splash and the start's
+// own questions let events through, a failed write among them) were put on the screen before
+// it. Without a window manager the full-screen window now covers them, and a modal one would
+// take every touch unseen.
+void raiseWarningsShownMeanwhile() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != gpWin && window != g_splashframe && window->isVisible()) window->raise();
 }
 
 // A start after an earlier one (tests start the program in one process many times) replaces
@@ -178,6 +188,7 @@ bool StartupSequence::run() {
     MON_NETMN::getInstance()->InitStart();
     gpControlIO->InitIOThread(gpWin);
     gpWin->showFullScreen();
+    raiseWarningsShownMeanwhile();
     step(100, lan(kEntryComplete));
     return gpWin != nullptr;
 }

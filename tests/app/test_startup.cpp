@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <csignal>
 
@@ -16,10 +18,12 @@
 #include "deraRazovi.h"
 #include "globals.h"
 #include "logmanager.h"
+#include "serialnumberstore.h"
 #include "splashframe.h"
 #include "startup.h"
 #include "stopsignals.h"
 #include "systemactions.h"
+#include "warnbox.h"
 
 using testsupport::recorder;
 
@@ -209,6 +213,39 @@ TEST_F(Startup, RemovesTheTemporaryFilesOfWritesCutShortAndNothingElse) {
     StartupSequence startup;
     ASSERT_TRUE(startup.run());
     for (const auto& f : files) EXPECT_NE(QFileInfo::exists(f.path), f.removed) << f.path;
+}
+
+// A warning that comes up while the window is built (the splash lets events through) is above
+// the full-screen window once that is up: shown before it and not raised, it would lie under it
+// without a window manager, a modal box taking every touch unseen.
+TEST_F(Startup, AWarningShownWhileTheWindowIsBuiltIsAboveItOnceItIsUp) {
+    // Windows as they are put on the screen or brought up.
+    struct Stacking : QObject {
+        QObjectList raised;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Show || e->type() == QEvent::ZOrderChange) raised << o;
+            return false;
+        }
+    } stacking;
+    // The simulated-camera question is confirmed and SN.db takes no write: the failure is told
+    // while the window is still being built.
+    ASSERT_TRUE(camera::SerialNumberStore::createDefaultDatabase("SN.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+        db.setDatabaseName("SN.db");
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(
+            QSqlQuery(db).exec("CREATE TRIGGER refuse BEFORE UPDATE ON sysparam BEGIN "
+                               "SELECT RAISE(ABORT, 'refused'); END"));
+    }
+    QSqlDatabase::removeDatabase("refuse");
+    qApp->installEventFilter(&stacking);
+    StartupSequence startup;
+    const bool started = startup.run();
+    qApp->removeEventFilter(&stacking);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(gpWarnBox->isVisible());
+    EXPECT_GT(stacking.raised.lastIndexOf(gpWarnBox), stacking.raised.indexOf(gpWin));
 }
 
 // The service manager's stop and Ctrl-C end the event loop, so the program shuts down as when

@@ -26,7 +26,9 @@ constexpr int kEntryCancel = 124;
 constexpr int kEntryFailed = 135;
 constexpr int kStatusPeriodMs = 1000;
 constexpr int kWidth = 1100;
-constexpr int kHeight = 640;
+// Tall enough for the text keypad to open below the server address, not over it: the keypad
+// lives in the dialog, which the modal dialog keeps the only place that takes touches.
+constexpr int kHeight = 760;
 constexpr int kFontPx = 24;
 constexpr int kFieldHeight = 56;
 }  // namespace
@@ -79,6 +81,8 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
     grid->addWidget(status_, row++, 0, 1, 2);
     message_->setStyleSheet(QStringLiteral("color:#ff6060;"));
     grid->addWidget(message_, row++, 0, 1, 2);
+    // The room below the fields is the keypad's: the fields stay at the top.
+    grid->setRowStretch(row++, 1);
     auto* buttons = new QHBoxLayout;
     auto* confirm = new ColorButton(lan(kEntryConfirm).trimmed(), this, ColorButton::Large);
     confirm->setObjectName(QStringLiteral("confirm"));

@@ -16,9 +16,12 @@
 
 #include "cameramanager.h"
 #include "customionamewidget.h"
+#include "edit.h"
 #include "globals.h"
 #include "helpwidget.h"
 #include "networksettingdialog.h"
+#include "numberinput.h"
+#include "numcharinput.h"
 #include "operationlog.h"
 #include "settingsform.h"
 #include "settingstestrig.h"
@@ -109,6 +112,29 @@ QStringList faintMarks(QWidget* page) {
     return faint;
 }
 
+// Fields whose keypad, opened by a tap, covers the field or does not lie whole in its window:
+// the operator would type blind or miss keys.
+QStringList coveredFields(QWidget* page) {
+    QStringList covered;
+    for (Edit* field : page->findChildren<Edit*>()) {
+        if (!field->isVisibleTo(page)) continue;
+        field->openKeypad();
+        Keypad* keypad = field->kind() == Edit::Number ? static_cast<Keypad*>(gpNumPad)
+                                                       : static_cast<Keypad*>(gpNumCharPad);
+        QWidget* window = field->window();
+        const QRect fieldRect(field->mapTo(window, QPoint()), field->size());
+        const QRect keypadRect(keypad->mapTo(window, QPoint()), keypad->size());
+        if (keypadRect.intersects(fieldRect) || !window->rect().contains(keypadRect))
+            covered << (field->objectName().isEmpty()
+                            ? QStringLiteral("at %1,%2").arg(fieldRect.x()).arg(fieldRect.y())
+                            : field->objectName());
+        keypad->hide();
+        // Not left to be deleted with a window of the test.
+        keypad->setParent(nullptr);
+    }
+    return covered;
+}
+
 class SettingsLayout : public ::testing::TestWithParam<int> {
 protected:
     void shoot(QWidget* page, const QString& name) {
@@ -122,10 +148,21 @@ protected:
         EXPECT_EQ(cutTexts(page), QStringList());
         EXPECT_EQ(smallTexts(page), QStringList());
         EXPECT_EQ(faintMarks(page), QStringList());
+        EXPECT_EQ(coveredFields(page), QStringList());
         shoot(page, name);
     }
 
     settingstest::Rig rig;
+    NumberInput numPad{nullptr};
+    NumCharInput numCharPad{nullptr};
+    void SetUp() override {
+        gpNumPad = &numPad;
+        gpNumCharPad = &numCharPad;
+    }
+    void TearDown() override {
+        gpNumPad = nullptr;
+        gpNumCharPad = nullptr;
+    }
 };
 
 }  // namespace

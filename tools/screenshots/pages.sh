@@ -34,7 +34,7 @@ cancel_settings=(1799 1030)
 keypad_eight=(779 479)
 password_confirm=(1204 406)
 picture=(700 540)   # a place on the camera picture, clear of the tool bar
-network_cancel=(1155 757)  # the network settings dialog of the last tab
+network_cancel=(1155 816)  # the network settings dialog of the last tab
 end_editing=(1800 269)  # one camera: below the show/hide button and the source and step lists
 statistics_return=(1421 36)
 

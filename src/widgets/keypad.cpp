@@ -58,6 +58,13 @@ void Keypad::openFor(QLineEdit* target) {
     // pressed, the field's window loses the focus with it, and the field closes the keypad
     // after every key. setParent(host) alone does nothing when host already owns the keypad.
     if (host != this && (parentWidget() != host || isWindow())) setParent(host, Qt::Widget);
+    if (host != this && host_ != host) {
+        if (host_) host_->removeEventFilter(this);
+        // A press that no widget of the window takes is a press elsewhere; in a dialog no main
+        // window behind it sees that press.
+        host->installEventFilter(this);
+        host_ = host;
+    }
 
     const int gap = toolkit::kKeypadGap;
     const QPoint fieldTopLeft = target->mapTo(host, QPoint(0, 0));
@@ -73,6 +80,7 @@ void Keypad::openFor(QLineEdit* target) {
 
 bool Keypad::eventFilter(QObject* watched, QEvent* event) {
     if (watched == target_ && event->type() == QEvent::Hide) hide();
+    if (watched == host_ && event->type() == QEvent::MouseButtonPress) hide();
     return QFrame::eventFilter(watched, event);
 }
 

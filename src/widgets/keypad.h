@@ -14,7 +14,8 @@ class Keypad : public QFrame {
 public:
     // Opens the keypad for a field: it moves into the field's window (so a modal dialog does
     // not block it), places itself below the field (above when there is no room) and shows.
-    // It closes by itself when the field goes out of sight or away.
+    // It closes by itself when the field goes out of sight or away, and on a press elsewhere in
+    // the window that no widget takes.
     void openFor(QLineEdit* target);
     QLineEdit* target() const { return target_; }
 
@@ -38,5 +39,6 @@ protected:
 private:
     QGridLayout* grid_;
     QPointer<QLineEdit> target_;
+    QPointer<QWidget> host_;
     QMetaObject::Connection targetGone_;
 };

@@ -116,6 +116,17 @@ TEST_F(InputTest, LosingTheFocusHidesBothKeypads) {
     EXPECT_FALSE(gpNumPad->isVisible());
 }
 
+// A dialog has no main window behind it to catch a press elsewhere: the keypad's own window
+// does; a press between its keys is still on the keypad.
+TEST_F(InputTest, APressElsewhereInItsWindowClosesTheKeypad) {
+    tap(text);
+    ASSERT_TRUE(gpNumCharPad->isVisible());
+    QTest::mousePress(gpNumCharPad, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(gpNumCharPad->isVisible());
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(gpNumCharPad->isVisible());
+}
+
 TEST_F(InputTest, TextKeypadTypesLettersInTheChosenCase) {
     tap(text);
     auto* caseKey = gpNumCharPad->findChild<QPushButton*>(QStringLiteral("key_case"));

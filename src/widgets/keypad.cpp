@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 #include "colorbutton.h"
+#include "fittedfont.h"
 #include "toolkitlimits.h"
 
 Keypad::Keypad(QWidget* parent) : QFrame(parent), grid_(new QGridLayout(this)) {
@@ -27,13 +28,18 @@ ColorButton* Keypad::addKey(const QString& text, const QString& name, int row, i
                             int columnSpan) {
     auto* key = new ColorButton(text, this, ColorButton::Dark);
     key->setObjectName(name);
-    QFont f = key->font();
-    f.setPixelSize(toolkit::kKeyFontPx);
-    key->setFont(f);
     key->setFixedSize(toolkit::kKeyWidth * columnSpan + toolkit::kKeySpacing * (columnSpan - 1),
                       toolkit::kKeyHeight);
+    fitKeyText(key);
     grid_->addWidget(key, row, column, 1, columnSpan);
     return key;
+}
+
+void Keypad::fitKeyText(ColorButton* key) {
+    QFont f = key->font();
+    f.setPixelSize(toolkit::kKeyFontPx);
+    key->setFont(fittedFont(f, key->text(), key->width() - toolkit::kButtonTextMarginPx,
+                            toolkit::kMinFittedFontPx));
 }
 
 void Keypad::finishLayout() {

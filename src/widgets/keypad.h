@@ -28,6 +28,8 @@ protected:
 
     ColorButton* addKey(const QString& text, const QString& name, int row, int column,
                         int columnSpan = 1);
+    // Draws the key's name smaller where it would not fit the key in the keypad's font size.
+    static void fitKeyText(ColorButton* key);
     // Sends one key press and release to the target field.
     void sendKey(int key, const QString& text = QString());
     // Types printable text, character by character.

@@ -41,6 +41,7 @@ void NumCharInput::setCapital(bool capital) {
         key->setText(capital ? key->text().toUpper() : key->text().toLower());
     // The key names the case it switches to.
     caseKey_->setText(capital ? lan(158) : lan(159));
+    fitKeyText(caseKey_);
 }
 
 void NumCharInput::HideUpdate() {

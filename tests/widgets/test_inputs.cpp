@@ -15,6 +15,7 @@
 #include "langtable.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "toolkitlimits.h"
 
 namespace {
 
@@ -143,6 +144,18 @@ TEST_F(InputTest, TextKeypadTypesLettersInTheChosenCase) {
     EXPECT_EQ(text->text(), QStringLiteral("aB 7."));
     press(gpNumCharPad, "key_enter");
     EXPECT_FALSE(gpNumCharPad->isVisible());
+}
+
+// The longest key names of the languages ("Capital") are drawn smaller, not cut off.
+TEST_F(InputTest, EveryKeyShowsItsNameWhole) {
+    for (Keypad* keypad : {static_cast<Keypad*>(gpNumPad), static_cast<Keypad*>(gpNumCharPad)})
+        for (bool capital : {false, true}) {
+            gpNumCharPad->setCapital(capital);
+            for (QPushButton* key : keypad->findChildren<QPushButton*>())
+                EXPECT_LE(QFontMetrics(key->font()).horizontalAdvance(key->text()),
+                          key->width() - toolkit::kButtonTextMarginPx)
+                    << key->text().toStdString();
+        }
 }
 
 TEST_F(InputTest, EditBoxClampsAndRejectsNonNumbers) {

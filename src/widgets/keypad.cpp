@@ -58,6 +58,7 @@ void Keypad::openFor(QLineEdit* target) {
         targetGone_ = connect(target, &QObject::destroyed, this, &QWidget::hide);
     }
     target_ = target;
+    watchedTarget_ = target;
     QWidget* host = target->window();
     // Always a child of the field's window, also when it was adopted as a window of its own (as
     // the main window adopts the shared keypads): the window system activates a window that is
@@ -70,6 +71,7 @@ void Keypad::openFor(QLineEdit* target) {
         // window behind it sees that press.
         host->installEventFilter(this);
         host_ = host;
+        watchedHost_ = host;
     }
 
     const int gap = toolkit::kKeypadGap;
@@ -85,8 +87,8 @@ void Keypad::openFor(QLineEdit* target) {
 }
 
 bool Keypad::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == target_ && event->type() == QEvent::Hide) hide();
-    if (watched == host_ && event->type() == QEvent::MouseButtonPress) hide();
+    if (watched == watchedTarget_ && event->type() == QEvent::Hide) hide();
+    if (watched == watchedHost_ && event->type() == QEvent::MouseButtonPress) hide();
     return QFrame::eventFilter(watched, event);
 }
 

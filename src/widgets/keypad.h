@@ -42,5 +42,9 @@ private:
     QGridLayout* grid_;
     QPointer<QLineEdit> target_;
     QPointer<QWidget> host_;
+    // The same two as objects, for the event filter: an object that is being destroyed is no
+    // longer a field or a widget, and must not be cast to one to be recognised.
+    QPointer<QObject> watchedTarget_;
+    QPointer<QObject> watchedHost_;
     QMetaObject::Connection targetGone_;
 };

@@ -69,9 +69,10 @@ void removeLeftoverTemporaries() {
     }
 }
 
-// Set while the event loop runs over the window: the time the process can end from inside the
-// loop, without the loop's end, when the platform plug-in loses its X connection (the screen
-// server stopped before the program, as a panel's shutdown does) and calls exit.
+// Set from the window's making until the event loop ends: the time the process can end from
+// inside an event loop, without the loop's end, when the platform plug-in loses its X
+// connection (the screen server stopped before the program, as a panel's shutdown does) and
+// calls exit.
 std::atomic<bool> gStopOnProcessExit{false};
 
 void stopOnProcessExit() {
@@ -81,6 +82,14 @@ void stopOnProcessExit() {
     if (!gStopOnProcessExit.exchange(false)) return;
     qWarning("the process ends inside the event loop (its display lost?): the program stops first");
     stopBeforeWindowGoes();
+}
+
+void armStopOnProcessExit() {
+    // Registered once everything the stop uses exists (the window made its databases, threads
+    // and statistics), so that it runs before their statics go.
+    static const bool exitHookSet = std::atexit(stopOnProcessExit) == 0;
+    if (!exitHookSet) qWarning("no process-exit hook: a lost display ends the program unsaved");
+    gStopOnProcessExit = true;
 }
 
 // Questions and warnings that came up while the window was built (the splash and the start's
@@ -183,6 +192,7 @@ bool StartupSequence::run() {
     loadPixmaps();
     step(60, QStringLiteral("加载应用程序..."));
     gpWin = new DeRaRazovi(nullptr);
+    if (onWindowMade) onWindowMade();
     step(90, lan(kEntryLoadOtherPlugins));
     writeVersionToJson();
     MON_NETMN::getInstance()->InitStart();
@@ -225,12 +235,9 @@ int runApplication(int argc, char** argv) {
     applyUiFont(*MApplication::_instance, gLan, UiFontLog::Quiet);
     if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";
     StartupSequence startup;
+    startup.onWindowMade = armStopOnProcessExit;
     startup.run();
     startup.finish();
-    // Registered after everything the stop uses exists, so that it runs before their statics go.
-    static const bool exitHookSet = std::atexit(stopOnProcessExit) == 0;
-    if (!exitHookSet) qWarning("no process-exit hook: a lost display ends the program unsaved");
-    gStopOnProcessExit = true;
     const int result = startup.stopRequested() ? 0 : QApplication::exec();
     gStopOnProcessExit = false;
     // The event loop ends when the window is closed off the panel or a stop signal comes.

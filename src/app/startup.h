@@ -2,6 +2,7 @@
 #include <QPair>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 #include "stopsignals.h"
@@ -24,6 +25,10 @@ public:
     bool run();
     // Closes the splash on the main window and sends the desktop notice.
     void finish();
+
+    // Called as soon as the main window is made: the start's last steps already let the cycle
+    // run (the splash waits for the window in an event loop of its own).
+    std::function<void()> onWindowMade;
 
     // The splash steps shown, in order (percent, text); for tests and the log.
     const QVector<QPair<int, QString>>& splashSteps() const { return steps_; }

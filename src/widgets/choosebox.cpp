@@ -1,5 +1,7 @@
 #include "choosebox.h"
 
+#include <QtDebug>
+
 #include "colorbutton.h"
 #include "globals.h"
 #include "toolkitlimits.h"
@@ -20,4 +22,24 @@ ChooseBox::ChooseBox(QWidget* parent, int width, int height)
     cancel->move(2 * gap + w, y);
     connect(confirm, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ChooseBox::setText(const QString& text) {
+    if (asking_) {
+        refused_ = text;
+        return;
+    }
+    MessageDialog::setText(text);
+}
+
+int ChooseBox::exec() {
+    if (asking_) {
+        qWarning().noquote() << "question not asked while another is open:"
+                             << refused_.simplified();
+        return QDialog::Rejected;
+    }
+    asking_ = true;
+    const int answer = MessageDialog::exec();
+    asking_ = false;
+    return answer;
 }

@@ -15,7 +15,7 @@ public:
 
     // The message of the box: shown at once when the box is open (a second warning while the
     // operator reads the first must not go unseen), else the next time it is shown.
-    void setText(const QString& text);
+    virtual void setText(const QString& text);
     QString text() const { return text_; }
 
     int exec() override;

@@ -87,6 +87,43 @@ TEST(DialogSeam, WithoutAnswererTheRealModalLoopRuns) {
     EXPECT_EQ(button(&box, "cancel")->text(), QStringLiteral("Cancel"));
 }
 
+// While the operator reads a question, a timer asks another on the same box (an alarm's timed
+// release asks to save the areas): that one is not asked, and the open question keeps its
+// words, since its answer goes to the one who asked it.
+TEST(ChooseBox, AQuestionAskedOverAnOpenOneIsDeclinedAndLeavesItsWords) {
+    LangTable lang({{121, "Confirm"}, {124, "Cancel"}});
+    const QString open = QStringLiteral("Be sure not to detect this mold for camera 1?");
+    const QString late = QStringLiteral("Whether to save parameter?");
+    ChooseBox box(nullptr, 600, 300);
+    int lateAnswer = -2;
+    QString shown;
+    const auto askLate = [&] {
+        box.setText(late);
+        lateAnswer = box.exec();
+        shown = box.text();
+    };
+    QTimer::singleShot(0, &box, [&] {
+        askLate();
+        shown = shownMessage(&box);
+        button(&box, "confirm")->click();
+    });
+    box.setText(open);
+    EXPECT_EQ(box.exec(), QDialog::Accepted);
+    EXPECT_EQ(lateAnswer, QDialog::Rejected);
+    EXPECT_EQ(shown, open);
+
+    // Answered through the seam, the late question reaches no answerer either.
+    dialogs::ScopedAnswerer answers([&](QDialog*) {
+        askLate();
+        return int(QDialog::Accepted);
+    });
+    box.setText(open);
+    EXPECT_EQ(box.exec(), QDialog::Accepted);
+    EXPECT_EQ(lateAnswer, QDialog::Rejected);
+    EXPECT_EQ(shown, open);
+    EXPECT_EQ(answers.count(), 1);
+}
+
 TEST(WarnBox, ShowsTheStoredTextCentredAndReportsBeingShown) {
     WarnBox box(nullptr);
     QSignalSpy shown(&box, &WarnBox::sigShown);

@@ -8,6 +8,7 @@
 #include "cammerwidget.h"
 #include "choosebox.h"
 #include "colorbutton.h"
+#include "customionamewidget.h"
 #include "cyclecamerastation.h"
 #include "deraRazovi.h"
 #include "detectioncontroller.h"
@@ -19,7 +20,9 @@
 #include "lostcamerawarnbox.h"
 #include "mon_netmn.h"
 #include "productalarmwarnbox.h"
+#include "statisticswidget.h"
 #include "warnbox.h"
+#include "widgetchangecamera.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
 
@@ -194,6 +197,11 @@ bool MainWindowCycleHost::editingVisible() const {
 void MainWindowCycleHost::hidePagesForAlarm() {
     if (w_.helpWidget) w_.helpWidget->hide();
     if (w_.wizardParaWidget) w_.wizardParaWidget->hide();
+    // The pages opened from the settings screen and the statistics screen are the window's
+    // own: left open, they would cover the failed pictures the operator has to answer.
+    if (w_.changeCameraWidget) w_.changeCameraWidget->hide();
+    if (w_.customIONameWidget) w_.customIONameWidget->hide();
+    if (StatisticsWidget::instance) StatisticsWidget::instance->hide();
     if (w_.indexButton) w_.indexButton->hide();
 }
 

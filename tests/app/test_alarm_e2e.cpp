@@ -21,6 +21,7 @@
 #include "cammerwidget.h"
 #include "colorbutton.h"
 #include "combobox.h"
+#include "customionamewidget.h"
 #include "cyclefakes.h"
 #include "demoseed.h"
 #include "deraRazovi.h"
@@ -36,7 +37,9 @@
 #include "passwordbox.h"
 #include "recordspage.h"
 #include "settingsform.h"
+#include "statisticswidget.h"
 #include "testsupport.h"
+#include "widgetchangecamera.h"
 #include "windowrig.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
@@ -753,6 +756,27 @@ TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
         EXPECT_FALSE(rig->records().join('\n').contains(lan(286).section('%', 0, 0)));
         EXPECT_FALSE(recorded(lan(298)));
         EXPECT_FALSE(recorder().ran("reboot"));
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
+}
+
+// An NG alarm arrives while the camera numbers or the IO names (opened from the settings
+// screen) or the statistics are on screen: they go with the settings screen, and nothing is
+// left over the failed pictures.
+TEST_F(AlarmEndToEnd, AnAlarmLeavesNoPageOverTheFailedPictures) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    QWidget* const covers[] = {window().changeCameraWidget, window().customIONameWidget,
+                               StatisticsWidget::getInstance(&window())};
+    for (QWidget* cover : covers) {
+        SCOPED_TRACE(cover->metaObject()->className());
+        window().SlotSystemPara();
+        cover->show();
+        cover->raise();
+        ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+        EXPECT_FALSE(cover->isVisible());
         chooseCamera(2);
         page().btnNoCheck->click();
         expectLifted();

@@ -153,12 +153,13 @@ echo "Program started (process $program). On the simulation camera it first asks
 echo "to clear the stored camera serial numbers: either answer goes on (Cancel keeps them)."
 echo "Ctrl+C stops everything."
 
-# Each step's result from the program's log, as it is written.
+# Each step's result, and an alarm its timer released, from the program's log as it is written.
 log=""
 if wait_for 30 compgen -G "cnt_net/workspace/log/LOG_*.$program.log" > /dev/null; then
     log=$(compgen -G "cnt_net/workspace/log/LOG_*.$program.log" | head -n 1)
     tail -n +1 -F --pid="$program" "$log" 2>/dev/null |
         sed -nu -e 's/.*Detection result: \(.*\)$/result: \1/p' \
+            -e 's/.*NG alarm released by its timer: \(.*\)$/released by its timer: \1/p' \
             -e 's/.*\(user interface font: .*\)$/font: \1/p' &
     started+=($!)
 else

@@ -8,7 +8,8 @@
 #
 # Two runs on one working folder: the first with the clean picture only (the demonstration
 # areas take it as their template, so the step passes), the second with the fault picture
-# only (the step fails). The pictures go to $BUILD_DIR/screenshots for a person to look at.
+# only (the step fails), its alarm released by its timer after a second (nothing inspected:
+# no second result). The pictures go to $BUILD_DIR/screenshots for a person to look at.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
 rc_build=${BUILD_DIR:?BUILD_DIR names the build folder}
@@ -34,6 +35,11 @@ run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
     rc_drive_until_result
     rc_has_line "^result: step [0-9] of [0-9] $expected" "$rc_out" ||
         rc_fail "$name: no $expected result in the run command's output"
+    if [ "$expected" = NG ]; then
+        rc_wait_for 20 rc_has_line '^released by its timer: step [0-9] of [0-9]$' "$rc_out" ||
+            rc_fail "$name: the timed release is not in the run command's output"
+        [ "$(grep -c '^result: ' "$rc_out")" = 1 ] || rc_fail "$name: the release has a result"
+    fi
     rc_snapshot "$shots/main-$name.jpg"
     rc_has_line "^OUT3 Alrm: " "$rc_work/iosim.log" || rc_fail "$name: the alarm output is not named"
     rc_stop
@@ -41,6 +47,15 @@ run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
 }
 
 run_once ok 01-open.png OK
+# The timed release on, after 1 s (tenths of a second), in the folder the first run laid out.
+python3 - "$rc_work/PARAM.db" << 'EOF'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+row = db.execute("SELECT value FROM sysparam WHERE name = 'system9'").fetchone()[0].split()
+row[10:12] = ["1", "10"]  # moldNGTimedRelease, output4Pulse
+db.execute("UPDATE sysparam SET value = ? WHERE name = 'system9'", (" ".join(row),))
+db.commit()
+EOF
 run_once ng 03-part-left.png NG
 printf '%s\n' "${results[@]}"
 echo "run command: OK and NG seen, pictures in $shots"

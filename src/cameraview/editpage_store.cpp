@@ -25,6 +25,13 @@ constexpr int kEntryAskDeleteTemplate = 69;
 constexpr int kEntryTemplateDeleted = 70;
 constexpr int kEntryTemplatesDeleted = 71;
 constexpr int kEntryAskSave = 72;
+// The language table has no text for a confirmed save that found its edits gone; it follows the
+// wording of the save question (72) in every language.
+const char* const kEditsGone[kLanguageCount] = {
+    "提问期间页面已关闭或重新打开，参数未保存！",
+    "The page was closed or opened again during the question: the parameters were not saved!",
+    "提問期間頁面已關閉或重新開啟，參數未儲存！",
+    "質問中にページが閉じられたか再び開かれたため、パラメータは保存されていません！"};
 const QString kTemplateZero = QStringLiteral("template0.bmp");
 
 int detections() {
@@ -196,8 +203,10 @@ void EditPage::commitEdits() {
     }
     if (!any) return;
     const int opening = opening_;
-    // Closed or opened again while the question was open: the copies compared are gone.
-    if (!host_.ask(lan(kEntryAskSave)) || opening != opening_ || !copiesHeld_) return;
+    if (!host_.ask(lan(kEntryAskSave))) return;
+    // Closed or opened again while the question was open (an NG alarm, its lift): the copies
+    // compared are gone, and the operator who confirmed must not take the silence for a save.
+    if (opening != opening_ || !copiesHeld_) return host_.warn(lanOwn(kEditsGone));
     for (int c = 0; c < numCamera; ++c)
         if (differs[size_t(c)]) saveCamera(c);
 }

@@ -782,3 +782,31 @@ TEST_F(AlarmEndToEnd, AnAlarmLeavesNoPageOverTheFailedPictures) {
         expectLifted();
     }
 }
+
+// An area is changed on the area-setting page and the page's save question is open when an NG
+// alarm opens the page again for itself. The edits asked about went with the old opening: a
+// Confirm saves nothing, and says so instead of passing for a save.
+TEST_F(AlarmEndToEnd, ASaveConfirmedAfterAnAlarmReopenedThePageSaysItSavedNothing) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const QByteArray params = [&] {
+        QFile f(folderFile("PARAM.db"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (d->property("text").toString() == lan(72))
+            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+        return int(QDialog::Accepted);
+    });
+    window().SlotAdjustArea();
+    ASSERT_EQ(window().resultState, 3);
+    view(0).editParam->roiParam1[kMouldStep][0] += 1;
+    page().btnReturn->click();
+    EXPECT_EQ(window().resultState, 2);
+    ASSERT_EQ(answers.count(), 2);
+    EXPECT_EQ(answers.asked()[0].text, lan(72));
+    EXPECT_EQ(answers.asked()[1].className, QStringLiteral("WarnBox"));
+    EXPECT_TRUE(answers.asked()[1].text.contains(QStringLiteral("参数未保存")));
+    EXPECT_TRUE(view(0).liveParam->sameParameters(*view(0).editParam));
+    QFile stored(folderFile("PARAM.db"));
+    EXPECT_TRUE(stored.open(QIODevice::ReadOnly) && stored.readAll() == params);
+}

@@ -140,9 +140,13 @@ void DeRaRazovi::CheckArea(bool) {
 
 void DeRaRazovi::SlotReTrain() {
     if (!admit(panel::Command::ReTrain)) return;
+    const panel::PanelView asked = panelView();
     gpChooseBox->setText(lan(kEntryResampleQuestion));
     if (gpChooseBox->exec() != QDialog::Accepted) return;
-    // The question was modal: the screen may have changed meanwhile.
+    // The question was modal and the cycle went on: an alarm raised meanwhile, even one its
+    // timer released again, failed on a mould nobody looked at, which the new templates
+    // would learn.
+    if (!(panelView() == asked)) return;
     if (panel::isBlocked(panel::kSettingsOrEditor | panel::kAlarm, panelView())) return;
 
     resultState = 0;

@@ -13,6 +13,7 @@
 #include "paramgroups.h"
 #include "paramlimits.h"
 #include "wizardpara.h"
+#include "writecause.h"
 
 namespace {
 
@@ -81,25 +82,39 @@ bool WizardParaStore::writeRows(const WizardPara& para, const params::StoreConte
         qWarning() << "system parameters not saved: the parameter database is not open on a file";
         return false;
     }
+    // The operator is told why a save failed by SQLite's own answer (a full disk, a read-only
+    // or a damaged file), not by the room the disk has left.
     if (!db_.transaction()) {
+        storage::noteSqlOutcome(db_.databaseName(), db_.lastError());
         qWarning() << "system parameters not saved: no transaction:" << db_.lastError().text();
         return false;
     }
     QString failure;
+    QSqlError error;
     QSqlQuery query(db_);
-    if (!query.exec(kCreateTable)) failure = query.lastError().text();
+    if (!query.exec(kCreateTable)) {
+        error = query.lastError();
+        failure = error.text();
+    }
     for (const params::RowSpec* row : params::ParamSchema::rowsInSaveOrder()) {
         if (!failure.isEmpty()) break;
         const QString value = params::ParamSchema::rowText(*row, para, ctx);
-        if (!exec(query, kUpdateRow, {value, row->name})) {
-            failure = row->name + QStringLiteral(": ") + query.lastError().text();
-        } else if (query.numRowsAffected() == 0 && !exec(query, kInsertRow, {row->name, value})) {
-            failure = row->name + QStringLiteral(": ") + query.lastError().text();
+        if (!exec(query, kUpdateRow, {value, row->name}) ||
+            (query.numRowsAffected() == 0 && !exec(query, kInsertRow, {row->name, value}))) {
+            error = query.lastError();
+            failure = row->name + QStringLiteral(": ") + error.text();
         }
     }
     query.finish();
-    if (failure.isEmpty() && db_.commit()) return true;
-    if (failure.isEmpty()) failure = db_.lastError().text();
+    if (failure.isEmpty() && db_.commit()) {
+        storage::noteSqlOutcome(db_.databaseName(), QSqlError());
+        return true;
+    }
+    if (failure.isEmpty()) {
+        error = db_.lastError();
+        failure = error.text();
+    }
+    storage::noteSqlOutcome(db_.databaseName(), error);
     if (!db_.rollback()) qWarning() << "rollback failed:" << db_.lastError().text();
     qWarning() << "system parameters not saved, the stored values stay:" << failure;
     return false;

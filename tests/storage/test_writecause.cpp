@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
 #include <functional>
 
 #include "durablefile.h"
 #include "operationlog.h"
 #include "privatemount.h"
+#include "wizardpara.h"
 #include "writecause.h"
 
 using storage::WriteCause;
@@ -44,6 +46,21 @@ TEST(WriteCause, AFailedWriteIsToldByItsOwnError) {
              EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'r')));
              file.close();
              EXPECT_FALSE(OperationLog(folder).insert("08.00.00", "-", "started"));
+             return file.fileName();
+         },
+         WriteCause::Unknown},
+        {"parameters into no database on a nearly full disk", 4 << 20, false,
+         [](const QString& folder) {
+             QFile file(folder + "/PARAM.db");
+             EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'p')));
+             file.close();
+             {
+                 QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damaged");
+                 db.setDatabaseName(file.fileName());
+                 EXPECT_TRUE(db.open());
+                 EXPECT_FALSE(WizardPara().SaveDatatoFile(db));
+             }
+             QSqlDatabase::removeDatabase("damaged");
              return file.fileName();
          },
          WriteCause::Unknown},

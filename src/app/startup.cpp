@@ -24,6 +24,7 @@
 #include "mallocpolicy.h"
 #include "mapplication.h"
 #include "mon_netmn.h"
+#include "paramgroups.h"
 #include "resstatisticsparam.h"
 #include "splashframe.h"
 #include "systemactions.h"
@@ -67,6 +68,8 @@ void removeLeftoverTemporaries() {
             storage::removeLeftoverTemporaries(QDir::cleanPath(where.dir().filePath(name)),
                                                f.depth);
     }
+    // The copies of whole template folders a group backup or restore makes first.
+    ParamGroups().removeLeftovers();
 }
 
 // Set from the window's making until the event loop ends: the time the process can end from

@@ -56,6 +56,34 @@ QString ParamGroups::nameAt(int index) const {
                                              : QLatin1String(params::kDefaultGroupName);
 }
 
+QStringList ParamGroups::removeLeftovers() const {
+    QStringList removed;
+    for (const QString& folder : {workDir_, groupsPath()}) {
+        const QDir dir(folder);
+        const QStringList names =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            const bool staging = name.startsWith(kStagingPrefix);
+            if (!staging && !name.startsWith(kRetiredPrefix)) continue;
+            const QString target = name.mid((staging ? kStagingPrefix : kRetiredPrefix).size());
+            const bool targetThere = QFileInfo::exists(dir.filePath(target));
+            const bool oldAside = names.contains(kRetiredPrefix + target);
+            // A version put aside is the only whole one until its replacement has the name.
+            if (staging ? oldAside && !targetThere : !targetThere) continue;
+            const QString path = dir.filePath(name);
+            if (removePath(path)) {
+                qInfo().noquote() << "removed" << path
+                                  << "- left by a group copy that was cut short";
+                removed << path;
+            } else {
+                qWarning().noquote()
+                    << "cannot remove" << path << "- left by a group copy that was cut short";
+            }
+        }
+    }
+    return removed;
+}
+
 QStringList ParamGroups::memberNames() {
     QStringList list{QLatin1String(params::kParamDatabaseFile)};
     for (int c = 1; c <= params::kCameraCount; ++c)

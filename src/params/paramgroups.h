@@ -41,6 +41,12 @@ public:
     // Files and folders (relative to the working folder) that make up a group.
     static QStringList memberNames();
 
+    // At the start: removes the copies a backup or restore cut short by a power loss or a kill
+    // left beside the working files and the groups. A copy is kept where it may be the only
+    // whole one: cut between putting the old version aside and the new one in its place.
+    // Returns the paths removed.
+    QStringList removeLeftovers() const;
+
 private:
     static Result checkName(const QString& name);
     QString workPath(const QString& name) const;

@@ -204,6 +204,11 @@ TEST_F(Startup, RemovesTheTemporaryFilesOfWritesCutShortAndNothingElse) {
         {".count.ini.Ab-dE9", false},
         {"images/.logo.bmp.Ab3dE9", false},
         {"alarmimage/camera1/detect2/NG/old/.x.jpg.Ab3dE9", false},
+        {".staging-cammer11/template0.bmp", true},
+        {"paraGroup/.staging-shift c/cammer11/template0.bmp", true},
+        {"paraGroup/.retired-shift b/PARAM.db", true},
+        {"paraGroup/.retired-shift d/PARAM.db", false},
+        {"paraGroup/.staging-shift d/PARAM.db", false},
     };
     for (const auto& f : files) {
         QDir().mkpath(QFileInfo(f.path).path());

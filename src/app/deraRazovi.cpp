@@ -696,9 +696,11 @@ void DeRaRazovi::InsertRecord(QString text) {
     retryWaitingRecords();
 }
 
-void DeRaRazovi::ClearRecord() {
-    writeWatch_->report(storage::WriteWatch::Records, operationLog_->clear(),
+bool DeRaRazovi::ClearRecord() {
+    const bool cleared = operationLog_->clear();
+    writeWatch_->report(storage::WriteWatch::Records, cleared,
                         QLatin1String(OperationLog::kDatabaseFile));
+    return cleared;
 }
 
 void DeRaRazovi::SlotCheckDate() {

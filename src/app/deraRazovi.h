@@ -225,7 +225,8 @@ public slots:
     void TimerCheckInput6() { CheckInputFromTimer(6); }
     void TimerCheckInput7() { CheckInputFromTimer(7); }
     void InsertRecord(QString text);
-    void ClearRecord();
+    // False when the day's records could not be deleted (told with the other stores).
+    bool ClearRecord();
     void SlotShowAlarmImgae();
     void SlotReTrain();
     void SlotStartStop();

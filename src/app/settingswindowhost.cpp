@@ -161,8 +161,8 @@ void MainWindowSettingsHost::showhideMscale() {
     w_.showhideMscale();
 }
 
-void MainWindowSettingsHost::clearRecord() {
-    w_.ClearRecord();
+bool MainWindowSettingsHost::clearRecord() {
+    return w_.ClearRecord();
 }
 
 QSqlDatabase MainWindowSettingsHost::recordDatabase() {

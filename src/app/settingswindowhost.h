@@ -37,7 +37,7 @@ public:
     void endProgram(int status) override;
 
     void showhideMscale() override;
-    void clearRecord() override;
+    bool clearRecord() override;
     QSqlDatabase recordDatabase() override;
     void flushAll() override;
     void showCameraOrder() override;

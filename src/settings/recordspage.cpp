@@ -77,10 +77,12 @@ bool RecordsPage::clear() {
     if (!host_.checkRoot()) return false;
     if (!host_.ask(lan(kEntryAskClear))) return false;
     if (shown && !screen->isVisible()) return false;
-    host_.clearRecord();
-    host_.insertRecord(lan(kEntryClearRecord));
+    // A disk that refused the deletion is told with the other files; a record saying the
+    // records were cleared would stand beside the very rows it claims are gone.
+    const bool cleared = host_.clearRecord();
+    if (cleared) host_.insertRecord(lan(kEntryClearRecord));
     reload();
-    return true;
+    return cleared;
 }
 
 }  // namespace settings

@@ -62,7 +62,8 @@ public:
 
     // --- window and stores ---
     virtual void showhideMscale() = 0;
-    virtual void clearRecord() = 0;
+    // Deletes the day's operation records; false when they could not be deleted.
+    virtual bool clearRecord() = 0;
     virtual QSqlDatabase recordDatabase() = 0;
     // Closes the databases so that the files are complete before a restart.
     virtual void flushAll() = 0;

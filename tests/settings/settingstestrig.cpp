@@ -41,8 +41,9 @@ void FakeHost::restoreDefaultSettings(int camera) {
 void FakeHost::showhideMscale() {
     calls << QStringLiteral("mscale");
 }
-void FakeHost::clearRecord() {
+bool FakeHost::clearRecord() {
     calls << QStringLiteral("clearRecord");
+    return clearWorks;
 }
 QSqlDatabase FakeHost::recordDatabase() {
     return QSqlDatabase::database(recordConnection, false);

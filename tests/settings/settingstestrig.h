@@ -38,7 +38,7 @@ public:
     void resumeAfterStop(bool wasRunning) override;
     void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
-    void clearRecord() override;
+    bool clearRecord() override;
     QSqlDatabase recordDatabase() override;
     void flushAll() override;
     void showCameraOrder() override;
@@ -56,6 +56,7 @@ public:
     MON_NETMN* link = nullptr;
     QString recordConnection;
     bool saveAll = false;
+    bool clearWorks = true;
     int defaultExposure = 0;  // what a camera gives as its default
 
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).

@@ -205,17 +205,20 @@ TEST(MaintenancePages, RecordsAreListedAndClearedOnlyAtTheServiceLevel) {
     const struct {
         bool serviceLevel;
         bool confirmed;
+        bool deleted;  // the disk took the deletion
         QStringList calls;
     } cases[] = {
-        {false, true, {"checkRoot"}},
-        {true, false, {"checkRoot", "ask"}},
-        {true, true, {"checkRoot", "ask", "clearRecord", "record"}},
+        {false, true, true, {"checkRoot"}},
+        {true, false, true, {"checkRoot", "ask"}},
+        {true, true, false, {"checkRoot", "ask", "clearRecord"}},
+        {true, true, true, {"checkRoot", "ask", "clearRecord", "record"}},
     };
     for (const auto& c : cases) {
         rig.host.calls.clear();
         rig.host.serviceLevel = c.serviceLevel;
         rig.host.answer = c.confirmed;
-        EXPECT_EQ(page.clear(), c.confirmed && c.serviceLevel);
+        rig.host.clearWorks = c.deleted;
+        EXPECT_EQ(page.clear(), c.confirmed && c.serviceLevel && c.deleted);
         EXPECT_EQ(rig.host.calls, c.calls);
     }
 }

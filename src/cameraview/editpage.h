@@ -169,7 +169,8 @@ private:
     void page(bool forward);
     void deselectCurrent();
     void armTool(int tool, PageControl button, const QString& armedText);
-    void saveCamera(int c);
+    // False when the disk did not take the camera's areas: nothing of them is put in force.
+    bool saveCamera(int c);
     void train(int c);
     // The current view when one camera is shown and it failed; else warns "switch to the
     // alarm camera" and gives null.

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
+#include <memory>
 
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -14,7 +15,9 @@
 #include "changelog.h"
 #include "editpage.h"
 #include "imagehelpers.h"
+#include "paramlimits.h"
 #include "wizardpara.h"
+#include "writefailuretexts.h"
 
 namespace cameraview {
 
@@ -207,20 +210,32 @@ void EditPage::commitEdits() {
     // Closed or opened again while the question was open (an NG alarm, its lift): the copies
     // compared are gone, and the operator who confirmed must not take the silence for a save.
     if (opening != opening_ || !copiesHeld_) return host_.warn(lanOwn(kEditsGone));
+    bool stored = true;
     for (int c = 0; c < numCamera; ++c)
-        if (differs[size_t(c)]) saveCamera(c);
+        if (differs[size_t(c)]) stored = saveCamera(c) && stored;
+    if (!stored) host_.warn(lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile)));
 }
 
-void EditPage::saveCamera(int c) {
+bool EditPage::saveCamera(int c) {
     CammerWidget* v = host_.view(c);
     const WizardPara& p = host_.settings();
+    QStringList records;
     bool rebuild = false;
     for (int g = 0; g < detections(); ++g) {
         const DetectionChanges changes =
             describeChanges(*v->liveParam, *v->editParam, c, g, p.detectMode);
-        for (const QString& text : changes.records) host_.insertRecord(text);
+        records << changes.records;
         rebuild = rebuild || changes.rebuild;
     }
+    // Areas the disk did not take are not put in force nor recorded as changed: a restart
+    // would bring the stored ones back unseen. The edits stay on the page for another try.
+    const auto inForce = std::make_unique<CammerSingleton>(v->cameraNo);
+    inForce->copyFrom(*v->liveParam);
+    // Deep copies: a mask rebuilt in place must not change what is given back.
+    RoiMaskTable masksInForce;
+    for (size_t d = 0; d < masksInForce.size(); ++d)
+        for (size_t i = 0; i < masksInForce[d].size(); ++i)
+            masksInForce[d][i] = v->context.roiMask[d][i].clone();
     v->liveParam->copyFrom(*v->editParam);
     v->RestorMask();
     const bool shared = p.sameParam && ((p.detectEnable[0] && p.detectMode == 0) ||
@@ -230,14 +245,20 @@ void EditPage::saveCamera(int c) {
         v->editParam->copyFrom(*v->liveParam);
         v->BackMask();
     }
-    v->saveRegions();
+    if (!v->saveRegions()) {
+        v->liveParam->copyFrom(*inForce);
+        v->context.roiMask = masksInForce;
+        return false;
+    }
+    for (const QString& text : qAsConst(records)) host_.insertRecord(text);
     templatesChanged[size_t(c)] = true;
-    if (!rebuild || !v->recong) return;
+    if (!rebuild || !v->recong) return true;
     for (int d = 0; d < detections(); ++d) {
         if (!p.detectEnable[d]) continue;
         v->recong->CreateHomoShape(d);
         v->recong->CreateShape(d);
     }
+    return true;
 }
 
 void EditPage::train(int c) {

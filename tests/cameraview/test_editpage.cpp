@@ -367,6 +367,24 @@ TEST_F(EditPageTest, SavingWritesTheChangeRecordsStoresAndRetrains) {
     EXPECT_NE(v0().recong->shapeRefX[1], -1);
 }
 
+// The disk refuses the areas: the operator is told, and what is in force and recorded stays as
+// it was until a save the disk takes.
+TEST_F(EditPageTest, AreasTheDiskDoesNotTakeAreNeitherInForceNorRecorded) {
+    page->Reset(false);
+    addArea(0, {100, 100, 300, 200}, roi::kFuncDefect, 30, 40, 5);
+    db.close();
+    page->SlotSaveData();
+    EXPECT_EQ(said, QStringList({english(72), lang::cannotWriteText("PARAM.db")}));
+    EXPECT_TRUE(records.isEmpty());
+    EXPECT_EQ(v0().liveParam->roiCount[0], 0);
+    EXPECT_TRUE(v0().context.roiMask[0][0].empty());
+    ASSERT_TRUE(db.open());
+    page->SlotSaveData();
+    EXPECT_EQ(v0().liveParam->roiCount[0], 1);
+    EXPECT_FALSE(v0().context.roiMask[0][0].empty());
+    EXPECT_EQ(records.size(), 1);
+}
+
 TEST_F(EditPageTest, EveryOpeningCopiesTheAreasAndLeavingGivesTheCopyBack) {
     // A full polygon in the last slot of the last step, and an area that is edited below.
     CammerSingleton& live = *v0().liveParam;

@@ -239,6 +239,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     if (!statisticsDir.exists()) QDir().mkpath(QStringLiteral("./ResStatistics"));
     checkDateTimer = new QTimer(this);
     connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::SlotCheckDate);
+    connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::retryCounters);
 
     operationLog_->loadRecordDay(sys::actions().now().date());
     recordDay = operationLog_->recordDay();
@@ -329,6 +330,7 @@ DeRaRazovi::~DeRaRazovi() {
     httpApiServer.reset();
     delete paraQuery;
     paraQuery = nullptr;
+    retryCounters();
     operationLog_.reset();
     paramDb = QSqlDatabase();
     recordDb = QSqlDatabase();
@@ -716,6 +718,12 @@ void DeRaRazovi::SlotCheckDate() {
             QLatin1String(operationLog_->pendingCount() > 0 ? OperationLog::kDatabaseFile
                                                             : OperationLog::kArchiveFolder));
     retryWaitingRecords();
+}
+
+void DeRaRazovi::retryCounters() {
+    // Counts are written when they change: on an idle machine, or at a stop, those the disk
+    // refused would be lost although it takes them again.
+    if (writeWatch_->isFailing(storage::WriteWatch::Counters)) CountWrite();
 }
 
 void DeRaRazovi::retryWaitingRecords() {

@@ -193,6 +193,8 @@ public slots:
     void ReCheck();
     void InCheck();
     void SlotCheckDate();
+    // Writes the counters again when their last write failed.
+    void retryCounters();
     void CheckTemp();
     void SlotResetAlarm();
     void TimerUp(int position);

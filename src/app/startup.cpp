@@ -220,9 +220,10 @@ void stopBeforeWindowGoes() {
     if (gpControlIO) gpControlIO->StopIOThread();
     if (!gpWin) return;
     gpWin->SaveStatisticsBeforeStop();
-    // Records that waited for the disk get their last try: the window's end tries them too, but
-    // a program whose display went ends without it.
+    // Records and counts that waited for the disk get their last try: the window's end tries
+    // them too, but a program whose display went ends without it.
     gpWin->SlotCheckDate();
+    gpWin->retryCounters();
 }
 
 int runApplication(int argc, char** argv) {

@@ -45,7 +45,8 @@ private:
 };
 
 // What every end of the program does while the window is still there: the worker threads stop,
-// the statistics get their bounded save and the records that wait for the disk a last try.
+// the statistics get their bounded save and the records and counts that wait for the disk a
+// last try.
 void stopBeforeWindowGoes();
 
 // The whole program: start-up, then the Qt event loop.

@@ -362,6 +362,40 @@ TEST_F(MainWindow, ARecordThatWaitedForTheDiskIsWrittenWithinSecondsOrByTheFlush
     }
 }
 
+TEST_F(MainWindow, CountsTheDiskRefusedAreWrittenByEveryStopOnceItTakesThem) {
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    const QString file = QDir::current().filePath("cnt_net/workspace/count.ini");
+    const auto stored = [&] { return CounterStore(file).read().syncNGNum; };
+    struct Way {
+        const char* stop;
+        std::function<void(DeRaRazovi&)> then;  // none: the window's end
+    };
+    const Way ways[] = {
+        {"flushed", [](DeRaRazovi& m) { m.FLushAll(); }},
+        {"the display gone", [](DeRaRazovi&) { stopBeforeWindowGoes(); }},
+        {"the window's end", nullptr},
+    };
+    int count = 4242;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.stop);
+        {
+            WindowUnderTest w;
+            // A folder in the file's place: the write of the new count fails.
+            QFile::remove(file);
+            ASSERT_TRUE(QDir().mkpath(file));
+            gSyncNGNum = ++count;
+            w.window->CountWrite();
+            ASSERT_TRUE(QDir(file).removeRecursively());
+            if (way.then) {
+                way.then(*w.window);
+                EXPECT_EQ(stored(), count);
+            }
+        }
+        EXPECT_EQ(stored(), count);
+    }
+}
+
 TEST_F(MainWindow, AStartOnAFullDiskTellsEachFileItCannotMakeAndKeepsTheListShown) {
     if (!testsupport::inPrivateMountNamespace()) return;
     for (const auto cause : {storage::WriteCause::NoSpace, storage::WriteCause::ReadOnly}) {

@@ -106,8 +106,8 @@ void MainWindowCycleHost::showWarning(const QString& text) {
     gpWarnBox->raise();
 }
 
-void MainWindowCycleHost::hideWarning() {
-    if (gpWarnBox) gpWarnBox->hide();
+void MainWindowCycleHost::hideWarning(const QString& text) {
+    if (gpWarnBox) gpWarnBox->withdraw(text);
 }
 
 void MainWindowCycleHost::showLostCameraBox() {

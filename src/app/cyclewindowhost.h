@@ -25,7 +25,7 @@ public:
     bool timerActive(int id) const override;
 
     void showWarning(const QString& text) override;
-    void hideWarning() override;
+    void hideWarning(const QString& text) override;
     void showLostCameraBox() override;
     void hideLostCameraBox() override;
     bool productAlarmBoxVisible() const override;

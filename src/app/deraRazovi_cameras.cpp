@@ -134,7 +134,7 @@ void DeRaRazovi::CameraRestart() {
         allUp = allUp && view->isConnected;
     }
     if (!allUp) return;
-    if (gpWarnBox) gpWarnBox->hide();
+    if (gpWarnBox) gpWarnBox->withdraw(lan(kEntryCameraUnavailable));
     fpsTimer->start(panel::kHeartbeatMs);
 }
 

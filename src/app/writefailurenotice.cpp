@@ -29,8 +29,11 @@ void WriteFailureNotice::show() {
     owed_ = news ? lines.join(QLatin1Char('\n')) : QString();
     owedFailures_ = news ? failures : QList<Told>();
     if (!isOwed() || !box_) return;
-    // The box going down brings the list.
-    if (box_->isVisible() && box_->text() != onBox_) return;
+    // The list replaces only its own older words; another warning going down brings it.
+    if (box_->isVisible()) {
+        if (box_->replaceShown(onBox_, owed_)) onBox_ = owed_;
+        return;
+    }
     onBox_ = owed_;
     box_->setText(owed_);
     box_->show();

@@ -1,8 +1,7 @@
 #pragma once
 // Tells the operator, in the shared warning box, every file that cannot be written and why.
-// The box is shared: a later warning replaces its text, and code hides it when its own
-// condition ends; a warning already on it is read with its own words before the list takes
-// the box. The list is owed until the operator has confirmed it with the list on the box,
+// The box is shared: a warning already on it is read with its own words before the list
+// takes the box. The list is owed until the operator has confirmed it with the list on the box,
 // and comes back each time the box goes down without that. A confirmed failure is not told
 // again while the same file keeps failing with the same cause in the same round.
 

@@ -53,7 +53,8 @@ public:
     // --- operator ---
     // Shows the shared warning box without blocking (the pass must not be re-entered).
     virtual void showWarning(const QString& text) = 0;
-    virtual void hideWarning() = 0;
+    // Takes back the warning of a condition that ended; another warning on the box stays.
+    virtual void hideWarning(const QString& text) = 0;
     virtual void showLostCameraBox() = 0;
     virtual void hideLostCameraBox() = 0;
     virtual bool productAlarmBoxVisible() const = 0;

@@ -149,6 +149,7 @@ void DetectionController::run() {
     if (!s_.camerasOkShown) {
         s_.camerasOkShown = true;
         if (p.cameraLostOpt) host_.hideLostCameraBox();
+        host_.hideWarning(lan(kEntryCameraUnavailable));
         host_.showWarning(lan(kEntryCameraReconnected));
         host_.insertRecord(lan(kEntryCameraReconnected));
     }
@@ -371,7 +372,7 @@ void DetectionController::startCycle(int input) {
 
     if (s_.noInputShown) {
         s_.noInputShown = false;
-        host_.hideWarning();
+        host_.hideWarning(lan(kEntryNoInput));
     } else if (p.inputTimeout > 0) {
         host_.startTimer(timers::InCheck, p.inputTimeout * kSecondMs);
     }

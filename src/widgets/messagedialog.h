@@ -13,8 +13,8 @@ class MessageDialog : public QDialog {
 public:
     MessageDialog(QWidget* parent, int width, int height);
 
-    // The message of the box: shown at once when the box is open (a second warning while the
-    // operator reads the first must not go unseen), else the next time it is shown.
+    // The message of the box: shown at once when the box is open, else the next time it is
+    // shown. The shared warning box keeps the words on it instead (warnbox.h).
     virtual void setText(const QString& text);
     QString text() const { return text_; }
 

@@ -1,5 +1,9 @@
 #include "warnbox.h"
 
+#include <QDebug>
+#include <QEventLoop>
+#include <QPointer>
+
 #include "colorbutton.h"
 #include "dialogseam.h"
 #include "globals.h"
@@ -25,10 +29,97 @@ void WarnBox::reportShown() {
     emit hub()->sigAnyShown();
 }
 
+void WarnBox::setText(const QString& text) {
+    // The words on the box are the operator's until confirmed: the new ones are kept for the
+    // show() or exec() that follows.
+    hasPending_ = isVisible() && text != this->text();
+    if (hasPending_)
+        pending_ = text;
+    else
+        MessageDialog::setText(text);
+}
+
+void WarnBox::setVisible(bool visible) {
+    const bool wasVisible = isVisible();
+    if (visible && wasVisible) {
+        if (hasPending_ && !waiting_.contains(pending_)) waiting_ << pending_;
+        hasPending_ = false;
+        return;
+    }
+    MessageDialog::setVisible(visible);
+    if (visible || !wasVisible) return;
+    emit sigDown();
+    showNextWhenFree();
+}
+
+void WarnBox::showNextWhenFree() {
+    // Queued: a confirmation is reported (finished) with the confirmed words still on the box.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible() || waiting_.isEmpty()) return;
+            MessageDialog::setText(waiting_.takeFirst());
+            show();
+        },
+        Qt::QueuedConnection);
+}
+
 int WarnBox::exec() {
-    // An answered box never opens, but for the program it was shown all the same.
-    if (dialogs::hasAnswerer()) reportShown();
-    return MessageDialog::exec();
+    const bool ownWords = hasPending_;
+    const QString words = ownWords ? pending_ : text();
+    hasPending_ = false;
+    if (dialogs::hasAnswerer()) {
+        // An answered box never opens, but for the program it was shown all the same. The
+        // answerer reads the caller's words; a warning on the box keeps its own.
+        reportShown();
+        const QString onBox = text();
+        MessageDialog::setText(words);
+        const int answer = MessageDialog::exec();
+        MessageDialog::setText(onBox);
+        return answer;
+    }
+    QPointer<WarnBox> self(this);
+    if (!isVisible() && running_ == 0) {
+        ++running_;
+        const int answer = MessageDialog::exec();
+        if (self) --running_;
+        return answer;
+    }
+    if (!ownWords && isVisible()) {
+        // These very words are on the box: the caller goes on once they are confirmed.
+        waitUntilDown();
+        return self ? result() : int(QDialog::Rejected);
+    }
+    // Another warning is read first. The box's own modal run may still be on the stack
+    // below (it cannot return before this caller does), so this one runs without it.
+    while (self && isVisible()) waitUntilDown();
+    if (!self) return QDialog::Rejected;
+    qInfo().noquote() << "Dialog shown after the one before:" << words.simplified();
+    MessageDialog::setText(words);
+    setResult(QDialog::Rejected);
+    show();
+    waitUntilDown();
+    return self ? result() : int(QDialog::Rejected);
+}
+
+void WarnBox::waitUntilDown() {
+    if (!isVisible()) return;
+    QEventLoop loop;
+    connect(this, &WarnBox::sigDown, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::DialogExec);
+}
+
+void WarnBox::withdraw(const QString& text) {
+    waiting_.removeAll(text);
+    if (hasPending_ && pending_ == text) hasPending_ = false;
+    if (isVisible() && this->text() == text) hide();
+}
+
+bool WarnBox::replaceShown(const QString& was, const QString& now) {
+    if (!isVisible() || text() != was) return false;
+    MessageDialog::setText(now);
+    return true;
 }
 
 void WarnBox::showEvent(QShowEvent* event) {

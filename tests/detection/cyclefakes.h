@@ -130,7 +130,7 @@ public:
         warnings << text;
         warningVisible = true;
     }
-    void hideWarning() override { warningVisible = false; }
+    void hideWarning(const QString&) override { warningVisible = false; }
     void showLostCameraBox() override {}
     void hideLostCameraBox() override {}
     bool productAlarmBoxVisible() const override { return productBoxVisible; }

@@ -1,6 +1,7 @@
 // Message, choice and password boxes, answered through the dialog seam.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -139,15 +140,62 @@ TEST(WarnBox, ShowsTheStoredTextCentredAndReportsBeingShown) {
     EXPECT_EQ(box.size(), QSize(750, 370));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_LE((box.geometry().center() - screen.center()).manhattanLength(), 2);
-    // A second message while the box is open replaces the first at once.
-    box.setText(QStringLiteral("Warning: writing \"count.ini\" failed"));
-    EXPECT_EQ(shownMessage(&box), QStringLiteral("Warning: writing \"count.ini\" failed"));
     box.hide();
 
     // An answered exec counts as shown too (the screen must light up for the message).
     dialogs::ScopedAnswerer answers({QDialog::Accepted});
     box.exec();
     EXPECT_EQ(shown.count(), 2);
+}
+
+// The box is shared: a warning that comes while another is open waits its turn, whether its
+// caller blocks (exec) or not (show), and a condition that ends takes back only its own words.
+TEST(WarnBox, EachWarningIsReadWithItsOwnWordsInTurn) {
+    const QString first = QStringLiteral("The system refused: poweroff");
+    const QString second = QStringLiteral("Template 1 cannot be written");
+    enum Second { Modal, ModalOverModal, Shown, ShownThenTakenBack, FirstTakenBack };
+    for (const Second how : {Modal, ModalOverModal, Shown, ShownThenTakenBack, FirstTakenBack}) {
+        SCOPED_TRACE(how);
+        WarnBox box(nullptr);
+        box.setText(first);
+        if (how != ModalOverModal) box.show();
+        QStringList read;  // the words on the box each time it is confirmed or taken down
+        QObject::connect(&box, &WarnBox::sigDown, [&] { read << shownMessage(&box); });
+        const auto confirm = [&] {
+            QCoreApplication::sendPostedEvents();
+            if (box.isVisible()) button(&box, "confirm")->click();
+        };
+        int answer = -1;
+        const auto askSecond = [&] {
+            // The operator confirms whatever the box shows.
+            QObject::connect(&box, &WarnBox::sigShown,
+                             [&] { QTimer::singleShot(0, &box, confirm); });
+            QTimer::singleShot(0, &box, confirm);
+            box.setText(second);
+            answer = box.exec();
+        };
+        if (how == Modal || how == ModalOverModal) {
+            if (how == Modal) {
+                askSecond();
+            } else {
+                QTimer::singleShot(0, &box, askSecond);
+                box.exec();
+            }
+            EXPECT_EQ(answer, QDialog::Accepted);
+        } else {
+            box.setText(second);
+            box.show();
+            EXPECT_EQ(shownMessage(&box), first);
+            if (how == ShownThenTakenBack) box.withdraw(second);
+            if (how == FirstTakenBack) box.withdraw(first);
+            confirm();
+            confirm();
+        }
+        const QStringList expected =
+            how == ShownThenTakenBack ? QStringList{first} : QStringList{first, second};
+        EXPECT_EQ(read, expected);
+        EXPECT_FALSE(box.isVisible());
+    }
 }
 
 TEST(WarnBox, EveryBoxReportsToTheOneHub) {

@@ -39,17 +39,17 @@ using cycletest::WindowRig;
 namespace {
 constexpr int kWaitMs = 10000;
 constexpr int kCameras = 2;
+
+// One step a cycle and no operator password: the settings screen opens without a question.
+void modeZeroWithoutPassword(WizardPara& p) {
+    cycletest::setOptions(p, "detectMode=0");
+    p.isPswUsed = 0;
+}
 }  // namespace
 
 TEST(SettingsOnTheWindow, TestImagesRefusedShutDownAndExitClosingEveryCamera) {
     testsupport::recorder().clear();
-    WindowRig rig(
-        kCameras,
-        [](WizardPara& p) {
-            cycletest::setOptions(p, "detectMode=0");
-            p.isPswUsed = 0;
-        },
-        testsupport::recorder());
+    WindowRig rig(kCameras, modeZeroWithoutPassword, testsupport::recorder());
     ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
     DeRaRazovi& m = rig.window();
     WizardParaWidget& screen = *m.wizardParaWidget;
@@ -153,13 +153,7 @@ TEST(SettingsOnTheWindow, AStoreThatDoesNotAnswerIsWaitedForOnceOnEveryRoadOfThe
 // until it closes.
 TEST(SettingsOnTheWindow, ARestoreWithoutRestartPutsTheGroupsAreasInForce) {
     testsupport::recorder().clear();
-    WindowRig rig(
-        1,
-        [](WizardPara& p) {
-            cycletest::setOptions(p, "detectMode=0");
-            p.isPswUsed = 0;
-        },
-        testsupport::recorder());
+    WindowRig rig(1, modeZeroWithoutPassword, testsupport::recorder());
     ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
     DeRaRazovi& m = rig.window();
     m.show();

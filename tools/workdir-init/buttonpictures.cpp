@@ -10,11 +10,28 @@
 
 namespace workdirdemo {
 
+namespace {
+
+// A clear picture of the given size, with an antialiasing painter on it.
+struct Canvas {
+    QImage icon;
+    QPainter p;
+    Canvas(int width, int height) : icon(width, height, QImage::Format_ARGB32) {
+        icon.fill(Qt::transparent);
+        p.begin(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+    }
+    QImage done() {
+        p.end();
+        return icon;
+    }
+};
+
+}  // namespace
+
 QImage drawHelpIcon(int side) {
-    QImage icon(side, side, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
+    Canvas canvas(side, side);
+    QPainter& p = canvas.p;
     const qreal s = side;
     const QColor ink(0x00, 0xcc, 0x00);  // the green of the window's labels
     QPen pen(ink, s * 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -29,14 +46,12 @@ QImage drawHelpIcon(int side) {
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
     p.drawEllipse(QPointF(s * 0.5, s * 0.74), s * 0.055, s * 0.055);
-    return icon;
+    return canvas.done();
 }
 
 QImage drawShowHideIcon(bool towardsRight) {
-    QImage icon(kShowHideWidth, kShowHideHeight, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
+    Canvas canvas(kShowHideWidth, kShowHideHeight);
+    QPainter& p = canvas.p;
     const qreal h = kShowHideHeight;
     const qreal cx = kShowHideWidth / 2.0;
     const qreal cy = h / 2.0;
@@ -52,14 +67,12 @@ QImage drawShowHideIcon(bool towardsRight) {
                                     QPointF(tip - dir * reach, cy + reach)};
         p.drawPolyline(chevron, 3);
     }
-    return icon;
+    return canvas.done();
 }
 
 QImage drawDateArrow(bool towardsRight) {
-    QImage icon(kDateArrowSide, kDateArrowSide, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
+    Canvas canvas(kDateArrowSide, kDateArrowSide);
+    QPainter& p = canvas.p;
     const qreal s = kDateArrowSide;
     const qreal dir = towardsRight ? 1.0 : -1.0;
     const qreal cx = s / 2.0;
@@ -70,7 +83,7 @@ QImage drawDateArrow(bool towardsRight) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x32, 0x2f, 0x2f));  // the dark of the panel's buttons
     p.drawPolygon(head, 3);
-    return icon;
+    return canvas.done();
 }
 
 namespace {

@@ -43,6 +43,7 @@
 #include "paramlimits.h"
 #include "passwordbox.h"
 #include "productalarmwarnbox.h"
+#include "question.h"
 #include "recordlimits.h"
 #include "resstatisticsparam.h"
 #include "savefialimagethread.h"
@@ -359,6 +360,7 @@ bool DeRaRazovi::openParamDatabase() {
     const QString file = QLatin1String(params::kParamDatabaseFile);
     const storage::DbCheck check = WizardParaStore::checkDatabase(file);
     bool usable = check.usable();
+    dialogs::Answer told = dialogs::Answer::Yes;
     if (check.state == storage::DbState::Missing) {
         // Restored before the operator is told: a file the disk does not take (full,
         // read-only) is no parameter-file error, and it is told with the other files that
@@ -367,10 +369,11 @@ bool DeRaRazovi::openParamDatabase() {
         if (!usable && storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
             writeWatch_->report(storage::WriteWatch::Parameters, false, file);
         } else {
-            gpWarnBox->setText(english(kEntryParamFileError));
-            gpWarnBox->exec();
+            told = dialogs::notify(english(kEntryParamFileError), dialogs::Subject::program());
         }
-        if (usable)
+        // A stop asked while the operator read this is a shutdown: it is not turned into a
+        // restart (the restored file is read at the next start all the same).
+        if (usable && told != dialogs::Answer::Gone)
             sys::actions().run(QStringLiteral("reboot"), {});
         else
             qCritical() << "cannot restore PARAM.db from the factory group; going on without it";
@@ -381,12 +384,12 @@ bool DeRaRazovi::openParamDatabase() {
         qCritical().noquote() << "PARAM.db cannot be used:" << check.reason;
         const WizardParaStore::Restore restore = WizardParaStore::restoreWorkingDatabase();
         usable = restore.restored;
-        gpWarnBox->setText(english(usable ? kEntryDatabaseFailed : kEntryRegionFileError));
-        gpWarnBox->exec();
+        told = dialogs::notify(english(usable ? kEntryDatabaseFailed : kEntryRegionFileError),
+                               dialogs::Subject::program());
         if (usable) {
             qCritical().noquote() << "PARAM.db restored from" << restore.source << "; kept as"
                                   << restore.keptAs;
-            sys::actions().run(QStringLiteral("reboot"), {});
+            if (told != dialogs::Answer::Gone) sys::actions().run(QStringLiteral("reboot"), {});
         } else {
             qCritical() << "PARAM.db cannot be restored; going on without parameters";
         }
@@ -409,6 +412,7 @@ void DeRaRazovi::openRecordDatabase() {
     // A damaged log is kept aside and replaced like a missing one.
     const storage::DbCheck check = storage::checkDatabase(file);
     if (!check.usable()) {
+        dialogs::Answer told = dialogs::Answer::Yes;
         const bool replaced = storage::installDatabaseCopy(templateFile, file);
         // A missing log the disk does not take is no database that failed to open: it is told
         // with the other files that cannot be written, and its records wait in memory.
@@ -416,11 +420,10 @@ void DeRaRazovi::openRecordDatabase() {
             storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
             writeWatch_->report(storage::WriteWatch::Records, false, file);
         } else {
-            gpWarnBox->setText(english(kEntryDatabaseFailed));
-            gpWarnBox->exec();
+            told = dialogs::notify(english(kEntryDatabaseFailed), dialogs::Subject::program());
         }
         // Rebooting without a usable log would only bring the same failure back.
-        if (replaced) {
+        if (replaced && told != dialogs::Answer::Gone) {
             sys::actions().run(QStringLiteral("sync"), {});
             sys::actions().run(QStringLiteral("reboot"), {});
         }
@@ -612,8 +615,7 @@ void DeRaRazovi::connectStatistics() {
     host.useStatistics = [] { return gpWPara && gpWPara->useStatistics != 0; };
     host.currentGroupName = [] { return gpWPara ? gpWPara->getCurGroupName() : QString(); };
     host.showWarning = [](const QString& text) {
-        gpWarnBox->setText(text);
-        gpWarnBox->exec();
+        dialogs::notify(text, dialogs::Subject::program());
     };
     host.archiveDir = statisticsDir.absolutePath();
     // The statistics outlive the window (a save may finish after it has gone).

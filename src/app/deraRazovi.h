@@ -20,6 +20,7 @@
 #include "globals.h"
 #include "heartbeatled.h"
 #include "privilege.h"
+#include "question.h"
 #include "viewhooks.h"
 #include "zoomgeometry.h"
 
@@ -67,7 +68,10 @@ public:
     ~DeRaRazovi() override;
 
     // Privilege gates: CheckPassword returns the level reached (0 = refused); CheckRoot is
-    // true only at the advanced level.
+    // true only at the advanced level. The password box is asked about the caller's subject:
+    // a subject gone while it was open refuses.
+    int CheckPassword(const dialogs::Subject& about);
+    bool CheckRoot(const dialogs::Subject& about);
     int CheckPassword();
     bool CheckRoot();
     void CheckInput(int i);
@@ -265,7 +269,7 @@ protected:
 
 private:
     // One run of the password box, as the privilege gate sees it.
-    panel::PasswordAnswer askPassword();
+    panel::PasswordAnswer askPassword(const dialogs::Subject* about);
     panel::PanelView panelView() const;
     // The page and alarm checks and the privilege gate of an operator command.
     bool admit(panel::Command command);

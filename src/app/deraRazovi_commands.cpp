@@ -48,7 +48,7 @@ constexpr int kClampOutput = 0;
 
 // --- privilege ------------------------------------------------------------------------------
 
-panel::PasswordAnswer DeRaRazovi::askPassword() {
+panel::PasswordAnswer DeRaRazovi::askPassword(const dialogs::Subject* about) {
     panel::PasswordAnswer answer;
     if (!gpPasswordBox) return answer;
     gpPasswordBox->setCredentials(gpWPara ? gpWPara->passwordText() : QString(),
@@ -59,18 +59,30 @@ panel::PasswordAnswer DeRaRazovi::askPassword() {
             answer.checked = true;
             answer.level = level;
         });
-    gpPasswordBox->exec();
+    if (about)
+        answer.gone = dialogs::ask(*gpPasswordBox, *about) == dialogs::Answer::Gone;
+    else
+        gpPasswordBox->exec();
     disconnect(seen);
     return answer;
 }
 
+int DeRaRazovi::CheckPassword(const dialogs::Subject& about) {
+    return panel::checkPassword(loginLevel, gpWPara && gpWPara->isPswUsed,
+                                [this, &about] { return askPassword(&about); });
+}
+
+bool DeRaRazovi::CheckRoot(const dialogs::Subject& about) {
+    return panel::checkRoot(loginLevel, [this, &about] { return askPassword(&about); });
+}
+
 int DeRaRazovi::CheckPassword() {
     return panel::checkPassword(loginLevel, gpWPara && gpWPara->isPswUsed,
-                                [this] { return askPassword(); });
+                                [this] { return askPassword(nullptr); });
 }
 
 bool DeRaRazovi::CheckRoot() {
-    return panel::checkRoot(loginLevel, [this] { return askPassword(); });
+    return panel::checkRoot(loginLevel, [this] { return askPassword(nullptr); });
 }
 
 panel::PanelView DeRaRazovi::panelView() const {
@@ -87,7 +99,7 @@ panel::PanelView DeRaRazovi::panelView() const {
 bool DeRaRazovi::admit(panel::Command command) {
     return panel::admit(
         command, [this] { return panelView(); }, loginLevel, gpWPara && gpWPara->isPswUsed,
-        [this] { return askPassword(); });
+        [this] { return askPassword(nullptr); });
 }
 
 bool DeRaRazovi::anyPageOpen() const {

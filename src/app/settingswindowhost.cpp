@@ -15,6 +15,7 @@
 #include "mapplication.h"
 #include "mon_netmn.h"
 #include "operationlog.h"
+#include "question.h"
 #include "resstatisticsparam.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
@@ -154,6 +155,7 @@ void MainWindowSettingsHost::resumeAfterStop(bool detectionWasRunning) {
 }
 
 void MainWindowSettingsHost::endProgram(int status) {
+    dialogs::stopAll();
     QCoreApplication::exit(status);
 }
 

@@ -25,6 +25,7 @@
 #include "mapplication.h"
 #include "mon_netmn.h"
 #include "paramgroups.h"
+#include "question.h"
 #include "resstatisticsparam.h"
 #include "splashframe.h"
 #include "systemactions.h"
@@ -173,6 +174,7 @@ void StartupSequence::loadPixmaps() {
 }
 
 bool StartupSequence::run() {
+    dialogs::resumeAsking();
     g_splashframe = new SplashFrame;
     step(0, QStringLiteral("启动..."));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
@@ -180,6 +182,9 @@ bool StartupSequence::run() {
     // After the logger: its crash handler must not take the stop signals.
     if (!stopSignals_) {
         stopSignals_ = std::make_unique<StopSignals>();
+        // The boxes first: a box whose modal loop the quit ends must not wait again.
+        QObject::connect(stopSignals_.get(), &StopSignals::sigStop, QCoreApplication::instance(),
+                         [] { dialogs::stopAll(); });
         QObject::connect(stopSignals_.get(), &StopSignals::sigStop, QCoreApplication::instance(),
                          &QCoreApplication::quit);
     }

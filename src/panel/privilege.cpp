@@ -31,14 +31,18 @@ void takeAnswer(int& level, const PasswordAnswer& answer) {
 int checkPassword(int& level, bool passwordUsed, const AskPassword& ask) {
     if (!passwordUsed) return kAdvanced;
     if (level != kUnlogged) return level;
-    if (ask) takeAnswer(level, ask());
-    return level;
+    if (!ask) return level;
+    const PasswordAnswer answer = ask();
+    takeAnswer(level, answer);
+    return answer.gone ? int(kUnlogged) : level;
 }
 
 bool checkRoot(int& level, const AskPassword& ask) {
     if (level == kAdvanced) return true;
-    if (ask) takeAnswer(level, ask());
-    return level == kAdvanced;
+    if (!ask) return false;
+    const PasswordAnswer answer = ask();
+    takeAnswer(level, answer);
+    return !answer.gone && level == kAdvanced;
 }
 
 int levelForSettingsVisit(int level, bool passwordUsed) {

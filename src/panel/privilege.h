@@ -14,6 +14,7 @@ enum Level { kUnlogged = 0, kPrimary = 1, kAdvanced = 2 };
 struct PasswordAnswer {
     bool checked = false;
     int level = kUnlogged;
+    bool gone = false;  // what it was asked for ended while the box was open: refused
 };
 using AskPassword = std::function<PasswordAnswer()>;
 

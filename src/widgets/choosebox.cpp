@@ -8,8 +8,10 @@
 
 ChooseBox::ChooseBox(QWidget* parent, int width, int height)
     : MessageDialog(parent, width, height) {
-    auto* confirm = new ColorButton(lan(121), this, ColorButton::Dark);
-    auto* cancel = new ColorButton(lan(124), this, ColorButton::Dark);
+    auto* confirm = new ColorButton(QString(), this, ColorButton::Dark);
+    auto* cancel = new ColorButton(QString(), this, ColorButton::Dark);
+    nameButton(confirm, 121);
+    nameButton(cancel, 124);
     confirm->setObjectName(QStringLiteral("confirm"));
     cancel->setObjectName(QStringLiteral("cancel"));
     const int w = toolkit::kDialogButtonWidth;
@@ -32,14 +34,14 @@ void ChooseBox::setText(const QString& text) {
     MessageDialog::setText(text);
 }
 
-int ChooseBox::exec() {
+int ChooseBox::execAbout(dialogs::Watch* watch) {
     if (asking_) {
         qWarning().noquote() << "question not asked while another is open:"
                              << refused_.simplified();
         return QDialog::Rejected;
     }
     asking_ = true;
-    const int answer = MessageDialog::exec();
+    const int answer = MessageDialog::execAbout(watch);
     asking_ = false;
     return answer;
 }

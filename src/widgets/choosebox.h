@@ -12,7 +12,7 @@ public:
     // question on it: that question is not asked (No), and the open one keeps its words, as
     // its answer goes to the one who asked it.
     void setText(const QString& text) override;
-    int exec() override;
+    int execAbout(dialogs::Watch* watch) override;
 
 private:
     bool asking_ = false;

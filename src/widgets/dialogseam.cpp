@@ -11,7 +11,14 @@ Answerer& installed() {
     static Answerer answerer;
     return answerer;
 }
+int gWithoutSubject = 0;
+// Whether the box the answerer is answering now was asked about a subject.
+bool gAnsweringAboutSubject = false;
 }  // namespace
+
+int boxesRunWithoutSubject() {
+    return gWithoutSubject;
+}
 
 void setAnswerer(Answerer answerer) {
     installed() = std::move(answerer);
@@ -21,8 +28,13 @@ bool hasAnswerer() {
     return static_cast<bool>(installed());
 }
 
-int exec(QDialog* dialog) {
+int exec(QDialog* dialog, const Watch* watch) {
     if (!dialog) return QDialog::Rejected;
+    if (!watch) {
+        ++gWithoutSubject;
+        qWarning().noquote() << "Dialog run without a subject:" << dialog->metaObject()->className()
+                             << dialog->property("text").toString().simplified();
+    }
     if (!hasAnswerer()) {
         // What the operator was asked and answered belongs in the log: a screen nobody watches
         // (a panel started remotely) otherwise waits without a trace.
@@ -36,7 +48,9 @@ int exec(QDialog* dialog) {
     // Copy first: the answerer may replace itself while it runs.
     Answerer answerer = installed();
     dialog->setResult(QDialog::Rejected);  // as a real run starts
+    const bool outer = std::exchange(gAnsweringAboutSubject, watch != nullptr);
     const int answer = answerer(dialog);
+    gAnsweringAboutSubject = outer;
     dialog->setResult(answer);
     return answer;
 }
@@ -48,20 +62,21 @@ void adopt(QWidget* window, QWidget* parent, Qt::WindowFlags extraFlags) {
 
 ScopedAnswerer::ScopedAnswerer(Answerer answerer)
     : answerer_(std::move(answerer)), previous_(installed()) {
-    setAnswerer([this](QDialog* dialog) { return answer(dialog); });
+    setAnswerer([this](QDialog* dialog) { return answer(dialog, gAnsweringAboutSubject); });
 }
 
 ScopedAnswerer::ScopedAnswerer(std::vector<int> answers, int fallback)
     : answers_(std::move(answers)), fallback_(fallback), previous_(installed()) {
-    setAnswerer([this](QDialog* dialog) { return answer(dialog); });
+    setAnswerer([this](QDialog* dialog) { return answer(dialog, gAnsweringAboutSubject); });
 }
 
 ScopedAnswerer::~ScopedAnswerer() {
     setAnswerer(previous_);
 }
 
-int ScopedAnswerer::answer(QDialog* dialog) {
+int ScopedAnswerer::answer(QDialog* dialog, bool aboutSubject) {
     Asked asked;
+    asked.aboutSubject = aboutSubject;
     asked.className = QString::fromLatin1(dialog->metaObject()->className());
     asked.text = dialog->property("text").toString();
     if (answerer_)

@@ -14,13 +14,18 @@
 
 namespace dialogs {
 
+class Watch;
+
 using Answerer = std::function<int(QDialog*)>;
 
 // Installs an answerer (an empty one restores real modal dialogs).
 void setAnswerer(Answerer answerer);
 bool hasAnswerer();
-// Runs the dialog: through the answerer when one is installed, else QDialog::exec().
-int exec(QDialog* dialog);
+// Runs the dialog: through the answerer when one is installed, else QDialog::exec(). `watch`
+// is the subject's watch when the box is asked about one (question.h), null otherwise.
+int exec(QDialog* dialog, const Watch* watch = nullptr);
+// Boxes run without a subject since the process started.
+int boxesRunWithoutSubject();
 
 // Gives a dialog (or any window) a new parent without turning it into a child widget:
 // QWidget::setParent(parent) alone would clear the window flags.
@@ -31,6 +36,7 @@ struct Asked {
     QString className;
     QString text;  // the dialog's "text" property (message or question), if it has one
     int answer = 0;
+    bool aboutSubject = false;  // asked through dialogs::ask()
 };
 
 // Installs an answerer for the life of a scope and restores the previous one afterwards.
@@ -48,7 +54,7 @@ public:
     int count() const { return asked_.size(); }
 
 private:
-    int answer(QDialog* dialog);
+    int answer(QDialog* dialog, bool aboutSubject);
 
     Answerer answerer_;
     std::vector<int> answers_;

@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "colorbutton.h"
 #include "dialogseam.h"
+#include "globals.h"
+#include "question.h"
 #include "toolkitlimits.h"
 
 namespace {
@@ -38,7 +41,39 @@ void MessageDialog::setText(const QString& text) {
 }
 
 int MessageDialog::exec() {
-    return dialogs::exec(this);
+    return execAbout(nullptr);
+}
+
+int MessageDialog::execAbout(dialogs::Watch* watch) {
+    if (dialogs::stopping()) return QDialog::Rejected;
+    QMetaObject::Connection ending;
+    if (watch)
+        ending = connect(watch, &dialogs::Watch::ended, this, [this] {
+            if (isVisible()) done(QDialog::Rejected);
+        });
+    const int answer = dialogs::exec(this, watch);
+    disconnect(ending);
+    endedFromOutside();
+    return answer;
+}
+
+bool MessageDialog::endedFromOutside() {
+    if (dialogs::hasAnswerer() || !isVisible()) return false;
+    dialogs::stopAll();
+    hide();
+    return true;
+}
+
+void MessageDialog::nameButton(ColorButton* button, int entry) {
+    namedButtons_.append({button, entry});
+    nameInForce(namedButtons_.back());
+}
+
+void MessageDialog::nameInForce(const NamedButton& named) {
+    QFont f = named.button->font();
+    f.setPixelSize(ColorButton::fontPixelSize(named.button->type(), gLan));
+    named.button->setFont(f);
+    named.button->setText(lan(named.entry));
 }
 
 void MessageDialog::showMessage(const QString& text) {
@@ -46,6 +81,7 @@ void MessageDialog::showMessage(const QString& text) {
 }
 
 void MessageDialog::showEvent(QShowEvent* event) {
+    for (const NamedButton& named : namedButtons_) nameInForce(named);
     showMessage(text_);
     centre();
     QDialog::showEvent(event);

@@ -22,8 +22,10 @@ PasswordBox::PasswordBox(QWidget* parent)
     entry_->setEchoMode(QLineEdit::Password);
     entry_->setGeometry(m, kEntryTop, kEntryWidth, toolkit::kEditHeight);
 
-    auto* confirm = new ColorButton(lan(121), this, ColorButton::Dark);
-    auto* cancel = new ColorButton(lan(124), this, ColorButton::Dark);
+    auto* confirm = new ColorButton(QString(), this, ColorButton::Dark);
+    auto* cancel = new ColorButton(QString(), this, ColorButton::Dark);
+    nameButton(confirm, 121);
+    nameButton(cancel, 124);
     confirm->setObjectName(QStringLiteral("confirm"));
     cancel->setObjectName(QStringLiteral("cancel"));
     const int buttonX = width() - m - toolkit::kDialogButtonWidth;
@@ -62,9 +64,9 @@ void PasswordBox::resetEntry() {
     showMessage(text());
 }
 
-int PasswordBox::exec() {
+int PasswordBox::execAbout(dialogs::Watch* watch) {
     resetEntry();
-    return MessageDialog::exec();
+    return MessageDialog::execAbout(watch);
 }
 
 void PasswordBox::accept() {

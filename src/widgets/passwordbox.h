@@ -22,7 +22,7 @@ public:
     Edit* entryField() const { return entry_; }
 
     // Each run starts with an empty entry and level 0.
-    int exec() override;
+    int execAbout(dialogs::Watch* watch) override;
 
     // The level an entered text gives; empty secrets never match.
     static int levelFor(const QString& entered, const QString& operatorPassword,

@@ -21,6 +21,9 @@ constexpr int kDialogButtonWidth = 200;
 constexpr int kDialogButtonHeight = 70;
 constexpr int kDialogMargin = 30;
 constexpr int kDialogMessageFontPx = 30;
+// How often an open box looks whether what it asks about still stands: an answer is compared
+// again when it comes, so this only decides how soon a stale box leaves the screen.
+constexpr int kSubjectPollMs = 50;
 
 // Buttons: font pixel sizes by button type; simplified Chinese gets the larger size.
 constexpr int kLargeButtonFontPxChinese = 27;

@@ -22,7 +22,7 @@ public:
     explicit WarnBox(QWidget* parent);
 
     void setText(const QString& text) override;
-    int exec() override;
+    int execAbout(dialogs::Watch* watch) override;
     void setVisible(bool visible) override;
 
     // A condition that ended takes back its own warning: hidden if it is the one shown, out
@@ -47,7 +47,8 @@ protected:
 
 private:
     void reportShown();
-    void waitUntilDown();
+    // Until the box goes down, the watch ends or the program stops.
+    void waitUntilDown(dialogs::Watch* watch);
     void showNextWhenFree();
 
     QString pending_;  // set while another text is on the box, not yet shown or run

@@ -21,6 +21,7 @@
 #include "globals.h"
 #include "languagetable.h"
 #include "operationlog.h"
+#include "question.h"
 #include "recordingsystemactions.h"
 #include "wizardpara.h"
 #include "wizardparastore.h"
@@ -48,6 +49,8 @@ QImage scene(int grey) {
 WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& configure,
                      sys::RecordingSystemActions& seam, RigScenes scenes)
     : scenes_(std::move(scenes)) {
+    // As a start does: the stop of an earlier window in this process ended its questions.
+    dialogs::resumeAsking();
     if (!pMutexIO) pMutexIO = new QMutex;
     if (!pMutexSaveFail) pMutexSaveFail = new QMutex;
     static bool languageFilled = false;

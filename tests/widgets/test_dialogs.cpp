@@ -18,6 +18,7 @@
 #include "numberinput.h"
 #include "passwordbox.h"
 #include "productalarmwarnbox.h"
+#include "question.h"
 #include "testsupport.h"
 #include "warnbox.h"
 
@@ -326,4 +327,85 @@ TEST(PasswordBox, TypedOnTheDigitKeypadAndCheckedWhenItCloses) {
     delete gpPasswordBox;  // takes the keypad that moved into it along
     gpPasswordBox = nullptr;
     gpNumPad = nullptr;
+}
+
+// A box asked about a subject answers only while the subject reads as it did when the road
+// began: a change before the box, during an answered box, or while a real box is open (which
+// then goes down by itself), and the program's stop, all answer Gone.
+TEST(Question, AnAnswerCountsOnlyWhileItsSubjectHolds) {
+    LangTable lang({{121, "Confirm"}, {124, "Cancel"}});
+    enum Change { None, BeforeTheBox, WhileAnswered, WhileOpen, Stop };
+    struct Row {
+        Change change;
+        bool answerer;
+        dialogs::Answer expected;
+        int asked;  // boxes the operator saw
+    };
+    const Row rows[] = {
+        {None, true, dialogs::Answer::Yes, 1},
+        {BeforeTheBox, true, dialogs::Answer::Gone, 0},
+        {WhileAnswered, true, dialogs::Answer::Gone, 1},
+        {WhileOpen, false, dialogs::Answer::Gone, 1},
+        {Stop, true, dialogs::Answer::Gone, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(int(row.change));
+        qint64 alarm = 1;
+        const dialogs::Subject subject("the alarm",
+                                       [&alarm] { return dialogs::Subject::Reading{alarm}; });
+        ChooseBox box(nullptr, 600, 300);
+        if (row.change == BeforeTheBox) ++alarm;
+        if (row.change == Stop) dialogs::stopAll();
+        int asked = 0;
+        dialogs::Answer answer;
+        if (row.answerer) {
+            dialogs::ScopedAnswerer answers([&](QDialog*) {
+                ++asked;
+                if (row.change == WhileAnswered) ++alarm;
+                return int(QDialog::Accepted);
+            });
+            answer = dialogs::ask(box, subject);
+            for (const dialogs::Asked& a : answers.asked()) EXPECT_TRUE(a.aboutSubject);
+        } else {
+            QTimer::singleShot(0, &box, [&] {
+                asked += box.isVisible() ? 1 : 0;
+                ++alarm;
+            });
+            answer = dialogs::ask(box, subject);
+            EXPECT_FALSE(box.isVisible());
+        }
+        dialogs::resumeAsking();
+        EXPECT_EQ(answer, row.expected);
+        EXPECT_EQ(asked, row.asked);
+    }
+}
+
+// A warning waiting for its turn behind another must end when the program quits: a modal loop
+// returns at once then, and waiting again would spin for ever. Every box after it answers Gone.
+TEST(Question, AQuitEndsAWarningThatWaitsItsTurn) {
+    LangTable lang({{121, "Confirm"}});
+    WarnBox box(nullptr);
+    box.setText(QStringLiteral("first"));
+    box.show();
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    for (const char* words : {"second", "third"}) {
+        box.setText(QString::fromLatin1(words));
+        EXPECT_EQ(dialogs::ask(box, dialogs::Subject::program()), dialogs::Answer::Gone);
+        EXPECT_TRUE(dialogs::stopping());
+    }
+    dialogs::resumeAsking();
+    box.hide();
+    QCoreApplication::processEvents();
+}
+
+// The box's buttons are named in the language in force when it is shown, not the one it was
+// made in.
+TEST(Question, ButtonsSpeakTheLanguageInForceWhenShown) {
+    LangTable lang({{121, "Confirm"}}, {{121, "确定"}});
+    gLan = 0;
+    WarnBox box(nullptr);
+    gLan = 1;
+    box.show();
+    EXPECT_EQ(button(&box, "confirm")->text(), QStringLiteral("Confirm"));
+    box.hide();
 }

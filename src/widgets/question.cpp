@@ -1,0 +1,129 @@
+#include "question.h"
+
+#include <QDebug>
+#include <QDialog>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+
+#include "choosebox.h"
+#include "dialogseam.h"
+#include "globals.h"
+#include "messagedialog.h"
+#include "toolkitlimits.h"
+#include "warnbox.h"
+
+namespace dialogs {
+
+namespace {
+bool gStopping = false;
+
+// The watches of the boxes open now, innermost last: a stop ends them all.
+std::vector<Watch*>& openWatches() {
+    static std::vector<Watch*> watches;
+    return watches;
+}
+}  // namespace
+
+Subject::Subject(const char* name, Reader read)
+    : name_(name), read_(std::move(read)), asked_(read_ ? read_() : Reading{}) {}
+
+Subject Subject::program() {
+    return Subject("the program", Reader());
+}
+
+bool Subject::holds() const {
+    if (gStopping) return false;
+    return !read_ || read_() == asked_;
+}
+
+Watch::Watch(const Subject& subject) : subject_(subject), poll_(new QTimer(this)) {
+    openWatches().push_back(this);
+    // A real box is looked after while its modal loop runs; an answered one is compared
+    // once the answerer returns.
+    connect(poll_, &QTimer::timeout, this, &Watch::look);
+    poll_->start(toolkit::kSubjectPollMs);
+}
+
+Watch::~Watch() {
+    auto& watches = openWatches();
+    watches.erase(std::remove(watches.begin(), watches.end(), this), watches.end());
+}
+
+void Watch::look() {
+    if (!subject_.holds()) end();
+}
+
+void Watch::end() {
+    if (over_) return;
+    over_ = true;
+    poll_->stop();
+    emit ended();
+}
+
+namespace {
+bool shownAbout(const Subject& about, const QString& words) {
+    if (about.holds()) return true;
+    qInfo().noquote() << QStringLiteral("Dialog not shown, its subject is gone (%1): %2")
+                             .arg(QLatin1String(about.name()), words.simplified());
+    return false;
+}
+}  // namespace
+
+Answer ask(QDialog& box, const Subject& about) {
+    const QString text = box.property("text").toString().simplified();
+    if (!shownAbout(about, text)) return Answer::Gone;
+    Watch watch(about);
+    int result = QDialog::Rejected;
+    if (auto* message = qobject_cast<MessageDialog*>(&box)) {
+        result = message->execAbout(&watch);
+    } else {
+        QObject::connect(&watch, &Watch::ended, &box, [&box] {
+            if (box.isVisible()) box.done(QDialog::Rejected);
+        });
+        result = dialogs::exec(&box, &watch);
+        // A modal loop that returns while its box is still up was ended from outside: the
+        // program is quitting.
+        if (!hasAnswerer() && box.isVisible()) {
+            stopAll();
+            box.hide();
+        }
+    }
+    if (watch.isOver() || !about.holds()) {
+        qInfo().noquote() << QStringLiteral("Dialog gone with its subject (%1): %2")
+                                 .arg(QLatin1String(about.name()), text);
+        return Answer::Gone;
+    }
+    return result == QDialog::Accepted ? Answer::Yes : Answer::No;
+}
+
+Answer notify(const QString& text, const Subject& about) {
+    // Words of a notice that is not shown must not wait on the box for a later turn.
+    if (!gpWarnBox || !shownAbout(about, text)) return Answer::Gone;
+    gpWarnBox->setText(text);
+    return ask(*gpWarnBox, about);
+}
+
+Answer confirm(const QString& text, const Subject& about) {
+    if (!gpChooseBox || !shownAbout(about, text)) return Answer::Gone;
+    gpChooseBox->setText(text);
+    return ask(*gpChooseBox, about);
+}
+
+void stopAll() {
+    if (!gStopping) qInfo("the program stops: every question and notice ends");
+    gStopping = true;
+    // Ending a watch may close a box whose caller then leaves: copy first.
+    const std::vector<Watch*> watches = openWatches();
+    for (Watch* w : watches) w->end();
+}
+
+bool stopping() {
+    return gStopping;
+}
+
+void resumeAsking() {
+    gStopping = false;
+}
+
+}  // namespace dialogs

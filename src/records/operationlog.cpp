@@ -79,7 +79,9 @@ bool OperationLog::insert(const QString& time, const QString& level, const QStri
                           const QDate& day) {
     const QString made = day.isValid() ? day.toString(QLatin1String(kDayFormat)) : recordDay_;
     const bool alone = pending_.empty();
-    pending_.push_back({alone ? recordDay_ : made, time, level, remarks});
+    // A new day the check has seen is never filed under the old one, also when its rollover
+    // was refused: the row rolls the day over first, or waits with its day.
+    pending_.push_back({alone && !rolloverDue() ? recordDay_ : made, time, level, remarks});
     ++added_;
     if (writePending()) return true;
     // A row that waits is written later into the file of the day it was made on.
@@ -140,8 +142,7 @@ bool OperationLog::writeRowsOfRecordDay() {
     }
     storage::noteSqlOutcome(db.databaseName(), failure);
     if (tell)
-        qWarning().noquote() << pending_.size()
-                             << "records wait for the disk:" << db.lastError().text();
+        qWarning().noquote() << pending_.size() << "records wait for the disk:" << failure.text();
     addedWhenLogged_ = added_;
     db.rollback();
     // Opened again by the next record: a connection SQLite opened read-only (the folder was
@@ -184,8 +185,9 @@ bool OperationLog::writeDayFile(const QString& day) {
 }
 
 bool OperationLog::checkDate(const QDate& today) {
-    if (!writePending()) return false;
     const QString todayText = today.toString(QLatin1String(kDayFormat));
+    checkedDay_ = todayText;
+    if (!writePending()) return false;
     // A day file that could not be written is tried again: a start with the old day in it would
     // archive today's records under that day.
     if (todayText == recordDay_) return !dayFileStale_ || writeDayFile(recordDay_);

@@ -34,10 +34,11 @@ public:
 
     // Appends a row made on `day` (invalid: the record day); values are bound, so any text is
     // stored as typed. A row written at once goes into the current file, whatever its day, as
-    // the minute's day check leaves it. False when the database cannot be opened or written:
-    // the row then waits in memory, with the rows that wait already, keeping its day, and they
-    // are written in their order before any later row (at most maxPending wait; the oldest
-    // gives way).
+    // the minute's day check leaves it; once a check has found the day changed and could not
+    // roll over, the row rolls the day over first. False when the database cannot be opened or
+    // written: the row then waits in memory, with the rows that wait already, keeping its day,
+    // and they are written in their order before any later row (at most maxPending wait; the
+    // oldest gives way).
     bool insert(const QString& time, const QString& level, const QString& remarks,
                 const QDate& day = QDate());
     // Writes the waiting rows, each into the file of its day: the rows of the record day, then
@@ -60,6 +61,8 @@ public:
     // the day does not change.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
     bool checkDate(const QDate& today);
+    // The last check found another day than the record day and could not roll over yet.
+    bool rolloverDue() const { return !checkedDay_.isEmpty() && checkedDay_ != recordDay_; }
 
     // The database connection (the records page reads through it).
     QSqlDatabase database() const;
@@ -85,6 +88,7 @@ private:
     QString folder_;
     QString connectionName_;
     QString recordDay_;
+    QString checkedDay_;  // today, as the last checkDate saw it
     bool dayFileStale_ = false;
     std::deque<Row> pending_;
     int maxPending_;

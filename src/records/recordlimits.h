@@ -9,10 +9,11 @@ namespace records {
 // past it the oldest waiting record gives way (and is logged).
 constexpr int kMaxPendingRecords = 1000;
 
-// While records wait, writing them is tried again this often: a record of an alarm raised on a
-// full disk is on the disk within seconds of the room coming back, not at the minute's day
-// check (a stop soon after would otherwise find it still waiting). One try is a failed
-// transaction of a few milliseconds; only new records are logged again.
+// While records wait, or the day's rollover was refused, writing them is tried again this
+// often: a record of an alarm raised on a full disk is on the disk within seconds of the room
+// coming back, not at the minute's day check (a stop soon after would otherwise find it still
+// waiting), and so is the new day's empty log. One try is a failed transaction of a few
+// milliseconds; only new records are logged again.
 constexpr int kPendingRetryMs = 3000;
 
 }  // namespace records

@@ -158,6 +158,29 @@ TEST(OperationLog, RecordsWaitingForTheDiskAreBoundedAndTheOldestGiveWay) {
               (QStringList{"0|l|before", "2|l|2", "3|l|3", "4|l|4", "5|l|5"}));
 }
 
+TEST(OperationLog, EachWaitIsLoggedWithTheCauseOfItsOwnWrite) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::WorkDir dir;
+    testsupport::TmpfsMount disk("work", 1 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    QDir::setCurrent(disk.path());
+    testsupport::MessageCatcher warnings;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        ASSERT_TRUE(log.insert("0", "l", "before"));
+        disk.fill(0);
+        EXPECT_FALSE(log.insert("1", "l", "first"));
+        EXPECT_FALSE(log.insert("2", "l", "second"));
+    }
+    const QStringList waits = warnings.messages().filter("records wait for the disk:");
+    ASSERT_EQ(waits.size(), 2);
+    for (const QString& line : waits)
+        EXPECT_TRUE(line.contains("wait for the disk: database or disk is full"))
+            << line.toStdString();
+    QDir::setCurrent(dir.path());
+}
+
 TEST(OperationLog, ARolloverThatCannotEmptyTheDayMovesNothingAndIsDoneOnceLater) {
     if (!testsupport::inPrivateMountNamespace()) return;
     testsupport::WorkDir dir;

@@ -430,9 +430,9 @@ void DeRaRazovi::openRecordDatabase() {
     }
     operationLog_ = std::make_unique<OperationLog>(QStringLiteral("."));
     recordDb = operationLog_->database();
-    // Records that wait for the disk are tried again soon, with the day check that also
-    // writes them: a stop a few seconds after the disk has room again must not find them
-    // still waiting.
+    // Records that wait for the disk, and a refused rollover, are tried again soon, with the
+    // day check that also writes them: a stop a few seconds after the disk has room again
+    // must not find them still waiting.
     retryRecordsTimer_ = new QTimer(this);
     retryRecordsTimer_->setInterval(records::kPendingRetryMs);
     connect(retryRecordsTimer_, &QTimer::timeout, this, &DeRaRazovi::SlotCheckDate);
@@ -697,7 +697,7 @@ void DeRaRazovi::InsertRecord(QString text) {
     writeWatch_->report(storage::WriteWatch::Records,
                         operationLog_->insert(time, level, text, now.date()),
                         QLatin1String(OperationLog::kDatabaseFile));
-    retryWaitingRecords();
+    retryRecordsSoon();
 }
 
 bool DeRaRazovi::ClearRecord() {
@@ -719,7 +719,7 @@ void DeRaRazovi::SlotCheckDate() {
             storage::WriteWatch::Records, done,
             QLatin1String(operationLog_->pendingCount() > 0 ? OperationLog::kDatabaseFile
                                                             : OperationLog::kArchiveFolder));
-    retryWaitingRecords();
+    retryRecordsSoon();
 }
 
 void DeRaRazovi::retryCounters() {
@@ -728,8 +728,10 @@ void DeRaRazovi::retryCounters() {
     if (writeWatch_->isFailing(storage::WriteWatch::Counters)) CountWrite();
 }
 
-void DeRaRazovi::retryWaitingRecords() {
-    if (operationLog_->pendingCount() == 0)
+void DeRaRazovi::retryRecordsSoon() {
+    // Not left to the minute's check: until the day rolls over, the records page shows the old
+    // day's rows as today's.
+    if (operationLog_->pendingCount() == 0 && !operationLog_->rolloverDue())
         retryRecordsTimer_->stop();
     else if (!retryRecordsTimer_->isActive())
         retryRecordsTimer_->start();

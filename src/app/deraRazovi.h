@@ -287,8 +287,9 @@ private:
     void allocateFailImages();
     void connectStatistics();
     void showWriteFailure();
-    // Runs the retry timer while operation records wait for the disk.
-    void retryWaitingRecords();
+    // Runs the retry timer while operation records wait for the disk or a day's rollover was
+    // refused.
+    void retryRecordsSoon();
     bool anyPageOpen() const;
     QString loginLevelText() const;
 

@@ -29,6 +29,7 @@
 #include "productalarmwarnbox.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
+#include "sqlitefiles.h"
 #include "startup.h"
 #include "statisticswidget.h"
 #include "warnbox.h"
@@ -359,6 +360,51 @@ TEST_F(MainWindow, ARecordThatWaitedForTheDiskIsWrittenWithinSecondsOrByTheFlush
         ASSERT_FALSE(stored());
         way.then(*w.window);
         EXPECT_TRUE(way.waits ? testsupport::waitFor(stored, 15000) : stored());
+    }
+}
+
+TEST_F(MainWindow, AfterARefusedMidnightRolloverTheNewDaysRecordsGoIntoTheNewDaysFile) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    const QDate day1(2026, 3, 1);
+    const QDateTime midnight(day1.addDays(1), QTime(0, 0));
+    const auto remarksIn = [](const QString& file) {
+        QStringList texts;
+        if (!QFile::exists(file)) return texts;
+        storage::SqliteConnection db(file);
+        QSqlQuery query("SELECT remarks FROM RECORD", db.database());
+        while (query.next()) texts << query.value(0).toString();
+        return texts;
+    };
+    const QStringList alarmsAfterTheRoomCameBack[] = {{"alarm 1", "alarm 2"}, {}};
+    for (const QStringList& alarms : alarmsAfterTheRoomCameBack) {
+        SCOPED_TRACE(alarms.isEmpty() ? "no record: retried by itself" : "records");
+        testsupport::TmpfsMount disk("disk", 4 << 20);
+        ASSERT_TRUE(disk.isMounted());
+        QDir::setCurrent(disk.path());
+        installFactoryFiles();
+        recorder().setNow(QDateTime(day1, QTime(23, 59)));
+        dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+        {
+            WindowUnderTest w;
+            DeRaRazovi& m = *w.window;
+            m.InsertRecord("evening");
+            disk.fill(0);
+            recorder().setNow(midnight.addSecs(1));
+            m.SlotCheckDate();
+            disk.unfill();
+            for (const QString& alarm : alarms) {
+                recorder().setNow(recorder().now().addSecs(100));
+                m.InsertRecord(alarm);
+            }
+            const QString archive = "RECORD/2026-03-01.db";
+            EXPECT_TRUE(testsupport::waitFor([&] { return !remarksIn(archive).isEmpty(); }, 15000));
+            recorder().setNow(midnight.addSecs(300));
+            m.SlotCheckDate();
+            EXPECT_EQ(remarksIn(archive), QStringList({lan(150).arg(0), "evening"}));
+            EXPECT_EQ(remarksIn("RECORD.db"), alarms);
+        }
+        recorder().setNow(QDateTime());
+        QDir::setCurrent(dir.path());
     }
 }
 

@@ -332,9 +332,11 @@ DeRaRazovi::~DeRaRazovi() {
     delete paraQuery;
     paraQuery = nullptr;
     retryCounters();
+    // Each connection is let go before it is removed: a removal that still finds it in use is
+    // then a real fault, and its warning is not lost among false ones.
+    recordDb = QSqlDatabase();
     operationLog_.reset();
     paramDb = QSqlDatabase();
-    recordDb = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("dbIn"));
     delete grayTable;
     // The settings the window loaded go with it; a next window loads its own.

@@ -5,7 +5,8 @@
 # again; then stopped by Ctrl+C to its whole process group, as a terminal sends it, and once
 # with its screen gone before the program (a panel's shutdown ends the X server and the
 # program together). Each time the running day in "ResStatistics.db" holds as many step
-# results as count.ini has counted, and the log says the day was saved before the stop.
+# results as count.ini has counted, the log says the day was saved before the stop, and it
+# has no database connection removed while still in use.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
 rc_build=${BUILD_DIR:?BUILD_DIR names the build folder}
@@ -67,6 +68,8 @@ for run in first second ctrl-c screen-first; do
     esac
     rc_has_line 'the running day is saved before the stop' "$rc_log" ||
         rc_fail "$run run: no save of the statistics before the stop in $rc_log"
+    ! rc_has_line 'removeDatabase' "$rc_log" ||
+        rc_fail "$run run: a database connection was removed while still in use ($rc_log)"
     counted=$(counted_steps)
     stored=$(stored_steps)
     [ -n "$counted" ] && [ "$counted" -gt 0 ] || rc_fail "$run run: count.ini counted no step"

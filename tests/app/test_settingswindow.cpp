@@ -147,6 +147,39 @@ TEST(SettingsOnTheWindow, AStoreThatDoesNotAnswerIsWaitedForOnceOnEveryRoadOfThe
     stuck->release();
 }
 
+// Every road of the stop lets go of each database connection before removing it, so that the
+// warning of a connection still in use is never a false one.
+TEST(SettingsOnTheWindow, EveryRoadOfTheStopLetsTheConnectionsGoBeforeTheyAreRemoved) {
+    testsupport::MessageCatcher warnings;
+    {
+        testsupport::recorder().clear();
+        WindowRig rig(1, modeZeroWithoutPassword, testsupport::recorder());
+        ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+        DeRaRazovi& m = rig.window();
+        WizardParaWidget& screen = *m.wizardParaWidget;
+        m.show();
+        dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
+        // Shut Down refused by the system, Restart resumed off the panel, then Exit.
+        testsupport::recorder().scriptCommand(QStringLiteral("poweroff"),
+                                              sys::CommandResult{true, 1, {}});
+        for (const char* stop : {"stop1", "stop2"}) {
+            m.SlotSystemPara();
+            screen.findChild<ColorButton*>(QLatin1String(stop))->click();
+            screen.reject();
+        }
+        ASSERT_TRUE(testsupport::recorder().ran(QStringLiteral("poweroff")) &&
+                    testsupport::recorder().ran(QStringLiteral("reboot")));
+        QTimer::singleShot(0, [&] {
+            m.SlotSystemPara();
+            screen.findChild<ColorButton*>(QStringLiteral("stop0"))->click();
+        });
+        EXPECT_EQ(QApplication::exec(), 0);
+        stopBeforeWindowGoes();
+    }
+    EXPECT_EQ(warnings.count("removeDatabase"), 0)
+        << warnings.messages().filter("removeDatabase").join('\n').toStdString();
+}
+
 // A group restored off the panel, where the restart is only logged: the camera inspects with
 // the group's area and ignore points, and a later save on the editing page keeps the area. A
 // page opened meanwhile (during the notice of a refused restart) keeps what it was opened on

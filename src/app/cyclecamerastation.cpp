@@ -81,9 +81,10 @@ void CammerWidgetStation::setReTrainPending(int step, bool pending) {
     if (validStep(step)) view_->reTrainPending[step] = pending ? 1 : 0;
 }
 
-void CammerWidgetStation::saveReTrainImage(int step) {
-    failimage::saveReTrainImage(view_->context, step, &view_->showBuf);
+bool CammerWidgetStation::saveReTrainImage(int step) {
+    const bool written = failimage::saveReTrainImage(view_->context, step, &view_->showBuf);
     view_->update();
+    return written;
 }
 
 void CammerWidgetStation::inspect(int step) {

@@ -26,7 +26,7 @@ public:
     void setDetectDone(int step, bool done) override;
     bool reTrainPending(int step) const override;
     void setReTrainPending(int step, bool pending) override;
-    void saveReTrainImage(int step) override;
+    bool saveReTrainImage(int step) override;
     void inspect(int step) override;
     void prepareInspection(int step) override;
     void retrain(int step) override;

@@ -1,6 +1,8 @@
 #include "cyclewindowhost.h"
 
 #include <QAbstractButton>
+#include <QDebug>
+#include <QDir>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -21,10 +23,12 @@
 #include "mon_netmn.h"
 #include "productalarmwarnbox.h"
 #include "statisticswidget.h"
+#include "templatefiles.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
+#include "writefailuretexts.h"
 
 MainWindowCycleHost::MainWindowCycleHost(DeRaRazovi& window) : w_(window) {}
 
@@ -184,6 +188,26 @@ void MainWindowCycleHost::alarmFinished() {
 void MainWindowCycleHost::templatesChanged(int camera, int step) {
     MON_NETMN::getInstance()->syncTempList(
         QJsonObject{{QStringLiteral("camera"), camera}, {QStringLiteral("detect"), step}});
+}
+
+void MainWindowCycleHost::resampleRefused(int camera, int step) {
+    const CammerWidget* view =
+        camera >= 0 && camera < kMaxCameras ? w_.cammerWidgets[camera] : nullptr;
+    if (!view) return;
+    const QString text = lang::templateNotResampledText(
+        camera + 1, QDir::cleanPath(failimage::templatePath(view->cameraNo, step, 0)));
+    qWarning().noquote() << "resample not done:" << text;
+    // Else the record of the press would stand for a resample done.
+    insertRecord(text);
+    showWarning(text);
+}
+
+void MainWindowCycleHost::templatesUpdated(int step, const std::vector<int>& refused) {
+    // One report for all cameras: a file written must not take back the refusal of another.
+    const int named = refused.empty() ? 0 : refused.front();
+    const CammerWidget* view = named < kMaxCameras ? w_.cammerWidgets[named] : nullptr;
+    if (view)
+        w_.reportTemplateUpdate(refused.empty(), failimage::templatePath(view->cameraNo, step, 0));
 }
 
 bool MainWindowCycleHost::settingsVisible() const {

@@ -44,6 +44,8 @@ public:
     void alarmLifted() override;
     void alarmFinished() override;
     void templatesChanged(int camera, int step) override;
+    void resampleRefused(int camera, int step) override;
+    void templatesUpdated(int step, const std::vector<int>& refused) override;
 
     bool settingsVisible() const override;
     bool editingVisible() const override;

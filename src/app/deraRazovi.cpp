@@ -749,6 +749,10 @@ void DeRaRazovi::CountWrite() {
                         counterStore_->path());
 }
 
+void DeRaRazovi::reportTemplateUpdate(bool written, const QString& file) {
+    writeWatch_->report(storage::WriteWatch::Templates, written, file);
+}
+
 void DeRaRazovi::showWriteFailure() {
     // Every store failing now, not only the latest: a full disk stops them all at once. No
     // restart is advised; writing resumes by itself once there is room.

@@ -114,6 +114,9 @@ public:
     // Every road that ends the program on purpose calls this first: the statistics counted
     // since the last timed save reach their store (waited for, but never for long).
     void SaveStatisticsBeforeStop();
+    // The outcome of a write of template 0 by the automatic update: the disk's refusals are
+    // told with the other stores' (the old template stays in force).
+    void reportTemplateUpdate(bool written, const QString& file);
 
     // --- child pages and widgets ---
     CammerWidget* cammerWidgets[kMaxCameras] = {};

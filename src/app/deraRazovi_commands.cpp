@@ -2,6 +2,7 @@
 // needs which level and what it is ignored for is decided in src/panel (privilege.h); the
 // detection pass and the result decision are in deraRazovi_cycle.cpp and
 // deraRazovi_decision.cpp.
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSqlError>
@@ -19,6 +20,7 @@
 #include "detectioncontroller.h"
 #include "devicehelpers.h"
 #include "drawroiwidget.h"
+#include "enginefailimage.h"
 #include "floatslider.h"
 #include "heartbeatled.h"
 #include "helpwidget.h"
@@ -31,10 +33,12 @@
 #include "settingswindowhost.h"
 #include "systemactions.h"
 #include "systemcommands.h"
+#include "templatefiles.h"
 #include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
+#include "writefailuretexts.h"
 #include "zoomgeometry.h"
 
 namespace {
@@ -174,20 +178,22 @@ void DeRaRazovi::SlotReTrain() {
 
     const bool single = numCamera > 0 && curCamera != numCamera;
     const bool separately = gpWPara->camSampleSeparately && single;
+    QStringList refused;
     for (int c = 0; c < numCamera; ++c) {
         CammerWidget* view = cammerWidgets[c];
         if (!view || (separately && c != curCamera)) continue;
         view->isOK = true;
         for (int d = 0; d < gDNum && d < kMaxDetections; ++d) {
             if (gpWPara->detectEnable[d]) view->reTrainPending[d] = 1;
-            std::vector<uchar>& mask = view->context.ignoreMask[size_t(d)];
-            std::fill(mask.begin(), mask.end(), 0);
-            view->SaveIgnorePoint(d);
+            if (!failimage::clearIgnorePoints(view->context, d))
+                refused << lang::ignorePointsNotClearedText(
+                    c + 1, QDir::cleanPath(failimage::ignorePointPath(view->cameraNo, d)));
             std::fill(std::begin(view->context.roiOK[d]), std::end(view->context.roiOK[d]), 1);
         }
     }
     const QString who = separately ? lan(kEntryCameraNo).arg(curCamera + 1) : lan(kEntryAllCameras);
     InsertRecord(who + lan(kEntryResampling));
+    for (const QString& text : refused) InsertRecord(text);
 
     trigKind = 1;
     CameraManager::getInstance()->resetCameraSN();
@@ -195,6 +201,12 @@ void DeRaRazovi::SlotReTrain() {
     if (!CameraManager::getInstance()->saveCameraSN())
         qWarning() << "re-sampling: the camera order could not be stored";
     update();
+    if (refused.isEmpty()) return;
+    // Without blocking, as the cycle tells a template it could not write: the samples are
+    // taken meanwhile.
+    qWarning().noquote() << "resample not done:" << refused.join(QStringLiteral("; "));
+    gpWarnBox->setText(refused.join(QLatin1Char('\n')));
+    gpWarnBox->show();
 }
 
 void DeRaRazovi::SlotManualTrig(int step) {

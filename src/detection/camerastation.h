@@ -27,8 +27,9 @@ public:
     virtual void setDetectDone(int step, bool done) = 0;
     virtual bool reTrainPending(int step) const = 0;
     virtual void setReTrainPending(int step, bool pending) = 0;
-    // The grabbed frame becomes template 0 of the step (and is saved).
-    virtual void saveReTrainImage(int step) = 0;
+    // The grabbed frame becomes template 0 of the step once it is saved; false when its file
+    // was refused and the old template stays in force.
+    virtual bool saveReTrainImage(int step) = 0;
     // Registration, position correction and the inspection of the step's regions.
     virtual void inspect(int step) = 0;
     // The inspection of the step ahead of inspect(step), on any thread, beside the other

@@ -5,6 +5,7 @@
 // a virtual clock.
 
 #include <QString>
+#include <vector>
 
 namespace detection {
 
@@ -77,6 +78,12 @@ public:
     virtual void alarmLifted() = 0;    // the monitoring link's alarm state := 2
     virtual void alarmFinished() = 0;  // sends the finish when the alarm was lifted
     virtual void templatesChanged(int camera, int step) = 0;
+    // The resample the operator asked for could not write template 0 of the camera's step,
+    // which keeps its old template: told and recorded at once.
+    virtual void resampleRefused(int camera, int step) = 0;
+    // The automatic update of template 0 of the step on every camera, but the cameras whose
+    // file the disk refused (told once while it refuses them, with its other refusals).
+    virtual void templatesUpdated(int step, const std::vector<int>& refused) = 0;
 
     // --- pages and screen ---
     virtual bool settingsVisible() const = 0;

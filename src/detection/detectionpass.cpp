@@ -498,8 +498,10 @@ void DetectionController::timerUp(int position) {
     if (s_.resultState != kResultAlarm && position == last && allOK && s_.reCheckPending == 0 &&
         p.templateAutoUpdate) {
         reShapeMould = true;
+        std::vector<int> refused;
         for (int c = 0; c < cameras(); ++c)
-            if (cam(c)) cam(c)->saveReTrainImage(1);
+            if (cam(c) && !cam(c)->saveReTrainImage(1)) refused.push_back(c);
+        host_.templatesUpdated(1, refused);
     }
 }
 
@@ -539,8 +541,10 @@ void DetectionController::runAlgorithm(int camera, int position) {
 
     if (view->reTrainPending(step)) {
         if (stepEnabled(step)) {
-            view->saveReTrainImage(step);
-            host_.templatesChanged(camera, step);
+            if (view->saveReTrainImage(step))
+                host_.templatesChanged(camera, step);
+            else
+                host_.resampleRefused(camera, step);
         }
         view->setReTrainPending(step, false);
         view->setOK(true);

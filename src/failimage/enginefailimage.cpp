@@ -1,6 +1,7 @@
 #include "enginefailimage.h"
 
 #include <QtDebug>
+#include <algorithm>
 
 #include "failimagelimits.h"
 #include "failslots.h"
@@ -68,10 +69,26 @@ bool saveReTrainImage(engine::EngineContext& context, int step, std::vector<ucha
     }
     context.alignedBuf = context.grabBuf;
     if (showBuf && showBuf->size() == context.alignedBuf.size()) *showBuf = context.alignedBuf;
+    // The file first: a template only in memory judges every mould by a picture the next start
+    // no longer has, and the judgements turn round then without a word.
+    if (!saveRetrainTemplate(context.cameraNo, step, frameOf(context, context.alignedBuf)))
+        return false;
     auto& templates = context.templateBuf[size_t(step)];
     if (!templates.empty() && templates[0].size() == context.alignedBuf.size())
         templates[0] = context.alignedBuf;
-    return saveRetrainTemplate(context.cameraNo, step, frameOf(context, context.alignedBuf));
+    return true;
+}
+
+bool clearIgnorePoints(engine::EngineContext& context, int step) {
+    if (!validStep(step)) return false;
+    auto& mask = context.ignoreMask[size_t(step)];
+    const bool hadPoints = std::any_of(mask.begin(), mask.end(), [](uchar v) { return v != 0; });
+    std::vector<uchar> cleared(mask.size(), 0);
+    if (context.pixelCount <= 0 || mask.size() != size_t(context.pixelCount) ||
+        !saveIgnoreMask(context.cameraNo, step, cleared.data(), context.imageW, context.imageH))
+        return !hadPoints;
+    mask.swap(cleared);
+    return true;
 }
 
 bool saveIgnorePoint(const engine::EngineContext& context, int step) {

@@ -24,10 +24,15 @@ bool saveFailImage(const engine::EngineContext& context, int step, int isOK, boo
 // Writes the alarm handling of *state onto the stored picture and moves *state on.
 bool updateFailImage(const engine::EngineContext& context, int step, int isOK, int* state);
 
-// Retraining: the grabbed frame becomes the inspected frame, the shown frame (showBuf, when
-// given and of the frame's size) and template 0 of the detection, and is saved as
-// "template0.bmp". False when the frame buffers are not set up or the file was not written.
+// Retraining, by the operator's resample or the automatic update: the grabbed frame becomes the
+// inspected frame, the shown frame (showBuf, when given and of the frame's size) and, once it is
+// saved as "template0.bmp", template 0 of the detection. False when the frame buffers are not
+// set up or the file was not written: the old template then stays in force.
 bool saveReTrainImage(engine::EngineContext& context, int step, std::vector<uchar>* showBuf);
+
+// Resampling: the detection's ignore points are cleared once the cleared mask is saved. False
+// when the file was refused while there were points: they then stay in force.
+bool clearIgnorePoints(engine::EngineContext& context, int step);
 
 // Saves the detection's ignore-point mask as "ignorepoint.bmp".
 bool saveIgnorePoint(const engine::EngineContext& context, int step);

@@ -14,6 +14,21 @@ const char* const kTexts[][kLanguageCount] = {
     {"%1 无法写入：磁盘为只读", "%1 cannot be written: the disk is read-only",
      "%1 無法寫入：磁碟為唯讀", "%1 を書き込めません：ディスクは読み取り専用です"},
 };
+
+// %1 the camera, %2 the file and why it cannot be written. The camera is named as the record of
+// the resample names it (entry 586).
+const char* const kTemplateNotResampled[kLanguageCount] = {
+    "%1号相机模板未重新采样，仍用原模板：%2",
+    "Camera %1 template not resampled, the old template stays: %2",
+    "%1號相機樣板未重新取樣，仍用原樣板：%2",
+    "%1号カメラのテンプレートは再サンプリングされず、元のテンプレートのままです：%2",
+};
+const char* const kIgnorePointsNotCleared[kLanguageCount] = {
+    "%1号相机忽略点未清除，仍然有效：%2",
+    "Camera %1 ignore points not cleared, they stay in force: %2",
+    "%1號相機忽略點未清除，仍然有效：%2",
+    "%1号カメラの無視点は削除されず、そのまま有効です：%2",
+};
 }  // namespace
 
 QString cannotWriteText(const QString& file, storage::WriteCause cause) {
@@ -22,6 +37,14 @@ QString cannotWriteText(const QString& file, storage::WriteCause cause) {
 
 QString cannotWriteText(const QString& file) {
     return cannotWriteText(file, storage::probeWriteCause(file));
+}
+
+QString templateNotResampledText(int camera, const QString& file) {
+    return lanOwn(kTemplateNotResampled).arg(QString::number(camera), cannotWriteText(file));
+}
+
+QString ignorePointsNotClearedText(int camera, const QString& file) {
+    return lanOwn(kIgnorePointsNotCleared).arg(QString::number(camera), cannotWriteText(file));
 }
 
 }  // namespace lang

@@ -23,6 +23,8 @@ const char* storeName(WriteWatch::Store store) {
             return "parameters";
         case WriteWatch::CameraSerials:
             return "camera serial numbers";
+        case WriteWatch::Templates:
+            return "templates";
         default:
             return "statistics";
     }

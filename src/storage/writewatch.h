@@ -1,11 +1,12 @@
 #pragma once
 // Watches the writes of the program's stores (operation records, counters, statistics, alarm
-// pictures, and the parameter and camera serial-number files a start could not make): the first
-// failed write of a store is logged as an error with its file and cause and signalled once, so that
-// the operator is told once; the first successful write after that is logged, and a later failure
-// is signalled again. Every store failing at a time is kept, so that one message can name them all.
-// A store that fails again soon after it was written again fails in the same round: whoever has
-// told the operator of it need not tell it again.
+// pictures, the templates the automatic update takes, and the parameter and camera serial-number
+// files a start could not make): the first failed write of a store is logged as an error with its
+// file and cause and signalled once, so that the operator is told once; the first successful
+// write after that is logged, and a later failure is signalled again. Every store failing at a
+// time is kept, so that one message can name them all. A store that fails again soon after it was
+// written again fails in the same round: whoever has told the operator of it need not tell it
+// again.
 
 #include <QList>
 #include <QObject>
@@ -19,7 +20,16 @@ namespace storage {
 class WriteWatch : public QObject {
     Q_OBJECT
 public:
-    enum Store { Records, Counters, Statistics, Pictures, Parameters, CameraSerials, StoreCount };
+    enum Store {
+        Records,
+        Counters,
+        Statistics,
+        Pictures,
+        Parameters,
+        CameraSerials,
+        Templates,
+        StoreCount
+    };
 
     struct Failure {
         Store store = Records;

@@ -35,14 +35,17 @@
 #include "mouldscene.h"
 #include "paramgroupspage.h"
 #include "passwordbox.h"
+#include "privatemount.h"
 #include "recordspage.h"
 #include "settingsform.h"
 #include "statisticswidget.h"
 #include "testsupport.h"
+#include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "windowrig.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
+#include "writefailuretexts.h"
 
 using cycletest::WindowRig;
 using testsupport::recorder;
@@ -830,4 +833,102 @@ TEST_F(AlarmEndToEnd, AResampleConfirmedAcrossAnAlarmResamplesNothing) {
     ASSERT_EQ(answers.count(), 1);
     EXPECT_EQ(rig->records().mid(records).filter(lan(139)), QStringList());
     EXPECT_EQ(view(0).reTrainPending[kMouldStep], 0);
+}
+
+// A resample on a disk that takes no more files: camera 1's template 0 and the ignore points the
+// resample clears cannot be written. Both stay in force as the disk keeps them (the fault still
+// fails, the clean mould passes), the operator is told which files and why, and the records
+// follow the press with the refusals. The automatic update that cannot write its template is
+// told with the other files the disk refuses.
+TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    ASSERT_NO_FATAL_FAILURE(start());
+    engine::EngineContext& ctx = view(0).context;
+    ctx.ignoreMask[kMouldStep][0] = 255;  // far from every fault
+    ASSERT_TRUE(view(0).SaveIgnorePoint(kMouldStep));
+    const std::vector<uchar> mask = ctx.ignoreMask[kMouldStep];
+    // Camera 1's files of the mould step on a disk of their own, which then fills up.
+    const QDir folder(folderFile("cammer12"));
+    std::vector<std::pair<QString, QByteArray>> files;
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile f(folder.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        files.emplace_back(f.fileName(), f.readAll());
+    }
+    testsupport::TmpfsMount disk(folder.path(), 4 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    for (const auto& file : files) {
+        QFile f(file.first);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
+    }
+    disk.fill();
+    const QString template0 = folder.filePath("template0.bmp");
+    const QByteArray reference = greyBytes(template0);
+    const auto inForce = [&] {
+        const std::vector<uchar>& t = ctx.templateBuf[kMouldStep][0];
+        return QByteArray(reinterpret_cast<const char*>(t.data()), int(t.size()));
+    };
+    ASSERT_TRUE(inForce() == reference);
+    const QString maskUnwritten =
+        lang::cannotWriteText("cammer12/ignorepoint.bmp", storage::WriteCause::NoSpace);
+    const QString templateUnwritten =
+        lang::cannotWriteText("cammer12/template0.bmp", storage::WriteCause::NoSpace);
+
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    const int before = rig->records().size();
+    window().SlotReTrain();
+    EXPECT_TRUE(gpWarnBox->isVisible() && gpWarnBox->text().contains(maskUnwritten))
+        << gpWarnBox->text().toStdString();
+    // The next judged frame, the fault, is the sample.
+    rig->showPicture(0, PinMissing);
+    rig->showPicture(1, Clean);
+    rig->setInput(kMouldOpen, true);
+    ASSERT_TRUE(rig->waitFor([&] { return page().isVisible(); }, kWaitMs));
+    rig->setInput(kMouldOpen, false);
+    ASSERT_TRUE(rig->waitInputSeen(kMouldOpen, false, kWaitMs));
+    // Each warning in its turn.
+    const auto confirmShown = [] {
+        if (gpWarnBox->isVisible()) gpWarnBox->findChild<QAbstractButton*>("confirm")->click();
+    };
+    confirmShown();
+    EXPECT_TRUE(rig->waitFor(
+        [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(templateUnwritten); },
+        kWaitMs))
+        << gpWarnBox->text().toStdString();
+    confirmShown();
+    const QStringList records = rig->records().mid(before);
+    const auto position = [&](const QString& text) {
+        for (int i = 0; i < records.size(); ++i)
+            if (records[i].contains(text)) return i;
+        return -1;
+    };
+    const int press = records.indexOf(lan(585) + lan(139));
+    EXPECT_TRUE(press >= 0 && press < position(maskUnwritten) &&
+                position(maskUnwritten) < position(templateUnwritten))
+        << records.join(" | ").toStdString();
+    EXPECT_TRUE(inForce() == reference);
+    EXPECT_TRUE(greyBytes(template0) == reference);
+    EXPECT_TRUE(ctx.ignoreMask[kMouldStep] == mask);
+
+    // Back from the page: trained on the templates in force.
+    page().btnReturn->click();
+    ASSERT_TRUE(rig->waitFor([&] { return !window().cycle().reTrainAll; }, kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(cycle({PinMissing, Clean}));
+    EXPECT_EQ(window().resultState, 2) << "the fault still fails";
+    if (window().resultState == 2) {
+        chooseCamera(0);
+        rig->showPicture(0, Clean);
+        ASSERT_TRUE(rig->waitFor([&] { return view(0).context.grabBuf == view(1).context.grabBuf; },
+                                 kWaitMs));
+        page().btnReCheck->click();
+        expectLifted();
+    }
+
+    gpWPara->templateAutoUpdate = 1;
+    ASSERT_NO_FATAL_FAILURE(cycle({Clean, Clean}));
+    EXPECT_NE(window().resultState, 2);
+    EXPECT_TRUE(rig->waitFor(
+        [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(templateUnwritten); },
+        kWaitMs))
+        << gpWarnBox->text().toStdString();
 }

@@ -39,7 +39,10 @@ public:
     void setDetectDone(int, bool) override {}
     bool reTrainPending(int step) const override { return reTrain[step]; }
     void setReTrainPending(int step, bool pending) override { reTrain[step] = pending; }
-    void saveReTrainImage(int step) override { reTrainImages.push_back(step); }
+    bool saveReTrainImage(int step) override {
+        reTrainImages.push_back(step);
+        return true;
+    }
     void inspect(int step) override {
         inspected.push_back(step);
         ok = results.empty() || results.front();
@@ -155,6 +158,8 @@ public:
     void alarmLifted() override { ++alarmsLifted; }
     void alarmFinished() override {}
     void templatesChanged(int, int) override { ++templateSyncs; }
+    void resampleRefused(int, int) override {}
+    void templatesUpdated(int, const std::vector<int>&) override {}
     bool settingsVisible() const override { return false; }
     bool editingVisible() const override { return false; }
     void hidePagesForAlarm() override { ++pagesHidden; }

@@ -24,7 +24,7 @@ public:
     void setDetectDone(int, bool) override {}
     bool reTrainPending(int) const override { return false; }
     void setReTrainPending(int, bool) override {}
-    void saveReTrainImage(int) override {}
+    bool saveReTrainImage(int) override { return true; }
     void inspect(int step) override { rig_.engine->InspectStep(step); }
     void prepareInspection(int step) override;
     void retrain(int) override {}

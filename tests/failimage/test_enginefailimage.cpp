@@ -12,6 +12,7 @@
 #include "failimagelimits.h"
 #include "failslots.h"
 #include "globals.h"
+#include "privatemount.h"
 #include "slotrig.h"
 #include "templatefiles.h"
 #include "testsupport.h"
@@ -103,4 +104,31 @@ TEST_F(EngineFailImageTest, RetrainingAndIgnorePointsReachTheDetectionsFiles) {
     ASSERT_TRUE(saveIgnorePoint(context, 1));
     EXPECT_EQ(loadIgnoreMask(1, 1, kW, kH), mask);
     EXPECT_FALSE(saveIgnorePoint(context, 3));  // not prepared: no mask
+}
+
+// Both roads that take a template from a frame (the resample and the automatic update), and the
+// ignore points a resample clears: what the disk refuses is not put in force.
+TEST_F(EngineFailImageTest, WhatTheDiskRefusesStaysAsItWasInForce) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    testsupport::TmpfsMount disk("cammer22", 1 << 20);
+    ASSERT_TRUE(disk.isMounted());
+    std::fill(context.grabBuf.begin(), context.grabBuf.end(), uchar(7));
+    const std::vector<uchar> before = context.templateBuf[1][0];
+    std::vector<uchar>& mask = context.ignoreMask[1];
+    const std::vector<uchar> noPoints(mask.size(), 0);
+    disk.fill();
+    EXPECT_TRUE(clearIgnorePoints(context, 1)) << "no points: nothing is kept in force";
+    mask[kW * 10 + 17] = 255;
+    const std::vector<uchar> points = mask;
+    EXPECT_FALSE(saveReTrainImage(context, 1, nullptr));
+    EXPECT_FALSE(clearIgnorePoints(context, 1));
+    EXPECT_TRUE(context.templateBuf[1][0] == before);
+    EXPECT_TRUE(mask == points);
+
+    disk.unfill();
+    EXPECT_TRUE(saveReTrainImage(context, 1, nullptr));
+    EXPECT_TRUE(clearIgnorePoints(context, 1));
+    EXPECT_TRUE(context.templateBuf[1][0] == context.grabBuf);
+    EXPECT_TRUE(mask == noPoints);
+    EXPECT_TRUE(loadIgnoreMask(1, 1, kW, kH) == noPoints);
 }

@@ -8,7 +8,6 @@
 
 #include "cameramanager.h"
 #include "cammerwidget.h"
-#include "choosebox.h"
 #include "colorbutton.h"
 #include "customionamewidget.h"
 #include "cyclecamerastation.h"
@@ -137,14 +136,21 @@ void MainWindowCycleHost::showProductAlarmBox() {
     gpProductAlarmWarnBox->raise();
 }
 
-bool MainWindowCycleHost::confirm(const QString& question) {
-    if (!gpChooseBox) return false;
-    gpChooseBox->setText(question);
-    return gpChooseBox->exec() == QDialog::Accepted;
+dialogs::Subject MainWindowCycleHost::panelSubject() const {
+    return w_.panelSubject();
 }
 
-int MainWindowCycleHost::checkPassword() {
-    return w_.CheckPassword();
+dialogs::Subject MainWindowCycleHost::alarmSubject() const {
+    return w_.drawROIWidget ? w_.drawROIWidget->page().subject() : w_.panelSubject();
+}
+
+dialogs::Answer MainWindowCycleHost::confirm(const QString& question,
+                                             const dialogs::Subject& about) {
+    return dialogs::confirm(question, about);
+}
+
+int MainWindowCycleHost::checkPassword(const dialogs::Subject& about) {
+    return w_.CheckPassword(about);
 }
 
 void MainWindowCycleHost::insertRecord(const QString& text) {
@@ -242,8 +248,8 @@ void MainWindowCycleHost::editorRestart() {
     if (w_.drawROIWidget) w_.drawROIWidget->Restart();
 }
 
-void MainWindowCycleHost::editorSaveData() {
-    if (w_.drawROIWidget) w_.drawROIWidget->SlotSaveData();
+dialogs::Answer MainWindowCycleHost::editorSaveData(const dialogs::Subject& about) {
+    return w_.drawROIWidget ? w_.drawROIWidget->saveData(about) : dialogs::Answer::Yes;
 }
 
 void MainWindowCycleHost::editorSkipCurrent() {

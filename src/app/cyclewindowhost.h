@@ -30,8 +30,10 @@ public:
     void hideLostCameraBox() override;
     bool productAlarmBoxVisible() const override;
     void showProductAlarmBox() override;
-    bool confirm(const QString& question) override;
-    int checkPassword() override;
+    dialogs::Subject panelSubject() const override;
+    dialogs::Subject alarmSubject() const override;
+    dialogs::Answer confirm(const QString& question, const dialogs::Subject& about) override;
+    int checkPassword(const dialogs::Subject& about) override;
     void insertRecord(const QString& text) override;
 
     void addStatistics() override;
@@ -53,7 +55,7 @@ public:
     void showAllCameras() override;
     void editorReset() override;
     void editorRestart() override;
-    void editorSaveData() override;
+    dialogs::Answer editorSaveData(const dialogs::Subject& about) override;
     void editorSkipCurrent() override;
     void editorReCheck() override;
     void checkArea() override;

@@ -72,8 +72,11 @@ public:
     // a subject gone while it was open refuses.
     int CheckPassword(const dialogs::Subject& about);
     bool CheckRoot(const dialogs::Subject& about);
-    int CheckPassword();
+    // The settings screen's gate, still asked without a subject.
     bool CheckRoot();
+    // What the tool bar's commands and the start/stop button ask about, read now: the pages on
+    // show and the alarm raised last.
+    dialogs::Subject panelSubject() const;
     void CheckInput(int i);
     void AddStatistics();
     void showhideMscale();
@@ -274,8 +277,9 @@ private:
     // One run of the password box, as the privilege gate sees it.
     panel::PasswordAnswer askPassword(const dialogs::Subject* about);
     panel::PanelView panelView() const;
-    // The page and alarm checks and the privilege gate of an operator command.
-    bool admit(panel::Command command);
+    // The page and alarm checks and the privilege gate of an operator command, its password
+    // asked about the subject its road began with.
+    bool admit(panel::Command command, const dialogs::Subject& about);
     void CheckInputFromTimer(int i);
     void powerOffAfterCameraLoss();
     void openDatabases();

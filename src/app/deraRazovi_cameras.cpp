@@ -46,7 +46,6 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
         s.drawTool = drawTool;
         s.freehandDraw = freehandDraw != 0;
         s.copyAreaArmed = copyAreaArmed != 0;
-        s.pageOpening = drawROIWidget ? drawROIWidget->page().opening() : 0;
         s.zoomX = zoomX;
         s.zoomY = zoomY;
         s.zoomScale = zoomScale;
@@ -88,6 +87,9 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
     };
     hooks.editingPage = [this](cameraview::EditPageCall call) {
         if (drawROIWidget) drawROIWidget->viewCall(call);
+    };
+    hooks.editSubject = [this] {
+        return drawROIWidget ? drawROIWidget->page().subject() : panelSubject();
     };
     hooks.doubleTap = doubleTap_;
     return hooks;

@@ -12,7 +12,6 @@
 
 #include "cameramanager.h"
 #include "cammerwidget.h"
-#include "choosebox.h"
 #include "colorbutton.h"
 #include "controlport.h"
 #include "customionamewidget.h"
@@ -80,11 +79,6 @@ bool DeRaRazovi::CheckRoot(const dialogs::Subject& about) {
     return panel::checkRoot(loginLevel, [this, &about] { return askPassword(&about); });
 }
 
-int DeRaRazovi::CheckPassword() {
-    return panel::checkPassword(loginLevel, gpWPara && gpWPara->isPswUsed,
-                                [this] { return askPassword(nullptr); });
-}
-
 bool DeRaRazovi::CheckRoot() {
     return panel::checkRoot(loginLevel, [this] { return askPassword(nullptr); });
 }
@@ -97,13 +91,17 @@ panel::PanelView DeRaRazovi::panelView() const {
                          (customIONameWidget && customIONameWidget->isVisible());
     view.alarmShown = resultState == 2;
     view.alarmSerial = cycle_ ? cycle_->alarmSerial() : 0;
+    view.editorOpening = drawROIWidget ? drawROIWidget->page().opening() : 0;
     return view;
 }
 
-bool DeRaRazovi::admit(panel::Command command) {
-    return panel::admit(
-        command, [this] { return panelView(); }, loginLevel, gpWPara && gpWPara->isPswUsed,
-        [this] { return askPassword(nullptr); });
+dialogs::Subject DeRaRazovi::panelSubject() const {
+    return dialogs::Subject("the panel", [this] { return panel::reading(panelView()); });
+}
+
+bool DeRaRazovi::admit(panel::Command command, const dialogs::Subject& about) {
+    return panel::admit(command, panelView(), loginLevel, gpWPara && gpWPara->isPswUsed,
+                        [this, &about] { return askPassword(&about); });
 }
 
 bool DeRaRazovi::anyPageOpen() const {
@@ -113,7 +111,7 @@ bool DeRaRazovi::anyPageOpen() const {
 // --- tool-bar commands ----------------------------------------------------------------------
 
 void DeRaRazovi::SlotSystemPara() {
-    if (!admit(panel::Command::SystemPara)) return;
+    if (!admit(panel::Command::SystemPara, panelSubject())) return;
     *gpWParaBak = *gpWPara;
     indexButton->SlotShowHideTimeout();
     wizardParaWidget->show();
@@ -122,7 +120,7 @@ void DeRaRazovi::SlotSystemPara() {
 }
 
 void DeRaRazovi::SlotAdjustArea() {
-    if (!admit(panel::Command::AdjustArea)) return;
+    if (!admit(panel::Command::AdjustArea, panelSubject())) return;
     resultState = 3;
     indexButton->hide();
     ioStatusWidget->hide();
@@ -141,11 +139,11 @@ void DeRaRazovi::SlotShowAlarmImgae() {
 
 void DeRaRazovi::CheckArea(bool) {
     if (wizardParaWidget && wizardParaWidget->isVisible()) wizardParaWidget->hide();
-    const panel::PanelView asked = panelView();
-    if (!admit(panel::Command::CheckArea)) {
+    const dialogs::Subject about = panelSubject();
+    if (!admit(panel::Command::CheckArea, about)) {
         // Refused: detection goes on instead of waiting for the editor. An alarm that arrived
         // while the password was typed has stopped it and keeps it stopped.
-        if (panelView() == asked) detectState = 1;
+        if (about.holds()) detectState = 1;
         return;
     }
     resultState = 3;
@@ -155,14 +153,12 @@ void DeRaRazovi::CheckArea(bool) {
 }
 
 void DeRaRazovi::SlotReTrain() {
-    if (!admit(panel::Command::ReTrain)) return;
-    const panel::PanelView asked = panelView();
-    gpChooseBox->setText(lan(kEntryResampleQuestion));
-    if (gpChooseBox->exec() != QDialog::Accepted) return;
-    // The question was modal and the cycle went on: an alarm raised meanwhile, even one its
+    // The question is modal and the cycle goes on: an alarm raised meanwhile, even one its
     // timer released again, failed on a mould nobody looked at, which the new templates
     // would learn.
-    if (!(panelView() == asked)) return;
+    const dialogs::Subject about = panelSubject();
+    if (!admit(panel::Command::ReTrain, about)) return;
+    if (dialogs::confirm(lan(kEntryResampleQuestion), about) != dialogs::Answer::Yes) return;
     if (panel::isBlocked(panel::kSettingsOrEditor | panel::kAlarm, panelView())) return;
 
     resultState = 0;
@@ -210,10 +206,10 @@ void DeRaRazovi::SlotReTrain() {
 }
 
 void DeRaRazovi::SlotManualTrig(int step) {
-    if (!admit(panel::Command::ManualTrig)) return;
+    const dialogs::Subject about = panelSubject();
+    if (!admit(panel::Command::ManualTrig, about)) return;
     if (step == 0 && !gpWPara->detectProdEnable) {
-        gpWarnBox->setText(lan(kEntryProductNotEnabled));
-        gpWarnBox->exec();
+        dialogs::notify(lan(kEntryProductNotEnabled), about);
         return;
     }
     manualStep = step;
@@ -230,7 +226,7 @@ void DeRaRazovi::SlotMuliManualTrig() {
 }
 
 void DeRaRazovi::SlotReturn() {
-    if (!admit(panel::Command::Return)) return;
+    if (!admit(panel::Command::Return, panelSubject())) return;
     if (numCamera != 1) {
         curCamera = numCamera;
         ChangeCammer();

@@ -2,16 +2,15 @@
 
 #include <QJsonObject>
 
-#include "choosebox.h"
 #include "controlport.h"
 #include "deraRazovi.h"
+#include "detectioncontroller.h"
 #include "helpwidget.h"
 #include "indexbutton.h"
 #include "iostatuswidget.h"
 #include "mon_netmn.h"
 #include "numberinput.h"
 #include "numcharinput.h"
-#include "warnbox.h"
 #include "wizardpara.h"
 
 namespace {
@@ -51,22 +50,20 @@ void MainWindowEditHost::changeCamera() {
     w_.ChangeCammer();
 }
 
-int MainWindowEditHost::checkPassword() {
-    return w_.CheckPassword();
+int MainWindowEditHost::checkPassword(const dialogs::Subject& about) {
+    return w_.CheckPassword(about);
 }
 
 void MainWindowEditHost::insertRecord(const QString& text) {
     w_.InsertRecord(text);
 }
 
-void MainWindowEditHost::warn(const QString& text) {
-    gpWarnBox->setText(text);
-    gpWarnBox->exec();
+dialogs::Answer MainWindowEditHost::warn(const QString& text, const dialogs::Subject& about) {
+    return dialogs::notify(text, about);
 }
 
-bool MainWindowEditHost::ask(const QString& text) {
-    gpChooseBox->setText(text);
-    return gpChooseBox->exec() == QDialog::Accepted;
+dialogs::Answer MainWindowEditHost::ask(const QString& text, const dialogs::Subject& about) {
+    return dialogs::confirm(text, about);
 }
 
 void MainWindowEditHost::zoomToMin() {
@@ -137,6 +134,14 @@ void MainWindowEditHost::setAlarmClearState(int c, int d, int state) {
 
 bool MainWindowEditHost::lastCycleNG() const {
     return w_.lastCycleNG;
+}
+
+quint32 MainWindowEditHost::alarmSerial() const {
+    return w_.cycle().alarmSerial();
+}
+
+quint32 MainWindowEditHost::judgementSerial() const {
+    return w_.cycle().judgementSerial();
 }
 
 int MainWindowEditHost::detectPending(int s) const {

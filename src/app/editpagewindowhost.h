@@ -18,10 +18,10 @@ public:
     CammerWidget* view(int c) override;
     void changeCamera() override;
 
-    int checkPassword() override;
+    int checkPassword(const dialogs::Subject& about) override;
     void insertRecord(const QString& text) override;
-    void warn(const QString& text) override;
-    bool ask(const QString& text) override;
+    dialogs::Answer warn(const QString& text, const dialogs::Subject& about) override;
+    dialogs::Answer ask(const QString& text, const dialogs::Subject& about) override;
 
     void zoomToMin() override;
     void showHelpButton(bool on) override;
@@ -41,6 +41,8 @@ public:
     int alarmClearState(int c, int d) const override;
     void setAlarmClearState(int c, int d, int state) override;
     bool lastCycleNG() const override;
+    quint32 alarmSerial() const override;
+    quint32 judgementSerial() const override;
     int detectPending(int s) const override;
     void setDetectPending(int s, int cameras) override;
     void resetRun() override;

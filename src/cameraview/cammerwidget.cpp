@@ -210,10 +210,11 @@ QVector<int> CammerWidget::loadRegions() {
 }
 
 void CammerWidget::warnRegionErrors(const QVector<int>& detections) {
-    for (int k = 0; k < detections.size() && gpWarnBox; ++k) {
-        gpWarnBox->setText(lan(kEntryParamFileError));
-        gpWarnBox->exec();
-    }
+    // Only a start reads the regions with a warning: nothing but the program is asked about.
+    for (int k = 0; k < detections.size() && gpWarnBox; ++k)
+        if (dialogs::notify(lan(kEntryParamFileError), dialogs::Subject::program()) ==
+            dialogs::Answer::Gone)
+            return;
 }
 
 bool CammerWidget::takeStored() {

@@ -30,7 +30,7 @@ public:
 
     EditTools tools() const override {
         const ViewHostState s = v_.hostState();
-        return EditTools{s.editDetect, s.drawTool, s.freehandDraw, s.copyAreaArmed, s.pageOpening};
+        return EditTools{s.editDetect, s.drawTool, s.freehandDraw, s.copyAreaArmed};
     }
     void setDrawTool(int tool) override {
         if (v_.hooks_.setDrawTool) v_.hooks_.setDrawTool(tool);
@@ -42,21 +42,18 @@ public:
     float scaleX() const override { return v_.baseScaleX; }
     float scaleY() const override { return v_.baseScaleY; }
     QSize viewSize() const override { return v_.size(); }
-    void warn(int entry) override {
-        if (!gpWarnBox) {
-            qWarning() << "camera" << v_.cameraNo + 1 << "warning not shown:" << lan(entry);
-            return;
-        }
-        gpWarnBox->setText(lan(entry));
-        gpWarnBox->exec();
+    dialogs::Subject subject() const override {
+        return v_.hooks_.editSubject ? v_.hooks_.editSubject() : dialogs::Subject::program();
     }
-    bool confirm(int entry) override {
-        if (!gpChooseBox) {
+    dialogs::Answer warn(int entry, const dialogs::Subject& about) override {
+        if (!gpWarnBox)
+            qWarning() << "camera" << v_.cameraNo + 1 << "warning not shown:" << lan(entry);
+        return dialogs::notify(lan(entry), about);
+    }
+    dialogs::Answer confirm(int entry, const dialogs::Subject& about) override {
+        if (!gpChooseBox)
             qWarning() << "camera" << v_.cameraNo + 1 << "question not asked:" << lan(entry);
-            return false;
-        }
-        gpChooseBox->setText(lan(entry));
-        return gpChooseBox->exec() == QDialog::Accepted;
+        return dialogs::confirm(lan(entry), about);
     }
     void pageCall(EditPageCall call) override {
         if (v_.hooks_.editingPage) v_.hooks_.editingPage(call);

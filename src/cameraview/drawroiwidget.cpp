@@ -266,6 +266,11 @@ void DrawROIWidget::SlotChangePage() {
 void DrawROIWidget::SlotSaveData() {
     run([&] { page_.SlotSaveData(); });
 }
+dialogs::Answer DrawROIWidget::saveData(const dialogs::Subject& about) {
+    dialogs::Answer answer = dialogs::Answer::Yes;
+    run([&] { answer = page_.saveData(about); });
+    return answer;
+}
 void DrawROIWidget::LoadPic() {
     run([&] { page_.LoadPic(); });
 }

@@ -29,6 +29,8 @@ public:
     void AddTemp(int camera, int detection);
     // "Don't Detect" this mould on every camera, without asking.
     void notCheckcur();
+    // The page's save, its question asked about the caller's subject.
+    dialogs::Answer saveData(const dialogs::Subject& about);
     // The drawing-tool slot a camera view asks for (first point, double tap).
     void viewCall(cameraview::EditPageCall call);
     // The stored picture on show, as the camera views paint it.

@@ -161,8 +161,20 @@ void EditPage::deselectCurrent() {
     }
 }
 
-EditPage::Asked EditPage::asked() const {
-    return {opening_, host_.resultState(), gSource, host_.words().curCamera, host_.curDetect()};
+dialogs::Subject EditPage::subject() const {
+    return dialogs::Subject("the editing page", [this] {
+        const int result = host_.resultState();
+        // Outside an alarm the cycle goes on judging and moving its step while the page edits
+        // areas: that is no change of what the page asks about.
+        const bool alarm = result == kResultNgAlarm;
+        return dialogs::Subject::Reading{opening_,
+                                         result,
+                                         gSource,
+                                         host_.words().curCamera,
+                                         alarm ? host_.curDetect() : -1,
+                                         host_.alarmSerial(),
+                                         alarm ? host_.judgementSerial() : 0};
+    });
 }
 
 // --- opening and closing ---------------------------------------------------------------------
@@ -210,6 +222,7 @@ void EditPage::Restart() {
 }
 
 void EditPage::SlotReturn() {
+    const dialogs::Subject about = subject();
     host_.hideKeypads();
     EditWords& w = host_.words();
     w.drawTool = kToolNone;
@@ -223,7 +236,7 @@ void EditPage::SlotReturn() {
     }
     host_.showIoStatus(true);
     host_.zoomToMin();
-    SlotSaveData();
+    if (saveData(about) == dialogs::Answer::Gone) return;
     if (host_.resultState() == kResultNgAlarm) {
         setChoice(SourceList, kSourceLive);
         return;
@@ -280,10 +293,11 @@ void EditPage::SlotChangeSource(int source) {
     if (source == kSourceTemplate && alarm) {
         // The alarm page shows the live image until the password is given: the cycle goes on
         // while it is typed and reads the source.
-        const Asked question = asked();
-        const bool admitted = host_.checkPassword() != 0;
-        // The alarm was answered or replaced while the password was asked: this page is gone.
-        if (!stillAsked(question)) return;
+        const dialogs::Subject about = subject();
+        const bool admitted = host_.checkPassword(about) != 0;
+        // The alarm was answered, judged again or replaced while the password was asked: the
+        // choice belongs to another page now.
+        if (!about.holds()) return;
         if (!admitted) {
             // Refused: the page stays on the source it showed, and the choice says so.
             if (previous >= 0 && previous < look_.choices[SourceList].items.size())
@@ -381,23 +395,24 @@ void EditPage::SlotChangeDetect(int index) {
     EditWords& w = host_.words();
     const WizardPara& p = host_.settings();
     w.copyAreaArmed = 0;
-    const int opening = opening_;
+    // The warnings are modal: an alarm may open the page again on its own step meanwhile.
+    const dialogs::Subject about = subject();
     const int step = twoMoulds(p.detectMode) ? index & 1 : index;
     if (step == 0 && !p.detectProdEnable) {
-        host_.warn(lan(kEntryProdDisabled));
+        if (host_.warn(lan(kEntryProdDisabled), about) == dialogs::Answer::Gone) return;
         setChoice(DetectList, 1);
         return;
     }
     if (p.sameParam && notePending_ && gSource == kSourceTemplate) {
-        if (step != 0 && p.detectEnable[0] && p.detectMode == 0) {
+        int note = -1;
+        if (step != 0 && p.detectEnable[0] && p.detectMode == 0)
+            note = kEntrySameParamNote;
+        else if (twoMoulds(p.detectMode) && index >= 2)
+            note = kEntrySameParamRightNote;
+        if (note >= 0) {
             notePending_ = false;
-            host_.warn(lan(kEntrySameParamNote));
-        } else if (twoMoulds(p.detectMode) && index >= 2) {
-            notePending_ = false;
-            host_.warn(lan(kEntrySameParamRightNote));
+            if (host_.warn(lan(note), about) == dialogs::Answer::Gone) return;
         }
-        // The note was modal: an alarm may have opened the page again on its own step.
-        if (opening != opening_) return;
     }
     if (CammerWidget* v = current()) v->DeselectROI();
     w.drawTool = kToolNone;
@@ -419,11 +434,10 @@ void EditPage::SlotDeleteROI() {
     if (!editingAreas()) return;
     host_.words().copyAreaArmed = 0;
     CammerWidget* v = current();
-    const int opening = opening_;
+    const dialogs::Subject about = subject();
     if (v && v->selectedRoi == -1) {
-        host_.warn(lan(kEntryNoneSelected));
-    } else if (v && host_.ask(lan(kEntryAskDeleteRoi)) && opening == opening_ && singleCamera() &&
-               gSource != kSourceLive) {
+        host_.warn(lan(kEntryNoneSelected), about);
+    } else if (v && host_.ask(lan(kEntryAskDeleteRoi), about) == dialogs::Answer::Yes) {
         v->DeleteROI(v->selectedRoi);
         v->setCurRoi(-1);
         v->ShowHideROIPara();
@@ -436,9 +450,8 @@ void EditPage::SlotDeleteAllROI() {
     host_.words().copyAreaArmed = 0;
     CammerWidget* v = current();
     const int d = host_.words().editDetect;
-    const int opening = opening_;
-    if (v && host_.ask(lan(kEntryAskDeleteAll)) && opening == opening_ && editingAreas() &&
-        d >= 0 && d < kMaxDetections) {
+    if (v && host_.ask(lan(kEntryAskDeleteAll), subject()) == dialogs::Answer::Yes && d >= 0 &&
+        d < kMaxDetections) {
         if (v->editParam) v->editParam->roiCount[d] = 0;
         v->setCurRoi(-1);
         v->ShowHideROIPara();

@@ -101,6 +101,17 @@ public:
     // Compares nothing and asks nothing while the page is closed: its editing copies are given
     // back then and stand for no edit.
     void SlotSaveData();
+    // The same, its question asked about the subject of the caller's road: Gone when the
+    // subject went while it was open (nothing saved), else Yes (also with nothing to save) or
+    // No (declined).
+    dialogs::Answer saveData(const dialogs::Subject& about);
+
+    // What the page's boxes are asked about, read now: the opening of the page, what it shows
+    // (result state, source, camera) and, during an NG alarm, the alarm's step, the alarm and
+    // its latest judgement. A modal box lets the cycle go on (a closed door judges the mould
+    // again, a pass lifts the alarm and closes the page, a new alarm opens it again), so every
+    // box of a road is asked about the subject read where the road begins.
+    dialogs::Subject subject() const;
 
     // --- answers to an NG alarm (editpage_alarm.cpp) ---
     void SlotAddTemp();
@@ -134,24 +145,11 @@ public:
     int recordIndex = 0;
 
 private:
-    // What a question of the page was asked about. A modal question lets the cycle go on
-    // (a closed door re-detects, a pass lifts the alarm and closes the page, a new alarm opens
-    // it again), so an answer counts only while all of it is unchanged.
-    struct Asked {
-        int opening = 0;
-        int resultState = 0;
-        int source = 0;
-        int camera = 0;
-        int detect = 0;
-        bool operator==(const Asked& o) const {
-            return opening == o.opening && resultState == o.resultState && source == o.source &&
-                   camera == o.camera && detect == o.detect;
-        }
-    };
-    Asked asked() const;
-    bool stillAsked(const Asked& a) const { return asked() == a; }
     // Commits the edited copies of the cameras whose copy differs, once the operator agrees.
-    void commitEdits();
+    dialogs::Answer commitEdits(const dialogs::Subject& about);
+    // The roads of SlotReCheck and notCheckcur, begun by another road or by their own.
+    void reCheck(const dialogs::Subject& about);
+    void skipAll(const dialogs::Subject& about);
 
     bool singleCamera() const;
     bool editingAreas() const;  // one camera shown and the template source
@@ -174,8 +172,8 @@ private:
     void train(int c);
     // The current view when one camera is shown and it failed; else warns "switch to the
     // alarm camera" and gives null.
-    CammerWidget* failedCurrent();
-    void warnEntry(int entry);
+    CammerWidget* failedCurrent(const dialogs::Subject& about);
+    dialogs::Answer warnEntry(int entry, const dialogs::Subject& about);
     // The slot a new template of the view's detection d takes. Nothing is marked used and no
     // file is removed before the new template is on the disk (claimTemplateSlot).
     TemplateSlot chooseTemplateSlot(CammerWidget& v, int d) const;
@@ -184,11 +182,12 @@ private:
     // was to be added).
     QString addTemplate(int camera, int detection);
     // Tells the operator which files could not be written and why; the answer is not done.
-    void warnUnwritten(const QStringList& files);
+    void warnUnwritten(const QStringList& files, const dialogs::Subject& about);
     // Stores mask as the ignore points of detection d of the view, then takes it over and
     // retrains, recording `record`; false (operator told, nothing changed) when the file
     // cannot be written.
-    bool storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask, const QString& record);
+    bool storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask, const QString& record,
+                           const dialogs::Subject& about);
 
     EditPageHost& host_;
     PageLook look_;

@@ -50,14 +50,14 @@ bool validDetection(int d) {
 
 }  // namespace
 
-void EditPage::warnEntry(int entry) {
-    host_.warn(lan(entry));
+dialogs::Answer EditPage::warnEntry(int entry, const dialogs::Subject& about) {
+    return host_.warn(lan(entry), about);
 }
 
-CammerWidget* EditPage::failedCurrent() {
+CammerWidget* EditPage::failedCurrent(const dialogs::Subject& about) {
     CammerWidget* v = current();
     if (v && !v->isOK) return v;
-    warnEntry(kEntrySwitchToAlarmCamera);
+    warnEntry(kEntrySwitchToAlarmCamera, about);
     return nullptr;
 }
 
@@ -67,19 +67,22 @@ void EditPage::SlotAddTemp() {
     const WizardPara& p = host_.settings();
     EditWords& w = host_.words();
     const int result = host_.resultState();
-    const Asked question = asked();
+    // The frame added is the one judged when the question was answered: a door closed
+    // meanwhile judges another frame, which nobody has looked at.
+    const dialogs::Subject about = subject();
     const bool liveAlarm = result == kResultNgAlarm && gSource == kSourceLive;
     if (liveAlarm) {
         if (!p.addAllCamTemp) {
             CammerWidget* v = current();
-            if (!v || v->isOK) return warnEntry(kEntrySwitchToAlarmCamera);
+            if (!v || v->isOK) return void(warnEntry(kEntrySwitchToAlarmCamera, about));
         }
-        if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
+        if (p.safeDoorResetAlarm && !gisSafeDoorOpen)
+            return void(warnEntry(kEntryOpenSafetyDoor, about));
     }
-    if (gTempNum <= 1) return warnEntry(kEntryOneTemplateOnly);
-    if (p.pswAddTemp && (host_.checkPassword() == 0 || !stillAsked(question))) return;
+    if (gTempNum <= 1) return void(warnEntry(kEntryOneTemplateOnly, about));
+    if (p.pswAddTemp && host_.checkPassword(about) == 0) return;
     const int d = liveAlarm ? host_.curDetect() : w.editDetect;
-    if (!host_.ask(lan(kEntryAskAddTemplate)) || !stillAsked(question)) return;
+    if (host_.ask(lan(kEntryAskAddTemplate), about) != dialogs::Answer::Yes) return;
     if (w.curCamera < 0 || w.curCamera > numCamera) return;
     if (result == kResultNgAlarm && gSource != kSourceLive && gSource != kSourceRecentNg) return;
     if (result == kResultAreaSetting && gSource != kSourceRecentNg) return;
@@ -90,9 +93,9 @@ void EditPage::SlotAddTemp() {
         if (!failed.isEmpty()) unwritten << failed;
     }
     // A template that is not on the disk is not added: the alarm stays for another answer.
-    if (!unwritten.isEmpty()) return warnUnwritten(unwritten);
+    if (!unwritten.isEmpty()) return warnUnwritten(unwritten, about);
     // The live frame was judged with the old library: it is judged again with the new one.
-    if (gSource != kSourceRecentNg) SlotReCheck();
+    if (gSource != kSourceRecentNg) reCheck(about);
 }
 
 TemplateSlot EditPage::chooseTemplateSlot(CammerWidget& v, int d) const {
@@ -126,16 +129,17 @@ void EditPage::claimTemplateSlot(CammerWidget& v, int d, const TemplateSlot& slo
     if (!slot.removePath.isEmpty()) QFile::remove(slot.removePath);
 }
 
-void EditPage::warnUnwritten(const QStringList& files) {
+void EditPage::warnUnwritten(const QStringList& files, const dialogs::Subject& about) {
     QStringList lines;
     for (const QString& file : files) lines << lang::cannotWriteText(file);
     qWarning().noquote() << "alarm answer not done:" << lines.join(QStringLiteral("; "));
-    host_.warn(lines.join(QLatin1Char('\n')));
+    host_.warn(lines.join(QLatin1Char('\n')), about);
 }
 
 void EditPage::AddTemp(int camera, int detection) {
+    const dialogs::Subject about = subject();
     const QString failed = addTemplate(camera, detection);
-    if (!failed.isEmpty()) warnUnwritten({failed});
+    if (!failed.isEmpty()) warnUnwritten({failed}, about);
 }
 
 QString EditPage::addTemplate(int camera, int detection) {
@@ -192,30 +196,34 @@ QString EditPage::addTemplate(int camera, int detection) {
 void EditPage::SlotNoCheckCur() {
     const WizardPara& p = host_.settings();
     const int d = host_.curDetect();
-    const Asked question = asked();
-    if (p.pswNotDetect && (host_.checkPassword() == 0 || !stillAsked(question))) return;
-    if (p.safeDoorResetAlarm && !gisSafeDoorOpen) return warnEntry(kEntryOpenSafetyDoor);
+    // The mould not detected is the one judged when the question was answered.
+    const dialogs::Subject about = subject();
+    if (p.pswNotDetect && host_.checkPassword(about) == 0) return;
+    if (p.safeDoorResetAlarm && !gisSafeDoorOpen)
+        return void(warnEntry(kEntryOpenSafetyDoor, about));
     const int c = host_.words().curCamera;
     if (c == numCamera) {
-        if (host_.ask(lan(kEntryAskNoneDetectAll)) && stillAsked(question)) notCheckcur();
+        if (host_.ask(lan(kEntryAskNoneDetectAll), about) == dialogs::Answer::Yes) skipAll(about);
         return;
     }
     CammerWidget* v = current();
     if (!v || !validDetection(d)) return;
-    if (v->isOK && host_.lastCycleNG()) return warnEntry(kEntrySwitchToAlarmCamera);
-    if (!host_.ask(lan(kEntryAskNoneDetect).arg(c + 1)) || !stillAsked(question)) return;
+    if (v->isOK && host_.lastCycleNG()) return void(warnEntry(kEntrySwitchToAlarmCamera, about));
+    if (host_.ask(lan(kEntryAskNoneDetect).arg(c + 1), about) != dialogs::Answer::Yes) return;
     v->detectDone[d] = 1;
     if (host_.alarmClearState(c, d) == kAlarmOpen)
         host_.setAlarmClearState(c, d, kAnswerDontDetect);
     host_.insertRecord(lan(kEntryNoneDetects).arg(c + 1));
-    SlotReCheck();
+    reCheck(about);
 }
 
 void EditPage::notCheckcur() {
+    skipAll(subject());
+}
+
+void EditPage::skipAll(const dialogs::Subject& about) {
     const int d = host_.curDetect();
-    const Asked question = asked();
-    SlotSaveData();
-    if (!stillAsked(question)) return;
+    if (saveData(about) == dialogs::Answer::Gone) return;
     gSource = kSourceNone;
     host_.resetRun();
     if (validDetection(d))
@@ -229,12 +237,14 @@ void EditPage::notCheckcur() {
 // --- "Re-detected" -------------------------------------------------------------------------------
 
 void EditPage::SlotReCheck() {
+    reCheck(subject());
+}
+
+void EditPage::reCheck(const dialogs::Subject& about) {
     const int d = host_.curDetect();
     EditWords& w = host_.words();
     const int shownCamera = w.curCamera;
-    const Asked question = asked();
-    SlotSaveData();
-    if (!stillAsked(question)) return;
+    if (saveData(about) == dialogs::Answer::Gone) return;
     host_.resetRun();
     const WizardPara& p = host_.settings();
     const ReCheckStep step = reCheckStep(p.detectMode, d, gDNum);
@@ -302,9 +312,9 @@ void EditPage::SlotAutoChange() {
 // --- ignore points -------------------------------------------------------------------------------
 
 bool EditPage::storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask,
-                                 const QString& record) {
+                                 const QString& record, const dialogs::Subject& about) {
     if (!failimage::saveIgnoreMask(v.cameraNo, d, mask.data(), v.imageW, v.imageH)) {
-        warnUnwritten({QDir::cleanPath(failimage::ignorePointPath(v.cameraNo, d))});
+        warnUnwritten({QDir::cleanPath(failimage::ignorePointPath(v.cameraNo, d))}, about);
         return false;
     }
     host_.insertRecord(record);
@@ -315,7 +325,7 @@ bool EditPage::storeIgnorePoints(CammerWidget& v, int d, std::vector<uchar> mask
 }
 
 void EditPage::SlotShowHideAlarmPoint() {
-    CammerWidget* v = failedCurrent();
+    CammerWidget* v = failedCurrent(subject());
     if (!v) return;
     if (v->alarmBlink == kBlinkIgnorePoints) {
         v->alarmBlink = kBlinkOff;
@@ -329,10 +339,12 @@ void EditPage::SlotShowHideAlarmPoint() {
 
 void EditPage::SlotIgnoreAlarmPoint() {
     const int d = host_.curDetect();
-    const Asked question = asked();
-    CammerWidget* v = failedCurrent();
-    if (!v || host_.checkPassword() == 0 || !stillAsked(question) ||
-        !host_.ask(lan(kEntryAskIgnore)) || !stillAsked(question))
+    // The pixels ignored are those that failed in the frame the operator saw: a door closed
+    // during the question judges another frame.
+    const dialogs::Subject about = subject();
+    CammerWidget* v = failedCurrent(about);
+    if (!v || host_.checkPassword(about) == 0 ||
+        host_.ask(lan(kEntryAskIgnore), about) != dialogs::Answer::Yes)
         return;
     const QString record = lan(kEntryIgnoring).arg(host_.words().curCamera + 1);
     engine::EngineContext& ctx = v->context;
@@ -346,28 +358,29 @@ void EditPage::SlotIgnoreAlarmPoint() {
     for (int i = 0; i < count; ++i) {
         if (ctx.roiOK[d][i]) continue;
         if (ctx.roiValue[d][i] > kMaxIgnoredArea) {
-            host_.warn(lan(kEntryAreaTooLarge).arg(kMaxIgnoredArea));
-            // The warning was modal: the alarm may have been lifted and the next one raised
-            // with faults nobody has looked at.
-            if (!stillAsked(question)) return;
+            // The warning is modal: the alarm may be lifted and the next one raised with
+            // faults nobody has looked at.
+            if (host_.warn(lan(kEntryAreaTooLarge).arg(kMaxIgnoredArea), about) ==
+                dialogs::Answer::Gone)
+                return;
             continue;
         }
         ignoreDefectPixels(ctx.defectRects[size_t(d)][size_t(i)], ctx.resultMask.data(),
                            mask.data(), v->imageW, v->imageH);
     }
-    storeIgnorePoints(*v, d, std::move(mask), record);
+    storeIgnorePoints(*v, d, std::move(mask), record, about);
 }
 
 void EditPage::SlotDeleteIgnorePoint() {
     const int d = host_.curDetect();
-    const Asked question = asked();
-    CammerWidget* v = failedCurrent();
-    if (!v || !host_.ask(lan(kEntryAskDeleteIgnored)) || !stillAsked(question)) return;
+    const dialogs::Subject about = subject();
+    CammerWidget* v = failedCurrent(about);
+    if (!v || host_.ask(lan(kEntryAskDeleteIgnored), about) != dialogs::Answer::Yes) return;
     const QString record = lan(kEntryIgnoredDeleted).arg(host_.words().curCamera + 1);
     if (!validDetection(d) || v->context.ignoreMask[size_t(d)].size() != size_t(v->pixelCount))
         return host_.insertRecord(record);
     std::vector<uchar> mask(size_t(v->pixelCount), uchar(0));
-    storeIgnorePoints(*v, d, std::move(mask), record);
+    storeIgnorePoints(*v, d, std::move(mask), record, about);
 }
 
 }  // namespace cameraview

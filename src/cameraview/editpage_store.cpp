@@ -102,13 +102,13 @@ void EditPage::page(bool forward) {
 void EditPage::SlotTempDeleteCur() {
     CammerWidget* v = current();
     if (!v) return;
+    const dialogs::Subject about = subject();
     if (v->context.curTemplate == 0) {
-        host_.warn(lan(kEntryDeleteFirst));
+        host_.warn(lan(kEntryDeleteFirst), about);
         return;
     }
-    const int opening = opening_;
-    // The question is modal: an alarm may have closed the page and opened it again meanwhile.
-    if (!host_.ask(lan(kEntryAskDeleteTemplate)) || opening != opening_ || !singleCamera()) return;
+    // The question is modal: an alarm may close the page and open it again meanwhile.
+    if (host_.ask(lan(kEntryAskDeleteTemplate), about) != dialogs::Answer::Yes) return;
     const int d = host_.words().editDetect;
     const int n = v->context.curTemplate;
     if (d < 0 || d >= kMaxDetections || n < 0 || n >= int(v->context.templateUsed[d].size()) ||
@@ -187,15 +187,23 @@ RecordPicture EditPage::recordPicture() const {
 // --- saving ----------------------------------------------------------------------------------
 
 void EditPage::SlotSaveData() {
-    if (look_.shown && copiesHeld_) commitEdits();
+    saveData(subject());
+}
+
+dialogs::Answer EditPage::saveData(const dialogs::Subject& about) {
+    const dialogs::Answer answer =
+        look_.shown && copiesHeld_ ? commitEdits(about) : dialogs::Answer::Yes;
+    // Templates added from the recent NG frames are on the disk already: they are trained
+    // whatever became of the question.
     for (int c = 0; c < numCamera; ++c) {
         if (!templatesChanged[size_t(c)]) continue;
         templatesChanged[size_t(c)] = false;
         train(c);
     }
+    return answer;
 }
 
-void EditPage::commitEdits() {
+dialogs::Answer EditPage::commitEdits(const dialogs::Subject& about) {
     std::array<bool, kMaxCameras> differs{};
     bool any = false;
     for (int c = 0; c < numCamera; ++c) {
@@ -204,16 +212,23 @@ void EditPage::commitEdits() {
             v && v->liveParam && v->editParam && !v->liveParam->sameParameters(*v->editParam);
         any = any || differs[size_t(c)];
     }
-    if (!any) return;
+    if (!any) return dialogs::Answer::Yes;
     const int opening = opening_;
-    if (!host_.ask(lan(kEntryAskSave))) return;
-    // Closed or opened again while the question was open (an NG alarm, its lift): the copies
-    // compared are gone, and the operator who confirmed must not take the silence for a save.
-    if (opening != opening_ || !copiesHeld_) return host_.warn(lanOwn(kEditsGone));
+    const dialogs::Answer answer = host_.ask(lan(kEntryAskSave), about);
+    if (answer == dialogs::Answer::Gone) {
+        // Closed or opened again while the question was open (an NG alarm, its lift): the
+        // copies compared are gone, and an operator who saw the question go must not take the
+        // silence for a save. On a page still open the edits wait for the next save.
+        if (opening != opening_ || !copiesHeld_) host_.warn(lanOwn(kEditsGone), subject());
+        return answer;
+    }
+    if (answer != dialogs::Answer::Yes) return answer;
     bool stored = true;
     for (int c = 0; c < numCamera; ++c)
         if (differs[size_t(c)]) stored = saveCamera(c) && stored;
-    if (!stored) host_.warn(lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile)));
+    if (!stored)
+        host_.warn(lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile)), about);
+    return answer;
 }
 
 bool EditPage::saveCamera(int c) {

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "question.h"
+
 class CammerWidget;
 class QJsonObject;
 class WizardPara;
@@ -36,11 +38,12 @@ public:
     // Lays the views out for curCamera.
     virtual void changeCamera() = 0;
 
-    // --- the operator ---
-    virtual int checkPassword() = 0;  // 0 refused
+    // --- the operator: every box about the subject of its road ---
+    // The level reached; 0 refused, also when the subject went while the box was open.
+    virtual int checkPassword(const dialogs::Subject& about) = 0;
     virtual void insertRecord(const QString& text) = 0;
-    virtual void warn(const QString& text) = 0;  // modal
-    virtual bool ask(const QString& text) = 0;   // modal; true confirmed
+    virtual dialogs::Answer warn(const QString& text, const dialogs::Subject& about) = 0;
+    virtual dialogs::Answer ask(const QString& text, const dialogs::Subject& about) = 0;
 
     // --- window furniture ---
     virtual void zoomToMin() = 0;
@@ -70,6 +73,10 @@ public:
     virtual void setAlarmClearState(int c, int d, int state) = 0;
     // The last evaluated step failed on some camera.
     virtual bool lastCycleNG() const = 0;
+    // Counts the NG alarms raised, and every decision of a step (a re-check that fails again
+    // judged a frame the operator has not seen).
+    virtual quint32 alarmSerial() const = 0;
+    virtual quint32 judgementSerial() const = 0;
     // The cameras (bit mask) still to inspect in step s.
     virtual int detectPending(int s) const = 0;
     virtual void setDetectPending(int s, int cameras) = 0;

@@ -287,7 +287,7 @@ void RoiEditor::pressPolygonTool(QPoint q, bool freehand) {
     if (freehand) return;  // a stroke's points come with the moves
     if (pointCount >= kPolygonPointBuffer) {
         pointCount = kStoredPolygonPoints;
-        host_.warn(kEntryPolygonFull);
+        host_.warn(kEntryPolygonFull, host_.subject());
     } else {
         pointBuf[size_t(pointCount++)] = q;
     }
@@ -444,7 +444,7 @@ void RoiEditor::createDraggedShape(int tool) {
         return;
     const int n = regionCount();
     if (n >= roi::kMaxRois) {
-        host_.warn(kEntryTooManyAreas);
+        host_.warn(kEntryTooManyAreas, host_.subject());
         return;
     }
     CammerSingleton& p = *param();
@@ -472,7 +472,7 @@ void RoiEditor::SavePolygon() {
         return;
     const int n = regionCount();
     if (n >= roi::kMaxRois) {
-        host_.warn(kEntryTooManyAreas);
+        host_.warn(kEntryTooManyAreas, host_.subject());
         return;
     }
     if (pointCount < kMinClickedPoints) {

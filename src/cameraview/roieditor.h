@@ -13,6 +13,7 @@
 
 #include "circle.h"
 #include "clustomrect.h"
+#include "question.h"
 #include "viewlimits.h"
 
 class CammerSingleton;
@@ -29,7 +30,6 @@ struct EditTools {
     int drawTool = kToolNone;  // 1 rectangle, 2 polygon, 4 circle
     bool freehandDraw = false;
     bool copyAreaArmed = false;
-    int pageOpening = 0;  // changes whenever the editing page is opened or closed
 };
 
 class RoiEditHost {
@@ -43,9 +43,11 @@ public:
     virtual float scaleX() const = 0;
     virtual float scaleY() const = 0;
     virtual QSize viewSize() const = 0;
-    // The operator: a modal warning, and a modal question (true = confirmed).
-    virtual void warn(int entry) = 0;
-    virtual bool confirm(int entry) = 0;
+    // What the operator's boxes are asked about, read now (the editing page's subject), and
+    // a modal warning and question about the subject of their road.
+    virtual dialogs::Subject subject() const = 0;
+    virtual dialogs::Answer warn(int entry, const dialogs::Subject& about) = 0;
+    virtual dialogs::Answer confirm(int entry, const dialogs::Subject& about) = 0;
     virtual void pageCall(EditPageCall call) = 0;
     virtual void showPanel() = 0;  // ShowHideROIPara
     virtual void repaint() = 0;

@@ -51,13 +51,12 @@ QPoint stepDelta(int step) {
 void RoiEditor::SlotCopyArea(QPoint q) {
     const int n = regionCount();
     if (n == 0) return;
-    const int opening = host_.tools().pageOpening;
-    if (!host_.confirm(kEntryCopyArea)) return;
-    // The question was modal: an alarm may have closed the page and opened it again on areas
-    // nobody is editing.
-    if (host_.tools().pageOpening != opening || regionCount() != n) return;
+    // The question is modal: an alarm may close the page and open it again on areas nobody
+    // is editing.
+    const dialogs::Subject about = host_.subject();
+    if (host_.confirm(kEntryCopyArea, about) != dialogs::Answer::Yes || regionCount() != n) return;
     if (n >= roi::kMaxRois) {
-        host_.warn(kEntryTooManyAreas);
+        host_.warn(kEntryTooManyAreas, about);
         return;
     }
     int src = n - 1;

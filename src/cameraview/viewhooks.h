@@ -14,6 +14,7 @@
 #include "doubletap.h"
 #include "enginecontext.h"
 #include "globals.h"
+#include "question.h"
 #include "viewlimits.h"
 
 class CameraInterface;
@@ -32,7 +33,6 @@ struct ViewHostState {
     int drawTool = 0;     // editing page tool: 0 none, 1 rectangle, 2 polygon, 4 circle
     bool freehandDraw = false;
     bool copyAreaArmed = false;  // the next press copies the selected area
-    int pageOpening = 0;         // counts every opening and closing of the editing page
     int zoomX = 0;               // magnified view: translation, then scale
     int zoomY = 0;
     float zoomScale = 1.0f;
@@ -89,6 +89,9 @@ struct CameraViewHooks {
     std::function<void(QPoint)> panZoom;
     // The editing page's drawing-tool slots that a double tap or a first point calls.
     std::function<void(EditPageCall)> editingPage;
+    // What the view's boxes are asked about, read now: the editing page's subject; empty: the
+    // program.
+    std::function<dialogs::Subject()> editSubject;
     // One double-tap reference for every view of the program; empty: the view keeps its own.
     std::shared_ptr<DoubleTapDetector> doubleTap;
 };

@@ -7,6 +7,8 @@
 #include <QString>
 #include <vector>
 
+#include "question.h"
+
 namespace detection {
 
 class CameraStation;
@@ -60,10 +62,15 @@ public:
     virtual void hideLostCameraBox() = 0;
     virtual bool productAlarmBoxVisible() const = 0;
     virtual void showProductAlarmBox() = 0;
-    // A modal yes/no question; true on yes.
-    virtual bool confirm(const QString& question) = 0;
-    // The privilege gate of operator commands; 0 refused.
-    virtual int checkPassword() = 0;
+    // What the operator's boxes of a road are asked about, read now: the panel (its pages and
+    // the alarm raised last) for the tool bar's commands, the alarm page (its opening, the
+    // alarm and its latest judgement) for what is done to an alarm.
+    virtual dialogs::Subject panelSubject() const = 0;
+    virtual dialogs::Subject alarmSubject() const = 0;
+    // A modal yes/no question about the subject.
+    virtual dialogs::Answer confirm(const QString& question, const dialogs::Subject& about) = 0;
+    // The privilege gate of operator commands; 0 refused, also when the subject went.
+    virtual int checkPassword(const dialogs::Subject& about) = 0;
     virtual void insertRecord(const QString& text) = 0;
 
     // --- results ---
@@ -94,7 +101,9 @@ public:
     virtual void showAllCameras() = 0;
     virtual void editorReset() = 0;
     virtual void editorRestart() = 0;
-    virtual void editorSaveData() = 0;
+    // The editing page's edits saved, asking the operator about the subject first when there
+    // are any; Gone when the subject went while it asked.
+    virtual dialogs::Answer editorSaveData(const dialogs::Subject& about) = 0;
     // "Don't detect" the current mould (door closed during a product alarm).
     virtual void editorSkipCurrent() = 0;
     // The editing page's re-check.

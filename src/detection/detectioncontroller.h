@@ -62,6 +62,9 @@ public:
     // Counts every NG alarm raised: an answer given after a modal question acts only while
     // the alarm it was asked about is the one shown.
     quint32 alarmSerial() const { return alarmSerial_; }
+    // Counts every decision of a step. A re-check that judges a new frame and fails again
+    // keeps the alarm and its serial, but the operator was asked about the frame before it.
+    quint32 judgementSerial() const { return judgementSerial_; }
 
     // Retraining pending for the end of the OK display: all enabled steps / the mould step.
     bool reTrainAll = false;
@@ -115,6 +118,7 @@ private:
     bool parallel_ = true;
     bool doorReCheck_ = false;  // the editing page re-checks for a door closed during an alarm
     quint32 alarmSerial_ = 0;
+    quint32 judgementSerial_ = 0;
     std::unique_ptr<ParallelInspection> inspection_;
 };
 

@@ -11,6 +11,7 @@
 #include "cyclehost.h"
 #include "detectioncontroller.h"
 #include "globals.h"
+#include "question.h"
 #include "resultrules.h"
 #include "steprules.h"
 #include "wizardpara.h"
@@ -25,6 +26,7 @@ void DetectionController::checkNG(bool isClearNG) {
     const int kind = kindOf(mode, s_.curDetect);
     if (kind < 0 || kind >= kMaxSteps) return;
     const bool lastKind = kind == lastPosition(mode, gDNum);
+    ++judgementSerial_;
 
     bool failed[kMaxCameras] = {};
     bool anyNG = false;
@@ -405,9 +407,11 @@ void DetectionController::startStop() {
         host_.insertRecord(lan(kEntryStartedManually));
         host_.led(kLedDetecting, 1);
     } else {
-        if (p.pswStopDetect && host_.checkPassword() == 0) return;
-        if (!host_.confirm(lan(kEntryStopQuestion))) return;
-        if (host_.settingsVisible() || host_.editingVisible()) return;
+        // A page opened or an alarm raised while the password or the question was open is
+        // a panel nobody asked to stop.
+        const dialogs::Subject about = host_.panelSubject();
+        if (p.pswStopDetect && host_.checkPassword(about) == 0) return;
+        if (host_.confirm(lan(kEntryStopQuestion), about) != dialogs::Answer::Yes) return;
         stopDetect();
         host_.insertRecord(lan(kEntryStoppedManually));
         host_.led(kLedDetecting, 0);
@@ -421,11 +425,9 @@ void DetectionController::clearNGAlarm() {
     host_.stopTimer(timers::ClearNGAlarm);
     // Only the alarm on screen is released; one that was answered meanwhile is over.
     if (s_.resultState != kResultAlarm) return;
-    const quint32 alarm = alarmSerial_;
-    host_.editorSaveData();
-    // The save may have asked, and the cycle went on meanwhile: it may have lifted this alarm
-    // and raised the next, which nobody has looked at yet.
-    if (s_.resultState != kResultAlarm || alarmSerial_ != alarm) return;
+    // The save may ask, and the cycle goes on meanwhile: the door may judge the mould again or
+    // lift this alarm and raise the next, neither of which anybody has looked at yet.
+    if (host_.editorSaveData(host_.alarmSubject()) == dialogs::Answer::Gone) return;
     gSource = -1;
     resetRun();
     for (int c = 0; c < cameras(); ++c)

@@ -3,7 +3,9 @@
 // (0 unlogged, 1 operator password, 2 service code) and asks the password box through `ask`;
 // everything else is decided here.
 
+#include <QtGlobal>
 #include <functional>
+#include <vector>
 
 namespace panel {
 
@@ -59,15 +61,11 @@ struct PanelView {
     bool otherPageOpen = false;  // camera numbers or IO names
     bool alarmShown = false;
     unsigned alarmSerial = 0;  // which NG alarm was raised last
-
-    bool operator==(const PanelView& o) const {
-        return settingsOpen == o.settingsOpen && editorOpen == o.editorOpen &&
-               otherPageOpen == o.otherPageOpen && alarmShown == o.alarmShown &&
-               alarmSerial == o.alarmSerial;
-    }
+    int editorOpening = 0;     // counts every opening and closing of the editing page
 };
-// What the window shows at the moment it is called.
-using LookAtScreen = std::function<PanelView()>;
+// What a command's questions are asked about: the view as counters, so that a page opened and
+// closed again, or an alarm raised and released, while a box was open reads as changed.
+std::vector<qint64> reading(const PanelView& view);
 
 struct CommandRule {
     Command command;
@@ -83,10 +81,8 @@ bool isBlocked(unsigned blockers, const PanelView& view);
 
 // Whether the command goes on: the checks before the gate, the gate, the checks after it.
 // A command ignored before its gate asks nothing. The password box is modal and the cycle
-// goes on while it is open: after it the command goes on only on the screen it was given on.
-bool admit(Command command, const LookAtScreen& look, int& level, bool passwordUsed,
-           const AskPassword& ask);
-// The same for a screen that cannot change.
+// goes on while it is open: the window asks it about the view the command was given on (see
+// reading), and a view that changed meanwhile refuses as the box answers.
 bool admit(Command command, const PanelView& view, int& level, bool passwordUsed,
            const AskPassword& ask);
 

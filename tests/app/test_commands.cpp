@@ -166,7 +166,7 @@ TEST_F(Commands, GatesOfTheServicePagesAndTheSettingsVisit) {
         gpWPara->isPswUsed = 0;
         Answers answers;
         answers.password = kWrongPassword;
-        EXPECT_EQ(m->CheckPassword(), 2);
+        EXPECT_EQ(m->CheckPassword(m->panelSubject()), 2);
         EXPECT_EQ(answers.passwordRuns, 0);
         EXPECT_FALSE(m->CheckRoot());
         EXPECT_EQ(answers.passwordRuns, 1);

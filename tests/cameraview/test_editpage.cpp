@@ -106,12 +106,15 @@ protected:
     const WizardPara& settings() const override { return para; }
     CammerWidget* view(int c) override { return c < int(views.size()) ? views[c].get() : nullptr; }
     void changeCamera() override { ++layouts; }
-    int checkPassword() override { return password; }
+    int checkPassword(const dialogs::Subject&) override { return password; }
     void insertRecord(const QString& text) override { records << text; }
-    void warn(const QString& text) override { said << text; }
-    bool ask(const QString& text) override {
+    dialogs::Answer warn(const QString& text, const dialogs::Subject&) override {
         said << text;
-        return answer;
+        return dialogs::Answer::Yes;
+    }
+    dialogs::Answer ask(const QString& text, const dialogs::Subject&) override {
+        said << text;
+        return answer ? dialogs::Answer::Yes : dialogs::Answer::No;
     }
     void zoomToMin() override {}
     void showHelpButton(bool) override {}
@@ -131,6 +134,8 @@ protected:
     int alarmClearState(int c, int d) const override { return clearState[c][d]; }
     void setAlarmClearState(int c, int d, int state) override { clearState[c][d] = state; }
     bool lastCycleNG() const override { return cycleNG; }
+    quint32 alarmSerial() const override { return 0; }
+    quint32 judgementSerial() const override { return 0; }
     int detectPending(int s) const override { return pending[s]; }
     void setDetectPending(int s, int cameras) override { pending[s] = cameras; }
     void resetRun() override {

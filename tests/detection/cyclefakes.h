@@ -138,11 +138,13 @@ public:
     void hideLostCameraBox() override {}
     bool productAlarmBoxVisible() const override { return productBoxVisible; }
     void showProductAlarmBox() override { productBoxVisible = true; }
-    bool confirm(const QString& question) override {
+    dialogs::Subject panelSubject() const override { return dialogs::Subject::program(); }
+    dialogs::Subject alarmSubject() const override { return dialogs::Subject::program(); }
+    dialogs::Answer confirm(const QString& question, const dialogs::Subject&) override {
         questions << question;
-        return true;
+        return dialogs::Answer::Yes;
     }
-    int checkPassword() override {
+    int checkPassword(const dialogs::Subject&) override {
         questions << QStringLiteral("password");
         return passwordAnswer;
     }
@@ -166,7 +168,9 @@ public:
     void showAllCameras() override { ++allCamerasShown; }
     void editorReset() override {}
     void editorRestart() override {}
-    void editorSaveData() override {}
+    dialogs::Answer editorSaveData(const dialogs::Subject&) override {
+        return dialogs::Answer::Yes;
+    }
     void editorSkipCurrent() override {}
     void editorReCheck() override {}
     void checkArea() override { ++areaChecks; }

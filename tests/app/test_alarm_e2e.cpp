@@ -25,6 +25,7 @@
 #include "cyclefakes.h"
 #include "demoseed.h"
 #include "deraRazovi.h"
+#include "detectioncontroller.h"
 #include "dialogseam.h"
 #include "drawroiwidget.h"
 #include "edit.h"
@@ -931,4 +932,155 @@ TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
         [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(templateUnwritten); },
         kWaitMs))
         << gpWarnBox->text().toStdString();
+}
+
+// The roads through the question mechanism. While a box is open the machine goes on, and what
+// the box was asked about changes: on the alarm page the safety door closes and its re-check
+// judges a new frame (the blocked runner) that still fails, the alarm, its number, the page,
+// the camera and the step all as they were; over the tool bar or the area-setting page an NG
+// alarm arrives. The answer given afterwards was about what is gone: it stores no template,
+// ignores no pixel, skips no mould, releases, stops and opens nothing, and leaves the alarm
+// shown for the picture actually judged. Every box was asked about its subject.
+TEST_F(AlarmEndToEnd, AnAnswerAcrossAChangeOfItsSubjectActsOnNothing) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const int withoutSubject = dialogs::boxesRunWithoutSubject();
+    const QString template1 = folderFile("cammer12/template1.bmp");
+    const QString mask1 = folderFile("cammer12/ignorepoint.bmp");
+    // The door closes on the blocked runner, which fails again.
+    const auto reCheckFails = [&] {
+        const quint32 alarm = window().cycle().alarmSerial();
+        const quint32 judged = window().cycle().judgementSerial();
+        const int opening = page().page().opening();
+        const auto before = view(0).context.grabBuf;
+        rig->showPicture(0, RunnerBlocked);
+        ASSERT_TRUE(rig->waitFor([&] { return view(0).context.grabBuf != before; }, kWaitMs));
+        rig->setInput(kDoor, true);
+        ASSERT_TRUE(
+            rig->waitFor([&] { return window().cycle().judgementSerial() != judged; }, kWaitMs));
+        rig->setInput(kDoor, false);
+        ASSERT_TRUE(rig->waitInputSeen(kDoor, false, kWaitMs));
+        ASSERT_EQ(window().resultState, 2);
+        ASSERT_EQ(window().cycle().alarmSerial(), alarm);
+        ASSERT_EQ(page().page().opening(), opening);
+    };
+    const auto alarmArrives = [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); };
+    int recordsBefore = 0;
+    const auto recordedNow = [&](const QString& text) {
+        return rig->records().mid(recordsBefore).contains(text);
+    };
+    QString at;  // the box during which the subject changes ("password": the password box)
+    std::function<void()> during;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        auto* password = qobject_cast<PasswordBox*>(d);
+        const QString text = password ? QStringLiteral("password") : d->property("text").toString();
+        if (text == at) {
+            at.clear();
+            during();
+        }
+        if (!password) return int(QDialog::Accepted);
+        password->setEnteredPassword(QStringLiteral("2468"));
+        password->accept();
+        return password->result();
+    });
+    const struct {
+        const char* name;
+        bool alarmFirst;  // an alarm on camera 1 (the missing pin) is answered
+        QString question;
+        std::function<void()> press;
+        std::function<void()> change;
+        std::function<void()> nothingDone;
+    } rows[] = {
+        {"Add As Temp", true, lan(108),
+         [&] {
+             chooseCamera(0);
+             page().btnAddTemp->click();
+         },
+         reCheckFails,
+         [&] {
+             EXPECT_FALSE(QFile::exists(template1)) << "the runner frame is no template";
+             EXPECT_FALSE(recordedNow(lan(109).arg(1)));
+         }},
+        {"Ignore Alarm P", true, lan(113),
+         [&] {
+             chooseCamera(0);
+             page().btnIgnoreAlarm->click();
+         },
+         reCheckFails,
+         [&] {
+             EXPECT_FALSE(QFile::exists(mask1) && nonZero(greyBytes(mask1)) > 0);
+             EXPECT_FALSE(recordedNow(lan(114).arg(1)));
+         }},
+        {"Don't Detect", true, lan(105).arg(1),
+         [&] {
+             chooseCamera(0);
+             page().btnNoCheck->click();
+         },
+         reCheckFails, [&] { EXPECT_FALSE(recordedNow(lan(106).arg(1))); }},
+        {"Don't Detect, every camera", true, lan(102), [&] { page().btnNoCheck->click(); },
+         reCheckFails, [&] { EXPECT_FALSE(recordedNow(lan(103))); }},
+        // An area changed on the alarm page makes the timed release ask to save it first.
+        {"timed release", true, lan(72),
+         [&] {
+             view(0).editParam->roiParam1[kMouldStep][0] += 1;
+             window().SlotClearNGAlarm();
+         },
+         reCheckFails,
+         [&] {
+             EXPECT_FALSE(recordedNow(lan(103))) << "released";
+             EXPECT_FALSE(view(0).liveParam->sameParameters(*view(0).editParam)) << "saved";
+             view(0).editParam->copyFrom(*view(0).liveParam);
+         }},
+        {"stop of detection", false, lan(140), [&] { window().SlotStartStop(); }, alarmArrives,
+         [&] { EXPECT_FALSE(recordedNow(lan(141))); }},
+        {"tool-bar password", false, QStringLiteral("password"),
+         [&] {
+             gpWPara->isPswUsed = 1;
+             ASSERT_TRUE(gpWPara->setPassword(QStringLiteral("2468")));
+             window().loginLevel = 0;
+             window().SlotSystemPara();
+             gpWPara->isPswUsed = 0;
+         },
+         alarmArrives, [&] { EXPECT_FALSE(window().wizardParaWidget->isVisible()); }},
+        // The product step is off: choosing it on the area-setting page warns.
+        {"product step warning", false, lan(118),
+         [&] {
+             window().SlotAdjustArea();
+             chooseCamera(0);
+             page().cbDetect->setCurrentIndex(0);
+         },
+         alarmArrives,
+         [&] {
+             EXPECT_EQ(page().cbDetect->currentIndex(), window().curDetect);
+             EXPECT_EQ(window().editDetect, window().curDetect);
+         }},
+    };
+    bool marker = false;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.alarmFirst) ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+        const int asked = answers.count();
+        recordsBefore = rig->records().size();
+        at = row.question;
+        during = row.change;
+        row.press();
+        ASSERT_TRUE(at.isEmpty()) << "the question was asked";
+        row.nothingDone();
+        for (const dialogs::Asked& a : answers.asked().mid(asked))
+            EXPECT_TRUE(a.aboutSubject) << a.className.toStdString() << " " << a.text.toStdString();
+        // The board has taken every output word written before the window sees this input.
+        marker = !marker;
+        rig->setInput(kUnused, marker);
+        ASSERT_TRUE(rig->waitInputSeen(kUnused, marker, kWaitMs));
+        // The door opened again silences the horn; the clamp stays held.
+        EXPECT_EQ(window().resultState, 2);
+        EXPECT_TRUE(rig->output(kClamp));
+        EXPECT_TRUE(page().isVisible());
+        EXPECT_EQ(gSource, 1);
+        // Answered: the next row starts on a free screen.
+        rig->showPicture(0, Clean);
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
+    EXPECT_EQ(dialogs::boxesRunWithoutSubject(), withoutSubject);
 }

@@ -140,7 +140,7 @@ void BM_SaverOnePicture(benchmark::State& state) {
             gisSaveFail[slotIndex(0, 0, kKindNG)] = true;
             gFailIndex[0] = ++n;  // a new name every time, so the folder stays at its limit
         }
-        saver.scanOnce([](int) { return true; });
+        saver.scanOnce([](int, FailImageSaver::PauseFor) { return true; });
     }
     state.counters["reports"] = reports;
 }

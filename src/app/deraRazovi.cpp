@@ -375,10 +375,10 @@ bool DeRaRazovi::openParamDatabase() {
         }
         // A stop asked while the operator read this is a shutdown: it is not turned into a
         // restart (the restored file is read at the next start all the same).
-        if (usable && told != dialogs::Answer::Gone)
-            sys::actions().run(QStringLiteral("reboot"), {});
-        else
+        if (!usable)
             qCritical() << "cannot restore PARAM.db from the factory group; going on without it";
+        else if (told != dialogs::Answer::Gone)
+            sys::actions().run(QStringLiteral("reboot"), {});
     } else if (!usable) {
         // A damaged file is never read as if it were empty: its regions and settings would be
         // missing without anyone seeing it. It is kept aside and a copy restored; the operator

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 
 #include "controlport.h"
 #include "deraRazovi.h"
+#include "failimagelimits.h"
 #include "globals.h"
 #include "languagetable.h"
 #include "leftovers.h"
@@ -27,6 +29,7 @@
 #include "paramgroups.h"
 #include "question.h"
 #include "resstatisticsparam.h"
+#include "savefialimagethread.h"
 #include "splashframe.h"
 #include "systemactions.h"
 #include "uifont.h"
@@ -224,11 +227,19 @@ void stopBeforeWindowGoes() {
     // The IO thread feeds the cycles and reads what the window set up: it ends first.
     if (gpControlIO) gpControlIO->StopIOThread();
     if (!gpWin) return;
+    // The fail pictures still marked are written meanwhile, in the saver's own thread: a
+    // program whose display went ends without the window's end, and that end does not wait
+    // for them either.
+    const QDeadlineTimer picturesBy(failimage::kStopWriteLimitMs);
+    if (gpSaveFialImageThread) gpSaveFialImageThread->finish(picturesBy);
     gpWin->SaveStatisticsBeforeStop();
     // Records and counts that waited for the disk get their last try: the window's end tries
     // them too, but a program whose display went ends without it.
     gpWin->SlotCheckDate();
     gpWin->retryCounters();
+    if (gpSaveFialImageThread && !gpSaveFialImageThread->wait(picturesBy))
+        qWarning() << "fail pictures: not all were written within" << failimage::kStopWriteLimitMs
+                   << "ms before the stop";
 }
 
 int runApplication(int argc, char** argv) {

@@ -73,5 +73,8 @@ constexpr int kPauseAfterPictureMs = 200;
 // After an NG picture that is followed by the step's OK picture in the same folder: names
 // carry whole seconds, so the second picture must not be written in the same second.
 constexpr int kPauseAfterUnreportedMs = 1000;
+// At a stop, the pictures still marked are written for at most this long (beside the
+// statistics' save, well within the time a run command or a shutdown gives the program).
+constexpr int kStopWriteLimitMs = 5000;
 
 }  // namespace failimage

@@ -119,7 +119,8 @@ bool FailImageSaver::saveStep(int camera, int step, const Pause& pause) {
             }
             if (report) report(info, path);
         }
-        keepGoing = pause(unreported ? timing.afterUnreportedMs : timing.afterPictureMs);
+        keepGoing = unreported ? pause(timing.afterUnreportedMs, PauseFor::Names)
+                               : pause(timing.afterPictureMs, PauseFor::Load);
     }
     if (pending.ng) {
         QMutexLocker lock(pMutexSaveFail);

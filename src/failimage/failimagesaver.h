@@ -32,8 +32,11 @@ public:
     // Told after every picture whether it could be written, with the folder root (a picture
     // that cannot be written is not kept: frames are too large to hold until there is room).
     using WriteOutcome = std::function<void(bool written, const QString& folderRoot)>;
+    // Why the saver pauses: to bound the disk and network load, or to keep the names of a
+    // failed step's two pictures apart (names carry whole seconds).
+    enum class PauseFor { Load, Names };
     // Waits the given time; false when the saver must stop at once.
-    using Pause = std::function<bool(int ms)>;
+    using Pause = std::function<bool(int ms, PauseFor why)>;
 
     explicit FailImageSaver(const QString& folderRoot = QString::fromLatin1(kDefaultFolderRoot));
 

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <algorithm>
 
 #include "mon_netmn.h"
 
@@ -38,15 +39,42 @@ void SaveFialImageThread::stop() {
     wake_.wakeAll();
 }
 
-bool SaveFialImageThread::pause(int ms) {
+void SaveFialImageThread::finish(QDeadlineTimer deadline) {
     QMutexLocker lock(&waitMutex_);
-    QDeadlineTimer deadline(qMax(ms, 0));
-    while (!stopping_ && !deadline.hasExpired()) wake_.wait(&waitMutex_, deadline);
-    return !stopping_;
+    finishing_ = true;
+    finishBy_ = deadline;
+    wake_.wakeAll();
+}
+
+bool SaveFialImageThread::pause(int ms, Why why) {
+    QMutexLocker lock(&waitMutex_);
+    const QDeadlineTimer paused(qMax(ms, 0));
+    for (;;) {
+        if (stopping_) return false;
+        QDeadlineTimer until = paused;
+        if (finishing_) {
+            if (finishBy_.hasExpired()) return false;
+            // Nothing waits for the load any more, but the names of a step's two pictures
+            // must still differ. The pass goes on rather than ending here: a failed step's OK
+            // picture left to a later pass would no longer be known to belong in the NG folder.
+            if (why == Why::Load) return true;
+            until = std::min(paused, finishBy_);
+        }
+        if (paused.hasExpired()) return true;
+        wake_.wait(&waitMutex_, until);
+    }
+}
+
+bool SaveFialImageThread::finishAsked() {
+    QMutexLocker lock(&waitMutex_);
+    return finishing_;
 }
 
 void SaveFialImageThread::run() {
-    const auto pauseFor = [this](int ms) { return pause(ms); };
-    while (saver_.scanOnce(pauseFor) && pause(saver_.pacing().scanMs)) {
+    const auto pauseFor = [this](int ms, Why why) { return pause(ms, why); };
+    for (;;) {
+        // A pass begun after the finish was asked sees every picture marked before it.
+        const bool last = finishAsked();
+        if (!saver_.scanOnce(pauseFor) || last || !pause(saver_.pacing().scanMs, Why::Load)) return;
     }
 }

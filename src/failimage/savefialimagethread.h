@@ -2,8 +2,10 @@
 // The fail-image saver thread: every 100 ms it drains the fail-image slots marked for saving
 // into JPEG files (FailImageSaver), pausing after every picture so that disk and network load
 // stay bounded. It runs until stop(); stop() wakes it from any pause, so stop() followed by
-// wait() returns as soon as a picture being written is finished.
+// wait() returns as soon as a picture being written is finished. finish() ends it too, but
+// only after the pictures still marked are written.
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QSize>
 #include <QThread>
@@ -33,6 +35,11 @@ public:
     // Asks the thread to end; it ends after the picture it is writing, if any. A stopped
     // thread stays stopped.
     void stop();
+    // Asks the thread to write every picture marked so far and then to end: the program
+    // stops, and a picture left for the next pass would be lost. Only the pause that keeps a
+    // failed step's two names apart is kept; a picture not begun by the deadline is left.
+    // Returns at once; wait() for the end.
+    void finish(QDeadlineTimer deadline);
 
 signals:
     // After every picture: whether it could be written, and the folder of the pictures.
@@ -42,11 +49,16 @@ protected:
     void run() override;
 
 private:
-    // Waits ms milliseconds or until stop(); false when stopping.
-    bool pause(int ms);
+    using Why = failimage::FailImageSaver::PauseFor;
+    // Waits ms milliseconds or until stop(); false when stopping, or when finishing and the
+    // deadline has passed. While finishing only the pause for the names waits.
+    bool pause(int ms, Why why);
+    bool finishAsked();
 
     failimage::FailImageSaver saver_;
     QMutex waitMutex_;
     QWaitCondition wake_;
     bool stopping_ = false;
+    bool finishing_ = false;
+    QDeadlineTimer finishBy_;
 };

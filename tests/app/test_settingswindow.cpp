@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QListWidget>
+#include <QMutexLocker>
 #include <QSemaphore>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -21,11 +23,15 @@
 #include "dialogseam.h"
 #include "drawroiwidget.h"
 #include "edit.h"
+#include "faildirectory.h"
+#include "failimagelimits.h"
+#include "failslots.h"
 #include "globals.h"
 #include "lostcamerawarnbox.h"
 #include "paramgroupspage.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
+#include "savefialimagethread.h"
 #include "startup.h"
 #include "systemactions.h"
 #include "templatefiles.h"
@@ -178,6 +184,27 @@ TEST(SettingsOnTheWindow, EveryRoadOfTheStopLetsTheConnectionsGoBeforeTheyAreRem
     }
     EXPECT_EQ(warnings.count("removeDatabase"), 0)
         << warnings.messages().filter("removeDatabase").join('\n').toStdString();
+}
+
+// Fail pictures the saver has not reached when the program stops are written on the way out,
+// also when the display goes (the stop then runs with the window still there): here a failed
+// step whose re-detection passed, its NG and OK pictures in its NG folder under two names.
+TEST(SettingsOnTheWindow, FailPicturesStillMarkedAreWrittenByTheStop) {
+    WindowRig rig(1, modeZeroWithoutPassword, testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    // The saver rests between passes for longer than the test: the pictures wait for the stop.
+    gpSaveFialImageThread->setPacing({600000, 600000, failimage::kPauseAfterUnreportedMs});
+    QThread::msleep(3 * failimage::kScanPeriodMs);
+    const int step = gDNum - 1;
+    {
+        QMutexLocker lock(pMutexSaveFail);
+        for (int kind : {failimage::kKindNG, failimage::kKindOK})
+            gisSaveFail[failimage::slotIndex(0, step, kind)] = true;
+    }
+    stopBeforeWindowGoes();
+    const QDir folder(
+        failimage::failFolderPath(failimage::kDefaultFolderRoot, 0, step, failimage::kKindNG));
+    EXPECT_EQ(folder.entryList({failimage::kPictureFilter}, QDir::Files).size(), 2);
 }
 
 // A group restored off the panel, where the restart is only logged: the camera inspects with

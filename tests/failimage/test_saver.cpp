@@ -72,7 +72,7 @@ protected:
 
     // Pauses advance the fake clock, as real pauses would advance the real one.
     bool scan() {
-        return saver.scanOnce([this](int ms) {
+        return saver.scanOnce([this](int ms, FailImageSaver::PauseFor) {
             pauses.append(ms);
             testsupport::recorder().advanceMs(ms);
             return true;
@@ -235,7 +235,7 @@ TEST_F(SaverTest, StopDuringAPassEndsItAndLeavesTheRestPending) {
     rig.fillAndMark(0, 0, kKindOK, kBlue);
     rig.fillAndMark(1, 1, kKindNG, kRed);
     rig.setFailNumber(0, 0, 4);
-    EXPECT_FALSE(saver.scanOnce([](int) { return false; }));
+    EXPECT_FALSE(saver.scanOnce([](int, FailImageSaver::PauseFor) { return false; }));
     EXPECT_EQ(jpegsIn(folder(0, 0, "NG")).size(), 1);
     EXPECT_TRUE(rig.isMarked(0, 0, kKindOK));
     EXPECT_TRUE(rig.isMarked(1, 1, kKindNG));

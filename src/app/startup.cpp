@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <fcntl.h>
+#include <signal.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -108,6 +109,20 @@ void raiseWarningsShownMeanwhile() {
         if (window != gpWin && window != g_splashframe && window->isVisible()) window->raise();
 }
 
+// A write to a connection its other end closed (the X server stopped before the program, as a
+// panel's shutdown does, or a network client gone) fails with EPIPE instead of ending the
+// process before its stop has run. A handler rather than ignoring the signal: the programs
+// the panel starts get the default back.
+void onBrokenPipe(int) {}
+
+void keepWritesToClosedConnectionsFromEndingTheProcess() {
+    struct sigaction action {};
+    action.sa_handler = &onBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
 // A start after an earlier one (tests start the program in one process many times) replaces
 // the pictures that start loaded.
 void loadPixmap(QPixmap*& slot, const char* path) {
@@ -132,6 +147,7 @@ void StartupSequence::prepareProcess() {
     qRegisterMetaType<QPair<QString, QString>>("QPair<QString, QString>");
     sys::actions().iopl(3);
     gfLED = sys::actions().openDevice(QStringLiteral("/dev/led"), O_RDWR);
+    keepWritesToClosedConnectionsFromEndingTheProcess();
 }
 
 void StartupSequence::step(int percent, const QString& text) {

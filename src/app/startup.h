@@ -18,7 +18,7 @@ bool isOpen_Env();
 class StartupSequence {
 public:
     // Steps before the application object exists (kernel version, meta types, I/O privilege,
-    // LED device).
+    // LED device, writes to closed connections).
     static void prepareProcess();
     // Everything from the splash screen to the shown main window; the application object
     // must exist. Returns false only when the main window could not be made.

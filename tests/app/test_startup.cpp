@@ -7,11 +7,13 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 
 #include "appfixture.h"
@@ -158,6 +160,24 @@ TEST_F(Startup, DeployedEnvironmentSkipsTheWaitsAndLogsTheStart) {
     EXPECT_EQ(recorder().programs().count("sleep"), 0);
     qputenv("QT_QPA_PLATFORM_PLUGIN_PATH", "/opt/Qt5.15.7/plugins/platformsX");
     EXPECT_FALSE(isOpen_Env());
+}
+
+// The X server that stops before the program (a panel's shutdown) must not end it by a signal
+// before its stop has run: the write fails instead. A program the panel starts gets the
+// default back.
+TEST_F(Startup, AWriteToAClosedConnectionFailsInsteadOfEndingTheProcess) {
+    StartupSequence::prepareProcess();
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    EXPECT_EQ(::write(ends[1], "x", 1), -1);
+    EXPECT_EQ(errno, EPIPE);
+    ::close(ends[1]);
+    QProcess child;
+    child.start("sh", {"-c", "kill -PIPE $$; echo survived"});
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+    EXPECT_TRUE(child.readAllStandardOutput().isEmpty());
 }
 
 TEST_F(Startup, TouchesNoDeviceAndBindsNoPanelPort) {

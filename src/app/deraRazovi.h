@@ -102,9 +102,10 @@ public:
     QVector<QPolygon> AutogenerationRegion(int camera);
     // The camera views take their templates, ignore points and regions from the disk again and
     // train on them, as at a start: the stored configuration was replaced and the panel stayed
-    // up. While the editing page holds copies of them (an alarm opened it meanwhile, and its
-    // answers act on what the alarm was judged with), this waits until the page gives them
-    // back (editCopiesReleased).
+    // up. While the editing page holds copies of the regions (an alarm opened it meanwhile, and
+    // its answers act on what the alarm was judged with), the regions wait until the page gives
+    // them back (editCopiesReleased); the templates and ignore points, which the page's answers
+    // write into, are taken at once.
     void takeStoredCameraData();
     void editCopiesReleased();
     // Every file below `folder`, in its sub-folders too.

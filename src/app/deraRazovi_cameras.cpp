@@ -170,6 +170,10 @@ QVector<QPolygon> DeRaRazovi::AutogenerationRegion(int camera) {
 
 void DeRaRazovi::takeStoredCameraData() {
     if (drawROIWidget && drawROIWidget->page().holdsCopies()) {
+        // The regions wait for the page; the library is taken now: an answer on the page writes
+        // its template or ignore points into the files just restored.
+        for (int c = 0; c < numCamera && c < kMaxCameras; ++c)
+            if (cammerWidgets[c]) cammerWidgets[c]->takeStoredLibrary();
         storedCameraDataPending_ = true;
         return;
     }

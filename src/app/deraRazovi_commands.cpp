@@ -379,7 +379,8 @@ void DeRaRazovi::reopenFlushedDatabases() {
 }
 
 void DeRaRazovi::HandPanelToSystem(const QString& program) {
-    settings::handOverToSystem(*settingsHost_, program, false);
+    // Not asked on any screen: a refusal is told whatever is shown.
+    settings::handOverToSystem(*settingsHost_, program, false, dialogs::Subject::program());
 }
 
 // --- the window's own events ----------------------------------------------------------------

@@ -5,7 +5,6 @@
 
 #include "cammerrecong.h"
 #include "cammerwidget.h"
-#include "choosebox.h"
 #include "customionamewidget.h"
 #include "deraRazovi.h"
 #include "detectionlimits.h"
@@ -17,22 +16,19 @@
 #include "operationlog.h"
 #include "question.h"
 #include "resstatisticsparam.h"
-#include "warnbox.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
 
-bool MainWindowSettingsHost::checkRoot() {
-    return w_.CheckRoot();
+bool MainWindowSettingsHost::checkRoot(const dialogs::Subject& about) {
+    return w_.CheckRoot(about);
 }
 
-void MainWindowSettingsHost::warn(const QString& text) {
-    gpWarnBox->setText(text);
-    gpWarnBox->exec();
+dialogs::Answer MainWindowSettingsHost::warn(const QString& text, const dialogs::Subject& about) {
+    return dialogs::notify(text, about);
 }
 
-bool MainWindowSettingsHost::ask(const QString& text) {
-    gpChooseBox->setText(text);
-    return gpChooseBox->exec() == QDialog::Accepted;
+dialogs::Answer MainWindowSettingsHost::ask(const QString& text, const dialogs::Subject& about) {
+    return dialogs::confirm(text, about);
 }
 
 void MainWindowSettingsHost::insertRecord(const QString& text) {
@@ -139,8 +135,8 @@ void MainWindowSettingsHost::stopWatchdog() {
 
 bool MainWindowSettingsHost::stopDetection() {
     const bool running = w_.detectState != detection::kDetectStopped;
-    // Detection that an NG alarm stopped (while the command's question was open) keeps the
-    // alarm's outputs: a panel that stays up must not release the clamp under a shown alarm.
+    // Detection that an NG alarm stopped keeps the alarm's outputs: a panel that stays up must
+    // not release the clamp under a shown alarm.
     if (running) w_.StopDetect();
     // No pass grabs from a camera that is closing or counts into a database that is closed.
     w_.runTimer->stop();

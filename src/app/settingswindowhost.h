@@ -11,9 +11,9 @@ class MainWindowSettingsHost : public settings::SettingsHost {
 public:
     explicit MainWindowSettingsHost(DeRaRazovi& window) : w_(window) {}
 
-    bool checkRoot() override;
-    void warn(const QString& text) override;
-    bool ask(const QString& text) override;
+    bool checkRoot(const dialogs::Subject& about) override;
+    dialogs::Answer warn(const QString& text, const dialogs::Subject& about) override;
+    dialogs::Answer ask(const QString& text, const dialogs::Subject& about) override;
     void insertRecord(const QString& text) override;
 
     int cameraCount() const override;

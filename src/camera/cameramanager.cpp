@@ -9,6 +9,7 @@
 #include "camerapluginset.h"
 #include "choosebox.h"
 #include "globals.h"
+#include "question.h"
 #include "serialnumberstore.h"
 #include "sqlitefiles.h"
 #include "systemactions.h"
@@ -57,9 +58,11 @@ void CameraManager::loadCameraSN() {
     store_ = std::make_unique<SerialNumberStore>();
     store_->ensureFile(factory);
     if (!store_->open() && !toldAsWriteFailure()) {
-        warnParamFileError();
-        // Rebooting without a restored file would only bring the same failure back.
-        if (store_->restoreFrom(factory)) {
+        const dialogs::Answer told = warnParamFileError();
+        // Rebooting without a restored file would only bring the same failure back; a stop asked
+        // while the operator read the warning is no restart either (the file is restored all
+        // the same).
+        if (store_->restoreFrom(factory) && told != dialogs::Answer::Gone) {
             sys::actions().run(QStringLiteral("sync"), {});
             sys::actions().run(QStringLiteral("reboot"), {});
         }
@@ -84,13 +87,13 @@ bool CameraManager::toldAsWriteFailure() {
     return true;
 }
 
-void CameraManager::warnParamFileError() {
+dialogs::Answer CameraManager::warnParamFileError() {
     if (!gpWarnBox) {
         qWarning() << "camera serial-number file error";
-        return;
+        return dialogs::Answer::Yes;
     }
-    gpWarnBox->setText(lan(kEntryParamFileError));
-    gpWarnBox->exec();
+    // Asked at the start, before any screen: about the program.
+    return dialogs::notify(lan(kEntryParamFileError), dialogs::Subject::program());
 }
 
 void CameraManager::findCameras() {
@@ -174,7 +177,7 @@ void CameraManager::checkCameraCount() {
     if (isSimulated) {
         ChooseBox box(nullptr, gShowW, gShowH);
         box.setText(lan(kEntryCameraUnavailable));
-        if (box.exec() == QDialog::Accepted) {
+        if (dialogs::ask(box, dialogs::Subject::program()) == dialogs::Answer::Yes) {
             resetCameraSN();
             if (!saveCameraSN() && !toldAsWriteFailure()) warnParamFileError();
         }
@@ -183,7 +186,7 @@ void CameraManager::checkCameraCount() {
     if (cameraList.size() == serialList_.size() || serialList_.isEmpty()) return;
     ChooseBox box(nullptr, gShowW, gShowH);
     box.setText(lan(kEntryCameraCountChanged));
-    if (box.exec() != QDialog::Accepted) return;
+    if (dialogs::ask(box, dialogs::Subject::program()) != dialogs::Answer::Yes) return;
     resetCameraSN();
     if (!saveCameraSN()) {
         // The restart would only bring the same question back.

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "camerainterface.h"
+#include "question.h"
 
 class QPluginLoader;
 
@@ -92,7 +93,8 @@ public:
 
 private:
     void record(const QString& text);
-    void warnParamFileError();
+    // Gone when the program stops while it is shown.
+    dialogs::Answer warnParamFileError();
     bool toldAsWriteFailure();
 
     QString programFolder_;

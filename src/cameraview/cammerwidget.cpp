@@ -228,6 +228,14 @@ bool CammerWidget::takeStored() {
     return regionsRead;
 }
 
+void CammerWidget::takeStoredLibrary() {
+    if (!recong) return;
+    loadTemplates();
+    LoadIgnorePoint();
+    recong->TrainEnabled();
+    update();
+}
+
 QSqlDatabase CammerWidget::paramDatabase() const {
     return hooks_.paramDatabase ? hooks_.paramDatabase() : WizardPara::paramDatabase();
 }

@@ -130,6 +130,10 @@ public:
     // program. The editing page must hold no copies of them. False when a detection's stored
     // region count was impossible (it was emptied); the caller tells the operator.
     bool takeStored();
+    // The templates and ignore points alone, trained on with the regions in force: they are no
+    // editing copies, and answers given meanwhile (a template added, points ignored) must
+    // pick their slots from, and write over, what the disk holds.
+    void takeStoredLibrary();
 
     // --- identity and camera ---
     const int cameraNo;

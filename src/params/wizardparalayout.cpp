@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QTextStream>
+#include <algorithm>
+#include <iterator>
 
 #include "paramlimits.h"
 #include "wizardpara.h"
@@ -35,6 +37,10 @@ QString entryText(int entry, int language) {
     return gaLanStr[index];
 }
 
+// The NG outputs whose idle level the standard mode derives.
+constexpr int kFirstNgOutput = 4;
+constexpr int kLastNgOutput = 7;
+
 bool inRange(int value, int count) {
     return value >= 0 && value < count;
 }
@@ -46,7 +52,8 @@ void layoutStandard(WizardPara& p) {
     p.trigInLine[0] = 0;
     p.trigInLine[1] = p.semiAuto ? 2 : 0;
     // With an ejector pulse instead of a product alarm the NG outputs start released.
-    for (int i = 4; i <= 7; ++i) p.outputInvert[i] = p.ejectorPulseOnProdNG ? 0 : 1;
+    for (int i = kFirstNgOutput; i <= kLastNgOutput; ++i)
+        p.outputInvert[i] = p.ejectorPulseOnProdNG ? 0 : 1;
     p.startSide = kKeepSide;
 }
 
@@ -134,6 +141,22 @@ int deriveLayout(WizardPara& p) {
             layoutStandard(p);
             return 2;
     }
+}
+
+void keepStartLayout(WizardPara& stored, const WizardPara& running) {
+    stored.detectModeNext = stored.detectMode;
+    stored.detectMode = running.detectMode;
+    stored.detectStepNum = running.detectStepNum;
+    std::copy(std::begin(running.detectEnable), std::end(running.detectEnable),
+              std::begin(stored.detectEnable));
+    std::copy(std::begin(running.trigInLine), std::end(running.trigInLine),
+              std::begin(stored.trigInLine));
+    std::copy(std::begin(running.outputOwnerActive), std::end(running.outputOwnerActive),
+              std::begin(stored.outputOwnerActive));
+    stored.startSide = running.startSide;
+    if (running.detectMode == kModeStandard)
+        for (int i = kFirstNgOutput; i <= kLastNgOutput; ++i)
+            stored.outputInvert[i] = running.outputInvert[i];
 }
 
 QString inputFunctionName(int function, int language) {

@@ -21,6 +21,14 @@ void applyFunctionFallback(WizardPara& para);
 // step off.
 int deriveLayout(WizardPara& para);
 
+// Stored parameters put in force while the program runs on (a parameter group restored without
+// the restart) keep what the start derived from the detection mode in force: the mode itself
+// (the stored one waits in detectModeNext, as one chosen on the settings screen does), the
+// enabled steps, their trigger lines, owners and side, and in the standard mode the NG
+// outputs' idle levels. The steps per cycle, the cameras' prepared steps and the statistics
+// were sized from them at the start.
+void keepStartLayout(WizardPara& stored, const WizardPara& running);
+
 // The name of input function f / output function f in a language; empty for an index outside
 // the tables.
 QString inputFunctionName(int function, int language);

@@ -8,7 +8,6 @@
 
 #include "checkbox.h"
 #include "colorbutton.h"
-#include "dialogseam.h"
 #include "edit.h"
 #include "globals.h"
 #include "mon_netmn.h"
@@ -111,15 +110,15 @@ NetworkSettingDialog::NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
     TimerStatus();
 }
 
-int NetworkSettingDialog::exec() {
-    if (!stopHold_) return dialogs::exec(this);
+dialogs::Answer NetworkSettingDialog::ask(const dialogs::Subject& about) {
+    if (!stopHold_) return dialogs::ask(*this, about);
     stopHold_();
     // The application object starts a hold before any widget sees the press; a filter on the
     // application sees it right after, also on the keypads the fields open.
     qApp->installEventFilter(this);
-    const int result = dialogs::exec(this);
+    const dialogs::Answer answer = dialogs::ask(*this, about);
     qApp->removeEventFilter(this);
-    return result;
+    return answer;
 }
 
 bool NetworkSettingDialog::eventFilter(QObject* watched, QEvent* event) {

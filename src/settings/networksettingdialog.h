@@ -2,6 +2,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "question.h"
+
 class QCheckBox;
 class QLabel;
 class QTimer;
@@ -11,15 +13,16 @@ class MON_NETMN;
 // The platform settings of the monitoring link: network function, video, device name, server
 // address and port. Saving writes "cnt_net/config.json" (keeping the keys other programs
 // write), then restarts the link with the new switches. A status line shows the link's state
-// once a second. Runs through the dialog seam. While it runs, no press (on the dialog or on a
-// keypad it opens) may start a touch-screen calibration hold.
+// once a second. Asked about a subject (the visit of the settings screen): it closes unsaved
+// when the subject goes. While it runs, no press (on the dialog or on a keypad it opens) may
+// start a touch-screen calibration hold.
 class NetworkSettingDialog : public QDialog {
     Q_OBJECT
 public:
     NetworkSettingDialog(MON_NETMN* link, QWidget* parent,
                          const QString& configPath = QStringLiteral("cnt_net/config.json"));
 
-    int exec() override;
+    dialogs::Answer ask(const dialogs::Subject& about);
     // How a calibration hold is stopped: on opening and after every press while open.
     void setCalibrationHoldStop(std::function<void()> stop) { stopHold_ = std::move(stop); }
 

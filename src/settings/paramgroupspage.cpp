@@ -6,6 +6,7 @@
 #include "colorbutton.h"
 #include "edit.h"
 #include "globals.h"
+#include "pagevisits.h"
 #include "settingslayout.h"
 #include "settingssession.h"
 #include "wizardpara.h"
@@ -33,7 +34,8 @@ ParamGroupsPage::ParamGroupsPage(SettingsHost& host, QWidget* parent, const QStr
       host_(host),
       groups_(workDir),
       list_(new QListWidget(this)),
-      name_(new Edit(this, Edit::Text)) {
+      name_(new Edit(this, Edit::Text)),
+      visits_(new PageVisits(this, "a visit of the parameter groups")) {
     QFont f = font();
     f.setPixelSize(kLabelFontPx);
     list_->setFont(f);
@@ -85,38 +87,39 @@ void ParamGroupsPage::makeCurrent(const QString& name) {
     gpWParaBak->curGroupName = gpWPara->curGroupName;
 }
 
-void ParamGroupsPage::report(ParamGroups::Result result) {
+dialogs::Answer ParamGroupsPage::report(ParamGroups::Result result, const dialogs::Subject& visit) {
     switch (result) {
         case ParamGroups::Result::Ok:
-            return;
+            return dialogs::Answer::Yes;
         case ParamGroups::Result::EmptyName:
         case ParamGroups::Result::InvalidName:
-            host_.warn(lan(kEntryNameEmpty));
-            return;
+            return host_.warn(lan(kEntryNameEmpty), visit);
         case ParamGroups::Result::DefaultGroup:
-            host_.warn(lan(kEntryDefaultGroup));
-            return;
+            return host_.warn(lan(kEntryDefaultGroup), visit);
         default:
-            host_.warn(lan(kEntryFailed));
+            return host_.warn(lan(kEntryFailed), visit);
     }
 }
 
 bool ParamGroupsPage::backup() {
+    const dialogs::Subject visit = visits_->subject();
     const QString name = name_->text().trimmed();
     if (name.isEmpty()) {
-        host_.warn(lan(kEntryNameEmpty));
+        host_.warn(lan(kEntryNameEmpty), visit);
         return false;
     }
     if (name == QLatin1String(params::kDefaultGroupName)) {
-        host_.warn(lan(kEntryDefaultGroup));
+        host_.warn(lan(kEntryDefaultGroup), visit);
         return false;
     }
-    if (!host_.ask(lan(kEntryAskBackup))) return false;
+    if (host_.ask(lan(kEntryAskBackup), visit) != dialogs::Answer::Yes) return false;
     const bool exists = groups_.indexOf(name) >= 0;
-    if (exists && !host_.ask(lan(kEntryAskOverwrite))) return false;
+    if (exists && host_.ask(lan(kEntryAskOverwrite), visit) != dialogs::Answer::Yes) return false;
     const ParamGroups::Result result = groups_.backup(name, exists);
-    report(result);
-    if (result != ParamGroups::Result::Ok) return false;
+    if (result != ParamGroups::Result::Ok) {
+        report(result, visit);
+        return false;
+    }
     makeCurrent(name);
     host_.insertRecord(lan(kEntryBackup).trimmed() + QLatin1Char(' ') + name);
     reload();
@@ -124,39 +127,44 @@ bool ParamGroupsPage::backup() {
 }
 
 bool ParamGroupsPage::restore() {
+    const dialogs::Subject visit = visits_->subject();
     const QString name = chosen();
     if (name.isEmpty()) return false;
-    // The question is modal: an NG alarm may close the settings screen holding the page, which
-    // ends the visit with nothing stored and nobody to see a restart.
-    const QWidget* screen = parentWidget() ? parentWidget() : this;
-    const bool shown = screen->isVisible();
-    if (!host_.ask(lan(kEntryAskRestore))) return false;
-    if (shown && !screen->isVisible()) return false;
+    // An NG alarm may close the screen holding the page while the question is open: the visit
+    // ended with nothing stored and nobody to see a restart.
+    if (host_.ask(lan(kEntryAskRestore), visit) != dialogs::Answer::Yes) return false;
     const ParamGroups::Result result = groups_.restore(name);
-    report(result);
-    if (result != ParamGroups::Result::Ok) return false;
+    if (result != ParamGroups::Result::Ok) {
+        report(result, visit);
+        return false;
+    }
     makeCurrent(name);
     // The English text has no place for the name ("... to 1%"): the name follows it.
     const QString record = lan(kEntryRestoreRecord);
     host_.insertRecord(record.contains(QLatin1String("%1")) ? record.arg(name)
                                                             : record + QLatin1Char(' ') + name);
-    // The restored database is read at the next start.
-    if (!restartPanel(host_)) emit restoredWithoutRestart();
+    // The restored database is read at the next start. Where the panel stays up the program
+    // takes it at once, whatever becomes of the notice of a refused restart: the files are
+    // the group's already.
+    restartPanel(host_, visit, [this] { emit restoredWithoutRestart(); });
     return true;
 }
 
 bool ParamGroupsPage::remove() {
+    const dialogs::Subject visit = visits_->subject();
     const QString name = chosen();
     if (name.isEmpty()) return false;
     if (name == QLatin1String(params::kDefaultGroupName)) {
-        host_.warn(lan(kEntryDefaultGroup));
+        host_.warn(lan(kEntryDefaultGroup), visit);
         return false;
     }
-    if (!host_.ask(lan(kEntryAskDelete))) return false;
+    if (host_.ask(lan(kEntryAskDelete), visit) != dialogs::Answer::Yes) return false;
     const QString current = gpWPara->getCurGroupName();
     const ParamGroups::Result result = groups_.remove(name);
-    report(result);
-    if (result != ParamGroups::Result::Ok) return false;
+    if (result != ParamGroups::Result::Ok) {
+        report(result, visit);
+        return false;
+    }
     // Group numbers follow the folder names, so the current group's number may have moved.
     makeCurrent(current == name ? QString() : current);
     host_.insertRecord(lan(kEntryDelete).trimmed() + QLatin1Char(' ') + name);

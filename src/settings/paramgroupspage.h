@@ -11,6 +11,7 @@
 
 class QListWidget;
 class Edit;
+class PageVisits;
 
 namespace settings {
 
@@ -25,26 +26,28 @@ public:
     Edit* nameField() const { return name_; }
 
     // The actions of the three buttons (backup under the typed name, restore and delete the
-    // chosen group); each asks the operator first. True when done.
+    // chosen group); each asks the operator first, about the visit of the page. True when done.
     bool backup();
     bool restore();
     bool remove();
 
 signals:
     // A group was restored and the panel did not restart: the stored parameters are no longer
-    // those the program holds.
+    // those the program holds. Emitted before a refused restart is told.
     void restoredWithoutRestart();
 
 private:
     QString chosen() const;
     // Makes a group current in the live parameters and the editing copy (sysadd.txt).
     void makeCurrent(const QString& name);
-    void report(ParamGroups::Result result);
+    // Tells a failure; Gone when the visit ended while it was open.
+    dialogs::Answer report(ParamGroups::Result result, const dialogs::Subject& visit);
 
     SettingsHost& host_;
     ParamGroups groups_;
     QListWidget* list_;
     Edit* name_;
+    PageVisits* visits_;
 };
 
 }  // namespace settings

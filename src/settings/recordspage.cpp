@@ -6,6 +6,7 @@
 
 #include "colorbutton.h"
 #include "globals.h"
+#include "pagevisits.h"
 #include "settingslayout.h"
 
 namespace settings {
@@ -20,7 +21,10 @@ constexpr int kUserColumnWidth = 200;
 }  // namespace
 
 RecordsPage::RecordsPage(SettingsHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), table_(new QTableWidget(this)) {
+    : QWidget(parent),
+      host_(host),
+      table_(new QTableWidget(this)),
+      visits_(new PageVisits(this, "a visit of the operation records")) {
     QFont f = font();
     f.setPixelSize(kTableFontPx);
     table_->setFont(f);
@@ -72,11 +76,9 @@ void RecordsPage::reload() {
 bool RecordsPage::clear() {
     // The password box and the question are modal: an NG alarm may close the settings screen
     // holding the page and write its record, which a clear of the ended visit would take away.
-    const QWidget* screen = parentWidget() ? parentWidget() : this;
-    const bool shown = screen->isVisible();
-    if (!host_.checkRoot()) return false;
-    if (!host_.ask(lan(kEntryAskClear))) return false;
-    if (shown && !screen->isVisible()) return false;
+    const dialogs::Subject visit = visits_->subject();
+    if (!host_.checkRoot(visit)) return false;
+    if (host_.ask(lan(kEntryAskClear), visit) != dialogs::Answer::Yes) return false;
     // A disk that refused the deletion is told with the other files; a record saying the
     // records were cleared would stand beside the very rows it claims are gone.
     const bool cleared = host_.clearRecord();

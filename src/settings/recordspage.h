@@ -7,6 +7,7 @@
 #include "settingshost.h"
 
 class QTableWidget;
+class PageVisits;
 
 namespace settings {
 
@@ -17,7 +18,8 @@ public:
 
     // Reads today's records again, newest last.
     void reload();
-    // Asks for the service level and the operator's confirmation, then clears. True when done.
+    // Asks for the service level and the operator's confirmation, about the visit of the page,
+    // then clears. True when done.
     bool clear();
     QTableWidget* table() const { return table_; }
 
@@ -28,6 +30,7 @@ private:
     SettingsHost& host_;
     QTableWidget* table_;
     QWidget* clear_ = nullptr;
+    PageVisits* visits_;
 };
 
 }  // namespace settings

@@ -7,6 +7,7 @@
 #include "combobox.h"
 #include "edit.h"
 #include "globals.h"
+#include "pagevisits.h"
 #include "settingslayout.h"
 #include "settingssession.h"
 #include "slider.h"
@@ -58,7 +59,10 @@ bool isChecked(const SettingItem& item, int value) {
 }  // namespace
 
 SettingsForm::SettingsForm(SettingsSession& session, SettingsHost& host, QWidget* parent)
-    : QWidget(parent), session_(session), host_(host) {}
+    : QWidget(parent),
+      session_(session),
+      host_(host),
+      visits_(new PageVisits(this, "a visit of a settings form")) {}
 
 void SettingsForm::setItems(const QVector<SettingItem>& items) {
     for (Row& row : rows_) {
@@ -279,7 +283,8 @@ void SettingsForm::numberEntered(int index) {
 }
 
 void SettingsForm::refuse(const SettingItem& item) {
-    host_.warn(item.label() + QStringLiteral("\n(") + item.range.text() + QLatin1Char(')'));
+    host_.warn(item.label() + QStringLiteral("\n(") + item.range.text() + QLatin1Char(')'),
+               visits_->subject());
 }
 
 QWidget* SettingsForm::editorOf(const QString& field, int element) const {

@@ -9,6 +9,7 @@
 #include "settingsitems.h"
 
 class QLabel;
+class PageVisits;
 
 namespace settings {
 
@@ -49,6 +50,7 @@ private:
     QVector<Row> rows_;
     int sheets_ = 1;
     int sheet_ = 0;
+    PageVisits* visits_;
 };
 
 }  // namespace settings

@@ -5,6 +5,9 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
+
+#include "question.h"
 
 class MON_NETMN;
 
@@ -19,10 +22,12 @@ public:
     virtual ~SettingsHost() = default;
 
     // --- the operator ---
-    // True only at the service level; asks for the service code otherwise.
-    virtual bool checkRoot() = 0;
-    virtual void warn(const QString& text) = 0;  // modal
-    virtual bool ask(const QString& text) = 0;   // modal; true confirmed
+    // Every box is asked about the caller's subject (the visit of the screen it was asked on):
+    // a subject gone before or while it is open answers Gone, and the caller does nothing more.
+    // True only at the service level; asks for the service code otherwise (refused when gone).
+    virtual bool checkRoot(const dialogs::Subject& about) = 0;
+    virtual dialogs::Answer warn(const QString& text, const dialogs::Subject& about) = 0;
+    virtual dialogs::Answer ask(const QString& text, const dialogs::Subject& about) = 0;
     virtual void insertRecord(const QString& text) = 0;
 
     // --- cameras ---
@@ -82,7 +87,9 @@ public:
 
 // Restarts the panel after the databases are closed: through the system seam, so off the panel
 // it is only logged and the program must be started again by hand. A restart the system refuses
-// is told to the operator and the program goes on. True when the panel goes down.
-bool restartPanel(SettingsHost& host);
+// is told to the operator, about the subject, and the program goes on. Where the panel stays up,
+// `stayingUp` runs first, before anything is told. True when the panel goes down.
+bool restartPanel(SettingsHost& host, const dialogs::Subject& about,
+                  const std::function<void()>& stayingUp = {});
 
 }  // namespace settings

@@ -4,6 +4,7 @@
 
 #include "colorbutton.h"
 #include "globals.h"
+#include "pagevisits.h"
 
 namespace {
 constexpr int kCloseEntry = 211;
@@ -18,7 +19,8 @@ SettingsPage::SettingsPage(QWidget* owner, int titleEntry)
     : QWidget(owner),
       titleEntry_(titleEntry),
       title_(new QLabel(this)),
-      close_(new ColorButton(QString(), this, ColorButton::Dark)) {
+      close_(new ColorButton(QString(), this, ColorButton::Dark)),
+      visits_(new PageVisits(this, "a visit of a settings page")) {
     hide();
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(
@@ -40,6 +42,10 @@ SettingsPage::SettingsPage(QWidget* owner, int titleEntry)
 
 QString SettingsPage::title() const {
     return title_->text();
+}
+
+dialogs::Subject SettingsPage::visit() const {
+    return visits_->subject();
 }
 
 void SettingsPage::refreshTexts() {

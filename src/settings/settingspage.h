@@ -1,8 +1,11 @@
 #pragma once
 #include <QWidget>
 
+#include "question.h"
+
 class QLabel;
 class ColorButton;
+class PageVisits;
 
 // Frame of a settings and maintenance page: a full-size page over its owner with a title and
 // a close button. Pages are created hidden; the owner shows them.
@@ -12,6 +15,8 @@ public:
     QString title() const;
     // Reads the title and button texts from the language table again.
     void refreshTexts();
+    // The visit going on now: what every box asked on the page is about.
+    dialogs::Subject visit() const;
 
 protected:
     SettingsPage(QWidget* owner, int titleEntry);
@@ -22,4 +27,5 @@ private:
     int titleEntry_;
     QLabel* title_;
     ColorButton* close_;
+    PageVisits* visits_;
 };

@@ -7,6 +7,7 @@
 #include "paramlimits.h"
 #include "systemcommands.h"
 #include "wizardpara.h"
+#include "wizardparalayout.h"
 #include "writefailuretexts.h"
 
 namespace settings {
@@ -22,9 +23,11 @@ constexpr int kEntryAskLanguage = 318;
 constexpr int kEntryLanguageRecord = 319;
 }  // namespace
 
-bool restartPanel(SettingsHost& host) {
+bool restartPanel(SettingsHost& host, const dialogs::Subject& about,
+                  const std::function<void()>& stayingUp) {
     qWarning() << "restarting the panel for the new settings";
-    return handOverToSystem(host, QStringLiteral("reboot"), false) == StopOutcome::Stopped;
+    return handOverToSystem(host, QStringLiteral("reboot"), false, about, stayingUp) ==
+           StopOutcome::Stopped;
 }
 
 SettingsSession::SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit)
@@ -35,7 +38,7 @@ void SettingsSession::begin() {
     passwordEntry_.clear();
     passwordConfirmation_.clear();
     restartPending_ = false;
-    visitOpen_ = true;
+    languageChanged_ = false;
 }
 
 bool SettingsSession::change(const SettingItem& item, int value) {
@@ -86,22 +89,24 @@ QString SettingsSession::changeRecord(const WizardPara& before) const {
     return text;
 }
 
-SettingsSession::Outcome SettingsSession::confirm() {
+SettingsSession::Outcome SettingsSession::confirm(const dialogs::Subject& visit) {
+    using dialogs::Answer;
+    // A notice that ended with the visit ends the confirm with it.
+    const auto told = [&](Outcome outcome, int entry) {
+        return host_.warn(lan(entry), visit) == Answer::Gone ? Outcome::Cancelled : outcome;
+    };
     if (!passwordEntry_.isEmpty() || !passwordConfirmation_.isEmpty()) {
-        if (passwordEntry_ != passwordConfirmation_) {
-            host_.warn(lan(kEntryPasswordsDiffer));
-            return Outcome::PasswordError;
-        }
-        if (passwordEntry_.isEmpty() || !editing_.setPassword(passwordEntry_)) {
-            host_.warn(lan(kEntryPasswordEmpty));
-            return Outcome::PasswordError;
-        }
+        if (passwordEntry_ != passwordConfirmation_)
+            return told(Outcome::PasswordError, kEntryPasswordsDiffer);
+        if (passwordEntry_.isEmpty() || !editing_.setPassword(passwordEntry_))
+            return told(Outcome::PasswordError, kEntryPasswordEmpty);
     }
     const int oldLanguage = gLan;
     const bool languageChanged = edit_.language() != oldLanguage;
     if (languageChanged) {
-        if (!host_.ask(lan(kEntryAskLanguage))) return Outcome::Declined;
-        if (!visitOpen_) return Outcome::Cancelled;
+        const Answer restart = host_.ask(lan(kEntryAskLanguage), visit);
+        if (restart == Answer::Gone) return Outcome::Cancelled;
+        if (restart == Answer::No) return Outcome::Declined;
     }
 
     WizardPara before;
@@ -115,19 +120,23 @@ SettingsSession::Outcome SettingsSession::confirm() {
         // editing copy keeps the operator's edits for another try or a cancel.
         live_ = before;
         gLan = oldLanguage;
-        host_.warn(lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile)));
-        return Outcome::SaveFailed;
+        const QString why = lang::cannotWriteText(QLatin1String(params::kParamDatabaseFile));
+        return host_.warn(why, visit) == Answer::Gone ? Outcome::Cancelled : Outcome::SaveFailed;
     }
-    if (QString::compare(before.passwordText(), live_.passwordText()) != 0)
-        host_.warn(lan(kEntryPasswordChanged));
+    // Stored: in force and recorded before anything more is shown, as the visit may end while
+    // the operator reads it.
     putInForce(before);
     host_.insertRecord(record);
-    if (languageChanged) {
-        host_.insertRecord(lan(kEntryLanguageRecord));
-        restartPending_ = true;
-    }
+    if (languageChanged) host_.insertRecord(lan(kEntryLanguageRecord));
     passwordEntry_.clear();
     passwordConfirmation_.clear();
+    languageChanged_ = languageChanged;
+    const bool passwordChanged = QString::compare(before.passwordText(), live_.passwordText()) != 0;
+    // The restart waits for the notice: an NG alarm that closed the screen meanwhile is shown
+    // with its outputs, and no restart is asked of the system under it.
+    if (passwordChanged && host_.warn(lan(kEntryPasswordChanged), visit) == Answer::Gone)
+        return Outcome::AppliedVisitEnded;
+    restartPending_ = languageChanged;
     return Outcome::Applied;
 }
 
@@ -147,6 +156,7 @@ bool SettingsSession::takeStored() {
     // The number of steps per cycle stays the running one until the next start, as after a
     // confirm.
     if (!stored.readStored(WizardPara::paramDatabase(), &language, &steps)) return false;
+    params::keepStartLayout(stored, live_);
     WizardPara before;
     before = live_;
     WizardPara shown;
@@ -179,7 +189,6 @@ void SettingsSession::applyCameras(const WizardPara& from) {
 }
 
 void SettingsSession::cancel() {
-    visitOpen_ = false;
     // The screen is hidden: the setters read the live values again. Only cameras whose shown
     // value differs are touched (a mirror or shading change restarts the camera).
     applyCameras(live_);

@@ -20,7 +20,10 @@ public:
         Declined,       // the operator did not want the restart a language change needs
         PasswordError,  // the two entries differ or the password cannot be stored
         SaveFailed,     // the parameters could not be stored: nothing changed
-        Cancelled,      // the visit was cancelled while the operator was asked: nothing stored
+        Cancelled,      // the visit ended while the operator was asked: nothing stored
+        // Stored and in force, but the visit ended (an NG alarm closed the screen) while the
+        // operator read the last notice: the panel is not restarted under it.
+        AppliedVisitEnded,
     };
 
     SettingsSession(SettingsHost& host, WizardPara& live, WizardPara& edit);
@@ -35,16 +38,21 @@ public:
     void setPasswordEntries(const QString& entry, const QString& confirmation);
     bool setServiceCode(const QString& code);
 
-    // The screen must be hidden before cancel() (the cameras then read the live values).
-    Outcome confirm();
+    // Every box of the confirm is asked about the visit. The screen must be hidden before
+    // cancel() (the cameras then read the live values).
+    Outcome confirm(const dialogs::Subject& visit);
     void cancel();
     // The stored parameters changed under the visit (a group restored and the panel not
     // restarted): the live and the editing parameters become the stored ones and take effect
-    // as a confirm's would, so that no later confirm writes the older values back. False,
-    // nothing changed, when they cannot be read.
+    // as a confirm's would, so that no later confirm writes the older values back. What the
+    // start sized from the detection mode stays as it is until the next start, as after a
+    // confirm: the stored mode waits in detectModeNext. False, nothing changed, when they
+    // cannot be read.
     bool takeStored();
     // True after a confirmed language change: the caller restarts the panel.
     bool restartPending() const { return restartPending_; }
+    // The last confirm put another language in force (restarted or not).
+    bool languageChanged() const { return languageChanged_; }
 
 private:
     QString changeRecord(const WizardPara& before) const;
@@ -59,9 +67,7 @@ private:
     QString passwordEntry_;
     QString passwordConfirmation_;
     bool restartPending_ = false;
-    // Between begin() and cancel(). An NG alarm hides the screen and cancels the visit even
-    // while a question of the confirm is open.
-    bool visitOpen_ = false;
+    bool languageChanged_ = false;
 };
 
 }  // namespace settings

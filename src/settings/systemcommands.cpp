@@ -52,7 +52,7 @@ QString stopCommandLabel(StopCommand command) {
     return lanOwn(kRestartLabel);
 }
 
-StopOutcome runStopCommand(SettingsHost& host, StopCommand command) {
+StopOutcome runStopCommand(SettingsHost& host, StopCommand command, const dialogs::Subject& about) {
     QString question;
     QString record;
     QString program;
@@ -72,12 +72,14 @@ StopOutcome runStopCommand(SettingsHost& host, StopCommand command) {
             program = QStringLiteral("reboot");
             break;
     }
-    if (!host.ask(question)) return StopOutcome::Declined;
+    // Gone too: a stop nobody answered must not take the panel down under an NG alarm.
+    if (host.ask(question, about) != dialogs::Answer::Yes) return StopOutcome::Declined;
     host.insertRecord(record);
     host.saveStatisticsBeforeStop();
     host.stopWatchdog();
     const bool detectionWasRunning = host.stopDetection();
-    if (command != StopCommand::Exit) return handOverToSystem(host, program, detectionWasRunning);
+    if (command != StopCommand::Exit)
+        return handOverToSystem(host, program, detectionWasRunning, about);
     for (int c = 0; c < host.cameraCount(); ++c) {
         host.cameraStop(c);
         host.cameraClose(c);
@@ -87,7 +89,9 @@ StopOutcome runStopCommand(SettingsHost& host, StopCommand command) {
     return StopOutcome::Stopped;
 }
 
-StopOutcome handOverToSystem(SettingsHost& host, const QString& program, bool detectionWasRunning) {
+StopOutcome handOverToSystem(SettingsHost& host, const QString& program, bool detectionWasRunning,
+                             const dialogs::Subject& about,
+                             const std::function<void()>& stayingUp) {
     // Only now: every record of the stop is in the files the flush completes.
     host.flushAll();
     sys::actions().run(QStringLiteral("sync"), {});
@@ -97,12 +101,15 @@ StopOutcome handOverToSystem(SettingsHost& host, const QString& program, bool de
         qCritical().noquote() << program << "was refused by the system, exit code"
                               << result.exitCode << result.output.trimmed();
         host.resumeAfterStop(detectionWasRunning);
-        host.warn(refusal(program, result));
+        // Whatever the caller puts right comes first: the notice may end unanswered.
+        if (stayingUp) stayingUp();
+        host.warn(refusal(program, result), about);
         return StopOutcome::Refused;
     }
     if (sys::actions().isReal()) return StopOutcome::Stopped;
     qWarning().noquote() << "the panel does not" << program << "off the panel; the program goes on";
     host.resumeAfterStop(detectionWasRunning);
+    if (stayingUp) stayingUp();
     return StopOutcome::Resumed;
 }
 

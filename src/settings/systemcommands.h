@@ -6,6 +6,7 @@
 // system. No widget: the screen's buttons forward here.
 
 #include <QString>
+#include <functional>
 
 #include "settingshost.h"
 
@@ -22,9 +23,14 @@ enum class StopOutcome {
 
 // The text of the command's button in the current language.
 QString stopCommandLabel(StopCommand command);
-StopOutcome runStopCommand(SettingsHost& host, StopCommand command);
+// The question and a refusal are asked about the subject: an NG alarm that closes the screen
+// while the question is open ends it, and nothing stops.
+StopOutcome runStopCommand(SettingsHost& host, StopCommand command, const dialogs::Subject& about);
 // Closes the databases and hands "poweroff" or "reboot" to the system. When the panel does not
-// go down (refused, or off the panel) the program goes on as before the stop.
-StopOutcome handOverToSystem(SettingsHost& host, const QString& program, bool detectionWasRunning);
+// go down (refused, or off the panel) the program goes on as before the stop, then `stayingUp`
+// runs, then a refusal is told about the subject.
+StopOutcome handOverToSystem(SettingsHost& host, const QString& program, bool detectionWasRunning,
+                             const dialogs::Subject& about,
+                             const std::function<void()>& stayingUp = {});
 
 }  // namespace settings

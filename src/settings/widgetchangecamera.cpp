@@ -7,8 +7,8 @@
 #include "colorbutton.h"
 #include "combobox.h"
 #include "globals.h"
+#include "question.h"
 #include "settingslayout.h"
-#include "warnbox.h"
 #include "writefailuretexts.h"
 
 namespace {
@@ -22,12 +22,6 @@ constexpr int kEntryConfirm = 121;
 constexpr int kRowTop = 150;
 constexpr int kLabelWidth = 420;
 constexpr int kChoiceWidth = 900;
-
-void tell(const QString& text) {
-    if (!gpWarnBox) return;
-    gpWarnBox->setText(text);
-    gpWarnBox->exec();
-}
 
 CameraManager* manager() {
     if (!CameraManager::_instance) CameraManager::_instance = new CameraManager;
@@ -79,11 +73,12 @@ void WidgetChangeCamera::reload() {
 }
 
 bool WidgetChangeCamera::save() {
+    const dialogs::Subject visit = this->visit();
     QVector<int> order;
     for (ComboBox* choice : qAsConst(choices_)) {
         const int c = choice->currentIndex();
         if (order.contains(c)) {
-            tell(lan(kEntryRepeating).arg(choice->currentText()));
+            dialogs::notify(lan(kEntryRepeating).arg(choice->currentText()), visit);
             return false;
         }
         order.append(c);
@@ -91,11 +86,12 @@ bool WidgetChangeCamera::save() {
     // The restart notice would promise an order that was never stored.
     if (!manager()->resortCameraSN(order)) {
         // A full or read-only disk is no database that failed to open: a restart would not help.
-        tell(manager()->serialFileUnwritable()
-                 ? lang::cannotWriteText(QLatin1String(camera::kSerialDatabaseFile))
-                 : lan(kEntryFailed));
+        dialogs::notify(manager()->serialFileUnwritable()
+                            ? lang::cannotWriteText(QLatin1String(camera::kSerialDatabaseFile))
+                            : lan(kEntryFailed),
+                        visit);
         return false;
     }
-    tell(lan(kEntryRestart));
+    dialogs::notify(lan(kEntryRestart), visit);
     return true;
 }

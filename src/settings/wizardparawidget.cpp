@@ -182,9 +182,9 @@ bool WizardParaWidget::openSection(Section section) {
         showSection(section);
         return true;
     }
-    if (isFormSection(section) && settings::needsServiceLevel(Page(section)) && !host_.checkRoot())
-        return false;
-    if (section == Records && !host_.checkRoot()) return false;
+    const bool service = section == Records ||
+                         (isFormSection(section) && settings::needsServiceLevel(Page(section)));
+    if (service && !host_.checkRoot(visit())) return false;
     showSection(section);
     return true;
 }
@@ -231,22 +231,27 @@ void WizardParaWidget::updatePaging() {
 }
 
 void WizardParaWidget::accept() {
-    const auto outcome = session_.confirm();
-    if (outcome != settings::SettingsSession::Outcome::Applied) {
+    using Outcome = settings::SettingsSession::Outcome;
+    const Outcome outcome = session_.confirm(visit());
+    if (outcome == Outcome::Cancelled) return;
+    if (outcome != Outcome::Applied && outcome != Outcome::AppliedVisitEnded) {
         form_->refresh();
         return;
     }
     host_.setSaveAllImages(saveAllImages_->isChecked());
+    // Until the panel is up again (off the panel, or when it is not restarted, until the
+    // program is started again) the texts read from now on are in the new language: in its
+    // own glyph forms.
+    if (session_.languageChanged())
+        if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            applyUiFont(*app, gLan);
+    // The screen went with the visit: what ended it is on screen now.
+    if (outcome == Outcome::AppliedVisitEnded) return;
     visitOpen_ = false;
     hide();
     host_.showhideMscale();
-    if (session_.restartPending()) {
-        // Until the panel is up again (off the panel, until the program is started again by
-        // hand) the texts read from now on are in the new language: in its own glyph forms.
-        if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            applyUiFont(*app, gLan);
-        settings::restartPanel(host_);
-    }
+    // The screen is closed: a refused restart is told about the program.
+    if (session_.restartPending()) settings::restartPanel(host_, dialogs::Subject::program());
 }
 
 void WizardParaWidget::reject() {
@@ -264,7 +269,7 @@ void WizardParaWidget::hideEvent(QHideEvent* event) {
 }
 
 settings::StopOutcome WizardParaWidget::stop(settings::StopCommand command) {
-    return settings::runStopCommand(host_, command);
+    return settings::runStopCommand(host_, command, visit());
 }
 
 void WizardParaWidget::SlotRestoreDefaults() {
@@ -280,5 +285,5 @@ void WizardParaWidget::SlotNetworkDialog() {
     NetworkSettingDialog dialog(host_.monitorLink(), this);
     dialog.setCalibrationHoldStop([this] { host_.stopCalibrationHold(); });
     connect(&dialog, &NetworkSettingDialog::saved, this, &WizardParaWidget::SlotToNetwork);
-    dialog.exec();
+    dialog.ask(visit());
 }

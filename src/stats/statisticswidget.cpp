@@ -16,10 +16,11 @@
 #include "colorbutton.h"
 #include "combobox.h"
 #include "dateseletdialog.h"
-#include "dialogseam.h"
 #include "exportresultworker.h"
 #include "globals.h"
+#include "pagevisits.h"
 #include "qfont_pix.h"
+#include "question.h"
 #include "resstatisticsparam.h"
 #include "statisticsdaylist.h"
 #include "statisticspages.h"
@@ -62,7 +63,10 @@ StatisticsWidget* StatisticsWidget::getInstance(QWidget* parent) {
 }
 
 StatisticsWidget::StatisticsWidget(QWidget* parent)
-    : QWidget(parent), cameraTabs_(new QTabWidget(this)), dayList_(new QListWidget(this)) {
+    : QWidget(parent),
+      cameraTabs_(new QTabWidget(this)),
+      dayList_(new QListWidget(this)),
+      visits_(new PageVisits(this, "a visit of the statistics")) {
     if (!instance) instance = this;
     setFixedSize(kScreenWidth, kScreenHeight);
 
@@ -239,6 +243,7 @@ void StatisticsWidget::refreshCurrentPage() {
 }
 
 void StatisticsWidget::SlotConfirm() {
+    const dialogs::Subject visit = visits_->subject();
     if (gpResStatisticsParam) {
         ResStatisticsParam& model = *gpResStatisticsParam;
         QJsonObject hours;
@@ -247,8 +252,9 @@ void StatisticsWidget::SlotConfirm() {
         if (model.checkParam(hours) && !gpChooseBox) {
             qWarning() << "statistics: no question box - the shift hours stay as they were";
         } else if (model.checkParam(hours)) {
-            gpChooseBox->setText(lan(kLanSaveShiftHours));
-            if (gpChooseBox->exec() == QDialog::Accepted) {
+            const dialogs::Answer take = dialogs::confirm(lan(kLanSaveShiftHours), visit);
+            if (take == dialogs::Answer::Gone) return;
+            if (take == dialogs::Answer::Yes) {
                 model.laodConfigFromJson(hours);
                 model.setCurGroup();
                 // Stored now: a restart before the next day change must keep them.
@@ -286,10 +292,11 @@ void StatisticsWidget::setUsbDisk(const devices::UsbDiskFinder& disk) {
 }
 
 void StatisticsWidget::SlotExportData() {
+    const dialogs::Subject visit = visits_->subject();
     if (!exportIdle_) {
         WarnBox busy(this);
         busy.setText(lan(kLanExporting));
-        busy.exec();
+        dialogs::ask(busy, visit);
         return;
     }
     while (usbDisk_.find().isEmpty()) {
@@ -297,13 +304,12 @@ void StatisticsWidget::SlotExportData() {
             qWarning() << "statistics export: no USB disk and no question box";
             return;
         }
-        gpChooseBox->setText(lan(kLanNoUsbDisk));
-        if (gpChooseBox->exec() != QDialog::Accepted) return;
+        if (dialogs::confirm(lan(kLanNoUsbDisk), visit) != dialogs::Answer::Yes) return;
     }
     QPair<QString, QString> days;
     {
         DateSeletDialog dialog;
-        if (dialogs::exec(&dialog) != QDialog::Accepted) return;
+        if (dialogs::ask(dialog, visit) != dialogs::Answer::Yes) return;
         days = dialog.getDays();
     }
     if (gpWarnBox) {
@@ -331,5 +337,6 @@ void StatisticsWidget::exportFinished(int outcome) {
             end.setText(QString::fromUtf8(kExportFailedTexts[language]));
             break;
     }
-    end.exec();
+    // The export outlives the visit it was started in: its end is told whatever is shown.
+    dialogs::ask(end, dialogs::Subject::program());
 }

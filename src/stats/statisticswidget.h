@@ -20,6 +20,7 @@ class QListWidget;
 class QListWidgetItem;
 class QTabWidget;
 class QThread;
+class PageVisits;
 
 class StatisticsWidget : public QWidget {
     Q_OBJECT
@@ -67,9 +68,11 @@ public slots:
     // The model has a new shown day.
     void slotUpdateRecord(bool ok);
     // The return button: takes over changed shift hours once the operator confirms, then hides.
+    // An NG alarm that closes the screen while the question is open takes nothing over.
     void SlotConfirm();
     void UpdateRecord(QListWidgetItem* item);
-    // The export button: finds the disk, asks for the days and starts the export.
+    // The export button: finds the disk, asks for the days and starts the export; a visit that
+    // ends while a question is open starts nothing.
     void SlotExportData();
 
 protected:
@@ -95,4 +98,5 @@ private:
     QThread* exportThread_ = nullptr;
     bool exportIdle_ = true;
     devices::UsbDiskFinder usbDisk_;
+    PageVisits* visits_;
 };

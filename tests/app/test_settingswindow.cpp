@@ -29,6 +29,7 @@
 #include "globals.h"
 #include "lostcamerawarnbox.h"
 #include "paramgroupspage.h"
+#include "paramlimits.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
 #include "savefialimagethread.h"
@@ -208,9 +209,10 @@ TEST(SettingsOnTheWindow, FailPicturesStillMarkedAreWrittenByTheStop) {
 }
 
 // A group restored off the panel, where the restart is only logged: the camera inspects with
-// the group's area and ignore points, and a later save on the editing page keeps the area. A
-// page opened meanwhile (during the notice of a refused restart) keeps what it was opened on
-// until it closes.
+// the group's area and ignore points, and a later save on the editing page keeps the area. Where
+// the system refuses the restart, the group is in force before the refusal is told. Where the
+// editing page holds copies of the areas, they wait until it closes; the ignore points, which
+// its answers write into, are the group's at once.
 TEST(SettingsOnTheWindow, ARestoreWithoutRestartPutsTheGroupsAreasInForce) {
     testsupport::recorder().clear();
     WindowRig rig(1, modeZeroWithoutPassword, testsupport::recorder());
@@ -235,11 +237,14 @@ TEST(SettingsOnTheWindow, ARestoreWithoutRestartPutsTheGroupsAreasInForce) {
         view.liveParam->rects[step][0].showRect.adjust(0, 0, 30, 30);
         return view.saveRegions();
     };
-    ASSERT_TRUE(grow());
     std::vector<uchar> points(size_t(view.pixelCount), uchar(255));
-    ASSERT_TRUE(failimage::saveIgnoreMask(0, step, points.data(), view.imageW, view.imageH));
-    view.context.ignoreMask[step] = points;
-    view.recong->VarTrain(step);
+    const auto ignore = [&] {
+        view.context.ignoreMask[step] = points;
+        view.recong->VarTrain(step);
+        return failimage::saveIgnoreMask(0, step, points.data(), view.imageW, view.imageH);
+    };
+    ASSERT_TRUE(grow());
+    ASSERT_TRUE(ignore());
 
     groups->list()->setCurrentItem(groups->list()->findItems("mould A", Qt::MatchExactly)[0]);
     ASSERT_TRUE(groups->restore());
@@ -258,19 +263,68 @@ TEST(SettingsOnTheWindow, ARestoreWithoutRestartPutsTheGroupsAreasInForce) {
     EXPECT_EQ(stored->roiParam2[step][0], view.liveParam->roiParam2[step][0]) << "saved";
 
     ASSERT_TRUE(grow());
-    const QRect grown = view.liveParam->rects[step][0].showRect;
     testsupport::recorder().scriptCommand(QStringLiteral("reboot"),
                                           sys::CommandResult{true, 1, {}});
-    inNotice = [&] {
-        m.wizardParaWidget->hide();
-        m.resultState = 3;
-        m.drawROIWidget->Reset(false);
-    };
+    QRect inForceWhenTold;
+    inNotice = [&] { inForceWhenTold = view.liveParam->rects[step][0].showRect; };
     m.SlotSystemPara();
     ASSERT_TRUE(groups->restore());
     ASSERT_FALSE(inNotice) << "the refusal was told";
+    EXPECT_EQ(inForceWhenTold, backedUp);
+    m.wizardParaWidget->reject();
+
+    ASSERT_TRUE(grow());
+    ASSERT_TRUE(ignore());
+    const QRect grown = view.liveParam->rects[step][0].showRect;
+    m.SlotAdjustArea();
+    ASSERT_TRUE(m.drawROIWidget->page().holdsCopies());
+    ASSERT_TRUE(groups->restore());
     EXPECT_EQ(view.liveParam->rects[step][0].showRect, grown);
+    EXPECT_EQ(cv::countNonZero(view.context.ignoreMask[step]), 0);
     m.drawROIWidget->SlotReturn();
     EXPECT_TRUE(
         rig.waitFor([&] { return view.liveParam->rects[step][0].showRect == backedUp; }, kWaitMs));
+    testsupport::recorder().scriptCommand(QStringLiteral("reboot"),
+                                          sys::CommandResult{true, 0, {}});
+}
+
+// A group of another detection mode restored where the restart does not happen: the running
+// mode, and what the start sized from it, stays in force until the next start, the group's
+// mode waiting to be started as one chosen on the screen does. The next failed mould raises
+// its alarm and holds the clamp.
+TEST(SettingsOnTheWindow, ARestoreOfAnotherModeWithoutRestartKeepsTheRunningMode) {
+    constexpr int kClamp = 0;
+    constexpr int kAlarm = 2;
+    testsupport::recorder().clear();
+    WindowRig rig(1, modeZeroWithoutPassword, testsupport::recorder());
+    ASSERT_TRUE(rig.ok()) << rig.error().toStdString();
+    DeRaRazovi& m = rig.window();
+    m.show();
+    dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
+    auto* groups = m.wizardParaWidget->findChild<settings::ParamGroupsPage*>();
+    const auto confirmMode = [&](int mode) {
+        m.SlotSystemPara();
+        gpWParaBak->detectModeNext = mode;
+        m.wizardParaWidget->accept();
+    };
+    confirmMode(params::kModeTwoColor);
+    m.SlotSystemPara();
+    groups->nameField()->setText(QStringLiteral("two colours"));
+    ASSERT_TRUE(groups->backup());
+    m.wizardParaWidget->reject();
+    confirmMode(params::kModeStandard);
+
+    m.SlotSystemPara();
+    groups->list()->setCurrentItem(groups->list()->findItems("two colours", Qt::MatchExactly)[0]);
+    ASSERT_TRUE(groups->restore());
+    ASSERT_TRUE(testsupport::recorder().ran(QStringLiteral("reboot")));
+    EXPECT_EQ(gpWPara->detectMode, params::kModeStandard);
+    EXPECT_EQ(gpWPara->detectModeNext, params::kModeTwoColor);
+    m.wizardParaWidget->reject();
+
+    rig.setScene(0, true);
+    rig.setInput(0, true);
+    EXPECT_TRUE(rig.waitOutput(kAlarm, true, kWaitMs));
+    EXPECT_EQ(m.resultState, 2);
+    EXPECT_TRUE(rig.output(kClamp));
 }

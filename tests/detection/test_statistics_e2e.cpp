@@ -122,7 +122,7 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
         return [command](DeRaRazovi& window) {
             MainWindowSettingsHost host(window);
             dialogs::ScopedAnswerer yes({}, QDialog::Accepted);
-            settings::runStopCommand(host, command);
+            settings::runStopCommand(host, command, dialogs::Subject::program());
         };
     };
     // program: the system action the road ends with (none: the program ends by itself).
@@ -135,7 +135,7 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
         {"restart for new settings", "reboot",
          [](DeRaRazovi& window) {
              MainWindowSettingsHost host(window);
-             settings::restartPanel(host);
+             settings::restartPanel(host, dialogs::Subject::program());
          }},
         {"shut down on the settings screen", "poweroff",
          settingsCommand(settings::StopCommand::ShutDown)},

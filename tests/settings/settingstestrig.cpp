@@ -11,18 +11,20 @@
 
 namespace settingstest {
 
-bool FakeHost::checkRoot() {
+bool FakeHost::checkRoot(const dialogs::Subject& about) {
     calls << QStringLiteral("checkRoot");
-    return serviceLevel;
+    return serviceLevel && about.holds();
 }
-void FakeHost::warn(const QString& text) {
+dialogs::Answer FakeHost::warn(const QString& text, const dialogs::Subject& about) {
     calls << QStringLiteral("warn");
     warnings << text;
+    return about.holds() ? dialogs::Answer::Yes : dialogs::Answer::Gone;
 }
-bool FakeHost::ask(const QString& text) {
+dialogs::Answer FakeHost::ask(const QString& text, const dialogs::Subject& about) {
     calls << QStringLiteral("ask");
     questions << text;
-    return answer;
+    if (!about.holds()) return dialogs::Answer::Gone;
+    return answer ? dialogs::Answer::Yes : dialogs::Answer::No;
 }
 void FakeHost::insertRecord(const QString& text) {
     calls << QStringLiteral("record");

@@ -16,9 +16,10 @@ namespace settingstest {
 
 class FakeHost : public settings::SettingsHost {
 public:
-    bool checkRoot() override;
-    void warn(const QString& text) override;
-    bool ask(const QString& text) override;
+    // A box answers Gone when its subject went before or while it was open.
+    bool checkRoot(const dialogs::Subject& about) override;
+    dialogs::Answer warn(const QString& text, const dialogs::Subject& about) override;
+    dialogs::Answer ask(const QString& text, const dialogs::Subject& about) override;
     void insertRecord(const QString& text) override;
     int cameraCount() const override { return cameras; }
     void applyCamera(int camera, settings::CameraSetting setting) override;

@@ -334,7 +334,8 @@ TEST_F(SettingsScreen, RestoreWhoseRestartDidNotHappenLeavesTheRestoredValuesInF
     groups->nameField()->setText("mould A");
     ASSERT_TRUE(groups->backup());
     ASSERT_TRUE(bump("reDetectNum", 4));
-    ASSERT_EQ(screen->session().confirm(), settings::SettingsSession::Outcome::Applied);
+    ASSERT_EQ(screen->session().confirm(screen->visit()),
+              settings::SettingsSession::Outcome::Applied);
 
     // Off the panel the restart is only logged: the screen stays open on the groups.
     groups->list()->setCurrentItem(groups->list()->findItems("mould A", Qt::MatchExactly)[0]);

@@ -35,7 +35,7 @@ ParamGroupsPage::ParamGroupsPage(SettingsHost& host, QWidget* parent, const QStr
       groups_(workDir),
       list_(new QListWidget(this)),
       name_(new Edit(this, Edit::Text)),
-      visits_(new PageVisits(this, "a visit of the parameter groups")) {
+      visits_(new PageVisits(parent ? parent : this, "a visit of the settings screen")) {
     QFont f = font();
     f.setPixelSize(kLabelFontPx);
     list_->setFont(f);

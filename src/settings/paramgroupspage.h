@@ -47,7 +47,7 @@ private:
     ParamGroups groups_;
     QListWidget* list_;
     Edit* name_;
-    PageVisits* visits_;
+    PageVisits* visits_;  // of the screen holding the page
 };
 
 }  // namespace settings

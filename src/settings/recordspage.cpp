@@ -24,7 +24,7 @@ RecordsPage::RecordsPage(SettingsHost& host, QWidget* parent)
     : QWidget(parent),
       host_(host),
       table_(new QTableWidget(this)),
-      visits_(new PageVisits(this, "a visit of the operation records")) {
+      visits_(new PageVisits(parent ? parent : this, "a visit of the settings screen")) {
     QFont f = font();
     f.setPixelSize(kTableFontPx);
     table_->setFont(f);

@@ -30,7 +30,7 @@ private:
     SettingsHost& host_;
     QTableWidget* table_;
     QWidget* clear_ = nullptr;
-    PageVisits* visits_;
+    PageVisits* visits_;  // of the screen holding the page
 };
 
 }  // namespace settings

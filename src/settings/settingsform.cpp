@@ -62,7 +62,7 @@ SettingsForm::SettingsForm(SettingsSession& session, SettingsHost& host, QWidget
     : QWidget(parent),
       session_(session),
       host_(host),
-      visits_(new PageVisits(this, "a visit of a settings form")) {}
+      visits_(new PageVisits(parent ? parent : this, "a visit of the settings screen")) {}
 
 void SettingsForm::setItems(const QVector<SettingItem>& items) {
     for (Row& row : rows_) {

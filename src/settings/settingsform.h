@@ -50,7 +50,7 @@ private:
     QVector<Row> rows_;
     int sheets_ = 1;
     int sheet_ = 0;
-    PageVisits* visits_;
+    PageVisits* visits_;  // of the screen holding the page
 };
 
 }  // namespace settings

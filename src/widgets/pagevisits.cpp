@@ -5,7 +5,6 @@
 #include <QWidget>
 
 PageVisits::PageVisits(QWidget* page, const char* name) : QObject(page), name_(name) {
-    // A page hidden with the screen that holds it is told so too: its own hide counts.
     page->installEventFilter(this);
 }
 

@@ -13,7 +13,8 @@ class QWidget;
 class PageVisits : public QObject {
     Q_OBJECT
 public:
-    // Counts the visits of `page` (its child: it goes with the page).
+    // Counts the visits of `page` (its child: it goes with the page). The parts of a screen
+    // (its forms, lists and tables) count the screen's visits.
     PageVisits(QWidget* page, const char* name);
 
     // The visit going on now, read now.

@@ -114,7 +114,7 @@ protected:
     }
 
     // Two cameras in standard mode with the product step off: the mould-open edge runs the
-    // mould step. Two template slots, no password.
+    // mould step. Two template slots unless the options say otherwise, no password.
     void start(const std::string& options = "") {
         cycletest::RigScenes scenes;
         scenes.pictures = [](int) {
@@ -134,8 +134,7 @@ protected:
             2,
             [&](WizardPara& p) {
                 cycletest::setOptions(
-                    p, "detectMode=0 detectProdEnable=0 detectEnable[0]=0 " + options);
-                p.tempNum = 2;
+                    p, "detectMode=0 detectProdEnable=0 detectEnable[0]=0 tempNum=2 " + options);
                 p.isPswUsed = 0;
                 p.picNumNG = p.picNumOK = 5;
                 // The missing pin (55 pixels) fails too.
@@ -519,9 +518,10 @@ TEST_F(AlarmEndToEnd, NothingAnswersAnAlarmThatIsGone) {
     ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})) << "the areas judge the next mould";
 }
 
-// An NG alarm arrives while the Shut Down question is open. Confirmed all the same, the panel
-// stays up (the system is only asked in the log) and the alarm keeps its outputs: the clamp
-// stays withheld and detection stopped until the alarm is answered.
+// An NG alarm arrives while the Shut Down question is open: it closes the settings screen and
+// ends the question with the visit. Confirmed all the same, nothing is recorded and the system
+// is asked for nothing; the alarm keeps its outputs: the clamp stays withheld and detection
+// stopped until the alarm is answered.
 TEST_F(AlarmEndToEnd, ShutDownConfirmedAfterAnAlarmArrivedKeepsTheAlarm) {
     ASSERT_NO_FATAL_FAILURE(start());
     dialogs::ScopedAnswerer answers([&](QDialog* d) {
@@ -532,8 +532,8 @@ TEST_F(AlarmEndToEnd, ShutDownConfirmedAfterAnAlarmArrivedKeepsTheAlarm) {
     window().SlotSystemPara();
     window().wizardParaWidget->findChild<ColorButton*>(QStringLiteral("stop1"))->click();
     ASSERT_EQ(answers.asked().value(0).text, lan(291));
-    EXPECT_TRUE(recorded(lan(292)));
-    EXPECT_TRUE(recorder().ran("poweroff"));
+    EXPECT_FALSE(recorded(lan(292)));
+    EXPECT_FALSE(recorder().ran("poweroff"));
     // The board has taken every output word written before the window sees this input.
     rig->setInput(kUnused, true);
     ASSERT_TRUE(rig->waitInputSeen(kUnused, true, kWaitMs));
@@ -720,49 +720,134 @@ TEST_F(AlarmEndToEnd, APasswordTypedWhileAnAlarmArrivesOpensNothingOverIt) {
     EXPECT_EQ(gSource, 1);
 }
 
-// An NG alarm hides the settings screen while the question of a group restore or of a records
-// clear is open: the confirm of the cancelled visit restores, restarts and clears nothing.
+// An NG alarm hides the settings screen while a box of one of its roads is open: the road does
+// nothing more after it. Nothing is stored, recorded, restarted or stopped, and the alarm is
+// shown with its outputs. A confirm stores before its password notice: what is stored stays,
+// and no restart follows. A restore is in force before the refusal of its restart is told: an
+// "Add As Temp" given to the alarm raised meanwhile takes a free slot of the restored templates
+// and writes over none of them.
 TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
-    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(start("tempNum=3"));
+    const int language = gLan;
+    const int otherLanguage = (language + 1) % kLanguageCount;
     QString alarmAt;
+    Picture fault = PinMissing;
     dialogs::ScopedAnswerer answers([&](QDialog* d) {
-        if (d->property("text").toString() == alarmAt)
-            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean})); }();
+        if (!alarmAt.isEmpty() && d->property("text").toString().contains(alarmAt)) {
+            alarmAt.clear();
+            [&] { ASSERT_NO_FATAL_FAILURE(raiseAlarm({fault, Clean})); }();
+        }
         return int(QDialog::Accepted);
     });
-    const QString alarmRecord = lan(151).arg(1).chopped(1) + lan(152);
+    // In the language in force when it is written.
+    const auto alarmRecord = [] { return lan(151).arg(1).chopped(1) + lan(152); };
+    const auto groups = [](WizardParaWidget& screen) {
+        return screen.findChild<settings::ParamGroupsPage*>();
+    };
+    const auto choose = [&](WizardParaWidget& screen, const char* group) {
+        QListWidget* list = groups(screen)->list();
+        list->setCurrentItem(list->findItems(group, Qt::MatchExactly).value(0));
+    };
+    const auto stopButton = [](WizardParaWidget& screen, int command) {
+        screen.findChild<ColorButton*>(QStringLiteral("stop%1").arg(command))->click();
+    };
+    const QString template0 = folderFile("cammer12/template0.bmp");
+    const QString template1 = folderFile("cammer12/template1.bmp");
     const struct {
         const char* name;
-        QString question;
-        std::function<bool(WizardParaWidget&)> confirm;
+        QString alarmAt;  // words of the box the alarm comes in
+        std::function<void(WizardParaWidget&)> road;
+        std::function<void()> check;  // what the road left, once the alarm is answered
+        const char* program;          // the one system command asked for before the box
+        std::function<void()> answer;
     } rows[] = {
         {"group restore", lan(285),
-         [](WizardParaWidget& screen) {
-             auto* groups = screen.findChild<settings::ParamGroupsPage*>();
-             groups->nameField()->setText(QStringLiteral("kept"));
-             const bool backedUp = groups->backup();
-             groups->list()->setCurrentItem(groups->list()->findItems("kept", Qt::MatchExactly)[0]);
-             return backedUp && !groups->restore();
+         [&](WizardParaWidget& screen) {
+             groups(screen)->nameField()->setText(QStringLiteral("kept"));
+             ASSERT_TRUE(groups(screen)->backup());
+             choose(screen, "kept");
+             EXPECT_FALSE(groups(screen)->restore());
          }},
         {"records clear", lan(297),
          [](WizardParaWidget& screen) {
-             return !screen.findChild<settings::RecordsPage*>()->clear();
+             EXPECT_FALSE(screen.findChild<settings::RecordsPage*>()->clear());
+         }},
+        {"group backup", lan(283),
+         [&](WizardParaWidget& screen) {
+             groups(screen)->nameField()->setText(QStringLiteral("unsaved"));
+             EXPECT_FALSE(groups(screen)->backup());
+         },
+         [&] { EXPECT_FALSE(QDir(folderFile("paraGroup/unsaved")).exists()); }},
+        {"group delete", lan(287),
+         [&](WizardParaWidget& screen) {
+             choose(screen, "kept");
+             EXPECT_FALSE(groups(screen)->remove());
+         },
+         [&] { EXPECT_TRUE(QDir(folderFile("paraGroup/kept")).exists()); }},
+        {"restart", lan(293), [&](WizardParaWidget& screen) { stopButton(screen, 2); }},
+        {"exit", lan(294), [&](WizardParaWidget& screen) { stopButton(screen, 0); },
+         [&] { EXPECT_TRUE(view(0).isOpen); }},
+        {"refused restart of a restore", QStringLiteral("reboot (1)"),
+         [&](WizardParaWidget& screen) {
+             // The group holds a second template the cameras no longer have.
+             ASSERT_TRUE(QFile::copy(template0, template1));
+             groups(screen)->nameField()->setText(QStringLiteral("two templates"));
+             ASSERT_TRUE(groups(screen)->backup());
+             ASSERT_TRUE(QFile::remove(template1));
+             recorder().scriptCommand(QStringLiteral("reboot"), sys::CommandResult{true, 1, {}});
+             choose(screen, "two templates");
+             EXPECT_TRUE(groups(screen)->restore());
+             recorder().scriptCommand(QStringLiteral("reboot"), sys::CommandResult{true, 0, {}});
+         },
+         [&] {
+             EXPECT_EQ(greyBytes(template1), greyBytes(template0)) << "restored, not overwritten";
+             EXPECT_TRUE(QFileInfo::exists(folderFile("cammer12/template2.bmp")));
+             // The missing pin passes from now on.
+             fault = RunnerBlocked;
+         },
+         "reboot",
+         [&] {
+             chooseCamera(0);
+             page().btnAddTemp->click();
+         }},
+        // Last: the language changes.
+        {"password notice", gaLanStr[279 * kLanguageCount + otherLanguage],
+         [&](WizardParaWidget& screen) {
+             auto* choice = qobject_cast<ComboBox*>(screen.form()->editorOf("gLan"));
+             ASSERT_TRUE(choice);
+             choice->setCurrentIndex(choice->findData(otherLanguage));
+             emit choice->activated(choice->currentIndex());
+             for (Edit* field : screen.form()->findChildren<Edit*>())
+                 if (field->echoMode() == QLineEdit::Password) field->setText("4321");
+             screen.accept();
+         },
+         [&] {
+             EXPECT_EQ(gpWPara->passwordText(), QString("4321")) << "stored before the notice";
+             gLan = language;
          }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         window().SlotSystemPara();
         window().loginLevel = 2;
-        alarmAt = row.question;
-        EXPECT_TRUE(row.confirm(*window().wizardParaWidget));
+        recorder().clear();
+        alarmAt = row.alarmAt;
+        ASSERT_NO_FATAL_FAILURE(row.road(*window().wizardParaWidget));
+        ASSERT_TRUE(alarmAt.isEmpty()) << "the alarm came in the box";
         EXPECT_EQ(window().resultState, 2);
-        EXPECT_TRUE(recorded(alarmRecord));
-        EXPECT_FALSE(rig->records().join('\n').contains(lan(286).section('%', 0, 0)));
-        EXPECT_FALSE(recorded(lan(298)));
-        EXPECT_FALSE(recorder().ran("reboot"));
-        chooseCamera(2);
-        page().btnNoCheck->click();
+        EXPECT_FALSE(window().wizardParaWidget->isVisible());
+        EXPECT_EQ(rig->records().value(rig->records().size() - 1), alarmRecord())
+            << "nothing recorded after the box";
+        EXPECT_EQ(recorder().programs().filter(QRegExp("^(reboot|poweroff)$")),
+                  row.program ? QStringList{row.program} : QStringList());
+        if (row.answer) {
+            row.answer();
+        } else {
+            chooseCamera(2);
+            page().btnNoCheck->click();
+        }
         expectLifted();
+        if (row.check) row.check();
     }
 }
 

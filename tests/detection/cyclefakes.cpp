@@ -36,6 +36,7 @@ std::map<std::string, std::pair<int*, int>> fieldsOf(WizardPara& p) {
             MM_ONE(clampPulse), MM_ONE(ejectorPulse), MM_ONE(output4Pulse), MM_ONE(reDetectNum),
             MM_ONE(debounceTime), MM_ONE(shieldPin), MM_ONE(inputTimeout), MM_ONE(moldOKNum),
             MM_ONE(safeDoorTrigger), MM_ONE(sysUsage), MM_ONE(pswStopDetect), MM_ONE(useStatistics),
+            MM_ONE(tempNum),
             MM_ALL(trigInDelay), MM_ALL(detectEnable), MM_ALL(outputOwner),
             MM_ALL(outputOwnerActive), MM_ALL(detectTrigIn), MM_ALL(detectCutMode)};
 }

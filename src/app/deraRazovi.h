@@ -72,8 +72,6 @@ public:
     // a subject gone while it was open refuses.
     int CheckPassword(const dialogs::Subject& about);
     bool CheckRoot(const dialogs::Subject& about);
-    // The settings screen's gate, still asked without a subject.
-    bool CheckRoot();
     // What the tool bar's commands and the start/stop button ask about, read now: the pages on
     // show and the alarm raised last.
     dialogs::Subject panelSubject() const;
@@ -276,7 +274,7 @@ protected:
 
 private:
     // One run of the password box, as the privilege gate sees it.
-    panel::PasswordAnswer askPassword(const dialogs::Subject* about);
+    panel::PasswordAnswer askPassword(const dialogs::Subject& about);
     panel::PanelView panelView() const;
     // The page and alarm checks and the privilege gate of an operator command, its password
     // asked about the subject its road began with.

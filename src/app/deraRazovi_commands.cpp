@@ -51,7 +51,7 @@ constexpr int kClampOutput = 0;
 
 // --- privilege ------------------------------------------------------------------------------
 
-panel::PasswordAnswer DeRaRazovi::askPassword(const dialogs::Subject* about) {
+panel::PasswordAnswer DeRaRazovi::askPassword(const dialogs::Subject& about) {
     panel::PasswordAnswer answer;
     if (!gpPasswordBox) return answer;
     gpPasswordBox->setCredentials(gpWPara ? gpWPara->passwordText() : QString(),
@@ -62,25 +62,18 @@ panel::PasswordAnswer DeRaRazovi::askPassword(const dialogs::Subject* about) {
             answer.checked = true;
             answer.level = level;
         });
-    if (about)
-        answer.gone = dialogs::ask(*gpPasswordBox, *about) == dialogs::Answer::Gone;
-    else
-        gpPasswordBox->exec();
+    answer.gone = dialogs::ask(*gpPasswordBox, about) == dialogs::Answer::Gone;
     disconnect(seen);
     return answer;
 }
 
 int DeRaRazovi::CheckPassword(const dialogs::Subject& about) {
     return panel::checkPassword(loginLevel, gpWPara && gpWPara->isPswUsed,
-                                [this, &about] { return askPassword(&about); });
+                                [this, &about] { return askPassword(about); });
 }
 
 bool DeRaRazovi::CheckRoot(const dialogs::Subject& about) {
-    return panel::checkRoot(loginLevel, [this, &about] { return askPassword(&about); });
-}
-
-bool DeRaRazovi::CheckRoot() {
-    return panel::checkRoot(loginLevel, [this] { return askPassword(nullptr); });
+    return panel::checkRoot(loginLevel, [this, &about] { return askPassword(about); });
 }
 
 panel::PanelView DeRaRazovi::panelView() const {
@@ -101,7 +94,7 @@ dialogs::Subject DeRaRazovi::panelSubject() const {
 
 bool DeRaRazovi::admit(panel::Command command, const dialogs::Subject& about) {
     return panel::admit(command, panelView(), loginLevel, gpWPara && gpWPara->isPswUsed,
-                        [this, &about] { return askPassword(&about); });
+                        [this, &about] { return askPassword(about); });
 }
 
 bool DeRaRazovi::anyPageOpen() const {

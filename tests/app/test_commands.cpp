@@ -168,14 +168,14 @@ TEST_F(Commands, GatesOfTheServicePagesAndTheSettingsVisit) {
         answers.password = kWrongPassword;
         EXPECT_EQ(m->CheckPassword(m->panelSubject()), 2);
         EXPECT_EQ(answers.passwordRuns, 0);
-        EXPECT_FALSE(m->CheckRoot());
+        EXPECT_FALSE(m->CheckRoot(m->panelSubject()));
         EXPECT_EQ(answers.passwordRuns, 1);
     }
     gpWPara->isPswUsed = 1;
     {
         Answers answers;
         answers.password = gpWPara->serviceCodeText();
-        EXPECT_TRUE(m->CheckRoot());
+        EXPECT_TRUE(m->CheckRoot(m->panelSubject()));
         EXPECT_EQ(m->loginLevel, 2);
         // Opening the settings ends the service login: the service pages ask again.
         m->SlotSystemPara();
@@ -183,7 +183,7 @@ TEST_F(Commands, GatesOfTheServicePagesAndTheSettingsVisit) {
         EXPECT_EQ(m->loginLevel, 1);
         EXPECT_EQ(answers.passwordRuns, 1) << "the operator level opens the settings";
         m->wizardParaWidget->hide();
-        EXPECT_TRUE(m->CheckRoot());
+        EXPECT_TRUE(m->CheckRoot(m->panelSubject()));
         EXPECT_EQ(answers.passwordRuns, 2) << "the service pages ask for the code again";
     }
     {

@@ -38,6 +38,7 @@
 #include "passwordbox.h"
 #include "privatemount.h"
 #include "recordspage.h"
+#include "resstatisticsparam.h"
 #include "settingsform.h"
 #include "statisticswidget.h"
 #include "testsupport.h"
@@ -232,6 +233,7 @@ TEST_F(AlarmEndToEnd, EachAnswerOfTheAlarmPage) {
         return n;
     };
     const QString mask1 = folderFile("cammer12/ignorepoint.bmp");
+    const int morning = gpResStatisticsParam->morningsStart;
     const QString template0 = folderFile("cammer12/template0.bmp");
     const QString template1 = folderFile("cammer12/template1.bmp");
     const QByteArray reference = greyBytes(template0);
@@ -725,7 +727,7 @@ TEST_F(AlarmEndToEnd, APasswordTypedWhileAnAlarmArrivesOpensNothingOverIt) {
 // shown with its outputs. A confirm stores before its password notice: what is stored stays,
 // and no restart follows. A restore is in force before the refusal of its restart is told: an
 // "Add As Temp" given to the alarm raised meanwhile takes a free slot of the restored templates
-// and writes over none of them.
+// and writes over none of them. The statistics screen's question goes the same way.
 TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
     ASSERT_NO_FATAL_FAILURE(start("tempNum=3"));
     const int language = gLan;
@@ -751,6 +753,7 @@ TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
     const auto stopButton = [](WizardParaWidget& screen, int command) {
         screen.findChild<ColorButton*>(QStringLiteral("stop%1").arg(command))->click();
     };
+    const int morning = gpResStatisticsParam->morningsStart;
     const QString template0 = folderFile("cammer12/template0.bmp");
     const QString template1 = folderFile("cammer12/template1.bmp");
     const struct {
@@ -810,6 +813,14 @@ TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
              chooseCamera(0);
              page().btnAddTemp->click();
          }},
+        {"statistics shift hours", lan(234),
+         [&](WizardParaWidget&) {
+             StatisticsWidget* statistics = StatisticsWidget::getInstance(&window());
+             statistics->show();
+             statistics->hourBox(0)->setCurrentIndex(morning + 1);
+             statistics->SlotConfirm();
+         },
+         [&] { EXPECT_EQ(gpResStatisticsParam->morningsStart, morning); }},
         // Last: the language changes.
         {"password notice", gaLanStr[279 * kLanguageCount + otherLanguage],
          [&](WizardParaWidget& screen) {

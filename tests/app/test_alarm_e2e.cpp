@@ -860,6 +860,8 @@ TEST_F(AlarmEndToEnd, ConfirmsOfAVisitTheAlarmCancelledChangeNothing) {
         expectLifted();
         if (row.check) row.check();
     }
+    for (const dialogs::Asked& box : answers.asked())
+        EXPECT_TRUE(box.aboutSubject) << box.text.toStdString();
 }
 
 // An NG alarm arrives while the camera numbers or the IO names (opened from the settings

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRectF>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -306,10 +307,20 @@ private:
     void paintOverlayPixels(const cameraview::ViewHostState& host, int d, const CammerSingleton& p);
     void paintMark(QPainter& painter);
     void paintLegend(QPainter& painter);
+    // `taken`: where the status texts lie on the widget; area labels keep clear of them.
     QString paintRegions(QPainter& painter, const cameraview::ViewHostState& host, int d,
-                         const CammerSingleton& p);
+                         const CammerSingleton& p, const QVector<QRectF>& taken);
     void paintSizeHints(QPainter& painter, int d, int i, const CammerSingleton& p,
                         const cameraview::ViewHostState& host);
+    // A text of the status lines: its baseline's start in view pixels before the window scale.
+    struct StatusText {
+        QPoint at;
+        int pixelSize;
+        QColor colour;
+        QString text;
+    };
+    QVector<StatusText> statusTexts(const cameraview::ViewHostState& host, int d,
+                                    const QString& selectedText) const;
     void paintStatus(QPainter& painter, const cameraview::ViewHostState& host, int d,
                      const QString& selectedText);
     void paintNewShape(QPainter& painter, const cameraview::ViewHostState& host);

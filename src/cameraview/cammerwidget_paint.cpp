@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QRegularExpression>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -195,7 +196,17 @@ void CammerWidget::paintDetection(QPainter& painter, const ViewHostState& host) 
         overlayChoice(host.resultState, gSource, gpWPara && gpWPara->realTimeShowROI != 0);
     if (overlays.mark) paintMark(painter);
     QString selectedText;
-    if (overlays.regions && p) selectedText = paintRegions(painter, host, d, *p);
+    if (overlays.regions && p) {
+        // The status lines are drawn over the picture; the labels of areas near its top edge
+        // must not lie under them (a selected area's label is on the status line itself).
+        const QTransform statusScale = QTransform::fromScale(winScaleW, winScaleH);
+        QVector<QRectF> taken;
+        for (const StatusText& t : statusTexts(host, d, QString())) {
+            const QFontMetrics metrics(panelFont(t.pixelSize));
+            taken << statusScale.mapRect(QRectF(metrics.boundingRect(t.text).translated(t.at)));
+        }
+        selectedText = paintRegions(painter, host, d, *p, taken);
+    }
     painter.restore();
 
     painter.save();
@@ -323,7 +334,7 @@ void CammerWidget::paintSizeHints(QPainter& painter, int d, int i, const CammerS
 }
 
 QString CammerWidget::paintRegions(QPainter& painter, const ViewHostState& host, int d,
-                                   const CammerSingleton& p) {
+                                   const CammerSingleton& p, const QVector<QRectF>& taken) {
     const bool onTemplate = gSource == kSourceTemplate;
     painter.setFont(panelFont(kRoiFontPx));
     if (host.resultState == kResultWaiting) painter.setPen(Qt::darkBlue);
@@ -381,58 +392,76 @@ QString CammerWidget::paintRegions(QPainter& painter, const ViewHostState& host,
         const int x = anchor.x();
         const int y = anchor.y();
         const Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+        // Above the area's first corner; inside the area where a status text lies above it.
+        const auto place = [&](int gap, const QString& label) {
+            const QRect above = corners(x, y - gap - 24, x + 399, y - gap);
+            const QFontMetrics metrics = painter.fontMetrics();
+            const QRectF text(x, above.center().y() - metrics.height() / 2.0,
+                              metrics.horizontalAdvance(label), metrics.height());
+            const QRectF onWidget = painter.transform().mapRect(text);
+            const auto covers = [&](const QRectF& r) { return r.intersects(onWidget); };
+            if (std::none_of(taken.begin(), taken.end(), covers)) return above;
+            return corners(x + 5, y + gap, x + 404, y + gap + 24);
+        };
         if (onTemplate) {
             const QString label = regionLabel(i, regionParamText(numbers, limits), value, count);
             if (anySelected)
                 selectedText = label;
             else
-                painter.drawText(corners(x, y - 29, x + 399, y - 5), align, label);
+                painter.drawText(place(5, label), align, label);
         } else {
             const QString label = regionLabel(i, regionLimitText(numbers, limits), value, count);
-            painter.drawText(corners(x, y - 26, x + 399, y - 2), align, label);
+            painter.drawText(place(2, label), align, label);
         }
         painter.restore();
     }
     return selectedText;
 }
 
-void CammerWidget::paintStatus(QPainter& painter, const ViewHostState& host, int d,
-                               const QString& selectedText) {
+QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState& host, int d,
+                                                            const QString& selectedText) const {
     const bool onTemplate = gSource == kSourceTemplate;
     const StatusWord status =
         liveStatus(reTrainPending[d] != 0, host.detectState, host.cycleState, gisTempAlarm);
-    painter.setPen(toneColor(status.tone));
-    painter.setFont(panelFont(kStatusFontPx));
-    painter.drawText(5, 40,
-                     lan(kEntryStatusLine)
-                         .arg(cameraNo + 1)
-                         .arg(detectionName(detectMode(), d))
-                         .arg(status.text));
+    QVector<StatusText> texts;
+    texts.append({QPoint(5, 40), kStatusFontPx, toneColor(status.tone),
+                  lan(kEntryStatusLine)
+                      .arg(cameraNo + 1)
+                      .arg(detectionName(detectMode(), d))
+                      .arg(status.text)});
 
     const int steps = std::clamp(gDNum, 0, kMaxDetections);
     for (int k = 0; k < steps; ++k) {
         if (!host.stepTimerActive[k]) continue;
         const QString left = countdownText(host.trigDelayLeft[k]);
-        if (!left.isEmpty()) {
-            painter.setFont(panelFont(kCountdownFontPx));
-            painter.drawText(5, 90, left);
-        }
+        if (!left.isEmpty())
+            texts.append({QPoint(5, 90), kCountdownFontPx, toneColor(status.tone), left});
         break;
     }
 
-    painter.setFont(panelFont(kStatusFontPx));
-    painter.setPen(Qt::green);
     if (onTemplate) {
-        painter.drawText(850, 40,
-                         lan(kEntryTemplates)
-                             .arg(context.curTemplate + 1)
-                             .arg(context.templateCount[d])
-                             .arg(selectedText));
-        painter.drawText(5, 80, gTempTime);
+        texts.append({QPoint(850, 40), kStatusFontPx, Qt::green,
+                      lan(kEntryTemplates)
+                          .arg(context.curTemplate + 1)
+                          .arg(context.templateCount[d])
+                          .arg(selectedText)});
+        texts.append({QPoint(5, 80), kStatusFontPx, Qt::green, gTempTime});
     } else if (cameraNo >= 0 && cameraNo < kMaxCameras) {
-        painter.drawText(
-            750, 40,
-            lan(kEntryCounters).arg(gFailCycleNum[cameraNo]).arg(gAllCycleNum[cameraNo]).arg(fps));
+        texts.append({QPoint(750, 40), kStatusFontPx, Qt::green,
+                      lan(kEntryCounters)
+                          .arg(gFailCycleNum[cameraNo])
+                          .arg(gAllCycleNum[cameraNo])
+                          .arg(fps)});
+    }
+    return texts;
+}
+
+void CammerWidget::paintStatus(QPainter& painter, const ViewHostState& host, int d,
+                               const QString& selectedText) {
+    for (const StatusText& t : statusTexts(host, d, selectedText)) {
+        painter.setFont(panelFont(t.pixelSize));
+        painter.setPen(t.colour);
+        painter.drawText(t.at, t.text);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "checkbox.h"
 #include "combobox.h"
 #include "edit.h"
+#include "fittedfont.h"
 #include "globals.h"
 #include "pagevisits.h"
 #include "settingslayout.h"
@@ -183,6 +184,8 @@ void SettingsForm::layoutRows() {
         const bool wide =
             items_[i].editor == Editor::Slider || items_[i].editor == Editor::Password;
         const int textWidth = wide ? labelWidth - kHintWidth : labelWidth;
+        // Broken here between phrases: the label's own wrapping cuts Japanese words in two.
+        row.label->setText(phraseLines(row.label->font(), items_[i].label(), textWidth));
         const QRect need =
             fm.boundingRect(QRect(0, 0, textWidth, 1000), Qt::TextWordWrap, row.label->text());
         const int h = qMax(kRowMinHeight, need.height() + 8);

@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStringList>
+#include <algorithm>
 #include <utility>
 
 #include "globals.h"
@@ -72,12 +74,19 @@ int IOStatusWidget::cellWidth() const {
     return qMax(toolkit::kIOCellWidth, width() * 2 / halves);
 }
 
-int IOStatusWidget::fittedPixelSize(const QFont& font, const QString& name, int cellWidth) {
+int IOStatusWidget::namePixelSize(const QFont& font, int cellWidth) {
+    QStringList names;
+    for (int n = 0; n < toolkit::kIOInputCount; ++n) names << terminalName(0, n);
+    for (int n = 0; n < toolkit::kIOOutputCount; ++n) names << terminalName(1, n);
     QFont f = font;
     int px = toolkit::kIOFontPx;
     for (; px > toolkit::kIOMinFontPx; --px) {
         f.setPixelSize(px);
-        if (QFontMetrics(f).horizontalAdvance(name) <= cellWidth - toolkit::kIOLabelPadPx) break;
+        const QFontMetrics metrics(f);
+        const auto fits = [&](const QString& name) {
+            return metrics.horizontalAdvance(name) <= cellWidth - toolkit::kIOLabelPadPx;
+        };
+        if (std::all_of(names.cbegin(), names.cend(), fits)) break;
     }
     return px;
 }
@@ -94,9 +103,6 @@ void IOStatusWidget::drawLamp(QPainter& painter, const QRect& cell, bool on, con
         painter.drawEllipse(lampRect);
     }
     painter.setPen(Qt::white);
-    QFont f = painter.font();
-    f.setPixelSize(fittedPixelSize(f, name, cell.width()));
-    painter.setFont(f);
     painter.drawText(QRect(cell.left(), lampRect.bottom() + 2, cell.width(),
                            cell.bottom() - lampRect.bottom() - 2),
                      Qt::AlignHCenter | Qt::AlignTop, name);
@@ -106,10 +112,10 @@ void IOStatusWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), QColor(30, 30, 30));
-    QFont f = painter.font();
-    f.setPixelSize(toolkit::kIOFontPx);
-    painter.setFont(f);
     const int w = cellWidth();
+    QFont f = painter.font();
+    f.setPixelSize(namePixelSize(f, w));
+    painter.setFont(f);
     int x = 0;
     for (int n = 0; n < toolkit::kIOInputCount; ++n, x += w)
         drawLamp(painter, QRect(x, 0, w, height()), terminalState(0, n), terminalName(0, n));

@@ -21,9 +21,10 @@ public:
     // The width of one terminal's cell: the strip's width shared by the cells (inputs and
     // outputs with half a cell between them), never less than the toolkit's cell.
     int cellWidth() const;
-    // The pixel size at which a name fits a cell beside its neighbours: the strip's font size,
-    // smaller for a longer name (a language with long names), never below the least size.
-    static int fittedPixelSize(const QFont& font, const QString& name, int cellWidth);
+    // The one pixel size of every name on the strip: the strip's font size, or the largest
+    // smaller one at which the longest name of the language still fits its cell (a name drawn
+    // smaller than its neighbours looks like another kind of lamp), never below the least size.
+    static int namePixelSize(const QFont& font, int cellWidth);
 
 signals:
     void sigLogout();

@@ -6,14 +6,16 @@
 
 #include "colorbutton.h"
 #include "dialogseam.h"
+#include "fittedfont.h"
 #include "globals.h"
 #include "question.h"
 #include "toolkitlimits.h"
 
 namespace {
-// Message texts break lines with "\r\n"; a label only needs the line feed.
-QString forLabel(QString text) {
-    return text.remove(QLatin1Char('\r'));
+// Message texts break lines with "\r\n"; a label only needs the line feed. A longer line is
+// broken between phrases, never where the label's own wrapping would cut a word.
+QString forLabel(const QLabel& label, QString text) {
+    return phraseLines(label.font(), text.remove(QLatin1Char('\r')), label.contentsRect().width());
 }
 }  // namespace
 
@@ -77,7 +79,7 @@ void MessageDialog::nameInForce(const NamedButton& named) {
 }
 
 void MessageDialog::showMessage(const QString& text) {
-    message_->setText(forLabel(text));
+    message_->setText(forLabel(*message_, text));
 }
 
 void MessageDialog::showEvent(QShowEvent* event) {

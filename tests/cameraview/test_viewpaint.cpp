@@ -133,6 +133,26 @@ TEST_F(ViewPaint, IgnorePointsShowInsideRegionsOnTemplates) {
     EXPECT_EQ(image.pixel(241, 241), kPlain);
 }
 
+// The template's time stamp lies under the status line, over the picture: the label of an
+// area just below it goes inside the area instead of under the stamp.
+TEST_F(ViewPaint, AreaLabelsKeepClearOfTheStatusTexts) {
+    auto view = failedView();
+    CammerSingleton& p = *view->editParam;
+    std::memcpy(&p, view->liveParam, sizeof(CammerSingleton));
+    p.roiFunc[0][0] = roi::kFuncIgnore;  // outline and label in yellow, the status texts green
+    p.rects[0][0].showRect = QRect(QPoint(200, 100), QPoint(599, 399));
+    gTempTime = QStringLiteral("2024-01-02 03:04:05");
+    host.resultState = 3;
+    gSource = 0;
+    const QImage image = shown(*view);
+    const QRgb yellow = qRgb(255, 255, 0);
+    const QRect stamp(200, 55, 160, 25);
+    EXPECT_GT(countColour(image, stamp, kGreen), 50);
+    EXPECT_EQ(countColour(image, stamp, yellow), 0);
+    EXPECT_GT(countColour(image, QRect(205, 104, 160, 26), yellow), 50) << "inside the area";
+    gTempTime.clear();
+}
+
 TEST_F(ViewPaint, WaitingWithoutRealTimeRegionsShowsThePictureOnly) {
     auto view = failedView();
     host.resultState = 0;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
+#include <QTextBoundaryFinder>
 
 #include "cameramanager.h"
 #include "customionamewidget.h"
@@ -25,6 +26,7 @@
 #include "operationlog.h"
 #include "settingsform.h"
 #include "settingstestrig.h"
+#include "testsupport.h"
 #include "uifont.h"
 #include "widgetchangecamera.h"
 #include "wizardparawidget.h"
@@ -58,6 +60,24 @@ QStringList cutTexts(QWidget* page) {
                 cut << combo->itemText(i) + QStringLiteral(" (choice)");
     }
     return cut;
+}
+
+// Labels whose lines break inside a word ("アラー" and "ム"): Chinese and Japanese have no
+// spaces, and a label's own wrapping breaks them between any two characters.
+QStringList brokenWords(QWidget* page) {
+    QStringList broken;
+    for (QLabel* label : page->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(page) || !label->wordWrap()) continue;
+        QTextBoundaryFinder words(QTextBoundaryFinder::Word, label->text());
+        int end = 0;
+        for (const QString& line : testsupport::labelLines(*label)) {
+            end += line.size();
+            words.setPosition(end);
+            if (!line.endsWith(QLatin1Char('\n')) && !words.isAtBoundary())
+                broken << label->text().simplified();
+        }
+    }
+    return broken;
 }
 
 // Texts drawn smaller than a finger's controls need, as "text (size)".
@@ -146,6 +166,7 @@ protected:
     void check(QWidget* page, const QString& name) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(cutTexts(page), QStringList());
+        EXPECT_EQ(brokenWords(page), QStringList());
         EXPECT_EQ(smallTexts(page), QStringList());
         EXPECT_EQ(faintMarks(page), QStringList());
         EXPECT_EQ(coveredFields(page), QStringList());

@@ -4,11 +4,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMutex>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTextLayout>
 
 namespace testsupport {
 
@@ -103,6 +105,23 @@ QByteArray runClient(const QString& program, const QStringList& args, int* exitC
     const QByteArray errors = process.readAllStandardError();
     if (*exitCode != 0) ADD_FAILURE() << program.toStdString() << ": " << errors.constData();
     return process.readAllStandardOutput();
+}
+
+QStringList labelLines(const QLabel& label) {
+    QString text = label.text();
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, label.font());
+    QTextOption option;
+    option.setWrapMode(label.wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label.contentsRect().width());
+        lines << label.text().mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
 }
 
 }  // namespace testsupport

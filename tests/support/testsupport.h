@@ -11,6 +11,8 @@
 #include "eventwait.h"
 #include "recordingsystemactions.h"
 
+class QLabel;
+
 namespace testsupport {
 
 // The recording seam installed by the test main.
@@ -60,6 +62,10 @@ bool available(const QString& program);
 // not end within the time-out (it is killed) or crashed; a failure is added to the test.
 QByteArray runClient(const QString& program, const QStringList& args, int* exitCode,
                      int timeoutMs = 10000);
+
+// The lines a label draws its text in, as its own wrapping breaks them: pieces of the text, each
+// with the spaces or the line feed it ends with, that make up the whole text again.
+QStringList labelLines(const QLabel& label);
 
 }  // namespace testsupport
 

@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QPaintEngine>
 #include <QProgressBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -234,6 +236,55 @@ TEST(IOStatusWidget, ShowsTheProvidersStatesAndLogsOutOnATap) {
     EXPECT_EQ(logout.count(), 1);
 }
 
+namespace {
+
+// A paint device that keeps, of everything painted on it, the pixel size of each text.
+class TextSizes : public QPaintDevice {
+public:
+    QMap<QString, int> sizes;  // by text run
+    explicit TextSizes(QSize size) : size_(size), engine_(sizes) {}
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+            case PdmWidth:
+                return size_.width();
+            case PdmHeight:
+                return size_.height();
+            case PdmDepth:
+                return 32;
+            case PdmDevicePixelRatio:
+            case PdmDevicePixelRatioScaled:
+                return metric == PdmDevicePixelRatio ? 1 : int(devicePixelRatioFScale());
+            default:
+                return 96;
+        }
+    }
+
+private:
+    struct Engine : QPaintEngine {
+        QMap<QString, int>& sizes;
+        explicit Engine(QMap<QString, int>& s) : sizes(s) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override {
+            sizes[item.text()] = painter()->font().pixelSize();
+        }
+        Type type() const override { return User; }
+    };
+    QSize size_;
+    mutable Engine engine_;
+};
+
+}  // namespace
+
+// Every name fits its cell, and all of them are drawn in one size: a name drawn smaller than
+// its neighbours looks like another kind of lamp.
 TEST(IOStatusWidget, EveryTerminalNameFitsItsCellInEveryLanguage) {
     fillLanguageTable();
     QWidget owner;
@@ -248,15 +299,20 @@ TEST(IOStatusWidget, EveryTerminalNameFitsItsCellInEveryLanguage) {
         const int cell = strip.cellWidth();
         const int cells = toolkit::kIOInputCount + toolkit::kIOOutputCount;
         EXPECT_LE(cell * cells + cell / 2, strip.width()) << "the cells stay on the strip";
+        TextSizes drawn(strip.size());
+        strip.render(&drawn);
+        const QList<int> sizes = drawn.sizes.values();
+        ASSERT_FALSE(sizes.isEmpty());
+        EXPECT_EQ(QSet<int>(sizes.begin(), sizes.end()).size(), 1) << "one size for every name";
+        QFont font = strip.font();
+        font.setPixelSize(sizes.first());
+        EXPECT_GE(font.pixelSize(), toolkit::kIOMinFontPx);
         for (int kind = 0; kind < 2; ++kind) {
             const int count = kind == 0 ? toolkit::kIOInputCount : toolkit::kIOOutputCount;
             for (int n = 0; n < count; ++n) {
                 const QString name = IOStatusWidget::terminalName(kind, n);
-                QFont font = strip.font();
-                font.setPixelSize(IOStatusWidget::fittedPixelSize(font, name, cell));
                 EXPECT_LE(QFontMetrics(font).horizontalAdvance(name), cell - toolkit::kIOLabelPadPx)
                     << name.toStdString() << " at " << font.pixelSize() << " px";
-                EXPECT_GE(font.pixelSize(), toolkit::kIOMinFontPx);
             }
         }
     }

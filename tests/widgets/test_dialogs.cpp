@@ -1,6 +1,7 @@
 // Message, choice and password boxes, answered through the dialog seam.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
+#include <algorithm>
 
 #include "choosebox.h"
 #include "dialogseam.h"
@@ -20,7 +22,9 @@
 #include "productalarmwarnbox.h"
 #include "question.h"
 #include "testsupport.h"
+#include "uifont.h"
 #include "warnbox.h"
+#include "writefailuretexts.h"
 
 namespace {
 
@@ -28,8 +32,13 @@ QPushButton* button(QWidget* parent, const char* name) {
     return parent->findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
+QLabel* messageLabel(QWidget* box) {
+    return box->findChild<QLabel*>(QStringLiteral("message"));
+}
+
+// The words on the box, whatever lines the box broke them into.
 QString shownMessage(QWidget* box) {
-    return box->findChild<QLabel*>(QStringLiteral("message"))->text();
+    return messageLabel(box)->text().simplified();
 }
 
 // Answers a password box by typing the given text and pressing Confirm; a box still open
@@ -136,7 +145,7 @@ TEST(WarnBox, ShowsTheStoredTextCentredAndReportsBeingShown) {
 
     box.show();
     EXPECT_EQ(shown.count(), 1);
-    EXPECT_EQ(shownMessage(&box),
+    EXPECT_EQ(messageLabel(&box)->text(),
               QStringLiteral("Warning: The camera is unavailable, \n please check!"));
     EXPECT_EQ(box.size(), QSize(750, 370));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -197,6 +206,37 @@ TEST(WarnBox, EachWarningIsReadWithItsOwnWordsInTurn) {
         EXPECT_EQ(read, expected);
         EXPECT_FALSE(box.isVisible());
     }
+}
+
+// A message wider than the box is broken between phrases in every language: a file that
+// cannot be written stays whole, and so does every phrase of the cause ("磁盘空间已满", not
+// "磁盘空间" on one line and "已满" on the next).
+TEST(WarnBox, BreaksALongMessageBetweenPhrasesInEveryLanguage) {
+    const QStringList phrases[kLanguageCount] = {
+        {"无法写入", "磁盘空间已满"},
+        {"cannot", "written", "space", "disk"},
+        {"無法寫入", "磁碟空間已滿"},
+        {"書き込めません", "ディスクの", "空き容量が", "ありません"}};
+    const int previous = gLan;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        gLan = language;
+        applyUiFont(*qApp, language, UiFontLog::Quiet);
+        for (const QString file : {"RECORD.db", "cammer11/template1.bmp", "cammer11/template10.bmp",
+                                   "cnt_net/workspace/count.ini"}) {
+            SCOPED_TRACE(QStringLiteral("language %1, %2").arg(language).arg(file).toStdString());
+            WarnBox box(nullptr);
+            box.setText(lang::cannotWriteText(file, storage::WriteCause::NoSpace));
+            box.show();
+            const QStringList lines = testsupport::labelLines(*messageLabel(&box));
+            for (const QString& phrase : phrases[language] + QStringList{file}) {
+                const auto whole = [&](const QString& line) { return line.contains(phrase); };
+                EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), whole))
+                    << phrase.toStdString() << " in " << lines.join('|').toStdString();
+            }
+        }
+    }
+    gLan = previous;
+    applyUiFont(*qApp, previous, UiFontLog::Quiet);
 }
 
 TEST(WarnBox, EveryBoxReportsToTheOneHub) {

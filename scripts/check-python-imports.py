@@ -13,6 +13,7 @@ runs twice: with /usr/bin/python3, which must import everything, and with `--pat
 the PATH's python3, which must import everything but the modules that the tests only ever
 import through /usr/bin/python3 (DEBIAN_PYTHON_ONLY).
 """
+import argparse
 import ast
 import importlib
 import pathlib
@@ -54,7 +55,11 @@ def modules_of_embedded(path, found):
 
 
 def main():
-    path_python = "--path-python" in sys.argv[1:]
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--path-python", action="store_true",
+                        help="the check under the PATH's python3: every module but those "
+                        "that only Debian's python3 imports")
+    path_python = parser.parse_args().path_python
     skipped = DEBIAN_PYTHON_ONLY if path_python else set()
     found = {}
     local = set()

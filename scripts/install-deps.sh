@@ -2,7 +2,10 @@
 # Installs the Debian packages the build, the program and the tests need, when missing.
 # Packages are installed without their recommended packages, so every package something here
 # runs or imports is named, also where another package would only recommend it.
+# Usage: scripts/install-deps.sh
 set -euo pipefail
+source "$(dirname "$0")/usage.sh"
+usage_read 0 "$@"
 packages=(
     # build
     build-essential cmake pkg-config git

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: scripts/run.sh [QT-OPTIONS...]   (the options go to the program, e.g. -platform xcb)
+#
 # Starts the program on the simulation camera with the IO-board simulator as its IO board, so
 # that a person can watch and drive it. Installs what is missing and builds first, but only
 # when a source, build file or script changed since the last start (the second start takes a
@@ -20,6 +22,8 @@
 # MOULDMON_HEADLESS=1 (the VNC screen even when a display exists), MOULDMON_SKIP_BUILD=1
 # (start what is built), MOULDMON_VNC_PORT (first port tried, default 5900).
 set -euo pipefail
+source "$(dirname "$0")/usage.sh"
+usage_help "$@"
 cd "$(dirname "$0")/.."
 top=$(pwd)
 build_dir=${BUILD_DIR:-build}
@@ -155,14 +159,17 @@ echo "Ctrl+C stops everything."
 
 # Each step's result, and an alarm its timer released, from the program's log as it is written.
 log=""
-if wait_for 30 compgen -G "cnt_net/workspace/log/LOG_*.$program.log" > /dev/null; then
-    log=$(compgen -G "cnt_net/workspace/log/LOG_*.$program.log" | head -n 1)
+program_log() { compgen -G "cnt_net/workspace/log/LOG_*.$program.log"; }
+# A program that refused its command line ends before it writes a log.
+log_or_gone() { program_log > /dev/null || ! kill -0 "$program" 2> /dev/null; }
+if wait_for 30 log_or_gone && program_log > /dev/null; then
+    log=$(program_log | head -n 1)
     tail -n +1 -F --pid="$program" "$log" 2>/dev/null |
         sed -nu -e 's/.*Detection result: \(.*\)$/result: \1/p' \
             -e 's/.*NG alarm released by its timer: \(.*\)$/released by its timer: \1/p' \
             -e 's/.*\(user interface font: .*\)$/font: \1/p' &
     started+=($!)
-else
+elif kill -0 "$program" 2> /dev/null; then
     echo "no log of the program appeared; results are not shown here" >&2
 fi
 

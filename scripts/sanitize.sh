@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Builds the project into ./build-asan (or $SANITIZE_BUILD_DIR) with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test under them; the first fault stops its test.
+# Usage:
 #   scripts/sanitize.sh               configure, build, test
 #   scripts/sanitize.sh --configure   configure only (scripts/test.sh builds it beside ./build)
 #   scripts/sanitize.sh --test [...]  test an existing build; further arguments go to ctest
 set -euo pipefail
+source "$(dirname "$0")/usage.sh"
+case ${1:-} in
+    "") ;;
+    --configure) usage_help "$@" && [ $# -eq 1 ] || usage_refuse "unexpected argument '$2'" ;;
+    --test) usage_help "$@" ;;
+    *) usage_help "$@" && usage_refuse "unknown option '$1'" ;;
+esac
 cd "$(dirname "$0")/.."
 root=$PWD
 build_dir=${SANITIZE_BUILD_DIR:-build-asan}

@@ -2,7 +2,10 @@
 # Installs what is missing, builds everything twice (normal, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs every test in both builds (headless). JOBS=N caps the
 # parallel jobs (default: every core).
+# Usage: scripts/test.sh
 set -euo pipefail
+source "$(dirname "$0")/usage.sh"
+usage_read 0 "$@"
 cd "$(dirname "$0")/.."
 # The mount-namespace and network-lab tests skip where they cannot run; in CI a skip would pass
 # for a success, so CI stops here unless it can run them.

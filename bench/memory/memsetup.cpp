@@ -7,6 +7,7 @@
 // Usage: mouldmon-memsetup FOLDER PICTURE-ROOT WIDTHxHEIGHT
 //   PICTURE-ROOT holds one sub-folder per camera with grey/*.png (name order = camera order);
 //   WIDTHxHEIGHT is the program's display area the regions are laid out for.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
@@ -17,6 +18,7 @@
 #include <memory>
 
 #include "cammersingleton.h"
+#include "commandline.h"
 #include "failpicture.h"
 #include "globals.h"
 #include "templatefiles.h"
@@ -92,15 +94,28 @@ bool writeTemplates(int camera, const QImage& picture) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 4) {
-        std::fputs("usage: mouldmon-memsetup FOLDER PICTURE-ROOT WIDTHxHEIGHT\n", stderr);
-        return 2;
-    }
-    const QStringList size = QString::fromLocal8Bit(argv[3]).split('x');
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Prepares a working folder for the memory benchmark: both steps on, 100 regions in each\n"
+        "step and 10 templates per step for every simulation camera."));
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The working folder."),
+                                 QStringLiteral("FOLDER"));
+    parser.addPositionalArgument(
+        QStringLiteral("pictures"),
+        QStringLiteral("One sub-folder per camera with grey/*.png (name order = camera order)."),
+        QStringLiteral("PICTURE-ROOT"));
+    parser.addPositionalArgument(QStringLiteral("size"),
+                                 QStringLiteral("The display area the regions are laid out for."),
+                                 QStringLiteral("WIDTHxHEIGHT"));
+    const int status = cli::read(parser, 3);
+    if (status != cli::kGoOn) return status;
+    const QStringList args = parser.positionalArguments();
+    if (args.size() < 3) return cli::refuse(QStringLiteral("three arguments are needed"));
+    const QStringList size = args[2].split('x');
     gShowW = size.value(0).toInt();
     gShowH = size.value(1).toInt();
-    const QDir root(QString::fromLocal8Bit(argv[2]));
-    if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1])) || gShowW <= 0 || gShowH <= 0) {
+    const QDir root(args[1]);
+    if (!QDir::setCurrent(args[0]) || gShowW <= 0 || gShowH <= 0) {
         std::fputs("no such folder or no display size\n", stderr);
         return 1;
     }

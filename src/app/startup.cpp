@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "commandline.h"
 #include "controlport.h"
 #include "deraRazovi.h"
 #include "failimagelimits.h"
@@ -121,6 +123,16 @@ void keepWritesToClosedConnectionsFromEndingTheProcess() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGPIPE, &action, nullptr);
+}
+
+void describeCommandLine(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "The mould monitor: watches the open mould through its cameras, judges every cycle and\n"
+        "drives the machine's outputs. It keeps its files in the folder it is started in (laid\n"
+        "out from the factory defaults on the first start); the README names the variables that\n"
+        "choose the panel, the IO board and the ports.\n"
+        "Besides the options below it takes only those of Qt's application object, for example\n"
+        "-platform NAME (xcb, offscreen), -display :N, -geometry WxH+X+Y, -style NAME."));
 }
 
 // A start after an earlier one (tests start the program in one process many times) replaces
@@ -259,6 +271,13 @@ void stopBeforeWindowGoes() {
 }
 
 int runApplication(int argc, char** argv) {
+    // Asked for its usage the program starts nothing, and needs no screen for the answer.
+    if (cli::asksForHelp(argc, argv)) {
+        QCoreApplication usage(argc, argv);
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        return cli::read(parser);
+    }
     const bool mallocSet = app::applyMallocPolicy();
     sys::setActions(sys::chooseFromEnvironment());
     StartupSequence::prepareProcess();
@@ -267,6 +286,17 @@ int runApplication(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", QByteArrayLiteral("none"));
     if (!MApplication::_instance) new MApplication(argc, argv);
+    {
+        // Qt's application object took its own options (-platform, -display, ...); anything
+        // left is nothing the program knows.
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        const int status = cli::read(parser);
+        if (status != cli::kGoOn) {
+            delete MApplication::_instance;
+            return status;
+        }
+    }
     // The language is not known before the parameters load; the window chooses again then.
     applyUiFont(*MApplication::_instance, gLan, UiFontLog::Quiet);
     if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";

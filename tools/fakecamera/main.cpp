@@ -7,18 +7,22 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "commandline.h"
 #include "fakesmartcamera.h"
 #include "gvcpserver.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addHelpOption();
+    parser.setApplicationDescription(QStringLiteral(
+        "A stand-in smart camera: answers discovery as the given identifier, serves parameters\n"
+        "and commands on one port and pictures on another, and prints \"ready\" once it listens."));
     parser.addOption({"id", "Identifier the camera answers discovery with.", "id"});
     parser.addOption({"no-pictures", "Nothing listens on the picture port."});
     parser.addOption({"param-port", "Parameter port.", "port", "10401"});
     parser.addOption({"picture-port", "Picture port.", "port", "10402"});
-    parser.process(app);
+    const int status = cli::read(parser);
+    if (status != cli::kGoOn) return status;
 
     fakepeer::FakeSmartCamera::Options options;
     options.paramPort = quint16(parser.value("param-port").toUInt());

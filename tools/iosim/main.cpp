@@ -8,6 +8,7 @@
 //                    (read again when it changes); without it, the factory parameters
 #include <unistd.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include <sstream>
 #include <string>
 
+#include "commandline.h"
 #include "ioboardsimulator.h"
 #include "outputnames.h"
 
@@ -41,8 +43,6 @@ std::string bits(quint32 word) {
 std::string describeOutputs(const iosim::OutputNames& names, quint32 word) {
     return names.describeWord(word).toStdString() + " (levels 9..0: " + bits(word) + ")";
 }
-
-constexpr const char* kUsage = "usage: mouldmon-iosim [--link PATH] [--params PARAM.db]\n";
 
 void help() {
     printLine(
@@ -110,18 +110,23 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
 int main(int argc, char** argv) {
     qInstallMessageHandler(quietMessages);
     QCoreApplication app(argc, argv);  // for the database driver of --params
-    QString linkPath, paramDb;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--link") && i + 1 < args.size()) {
-            linkPath = args[++i];
-        } else if (args[i] == QLatin1String("--params") && i + 1 < args.size()) {
-            paramDb = args[++i];
-        } else {
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
-    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "An IO board on a pseudo-terminal: start the program with MOULDMON_SERIAL set to the\n"
+        "printed path and drive the inputs with the commands typed here (\"help\" lists them)."));
+    parser.addOption({QStringLiteral("link"),
+                      QStringLiteral("Keep a symbolic link at PATH to the pseudo-terminal; a "
+                                     "program given PATH finds a restarted simulator again."),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("params"),
+                      QStringLiteral("Name the output terminals and their active levels as FILE "
+                                     "sets them (read again when it changes); without it, the "
+                                     "factory parameters."),
+                      QStringLiteral("FILE")});
+    const int status = cli::read(parser);
+    if (status != cli::kGoOn) return status;
+    const QString linkPath = parser.value(QStringLiteral("link"));
+    const QString paramDb = parser.value(QStringLiteral("params"));
 
     iosim::OutputNames names;
     if (!paramDb.isEmpty()) {

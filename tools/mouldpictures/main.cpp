@@ -11,6 +11,7 @@
 // and faulty, moved, turned, under other light and with sensor noise, and <folder>/answers.txt
 // with one line per shot: file, fault (or "good"), shift x and y (pixels), angle (degrees,
 // counter-clockwise as shown, about the picture centre), brightness and noise.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "commandline.h"
 #include "mouldscene.h"
 
 using namespace mouldpictures;
@@ -133,14 +135,21 @@ bool scenePictures(const QDir& folder) {
 int main(int argc, char** argv) {
     // Shapes only, no text: painting on images needs no screen.
     QCoreApplication app(argc, argv);
-    const bool scenesWanted = argc == 3 && QByteArray(argv[1]) == "--scenes";
-    if (argc != 2 && !scenesWanted) {
-        std::fprintf(stderr, "usage: mouldpictures [--scenes] <folder>\n");
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[argc - 1]));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Draws the pictures of the simulation camera into FOLDER, or with --scenes the camera\n"
+        "shots with known answers of the engine's tests."));
+    parser.addOption({QStringLiteral("scenes"), QStringLiteral("Draw the scenes.")});
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where to write."),
+                                 QStringLiteral("FOLDER"));
+    const int status = cli::read(parser, 1);
+    if (status != cli::kGoOn) return status;
+    if (parser.positionalArguments().isEmpty()) return cli::refuse(QStringLiteral("no folder"));
+    const QString path = parser.positionalArguments()[0];
+    const QDir folder(path);
+    const bool scenesWanted = parser.isSet(QStringLiteral("scenes"));
     if (!(scenesWanted ? scenePictures(folder) : simulationPictures(folder))) {
-        std::fprintf(stderr, "cannot write the pictures into %s\n", argv[argc - 1]);
+        std::fprintf(stderr, "cannot write the pictures into %s\n", qPrintable(path));
         return 1;
     }
     return 0;

@@ -6,6 +6,8 @@
 # Runs scripts/run.sh headless on the built program (BUILD_DIR, default ./build).
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
+source "$rc_source/scripts/usage.sh"
+usage_read 1 "$@"
 source "$rc_source/tests/support/runcommand.sh"
 rc_tool_start main "${1:-}"
 

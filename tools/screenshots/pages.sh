@@ -10,6 +10,8 @@
 # screen size the touch positions below are for (1920 x 1080), with one simulation camera.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
+source "$rc_source/scripts/usage.sh"
+usage_read 1 "$@"
 source "$rc_source/tests/support/runcommand.sh"
 rc_tool_start pages "${1:-}"
 

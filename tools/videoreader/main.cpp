@@ -8,12 +8,38 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: %s SHMID SEMID SIZE OUTFILE [HOLD_MS]\n"
+    "Reads one frame of the video share as the companion's reader does. HOLD_MS keeps the\n"
+    "semaphore that long before copying (-1: until killed).\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: %s SHMID SEMID SIZE OUTFILE [HOLD_MS]\n", argv[0]);
+    // The command line is read as every program of the project reads it (src/cli), without
+    // its library: this reader stays free of the program's code.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::printf(kUsage, argv[0]);
+            return 0;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' && !std::isdigit(static_cast<unsigned char>(argv[i][1]))) {
+            std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", argv[0], argv[i],
+                         argv[0]);
+            return 2;
+        }
+    }
+    if (argc < 5 || argc > 6) {
+        std::fprintf(stderr, kUsage, argv[0]);
         return 2;
     }
     const int shmid = std::atoi(argv[1]);

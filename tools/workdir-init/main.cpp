@@ -9,6 +9,7 @@
 // $DISPLAY, else the virtual screen the run command gives the program.
 //
 // Usage: mouldmon-workdir-init [--demo [--display WIDTHxHEIGHT]] [folder]
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <memory>
 
 #include "buttonpictures.h"
+#include "commandline.h"
 #include "demolimits.h"
 #include "demoseed.h"
 #include "operationlog.h"
@@ -29,15 +31,12 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: mouldmon-workdir-init [--demo [--display WIDTHxHEIGHT]] [folder]\n";
 constexpr const char* kDemoConnection = "workdir-init-demo";
 
 struct Arguments {
     bool demo = false;
     QSize display;  // invalid: not given
     QString folder = QStringLiteral(".");
-    bool valid = true;
 };
 
 QSize parseSize(const QString& text) {
@@ -51,26 +50,36 @@ QSize parseSize(const QString& text) {
     return QSize(w, h);
 }
 
-// Read before any application object exists: whether to ask a screen decides its kind.
-Arguments parseArguments(int argc, char** argv) {
-    Arguments a;
-    bool folderSeen = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--demo")) {
-            a.demo = true;
-        } else if (arg == QLatin1String("--display") && i + 1 < argc) {
-            a.display = parseSize(QString::fromLocal8Bit(argv[++i]));
-            if (!a.display.isValid()) a.valid = false;
-        } else if (!arg.startsWith(QLatin1Char('-')) && !folderSeen) {
-            a.folder = arg;
-            folderSeen = true;
-        } else {
-            a.valid = false;
-        }
+// Read with an application object of its own, before the tool's: whether to ask a screen
+// decides the tool's kind. The status to end with at once, or cli::kGoOn.
+int readArguments(int argc, char** argv, Arguments* a) {
+    QCoreApplication reading(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Lays out a working folder as a panel has it after installation: the factory parameter\n"
+        "group, the parameter and record databases made from the defaults, and the pictures of\n"
+        "the buttons. Existing files are kept."));
+    parser.addOption({QStringLiteral("demo"),
+                      QStringLiteral("Also inspection areas and templates for the simulation "
+                                     "camera's cameras (cameras with areas are left alone).")});
+    parser.addOption({QStringLiteral("display"),
+                      QStringLiteral("The program's display the areas are laid out for (with "
+                                     "--demo); else the screen of $DISPLAY, else the run "
+                                     "command's."),
+                      QStringLiteral("WIDTHxHEIGHT")});
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("The working folder (the current one)."),
+                                 QStringLiteral("[FOLDER]"));
+    const int status = cli::read(parser, 1);
+    if (status != cli::kGoOn) return status;
+    a->demo = parser.isSet(QStringLiteral("demo"));
+    if (parser.isSet(QStringLiteral("display"))) {
+        a->display = parseSize(parser.value(QStringLiteral("display")));
+        if (!a->display.isValid()) return cli::refuse(QStringLiteral("no display size"));
+        if (!a->demo) return cli::refuse(QStringLiteral("--display is for --demo"));
     }
-    if (a.display.isValid() && !a.demo) a.valid = false;
-    return a;
+    if (!parser.positionalArguments().isEmpty()) a->folder = parser.positionalArguments()[0];
+    return cli::kGoOn;
 }
 
 bool screenReachable() {
@@ -136,11 +145,9 @@ bool seedDemo(const QSize& display) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Arguments args = parseArguments(argc, argv);
-    if (!args.valid) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    Arguments args;
+    const int status = readArguments(argc, argv, &args);
+    if (status != cli::kGoOn) return status;
     // Only the demo set-up needs a screen, and only when no size was given.
     const bool askScreen = args.demo && !args.display.isValid() && screenReachable();
     std::unique_ptr<QCoreApplication> app;

@@ -26,6 +26,7 @@ shots="$rc_build/screenshots"
 results=()
 run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
     local name=$1 picture=$2 expected=$3
+    rc_context="$name run"
     mkdir -p "$rc_tmp/pictures-$name/mould-a/grey"
     cp "$pictures/$picture" "$rc_tmp/pictures-$name/mould-a/grey/"
     export MOULDMON_SIM_PICTURES="$rc_tmp/pictures-$name"
@@ -33,6 +34,7 @@ run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
     rc_answer_question "$shots/question-$name.jpg"
     rc_snapshot "$shots/answered-$name.jpg"
     rc_drive_until_result
+    rc_step "checking the results"
     rc_has_line "^result: step [0-9] of [0-9] $expected" "$rc_out" ||
         rc_fail "$name: no $expected result in the run command's output"
     if [ "$expected" = NG ]; then

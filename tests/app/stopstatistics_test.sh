@@ -104,6 +104,7 @@ rows=(
 )
 for row in "${rows[@]}"; do
     read -r run box stop <<< "$row"
+    rc_context="$run run"
     rc_start "$rc_tmp/run-$run.out"
     open_box "$box"
     case $stop in
@@ -126,6 +127,7 @@ for row in "${rows[@]}"; do
                 rc_fail "$run: the run command reports no clean stop of the program"
             ;;
     esac
+    rc_step "checking the statistics"
     rc_has_line 'the running day is saved before the stop' "$rc_log" ||
         rc_fail "$run run: no save of the statistics before the stop in $rc_log"
     ! rc_has_line 'removeDatabase' "$rc_log" ||
@@ -139,6 +141,8 @@ for row in "${rows[@]}"; do
 done
 
 # The program in an empty folder, stopped at its first warning.
+rc_context="start-warning run"
+rc_step "stopping the program at its first warning"
 empty="$rc_tmp/empty"
 mkdir -p "$empty"
 ports=$((20000 + RANDOM % 20000))

@@ -5,13 +5,52 @@
 # it. Sourced by the run-command test and the screenshot tools.
 #
 # The caller sets: rc_source (the source folder), rc_build (the build folder), rc_work (the
-# working folder), rc_tmp (a scratch folder), and may export MOULDMON_* variables for run.sh.
-# Every wait is bounded; failures go through rc_fail, which the caller may redefine.
+# working folder), rc_tmp (a scratch folder), and may export MOULDMON_* variables for run.sh;
+# rc_context names the run in a failure ("ok run", "language 3"). Every wait is bounded. A
+# failure, through rc_fail or any command that fails (rc_cleanup is the EXIT trap), says in
+# which step it happened, how long after the start, and ends with the last lines of the run
+# command's output, the program's log, the simulator's and the screen's: a failure that
+# cannot be repeated must explain itself.
+
+rc_context=""
+rc_doing=""  # the step under way, set by rc_step
+
+rc_step() {  # rc_step WHAT
+    rc_doing=$1
+}
 
 rc_fail() {
-    echo "FAIL: $*"
-    [ -n "${rc_out:-}" ] && [ -f "$rc_out" ] && { echo "--- run command output"; cat "$rc_out"; }
+    rc_report "$*"
     exit 1
+}
+
+# The newest log of the program in the working folder, when rc_start has not found it yet.
+rc_program_log() {
+    if [ -n "${rc_log:-}" ]; then
+        echo "$rc_log"
+    elif [ -n "${rc_work:-}" ]; then
+        ls -t "$rc_work"/cnt_net/workspace/log/LOG_*.log 2> /dev/null | head -n 1
+    fi
+}
+
+rc_tail() {  # rc_tail TITLE FILE LINES
+    if [ -n "$2" ] && [ -f "$2" ]; then
+        echo "--- $1 ($2), last $3 lines:"
+        tail -n "$3" "$2"
+    else
+        echo "--- $1: none"
+    fi
+}
+
+rc_report() {  # rc_report MESSAGE: once, the first failure
+    [ -z "${rc_reported:-}" ] || return 0
+    rc_reported=1
+    echo "FAIL${rc_context:+ ($rc_context)}${rc_doing:+, $rc_doing}, ${SECONDS} s after the start: $*"
+    rc_running || echo "(the run command had ended by then)"
+    rc_tail "run command output" "${rc_out:-}" 40
+    rc_tail "program log" "$(rc_program_log)" 40
+    rc_tail "IO-board simulator" "${rc_work:+$rc_work/iosim.log}" 10
+    rc_tail "screen" "${rc_work:+$rc_work/vnc.log}" 10
 }
 
 rc_wait_for() {  # rc_wait_for SECONDS COMMAND...: true once the command succeeds
@@ -19,10 +58,16 @@ rc_wait_for() {  # rc_wait_for SECONDS COMMAND...: true once the command succeed
     shift
     for _ in $(seq "$tries"); do
         "$@" && return 0
+        # A run command that has ended changes nothing more: no use waiting out the time.
+        if ! rc_running; then
+            "$@"
+            return
+        fi
         sleep 0.1
     done
     return 1
 }
+rc_running() { [ -z "${rc_runner:-}" ] || kill -0 "$rc_runner" 2> /dev/null; }
 rc_has_line() { grep -q "$1" "$2" 2> /dev/null; }
 
 rc_require_tools() {
@@ -37,7 +82,9 @@ rc_require_tools() {
 # screen's process), rc_program (the program's process), rc_log. The run command leads a process
 # group of its own, as in a terminal, so that a Ctrl+C sent to it reaches no caller.
 rc_start() {
+    rc_step "starting the run command"
     rc_out=$1
+    rc_log=""
     shift
     local ports=$((20000 + RANDOM % 20000))
     env -u DISPLAY -u QT_QPA_PLATFORM MOULDMON_RUN_DIR="$rc_work" MOULDMON_SKIP_BUILD=1 \
@@ -50,6 +97,7 @@ rc_start() {
     rc_display=$(sed -n 's/^Screen: .*(display \(:[0-9]*\)).*/\1/p' "$rc_out")
     [ -n "$rc_port" ] && [ -n "$rc_display" ] || rc_fail "no port or display printed"
     rc_vnc=$(pgrep -P "$rc_runner" -x Xvnc) || rc_fail "no screen started by the run command"
+    rc_step "waiting for the program on $rc_display (VNC port $rc_port)"
     rc_wait_for 60 rc_has_line '^Program started' "$rc_out" || rc_fail "the program did not start"
     rc_program=$(sed -n 's/^Program started (process \([0-9]*\)).*/\1/p' "$rc_out")
     rc_log_of() { compgen -G "$rc_work/cnt_net/workspace/log/LOG_*.$rc_program.log" | head -n 1; }
@@ -69,6 +117,7 @@ rc_focused_question() {
 # The simulated-camera question covers the screen; Escape is its Cancel, which keeps the stored
 # serial numbers. rc_answer_question [PICTURE]: a picture of the question first when named.
 rc_answer_question() {
+    rc_step "answering the simulated-camera question"
     rc_wait_for 60 rc_has_line 'Dialog shown: ChooseBox' "$rc_log" ||
         rc_fail "the simulated-camera question did not appear"
     rc_wait_for 30 rc_focused_question || rc_fail "the question's window did not take the keyboard"
@@ -90,6 +139,7 @@ rc_polls() {
 # The mould opens (input terminal 1 high) until a step is judged; an edge before the cycle is
 # ready is lost, so it closes (held low for two polls) and opens again.
 rc_drive_until_result() {
+    rc_step "driving a step through the simulator"
     local low_from
     for _ in $(seq 10); do
         echo "in 0 1" >> "$rc_work/iosim.cmd"
@@ -136,29 +186,37 @@ rc_same_picture() {  # rc_same_picture A B [DIFFERENCE.png]
 
 # rc_snapshot FILE.jpg: the whole screen through VNC, taken between two pictures of the X screen
 # itself; it must match one of them, so a VNC screen behind the program fails here. When the X
-# screen changed on the way (a window being drawn) the VNC picture may hold a state between the
-# two, and the pictures are taken again. Raw pixels: this old client waits forever for the Tight
-# rectangles of TigerVNC.
+# screen changed on the way (a window being drawn, the alarm's blink, which on a busy machine
+# can go off and on again between the two), the VNC picture may hold another state, and the
+# pictures are taken again. Raw pixels: this old client waits forever for the Tight rectangles
+# of TigerVNC. The picture is checked in the scratch folder and only then put in place: another
+# run may write pictures of the same names into the same folder meanwhile.
 rc_snapshot() {
+    local try was=${rc_doing% (after the picture *} shot="$rc_tmp/snapshot.jpg"
+    rc_step "taking the picture $(basename "$1")"
     mkdir -p "$(dirname "$1")"
-    local try
     for try in $(seq 10); do
         rc_screen_picture "$rc_tmp/before.xwd"
-        timeout 60 vncsnapshot -quiet -encodings raw -nocursor "127.0.0.1::$rc_port" "$1" \
+        timeout 60 vncsnapshot -quiet -encodings raw -nocursor "127.0.0.1::$rc_port" "$shot" \
             > /dev/null 2>&1 || rc_fail "vncsnapshot could not take $1 from port $rc_port"
         rc_screen_picture "$rc_tmp/after.xwd"
-        [ "$(rc_jpeg_size "$1")" = "1920x1080" ] || rc_fail "$1 is not a 1920x1080 picture"
-        rc_same_picture "$1" "$rc_tmp/before.xwd" || rc_same_picture "$1" "$rc_tmp/after.xwd" &&
+        [ "$(rc_jpeg_size "$shot")" = "1920x1080" ] || rc_fail "$1 is not a 1920x1080 picture"
+        if rc_same_picture "$shot" "$rc_tmp/before.xwd" ||
+            rc_same_picture "$shot" "$rc_tmp/after.xwd"; then
+            mv "$shot" "$1"
+            rc_step "$was (after the picture $(basename "$1"))"
             return 0
-        rc_same_picture "$rc_tmp/before.xwd" "$rc_tmp/after.xwd" && break
+        fi
     done
+    mv "$shot" "$1"
     rc_same_picture "$1" "$rc_tmp/after.xwd" "${1%.jpg}-differs.png" || true
-    rc_fail "$1 (VNC) is not what the X screen showed (${1%.jpg}-differs.png, try $try)"
+    rc_fail "$1 (VNC) is not what the X screen showed in $try tries (${1%.jpg}-differs.png)"
 }
 
 # Stops the run command and checks that it leaves nothing behind: by SIGTERM, or with "ctrl-c"
 # as a terminal's Ctrl+C does, by SIGINT to its whole process group.
 rc_stop() {
+    rc_step "stopping the run command${1:+ by $1}"
     if [ "${1:-}" = ctrl-c ]; then
         kill -INT -- "-$rc_runner" 2> /dev/null || true
     else
@@ -195,6 +253,8 @@ rc_tool_start() {  # rc_tool_start SUBFOLDER [OUTPUT-FOLDER]: sets rc_build, out
 }
 
 rc_cleanup() {  # an EXIT trap: stops the run command the script started, removes $rc_tmp
+    local status=$? command=$BASH_COMMAND
+    [ "$status" = 0 ] || rc_report "$command (status $status)"
     if [ -n "${rc_runner:-}" ]; then
         kill -TERM "$rc_runner" 2> /dev/null || true
         wait "$rc_runner" 2> /dev/null || true

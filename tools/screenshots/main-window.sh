@@ -25,6 +25,7 @@ for cameras in ${CAMERA_COUNTS:-1 2 4 8}; do
     "$rc_build/bin/mouldmon-workdir-init" --demo --display 1920x1080 "$rc_work" 2> /dev/null
     for language in ${LANGUAGES:-0 1 2 3}; do
         rc_set_language "$rc_work/PARAM.db" "$language"
+        rc_context="$cameras cameras, language $language"
         rc_start "$rc_tmp/run-$cameras-$language.out"
         rc_answer_question
         rc_drive_until_result

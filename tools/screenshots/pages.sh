@@ -52,6 +52,7 @@ answer_password() {  # answer_password QUESTIONS-BEFORE
 }
 
 settings_pages() {  # settings_pages PREFIX
+    rc_step "walking the settings pages"
     touch_at "$toolbar_x" "${toolbar_y[2]}"
     settle
     local tab page before
@@ -104,6 +105,7 @@ for language in ${LANGUAGES:-0 1 2 3}; do
     sqlite3 "$rc_work/PARAM.db" "update sysparam set value='$row' where name='system6'"
     shot="$out/lang$language"
 
+    rc_context="language $language, clean picture"
     rc_start "$rc_tmp/run-$language-clean.out"
     rc_answer_question
     settle
@@ -124,6 +126,7 @@ for language in ${LANGUAGES:-0 1 2 3}; do
 
     # The fault picture: the step fails and the alarm opens the editing page.
     export MOULDMON_SIM_PICTURES="$rc_tmp/pictures-fault"
+    rc_context="language $language, fault picture"
     rc_start "$rc_tmp/run-$language-fault.out"
     rc_answer_question
     rc_drive_until_result

@@ -40,7 +40,10 @@ run_once() {  # run_once NAME PICTURE EXPECTED-RESULT
     if [ "$expected" = NG ]; then
         rc_wait_for 20 rc_has_line '^released by its timer: step [0-9] of [0-9]$' "$rc_out" ||
             rc_fail "$name: the timed release is not in the run command's output"
-        [ "$(grep -c '^result: ' "$rc_out")" = 1 ] || rc_fail "$name: the release has a result"
+        # Only what follows the release: on a loaded machine a slow first result may have been
+        # driven by a second edge, which is no result of the release.
+        ! sed -n '/^released by its timer: /,$p' "$rc_out" | grep -q '^result: ' ||
+            rc_fail "$name: the release has a result"
     fi
     rc_snapshot "$shots/main-$name.jpg"
     rc_has_line "^OUT3 Alrm: " "$rc_work/iosim.log" || rc_fail "$name: the alarm output is not named"

@@ -92,6 +92,12 @@ WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& config
         gDataIn = 0;
         gDataOut = 0;
     }
+    // So are the editing page's words: an area check or an alarm page left open by an earlier
+    // window would hold this one's decisions.
+    gSource = -1;
+    gFromTrain = 0;
+    gDrawHint = 0;
+    gisSafeDoorOpen = false;
     window_ = std::make_unique<DeRaRazovi>(nullptr);
     if (numCamera != cameras) {
         error_ = QStringLiteral("%1 cameras opened, %2 wanted").arg(numCamera).arg(cameras);

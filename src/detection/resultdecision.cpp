@@ -222,6 +222,10 @@ void DetectionController::raiseAlarm(int kind, const bool* failed) {
     s_.reCheckPending = 0;
     host_.led(kLedResultOk, 0);
     host_.led(kLedResultNg, 1);
+    // What the failed step switched at once may have been let go since it was judged (the area
+    // check after a re-sampling decides its moulds only on its return, and an opened safety
+    // door ends the alarm output): the alarm holds what a final failure holds.
+    apply(failedCameraOutputs(p, kind, 0));
     apply(alarmOutputs(p, kind, false));
 
     QString text;
@@ -448,15 +452,17 @@ void DetectionController::clearNGAlarm() {
 
 void DetectionController::backTrain() {
     const WizardPara& p = para();
-    if (!p.okNgPulse) {
+    s_.detectState = kDetectRunning;
+    // A mould judged while the areas were checked and found failed is decided now: its alarm
+    // keeps the clamp it withheld. Only a return that raises none lets the machine close.
+    checkNG(true);
+    if (!p.okNgPulse && s_.resultState != kResultAlarm) {
         setOutput(kClampOutput, 0);
         if (p.cutEjectorWhenClamp && stepEnabled(0) && !p.noEjectorCtrlProd &&
             !p.ejectorPulseOnProdNG && p.detectMode == 0)
             setOutput(kEjectorOutput, 1);
     }
     flush();
-    s_.detectState = kDetectRunning;
-    checkNG(true);
     reTrainAll = true;
 }
 

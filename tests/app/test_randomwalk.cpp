@@ -104,6 +104,10 @@ const char* const kKeptCases[] = {
     // A group of another detection mode restored without the restart: the next failed mould
     // was judged by nothing.
     "- | restore:other yes edge:pc",
+    // A mould that failed while the areas were checked after a re-sampling, the safety door
+    // opened meanwhile: on the return its alarm was raised with the clamp let go and the alarm
+    // output off.
+    "- | resample yes edge:pc edge:rp door:cr return",
     // Questions answered while the program stops: the mould was let go, the panel restarted.
     "- | edge:pc dontdetect:2 stop",
     "- | settings:l stop",

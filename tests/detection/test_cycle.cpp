@@ -17,6 +17,7 @@ namespace {
 constexpr int kClamp = 0;
 constexpr int kEjector = 1;
 constexpr int kAlarm = 2;
+constexpr int kDoor = 1;  // input terminal 2
 
 using Steps = std::vector<int>;
 
@@ -481,6 +482,34 @@ TEST(CycleCameras, RetrainRequestTakesTheFrameAsTemplate) {
     EXPECT_TRUE(rig.host.camAt(0).inspected.empty());
     EXPECT_EQ(rig.host.templateSyncs, 4);
     EXPECT_EQ(rig.host.areaChecks, 1) << "the area editor opens once every request is served";
+}
+
+// The return from the area check after a re-sampling decides the moulds judged meanwhile: one
+// that failed raises its alarm with the clamp withheld and the alarm output on, also when the
+// safety door was opened meanwhile; a clean one lets the machine close.
+TEST(CycleCameras, ReturnFromTheAreaCheckRaisesTheAlarmOfAMouldThatFailedMeanwhile) {
+    for (const bool failed : {false, true}) {
+        SCOPED_TRACE(failed);
+        CycleRig rig;
+        auto& cam = rig.host.camAt(0);
+        cam.reTrain[0] = cam.reTrain[1] = true;
+        rig.pulseInput(0, 100);
+        ASSERT_EQ(rig.host.areaChecks, 1);
+        gFromTrain = 1;  // the window's area check holds the decisions
+        cam.results = {true, !failed};
+        rig.pulseInput(0, 100);
+        rig.pulseInput(kDoor, 100);  // closed, then opened
+        gFromTrain = 0;
+        // Every word the IO thread could send on the way, not only the last one.
+        QString clamp;
+        QObject::connect(gpControlIO, &ControlPort::sigIOChange,
+                         [&] { clamp += rig.out(kClamp) ? '+' : '-'; });
+        rig.controller->backTrain();
+        EXPECT_EQ(rig.state.resultState == kResultAlarm, failed);
+        EXPECT_EQ(clamp.contains('-'), !failed) << clamp.toStdString();
+        EXPECT_EQ(rig.out(kClamp), failed);
+        EXPECT_EQ(rig.out(kAlarm), failed);
+    }
 }
 
 TEST(CycleCameras, EveryInspectedFrameSavedWhenAsked) {

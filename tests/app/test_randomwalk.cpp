@@ -73,7 +73,13 @@ constexpr int kDoor = 1;       // the safety door: closing it re-detects during 
 constexpr int kMouldStep = 1;  // the only step (product detection off)
 constexpr int kWaitMs = 10000;
 constexpr int kPassSoonMs = 5;
+// Under the sanitizers a walk is several times slower and looks for memory faults, not new
+// sequences: fewer seeds there, the kept cases all the same.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSeeds = 8;
+#else
 constexpr int kSeeds = 30;
+#endif
 constexpr int kSteps = 30;
 // The stop waits for the statistics at most this long; the roads unwind within the rest.
 constexpr int kStopBoundMs = stats::kStopSaveWaitMs + 2000;

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "question.h"
+#include "subject.h"
 
 namespace detection {
 

@@ -11,9 +11,9 @@
 #include "cyclehost.h"
 #include "detectioncontroller.h"
 #include "globals.h"
-#include "question.h"
 #include "resultrules.h"
 #include "steprules.h"
+#include "subject.h"
 #include "wizardpara.h"
 
 namespace detection {

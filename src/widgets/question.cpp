@@ -16,26 +16,12 @@
 namespace dialogs {
 
 namespace {
-bool gStopping = false;
-
 // The watches of the boxes open now, innermost last: a stop ends them all.
 std::vector<Watch*>& openWatches() {
     static std::vector<Watch*> watches;
     return watches;
 }
 }  // namespace
-
-Subject::Subject(const char* name, Reader read)
-    : name_(name), read_(std::move(read)), asked_(read_ ? read_() : Reading{}) {}
-
-Subject Subject::program() {
-    return Subject("the program", Reader());
-}
-
-bool Subject::holds() const {
-    if (gStopping) return false;
-    return !read_ || read_() == asked_;
-}
 
 Watch::Watch(const Subject& subject) : subject_(subject), poll_(new QTimer(this)) {
     openWatches().push_back(this);
@@ -111,19 +97,11 @@ Answer confirm(const QString& text, const Subject& about) {
 }
 
 void stopAll() {
-    if (!gStopping) qInfo("the program stops: every question and notice ends");
-    gStopping = true;
+    if (!stopping()) qInfo("the program stops: every question and notice ends");
+    markStopping();
     // Ending a watch may close a box whose caller then leaves: copy first.
     const std::vector<Watch*> watches = openWatches();
     for (Watch* w : watches) w->end();
-}
-
-bool stopping() {
-    return gStopping;
-}
-
-void resumeAsking() {
-    gStopping = false;
 }
 
 }  // namespace dialogs

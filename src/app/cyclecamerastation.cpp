@@ -12,6 +12,7 @@
 #include "cyclestate.h"
 #include "enginefailimage.h"
 #include "faildirectory.h"
+#include "globals.h"
 
 namespace {
 
@@ -82,7 +83,10 @@ void CammerWidgetStation::setReTrainPending(int step, bool pending) {
 }
 
 bool CammerWidgetStation::saveReTrainImage(int step) {
-    const bool written = failimage::saveReTrainImage(view_->context, step, &view_->showBuf);
+    // The new reference goes on screen only where the live image is shown.
+    const bool showsLive = gSource == cameraview::kSourceNone || gSource == cameraview::kSourceLive;
+    const bool written =
+        failimage::saveReTrainImage(view_->context, step, showsLive ? &view_->showBuf : nullptr);
     view_->update();
     return written;
 }

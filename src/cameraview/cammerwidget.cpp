@@ -454,6 +454,9 @@ void CammerWidget::keepRecentNg(int d) {
     const int slot = ((recentNgCount[d] % kRecentNgFrames) + kRecentNgFrames) % kRecentNgFrames;
     recentNgBuf[d][slot].assign(context.alignedBuf.begin(), context.alignedBuf.end());
     ++recentNgCount[d];
+    // The page's caption names the slot on show: a frame kept into it is what it shows now.
+    if (gSource == kSourceRecentNg && hostState().editDetect == d && slot == recentNgShown)
+        showFrame(recentNgBuf[d][slot]);
 }
 
 // --- loss and reconnection ------------------------------------------------------------------

@@ -162,19 +162,34 @@ void EditPage::deselectCurrent() {
 }
 
 dialogs::Subject EditPage::subject() const {
-    return dialogs::Subject("the editing page", [this] {
-        const int result = host_.resultState();
-        // Outside an alarm the cycle goes on judging and moving its step while the page edits
-        // areas: that is no change of what the page asks about.
-        const bool alarm = result == kResultNgAlarm;
-        return dialogs::Subject::Reading{opening_,
-                                         result,
-                                         gSource,
-                                         host_.words().curCamera,
-                                         alarm ? host_.curDetect() : -1,
-                                         host_.alarmSerial(),
-                                         alarm ? host_.judgementSerial() : 0};
+    return dialogs::Subject("the editing page", [this] { return pageReading(); });
+}
+
+dialogs::Subject EditPage::shownFrameSubject() const {
+    return dialogs::Subject("the frame on show", [this] {
+        dialogs::Subject::Reading reading = pageReading();
+        // A failure kept in the ring of recent NG frames meanwhile may take the slot on show
+        // and changes the count under it; the operator answered about what was there before.
+        const int d = host_.words().editDetect;
+        const CammerWidget* v = host_.view(host_.words().curCamera);
+        if (gSource == kSourceRecentNg && v && d >= 0 && d < kMaxDetections)
+            reading.insert(reading.end(), {v->recentNgCount[d], v->recentNgShown});
+        return reading;
     });
+}
+
+dialogs::Subject::Reading EditPage::pageReading() const {
+    const int result = host_.resultState();
+    // Outside an alarm the cycle goes on judging and moving its step while the page edits
+    // areas: that is no change of what the page asks about.
+    const bool alarm = result == kResultNgAlarm;
+    return dialogs::Subject::Reading{opening_,
+                                     result,
+                                     gSource,
+                                     host_.words().curCamera,
+                                     alarm ? host_.curDetect() : -1,
+                                     host_.alarmSerial(),
+                                     alarm ? host_.judgementSerial() : 0};
 }
 
 // --- opening and closing ---------------------------------------------------------------------
@@ -336,6 +351,10 @@ void EditPage::SlotChangeSource(int source) {
             if (v && d >= 0 && d < kMaxDetections && !v->recentNgBuf[d].empty()) {
                 v->recentNgShown = 0;
                 v->showFrame(v->recentNgBuf[d][0]);
+            } else if (v) {
+                // A detection with no ring: its caption counts no frame, and nothing is shown.
+                v->recentNgShown = 0;
+                v->showFrame({});
             }
             break;
         case kSourceOkRecords:
@@ -356,7 +375,9 @@ void EditPage::SlotChangeSource(int source) {
                     CammerWidget* view = host_.view(c);
                     if (!view) continue;
                     view->alarmBlink = kBlinkOff;
-                    if (keepNgFrame) view->showFrame(view->context.alignedBuf);
+                    // Another source's frame may still be on show, and a frozen alarm picture
+                    // is not refreshed by the grabs: the camera's own frame replaces it at once.
+                    view->showFrame(keepNgFrame ? view->context.alignedBuf : view->context.grabBuf);
                 }
                 setText(ShowIgnoreButton, kEntryShowIgnored);
             }

@@ -112,6 +112,8 @@ public:
     // again, a pass lifts the alarm and closes the page, a new alarm opens it again), so every
     // box of a road is asked about the subject read where the road begins.
     dialogs::Subject subject() const;
+    // The same, and on the recent NG frames also the frame on show: what "Add As Temp" adds.
+    dialogs::Subject shownFrameSubject() const;
 
     // --- answers to an NG alarm (editpage_alarm.cpp) ---
     void SlotAddTemp();
@@ -145,6 +147,7 @@ public:
     int recordIndex = 0;
 
 private:
+    dialogs::Subject::Reading pageReading() const;
     // Commits the edited copies of the cameras whose copy differs, once the operator agrees.
     dialogs::Answer commitEdits(const dialogs::Subject& about);
     // The roads of SlotReCheck and notCheckcur, begun by another road or by their own.

@@ -67,9 +67,9 @@ void EditPage::SlotAddTemp() {
     const WizardPara& p = host_.settings();
     EditWords& w = host_.words();
     const int result = host_.resultState();
-    // The frame added is the one judged when the question was answered: a door closed
-    // meanwhile judges another frame, which nobody has looked at.
-    const dialogs::Subject about = subject();
+    // The frame added is the one shown at the press: a door closed meanwhile judges another
+    // frame, and a failure kept meanwhile may take the recent NG slot on show.
+    const dialogs::Subject about = shownFrameSubject();
     const bool liveAlarm = result == kResultNgAlarm && gSource == kSourceLive;
     if (liveAlarm) {
         if (!p.addAllCamTemp) {
@@ -274,6 +274,15 @@ void EditPage::reCheck(const dialogs::Subject& about) {
     host_.decideAnswered();
 
     const bool stillNg = host_.resultState() == kResultNgAlarm;
+    if (stillNg && gSource != kSourceLive && gSource != kSourceNone) {
+        // A door closed while a template, a recent NG frame or a stored picture was on show:
+        // the alarm now stands on a frame judged just now, which is what every answer acts
+        // on. The page shows it, under the live caption.
+        if (look_.choices[SourceList].index != kSourceLive)
+            setChoice(SourceList, kSourceLive);
+        else
+            SlotChangeSource(kSourceLive);
+    }
     if (shownCamera < numCamera) {
         if (!stillNg) {
             gSource = kSourceNone;

@@ -48,7 +48,12 @@ int detections() {
 void EditPage::showTemplate(CammerWidget& v) {
     const int d = host_.words().editDetect;
     const int t = v.context.curTemplate;
-    if (d < 0 || d >= kMaxDetections || t < 0 || t >= int(v.context.templateBuf[d].size())) return;
+    if (d < 0 || d >= kMaxDetections || t < 0 || t >= int(v.context.templateBuf[d].size())) {
+        // A detection with no templates prepared: no other source's frame under its caption.
+        v.showFrame({});
+        gTempTime.clear();
+        return;
+    }
     const std::vector<uchar>& frame = v.context.templateBuf[d][size_t(t)];
     v.showFrame(frame);
     GetTempTIme(host_.words().curCamera, d, t);

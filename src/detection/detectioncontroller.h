@@ -116,7 +116,9 @@ private:
     quint32 newFrameMask_ = 0;  // cameras that delivered a frame (external trigger)
     int lastDelay_ = 0;         // delay of the position started last, tenths
     bool parallel_ = true;
-    bool doorReCheck_ = false;  // the editing page re-checks for a door closed during an alarm
+    // A camera inspected the step since the last decision: that decision writes the result
+    // line, whatever road judged it (the cycle, the door, the editing page's answers).
+    bool judgedSinceDecision_ = false;
     quint32 alarmSerial_ = 0;
     quint32 judgementSerial_ = 0;
     std::unique_ptr<ParallelInspection> inspection_;

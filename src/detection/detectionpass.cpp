@@ -270,10 +270,7 @@ bool DetectionController::handleAlarmShown() {
                 if (open && !right) s_.curSide = kSideLeft;
                 if (right && !open) s_.curSide = kSideRight;
             }
-            // The re-check judges the step again: its decision writes the result line.
-            doorReCheck_ = true;
             host_.editorReCheck();
-            doorReCheck_ = false;
         }
     }
     if (second && s_.curDetect == 0) s_.forcedInput = kSecondSignalInput;
@@ -568,6 +565,7 @@ void DetectionController::runAlgorithm(int camera, int position) {
     }
 
     view->inspect(step);
+    judgedSinceDecision_ = true;
 
     bool showAligned = host_.simulatedCameras();
     if (!showAligned && !view->isOK() && editingShowsLive() && p.noRefreshAfterAlarm &&
@@ -576,7 +574,9 @@ void DetectionController::runAlgorithm(int camera, int position) {
             (kind == 0 && !p.ejectorPulseOnProdNG) || (kind == 1 && !p.clampPulseOnMoldNG);
         showAligned = raisesAlarm;
     }
-    view->showInspectedFrame(showAligned);
+    // The judged frame goes on screen only where the live image is shown: a template, a
+    // recent NG frame or a stored picture keeps its place under its own caption.
+    if (editingShowsLive()) view->showInspectedFrame(showAligned);
 
     if (!view->isOK()) {
         const int retries = kind < kMaxSteps ? s_.retryLeft[kind] : 0;

@@ -39,7 +39,10 @@ void DetectionController::checkNG(bool isClearNG) {
     s_.lastCycleNG = anyNG;
     // A failure that will be retried is not the step's result yet.
     const bool retryPending = anyNG && s_.retryLeft[kind] > 0;
-    if (!isClearNG || doorReCheck_) logResult(failed, anyNG, retryPending);
+    // A clearing that inspected nothing (an answer without re-check, the timed release) is no
+    // judged step.
+    const bool judged = std::exchange(judgedSinceDecision_, false);
+    if (!isClearNG || judged) logResult(failed, anyNG, retryPending);
 
     // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
     // raised, and the passing results that the clearing leaves would record it again. A step
@@ -442,11 +445,7 @@ void DetectionController::clearNGAlarm() {
     qInfo().noquote() << QStringLiteral("NG alarm released by its timer: step %1 of %2")
                              .arg(s_.curDetect + 1)
                              .arg(gDNum);
-    // The timer may fire while the door's re-check waits on a question of the page; this
-    // decision is not that re-check's.
-    const bool doorReCheck = std::exchange(doorReCheck_, false);
     checkNG(true);
-    doorReCheck_ = doorReCheck;
     host_.insertRecord(lan(kEntryNoCameraDetects));
 }
 

@@ -40,6 +40,7 @@
 #include "recordspage.h"
 #include "resstatisticsparam.h"
 #include "settingsform.h"
+#include "shownframe.h"
 #include "statisticswidget.h"
 #include "testsupport.h"
 #include "warnbox.h"
@@ -1181,4 +1182,114 @@ TEST_F(AlarmEndToEnd, AnAnswerAcrossAChangeOfItsSubjectActsOnNothing) {
         expectLifted();
     }
     EXPECT_EQ(dialogs::boxesRunWithoutSubject(), withoutSubject);
+}
+
+// The alarm page on another source than the live image when the door is closed on a fault
+// that fails again: the alarm now stands on a frame judged just now, so the page turns to the
+// live image and says so; before, the judged frame went on screen under the template's or the
+// recent NG slot's caption. The re-check button writes its step's result line as the door does.
+TEST_F(AlarmEndToEnd, AReCheckLeavesThePageShowingWhatItsCaptionNames) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    testsupport::MessageCatcher log(QtInfoMsg);
+    const QString template0 = folderFile("cammer12/template0.bmp");
+    const QByteArray reference = greyBytes(template0);
+    const QString failedAgain = QStringLiteral("Detection result: step 2 of 2 NG (camera 1)");
+    const auto doorCloses = [&] {
+        const quint32 judged = window().cycle().judgementSerial();
+        rig->setInput(kDoor, true);
+        ASSERT_TRUE(
+            rig->waitFor([&] { return window().cycle().judgementSerial() != judged; }, kWaitMs));
+        rig->setInput(kDoor, false);
+        ASSERT_TRUE(rig->waitInputSeen(kDoor, false, kWaitMs));
+    };
+    const struct {
+        const char* name;
+        int source;  // chosen on camera 1 before the re-check
+        std::function<void()> reCheck;
+    } rows[] = {
+        {"template, door", 0, doorCloses},
+        {"recent NG, door", 2, doorCloses},
+        {"live, re-check button", 1, [&] { page().btnReCheck->click(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_NO_FATAL_FAILURE(raiseAlarm({PinMissing, Clean}));
+        chooseCamera(0);
+        page().cbSource->setCurrentIndex(row.source);
+        ASSERT_EQ(gSource, row.source);
+        EXPECT_EQ(shownframe::mismatch(view(0), window().editDetect), QString());
+        // The blocked runner is served before the re-check judges it.
+        const auto before = view(0).context.grabBuf;
+        rig->showPicture(0, RunnerBlocked);
+        ASSERT_TRUE(rig->waitFor([&] { return view(0).context.grabBuf != before; }, kWaitMs));
+        const int lines = log.count(failedAgain);
+        row.reCheck();
+        EXPECT_EQ(window().resultState, 2);
+        EXPECT_EQ(log.count(failedAgain), lines + 1) << "the re-check's result line";
+        EXPECT_EQ(gSource, 1) << "the page turned to the judged frame";
+        EXPECT_EQ(page().cbSource->currentIndex(), 1) << "and its caption says so";
+        EXPECT_EQ(shownframe::mismatch(view(0), window().editDetect), QString());
+        EXPECT_EQ(greyBytes(template0), reference) << "the template file is unchanged";
+        rig->showPicture(0, Clean);
+        page().cbSource->setCurrentIndex(1);
+        chooseCamera(2);
+        page().btnNoCheck->click();
+        expectLifted();
+    }
+}
+
+// A mould that fails in a pulse mode raises no alarm while the area-setting page is open: the
+// page keeps showing what its source names, and "Add As Temp" on the recent NG frames adds the
+// frame shown at the press or nothing. A failure kept in the ring while the question is open
+// may take the slot on show: the question then ends by itself and adds nothing.
+TEST_F(AlarmEndToEnd, AFailureInAPulseModeChangesNothingThePageShowsOrAdds) {
+    ASSERT_NO_FATAL_FAILURE(start("clampPulseOnMoldNG=1"));
+    const QString template1 = folderFile("cammer12/template1.bmp");
+    const auto failsUnseen = [&] {
+        const int kept = view(0).recentNgCount[kMouldStep];
+        ASSERT_NO_FATAL_FAILURE(cycle({RunnerBlocked, Clean}));
+        ASSERT_TRUE(
+            rig->waitFor([&] { return view(0).recentNgCount[kMouldStep] > kept; }, kWaitMs));
+        ASSERT_NE(window().resultState, 2) << "no alarm in the pulse mode";
+    };
+    QString at;
+    std::function<void()> during;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (d->property("text").toString() == at) {
+            at.clear();
+            during();
+        }
+        return int(QDialog::Accepted);
+    });
+    const struct {
+        const char* name;
+        int source;
+        std::function<void()> act;
+    } rows[] = {
+        {"template", 0, failsUnseen},
+        {"recent NG, question across the failure", 2,
+         [&] {
+             at = lan(108);
+             during = failsUnseen;
+             const int asked = answers.count();
+             page().btnAddTemp->click();
+             ASSERT_TRUE(at.isEmpty()) << "the question was asked";
+             EXPECT_EQ(answers.count(), asked + 1);
+             EXPECT_FALSE(QFile::exists(template1)) << "a frame nobody was shown is no template";
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window().SlotAdjustArea();
+        chooseCamera(0);
+        page().cbDetect->setCurrentIndex(kMouldStep);
+        page().cbSource->setCurrentIndex(row.source);
+        ASSERT_EQ(gSource, row.source);
+        row.act();
+        EXPECT_EQ(gSource, row.source);
+        EXPECT_EQ(shownframe::mismatch(view(0), window().editDetect), QString());
+        page().btnReturn->click();
+        ASSERT_FALSE(page().isVisible());
+    }
 }

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <cstring>
+#include <functional>
 
 #include "cammerrecong.h"
 #include "cammersingleton.h"
@@ -931,4 +932,56 @@ TEST_F(AlarmPageTest, LiveAndTemplateSwitchOnOneCamera) {
     ASSERT_EQ(gSource, kSourceTemplate);
     page->Restart();
     EXPECT_EQ(std::make_tuple(gSource, page->look().shown), std::make_tuple(kSourceNone, false));
+}
+
+// Whatever another source left on show, a source puts its own frame there: a detection with
+// nothing prepared shows a blank frame under its caption, a frozen alarm picture taken up
+// again is the camera's, and a failure kept in the recent NG slot on show is shown.
+TEST_F(AlarmPageTest, EverySourceReplacesTheFrameOnShow) {
+    showCamera(0);
+    const std::vector<uchar> blank(size_t(v0().frameBytes), 0);
+    const std::vector<uchar> failure(size_t(v0().frameBytes), 9);
+    const int unprepared = v0().preparedDetections();
+    ASSERT_LT(unprepared, kMaxDetections);
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        std::vector<uchar> expected;
+    } rows[] = {
+        {"template of a detection with no templates",
+         [&] {
+             w.editDetect = unprepared;
+             page->SlotChangeSource(kSourceTemplate);
+         },
+         blank},
+        {"recent NG of a detection with no ring",
+         [&] {
+             w.editDetect = unprepared;
+             page->SlotChangeSource(kSourceRecentNg);
+         },
+         blank},
+        {"live, the alarm picture frozen on a multi-detection step",
+         [&] {
+             para.detectMode = 3, para.noRefreshAfterAlarm = 1, detect = 2;
+             page->SlotChangeSource(kSourceLive);
+         },
+         v0().context.grabBuf},
+        {"recent NG, a failure kept in the slot on show",
+         [&] {
+             w.editDetect = 1;
+             page->SlotChangeSource(kSourceRecentNg);
+             v0().context.alignedBuf = failure;
+             v0().keepRecentNg(1);
+         },
+         failure},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::fill(v0().showBuf.begin(), v0().showBuf.end(), uchar(7));
+        const int savedMode = para.detectMode, savedDetect = detect, savedEdit = w.editDetect;
+        row.act();
+        EXPECT_TRUE(v0().showBuf == row.expected);
+        para.detectMode = savedMode, para.noRefreshAfterAlarm = 0, detect = savedDetect;
+        w.editDetect = savedEdit;
+    }
 }

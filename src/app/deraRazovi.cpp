@@ -696,9 +696,13 @@ void DeRaRazovi::InsertRecord(QString text) {
         {QStringLiteral("recordpassword"), level},
         {QStringLiteral("remarks"), text},
     });
-    writeWatch_->report(storage::WriteWatch::Records,
-                        operationLog_->insert(time, level, text, now.date()),
-                        QLatin1String(OperationLog::kDatabaseFile));
+    const bool stored = operationLog_->insert(time, level, text, now.date());
+    // A record on the disk does not take back a rollover the archive refuses: its day waits
+    // in RECORD.db beside the old day's rows until the archive takes them apart.
+    const bool archived = !operationLog_->rolloverDue();
+    writeWatch_->report(storage::WriteWatch::Records, stored && archived,
+                        QLatin1String(stored && !archived ? OperationLog::kArchiveFolder
+                                                          : OperationLog::kDatabaseFile));
     retryRecordsSoon();
 }
 

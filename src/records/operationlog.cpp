@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTextStream>
 #include <algorithm>
+#include <limits>
 
 #include "durablefile.h"
 #include "recordlimits.h"
@@ -18,6 +19,10 @@ namespace {
 constexpr const char* kDayFormat = "yyyy-MM-dd";
 constexpr const char* kCreateTable =
     "CREATE TABLE IF NOT EXISTS RECORD(recordtime TEXT, recordpassword TEXT, remarks TEXT)";
+constexpr const char* kCreateDays =
+    "CREATE TABLE IF NOT EXISTS RECORDDAYS(day TEXT, firstrow INTEGER)";
+// A row number past every row: the whole file.
+constexpr qint64 kAllRows = std::numeric_limits<qint64>::max();
 
 bool exec(QSqlQuery& query, const QString& statement) {
     if (query.exec(statement)) return true;
@@ -58,6 +63,7 @@ bool OperationLog::ensureOpen(bool tell) {
     if (!db.open()) {
         if (tell)
             qWarning().noquote() << "cannot open" << db.databaseName() << db.lastError().text();
+        lastFailure_ = db.lastError().text();
         storage::noteSqlOutcome(db.databaseName(), db.lastError());
         return false;
     }
@@ -65,9 +71,10 @@ bool OperationLog::ensureOpen(bool tell) {
     // returns (the rollback journal with full synchronisation).
     QSqlQuery query(db);
     if (query.exec(QStringLiteral("PRAGMA synchronous=FULL")) &&
-        query.exec(QLatin1String(kCreateTable)))
+        query.exec(QLatin1String(kCreateTable)) && readDays(db))
         return true;
     storage::noteSqlOutcome(db.databaseName(), query.lastError());
+    lastFailure_ = query.lastError().text();
     if (tell)
         qWarning().noquote() << "cannot prepare" << db.databaseName() << query.lastError().text();
     // Prepared again by the next try, not left open without its settings.
@@ -75,17 +82,38 @@ bool OperationLog::ensureOpen(bool tell) {
     return false;
 }
 
+bool OperationLog::readDays(QSqlDatabase& db) {
+    // Written by another run, maybe after a stop this one did not see: the file says which
+    // days it holds, not this run's memory.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral(
+            "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RECORDDAYS'")))
+        return false;
+    std::vector<Day> days;
+    if (query.next()) {
+        if (!query.exec(QStringLiteral("SELECT day, firstrow FROM RECORDDAYS ORDER BY firstrow")))
+            return false;
+        while (query.next())
+            days.push_back({query.value(0).toString(), query.value(1).toLongLong()});
+    }
+    days_ = days;
+    if (!days_.empty()) recordDay_ = days_.front().day;
+    return true;
+}
+
 bool OperationLog::insert(const QString& time, const QString& level, const QString& remarks,
                           const QDate& day) {
-    const QString made = day.isValid() ? day.toString(QLatin1String(kDayFormat)) : recordDay_;
-    const bool alone = pending_.empty();
-    // A new day the check has seen is never filed under the old one, also when its rollover
-    // was refused: the row rolls the day over first, or waits with its day.
-    pending_.push_back({alone && !rolloverDue() ? recordDay_ : made, time, level, remarks});
+    // A row made after midnight belongs to the new day, also before the minute's check.
+    pending_.push_back({day.isValid() ? day.toString(QLatin1String(kDayFormat)) : latestDay(), time,
+                        level, remarks});
     ++added_;
-    if (writePending()) return true;
-    // A row that waits is written later into the file of the day it was made on.
-    if (alone) pending_.back().day = made;
+    const bool written = writePending();
+    // Named by the record just made: the older ones waiting were named when they were made.
+    if (!written && added_ != addedWhenLogged_)
+        qWarning().noquote() << pending_.size() << "records wait for the disk:" << lastFailure_
+                             << "- the latest:" << time << remarks;
+    addedWhenLogged_ = added_;
+    if (written) return true;
     // Only what still waits after the write counts against the bound: a disk that works
     // again takes every waiting row, the new one with them.
     if (int(pending_.size()) > maxPending_) {
@@ -99,51 +127,66 @@ bool OperationLog::insert(const QString& time, const QString& level, const QStri
 bool OperationLog::writePending() {
     while (!pending_.empty()) {
         const QString day = pending_.front().day;
-        // Before loadRecordDay the current file's day is unknown: a row of a known day waits
-        // for it rather than be filed under a day it may not belong to.
-        if (day != recordDay_ && (recordDay_.isEmpty() || !rollOver(day))) return false;
-        if (!writeRowsOfRecordDay()) return false;
+        if (day != latestDay()) {
+            // Before loadRecordDay the current file's day is unknown: a row of a known day
+            // waits for it rather than be filed under a day it may not belong to.
+            if (recordDay_.isEmpty()) return false;
+            // Refused, the row goes after the others under its own day.
+            rollOver(day);
+        }
+        if (!writeRowsOf(day)) return false;
     }
     return true;
 }
 
-bool OperationLog::writeRowsOfRecordDay() {
+bool OperationLog::writeRowsOf(const QString& day) {
     // The retry of the same rows on a disk that stays full says nothing new.
     const bool tell = added_ != addedWhenLogged_;
-    if (!ensureOpen(tell)) {
-        addedWhenLogged_ = added_;
-        return false;
-    }
+    if (!ensureOpen(tell)) return false;
     QSqlDatabase db = database();
-    // All rows of the day or none: a row is never written twice, and none overtakes another.
+    const bool newDay = day != latestDay();
+    std::vector<Day> days = days_;
+    // All rows of the day or none, with the day they begin: a row is never written twice, none
+    // overtakes another, and none is filed under another day.
     bool written = db.transaction();
     QSqlError failure = written ? QSqlError() : db.lastError();
     std::size_t count = 0;
     {
         QSqlQuery query(db);
+        if (written && newDay) {
+            if (days.empty()) days.push_back({recordDay_, 0});
+            written = query.exec(QLatin1String(kCreateDays)) &&
+                      query.exec(QStringLiteral("SELECT IFNULL(MAX(rowid), 0) + 1 FROM RECORD")) &&
+                      query.next();
+            if (written) days.push_back({day, query.value(0).toLongLong()});
+            query.finish();
+            for (std::size_t d = days_.size(); written && d < days.size(); ++d) {
+                query.prepare(QStringLiteral("INSERT INTO RECORDDAYS(day, firstrow) VALUES(?, ?)"));
+                query.bindValue(0, days[d].day);
+                query.bindValue(1, days[d].firstRow);
+                written = query.exec();
+            }
+            if (!written) failure = query.lastError();
+        }
         query.prepare(QStringLiteral(
             "INSERT INTO RECORD(recordtime, recordpassword, remarks) VALUES(?, ?, ?)"));
-        for (auto row = pending_.begin();
-             written && row != pending_.end() && row->day == recordDay_; ++row, ++count) {
+        for (auto row = pending_.begin(); written && row != pending_.end() && row->day == day;
+             ++row, ++count) {
             query.bindValue(0, row->time);
             query.bindValue(1, row->level);
             query.bindValue(2, row->remarks);
             written = query.exec();
             if (!written) failure = query.lastError();
-            if (!written && tell)
-                qWarning().noquote()
-                    << "cannot store the record" << row->remarks << query.lastError().text();
         }
     }
     if (written && !(written = db.commit())) failure = db.lastError();
     if (written) {
         pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(count));
+        days_ = days;
         return true;
     }
     storage::noteSqlOutcome(db.databaseName(), failure);
-    if (tell)
-        qWarning().noquote() << pending_.size() << "records wait for the disk:" << failure.text();
-    addedWhenLogged_ = added_;
+    lastFailure_ = failure.text();
     db.rollback();
     // Opened again by the next record: a connection SQLite opened read-only (the folder was
     // read-only then) would refuse every later record even once the folder is writable.
@@ -153,13 +196,37 @@ bool OperationLog::writeRowsOfRecordDay() {
 
 bool OperationLog::clear() {
     if (!ensureOpen()) return false;
-    QSqlQuery query(database());
-    if (!exec(query, QStringLiteral("DELETE FROM RECORD"))) return false;
-    pending_.clear();  // made before the clearing
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    // Only the latest day's rows: an older day that still waits for its archive keeps its own.
+    // That day then begins after the rows kept, so that rows numbered anew fall into it.
+    const QString first = QString::number(days_.empty() ? 0 : days_.back().firstRow);
+    if (!db.transaction()) return false;
+    if (!exec(query, QStringLiteral("DELETE FROM RECORD WHERE rowid >= %1").arg(first)) ||
+        (!days_.empty() &&
+         !exec(query, QStringLiteral("UPDATE RECORDDAYS SET firstrow = (SELECT IFNULL(MAX(rowid), "
+                                     "0) + 1 FROM RECORD) WHERE firstrow = %1")
+                          .arg(first))) ||
+        !db.commit()) {
+        db.rollback();
+        return false;
+    }
+    // Made before the clearing; rows of an older day are kept for its archive.
+    const QString cleared = latestDay();
+    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                  [&](const Row& row) { return row.day == cleared; }),
+                   pending_.end());
+    readDays(db);
     return true;
 }
 
 void OperationLog::loadRecordDay(const QDate& today) {
+    readDayFile(today);
+    // The days the file names itself come first; read again whenever it is opened.
+    if (QFile::exists(path(QLatin1String(kDatabaseFile)))) ensureOpen(false);
+}
+
+void OperationLog::readDayFile(const QDate& today) {
     QFile file(path(QLatin1String(kDayFile)));
     if (!file.open(QIODevice::ReadOnly)) {
         recordDay_ = today.toString(QLatin1String(kDayFormat));
@@ -186,32 +253,52 @@ bool OperationLog::writeDayFile(const QString& day) {
 
 bool OperationLog::checkDate(const QDate& today) {
     const QString todayText = today.toString(QLatin1String(kDayFormat));
-    checkedDay_ = todayText;
     if (!writePending()) return false;
-    // A day file that could not be written is tried again: a start with the old day in it would
-    // archive today's records under that day.
-    if (todayText == recordDay_) return !dayFileStale_ || writeDayFile(recordDay_);
+    if (todayText == latestDay() && days_.size() <= 1) {
+        rolloverRefused_ = false;
+        // A day file that could not be written is tried again: a start with the old day in it
+        // would archive today's records under that day.
+        return !dayFileStale_ || writeDayFile(recordDay_);
+    }
     return rollOver(todayText) && !dayFileStale_;
 }
 
 bool OperationLog::rollOver(const QString& day) {
+    // The file's own word on its days, as another run may have left it.
+    const bool exists = QFile::exists(path(QLatin1String(kDatabaseFile)));
+    rolloverRefused_ = exists && !ensureOpen(false);
     database().close();
-    if (!archiveCurrentFile()) return false;
-    recordDay_ = day;
-    // The day has changed even when its file cannot say so yet (checkDate tries again).
-    writeDayFile(recordDay_);
+    if (!exists) days_.clear();
+    // Each day the file holds goes into its own archive, the oldest first.
+    while (!rolloverRefused_ && days_.size() > 1) {
+        rolloverRefused_ = !archiveRows(recordDay_, days_[1].firstRow);
+        if (rolloverRefused_) break;
+        days_.erase(days_.begin());
+        recordDay_ = days_.front().day;
+        writeDayFile(recordDay_);
+    }
+    if (rolloverRefused_) return false;
+    if (latestDay() != day) {
+        if (exists && !archiveRows(latestDay(), kAllRows)) {
+            rolloverRefused_ = true;
+            return false;
+        }
+        days_.clear();
+        recordDay_ = day;
+        // The day has changed even when its file cannot say so yet (checkDate tries again).
+        writeDayFile(recordDay_);
+    }
     return true;
 }
 
-bool OperationLog::archiveCurrentFile() {
+bool OperationLog::archiveRows(const QString& day, qint64 beforeRow) {
     const QString current = path(QLatin1String(kDatabaseFile));
-    if (!QFile::exists(current)) return true;  // nothing recorded that day
     if (!QDir(folder_).mkpath(QLatin1String(kArchiveFolder))) {
         qWarning().noquote() << "cannot create the record archive folder";
         return false;
     }
     const QString archive =
-        QDir(path(QLatin1String(kArchiveFolder))).filePath(recordDay_ + QStringLiteral(".db"));
+        QDir(path(QLatin1String(kArchiveFolder))).filePath(day + QStringLiteral(".db"));
     const storage::DbCheck existing = storage::checkDatabase(archive);
     if (existing.state == storage::DbState::Damaged) {
         qWarning().noquote() << "the record archive" << archive << "is damaged:" << existing.reason;
@@ -221,14 +308,26 @@ bool OperationLog::archiveCurrentFile() {
     // The rows move in one transaction, also into an archive of the same day that exists
     // already (the clock was set back): a failure leaves them where they were, and a move that
     // is done is never repeated. RECORD.db is not moved, so an interrupted write in it is rolled
-    // back by SQLite before its rows are read, and it stays as the new day's empty log.
-    return storage::inTransactionWith(archive, current, QStringLiteral("today"), [](QSqlQuery& q) {
-        return q.exec(QLatin1String(kCreateTable)) &&
-               q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS today.RECORD("
-                                     "recordtime TEXT, recordpassword TEXT, remarks TEXT)")) &&
-               q.exec(QStringLiteral("INSERT INTO main.RECORD SELECT recordtime, recordpassword, "
-                                     "remarks FROM today.RECORD")) &&
-               q.exec(QStringLiteral("DELETE FROM today.RECORD"));
+    // back by SQLite before its rows are read, and it stays as the new day's empty log. The
+    // day's line in RECORDDAYS goes with its rows.
+    const QString before = QString::number(beforeRow);
+    return storage::inTransactionWith(archive, current, QStringLiteral("today"), [&](QSqlQuery& q) {
+        if (!q.exec(QLatin1String(kCreateTable)) ||
+            !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS today.RECORD("
+                                   "recordtime TEXT, recordpassword TEXT, remarks TEXT)")) ||
+            !q.exec(QStringLiteral("INSERT INTO main.RECORD SELECT recordtime, recordpassword, "
+                                   "remarks FROM today.RECORD WHERE rowid < %1 ORDER BY rowid")
+                        .arg(before)) ||
+            !q.exec(QStringLiteral("DELETE FROM today.RECORD WHERE rowid < %1").arg(before)) ||
+            !q.exec(QStringLiteral("SELECT 1 FROM today.sqlite_master "
+                                   "WHERE type = 'table' AND name = 'RECORDDAYS'")))
+            return false;
+        if (!q.next()) return true;
+        const QString days =
+            beforeRow == kAllRows
+                ? QStringLiteral("DELETE FROM today.RECORDDAYS")
+                : QStringLiteral("DELETE FROM today.RECORDDAYS WHERE firstrow < %1").arg(before);
+        return q.exec(days);
     });
 }
 

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <deque>
+#include <vector>
 
 #include "recordlimits.h"
 
@@ -11,6 +12,12 @@
 // day. Past days are archived as "./RECORD/<yyyy-MM-dd>.db"; "time.txt" names the day the
 // current file belongs to. The template "RECORDNULL.db" replaces a missing "RECORD.db" at
 // start (main window).
+//
+// A record is never kept only in memory while "RECORD.db" takes it: when a new day's rows
+// cannot be rolled over (the archive is refused), they are written after the old day's rows and
+// the table RECORDDAYS of "RECORD.db" says from which row on each day begins (day, firstrow).
+// The rows themselves stay as they always were; a file without that table holds one day, the
+// day of "time.txt". Each later rollover moves every day into its own archive.
 //
 // Every path is relative to the folder given at construction (the working directory in the
 // program). All calls run in the GUI thread.
@@ -32,25 +39,26 @@ public:
     OperationLog(const OperationLog&) = delete;
     OperationLog& operator=(const OperationLog&) = delete;
 
-    // Appends a row made on `day` (invalid: the record day); values are bound, so any text is
-    // stored as typed. A row written at once goes into the current file, whatever its day, as
-    // the minute's day check leaves it; once a check has found the day changed and could not
-    // roll over, the row rolls the day over first. False when the database cannot be opened or
-    // written: the row then waits in memory, with the rows that wait already, keeping its day,
-    // and they are written in their order before any later row (at most maxPending wait; the
-    // oldest gives way).
+    // Appends a row made on `day` (invalid: the latest day of the current file); values are
+    // bound, so any text is stored as typed. A row of another day than the current file's rolls
+    // the day over first, also before the minute's day check has seen midnight; when the
+    // rollover is refused, the row is written after the others under its own day (see above).
+    // False when the database cannot be opened or written: the row then waits in memory, with
+    // the rows that wait already, keeping its day, and they are written in their order before
+    // any later row (at most maxPending wait; the oldest gives way).
     bool insert(const QString& time, const QString& level, const QString& remarks,
                 const QDate& day = QDate());
     // Writes the waiting rows, each into the file of its day: the rows of the record day, then
     // the day rolls over to the day of the next row, and so on. True when none is left.
     bool writePending();
     int pendingCount() const { return int(pending_.size()); }
-    // Deletes every row of the current day (archives are untouched), also the waiting ones.
+    // Deletes every row of the current file's latest day (archives, and an older day still in
+    // the file, are untouched), also the waiting ones.
     bool clear();
 
     // The day the current file belongs to, read from "time.txt". An unreadable file gives
     // today (and the file is written); a word that is no valid date falls back to the date of
-    // the database file.
+    // the database file. The days written into "RECORD.db" itself come before both.
     void loadRecordDay(const QDate& today);
     QString recordDay() const { return recordDay_; }
 
@@ -58,11 +66,12 @@ public:
     // archive of the record day (in one transaction) and goes on in the emptied file. Nothing
     // is lost on failure: the rows stay and the rollover is tried again at the next call.
     // Waiting rows are written first, into the files of their days; while they cannot be,
-    // the day does not change.
+    // the day does not change. Days the current file holds besides its latest are archived
+    // each into its own file, also when today is that latest day.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
     bool checkDate(const QDate& today);
-    // The last check found another day than the record day and could not roll over yet.
-    bool rolloverDue() const { return !checkedDay_.isEmpty() && checkedDay_ != recordDay_; }
+    // A rollover was refused, or the current file holds rows of more than one day.
+    bool rolloverDue() const { return rolloverRefused_ || days_.size() > 1; }
 
     // The database connection (the records page reads through it).
     QSqlDatabase database() const;
@@ -73,9 +82,12 @@ public:
 private:
     QString path(const QString& name) const;
     bool ensureOpen(bool tell = true);
-    bool archiveCurrentFile();
+    void readDayFile(const QDate& today);
+    bool readDays(QSqlDatabase& db);
+    QString latestDay() const { return days_.empty() ? recordDay_ : days_.back().day; }
+    bool archiveRows(const QString& day, qint64 beforeRow);
     bool rollOver(const QString& day);
-    bool writeRowsOfRecordDay();
+    bool writeRowsOf(const QString& day);
     bool writeDayFile(const QString& day);
 
     struct Row {
@@ -85,10 +97,17 @@ private:
         QString remarks;
     };
 
+    // A day of the current file, from its first row on (a row of RECORDDAYS).
+    struct Day {
+        QString day;
+        qint64 firstRow;
+    };
+
     QString folder_;
     QString connectionName_;
-    QString recordDay_;
-    QString checkedDay_;  // today, as the last checkDate saw it
+    QString recordDay_;      // the day of the oldest rows in the current file
+    std::vector<Day> days_;  // empty while the file holds one day only
+    bool rolloverRefused_ = false;
     bool dayFileStale_ = false;
     std::deque<Row> pending_;
     int maxPending_;
@@ -96,4 +115,5 @@ private:
     // the same rows on a disk that stays full logs nothing new.
     quint64 added_ = 0;
     quint64 addedWhenLogged_ = 0;
+    QString lastFailure_;  // why the last write of waiting rows failed
 };

@@ -378,12 +378,22 @@ TEST_F(MainWindow, AfterARefusedMidnightRolloverTheNewDaysRecordsGoIntoTheNewDay
         while (query.next()) texts << query.value(0).toString();
         return texts;
     };
-    const QStringList alarmsAfterTheRoomCameBack[] = {{"alarm 1", "alarm 2"}, {}};
-    for (const QStringList& alarms : alarmsAfterTheRoomCameBack) {
-        SCOPED_TRACE(alarms.isEmpty() ? "no record: retried by itself" : "records");
+    const struct {
+        const char* name;
+        QStringList alarms;  // made after midnight, while the archive is refused or after
+        bool archivesOnly;   // the archives' disk refuses, RECORD.db's takes every record
+    } cases[] = {
+        {"full disk at the check, records after the room came back", {"alarm 1", "alarm 2"}, false},
+        {"no record: retried by itself", {}, false},
+        {"archives refused, records on the disk at once", {"alarm 1", "alarm 2"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         testsupport::TmpfsMount disk("disk", 4 << 20);
         ASSERT_TRUE(disk.isMounted());
         QDir::setCurrent(disk.path());
+        testsupport::TmpfsMount archives("RECORD", 1 << 20);
+        ASSERT_TRUE(archives.isMounted());
         installFactoryFiles();
         recorder().setNow(QDateTime(day1, QTime(23, 59)));
         dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
@@ -391,20 +401,30 @@ TEST_F(MainWindow, AfterARefusedMidnightRolloverTheNewDaysRecordsGoIntoTheNewDay
             WindowUnderTest w;
             DeRaRazovi& m = *w.window;
             m.InsertRecord("evening");
-            disk.fill(0);
+            if (c.archivesOnly)
+                ASSERT_TRUE(archives.setReadOnly(true));
+            else
+                disk.fill(0);
             recorder().setNow(midnight.addSecs(1));
             m.SlotCheckDate();
-            disk.unfill();
-            for (const QString& alarm : alarms) {
+            if (!c.archivesOnly) disk.unfill();
+            for (const QString& alarm : c.alarms) {
                 recorder().setNow(recorder().now().addSecs(100));
                 m.InsertRecord(alarm);
+                EXPECT_TRUE(remarksIn("RECORD.db").contains(alarm)) << "kept only in memory";
+            }
+            if (c.archivesOnly) {
+                QCoreApplication::sendPostedEvents();
+                EXPECT_EQ(gpWarnBox->text(),
+                          lang::cannotWriteText("RECORD", storage::WriteCause::ReadOnly));
+                ASSERT_TRUE(archives.setReadOnly(false));
             }
             const QString archive = "RECORD/2026-03-01.db";
             EXPECT_TRUE(testsupport::waitFor([&] { return !remarksIn(archive).isEmpty(); }, 15000));
             recorder().setNow(midnight.addSecs(300));
             m.SlotCheckDate();
             EXPECT_EQ(remarksIn(archive), QStringList({lan(150).arg(0), "evening"}));
-            EXPECT_EQ(remarksIn("RECORD.db"), alarms);
+            EXPECT_EQ(remarksIn("RECORD.db"), c.alarms);
         }
         recorder().setNow(QDateTime());
         QDir::setCurrent(dir.path());

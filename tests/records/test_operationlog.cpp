@@ -59,12 +59,26 @@ TEST(OperationLog, StoresAnyTextAsTyped) {
 }
 
 TEST(OperationLog, ClearEmptiesOnlyTheCurrentDay) {
-    testsupport::WorkDir dir;
-    OperationLog log;
-    log.loadRecordDay(kDay1);
-    log.insert("a", "b", "c");
-    EXPECT_TRUE(log.clear());
-    EXPECT_TRUE(remarksIn("RECORD.db").isEmpty());
+    for (const bool twoDays : {false, true}) {
+        SCOPED_TRACE(twoDays ? "an older day waits in the file for its archive" : "one day");
+        testsupport::WorkDir dir;
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("1", "l", "older");
+        QFile blocker("RECORD");  // no archive can be made
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        const QDate day = twoDays ? kDay2 : kDay1;
+        log.insert("2", "l", "cleared", day);
+        EXPECT_TRUE(log.clear());
+        EXPECT_EQ(remarksIn("RECORD.db"), twoDays ? QStringList{"1|l|older"} : QStringList());
+        // A row made after the clearing stays in the day it was made on.
+        ASSERT_TRUE(log.insert("3", "l", "after", day));
+        ASSERT_TRUE(blocker.remove());
+        ASSERT_TRUE(log.checkDate(kDay2));
+        EXPECT_EQ(remarksIn("RECORD.db"), twoDays ? QStringList{"3|l|after"} : QStringList());
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
+                  twoDays ? QStringList{"1|l|older"} : QStringList{"3|l|after"});
+    }
 }
 
 TEST(OperationLog, SameDayKeepsAppending) {
@@ -175,9 +189,12 @@ TEST(OperationLog, EachWaitIsLoggedWithTheCauseOfItsOwnWrite) {
     }
     const QStringList waits = warnings.messages().filter("records wait for the disk:");
     ASSERT_EQ(waits.size(), 2);
-    for (const QString& line : waits)
-        EXPECT_TRUE(line.contains("wait for the disk: database or disk is full"))
-            << line.toStdString();
+    const char* latest[] = {"- the latest: 1 first", "- the latest: 2 second"};
+    for (int i = 0; i < waits.size(); ++i) {
+        EXPECT_TRUE(waits[i].contains("wait for the disk: database or disk is full"))
+            << waits[i].toStdString();
+        EXPECT_TRUE(waits[i].endsWith(latest[i])) << waits[i].toStdString();
+    }
     QDir::setCurrent(dir.path());
 }
 
@@ -259,5 +276,78 @@ TEST(OperationLog, RecordsThatWaitedAreFiledUnderTheDayTheyWereMadeOn) {
         QFile day("time.txt");
         ASSERT_TRUE(day.open(QIODevice::ReadOnly));
         EXPECT_EQ(day.readAll(), QByteArray("2026-03-03"));
+    }
+}
+
+// Records made after midnight, before the minute's day check, with a free disk; and records of a
+// new day whose archive is refused while RECORD.db takes them: each is on the disk at once and
+// ends up in its own day's file, also across a stop without the log's end and a new start.
+TEST(OperationLog, EveryRecordIsOnTheDiskAndEndsUpInItsOwnDaysFile) {
+    const QDate day3 = kDay2.addDays(1);
+    const struct {
+        const char* name;
+        bool archiveRefused;  // until the last day check
+        bool checkedFirst;    // the day check of 00:00:01 ran before the first record
+        bool restart;
+        QDate lastDay;
+    } cases[] = {
+        {"free disk, before the check", false, false, false, kDay2},
+        {"free disk, before the check, restarted", false, false, true, kDay2},
+        {"archive refused, after the check", true, true, false, kDay2},
+        {"archive refused, restarted", true, false, true, kDay2},
+        {"archive refused over two midnights, restarted", true, true, true, day3},
+    };
+    const auto dayFile = [] {
+        QFile file("time.txt");
+        return file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WorkDir dir;
+        auto log = std::make_unique<OperationLog>();
+        log->loadRecordDay(kDay1);
+        ASSERT_TRUE(log->insert("23.59.00", "l", "evening", kDay1));
+        // A file where the archives' folder should be: no archive can be made.
+        QFile blocker("RECORD");
+        if (c.archiveRefused) ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        if (c.checkedFirst) EXPECT_EQ(log->checkDate(kDay2), !c.archiveRefused);
+        for (const char* night : {"00.00.01", "00.00.19"}) {
+            EXPECT_TRUE(log->insert(night, "l", night, kDay2));
+            EXPECT_EQ(log->pendingCount(), 0);
+        }
+        EXPECT_EQ(log->rolloverDue(), c.archiveRefused);
+        if (c.restart) {
+            log.reset();
+            log = std::make_unique<OperationLog>();
+            log->loadRecordDay(kDay2);
+            EXPECT_EQ(log->recordDay(), c.archiveRefused ? "2026-03-01" : "2026-03-02");
+        }
+        EXPECT_EQ(log->checkDate(kDay2), !c.archiveRefused);
+        EXPECT_TRUE(log->insert("00.00.30", "l", "after the check", kDay2));
+        const QStringList night = {"00.00.01|l|00.00.01", "00.00.19|l|00.00.19",
+                                   "00.00.30|l|after the check"};
+        QStringList current = night;
+        if (c.lastDay == day3) {
+            EXPECT_TRUE(log->insert("08.00.00", "l", "morning", day3));
+            EXPECT_EQ(log->checkDate(day3), !c.archiveRefused);
+            if (c.archiveRefused) EXPECT_EQ(remarksIn("RECORD.db").size(), 5);
+            current = QStringList{"08.00.00|l|morning"};
+        }
+        ASSERT_TRUE(!c.archiveRefused || blocker.remove());
+        EXPECT_TRUE(log->checkDate(c.lastDay));
+        EXPECT_FALSE(log->rolloverDue());
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"23.59.00|l|evening"});
+        if (c.lastDay == day3) EXPECT_EQ(remarksIn("RECORD/2026-03-02.db"), night);
+        EXPECT_EQ(remarksIn("RECORD.db"), current);
+        EXPECT_EQ(dayFile(), c.lastDay.toString("yyyy-MM-dd"));
+        // The next day's rollover moves the rest as one day, and a start then knows it.
+        EXPECT_TRUE(log->checkDate(c.lastDay.addDays(1)));
+        log.reset();
+        OperationLog again;
+        again.loadRecordDay(c.lastDay.addDays(2));
+        EXPECT_EQ(again.recordDay(), c.lastDay.addDays(1).toString("yyyy-MM-dd"));
+        EXPECT_EQ(remarksIn(QString("RECORD/%1.db").arg(c.lastDay.toString("yyyy-MM-dd"))),
+                  current);
+        EXPECT_TRUE(remarksIn("RECORD.db").isEmpty());
     }
 }

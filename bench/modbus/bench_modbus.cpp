@@ -215,8 +215,8 @@ int main(int argc, char** argv) {
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());
 
-    gAllNum[1] = 9;
-    gSyncNGNum = 2;
+    gAllCycleNum[1] = 9;
+    gSyncNGCycleNum = 2;
     GlobalsModbusDataSource source;
     source.setStateReader([] { return ModbusMachineState{1, 0, 0}; });
     ModbusServer server(&source);

@@ -55,12 +55,15 @@ extern quint32 gFTemp[16];
 
 extern int numCamera;
 extern int gDNum;
-extern int gAllNum[kMaxCameras];
-extern int gFailNum[kMaxCameras];
-extern int gAllCycleNum[kMaxCameras];
-extern int gFailCycleNum[kMaxCameras];
-extern int gSyncNGNum;
-extern int gSyncNGCycleNum;
+// Production counters, as the result decision advances them. Some descriptions of the remote
+// services name them the other way round; each service picks the counter by the meaning its
+// field or register states, not by the name.
+extern int gAllNum[kMaxCameras];        // per camera, judged steps (each kind once a cycle)
+extern int gFailNum[kMaxCameras];       // per camera, failed steps
+extern int gAllCycleNum[kMaxCameras];   // per camera, judged cycles
+extern int gFailCycleNum[kMaxCameras];  // per camera, cycles in which some step failed
+extern int gSyncNGNum;                  // steps in which any camera failed
+extern int gSyncNGCycleNum;             // cycles in which any camera failed
 
 extern void* gpFailImage[128];
 extern int gFailIndex[64];

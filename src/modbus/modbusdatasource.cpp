@@ -36,13 +36,15 @@ modbus::HoldingRegisters ModbusDataSource::published() const {
 namespace modbus {
 
 HoldingRegisters holdingRegistersFor(const ModbusMachineState& state) {
-    const int largestCount = *std::max_element(gAllNum, gAllNum + kMaxCameras);
+    // A master reads cycles: with the product step or several steps a cycle has more than one
+    // step, and the step counters would count it more than once.
+    const int largestCount = *std::max_element(gAllCycleNum, gAllCycleNum + kMaxCameras);
     HoldingRegisters values{};
     values[0] = state.detectState == kDetectStateStopped ? 0 : 1;
     if (state.resultState == kResultStateAlarm) values[1] = state.currentDetect == 0 ? 1 : 2;
     // Counters are shown modulo 2^16, as a 16-bit register can hold them.
     values[2] = quint16(largestCount);
-    values[3] = quint16(gSyncNGNum);
+    values[3] = quint16(gSyncNGCycleNum);
     return values;
 }
 
@@ -53,8 +55,11 @@ modbus::HoldingRegisters GlobalsModbusDataSource::holdingRegisters() {
 }
 
 bool GlobalsModbusDataSource::resetCounters() {
-    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
-    std::fill(gFailNum, gFailNum + kMaxCameras, 0);
+    // What registers 2 and 3 read, and the per-camera failures beside them: after a reset the
+    // registers, the API's per-camera cycles and the cameras' NG / total all start again at 0.
+    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
+    std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
+    gSyncNGCycleNum = 0;
     if (counterSaver_) {
         counterSaver_();
     } else {

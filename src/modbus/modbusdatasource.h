@@ -45,8 +45,9 @@ namespace modbus {
 constexpr int kDetectStateStopped = 3;
 constexpr int kResultStateAlarm = 2;
 
-// Register values for the given state and the process counters (gAllNum, gSyncNGNum):
-// 0 run state, 1 detection status, 2 largest per-camera count, 3 cycles in which a camera failed.
+// Register values for the given state and the process counters (gAllCycleNum, gSyncNGCycleNum):
+// 0 run state, 1 detection status, 2 largest per-camera count of judged cycles, 3 cycles in which
+// a camera failed.
 HoldingRegisters holdingRegistersFor(const ModbusMachineState& state);
 }  // namespace modbus
 
@@ -66,8 +67,8 @@ public:
     void setCounterSaver(CounterSaver saver) { counterSaver_ = std::move(saver); }
 
     modbus::HoldingRegisters holdingRegisters() override;
-    // Zeroes the per-camera totals and failures (gAllNum, gFailNum) and saves the counters.
-    // The cycle counters and gSyncNGNum stay as they are.
+    // Zeroes the cycle counters (gAllCycleNum, gFailCycleNum, gSyncNGCycleNum) and saves the
+    // counters. The step counters stay as they are.
     bool resetCounters() override;
 
 private:

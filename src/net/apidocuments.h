@@ -22,8 +22,9 @@ struct MachineState {
 constexpr int kDetectStateStopped = 3;
 constexpr int kResultStateAlarm = 2;
 
-// "/v18/http/get_product_infos": run and alarm state, and the counters of the cameras in use
-// (numCamera, gAllCycleNum, gSyncNGCycleNum, gAllNum, gFailNum).
+// "/v18/http/get_product_infos": run and alarm state, and the counters: judged steps of the
+// busiest camera and steps in which a camera failed (gAllNum, gSyncNGNum), then per camera in use
+// judged and failed cycles (gAllCycleNum, gFailCycleNum).
 QJsonObject productInfos(const MachineState& state);
 
 // The seven numbers of a region: its value, then the low bytes of its lower limit, upper limit

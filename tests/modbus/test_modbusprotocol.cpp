@@ -187,10 +187,13 @@ TEST(ModbusFuzz, MutatedStreamsBreakNoInvariant) {
 }
 
 TEST(ModbusRegisterMap, ShowsStateAndCounters) {
-    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
-    gAllNum[0] = 5;
-    gAllNum[1] = 9;
-    gSyncNGNum = 2;
+    // Cycles; the step counters beside them are not shown.
+    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
+    std::fill(gAllNum, gAllNum + kMaxCameras, 30);
+    gAllCycleNum[0] = 5;
+    gAllCycleNum[1] = 9;
+    gSyncNGCycleNum = 2;
+    gSyncNGNum = 12;
     using R = modbus::HoldingRegisters;
     EXPECT_EQ(modbus::holdingRegistersFor({1, 0, 0}), (R{1, 0, 9, 2}));
     EXPECT_EQ(modbus::holdingRegistersFor({3, 0, 0}), (R{0, 0, 9, 2}));
@@ -200,9 +203,10 @@ TEST(ModbusRegisterMap, ShowsStateAndCounters) {
     EXPECT_EQ(modbus::holdingRegistersFor({3, 3, 5}), (R{0, 0, 9, 2}));
 
     // The largest camera wins wherever it is; counts wrap at 16 bits.
-    gAllNum[7] = 70000;
-    gSyncNGNum = 65537;
+    gAllCycleNum[7] = 70000;
+    gSyncNGCycleNum = 65537;
     EXPECT_EQ(modbus::holdingRegistersFor({1, 0, 0}), (R{1, 0, 70000 - 65536, 1}));
+    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
     std::fill(gAllNum, gAllNum + kMaxCameras, 0);
-    gSyncNGNum = 0;
+    gSyncNGNum = gSyncNGCycleNum = 0;
 }

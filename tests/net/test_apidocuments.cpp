@@ -58,9 +58,11 @@ TEST(ApiDocuments, LastDetectGroupsByCameraAndDetectionInTextOrder) {
 
 TEST(ApiDocuments, ProductInfosFollowStateAndCounters) {
     numCamera = 2;
-    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
-    gAllCycleNum[5] = 41;  // the largest of all eight, cameras in use or not
-    gAllNum[0] = 80, gAllNum[1] = 81, gFailNum[0] = 3, gFailNum[1] = 0, gSyncNGCycleNum = 3;
+    // Steps in "detect_all" and "detect_ng", cycles in the arrays.
+    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
+    gAllNum[5] = 41;  // the largest of all eight, cameras in use or not
+    gAllCycleNum[0] = 20, gAllCycleNum[1] = 21, gFailCycleNum[0] = 3, gFailCycleNum[1] = 0;
+    gSyncNGNum = 4, gSyncNGCycleNum = 3, gFailNum[0] = 9;
     struct Row {
         httpapi::MachineState state;
         int run, detect;
@@ -71,7 +73,7 @@ TEST(ApiDocuments, ProductInfosFollowStateAndCounters) {
         EXPECT_EQ(infos.value("detect_status").toInt(), row.detect);
     }
     EXPECT_EQ(compact(httpapi::productInfos({})),
-              R"({"camera_count":2,"detect_all":41,"detect_all_detail":[80,81],"detect_ng":3,)"
+              R"({"camera_count":2,"detect_all":41,"detect_all_detail":[20,21],"detect_ng":4,)"
               R"("detect_ng_detail":[3,0],"detect_status":0,"run_status":0})");
 }
 

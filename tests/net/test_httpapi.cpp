@@ -179,8 +179,8 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
     EXPECT_EQ(withoutTime(app.pushes()[3]["body"].toObject()), document(1, 1600, false));
     EXPECT_EQ(
         QJsonDocument(curl(port, "/v18/http/get_product_infos")).toJson(QJsonDocument::Compact),
-        R"({"code":0,"msg":"OK","result":{"camera_count":2,"detect_all":2,)"
-        R"("detect_all_detail":[4,4],"detect_ng":1,"detect_ng_detail":[1,1],)"
+        R"({"code":0,"msg":"OK","result":{"camera_count":2,"detect_all":4,)"
+        R"("detect_all_detail":[2,2],"detect_ng":1,"detect_ng_detail":[1,1],)"
         R"("detect_status":2,"run_status":0}})");
 }
 
@@ -239,10 +239,10 @@ TEST(HttpApi, ReadsAreAnsweredWhileTheGuiThreadIsBusy) {
     HttpApiServer api;
     api.setStateReader([] { return httpapi::MachineState{1, 2, 0}; });
     ASSERT_TRUE(api.startReactor(QHostAddress::LocalHost, 0));
-    gAllCycleNum[0] = 5;
-    gAllNum[0] = 7;
-    gFailNum[0] = 2;
-    gSyncNGCycleNum = 1;
+    gAllNum[0] = 5;
+    gAllCycleNum[0] = 7;
+    gFailCycleNum[0] = 2;
+    gSyncNGNum = 1;
     param_roi roi;
     roi.algorithm_result = 9;
     {

@@ -57,8 +57,12 @@ public:
     void delayedOutputDue();
     void reserveOutputEnded();
     void delayOutput3Due();
-    // The operator accepted the production-count alarm.
+    // The production-count alarm is released (the operator confirmed its box): the count and
+    // the alarm's own hold end; a standing NG alarm keeps what it holds. Nothing without one.
     void releaseProductAlarm();
+    // Counts every raise and release of the production-count alarm: the count box's confirm
+    // acts only on the alarm it was shown for.
+    quint32 countAlarmSerial() const { return countAlarmSerial_; }
     // Counts every NG alarm raised: an answer given after a modal question acts only while
     // the alarm it was asked about is the one shown.
     quint32 alarmSerial() const { return alarmSerial_; }
@@ -121,6 +125,8 @@ private:
     bool judgedSinceDecision_ = false;
     quint32 alarmSerial_ = 0;
     quint32 judgementSerial_ = 0;
+    quint32 countAlarmSerial_ = 0;
+    OutputPlan ngAlarmHold_;  // what the NG alarm raised last holds while it stands
     std::unique_ptr<ParallelInspection> inspection_;
 };
 

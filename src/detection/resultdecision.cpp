@@ -79,6 +79,7 @@ void DetectionController::checkNG(bool isClearNG) {
                 setOutput(kAlarmOutput, 1);
                 flush();
                 s_.productAlarm = 1;
+                ++countAlarmSerial_;
             }
         } else if (s_.trigKind == kTrigRetrain) {
             s_.okMoldCount = 0;
@@ -230,6 +231,7 @@ void DetectionController::raiseAlarm(int kind, const bool* failed) {
     // door ends the alarm output): the alarm holds what a final failure holds.
     apply(failedCameraOutputs(p, kind, 0));
     apply(alarmOutputs(p, kind, false));
+    ngAlarmHold_ = failedCameraOutputs(p, kind, 0).append(alarmOutputs(p, kind, s_.safetyDoorTrig));
 
     QString text;
     for (int c = 0; c < cameras(); ++c)
@@ -342,11 +344,17 @@ void DetectionController::delayOutput3Due() {
 }
 
 void DetectionController::releaseProductAlarm() {
-    setOutput(kClampOutput, 0);
-    setOutput(kAlarmOutput, 0);
+    // A release of a count alarm that is gone must not let go what a cycle withholds.
+    if (!s_.productAlarm) return;
+    // An NG alarm raised beside the count alarm keeps the clamp and the alarm output it holds
+    // until the operator answers it; the release takes back only the count alarm's own hold.
+    const bool ngAlarm = s_.resultState == kResultAlarm;
+    for (int output : {kClampOutput, kAlarmOutput})
+        if (!ngAlarm || ngAlarmHold_.levelOf(output) != 1) setOutput(output, 0);
     flush();
     s_.okMoldCount = 0;
     s_.productAlarm = 0;
+    ++countAlarmSerial_;
 }
 
 // --- start and stop -----------------------------------------------------------------

@@ -3,6 +3,8 @@
 // pulses, counting, fail pictures and the camera loss.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "controlport.h"
 #include "cyclefakes.h"
 #include "globals.h"
@@ -384,6 +386,54 @@ TEST(CyclePulses, ThirdMouldOkRaisesTheProductionCountAlarm) {
     EXPECT_FALSE(rig.out(kAlarm));
     rig.pulseInput(0, 100);
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 8u);
+}
+
+TEST(CyclePulses, ReleasingTheCountAlarmLeavesWhatAnotherHoldHolds) {
+    // Whoever releases the count alarm clears the count and the alarm's own hold; an NG alarm
+    // standing beside it, or a cycle withholding the clamp, keeps what it holds.
+    struct Row {
+        const char* name;
+        const char* options;
+        std::function<void(CycleRig&)> drive;
+        bool clamp, alarm;
+    } rows[] = {
+        {"count alarm alone", "moldOKNum=1",
+         [](CycleRig& rig) {
+             rig.pulseInput(0, 100);
+             rig.advance(100);
+         },
+         false, false},
+        // Semi-automatic: the mould step on the second signal with the shorter delay passes
+        // and raises the count alarm, then the product step fails and raises its alarm.
+        {"count alarm under a product NG alarm",
+         "semiAuto moldOKNum=1 trigInDelay[0]=15 trigInDelay[1]=5",
+         [](CycleRig& rig) {
+             rig.host.camAt(0).results = {true, false};
+             rig.setInput(0, true);
+             rig.setInput(2, true);
+             rig.controller->run();
+             rig.advance(2000);
+             ASSERT_EQ(rig.host.camAt(0).inspected, (Steps{1, 0}));
+             ASSERT_EQ(rig.state.resultState, kResultAlarm);
+         },
+         true, true},
+        {"no count alarm, a cycle under way", "trigInDelay[0]=15",
+         [](CycleRig& rig) {
+             rig.edge(0);
+             ASSERT_TRUE(rig.out(kClamp));
+         },
+         true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CycleRig rig(row.options);
+        row.drive(rig);
+        rig.controller->releaseProductAlarm();
+        EXPECT_EQ(rig.state.okMoldCount, 0);
+        EXPECT_EQ(rig.state.productAlarm, 0);
+        EXPECT_EQ(rig.out(kClamp), row.clamp);
+        EXPECT_EQ(rig.out(kAlarm), row.alarm);
+    }
 }
 
 // --- other modes ------------------------------------------------------------------------

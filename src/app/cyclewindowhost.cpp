@@ -21,6 +21,7 @@
 #include "lostcamerawarnbox.h"
 #include "mon_netmn.h"
 #include "productalarmwarnbox.h"
+#include "question.h"
 #include "statisticswidget.h"
 #include "templatefiles.h"
 #include "warnbox.h"
@@ -114,11 +115,11 @@ void MainWindowCycleHost::hideWarning(const QString& text) {
 }
 
 void MainWindowCycleHost::showLostCameraBox() {
-    if (gpLostCameraWarnBox) gpLostCameraWarnBox->show();
+    w_.askPowerOffAfterCameraLoss();
 }
 
 void MainWindowCycleHost::hideLostCameraBox() {
-    if (gpLostCameraWarnBox) gpLostCameraWarnBox->hide();
+    w_.cameraLossEnded();
 }
 
 bool MainWindowCycleHost::productAlarmBoxVisible() const {
@@ -127,13 +128,14 @@ bool MainWindowCycleHost::productAlarmBoxVisible() const {
 
 void MainWindowCycleHost::showProductAlarmBox() {
     if (!gpProductAlarmWarnBox) return;
-    if (!productBoxWired_) {
-        QObject::connect(gpProductAlarmWarnBox, &ProductAlarmWarnBox::sigReleaseAlarm, &w_,
-                         [this] { w_.cycle().releaseProductAlarm(); });
-        productBoxWired_ = true;
-    }
-    gpProductAlarmWarnBox->show();
-    gpProductAlarmWarnBox->raise();
+    // The box asks about the count alarm it is shown for: released meanwhile by another road
+    // (and raised again), its Confirm releases nothing.
+    detection::DetectionController& cycle = w_.cycle();
+    const dialogs::Subject about("the production-count alarm", [&cycle] {
+        return dialogs::Subject::Reading{qint64(cycle.countAlarmSerial())};
+    });
+    dialogs::askWithoutBlocking(*gpProductAlarmWarnBox, about,
+                                [&cycle] { cycle.releaseProductAlarm(); });
 }
 
 dialogs::Subject MainWindowCycleHost::panelSubject() const {

@@ -69,5 +69,4 @@ private:
 
     DeRaRazovi& w_;
     std::vector<std::unique_ptr<CammerWidgetStation>> stations_;
-    bool productBoxWired_ = false;
 };

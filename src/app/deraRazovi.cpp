@@ -288,9 +288,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     dialogs::adopt(gpNumCharPad, this);
     dialogs::adopt(gpPasswordBox, this);
 
-    gpLostCameraWarnBox = new LostCameraWarnBox(nullptr);
-    connect(gpLostCameraWarnBox, &LostCameraWarnBox::sigPowerOff, this,
-            &DeRaRazovi::powerOffAfterCameraLoss);
+    gpLostCameraWarnBox = lostCameraBox_ = new LostCameraWarnBox(nullptr);
     gpProductAlarmWarnBox = new ProductAlarmWarnBox(this);
     gpProductAlarmWarnBox->hide();
     // Every warning box, the shared ones and those a screen makes for itself, lights the screen.
@@ -344,6 +342,11 @@ DeRaRazovi::~DeRaRazovi() {
     gpWPara = nullptr;
     delete gpWParaBak;
     gpWParaBak = nullptr;
+    // The camera-loss box has no parent and asks about this window's cameras: it goes with it.
+    if (gpLostCameraWarnBox == lostCameraBox_) gpLostCameraWarnBox = nullptr;
+    delete lostCameraBox_;
+    if (gpProductAlarmWarnBox && gpProductAlarmWarnBox->parent() == this)
+        gpProductAlarmWarnBox = nullptr;
     if (gpWin == this) gpWin = nullptr;
 }
 

@@ -89,6 +89,11 @@ public:
     // Pans the magnified view by the drag from the last press to (x, y).
     void updateMScale(int x, int y);
     void LostCamera();
+    // The camera-loss box, asked about the loss: confirmed while it lasts, it powers the panel
+    // off; once the cameras answer again the question is gone and its Confirm does nothing.
+    void askPowerOffAfterCameraLoss();
+    // The detection pass saw every camera answer again after a loss.
+    void cameraLossEnded();
     int CameraCheck();
     void CameraSetSpeed();
     // Kept for service work; nothing in the program calls these four.
@@ -281,6 +286,8 @@ private:
     bool admit(panel::Command command, const dialogs::Subject& about);
     void CheckInputFromTimer(int i);
     void powerOffAfterCameraLoss();
+    qint64 cameraLossesEnded_ = 0;
+    LostCameraWarnBox* lostCameraBox_ = nullptr;
     void openDatabases();
     bool openParamDatabase();
     void openRecordDatabase();

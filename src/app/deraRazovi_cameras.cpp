@@ -20,6 +20,7 @@
 #include "networksinks.h"
 #include "numberinput.h"
 #include "panellimits.h"
+#include "question.h"
 #include "systemactions.h"
 #include "warnbox.h"
 #include "wizardpara.h"
@@ -101,7 +102,7 @@ void DeRaRazovi::LostCamera() {
         gpControlIO->IOFlashOut();
     }
     if (gpWPara && gpWPara->cameraLostOpt) {
-        gpLostCameraWarnBox->show();
+        askPowerOffAfterCameraLoss();
     } else {
         gpWarnBox->setText(lan(kEntryCameraUnavailable));
         gpWarnBox->show();
@@ -119,6 +120,21 @@ int DeRaRazovi::CameraCheck() {
 void DeRaRazovi::CameraSetSpeed() {
     for (int c = 0; c < numCamera; ++c)
         if (cammerWidgets[c]) cammerWidgets[c]->SetSpeed();
+}
+
+void DeRaRazovi::askPowerOffAfterCameraLoss() {
+    if (!gpLostCameraWarnBox) return;
+    // A view marks itself disconnected before it reports the loss, so the question is asked
+    // while the check fails; a camera back (the check passing) or a recovery the pass saw ends it.
+    const dialogs::Subject loss("the camera loss", [this] {
+        return dialogs::Subject::Reading{cameraLossesEnded_, CameraCheck()};
+    });
+    dialogs::askWithoutBlocking(*gpLostCameraWarnBox, loss, [this] { powerOffAfterCameraLoss(); });
+}
+
+void DeRaRazovi::cameraLossEnded() {
+    ++cameraLossesEnded_;
+    if (gpLostCameraWarnBox) gpLostCameraWarnBox->hide();
 }
 
 void DeRaRazovi::powerOffAfterCameraLoss() {

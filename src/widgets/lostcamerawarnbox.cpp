@@ -6,8 +6,3 @@ LostCameraWarnBox::LostCameraWarnBox(QWidget* parent) : WarnBox(parent) {
     setText(lan(39));
     hide();
 }
-
-void LostCameraWarnBox::accept() {
-    emit sigPowerOff();
-    WarnBox::accept();
-}

@@ -6,8 +6,3 @@ ProductAlarmWarnBox::ProductAlarmWarnBox(QWidget* parent) : WarnBox(parent) {
     setText(lan(661));
     hide();
 }
-
-void ProductAlarmWarnBox::accept() {
-    emit sigReleaseAlarm();
-    WarnBox::accept();
-}

@@ -1,17 +1,11 @@
 #pragma once
 #include "warnbox.h"
 
-// The production-count alarm box. Confirming it is the operator's release of the alarm; the
-// main window does the work (outputs 0 and 2 off, flush, clear the count and the alarm flag)
-// in reaction to sigReleaseAlarm.
+// The production-count alarm box. The cycle goes on while it is up: it is shown without
+// blocking, asking about the count alarm (dialogs::askWithoutBlocking), and its Confirm is the
+// operator's release of that alarm, which the main window asks for.
 class ProductAlarmWarnBox : public WarnBox {
     Q_OBJECT
 public:
     explicit ProductAlarmWarnBox(QWidget* parent);
-
-public slots:
-    void accept() override;
-
-signals:
-    void sigReleaseAlarm();
 };

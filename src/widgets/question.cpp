@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDialog>
+#include <QEvent>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -94,6 +95,90 @@ Answer confirm(const QString& text, const Subject& about) {
     if (!gpChooseBox || !shownAbout(about, text)) return Answer::Gone;
     gpChooseBox->setText(text);
     return ask(*gpChooseBox, about);
+}
+
+namespace {
+// The question a box shown without blocking asks; it lives on the box until answered or ended.
+class OpenQuestion : public QObject {
+public:
+    OpenQuestion(QDialog& box, const Subject& about, std::function<void()> deed)
+        : QObject(&box), box_(box), about_(about), watch_(about_), deed_(std::move(deed)) {
+        setObjectName(QStringLiteral("openQuestion"));
+        QObject::connect(&watch_, &Watch::ended, this, [this] {
+            log("Dialog gone with its subject");
+            finish();
+            if (box_.isVisible()) box_.done(QDialog::Rejected);
+        });
+        QObject::connect(&box_, &QDialog::finished, this, [this](int result) { answered(result); });
+        box_.installEventFilter(this);
+    }
+
+    static OpenQuestion* of(const QDialog& box) {
+        return box.findChild<OpenQuestion*>(QStringLiteral("openQuestion"),
+                                            Qt::FindDirectChildrenOnly);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A box hidden without an answer (the condition that raised it ended) asks nothing
+        // more; a confirm hides the box before it reports, so look once that is done.
+        if (watched == &box_ && event->type() == QEvent::Hide)
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    // Answered meanwhile: taken off the box, which may be gone already.
+                    if (parent() && !box_.isVisible()) finish();
+                },
+                Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    void answered(int result) {
+        // Taken off the box first: the deed may ask the box again.
+        std::function<void()> deed = std::move(deed_);
+        const bool holds = !watch_.isOver() && about_.holds();
+        finish();
+        if (result != QDialog::Accepted) return;
+        if (!holds) {
+            log("Dialog answered after its subject was gone");
+            return;
+        }
+        if (deed) deed();
+    }
+    void finish() {
+        if (parent() == nullptr) return;
+        box_.removeEventFilter(this);
+        QObject::disconnect(&box_, nullptr, this, nullptr);
+        setParent(nullptr);
+        QObject::disconnect(&watch_, nullptr, this, nullptr);
+        watch_.end();
+        deleteLater();
+    }
+    void log(const char* what) const {
+        qInfo().noquote() << QStringLiteral("%1 (%2): %3")
+                                 .arg(QLatin1String(what), QLatin1String(about_.name()),
+                                      box_.property("text").toString().simplified());
+    }
+
+    QDialog& box_;
+    const Subject about_;
+    Watch watch_;
+    std::function<void()> deed_;
+};
+}  // namespace
+
+void askWithoutBlocking(QDialog& box, const Subject& about, std::function<void()> deed) {
+    // A question asked before on this box is replaced: only the newest subject counts.
+    delete OpenQuestion::of(box);
+    if (!shownAbout(about, box.property("text").toString())) return;
+    new OpenQuestion(box, about, std::move(deed));
+    box.show();
+    box.raise();
+}
+
+bool isAsking(const QDialog& box) {
+    return box.isVisible() && OpenQuestion::of(box) != nullptr;
 }
 
 void stopAll() {

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "subject.h"
 
@@ -47,6 +48,16 @@ inline bool confirmed(Answer a) {
 // a notice (Yes once confirmed) and a question.
 Answer notify(const QString& text, const Subject& about);
 Answer confirm(const QString& text, const Subject& about);
+
+// Shows the box without blocking (the cycle goes on while it is up), asking about the subject:
+// its Confirm runs the deed only while the subject holds; a subject that changes, the box
+// taken down by other means, or the program's stop ends the question unanswered. Asked again
+// while up, the box stays and only the newest question counts.
+// A test sees such a question with isAsking(box) and answers it as the operator does: accept()
+// (Confirm) or reject() on the box (the count box gpProductAlarmWarnBox, the camera-loss box
+// gpLostCameraWarnBox).
+void askWithoutBlocking(QDialog& box, const Subject& about, std::function<void()> deed);
+bool isAsking(const QDialog& box);
 
 // The program stops: every open box is closed and every box asked from now on answers Gone.
 void stopAll();

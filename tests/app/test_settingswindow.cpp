@@ -99,6 +99,7 @@ TEST(SettingsOnTheWindow, TestImagesRefusedShutDownAndExitClosingEveryCamera) {
     screen.reject();
     // The power-off after a lost camera, refused alike: told, and records are stored again.
     const int beforeLoss = yes.count();
+    m.askPowerOffAfterCameraLoss();
     gpLostCameraWarnBox->accept();
     EXPECT_EQ(yes.count() - beforeLoss, 1) << "told";
     m.InsertRecord(QStringLiteral("after the loss"));

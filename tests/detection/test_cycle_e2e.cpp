@@ -9,8 +9,12 @@
 #include "controlport.h"
 #include "cyclefakes.h"
 #include "deraRazovi.h"
+#include "detectioncontroller.h"
 #include "globals.h"
 #include "iothread.h"
+#include "lostcamerawarnbox.h"
+#include "productalarmwarnbox.h"
+#include "question.h"
 #include "testsupport.h"
 #include "warnbox.h"
 #include "windowrig.h"
@@ -257,4 +261,59 @@ TEST_F(CycleEndToEnd, LostCameraWithholdsClosingAndStopsTheBoardPolls) {
     EXPECT_TRUE(rig->waitFor([&] { return !io->pollingSuspended(); }, kWaitMs));
     EXPECT_TRUE(w.camerasOkShown);
     EXPECT_TRUE(rig->records().contains(lan(656)));
+}
+
+// The count box is shown without blocking and asks about the count alarm it was shown for: a
+// confirm that comes after another road released that alarm and a cycle raised a new one
+// releases nothing; the new alarm gets its own question.
+TEST_F(CycleEndToEnd, ACountBoxConfirmedAfterItsAlarmWasReleasedLeavesTheNextAlarm) {
+    auto rig = start(1, "detectProdEnable=0 detectEnable[0]=0 moldOKNum=1");
+    ASSERT_TRUE(rig->ok());
+    DeRaRazovi& w = rig->window();
+    const auto countAlarm = [&] {
+        rig->setInput(0, true);
+        EXPECT_TRUE(rig->waitFor([&] { return w.productAlarm == 1; }, kWaitMs));
+        rig->setInput(0, false);
+    };
+    countAlarm();
+    ASSERT_TRUE(rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
+    const quint32 first = w.cycle().countAlarmSerial();
+
+    // Released by another road; the next mould raises the alarm again. The box, still up or
+    // taken down with its alarm, is confirmed before the pass asks about the new alarm.
+    w.cycle().releaseProductAlarm();
+    ASSERT_TRUE(rig->waitInputTaken(0, false, kWaitMs));
+    rig->whenBetweenEvents([&] { return w.cycle().countAlarmSerial() == first + 2; },
+                           [] { gpProductAlarmWarnBox->accept(); });
+    countAlarm();
+    EXPECT_EQ(w.productAlarm, 1) << "the new count alarm stands";
+    EXPECT_TRUE(rig->waitOutput(kClamp, true, kWaitMs));
+    EXPECT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+
+    ASSERT_TRUE(rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
+    gpProductAlarmWarnBox->accept();
+    EXPECT_EQ(w.productAlarm, 0);
+    EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs));
+}
+
+// The camera-loss box asks about the loss: confirmed while the camera is away it powers the
+// panel off; once the camera is back the question is gone and a confirm powers nothing off.
+TEST_F(CycleEndToEnd, TheCameraLossBoxPowersOffOnlyWhileTheLossLasts) {
+    for (const bool back : {true, false}) {
+        SCOPED_TRACE(back ? "camera back" : "camera away");
+        auto rig = start(2, "");
+        ASSERT_TRUE(rig->ok());
+        DeRaRazovi& w = rig->window();
+        gpWPara->cameraLostOpt = 1;
+        // As a view does: it marks itself disconnected and reports the loss.
+        w.cammerWidgets[1]->isConnected = false;
+        w.LostCamera();
+        ASSERT_TRUE(dialogs::isAsking(*gpLostCameraWarnBox));
+        if (back) w.cammerWidgets[1]->isConnected = true;
+        gpLostCameraWarnBox->accept();
+        EXPECT_EQ(testsupport::recorder().ran(QStringLiteral("poweroff")), !back);
+        EXPECT_FALSE(gpLostCameraWarnBox->isVisible());
+        w.cammerWidgets[1]->isConnected = true;
+        testsupport::recorder().clear();
+    }
 }

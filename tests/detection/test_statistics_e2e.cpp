@@ -131,7 +131,11 @@ TEST_F(StatisticsEndToEnd, RoadsThatStopThePanelStoreTheCountedCyclesFirst) {
         const char* program;
         std::function<void(DeRaRazovi&)> stop;
     } roads[] = {
-        {"lost camera confirmed", "poweroff", [](DeRaRazovi&) { gpLostCameraWarnBox->accept(); }},
+        {"lost camera confirmed", "poweroff",
+         [](DeRaRazovi& window) {
+             window.askPowerOffAfterCameraLoss();
+             gpLostCameraWarnBox->accept();
+         }},
         {"restart for new settings", "reboot",
          [](DeRaRazovi& window) {
              MainWindowSettingsHost host(window);

@@ -264,33 +264,78 @@ TEST(WarnBox, AdoptedByAParentStaysAWindow) {
     EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
 }
 
-TEST(AlarmBoxes, ConfirmHandsTheWorkToTheMainWindowAndCloses) {
+// The count box and the camera-loss box are shown without blocking: the cycle goes on while
+// they are up. Confirm does their deed only while what they ask about holds; a change of it
+// takes the box down by itself, and a confirm that comes after does nothing.
+TEST(AlarmBoxes, ConfirmDoesTheDeedOnlyWhileTheSubjectHolds) {
     LangTable lang({{39, "Warning: The camera is unavailable"}, {661, "Production reached"}});
+    enum Change { None, Declined, ChangedThenConfirmed, ChangedAndLookedAt, Hidden, Stop, Twice };
+    struct Row {
+        Change change;
+        std::vector<int> deeds;  // which question's deed ran: 1 the first, 2 one asked again
+        bool upAfter;            // the box still up before the answer
+    } rows[] = {
+        {None, {1}, true},
+        {Declined, {}, true},
+        {ChangedThenConfirmed, {}, true},
+        {ChangedAndLookedAt, {}, false},
+        {Hidden, {}, false},
+        {Stop, {}, false},
+        {Twice, {2}, true},
+    };
     ProductAlarmWarnBox product(nullptr);
-    EXPECT_FALSE(product.isVisible());
-    EXPECT_EQ(product.text(), QStringLiteral("Production reached"));
-    QSignalSpy release(&product, &ProductAlarmWarnBox::sigReleaseAlarm);
-    product.show();
-    button(&product, "confirm")->click();
-    EXPECT_EQ(release.count(), 1);
-    EXPECT_FALSE(product.isVisible());
-
     LostCameraWarnBox lost(nullptr);
-    QSignalSpy powerOff(&lost, &LostCameraWarnBox::sigPowerOff);
-    QSignalSpy shown(&lost, &WarnBox::sigShown);
-    lost.show();
-    EXPECT_EQ(shown.count(), 1);
-    button(&lost, "confirm")->click();
-    EXPECT_EQ(powerOff.count(), 1);
-    EXPECT_FALSE(lost.isVisible());
-
-    // Run modally, an answerer that confirms reaches the same action.
-    dialogs::ScopedAnswerer confirm([](QDialog* d) {
-        d->accept();
-        return d->result();
-    });
-    EXPECT_EQ(lost.exec(), QDialog::Accepted);
-    EXPECT_EQ(powerOff.count(), 2);
+    EXPECT_EQ(product.text(), QStringLiteral("Production reached"));
+    EXPECT_EQ(lost.text(), QStringLiteral("Warning: The camera is unavailable"));
+    for (WarnBox* box : std::vector<WarnBox*>{&product, &lost}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(testing::Message() << box->metaObject()->className() << " " << row.change);
+            qint64 serial = 1;
+            const dialogs::Subject about("the alarm",
+                                         [&serial] { return dialogs::Subject::Reading{serial}; });
+            std::vector<int> deeds;
+            QSignalSpy shown(box, &WarnBox::sigShown);
+            dialogs::askWithoutBlocking(*box, about, [&deeds] { deeds.push_back(1); });
+            EXPECT_TRUE(box->isVisible());
+            EXPECT_TRUE(dialogs::isAsking(*box));
+            EXPECT_EQ(shown.count(), 1);
+            switch (row.change) {
+                case None:
+                case Declined:
+                    break;
+                case ChangedThenConfirmed:
+                    ++serial;
+                    break;
+                case ChangedAndLookedAt:
+                    ++serial;
+                    EXPECT_TRUE(testsupport::waitFor([&] { return !box->isVisible(); }, 5000));
+                    break;
+                case Hidden:
+                    box->hide();
+                    QCoreApplication::processEvents();
+                    break;
+                case Stop:
+                    dialogs::stopAll();
+                    dialogs::resumeAsking();
+                    break;
+                case Twice:
+                    dialogs::askWithoutBlocking(*box, about, [&deeds] { deeds.push_back(2); });
+                    break;
+            }
+            EXPECT_EQ(box->isVisible(), row.upAfter);
+            // A stale answer reaches the box as the operator's would (a test's, a late click).
+            if (row.change == Declined)
+                box->reject();
+            else if (box->isVisible())
+                button(box, "confirm")->click();
+            else
+                box->accept();
+            EXPECT_EQ(deeds, row.deeds);
+            EXPECT_FALSE(box->isVisible());
+            EXPECT_FALSE(dialogs::isAsking(*box));
+            QCoreApplication::processEvents();
+        }
+    }
 }
 
 TEST(PasswordBox, LevelRules) {

@@ -1,0 +1,13 @@
+// A box of the sample: what its Confirm emits is its answer.
+#pragma once
+#include <QDialog>
+
+class PlantedBox : public QDialog {
+    Q_OBJECT
+public:
+    void accept() override;
+signals:
+    void sigDone();
+};
+
+class InnerBox : public PlantedBox {};

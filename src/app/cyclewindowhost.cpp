@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
 
 #include "cameramanager.h"
 #include "cammerwidget.h"
@@ -194,6 +195,7 @@ void MainWindowCycleHost::alarmFinished() {
 }
 
 void MainWindowCycleHost::templatesChanged(int camera, int step) {
+    if (w_.drawROIWidget) w_.drawROIWidget->page().templateStored(camera, step, 0);
     MON_NETMN::getInstance()->syncTempList(
         QJsonObject{{QStringLiteral("camera"), camera}, {QStringLiteral("detect"), step}});
 }
@@ -211,6 +213,10 @@ void MainWindowCycleHost::resampleRefused(int camera, int step) {
 }
 
 void MainWindowCycleHost::templatesUpdated(int step, const std::vector<int>& refused) {
+    if (w_.drawROIWidget)
+        for (int c = 0; c < numCamera && c < kMaxCameras; ++c)
+            if (std::find(refused.begin(), refused.end(), c) == refused.end())
+                w_.drawROIWidget->page().templateStored(c, step, 0);
     // One report for all cameras: a file written must not take back the refusal of another.
     const int named = refused.empty() ? 0 : refused.front();
     const CammerWidget* view = named < kMaxCameras ? w_.cammerWidgets[named] : nullptr;

@@ -93,6 +93,9 @@ public:
     void SlotTempDeleteCur();
     void SlotTempDeleteAll();
     void GetTempTIme(int camera, int detection, int slot);
+    // The cycle stored a new template in `slot` of camera's `detection` (a re-sampling, the
+    // automatic update): when that template is on show, the new one replaces it.
+    void templateStored(int camera, int detection, int slot);
     void LoadPic();
     // The stored picture on show, as the camera views paint it.
     RecordPicture recordPicture() const;

@@ -68,6 +68,15 @@ void EditPage::showTemplate(CammerWidget& v) {
     v.update();
 }
 
+void EditPage::templateStored(int camera, int detection, int slot) {
+    const EditWords& w = host_.words();
+    CammerWidget* v = current();
+    if (gSource != kSourceTemplate || !v || w.curCamera != camera || w.editDetect != detection ||
+        v->context.curTemplate != slot)
+        return;
+    showTemplate(*v);
+}
+
 void EditPage::GetTempTIme(int camera, int detection, int slot) {
     const QFileInfo file(templatePath(camera, detection, slot));
     gTempTime = file.exists()

@@ -63,15 +63,22 @@ constexpr int kDoor = 1;       // the safety door: closing it re-detects during 
 constexpr int kUnused = 7;     // an input nothing reads
 constexpr int kMouldStep = 1;  // the step it starts (product detection off)
 
-// The pictures each camera serves: a clean open mould, then faults of growing size.
-enum Picture { Clean, PinMissing, RunnerBlocked, PartLeft, PictureCount };
+// The pictures each camera serves: a clean open mould, then faults of growing size, and the
+// clean mould in a light a little brighter (it passes, and is not the reference's picture).
+enum Picture { Clean, PinMissing, RunnerBlocked, PartLeft, CleanBrighter, PictureCount };
 
 QImage drawn(Picture picture) {
     mouldpictures::CavityScene scene;
     scene.pinMissing = picture == PinMissing;
     scene.runnerBlocked = picture == RunnerBlocked;
     scene.partLeft = picture == PartLeft;
-    return mouldpictures::drawCavityHalf(scene).convertToFormat(QImage::Format_Grayscale8);
+    QImage image = mouldpictures::drawCavityHalf(scene).convertToFormat(QImage::Format_Grayscale8);
+    if (picture == CleanBrighter)
+        for (int y = 0; y < image.height(); ++y) {
+            uchar* row = image.scanLine(y);
+            for (int x = 0; x < image.width(); ++x) row[x] = uchar(std::min(255, row[x] + 2));
+        }
+    return image;
 }
 
 QString url(const char* name) {
@@ -1240,11 +1247,14 @@ TEST_F(AlarmEndToEnd, AReCheckLeavesThePageShowingWhatItsCaptionNames) {
 }
 
 // A mould that fails in a pulse mode raises no alarm while the area-setting page is open: the
-// page keeps showing what its source names, and "Add As Temp" on the recent NG frames adds the
-// frame shown at the press or nothing. A failure kept in the ring while the question is open
-// may take the slot on show: the question then ends by itself and adds nothing.
+// page keeps showing what its source names (also the reference a passing mould replaced), and "Add
+// As Temp" on the recent NG frames adds the frame shown at the press or nothing. A failure kept in
+// the ring while the question is open may take the slot on show: the question then ends by itself
+// and adds nothing.
 TEST_F(AlarmEndToEnd, AFailureInAPulseModeChangesNothingThePageShowsOrAdds) {
     ASSERT_NO_FATAL_FAILURE(start("clampPulseOnMoldNG=1"));
+    // Set here: the demonstration's seeding stores its own choice of it.
+    gpWPara->templateAutoUpdate = 1;
     const QString template1 = folderFile("cammer12/template1.bmp");
     const auto failsUnseen = [&] {
         const int kept = view(0).recentNgCount[kMouldStep];
@@ -1268,6 +1278,17 @@ TEST_F(AlarmEndToEnd, AFailureInAPulseModeChangesNothingThePageShowsOrAdds) {
         std::function<void()> act;
     } rows[] = {
         {"template", 0, failsUnseen},
+        // A passing mould becomes the reference template, which is on show.
+        {"template, updated by a passing mould", 0,
+         [&] {
+             const auto before = view(0).context.templateBuf[kMouldStep][0];
+             const auto grabbed = view(0).context.grabBuf;
+             rig->showPicture(0, CleanBrighter);
+             ASSERT_TRUE(
+                 rig->waitFor([&] { return view(0).context.grabBuf != grabbed; }, kWaitMs));
+             ASSERT_NO_FATAL_FAILURE(cycle({CleanBrighter, Clean}));
+             ASSERT_TRUE(view(0).context.templateBuf[kMouldStep][0] != before);
+         }},
         {"recent NG, question across the failure", 2,
          [&] {
              at = lan(108);

@@ -55,11 +55,11 @@ modbus::HoldingRegisters GlobalsModbusDataSource::holdingRegisters() {
 }
 
 bool GlobalsModbusDataSource::resetCounters() {
-    // What registers 2 and 3 read, and the per-camera failures beside them: after a reset the
-    // registers, the API's per-camera cycles and the cameras' NG / total all start again at 0.
+    // Each camera's cycles and failed cycles: register 2, the API's per-camera cycles and the
+    // cameras' NG / Total start again at 0. The cycles in which any camera failed (register 3)
+    // are kept, as line controllers have always read them across a reset.
     std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
     std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
-    gSyncNGCycleNum = 0;
     if (counterSaver_) {
         counterSaver_();
     } else {

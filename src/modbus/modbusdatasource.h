@@ -67,8 +67,8 @@ public:
     void setCounterSaver(CounterSaver saver) { counterSaver_ = std::move(saver); }
 
     modbus::HoldingRegisters holdingRegisters() override;
-    // Zeroes the cycle counters (gAllCycleNum, gFailCycleNum, gSyncNGCycleNum) and saves the
-    // counters. The step counters stay as they are.
+    // Zeroes each camera's cycle counters (gAllCycleNum, gFailCycleNum) and saves the counters.
+    // The step counters and the cycles in which any camera failed stay as they are.
     bool resetCounters() override;
 
 private:

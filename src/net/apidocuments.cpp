@@ -30,9 +30,10 @@ int secondByte(int value) {
 }  // namespace
 
 QJsonObject productInfos(const MachineState& state) {
-    // "detect_all" and "detect_ng" count steps, the two arrays cycles: with the product step or
-    // several steps a cycle has more than one step.
-    const int largest = std::max(0, *std::max_element(gAllNum, gAllNum + kMaxCameras));
+    // Every field counts cycles, as the Modbus registers do: with the product step or several
+    // steps a cycle has more than one step, and a client reading the counts of a shift reads
+    // moulds, not steps.
+    const int largest = std::max(0, *std::max_element(gAllCycleNum, gAllCycleNum + kMaxCameras));
     int detectStatus = 0;
     if (state.resultState == kResultStateAlarm) detectStatus = state.currentDetect == 0 ? 1 : 2;
     QJsonObject infos;
@@ -40,7 +41,7 @@ QJsonObject productInfos(const MachineState& state) {
     infos.insert(QStringLiteral("run_status"), state.detectState == kDetectStateStopped ? 0 : 1);
     infos.insert(QStringLiteral("detect_status"), detectStatus);
     infos.insert(QStringLiteral("detect_all"), largest);
-    infos.insert(QStringLiteral("detect_ng"), gSyncNGNum);
+    infos.insert(QStringLiteral("detect_ng"), gSyncNGCycleNum);
     infos.insert(QStringLiteral("detect_all_detail"), perCamera(gAllCycleNum));
     infos.insert(QStringLiteral("detect_ng_detail"), perCamera(gFailCycleNum));
     return infos;

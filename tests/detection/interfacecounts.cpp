@@ -116,8 +116,8 @@ InterfaceCounts readInterfaceCounts(DeRaRazovi& window, bool resetFirst) {
     counts.modbusCycles = registers.value(2, -1);
     counts.modbusFailedCycles = registers.value(3, -1);
     const QJsonObject infos = seen.value(QStringLiteral("infos")).toObject();
-    counts.apiSteps = infos.value(QStringLiteral("detect_all")).toInt(-1);
-    counts.apiFailedSteps = infos.value(QStringLiteral("detect_ng")).toInt(-1);
+    counts.apiBusiestCycles = infos.value(QStringLiteral("detect_all")).toInt(-1);
+    counts.apiFailedCyclesAny = infos.value(QStringLiteral("detect_ng")).toInt(-1);
     counts.apiCycles = ints(infos.value(QStringLiteral("detect_all_detail")).toArray());
     counts.apiFailedCycles = ints(infos.value(QStringLiteral("detect_ng_detail")).toArray());
 

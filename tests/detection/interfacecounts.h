@@ -16,11 +16,11 @@ struct InterfaceCounts {
     // camera failed.
     int modbusCycles = -1;
     int modbusFailedCycles = -1;
-    // "/v18/http/get_product_infos": "detect_all" and "detect_ng" count steps (of the busiest
-    // camera; in which a camera failed), "detect_all_detail" and "detect_ng_detail" cycles per
-    // camera in use.
-    int apiSteps = -1;
-    int apiFailedSteps = -1;
+    // "/v18/http/get_product_infos": "detect_all" and "detect_ng" (judged cycles of the busiest
+    // camera; cycles in which a camera failed), "detect_all_detail" and "detect_ng_detail"
+    // cycles per camera in use.
+    int apiBusiestCycles = -1;
+    int apiFailedCyclesAny = -1;
     QList<int> apiCycles;
     QList<int> apiFailedCycles;
     // count.ini, cameras in use: "list_allcyclenum", "list_failcyclenum", "list_allnum",

@@ -58,11 +58,12 @@ TEST(ApiDocuments, LastDetectGroupsByCameraAndDetectionInTextOrder) {
 
 TEST(ApiDocuments, ProductInfosFollowStateAndCounters) {
     numCamera = 2;
-    // Steps in "detect_all" and "detect_ng", cycles in the arrays.
-    std::fill(gAllNum, gAllNum + kMaxCameras, 0);
-    gAllNum[5] = 41;  // the largest of all eight, cameras in use or not
+    // Cycles everywhere; the step counters beside them hold other numbers.
+    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
+    std::fill(gAllNum, gAllNum + kMaxCameras, 90);
+    gAllCycleNum[5] = 41;  // the largest of all eight, cameras in use or not
     gAllCycleNum[0] = 20, gAllCycleNum[1] = 21, gFailCycleNum[0] = 3, gFailCycleNum[1] = 0;
-    gSyncNGNum = 4, gSyncNGCycleNum = 3, gFailNum[0] = 9;
+    gSyncNGNum = 7, gSyncNGCycleNum = 4, gFailNum[0] = 9;
     struct Row {
         httpapi::MachineState state;
         int run, detect;

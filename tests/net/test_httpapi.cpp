@@ -179,7 +179,7 @@ TEST(HttpApi, RoutesAfterRealStepsAndPushesToLiveSubscribers) {
     EXPECT_EQ(withoutTime(app.pushes()[3]["body"].toObject()), document(1, 1600, false));
     EXPECT_EQ(
         QJsonDocument(curl(port, "/v18/http/get_product_infos")).toJson(QJsonDocument::Compact),
-        R"({"code":0,"msg":"OK","result":{"camera_count":2,"detect_all":4,)"
+        R"({"code":0,"msg":"OK","result":{"camera_count":2,"detect_all":2,)"
         R"("detect_all_detail":[2,2],"detect_ng":1,"detect_ng_detail":[1,1],)"
         R"("detect_status":2,"run_status":0}})");
 }
@@ -242,7 +242,8 @@ TEST(HttpApi, ReadsAreAnsweredWhileTheGuiThreadIsBusy) {
     gAllNum[0] = 5;
     gAllCycleNum[0] = 7;
     gFailCycleNum[0] = 2;
-    gSyncNGNum = 1;
+    gSyncNGNum = 4;
+    gSyncNGCycleNum = 1;
     param_roi roi;
     roi.algorithm_result = 9;
     {
@@ -263,7 +264,7 @@ TEST(HttpApi, ReadsAreAnsweredWhileTheGuiThreadIsBusy) {
     ASSERT_EQ(answers.size(), 2) << client.readAllStandardError().toStdString();
     EXPECT_EQ(
         QJsonDocument(answers[0]["reply"]["result"].toObject()).toJson(QJsonDocument::Compact),
-        R"({"camera_count":1,"detect_all":5,"detect_all_detail":[7],"detect_ng":1,)"
+        R"({"camera_count":1,"detect_all":7,"detect_all_detail":[7],"detect_ng":1,)"
         R"("detect_ng_detail":[2],"detect_status":1,"run_status":1})");
     const QJsonObject last = answers[1]["reply"]["result"].toObject();
     EXPECT_EQ(last["detect_index"].toInt(), 4);

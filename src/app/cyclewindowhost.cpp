@@ -217,11 +217,15 @@ void MainWindowCycleHost::templatesUpdated(int step, const std::vector<int>& ref
         for (int c = 0; c < numCamera && c < kMaxCameras; ++c)
             if (std::find(refused.begin(), refused.end(), c) == refused.end())
                 w_.drawROIWidget->page().templateStored(c, step, 0);
-    // One report for all cameras: a file written must not take back the refusal of another.
-    const int named = refused.empty() ? 0 : refused.front();
-    const CammerWidget* view = named < kMaxCameras ? w_.cammerWidgets[named] : nullptr;
-    if (view)
-        w_.reportTemplateUpdate(refused.empty(), failimage::templatePath(view->cameraNo, step, 0));
+    // One report for all cameras: a file written must not take back the refusal of another,
+    // and every camera refused is named.
+    QStringList files;
+    for (int camera : refused.empty() ? std::vector<int>{0} : refused) {
+        const CammerWidget* view =
+            camera >= 0 && camera < kMaxCameras ? w_.cammerWidgets[camera] : nullptr;
+        if (view) files << failimage::templatePath(view->cameraNo, step, 0);
+    }
+    if (!files.isEmpty()) w_.reportTemplateUpdate(refused.empty(), files);
 }
 
 bool MainWindowCycleHost::settingsVisible() const {

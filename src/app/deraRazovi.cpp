@@ -756,8 +756,8 @@ void DeRaRazovi::CountWrite() {
                         counterStore_->path());
 }
 
-void DeRaRazovi::reportTemplateUpdate(bool written, const QString& file) {
-    writeWatch_->report(storage::WriteWatch::Templates, written, file);
+void DeRaRazovi::reportTemplateUpdate(bool written, const QStringList& files) {
+    writeWatch_->report(storage::WriteWatch::Templates, written, files);
 }
 
 void DeRaRazovi::showWriteFailure() {

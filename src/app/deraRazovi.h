@@ -123,7 +123,7 @@ public:
     void SaveStatisticsBeforeStop();
     // The outcome of a write of template 0 by the automatic update: the disk's refusals are
     // told with the other stores' (the old template stays in force).
-    void reportTemplateUpdate(bool written, const QString& file);
+    void reportTemplateUpdate(bool written, const QStringList& files);
 
     // --- child pages and widgets ---
     CammerWidget* cammerWidgets[kMaxCameras] = {};

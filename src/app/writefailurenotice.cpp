@@ -20,11 +20,12 @@ void WriteFailureNotice::show() {
     QStringList lines;
     QList<Told> failures;
     bool news = false;
-    for (const storage::WriteWatch::Failure& f : watch_.failures()) {
-        lines << lang::cannotWriteText(f.file, f.cause);
-        failures << Told{f.store, f.file, f.cause, f.round};
-        news = news || !confirmed_.contains(failures.last());
-    }
+    for (const storage::WriteWatch::Failure& f : watch_.failures())
+        for (int i = 0; i < f.files.size(); ++i) {
+            lines << lang::cannotWriteText(f.files[i], f.causes[i]);
+            failures << Told{f.store, f.files[i], f.causes[i], f.round};
+            news = news || !confirmed_.contains(failures.last());
+        }
     // Files that are written again, and failures the operator has read, owe nothing.
     owed_ = news ? lines.join(QLatin1Char('\n')) : QString();
     owedFailures_ = news ? failures : QList<Told>();

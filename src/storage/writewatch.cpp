@@ -44,30 +44,41 @@ WriteWatch::WriteWatch(QObject* parent) : QObject(parent) {
 }
 
 void WriteWatch::report(Store store, bool written, const QString& path) {
-    if (store < 0 || store >= StoreCount) return;
+    report(store, written, QStringList{path});
+}
+
+void WriteWatch::report(Store store, bool written, const QStringList& paths) {
+    if (store < 0 || store >= StoreCount || paths.isEmpty()) return;
     // Most writes succeed with nothing to tell: no name is made for them.
     if (written && !failing_[store]) return;
-    const QString file = shownName(path);
+    QStringList files;
+    for (const QString& path : paths) files << shownName(path);
     if (!written) {
         const int round = failures_[store].round;
         const bool newRound = !failing_[store] && (round == 0 || clock_() - writtenSince_[store] >=
                                                                      kWrittenWellBeforeToldAgainMs);
-        // The file that fails last is the one named: a store writes more than one.
-        failures_[store] = Failure{store, file, probeWriteCause(path), round + int(newRound)};
+        // The files that fail last are the ones named: a store writes more than one.
+        Failure failure{store, files.first(), WriteCause::Unknown, round + int(newRound), files,
+                        {}};
+        for (const QString& path : paths) failure.causes << probeWriteCause(path);
+        failure.cause = failure.causes.first();
+        failures_[store] = failure;
         if (failing_[store]) return;
     }
     failing_[store] = !written;
     if (written) {
         writtenSince_[store] = clock_();
-        noteWriteOutcome(path, 0);
-        qInfo().noquote() << storeName(store) << "are written again:" << file;
+        for (const QString& path : paths) noteWriteOutcome(path, 0);
+        qInfo().noquote() << storeName(store) << "are written again:" << files.join(", ");
         emit sigWriteResumed(store);
         return;
     }
-    qCritical().noquote() << storeName(store) << "cannot be written:" << file << "("
-                          << writeCauseName(failures_[store].cause)
-                          << ") - each later change tries again";
-    emit sigWriteFailed(store, file);
+    QStringList named;
+    for (int i = 0; i < files.size(); ++i)
+        named << files[i] + " (" + writeCauseName(failures_[store].causes[i]) + ")";
+    qCritical().noquote() << storeName(store) << "cannot be written:" << named.join(", ")
+                          << "- each later change tries again";
+    emit sigWriteFailed(store, files.join(", "));
 }
 
 QList<WriteWatch::Failure> WriteWatch::failures() const {

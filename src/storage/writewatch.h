@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "writecause.h"
@@ -37,6 +38,10 @@ public:
         WriteCause cause = WriteCause::Unknown;
         // Counts the store's failures that came after it had been written well for a while.
         int round = 0;
+        // Every file one write of the store failed on (the automatic template update writes
+        // one per camera), each with its cause; the first is `file`.
+        QStringList files;
+        QList<WriteCause> causes;
     };
     // Milliseconds of a clock that never goes back.
     using Clock = std::function<qint64()>;
@@ -46,6 +51,9 @@ public:
 
     // The outcome of one write to a store; path names the file (or folder) written.
     void report(Store store, bool written, const QString& path);
+    // The outcome of one write to several files of a store: when it failed, every file
+    // refused (at least one).
+    void report(Store store, bool written, const QStringList& paths);
     bool isFailing(Store store) const { return failing_[store]; }
     // The stores failing now, in store order.
     QList<Failure> failures() const;

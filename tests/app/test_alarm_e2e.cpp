@@ -945,8 +945,8 @@ TEST_F(AlarmEndToEnd, AResampleConfirmedAcrossAnAlarmResamplesNothing) {
 // A resample on a disk that takes no more files: camera 1's template 0 and the ignore points the
 // resample clears cannot be written. Both stay in force as the disk keeps them (the fault still
 // fails, the clean mould passes), the operator is told which files and why, and the records
-// follow the press with the refusals. The automatic update that cannot write its template is
-// told with the other files the disk refuses.
+// follow the press with the refusals. The automatic update that cannot write its templates is
+// told with the other files the disk refuses, every camera's file that it refuses.
 TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
     if (!testsupport::inPrivateMountNamespace()) return;
     ASSERT_NO_FATAL_FAILURE(start());
@@ -954,21 +954,26 @@ TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
     ctx.ignoreMask[kMouldStep][0] = 255;  // far from every fault
     ASSERT_TRUE(view(0).SaveIgnorePoint(kMouldStep));
     const std::vector<uchar> mask = ctx.ignoreMask[kMouldStep];
-    // Camera 1's files of the mould step on a disk of their own, which then fills up.
+    // A camera's files of the mould step on a disk of their own, which then fills up.
+    const auto fullDiskFor = [](const QDir& folder,
+                                std::unique_ptr<testsupport::TmpfsMount>& disk) {
+        std::vector<std::pair<QString, QByteArray>> files;
+        for (const QString& name : folder.entryList(QDir::Files)) {
+            QFile f(folder.filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            files.emplace_back(f.fileName(), f.readAll());
+        }
+        disk = std::make_unique<testsupport::TmpfsMount>(folder.path(), 4 << 20);
+        ASSERT_TRUE(disk->isMounted());
+        for (const auto& file : files) {
+            QFile f(file.first);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
+        }
+        disk->fill();
+    };
     const QDir folder(folderFile("cammer12"));
-    std::vector<std::pair<QString, QByteArray>> files;
-    for (const QString& name : folder.entryList(QDir::Files)) {
-        QFile f(folder.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        files.emplace_back(f.fileName(), f.readAll());
-    }
-    testsupport::TmpfsMount disk(folder.path(), 4 << 20);
-    ASSERT_TRUE(disk.isMounted());
-    for (const auto& file : files) {
-        QFile f(file.first);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
-    }
-    disk.fill();
+    std::unique_ptr<testsupport::TmpfsMount> disk, secondDisk;
+    ASSERT_NO_FATAL_FAILURE(fullDiskFor(folder, disk));
     const QString template0 = folder.filePath("template0.bmp");
     const QByteArray reference = greyBytes(template0);
     const auto inForce = [&] {
@@ -1031,13 +1036,25 @@ TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
         expectLifted();
     }
 
+    // Camera 2's disk is full too: the update names both cameras' files.
+    ASSERT_NO_FATAL_FAILURE(fullDiskFor(folderFile("cammer22"), secondDisk));
+    const QString secondUnwritten =
+        lang::cannotWriteText("cammer22/template0.bmp", storage::WriteCause::NoSpace);
+    testsupport::MessageCatcher errors(QtCriticalMsg);
     gpWPara->templateAutoUpdate = 1;
     ASSERT_NO_FATAL_FAILURE(cycle({Clean, Clean}));
     EXPECT_NE(window().resultState, 2);
     EXPECT_TRUE(rig->waitFor(
-        [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(templateUnwritten); },
+        [&] {
+            return gpWarnBox->isVisible() && gpWarnBox->text().contains(templateUnwritten) &&
+                   gpWarnBox->text().contains(secondUnwritten);
+        },
         kWaitMs))
         << gpWarnBox->text().toStdString();
+    const QStringList logged = errors.messages().filter("templates cannot be written");
+    EXPECT_TRUE(logged.size() == 1 && logged[0].contains("cammer12/template0.bmp") &&
+                logged[0].contains("cammer22/template0.bmp"))
+        << logged.join(" | ").toStdString();
 }
 
 // The roads through the question mechanism. While a box is open the machine goes on, and what

@@ -38,7 +38,10 @@ bool CammerWidgetStation::validStep(int step) const {
 }
 
 bool CammerWidgetStation::updateImage() {
-    return view_->UpdateImage();
+    const bool fresh = view_->UpdateImage();
+    // A frame that comes while the link is down is not one of the link that returns.
+    if (fresh && view_->isConnected) stamp_ = {detection::nextMoment(), link()};
+    return fresh;
 }
 
 void CammerWidgetStation::whiteBalance() {
@@ -47,6 +50,10 @@ void CammerWidgetStation::whiteBalance() {
 
 bool CammerWidgetStation::isConnected() const {
     return view_->isConnected;
+}
+
+int CammerWidgetStation::link() const {
+    return view_->lossCount;
 }
 
 bool CammerWidgetStation::isOK() const {

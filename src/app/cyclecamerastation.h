@@ -20,6 +20,8 @@ public:
     bool updateImage() override;
     void whiteBalance() override;
     bool isConnected() const override;
+    int link() const override;
+    detection::FrameStamp frameStamp() const override { return stamp_; }
     bool isOK() const override;
     void setOK(bool ok) override;
     void resetResults() override;
@@ -45,4 +47,5 @@ private:
 
     CammerWidget* view_;
     detection::CycleState& state_;
+    detection::FrameStamp stamp_;
 };

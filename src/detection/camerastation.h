@@ -4,9 +4,25 @@
 // window adapts its camera views to it; tests give scripted cameras.
 
 #include <QString>
+#include <QtGlobal>
+#include <atomic>
 #include <vector>
 
 namespace detection {
+
+// The order of the cycle's events: every new frame and every step trigger takes the next
+// moment, so a frame and a trigger compare without a clock.
+inline quint64 nextMoment() {
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
+
+// Where the frame a camera holds stands: the moment it came (0: before the first one) and the
+// camera's link it came on (the losses before it).
+struct FrameStamp {
+    quint64 moment = 0;
+    int link = 0;
+};
 
 class CameraStation {
 public:
@@ -17,6 +33,11 @@ public:
     virtual void whiteBalance() = 0;
     // The camera's link is alive.
     virtual bool isConnected() const = 0;
+    // The camera's link now: its losses so far. A frame stamped with an older link was taken
+    // before a loss and judges nothing.
+    virtual int link() const = 0;
+    // The stamp of the frame held, set when updateImage delivered it over a live link.
+    virtual FrameStamp frameStamp() const = 0;
 
     // Result of the camera's last run.
     virtual bool isOK() const = 0;

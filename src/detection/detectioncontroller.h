@@ -8,6 +8,7 @@
 #include <QtGlobal>
 #include <memory>
 
+#include "camerastation.h"
 #include "cyclestate.h"
 #include "outputplan.h"
 
@@ -17,7 +18,6 @@ class WizardPara;
 namespace detection {
 
 class CycleHost;
-class CameraStation;
 class ParallelInspection;
 
 class DetectionController {
@@ -30,8 +30,11 @@ public:
     // --- the detection pass (DeRaRazovi::Run and its helpers) ---
     void run();
     void timerUp(int position);
+    // A camera whose frame was taken before its link was last lost is not inspected: it counts
+    // as not passed and holds the decision of the step (checkNG).
     void runAlgorithm(int camera, int position);
-    void reCheck();
+    // False when it did not run: a camera has no frame since its loss yet, the retry waits.
+    bool reCheck();
     // Debounce check of input i: latches it when its active level is still present.
     bool checkInput(int input);
     // 1 when every camera's link is alive (also with no camera).
@@ -70,6 +73,18 @@ public:
     // keeps the alarm and its serial, but the operator was asked about the frame before it.
     quint32 judgementSerial() const { return judgementSerial_; }
 
+    // What the last decided step judged: the moment of its trigger (see nextMoment) and the
+    // stamp of every inspected camera's frame; for checks that no step judges a frame from
+    // before a loss of its camera.
+    struct Judgement {
+        quint32 serial = 0;  // judgementSerial() of its decision; 0: none yet
+        int step = -1;
+        quint64 trigger = 0;
+        quint32 cameras = 0;  // the cameras whose frame was inspected
+        FrameStamp frames[kMaxCameras];
+    };
+    const Judgement& lastJudgement() const { return lastJudgement_; }
+
     // Retraining pending for the end of the OK display: all enabled steps / the mould step.
     bool reTrainAll = false;
     bool reShapeMould = false;
@@ -104,6 +119,16 @@ private:
     // runAlgorithm calls that take the results in camera order.
     void inspectAhead(int position);
     bool allCamerasOK() const;
+    // The camera's frame came over its link as it is now (none of before a loss).
+    bool frameCurrent(int camera) const;
+    bool framesCurrent() const;
+    // The position's step is due but a camera is lost or has sent no frame since it came
+    // back: the step waits on its countdown timer with the clamp withheld.
+    void waitForCameras(int position);
+    void withholdClamp();
+    void beginJudgement(quint64 trigger);
+    // The step's decision is not taken: a camera was not inspected for an old frame.
+    void holdDecision(quint32 unjudged);
 
     // decision helpers
     void logResult(const bool* failed, bool anyNG, bool retryPending) const;
@@ -128,6 +153,13 @@ private:
     quint32 countAlarmSerial_ = 0;
     OutputPlan ngAlarmHold_;  // what the NG alarm raised last holds while it stands
     std::unique_ptr<ParallelInspection> inspection_;
+    quint64 triggerMoment_[kMaxSteps] = {};  // when each position was started
+    bool waiting_[kMaxSteps] = {};           // the position's step waits for its cameras
+    quint32 unjudged_ = 0;         // cameras runAlgorithm left uninspected for an old frame
+    bool heldForCameras_ = false;  // checkNG held the last decision for them
+    bool judging_ = false;
+    Judgement judgement_;  // the one being taken
+    Judgement lastJudgement_;
 };
 
 }  // namespace detection

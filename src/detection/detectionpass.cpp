@@ -1,7 +1,10 @@
 // The detection pass: inputs, cameras, triggers, the step scan of every detection mode, the
 // delay countdown, one camera's step run and the retry.
 #include <QDateTime>
+#include <QDebug>
 #include <QString>
+#include <QStringList>
+#include <utility>
 #include <vector>
 
 #include "camerastation.h"
@@ -171,7 +174,7 @@ void DetectionController::run() {
         const int kind = kindOf(mode, s_.curDetect);
         if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] > 0) {
             --s_.retryLeft[kind];
-            reCheck();
+            if (!reCheck()) ++s_.retryLeft[kind];  // tried again at the next pass
         }
         host_.stopTimer(timers::InCheck);
         endPass();
@@ -332,6 +335,8 @@ bool DetectionController::handleManualStep() {
 
 void DetectionController::runNow(int position) {
     if (position < 0 || position >= kMaxSteps) return;
+    triggerMoment_[position] = nextMoment();
+    waiting_[position] = false;
     s_.trigDelayLeft[position] = 0;
     timerUp(position);
 }
@@ -447,6 +452,8 @@ DetectionController::Scan DetectionController::scanMulti(int input, bool cycleSt
 }
 
 bool DetectionController::startPosition(int position, int delayTenths) {
+    triggerMoment_[position] = nextMoment();
+    waiting_[position] = false;
     if (delayTenths > 0) {
         s_.trigDelayLeft[position] = delaySeconds(delayTenths);
         host_.startTimer(timers::delay(position), kTickMs);
@@ -478,11 +485,26 @@ void DetectionController::timerUp(int position) {
         return;
     }
 
+    // Every road to a step's judgement ends here or in reCheck: a step never judges the frame
+    // a camera held before it was lost, it waits for a frame of the link that came back.
+    if (!framesCurrent()) {
+        waitForCameras(position);
+        return;
+    }
     host_.stopTimer(timers::delay(position));
+    if (std::exchange(waiting_[position], false))
+        qInfo().noquote() << QStringLiteral("Step %1 of %2 runs: its cameras are back")
+                                 .arg(stepOfPosition(mode, position, s_.curSide) + 1)
+                                 .arg(gDNum);
+    beginJudgement(triggerMoment_[position]);
     inspectAhead(position);
     for (int c = 0; c < cameras(); ++c) runAlgorithm(c, position);
     const bool allOK = allCamerasOK();
     checkNG(false);
+    if (std::exchange(heldForCameras_, false)) {
+        waitForCameras(position);
+        return;
+    }
     // Retries are kept per step kind; a failure with a retry left is not final.
     const int kind = kindOf(mode, s_.curDetect);
     if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] != 0 && !allOK) {
@@ -526,6 +548,16 @@ void DetectionController::runAlgorithm(int camera, int position) {
     if (step < 0 || step >= kMaxSteps) return;
     const int kind = kindOf(mode, step);
     s_.curDetect = step;
+    // A road that did not begin a judgement (the editing page's re-check) is its own trigger.
+    if (!judging_) beginJudgement(nextMoment());
+    if (!frameCurrent(camera)) {
+        unjudged_ |= bit(camera);
+        view->setOK(false);
+        return;
+    }
+    judgement_.step = step;
+    judgement_.cameras |= bit(camera);
+    judgement_.frames[camera] = view->frameStamp();
     s_.detectPending[kind] &= ~bit(camera);
 
     if (s_.saveAllImages) {
@@ -596,16 +628,23 @@ void DetectionController::runAlgorithm(int camera, int position) {
     if (editingShowsLive()) view->repaint();
 }
 
-void DetectionController::reCheck() {
+bool DetectionController::reCheck() {
     const WizardPara& p = para();
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
-    if (kind < 0 || kind >= kMaxSteps) return;
+    if (kind < 0 || kind >= kMaxSteps) return true;
+    if (!framesCurrent()) {
+        // A camera came back without a new frame yet: the retry waits for one.
+        withholdClamp();
+        return false;
+    }
     const int last = lastPosition(mode, gDNum);
     s_.detectPending[kind] = 0;
     apply(reCheckOutputs(p, kind, kind == last, s_.retryLeft[kind]));
-    if (!stepEnabled(s_.curDetect)) return;
+    if (!stepEnabled(s_.curDetect)) return true;
     const int step = s_.curDetect;
+    // A retry judges for the trigger of the try that failed.
+    beginJudgement(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
     inspectAhead(step);
     for (int c = 0; c < cameras(); ++c) {
         s_.detectPending[kind] |= bit(c);
@@ -613,11 +652,13 @@ void DetectionController::reCheck() {
     }
     const bool allOK = allCamerasOK();
     checkNG(false);
+    if (std::exchange(heldForCameras_, false)) return false;
     // A passing retry is final as well as the last one.
     if (allOK || s_.retryLeft[kind] == 0) {
         host_.reportStepToMonitor(allOK);
         host_.reportStepToApi(s_.curDetect, allOK);
     }
+    return true;
 }
 
 // --- cameras ----------------------------------------------------------------------------
@@ -638,6 +679,69 @@ void DetectionController::lostCamera() {
     else
         host_.showWarning(lan(kEntryCameraUnavailable));
     host_.repaint();
+}
+
+}  // namespace detection
+
+namespace detection {
+
+bool DetectionController::frameCurrent(int camera) const {
+    const CameraStation* view = cam(camera);
+    return view && view->isConnected() && view->frameStamp().link == view->link();
+}
+
+bool DetectionController::framesCurrent() const {
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c) && !frameCurrent(c)) return false;
+    return true;
+}
+
+void DetectionController::withholdClamp() {
+    if (s_.detectState == kDetectStopped) return;
+    setOutput(kClampOutput, 1);
+    flush();
+}
+
+void DetectionController::waitForCameras(int position) {
+    s_.trigDelayLeft[position] = 0;
+    // The countdown goes on ticking at zero and runs the step on the first tick that finds
+    // every camera with a frame of its link; a stop ends it as it ends any delay.
+    if (!host_.timerActive(timers::delay(position)))
+        host_.startTimer(timers::delay(position), kTickMs);
+    s_.cycleState = kCycleDetecting;
+    withholdClamp();
+    if (std::exchange(waiting_[position], true)) return;
+    QStringList numbers;
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c) && !frameCurrent(c)) numbers << QString::number(c + 1);
+    qWarning().noquote() << QStringLiteral(
+                                "Step %1 of %2 waits for camera %3: no frame since its loss")
+                                .arg(stepOfPosition(para().detectMode, position, s_.curSide) + 1)
+                                .arg(gDNum)
+                                .arg(numbers.join(QStringLiteral(", ")));
+}
+
+void DetectionController::beginJudgement(quint64 trigger) {
+    judging_ = true;
+    judgement_ = Judgement{};
+    judgement_.trigger = trigger;
+    unjudged_ = 0;
+    heldForCameras_ = false;
+}
+
+void DetectionController::holdDecision(quint32 unjudged) {
+    heldForCameras_ = true;
+    s_.alarmCleared = 0;
+    withholdClamp();
+    host_.showWarning(lan(kEntryCameraUnavailable));
+    QStringList numbers;
+    for (int c = 0; c < cameras(); ++c)
+        if (unjudged & bit(c)) numbers << QString::number(c + 1);
+    qWarning().noquote() << QStringLiteral(
+                                "Step %1 of %2 not judged: camera %3 has no frame since its loss")
+                                .arg(s_.curDetect + 1)
+                                .arg(gDNum)
+                                .arg(numbers.join(QStringLiteral(", ")));
 }
 
 }  // namespace detection

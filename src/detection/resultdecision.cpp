@@ -19,14 +19,26 @@
 namespace detection {
 
 void DetectionController::checkNG(bool isClearNG) {
+    // The inspections this decision takes over, whatever road ran them.
+    const quint32 unjudged = std::exchange(unjudged_, 0);
+    Judgement taken = std::exchange(judgement_, Judgement{});
+    judging_ = false;
     // The editing page was opened from a retrain or area check: it decides when it returns.
     if (gFromTrain) return;
+    if (unjudged) {
+        holdDecision(unjudged);
+        return;
+    }
     const WizardPara& p = para();
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
     if (kind < 0 || kind >= kMaxSteps) return;
     const bool lastKind = kind == lastPosition(mode, gDNum);
     ++judgementSerial_;
+    if (taken.cameras) {
+        taken.serial = judgementSerial_;
+        lastJudgement_ = taken;
+    }
 
     bool failed[kMaxCameras] = {};
     bool anyNG = false;

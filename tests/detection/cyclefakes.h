@@ -30,9 +30,21 @@ class FakeCamera : public detection::CameraStation {
 public:
     explicit FakeCamera(int number) : number(number) {}
 
-    bool updateImage() override { return newFrames; }
+    // A new frame over a live link is stamped as the camera view's station does.
+    bool updateImage() override {
+        if (newFrames && connected) stamp = {detection::nextMoment(), losses};
+        return newFrames;
+    }
     void whiteBalance() override {}
     bool isConnected() const override { return connected; }
+    int link() const override { return losses; }
+    detection::FrameStamp frameStamp() const override { return stamp; }
+    // The link goes down (the view's loss) and comes back (its reconnection).
+    void lose() {
+        connected = false;
+        ++losses;
+    }
+    void comeBack() { connected = true; }
     bool isOK() const override { return ok; }
     void setOK(bool value) override { ok = value; }
     void resetResults() override { ok = true; }
@@ -73,6 +85,8 @@ public:
 
     int number;
     bool connected = true;
+    int losses = 0;
+    detection::FrameStamp stamp;
     bool ok = true;
     bool newFrames = true;
     int countdownRepaints = 0;

@@ -523,6 +523,110 @@ TEST(CycleCameras, LostCameraBlocksTheCycleAndItsEdgeRunsOnceTheCameraIsBack) {
     EXPECT_EQ(rig.host.timerInterval(timers::Run), kRunPeriodMs);
 }
 
+// A step due while camera 2 is lost, or back without a new frame, waits for a frame of the
+// returned link with the clamp withheld, on every road to a judgement; then the judged frame
+// of camera 2 came after its loss.
+TEST(CycleCameras, StepDueWhileACameraIsLostJudgesNoFrameFromBeforeTheLoss) {
+    struct Road {
+        const char* name;
+        const char* options;
+        std::function<void(CycleRig&)> before;   // up to the loss
+        std::function<void(CycleRig&)> trigger;  // the road to the step
+        Steps judged;                            // camera 1's steps once camera 2 is back
+        bool lostDuringDelay = false;
+    };
+    const std::vector<Road> roads = {
+        {"delay at zero", "trigInDelay[1]=20", [](CycleRig& r) { r.edge(0); },
+         [](CycleRig& r) { r.advance(3000); }, Steps{0, 1}, true},
+        {"immediate step", "", [](CycleRig&) {}, [](CycleRig& r) { r.edge(0); }, Steps{0, 1}},
+        {"manual step", "", [](CycleRig&) {},
+         [](CycleRig& r) {
+             r.state.manualStep = 1;
+             r.controller->run();
+         },
+         Steps{1}},
+        {"safety door", "safeDoorTrigger", [](CycleRig& r) { r.pulseInput(0, 100); },
+         [](CycleRig& r) { r.edge(kDoor); }, Steps{0, 1, 1}},
+        {"multi-step", "detectMode=3 detectNum=3 outputOwner[1]=1 outputOwner[2]=2",
+         [](CycleRig&) {}, [](CycleRig& r) { r.edge(0); }, Steps{0, 1, 2}},
+        {"retry", "reDetectNum=2",
+         [](CycleRig& r) {
+             r.host.camAt(0).results = {true, false, true};
+             r.edge(0);
+         },
+         [](CycleRig& r) { r.advance(100); }, Steps{0, 1, 1}},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        CycleRig rig(road.options, 2);
+        auto& first = rig.host.camAt(0);
+        auto& second = rig.host.camAt(1);
+        road.before(rig);
+        const Steps before = first.inspected;
+        const size_t reports = rig.host.monitorReports.size();
+
+        const quint64 lostAt = nextMoment();
+        second.lose();
+        rig.controller->lostCamera();  // what the view's loss slot does
+        if (!road.lostDuringDelay) {
+            // Back before the road, without a new frame yet.
+            second.comeBack();
+            second.newFrames = false;
+        }
+        road.trigger(rig);
+        EXPECT_EQ(first.inspected, before) << "the step waits for camera 2";
+        EXPECT_EQ(second.inspected.size(), before.size());
+        EXPECT_EQ(rig.host.monitorReports.size(), reports) << "nothing judged";
+        EXPECT_TRUE(rig.out(kClamp)) << "closing withheld meanwhile";
+        EXPECT_TRUE(rig.host.warningVisible) << "the loss told";
+
+        second.comeBack();
+        second.newFrames = true;
+        rig.advance(1500);
+        EXPECT_EQ(first.inspected, road.judged) << "the step runs on the returned link";
+        const DetectionController::Judgement& j = rig.controller->lastJudgement();
+        EXPECT_EQ(j.cameras, 3u);
+        EXPECT_EQ(j.frames[1].link, 1);
+        EXPECT_GT(j.frames[1].moment, lostAt) << "camera 2's frame came after its loss";
+        EXPECT_GT(rig.host.monitorReports.size(), reports);
+    }
+}
+
+// The editing page's re-check inspects camera by camera and then decides: a camera back
+// without a new frame holds the decision (the alarm stays, the loss told) until it has one.
+TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
+    CycleRig rig("", 2);
+    auto& second = rig.host.camAt(1);
+    rig.host.camAt(0).results = {true, false};
+    rig.edge(0);
+    ASSERT_EQ(rig.state.resultState, kResultAlarm);
+    second.lose();
+    second.comeBack();
+    second.newFrames = false;
+    rig.advance(100);
+    const auto reCheck = [&rig] {
+        for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
+        rig.state.alarmCleared = 1;
+        rig.controller->checkNG(true);
+    };
+    const quint32 serial = rig.controller->judgementSerial();
+    const size_t inspected = second.inspected.size();
+    rig.host.warningVisible = false;
+    reCheck();
+    EXPECT_EQ(second.inspected.size(), inspected) << "the old frame is not inspected";
+    EXPECT_EQ(rig.controller->judgementSerial(), serial) << "nothing decided";
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_TRUE(rig.out(kClamp));
+    EXPECT_TRUE(rig.host.warningVisible);
+
+    second.newFrames = true;
+    rig.advance(100);
+    reCheck();
+    EXPECT_EQ(second.inspected.size(), inspected + 1);
+    EXPECT_EQ(rig.controller->judgementSerial(), serial + 1);
+    EXPECT_NE(rig.state.resultState, kResultAlarm) << "its OK lifts the alarm";
+}
+
 TEST(CycleCameras, RetrainRequestTakesTheFrameAsTemplate) {
     CycleRig rig("", 2);
     for (auto& cam : rig.host.cams) cam->reTrain[0] = cam->reTrain[1] = true;

@@ -18,6 +18,8 @@ public:
     bool updateImage() override { return true; }
     void whiteBalance() override {}
     bool isConnected() const override { return true; }
+    int link() const override { return 0; }
+    detection::FrameStamp frameStamp() const override { return {}; }
     bool isOK() const override { return rig_.ctx.isOK; }
     void setOK(bool ok) override { rig_.ctx.isOK = ok; }
     void resetResults() override { rig_.ctx.isOK = true; }

@@ -17,6 +17,9 @@
 #   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high: a step starts
 #   echo "in 0 0" >> run/iosim.cmd     # and low again
 #   echo "out" >> run/iosim.cmd        # the outputs by name, answered in run/iosim.log
+# and lose a simulation camera (here camera 2) and bring it back:
+#   touch build/bin/Plugins/Cameras/simcamera/mould-b/unplugged
+#   rm build/bin/Plugins/Cameras/simcamera/mould-b/unplugged
 #
 # Variables: MOULDMON_RUN_DIR (working folder, default ./run), BUILD_DIR (default ./build),
 # MOULDMON_HEADLESS=1 (the VNC screen even when a display exists), MOULDMON_SKIP_BUILD=1
@@ -167,6 +170,8 @@ if wait_for 30 log_or_gone && program_log > /dev/null; then
     tail -n +1 -F --pid="$program" "$log" 2>/dev/null |
         sed -nu -e 's/.*Detection result: \(.*\)$/result: \1/p' \
             -e 's/.*NG alarm released by its timer: \(.*\)$/released by its timer: \1/p' \
+            -e 's/.*\(Step [0-9]* of [0-9]* waits for camera .*\)$/\1/p' \
+            -e 's/.*\(Step [0-9]* of [0-9]* runs: its cameras are back\)$/\1/p' \
             -e 's/.*\(user interface font: .*\)$/font: \1/p' &
     started+=($!)
 elif kill -0 "$program" 2> /dev/null; then

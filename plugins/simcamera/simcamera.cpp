@@ -1,6 +1,8 @@
 #include "simcamera.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <cstring>
 
 #include "simlimits.h"
@@ -54,8 +56,22 @@ void SimCamera::setExternalTrigger(bool on) {
     if (running_) lastFrameMs_ = clock_.elapsed();
 }
 
+bool SimCamera::unplugged() const {
+    return QFileInfo::exists(QDir(folder_).filePath(QLatin1String(kUnpluggedFile)));
+}
+
+bool SimCamera::reconnect() {
+    if (!isOpen_ || unplugged()) return false;
+    if (lost_) {
+        lost_ = false;
+        qInfo().noquote() << "simulation camera" << folder_ << "plugged in again";
+    }
+    return true;
+}
+
 void SimCamera::softwareTrigger() {
-    if (!running_) return;
+    // An unplugged camera takes no trigger.
+    if (!running_ || lost_) return;
     picture_ = (picture_ + 1) % pictures_.count();
     framesOnPicture_ = 0;
     ++sequence_;
@@ -73,6 +89,13 @@ QString SimCamera::pluginName() {
 
 bool SimCamera::grabImage(uchar* buffer) {
     if (!running_ || !buffer) return false;
+    if (!lost_ && unplugged()) {
+        // As a real camera's driver does: the loss is told once, the view reconnects.
+        lost_ = true;
+        qInfo().noquote() << "simulation camera" << folder_ << "unplugged";
+        emit sigCameraLost();
+    }
+    if (lost_) return false;
     catchUp();
     const QByteArray& frame = pictures_.frame(picture_);
     std::memcpy(buffer, frame.constData(), size_t(frame.size()));

@@ -5,6 +5,7 @@
 // kFramesPerPicture frames. softwareTrigger() takes a new frame at once and moves to the next
 // picture. With the external trigger on, only softwareTrigger() makes new frames (there is no
 // trigger input to wait for). The frames are computed when grabbed; the camera has no thread.
+// A file named kUnpluggedFile in the camera's folder unplugs it (see simlimits.h).
 
 #include <QElapsedTimer>
 #include <QString>
@@ -25,7 +26,8 @@ public:
     void start() override;
     void stop() override;
     void release() override {}
-    bool reconnect() override { return isOpen_; }
+    // True once the camera is plugged in again.
+    bool reconnect() override;
     QJsonObject getParams(int which) override;
     void setParams(QJsonObject params) override;
     void setExposeTime(int value) override { exposeTime_ = value; }
@@ -43,6 +45,7 @@ private:
     // Counts the free-run frames that fell due since the last look.
     void catchUp();
     void newFrame();
+    bool unplugged() const;
 
     QString folder_;
     PictureSet pictures_;
@@ -50,6 +53,7 @@ private:
     bool isOpen_ = false;
     bool running_ = false;
     bool externalTrigger_ = false;
+    bool lost_ = false;  // the loss was reported; nothing works until a reconnect
     const bool holdPicture_;
     int exposeTime_ = 0;
     int gain_ = 0;

@@ -21,6 +21,11 @@ constexpr const char* kFolderProperty = "folder";
 // a scene must not see it move on by itself on a slow machine.
 constexpr const char* kHoldPictureVariable = "MOULDMON_SIM_HOLD";
 
+// While a file of this name is in a camera's folder, the camera is unplugged: its next grab
+// reports the loss (sigCameraLost) and it answers no grab and no reconnect until the file is
+// gone. A person (or a test) loses a camera with `touch` and brings it back with `rm`.
+constexpr const char* kUnpluggedFile = "unplugged";
+
 // Free run: a new frame every period, the next picture after this many frames.
 constexpr int kFramePeriodMs = 100;
 constexpr int kFramesPerPicture = 50;

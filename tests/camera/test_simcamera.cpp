@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPluginLoader>
 #include <QTemporaryDir>
@@ -162,4 +163,36 @@ TEST(SimCamera, FreeRunMakesNewFramesByItself) {
     EXPECT_FALSE(cam.grab());
     cam.camera->getFps(&fps);
     EXPECT_EQ(fps, 0);
+}
+
+TEST(SimCamera, UnpluggedByAFileItReportsItsLossOnceAndReconnectsWhenTheFileIsGone) {
+    QTemporaryDir dir;
+    writeGrey(dir.filePath("cam-x/grey/a.png"), 4, 2, 0);
+    writeGrey(dir.filePath("cam-x/grey/b.png"), 4, 2, 100);
+    PictureFolder folder(dir.path());
+    OpenCamera cam = openCamera(simPlugin()->findCameras().value(0), false);
+    ASSERT_NE(cam.camera, nullptr);
+    int losses = 0;
+    QObject::connect(cam.camera, &CameraInterface::sigCameraLost, [&losses] { ++losses; });
+    ASSERT_TRUE(cam.grab());
+    const QByteArray first = cam.buffer;
+
+    QFile plug(dir.filePath("cam-x/unplugged"));
+    ASSERT_TRUE(plug.open(QIODevice::WriteOnly));
+    plug.close();
+    cam.camera->softwareTrigger();  // taken before the camera looks at its link
+    EXPECT_FALSE(cam.grab()) << "an unplugged camera delivers nothing";
+    EXPECT_FALSE(cam.grab());
+    EXPECT_EQ(losses, 1) << "the loss is told once";
+    EXPECT_EQ(cam.buffer, first) << "and writes nothing";
+    cam.camera->release();
+    EXPECT_FALSE(cam.camera->reconnect());
+    cam.camera->softwareTrigger();  // an unplugged camera takes no trigger
+
+    ASSERT_TRUE(plug.remove());
+    EXPECT_TRUE(cam.camera->reconnect());
+    ASSERT_TRUE(cam.grab()) << "the trigger taken before the loss is served after the return";
+    EXPECT_NE(cam.buffer, first);
+    EXPECT_FALSE(cam.grab());
+    EXPECT_EQ(losses, 1);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "cammerwidget.h"
 #include "controlport.h"
@@ -316,4 +317,45 @@ TEST_F(CycleEndToEnd, TheCameraLossBoxPowersOffOnlyWhileTheLossLasts) {
         w.cammerWidgets[1]->isConnected = true;
         testsupport::recorder().clear();
     }
+}
+
+// The simulation camera unplugged during the mould step's delay: its view sees a real loss,
+// the step waits with closing withheld and, once the camera is back, judges a frame taken
+// after the return; the NG frame it held before the loss judges nothing.
+TEST_F(CycleEndToEnd, StepDueWhileTheCameraIsUnpluggedWaitsForAFrameOfItsReturn) {
+    auto rig = start(2, "trigInDelay[1]=20");
+    ASSERT_TRUE(rig->ok());
+    DeRaRazovi& w = rig->window();
+    QSignalSpy statistics(&w, &DeRaRazovi::sendRecord);
+    rig->setInput(0, true);
+    ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 1; }, kWaitMs));
+    rig->setScene(1, true);
+    CammerWidget& view = *w.cammerWidgets[1];
+    ASSERT_TRUE(rig->waitFor([&] { return view.context.grabBuf.front() == 255; }, kWaitMs))
+        << "camera 2 holds an NG frame";
+    const quint64 lostAt = detection::nextMoment();
+    ASSERT_TRUE(rig->unplug(1, true));
+    ASSERT_TRUE(rig->waitFor([&] { return !view.isConnected; }, kWaitMs));
+
+    ASSERT_TRUE(rig->waitFor(
+        [&] {
+            return rig->output(kAlarm) || (w.timerUp[1]->isActive() && w.trigDelayLeft[1] == 0);
+        },
+        kWaitMs));
+    EXPECT_FALSE(rig->output(kAlarm)) << "the old NG frame judged nothing";
+    EXPECT_TRUE(rig->output(kClamp)) << "closing withheld";
+    EXPECT_TRUE(gpWarnBox->isVisible());
+    EXPECT_TRUE(rig->records().contains(lan(655).arg(2).arg(1)));
+    EXPECT_EQ(statistics.size(), 1);
+
+    ASSERT_TRUE(rig->unplug(1, false));
+    ASSERT_TRUE(rig->waitFor([&] { return view.isConnected; }, kWaitMs)) << "reconnected";
+    rig->setScene(1, false);
+    ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 2; }, kWaitMs));
+    EXPECT_TRUE(rig->waitOutput(kClamp, false, kWaitMs)) << "the new OK frame allows closing";
+    EXPECT_FALSE(rig->output(kAlarm));
+    const auto& judged = w.cycle().lastJudgement();
+    EXPECT_EQ(judged.step, 1);
+    EXPECT_EQ(judged.frames[1].link, 1);
+    EXPECT_GT(judged.frames[1].moment, lostAt);
 }

@@ -223,6 +223,15 @@ void WindowRig::setAllScenes(bool ng) {
     for (int c = 0; c < int(shownPicture_.size()); ++c) setScene(c, ng);
 }
 
+bool WindowRig::unplug(int camera, bool unplugged) {
+    // The simulation camera's own command: a file in its folder.
+    QFile plug(QDir(dir_.path()).filePath(QStringLiteral("sim/cam%1/unplugged").arg(camera + 1)));
+    if (!unplugged) return !plug.exists() || plug.remove();
+    if (!plug.open(QIODevice::WriteOnly)) return false;
+    plug.close();
+    return true;
+}
+
 void WindowRig::setInput(int bit, bool on) {
     sim_.setInput(bit, on);
 }

@@ -66,6 +66,10 @@ public:
     // The picture the next frames of camera c show: the OK or the NG scene.
     void setScene(int camera, bool ng);
     void setAllScenes(bool ng);
+    // Unplugs simulated camera c (its view then sees a real camera's loss on the next grab)
+    // or plugs it in again (the view's next reconnect attempt, within a second, succeeds). An
+    // unplugged camera takes no trigger: show it no other picture until it is back.
+    bool unplug(int camera, bool unplugged);
     // The picture (index into the camera's pictures) the next frames of camera c show.
     void showPicture(int camera, int picture);
     // The working folder (the program's current directory).

@@ -700,6 +700,7 @@ void DeRaRazovi::InsertRecord(QString text) {
         {QStringLiteral("remarks"), text},
     });
     const bool stored = operationLog_->insert(time, level, text, now.date());
+    recordDay = operationLog_->recordDay();  // a record after midnight rolls the day over
     // A record on the disk does not take back a rollover the archive refuses: its day waits
     // in RECORD.db beside the old day's rows until the archive takes them apart.
     const bool archived = !operationLog_->rolloverDue();

@@ -10,9 +10,10 @@
 
 namespace shownframe {
 
-// The frame the source and caption of view v name; `judged` holds the frames the live source
-// may show (the registered judged frame, the newest grab). Empty when the source names no
-// frame of the view (stored pictures, a detection with nothing prepared).
+// The frames the source and caption of view v may show: the live source the registered judged
+// frame or the newest grab; a template or recent NG slot that holds nothing a blank frame.
+// Stored pictures (sources 3 and 4) are painted from the page's picture, not from the view's
+// frame: none.
 inline std::vector<std::vector<uchar>> named(const CammerWidget& v, int editDetect) {
     const int d = editDetect;
     const bool detection = d >= 0 && d < kMaxDetections;
@@ -23,13 +24,14 @@ inline std::vector<std::vector<uchar>> named(const CammerWidget& v, int editDete
         case 0:  // "Template": template curTemplate of the edited detection
             if (detection && v.context.curTemplate >= 0 &&
                 v.context.curTemplate < int(v.context.templateBuf[size_t(d)].size()))
-                return {v.context.templateBuf[size_t(d)][size_t(v.context.curTemplate)]};
-            return {};
+                return {
+                    zeroedIfEmpty(v.context.templateBuf[size_t(d)][size_t(v.context.curTemplate)])};
+            return {zeroedIfEmpty({})};
         case 2:  // "Recent NG": ring slot recentNgShown of the edited detection
             if (detection && v.recentNgShown >= 0 &&
                 v.recentNgShown < int(v.recentNgBuf[size_t(d)].size()))
                 return {zeroedIfEmpty(v.recentNgBuf[size_t(d)][size_t(v.recentNgShown)])};
-            return {};
+            return {zeroedIfEmpty({})};
         case -1:
         case 1:  // live: the judged frame (registered or raw) or the newest grab
             return {v.context.alignedBuf, v.context.grabBuf};
@@ -38,8 +40,11 @@ inline std::vector<std::vector<uchar>> named(const CammerWidget& v, int editDete
     }
 }
 
-// A line naming the source, the caption's slot and whether the view shows a frame it names.
+// Empty when the view shows a frame its source and caption name, else a line that says what
+// the caption names (source, detection, template and recent NG slot, all counted from 1 but
+// the source).
 inline QString mismatch(const CammerWidget& v, int editDetect) {
+    if (gSource == 3 || gSource == 4) return {};
     for (const std::vector<uchar>& f : named(v, editDetect))
         if (f == v.showBuf) return {};
     return QStringLiteral(

@@ -170,14 +170,16 @@ void StartupSequence::step(int percent, const QString& text) {
 void StartupSequence::waitForNetworkAndCameras() {
     sys::actions().startDetached(QStringLiteral("python3"),
                                  {QStringLiteral("./cnt_net/zem_upnetcard.py")});
+    // A stop ends the waits at their next step: on the panel they last 15 s.
     int percent = 5;
-    for (int i = 0; i < kNetworkWaitSteps; ++i) {
+    for (int i = 0; i < kNetworkWaitSteps && !stopRequested(); ++i) {
         sys::actions().sleepMs(kWaitStepMs);
         step(++percent, QStringLiteral("配置网卡中..."));
     }
+    if (stopRequested()) return;
     percent = 15;
     step(percent, QStringLiteral("等待相机开启..."));
-    for (int i = 1; i <= kCameraWaitSteps; ++i) {
+    for (int i = 1; i <= kCameraWaitSteps && !stopRequested(); ++i) {
         sys::actions().sleepMs(kWaitStepMs);
         percent += 2 + (i % 3 != 0 ? 1 : 0);
         step(percent, QStringLiteral("等待相机开启..."));
@@ -205,6 +207,7 @@ void StartupSequence::loadPixmaps() {
 }
 
 bool StartupSequence::run() {
+    started_ = false;
     dialogs::resumeAsking();
     g_splashframe = new SplashFrame;
     step(0, QStringLiteral("启动..."));
@@ -221,6 +224,7 @@ bool StartupSequence::run() {
     }
     removeLeftoverTemporaries();
     if (!isOpen_Env()) waitForNetworkAndCameras();
+    if (stopRequested()) return endedByStop("while it waited for the network and the cameras");
     step(50, QStringLiteral("相机等待完毕..."));
     // Service staff find the start of every run under the entry point's file name.
     QMessageLogger(kEntryPointSource, __LINE__, Q_FUNC_INFO).info().noquote()
@@ -232,6 +236,9 @@ bool StartupSequence::run() {
     step(60, QStringLiteral("加载应用程序..."));
     gpWin = new DeRaRazovi(nullptr);
     if (onWindowMade) onWindowMade();
+    // Stopped at one of the window's questions or while it was built: the monitoring link and
+    // the IO board are not started only to be stopped.
+    if (stopRequested()) return endedByStop("while the window was built");
     step(90, lan(kEntryLoadOtherPlugins));
     writeVersionToJson();
     MON_NETMN::getInstance()->InitStart();
@@ -239,15 +246,29 @@ bool StartupSequence::run() {
     gpWin->showFullScreen();
     raiseWarningsShownMeanwhile();
     step(100, lan(kEntryComplete));
-    return gpWin != nullptr;
+    started_ = gpWin != nullptr;
+    return started_;
+}
+
+bool StartupSequence::endedByStop(const char* when) {
+    qInfo("the program was stopped %s: the start ends here", when);
+    return false;
+}
+
+bool StartupSequence::stopRequested() {
+    if (!stopSignals_) return false;
+    stopSignals_->takePending();
+    return stopSignals_->stopRequested();
 }
 
 void StartupSequence::finish() {
     if (g_splashframe) {
-        g_splashframe->finish(gpWin);
+        if (gpWin) g_splashframe->finish(gpWin);
         g_splashframe->deleteLater();
         g_splashframe = nullptr;
     }
+    // Only a start that went through is announced, and not when a stop came meanwhile.
+    if (!started_ || stopRequested()) return;
     sys::actions().run(QStringLiteral("notify-send"), {QStringLiteral("监视器已开启")}, 5000);
 }
 
@@ -278,9 +299,11 @@ int runApplication(int argc, char** argv) {
         describeCommandLine(parser);
         return cli::read(parser);
     }
+    // Held until the start can take it: a stop in the first moments of the start then ends it
+    // like a later one, with status 0.
+    StopSignals::holdBack();
     const bool mallocSet = app::applyMallocPolicy();
     sys::setActions(sys::chooseFromEnvironment());
-    StartupSequence::prepareProcess();
     // Everything is painted by the raster engine; on X the platform would otherwise load the
     // system's GL driver at start (with a software renderer some 45 MB) for nothing.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
@@ -297,6 +320,8 @@ int runApplication(int argc, char** argv) {
             return status;
         }
     }
+    // Only a command line the program takes gets the machine touched (I/O privilege, LED).
+    StartupSequence::prepareProcess();
     // The language is not known before the parameters load; the window chooses again then.
     applyUiFont(*MApplication::_instance, gLan, UiFontLog::Quiet);
     if (!mallocSet) qWarning() << "the allocator settings were refused; memory may grow";

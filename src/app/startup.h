@@ -21,9 +21,11 @@ public:
     // LED device, writes to closed connections).
     static void prepareProcess();
     // Everything from the splash screen to the shown main window; the application object
-    // must exist. Returns false only when the main window could not be made.
+    // must exist. A stop signal ends it early, after the waits or once the main window is made.
+    // True when the start went through to the shown window.
     bool run();
-    // Closes the splash on the main window and sends the desktop notice.
+    // Closes the splash and, when the start went through and no stop came, sends the desktop
+    // notice that the monitor started.
     void finish();
 
     // Called as soon as the main window is made: the start's last steps already let the cycle
@@ -32,16 +34,19 @@ public:
 
     // The splash steps shown, in order (percent, text); for tests and the log.
     const QVector<QPair<int, QString>>& splashSteps() const { return steps_; }
-    // SIGTERM or SIGINT came already; the event loop must not start.
-    bool stopRequested() const { return stopSignals_ && stopSignals_->stopRequested(); }
+    // SIGTERM or SIGINT came already (also one not yet seen by an event loop); the event loop
+    // must not start.
+    bool stopRequested();
 
 private:
+    bool endedByStop(const char* when);
     void step(int percent, const QString& text);
     void waitForNetworkAndCameras();
     void loadPixmaps();
 
     QVector<QPair<int, QString>> steps_;
     std::unique_ptr<StopSignals> stopSignals_;
+    bool started_ = false;
 };
 
 // What every end of the program does while the window is still there: the worker threads stop,

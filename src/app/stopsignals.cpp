@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
@@ -10,6 +11,14 @@ namespace {
 
 // The handler may only write to a pipe; the event loop reads the other end.
 int gStopPipe[2] = {-1, -1};
+
+sigset_t stopSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
 
 }  // namespace
 
@@ -41,6 +50,9 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, &previousTerm_);
     sigaction(SIGINT, &action, &previousInt_);
+    // A stop held back since the start reaches the handler now.
+    const sigset_t set = stopSignalSet();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 StopSignals::~StopSignals() {
@@ -51,6 +63,11 @@ StopSignals::~StopSignals() {
     ::close(gStopPipe[0]);
     ::close(gStopPipe[1]);
     gStopPipe[0] = gStopPipe[1] = -1;
+}
+
+void StopSignals::holdBack() {
+    const sigset_t set = stopSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 void StopSignals::readPending() {

@@ -12,8 +12,9 @@ class QSocketNotifier;
 class StopSignals : public QObject {
     Q_OBJECT
 public:
-    // Takes SIGTERM and SIGINT over until destroyed (then the handlers before it are back).
-    // One at a time per process; a second one stays inactive.
+    // Takes SIGTERM and SIGINT over until destroyed (then the handlers before it are back), and
+    // lets through those that holdBack() held. One at a time per process; a second one stays
+    // inactive.
     explicit StopSignals(QObject* parent = nullptr);
     ~StopSignals() override;
     StopSignals(const StopSignals&) = delete;
@@ -23,6 +24,16 @@ public:
     // A stop signal has been taken from the queue (by any event processing, also before the
     // event loop runs).
     bool stopRequested() const { return requested_ != 0; }
+    // Takes what arrived now, without waiting for the event loop to look (sigStop comes first).
+    void takePending() {
+        if (notifier_) readPending();
+    }
+
+    // Holds SIGTERM and SIGINT back in the calling thread, and in the threads it starts, until
+    // a StopSignals takes them over: a stop in the first moments of the start, before there is
+    // anything to take it, waits for it instead of ending the process at once. Call before any
+    // thread starts.
+    static void holdBack();
 
 signals:
     // Emitted in the object's thread when a stop signal arrived.

@@ -12,8 +12,7 @@ void RecordingSystemActions::record(const RecordedAction& action) {
     recorded_.append(action);
 }
 
-CommandResult RecordingSystemActions::run(const QString& program, const QStringList& args,
-                                          int) {
+CommandResult RecordingSystemActions::run(const QString& program, const QStringList& args, int) {
     record({QStringLiteral("run"), program, args, {}});
     std::function<CommandResult(const QStringList&)> handler;
     {
@@ -39,8 +38,10 @@ int RecordingSystemActions::openDevice(const QString& path, int) {
 }
 
 int RecordingSystemActions::ioctl(int fd, unsigned long request, unsigned long arg) {
-    record({QStringLiteral("ioctl"), QString::number(fd),
-            {QString::number(request), QString::number(arg)}, {}});
+    record({QStringLiteral("ioctl"),
+            QString::number(fd),
+            {QString::number(request), QString::number(arg)},
+            {}});
     return 0;
 }
 
@@ -72,11 +73,14 @@ QDateTime RecordingSystemActions::now() {
 void RecordingSystemActions::sleepMs(int ms) {
     record({QStringLiteral("sleep"), QString::number(ms), {}, {}});
     bool real;
+    std::function<void()> during;
     {
         QMutexLocker lock(&mutex_);
         real = realSleeps_;
+        during = duringSleep_;
         if (fixedNow_.isValid()) fixedNow_ = fixedNow_.addMSecs(ms);
     }
+    if (during) during();
     if (real) QThread::msleep(static_cast<unsigned long>(ms));
 }
 
@@ -142,6 +146,11 @@ bool RecordingSystemActions::ran(const QString& program) const {
             action.program == program)
             return true;
     return false;
+}
+
+void RecordingSystemActions::setDuringSleep(std::function<void()> what) {
+    QMutexLocker lock(&mutex_);
+    duringSleep_ = std::move(what);
 }
 
 void RecordingSystemActions::clear() {

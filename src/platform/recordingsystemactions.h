@@ -53,6 +53,9 @@ public:
     void advanceMs(qint64 ms);
     // When true, sleeps really wait (for tests that need time to pass for other threads).
     void setRealSleeps(bool real);
+    // Runs during every sleep, after it is recorded: what happens while the program waits for
+    // hardware (a stop signal, say). Empty: nothing.
+    void setDuringSleep(std::function<void()> what);
 
     // --- inspection ---
     QVector<RecordedAction> recorded() const;
@@ -71,6 +74,7 @@ private:
     QString serialPath_;
     QDateTime fixedNow_;
     bool realSleeps_ = false;
+    std::function<void()> duringSleep_;
     QTemporaryDir ipcKeyDir_;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <csignal>
 
 #include "appfixture.h"
+#include "controlport.h"
 #include "deraRazovi.h"
 #include "globals.h"
 #include "logmanager.h"
@@ -271,6 +273,71 @@ TEST_F(Startup, AWarningShownWhileTheWindowIsBuiltIsAboveItOnceItIsUp) {
     ASSERT_TRUE(started);
     ASSERT_TRUE(gpWarnBox->isVisible());
     EXPECT_GT(stacking.raised.lastIndexOf(gpWarnBox), stacking.raised.indexOf(gpWin));
+}
+
+// A stop (Ctrl+C, the service manager's SIGTERM) during the start ends it there: during the
+// waits before the window is made, at the start's first warning once the window is made. The
+// monitor is never announced as started, and the monitoring link and the IO board do not start.
+TEST_F(Startup, AStopDuringTheStartEndsItWithNothingAnnounced) {
+    const struct {
+        const char* when;
+        int signalNumber;
+        int atSleep;  // the wait's step the signal comes in; 0: at the warning
+        bool windowMade;
+    } rows[] = {
+        {"network wait", SIGINT, 2, false},
+        {"camera wait", SIGTERM, 9, false},
+        {"parameter file warning", SIGINT, 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.when);
+        testsupport::WorkDir work;
+        apptest::installFactoryFiles();
+        if (row.atSleep == 0) ASSERT_TRUE(QFile::remove("PARAM.db"));
+        recorder().clear();
+        int sleeps = 0;
+        recorder().setDuringSleep([&] {
+            if (++sleeps == row.atSleep) ::kill(::getpid(), row.signalNumber);
+        });
+        // The stop reaches a box through its own event loop; an answered box has none.
+        dialogs::ScopedAnswerer atWarning([&](QDialog* box) {
+            if (row.atSleep != 0 || box != gpWarnBox) return int(QDialog::Accepted);
+            ::kill(::getpid(), row.signalNumber);
+            QCoreApplication::processEvents();
+            return int(QDialog::Rejected);
+        });
+        bool started;
+        {
+            StartupSequence startup;
+            started = startup.run();
+            startup.finish();
+            EXPECT_TRUE(startup.stopRequested());
+        }
+        recorder().setDuringSleep({});
+        EXPECT_FALSE(started);
+        EXPECT_FALSE(recorder().ran("notify-send"));
+        EXPECT_FALSE(recorder().ran("reboot"));
+        if (row.atSleep) EXPECT_EQ(sleeps, row.atSleep) << "the waits end at the stop";
+        ASSERT_EQ(gpWin != nullptr, row.windowMade);
+        if (gpWin) {
+            EXPECT_FALSE(gpWin->isVisible());
+            EXPECT_FALSE(gpControlIO->ioThread);
+        }
+        EXPECT_FALSE(QFile::exists("cnt_net/config.json")) << "no version file written";
+        TearDown();
+    }
+}
+
+// A stop that comes before anything can take it (the first moments of the program) waits, held
+// back, and is taken as soon as the stop signals are taken over.
+TEST(StopSignals, AStopHeldBackUntilTheyAreTakenOverIsTakenThen) {
+    StopSignals::holdBack();
+    // To this thread alone: held back here, it must not reach another thread of the test.
+    ASSERT_EQ(::pthread_kill(::pthread_self(), SIGINT), 0);
+    StopSignals stop;
+    ASSERT_TRUE(stop.isActive());
+    stop.takePending();
+    EXPECT_TRUE(stop.stopRequested());
 }
 
 // The service manager's stop and Ctrl-C end the event loop, so the program shuts down as when

@@ -92,10 +92,6 @@ void splash(int percent, const QString& text) {
 }
 
 // English text of an entry, whatever the language (used before the parameters are loaded).
-QString english(int entry) {
-    return gaLanStr[entry * kLanguageCount + 1];
-}
-
 qint64 nowInTenths() {
     return sys::actions().nowMSecsSinceEpoch() / 100;
 }
@@ -154,6 +150,9 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     }
 
     splash(75, QStringLiteral("加载数据..."));
+    // Until the parameters are read the program speaks the language it will use without them,
+    // the factory one: a box about a missing parameter file speaks it in text and buttons.
+    gLan = params::kFactoryLanguage;
     gpWarnBox = new WarnBox(nullptr);
     writeFailureNotice_ = new WriteFailureNotice(*writeWatch_, gpWarnBox, this);
     openDatabases();
@@ -374,7 +373,7 @@ bool DeRaRazovi::openParamDatabase() {
         if (!usable && storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
             writeWatch_->report(storage::WriteWatch::Parameters, false, file);
         } else {
-            told = dialogs::notify(english(kEntryParamFileError), dialogs::Subject::program());
+            told = dialogs::notify(lan(kEntryParamFileError), dialogs::Subject::program());
         }
         // A stop asked while the operator read this is a shutdown: it is not turned into a
         // restart (the restored file is read at the next start all the same).
@@ -389,7 +388,7 @@ bool DeRaRazovi::openParamDatabase() {
         qCritical().noquote() << "PARAM.db cannot be used:" << check.reason;
         const WizardParaStore::Restore restore = WizardParaStore::restoreWorkingDatabase();
         usable = restore.restored;
-        told = dialogs::notify(english(usable ? kEntryDatabaseFailed : kEntryRegionFileError),
+        told = dialogs::notify(lan(usable ? kEntryDatabaseFailed : kEntryRegionFileError),
                                dialogs::Subject::program());
         if (usable) {
             qCritical().noquote() << "PARAM.db restored from" << restore.source << "; kept as"
@@ -425,7 +424,7 @@ void DeRaRazovi::openRecordDatabase() {
             storage::probeWriteCause(file) != storage::WriteCause::Unknown) {
             writeWatch_->report(storage::WriteWatch::Records, false, file);
         } else {
-            told = dialogs::notify(english(kEntryDatabaseFailed), dialogs::Subject::program());
+            told = dialogs::notify(lan(kEntryDatabaseFailed), dialogs::Subject::program());
         }
         // Rebooting without a usable log would only bring the same failure back.
         if (replaced && told != dialogs::Answer::Gone) {

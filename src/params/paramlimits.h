@@ -15,6 +15,9 @@ constexpr int kTriggerSlotCount = 8;      // entries of TriginNo
 constexpr int kNameFileLines = 8;         // lines of name.txt that are used
 constexpr int kWideRowTokens = 20;        // tokens of the rows system7 .. system14
 constexpr int kLanguageLast = 3;          // languages 0..3
+// The language of the factory parameters (simplified Chinese): also the one the program speaks
+// before it has read its parameters.
+constexpr int kFactoryLanguage = 0;
 
 // Detection modes (system functions).
 constexpr int kModeStandard = 0;

@@ -178,9 +178,8 @@ QVector<FieldSpec> buildFields() {
         "serviceCode", [](WizardPara& p) -> char* { return p.serviceCode; },
         QLatin1String(kFactoryServiceCode));
     // The user-interface language is the process global gLan, stored with the parameters.
-    f << number(
-        "gLan", [](WizardPara&, StoreContext& c) -> int* { return &c.language; }, 1,
-        above(kLanguageLast, 0));
+    f << number("gLan", [](WizardPara&, StoreContext& c) -> int* { return &c.language; }, 1,
+                above(kLanguageLast, kFactoryLanguage), {kFactoryLanguage});
     return f;
 }
 

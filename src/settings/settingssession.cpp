@@ -20,7 +20,11 @@ constexpr int kEntryPasswordRecord = 249;
 constexpr int kEntryParamsChanged = 235;
 constexpr int kEntryFieldChanged = 245;  // ", %1 is changed from %2 to %3"
 constexpr int kEntryAskLanguage = 318;
-constexpr int kEntryLanguageRecord = 319;
+constexpr int kEntryLanguageRecord = 319;  // "Switch language then restart"
+// The language put in force, written before a notice that stands between the confirm and the
+// restart: an NG alarm may end that notice, and then no restart follows (nor any record).
+const char* const kLanguageSwitchedRecord[kLanguageCount] = {"切换语言", "Switch language",
+                                                             "切換語言", "言語を切り替え"};
 }  // namespace
 
 bool restartPanel(SettingsHost& host, const dialogs::Subject& about,
@@ -127,15 +131,19 @@ SettingsSession::Outcome SettingsSession::confirm(const dialogs::Subject& visit)
     // the operator reads it.
     putInForce(before);
     host_.insertRecord(record);
-    if (languageChanged) host_.insertRecord(lan(kEntryLanguageRecord));
     passwordEntry_.clear();
     passwordConfirmation_.clear();
     languageChanged_ = languageChanged;
     const bool passwordChanged = QString::compare(before.passwordText(), live_.passwordText()) != 0;
     // The restart waits for the notice: an NG alarm that closed the screen meanwhile is shown
-    // with its outputs, and no restart is asked of the system under it.
-    if (passwordChanged && host_.warn(lan(kEntryPasswordChanged), visit) == Answer::Gone)
-        return Outcome::AppliedVisitEnded;
+    // with its outputs, and no restart is asked of the system under it. The restart's record
+    // is written only once the restart is to follow.
+    if (passwordChanged) {
+        if (languageChanged) host_.insertRecord(lanOwn(kLanguageSwitchedRecord));
+        if (host_.warn(lan(kEntryPasswordChanged), visit) == Answer::Gone)
+            return Outcome::AppliedVisitEnded;
+    }
+    if (languageChanged) host_.insertRecord(lan(kEntryLanguageRecord));
     restartPending_ = languageChanged;
     return Outcome::Applied;
 }

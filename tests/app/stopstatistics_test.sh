@@ -12,8 +12,8 @@
 # the password box of the settings screen (each by Ctrl+C; a question also by the screen
 # going); and the program itself, started in an empty folder (the run command lays the folder
 # out first), stopped while it tells that the parameter file was missing: it ends within
-# seconds with status 0 and does not restart the panel (the start's next warning must not wait
-# its turn behind a box the stop answered, for ever).
+# seconds with status 0, does not restart the panel (the start's next warning must not wait
+# its turn behind a box the stop answered, for ever) and does not announce that it started.
 set -euo pipefail
 rc_source=$(cd "$(dirname "$0")/../.." && pwd)
 rc_build=${BUILD_DIR:?BUILD_DIR names the build folder}
@@ -152,7 +152,7 @@ ports=$((20000 + RANDOM % 20000))
 program=$!
 rc_out="$rc_tmp/empty.out"
 rc_log="$empty/cnt_net/workspace/log/LOG_*.$program.log"
-warned() { grep -q 'Dialog shown: WarnBox System parameter file error' $rc_log 2> /dev/null; }
+warned() { grep -q 'Dialog shown: WarnBox 系统参数文件错误' $rc_log 2> /dev/null; }
 rc_wait_for 60 warned || rc_fail "the program in an empty folder did not warn of its parameters"
 kill -TERM "$program"
 rc_wait_for 20 eval '! kill -0 "$program" 2> /dev/null' ||
@@ -162,4 +162,6 @@ wait "$program" || status=$?
 program=""
 [ "$status" = 0 ] || rc_fail "stopped at the start's warning, the program ended with $status"
 ! grep -q 'would run reboot' $rc_log || rc_fail "the stop at the start's warning restarts the panel"
-echo "start-warning run: ended with status 0, no restart"
+! grep -q 'would run notify-send' $rc_log ||
+    rc_fail "stopped at the start's warning, the program announced that it started"
+echo "start-warning run: ended with status 0, no restart, nothing announced"

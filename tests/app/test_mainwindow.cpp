@@ -26,6 +26,7 @@
 #include "lostcamerawarnbox.h"
 #include "numberinput.h"
 #include "numcharinput.h"
+#include "paramlimits.h"
 #include "privatemount.h"
 #include "productalarmwarnbox.h"
 #include "resstatisticsdatabase.h"
@@ -52,11 +53,15 @@ int askedWith(const dialogs::ScopedAnswerer& answers, const QString& text) {
     return n;
 }
 
+// What the start tells before it has read the parameters is in the factory language.
+QString inFactoryLanguage(int entry) {
+    return gaLanStr[entry * kLanguageCount + params::kFactoryLanguage];
+}
 const QString kParamFileError() {
-    return gaLanStr[160 * 4 + 1];
+    return inFactoryLanguage(160);
 }
 const QString kRecordDbError() {
-    return gaLanStr[135 * 4 + 1];
+    return inFactoryLanguage(135);
 }
 
 void confirm(WarnBox& box) {
@@ -154,7 +159,7 @@ TEST_F(MainWindow, AMissingOrDamagedParameterFileIsRestoredAndSaidBeforeTheReboo
     const struct {
         Damage damage;
         bool restorable;
-        int entry;  // the text shown, in English
+        int entry;  // the text shown, in the factory language as its button
     } rows[] = {
         {Missing, true, 160},  {Missing, false, 160},  {RandomBytes, true, 135},
         {NoTables, true, 135}, {Truncated, true, 135}, {RandomBytes, false, 1},
@@ -185,9 +190,18 @@ TEST_F(MainWindow, AMissingOrDamagedParameterFileIsRestoredAndSaidBeforeTheReboo
         if (file.open(QIODevice::ReadOnly)) before = file.readAll();
         file.close();
 
-        dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+        QStringList buttons;  // of every box answered, in order
+        dialogs::ScopedAnswerer answers([&](QDialog* box) {
+            const auto* button = box->findChild<QAbstractButton*>("confirm");
+            buttons << (button ? button->text() : QString());
+            return int(QDialog::Accepted);
+        });
+        gLan = 1;  // another language, as an earlier window in this process may leave it
         WindowUnderTest w;
-        EXPECT_EQ(askedWith(answers, gaLanStr[row.entry * 4 + 1]), 1);
+        EXPECT_EQ(askedWith(answers, inFactoryLanguage(row.entry)), 1);
+        for (int i = 0; i < answers.count(); ++i)
+            if (answers.asked()[i].text == inFactoryLanguage(row.entry))
+                EXPECT_EQ(buttons.value(i), inFactoryLanguage(121)) << "one language a box";
         const QStringList programs = recorder().programs();
         EXPECT_EQ(programs.contains("reboot"), row.restorable);
         if (row.restorable) EXPECT_EQ(programs.indexOf("reboot"), programs.indexOf("sync") + 1);

@@ -18,6 +18,7 @@ bool FakeHost::checkRoot(const dialogs::Subject& about) {
 dialogs::Answer FakeHost::warn(const QString& text, const dialogs::Subject& about) {
     calls << QStringLiteral("warn");
     warnings << text;
+    if (duringWarn) duringWarn();
     return about.holds() ? dialogs::Answer::Yes : dialogs::Answer::Gone;
 }
 dialogs::Answer FakeHost::ask(const QString& text, const dialogs::Subject& about) {

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "settingshost.h"
@@ -59,6 +60,8 @@ public:
     bool saveAll = false;
     bool clearWorks = true;
     int defaultExposure = 0;  // what a camera gives as its default
+    // Runs when a notice is shown, before it is answered (an NG alarm closing the screen).
+    std::function<void()> duringWarn;
 
     // What the screen asked, in order ("warn: ...", "camera 0 0", "speed", ...).
     QStringList calls;

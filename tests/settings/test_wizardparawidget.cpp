@@ -200,6 +200,50 @@ TEST_F(SettingsScreen, LanguageChoiceIsStoredAndTheSeamIsAskedToRestart) {
     EXPECT_FALSE(testsupport::recorder().programs().contains("reboot"));
 }
 
+// The records of a language change say what followed it. Where the password notice stands
+// between the confirm and the restart, the language is recorded before it, in the new language,
+// and the restart only once the notice is answered: an NG alarm that closes the screen under
+// the notice leaves no restart, and no record after the box.
+TEST_F(SettingsScreen, TheLanguageRecordsSayWhetherTheRestartFollowed) {
+    const struct {
+        int language;
+        bool newPassword;
+        bool alarmAtNotice;
+        const char* switched;  // the record before the notice; empty: none
+    } rows[] = {
+        {1, false, false, ""},       {2, true, false, "切換語言"},
+        {0, true, true, "切换语言"}, {1, true, true, "Switch language"},
+        {2, true, true, "切換語言"}, {3, true, true, "言語を切り替え"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.language);
+        gLan = row.language == 0 ? 1 : 0;
+        reopen();
+        testsupport::recorder().clear();
+        rig.host.records.clear();
+        choose("gLan", row.language);
+        // A new password each time: its notice comes before the restart.
+        const QString password = QString::number(4000 + row.language * 10 + row.alarmAtNotice);
+        if (row.newPassword)
+            for (Edit* field : screen->form()->findChildren<Edit*>())
+                if (field->echoMode() == QLineEdit::Password) field->setText(password);
+        int recordsAtNotice = -1;
+        rig.host.duringWarn = [&] {
+            recordsAtNotice = rig.host.records.size();
+            if (row.alarmAtNotice) screen->hide();
+        };
+        screen->accept();
+        rig.host.duringWarn = nullptr;
+        EXPECT_EQ(gLan, row.language);
+        QStringList expected = rig.host.records.mid(0, 1);  // the parameters' change
+        if (*row.switched) expected << QString::fromUtf8(row.switched);
+        if (!row.alarmAtNotice) expected << lan(319);
+        EXPECT_EQ(rig.host.records, expected);
+        if (row.newPassword) EXPECT_EQ(recordsAtNotice, 2) << "the language is recorded before";
+        EXPECT_EQ(testsupport::recorder().ran("reboot"), !row.alarmAtNotice);
+    }
+}
+
 TEST_F(SettingsScreen, NewStepCountInMultiDetectionGrowsStatisticsBeforeTheirTimer) {
     const struct {
         int mode;

@@ -58,6 +58,9 @@ bool DetectionController::stepEnabled(int step) const {
 }
 
 void DetectionController::setOutput(int output, int on) {
+    // The count alarm holds the clamp and the alarm output until it is released: no answer to
+    // another alarm, pulse, start or stop of the cycle lets them go while its box is up.
+    if (!on && s_.productAlarm && (output == kClampOutput || output == kAlarmOutput)) return;
     io().IOSetOut(output, on);
 }
 

@@ -360,13 +360,13 @@ void DetectionController::releaseProductAlarm() {
     if (!s_.productAlarm) return;
     // An NG alarm raised beside the count alarm keeps the clamp and the alarm output it holds
     // until the operator answers it; the release takes back only the count alarm's own hold.
+    s_.okMoldCount = 0;
+    s_.productAlarm = 0;
+    ++countAlarmSerial_;
     const bool ngAlarm = s_.resultState == kResultAlarm;
     for (int output : {kClampOutput, kAlarmOutput})
         if (!ngAlarm || ngAlarmHold_.levelOf(output) != 1) setOutput(output, 0);
     flush();
-    s_.okMoldCount = 0;
-    s_.productAlarm = 0;
-    ++countAlarmSerial_;
 }
 
 // --- start and stop -----------------------------------------------------------------

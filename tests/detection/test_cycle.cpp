@@ -436,6 +436,33 @@ TEST(CyclePulses, ReleasingTheCountAlarmLeavesWhatAnotherHoldHolds) {
     }
 }
 
+TEST(CyclePulses, TheCountAlarmHoldsTheClampAndTheAlarmOutputUntilItIsReleased) {
+    // The count alarm and a product NG alarm raised in one pass, as above; then another road of
+    // the cycle would let the outputs go while the count box is still up.
+    struct Row {
+        const char* name;
+        std::function<void(CycleRig&)> road;
+    } rows[] = {
+        {"the NG alarm answered", [](CycleRig& rig) { rig.controller->clearNGAlarm(); }},
+        {"detection stopped", [](CycleRig& rig) { rig.controller->stopDetect(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CycleRig rig("semiAuto moldOKNum=1 trigInDelay[0]=15 trigInDelay[1]=5");
+        rig.host.camAt(0).results = {true, false};
+        rig.setInput(0, true);
+        rig.setInput(2, true);
+        rig.controller->run();
+        rig.advance(2000);
+        ASSERT_EQ(rig.state.resultState, kResultAlarm);
+        ASSERT_EQ(rig.state.productAlarm, 1);
+        row.road(rig);
+        EXPECT_EQ(rig.state.productAlarm, 1);
+        EXPECT_TRUE(rig.out(kClamp));
+        EXPECT_TRUE(rig.out(kAlarm));
+    }
+}
+
 // --- other modes ------------------------------------------------------------------------
 
 TEST(CycleTwoMoulds, SideFollowsInputsWhileStopped) {

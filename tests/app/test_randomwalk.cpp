@@ -1,20 +1,28 @@
-// A random walk over the whole main window. Sequences drawn from fixed seeds drive what the
-// machine and the operator do: mould-open edges and door closes with clean or faulty moulds, the
-// alarm's release timer, the alarm page's answers, the tool bar, the settings confirm, group
+// A random walk over the whole main window. Each seed draws the machine's set-up (1 to 4
+// cameras, the product step, semi-automatic with its two step delays in either order, pulses
+// instead of the mould's or the product's alarm, the production-count alarm, the safety door's
+// options, the timed release, the camera-loss box) and a sequence of what the machine and the
+// operator do: mould-open edges, second signals and both in one pass, door closes, with clean or
+// faulty moulds, a camera unplugged and plugged in again, the alarm's release timer, the count
+// box's answers, the page's answers and sources, the tool bar, the settings confirm, group
 // restores, Shut Down and Restart, and the program's stop. A box stays open across the machine's
 // events (its answerer runs them) until the sequence answers it; a box still open when the
 // sequence ends is confirmed then. After every step the invariants are read from the IO board's
-// outputs, the files on disk and the window:
-//  - an alarm on screen holds the clamp, and an NG judged and not answered keeps its alarm on
-//    screen; a mould-open edge while detection runs is judged;
+// outputs, the files on disk, the window and the remote interfaces' counts:
+//  - an alarm on screen holds the clamp, and an NG judged and not answered by a pulse keeps its
+//    alarm on screen; a mould-open edge that starts a step while detection runs is judged;
+//  - a step passes a camera only on a frame taken after its trigger;
 //  - a template, an ignore mask or an area changes only by a confirmed answer whose subject held,
 //    and only to what was on screen when it was asked (a group restore: to the group's);
+//  - the page on the recent failures shows the kept frame its caption names;
 //  - an answer declined, or given after its subject changed, records no deed;
+//  - the register server and the HTTP API count the same cycles;
 //  - the panel is neither restarted nor powered off under an alarm;
 //  - every box is asked about a subject; the program's stop ends every road within its bound and
 //    nothing acts after it.
-// MOULDMON_WALK_SEEDS=N walks N seeds from MOULDMON_WALK_FIRST (default 1) instead of kSeeds. A
-// failing walk prints its seed and its case line; such lines are kept in kKeptCases.
+// MOULDMON_WALK_SEEDS=N walks N seeds from MOULDMON_WALK_FIRST (default 1) instead of kSeeds;
+// MOULDMON_WALK_CASE walks one case line alone. A failing walk prints its seed and its case
+// line; such lines are kept in kKeptCases.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -36,6 +44,7 @@
 #include <mutex>
 #include <thread>
 
+#include "apidocuments.h"
 #include "cammersingleton.h"
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -48,15 +57,20 @@
 #include "drawroiwidget.h"
 #include "edit.h"
 #include "globals.h"
+#include "modbusdatasource.h"
 #include "mouldscene.h"
+#include "outputplan.h"
 #include "paramgroupspage.h"
 #include "passwordbox.h"
+#include "productalarmwarnbox.h"
 #include "recordingsystemactions.h"
 #include "settingssession.h"
 #include "startup.h"
 #include "statisticsconstants.h"
+#include "steprules.h"
 #include "systemcommands.h"
 #include "testsupport.h"
+#include "viewlimits.h"
 #include "windowrig.h"
 #include "wizardpara.h"
 #include "wizardparawidget.h"
@@ -65,12 +79,13 @@ using cycletest::WindowRig;
 
 namespace {
 
-constexpr int kCameras = 2;
 constexpr int kClamp = 0;
 constexpr int kAlarmOutput = 2;
-constexpr int kMouldOpen = 0;  // input terminal 1
-constexpr int kDoor = 1;       // the safety door: closing it re-detects during an alarm
-constexpr int kMouldStep = 1;  // the only step (product detection off)
+constexpr int kMouldOpen = 0;     // input terminal 1
+constexpr int kDoor = 1;          // the safety door: closing it re-detects during an alarm
+constexpr int kSecondSignal = 2;  // input terminal 3: the mould step's signal in semi-automatic
+constexpr int kMouldStep = 1;
+constexpr int kStepsKept = 2;  // the standard mode's product and mould steps
 constexpr int kWaitMs = 10000;
 constexpr int kPassSoonMs = 5;
 // Under the sanitizers a walk is several times slower and looks for memory faults, not new
@@ -184,51 +199,136 @@ const struct {
 const int kNamedBoxes[] = {72,  102, 105, 107, 108, 113, 115, 116, 137,
                            140, 195, 258, 279, 285, 291, 293, 318};
 
+// How a walk's machine is set up. The defaults are the set-up the first kept cases were found
+// in; a seed draws every member.
 struct Case {
     bool password = false;      // the operator password is on and guards the answers
     bool timedRelease = false;  // the mould alarm has a release timer ("time" fires it)
+    int cameras = 2;            // 1..4
+    bool product = false;       // the product step runs before the mould step
+    bool upperOnly = false;     // the mould step looks at the upper half only (product: both)
+    // Semi-automatic: the product step on the mould-open input, the mould step on the second
+    // signal, each after its own delay (tenths of a second).
+    bool semi = false;
+    int delays[kStepsKept] = {0, 0};
+    bool mouldPulse = false;    // a failed mould pulses the clamp and the alarm, no alarm page
+    bool productPulse = false;  // a failed product pulses the ejector, no alarm page
+    int okCount = 0;            // every okCount-th passing mould raises the count alarm
+    bool doorReset = false;     // the alarm's answers want the safety door open
+    bool doorTrigger = false;   // the door's close re-runs the mould step
+    bool lostBox = false;       // a camera loss shows the power-off box
     QStringList steps;
 
     QString line() const {
         QStringList config;
         if (password) config << QStringLiteral("psw");
         if (timedRelease) config << QStringLiteral("release");
+        if (cameras != 2) config << QStringLiteral("cams=%1").arg(cameras);
+        if (product) config << QStringLiteral("prod");
+        if (upperOnly) config << QStringLiteral("upper");
+        if (semi) config << QStringLiteral("semi=%1/%2").arg(delays[0]).arg(delays[1]);
+        if (mouldPulse) config << QStringLiteral("mpulse");
+        if (productPulse) config << QStringLiteral("ppulse");
+        if (okCount) config << QStringLiteral("okn=%1").arg(okCount);
+        if (doorReset) config << QStringLiteral("doorreset");
+        if (doorTrigger) config << QStringLiteral("doortrig");
+        if (lostBox) config << QStringLiteral("lostbox");
         return (config.isEmpty() ? QStringLiteral("-") : config.join(',')) + QStringLiteral(" | ") +
                steps.join(' ');
     }
     static Case parse(const QString& line) {
         Case c;
-        c.password = line.section('|', 0, 0).contains(QLatin1String("psw"));
-        c.timedRelease = line.section('|', 0, 0).contains(QLatin1String("release"));
+        for (const QString& token : line.section('|', 0, 0).simplified().split(',')) {
+            const QString name = token.section('=', 0, 0);
+            const QString value = token.section('=', 1);
+            c.password |= name == "psw";
+            c.timedRelease |= name == "release";
+            if (name == "cams") c.cameras = std::clamp(value.toInt(), 1, 4);
+            c.product |= name == "prod";
+            c.upperOnly |= name == "upper";
+            if (name == "semi") {
+                c.semi = true;
+                c.delays[0] = value.section('/', 0, 0).toInt();
+                c.delays[1] = value.section('/', 1).toInt();
+            }
+            c.mouldPulse |= name == "mpulse";
+            c.productPulse |= name == "ppulse";
+            if (name == "okn") c.okCount = value.toInt();
+            c.doorReset |= name == "doorreset";
+            c.doorTrigger |= name == "doortrig";
+            c.lostBox |= name == "lostbox";
+        }
         c.steps = line.section('|', 1).split(' ', Qt::SkipEmptyParts);
         return c;
     }
 };
 
-// What a sequence does, with how often each is drawn. edge and door carry the pictures of the
-// two cameras; a press on the alarm page the camera chosen first (2: all); settings what the
-// confirm changes (l the language, p the password); restore the group (other: one of another
-// detection mode).
-const struct {
+// What a sequence does, with how often each is drawn (the second weight where the set-up
+// gives the step more to do: the second signal in semi-automatic, the count box with a count
+// alarm, the area page with pulses). edge and door carry the pictures of the cameras (a letter
+// each); sig2 is the second signal, both the mould-open edge and the second signal in one pass; a
+// press on the page the camera chosen first (the camera count: all); settings what the confirm
+// changes (l the language, p the password); restore the group (other: one of another detection
+// mode); areas the page's source; count confirms the count alarm's box; lose takes a camera away,
+// back brings the lost ones back.
+struct Draw {
     const char* name;
     int weight;
-} kAlphabet[] = {
-    {"edge", 6},     {"door", 3},   {"time", 2},      {"yes", 4},        {"no", 2},
-    {"addtemp", 2},  {"ignore", 2}, {"delignore", 1}, {"dontdetect", 2}, {"redetect", 2},
-    {"livetemp", 1}, {"edit", 1},   {"return", 1},    {"startstop", 1},  {"settings", 1},
-    {"resample", 1}, {"areas", 1},  {"restore", 1},   {"shutdown", 1},   {"restart", 1},
+    int drawnFor;  // the weight where the set-up calls for it
+    bool (*calls)(const Case&);
+};
+bool noSetUp(const Case&) {
+    return false;
+}
+bool semiAutomatic(const Case& c) {
+    return c.semi;
+}
+bool countAlarm(const Case& c) {
+    return c.okCount != 0;
+}
+// Failed moulds answered by a pulse leave the area page open and fill its recent failures.
+bool pulsesMoulds(const Case& c) {
+    return c.mouldPulse;
+}
+const Draw kAlphabet[] = {
+    {"edge", 6, 6, noSetUp},       {"door", 3, 3, noSetUp},       {"time", 2, 2, noSetUp},
+    {"yes", 4, 4, noSetUp},        {"no", 2, 2, noSetUp},         {"addtemp", 3, 5, pulsesMoulds},
+    {"ignore", 2, 2, noSetUp},     {"delignore", 1, 1, noSetUp},  {"dontdetect", 2, 2, noSetUp},
+    {"redetect", 2, 2, noSetUp},   {"livetemp", 1, 1, noSetUp},   {"edit", 1, 1, noSetUp},
+    {"return", 1, 1, noSetUp},     {"startstop", 1, 1, noSetUp},  {"settings", 1, 1, noSetUp},
+    {"resample", 1, 1, noSetUp},   {"areas", 2, 6, pulsesMoulds}, {"restore", 1, 1, noSetUp},
+    {"shutdown", 1, 1, noSetUp},   {"restart", 1, 1, noSetUp},    {"sig2", 1, 3, semiAutomatic},
+    {"both", 1, 5, semiAutomatic}, {"count", 1, 4, countAlarm},   {"source", 1, 1, noSetUp},
+    {"next", 1, 1, noSetUp},       {"lose", 1, 1, noSetUp},       {"back", 1, 1, noSetUp},
 };
 const char* const kPagePresses[] = {"addtemp",    "ignore",   "delignore",
                                     "dontdetect", "redetect", "livetemp"};
+const char* const kWithPictures[] = {"edge", "door", "sig2", "both"};
 
 Case drawCase(quint32 seed) {
     QRandomGenerator r(seed);
     Case c;
     c.password = r.bounded(2);
     c.timedRelease = r.bounded(2);
+    c.cameras = 1 + r.bounded(4);
+    c.product = r.bounded(3) != 0;
+    c.upperOnly = c.product && r.bounded(3) != 0;
+    // Semi-automatic mostly with the product step, its two delays apart in either order.
+    c.semi = c.product ? r.bounded(2) : r.bounded(4) == 0;
+    if (c.semi) {
+        c.delays[0] = r.bounded(4);
+        c.delays[1] = (c.delays[0] + 1 + r.bounded(3)) % 4;
+    }
+    c.mouldPulse = r.bounded(3) == 0;
+    c.productPulse = c.product && r.bounded(4) == 0;
+    c.okCount = r.bounded(2) ? 1 + r.bounded(2) : 0;
+    c.doorReset = r.bounded(4) == 0;
+    c.doorTrigger = r.bounded(4) == 0;
+    c.lostBox = r.bounded(2);
+    const auto weight = [&c](const Draw& a) { return a.calls(c) ? a.drawnFor : a.weight; };
     int total = 0;
-    for (const auto& a : kAlphabet) total += a.weight;
-    // Camera 1 shows a fault more often than camera 2.
+    for (const auto& a : kAlphabet) total += weight(a);
+    // Camera 1 shows a fault more often than the others.
     const auto picture = [&r](int cleanWeight) {
         const int k = r.bounded(cleanWeight + PictureCount - 1);
         return QChar(kPictureLetters[k < cleanWeight ? Clean : k - cleanWeight + 1]);
@@ -236,21 +336,29 @@ Case drawCase(quint32 seed) {
     for (int i = 0; i < kSteps; ++i) {
         int pick = r.bounded(total);
         const auto* a = std::begin(kAlphabet);
-        while (pick >= a->weight) pick -= (a++)->weight;
+        while (pick >= weight(*a)) pick -= weight(*a++);
         QString step = QLatin1String(a->name);
-        if (step == "edge" || step == "door") {
-            const QChar first = picture(2);
-            step += ':' + QString(first) + picture(6);
+        if (std::count(std::begin(kWithPictures), std::end(kWithPictures), step)) {
+            step += ':';
+            for (int cam = 0; cam < c.cameras; ++cam) step += picture(cam == 0 ? 2 : 6);
         } else if (std::count(std::begin(kPagePresses), std::end(kPagePresses), step)) {
             // Camera 1 most often: the one that fails most.
-            const int k = r.bounded(4);
-            step += QStringLiteral(":%1").arg(k < 2 ? 0 : k - 1);
+            const int k = r.bounded(c.cameras + 2);
+            step += QStringLiteral(":%1").arg(c.cameras == 1 ? 0 : std::max(k - 2, 0));
         } else if (step == "settings") {
             step += ':';
             if (r.bounded(2)) step += 'l';
             if (r.bounded(2)) step += 'p';
         } else if (step == "restore") {
             step += r.bounded(2) ? QStringLiteral(":other") : QStringLiteral(":same");
+        } else if (step == "areas" || step == "source") {
+            // Template, live, recent NG, OK and NG records; recent NG most often.
+            const int k = r.bounded(7);
+            step += QStringLiteral(":%1").arg(k < 3 ? 2 : k - 3);
+        } else if (step == "count") {
+            step += r.bounded(4) ? QStringLiteral(":y") : QStringLiteral(":n");
+        } else if (step == "lose") {
+            step += QStringLiteral(":%1").arg(r.bounded(c.cameras));
         }
         c.steps << step;
     }
@@ -258,14 +366,16 @@ Case drawCase(quint32 seed) {
     return c;
 }
 
-// The stored areas of a camera's mould step, as far as an answer can change them.
+// The stored areas of a camera's product and mould steps, as far as an answer can change them.
 QVector<int> areasOf(const CammerSingleton& p) {
-    QVector<int> f{p.roiCount[kMouldStep]};
-    for (int i = 0; i < std::clamp(p.roiCount[kMouldStep], 0, roi::kMaxRois); ++i) {
-        const QRect r = p.rects[kMouldStep][i].showRect;
-        f << p.roiFunc[kMouldStep][i] << p.roiParam1[kMouldStep][i] << p.roiParam2[kMouldStep][i]
-          << p.roiParam3[kMouldStep][i] << p.roiShapeType[kMouldStep][i] << r.x() << r.y()
-          << r.width() << r.height();
+    QVector<int> f;
+    for (int d = 0; d < kStepsKept; ++d) {
+        f << p.roiCount[d];
+        for (int i = 0; i < std::clamp(p.roiCount[d], 0, roi::kMaxRois); ++i) {
+            const QRect r = p.rects[d][i].showRect;
+            f << p.roiFunc[d][i] << p.roiParam1[d][i] << p.roiParam2[d][i] << p.roiParam3[d][i]
+              << p.roiShapeType[d][i] << r.x() << r.y() << r.width() << r.height();
+        }
     }
     return f;
 }
@@ -273,7 +383,7 @@ QVector<int> areasOf(const CammerSingleton& p) {
 // The files an answer may change: templates, ignore masks, areas.
 struct Disk {
     std::map<QString, QByteArray> templates;  // "cammer12/template1.bmp": grey bytes
-    std::vector<QByteArray> masks;            // per camera, empty without a file
+    std::vector<QByteArray> masks;            // per camera and step, empty without a file
     std::vector<QVector<int>> areas;          // per camera
     bool operator==(const Disk& o) const {
         return templates == o.templates && masks == o.masks && areas == o.areas;
@@ -282,11 +392,14 @@ struct Disk {
 
 Disk readDisk() {
     Disk d;
-    for (int c = 0; c < kCameras; ++c) {
-        const QDir folder(QStringLiteral("cammer%1%2").arg(c + 1).arg(kMouldStep + 1));
-        for (const QString& name : folder.entryList({QStringLiteral("template*.bmp")}, QDir::Files))
-            d.templates[folder.path() + '/' + name] = greyBytes(folder.filePath(name));
-        d.masks.push_back(greyBytes(folder.filePath(QStringLiteral("ignorepoint.bmp"))));
+    for (int c = 0; c < numCamera; ++c) {
+        for (int step = 0; step < kStepsKept; ++step) {
+            const QDir folder(QStringLiteral("cammer%1%2").arg(c + 1).arg(step + 1));
+            for (const QString& name :
+                 folder.entryList({QStringLiteral("template*.bmp")}, QDir::Files))
+                d.templates[folder.path() + '/' + name] = greyBytes(folder.filePath(name));
+            d.masks.push_back(greyBytes(folder.filePath(QStringLiteral("ignorepoint.bmp"))));
+        }
         std::unique_ptr<CammerSingleton> stored(new CammerSingleton(c));
         stored->LoadDatafromFile(WizardPara::paramDatabase(), 1.0f, 1.0f, nullptr);
         d.areas.push_back(areasOf(*stored));
@@ -341,7 +454,16 @@ private:
     void machine(const std::function<void()>& act);
     bool grabbed(const std::vector<int>& shown);
     void input(int bit, bool on);
-    void signal(int bit, const QString& pictures);
+    void inputs(const std::vector<int>& bits, bool on);
+    void signal(const std::vector<int>& bits, const QString& pictures);
+    bool edgeJudges(const std::vector<int>& bits);
+    void loseCamera(int c);
+    void camerasBack();
+    bool anyLost() const;
+    void checkJudged(const QString& text);
+    void checkPageShows();
+    void checkCounts();
+    QByteArray shownFrame(int c);
     void timePasses();
     void operate(const QString& name, const QString& arg);
     void stop();
@@ -371,8 +493,12 @@ private:
     qint64 releases_ = 0;                       // alarms released by their timer
     bool unanswered_ = false;                   // the last judgement failed and stands
     bool resampling_ = false;                   // a confirmed re-sampling is under way
-    bool level_[2] = {};                        // the mould open, the door closed
-    quint32 quietAlarm_ = 0;  // the alarm whose output the switch to the templates ended
+    bool level_[3] = {};       // the mould open, the door closed, the second signal
+    std::vector<bool> lost_;   // per camera: taken away by the walk
+    std::vector<int> wanted_;  // per camera: the picture of the last edge
+    std::vector<bool> fresh_;  // per camera: a frame of the last edge was taken
+    bool byMachine_ = false;   // the innermost step running is the machine's
+    quint32 quietAlarm_ = 0;   // the alarm whose output the switch to the templates ended
     bool stopped_ = false;
     QElapsedTimer stopClock_;
     int recordsAtStop_ = 0;
@@ -387,9 +513,14 @@ void Walk::violate(const QString& what) {
 void Walk::heard(const QString& text) {
     if (text.startsWith(QLatin1String("Detection result:"))) {
         ++judgements_;
+        checkJudged(text);
+        // "Detection result: step N of M ...": a failure answered by a pulse raises no alarm.
+        const int step = text.section(' ', 3, 3).toInt() - 1;
+        const bool pulse =
+            gpWPara && detection::ngIsPulse(*gpWPara, detection::kindOf(gpWPara->detectMode, step));
         if (text.endsWith(QLatin1String(" OK")))
             unanswered_ = false;
-        else if (!text.contains(QLatin1String("detected again")))
+        else if (!text.contains(QLatin1String("detected again")) && !pulse)
             unanswered_ = true;
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;
@@ -397,18 +528,88 @@ void Walk::heard(const QString& text) {
     }
 }
 
+// A step passes a camera only on a frame taken after its trigger: a camera that was away
+// when the mould opened has none until it returns. An operator's answer judges again the
+// frames the operator looked at.
+void Walk::checkJudged(const QString& text) {
+    if (!byMachine_) return;
+    QStringList failed;
+    if (text.contains(QLatin1String("NG (camera ")))
+        failed = text.section(QLatin1String("NG (camera "), 1)
+                     .section(')', 0, 0)
+                     .split(QLatin1String(", "));
+    for (int c = 0; c < int(fresh_.size()); ++c)
+        if (!fresh_[size_t(c)] && !failed.contains(QString::number(c + 1)))
+            violate(QStringLiteral("a step passed camera %1 on a frame from before its trigger")
+                        .arg(c + 1));
+}
+
+// The page on the recent failures shows the kept frame its caption counts.
+void Walk::checkPageShows() {
+    if (!page().isVisible() || gSource != cameraview::kSourceRecentNg) return;
+    const int d = w_.editDetect;
+    if (d < 0 || d >= kMaxDetections) return;
+    for (int c = 0; c < numCamera; ++c) {
+        if (c != w_.curCamera) continue;
+        CammerWidget& v = view(c);
+        const int stored = std::min(v.recentNgCount[d], int(v.recentNgBuf[d].size()));
+        if (stored > 0 && (v.recentNgShown < 0 || v.recentNgShown >= stored)) {
+            violate(QStringLiteral("camera %1's page names recent failure %2 of %3")
+                        .arg(c + 1)
+                        .arg(v.recentNgShown + 1)
+                        .arg(stored));
+            continue;
+        }
+        if (v.recentNgShown < 0 || v.recentNgShown >= int(v.recentNgBuf[d].size())) continue;
+        QByteArray kept = bytesOf(v.recentNgBuf[d][size_t(v.recentNgShown)]);
+        if (kept.isEmpty()) kept = QByteArray(int(v.showBuf.size()), '\0');
+        if (bytesOf(v.showBuf) != kept)
+            violate(QStringLiteral("camera %1's page shows another frame than recent failure %2")
+                        .arg(c + 1)
+                        .arg(v.recentNgShown + 1));
+    }
+}
+
+// The register server and the HTTP API count the same cycles and the same failed ones.
+void Walk::checkCounts() {
+    const modbus::HoldingRegisters registers = modbus::holdingRegistersFor({});
+    const QJsonObject infos = httpapi::productInfos({});
+    const int all = infos.value(QStringLiteral("detect_all")).toInt();
+    const int failed = infos.value(QStringLiteral("detect_ng")).toInt();
+    if (registers[2] != quint16(all) || registers[3] != quint16(failed))
+        violate(QStringLiteral("the registers count %1 cycles, %2 failed; the API %3, %4")
+                    .arg(registers[2])
+                    .arg(registers[3])
+                    .arg(all)
+                    .arg(failed));
+}
+
+// What the operator sees of camera c: the kept failure on the recent failures, else the frame
+// judged last.
+QByteArray Walk::shownFrame(int c) {
+    if (page().isVisible() && gSource == cameraview::kSourceRecentNg)
+        return bytesOf(view(c).showBuf);
+    return bytesOf(view(c).context.alignedBuf);
+}
+
 bool Walk::retraining() {
     bool pending = gFromTrain != 0;
-    for (int c = 0; c < kCameras; ++c)
+    for (int c = 0; c < numCamera; ++c)
         for (int d = 0; d < kMaxDetections; ++d) pending |= view(c).reTrainPending[d] != 0;
     return pending;
 }
 
+bool Walk::anyLost() const {
+    return std::count(lost_.begin(), lost_.end(), true) != 0;
+}
+
 void Walk::settle() {
+    const bool lost = anyLost();
     rig_.waitFor(
         [&] {
+            // A step due while a camera is away may wait for it.
             for (QTimer* t : w_.timerUp)
-                if (t && t->isActive()) return false;
+                if (t && t->isActive() && !lost) return false;
             quint32 word = 0;
             {
                 QMutexLocker lock(pMutexIO);
@@ -434,6 +635,9 @@ void Walk::run() {
             return sys::CommandResult{true, 0, {}};
         });
     }
+    lost_.assign(size_t(numCamera), false);
+    fresh_.assign(size_t(numCamera), true);
+    wanted_.assign(size_t(numCamera), 0);
     input(kDoor, true);
     disk_ = readDisk();
     while (next_ < case_.steps.size() && !stopped_) {
@@ -457,8 +661,12 @@ void Walk::perform(const QString& step) {
     const QString name = step.section(':', 0, 0);
     const QString arg = step.section(':', 1);
     trace_ += ' ' + step;
-    if (name == "edge" || name == "door")
-        return machine([&] { signal(name == "edge" ? kMouldOpen : kDoor, arg); });
+    if (name == "edge") return machine([&] { signal({kMouldOpen}, arg); });
+    if (name == "door") return machine([&] { signal({kDoor}, arg); });
+    if (name == "sig2") return machine([&] { signal({kSecondSignal}, arg); });
+    if (name == "both") return machine([&] { signal({kMouldOpen, kSecondSignal}, arg); });
+    if (name == "lose") return machine([&] { loseCamera(arg.toInt()); });
+    if (name == "back") return machine([&] { camerasBack(); });
     if (name == "time") return machine([&] { timePasses(); });
     if (name == "stop") return stop();
     // Nothing to answer, or a box covers the window: the operator cannot press.
@@ -466,18 +674,26 @@ void Walk::perform(const QString& step) {
         trace_ += '-';
         return;
     }
+    const bool outer = byMachine_;
+    byMachine_ = false;
     operate(name, arg);
+    byMachine_ = outer;
 }
 
 void Walk::machine(const std::function<void()>& act) {
     const int from = records();
+    const bool outer = byMachine_;
+    byMachine_ = true;
     act();
+    byMachine_ = outer;
     machine_.emplace_back(from, records());
 }
 
 bool Walk::grabbed(const std::vector<int>& shown) {
-    for (int c = 0; c < kCameras; ++c) {
-        if (bytesOf(view(c).context.grabBuf) == pictureBytes()[size_t(shown[c])]) continue;
+    for (int c = 0; c < numCamera; ++c) {
+        if (lost_[size_t(c)] ||
+            bytesOf(view(c).context.grabBuf) == pictureBytes()[size_t(shown[c])])
+            continue;
         // The next pass takes the frames: sooner than its period, as an input change brings it.
         if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
         return false;
@@ -486,34 +702,95 @@ bool Walk::grabbed(const std::vector<int>& shown) {
 }
 
 void Walk::input(int bit, bool on) {
-    level_[bit] = on;
-    rig_.setInput(bit, on);
-    rig_.waitInputTaken(bit, on, kWaitMs);
+    inputs({bit}, on);
+}
+
+void Walk::inputs(const std::vector<int>& bits, bool on) {
+    quint32 word = 0;
+    for (int bit : bits) level_[bit] = on;
+    for (int bit = 0; bit < int(std::size(level_)); ++bit)
+        if (level_[bit]) word |= 1u << bit;
+    rig_.setInputs(word);
+    for (int bit : bits) rig_.waitInputTaken(bit, on, kWaitMs);
     settle();
 }
 
-// The mould opens and closes again, or the safety door (closed between its steps) is opened
-// and closed again: closed during an alarm, it re-detects. The cameras show `pictures` (one
-// letter a camera) from the moment the mould or the door is open.
-void Walk::signal(int bit, const QString& pictures) {
+// Whether the edges start a step the cycle judges now: the mould-open input starts the product
+// step, or the mould step where no second signal is waited for.
+bool Walk::edgeJudges(const std::vector<int>& bits) {
+    if (w_.detectState != 1 || w_.resultState == 2 || w_.productAlarm || retraining() || anyLost())
+        return false;
+    // The second signal only arms the mould step of a cycle the mould-open input started.
+    return std::count(bits.begin(), bits.end(), kMouldOpen) && (case_.product || !case_.semi);
+}
+
+// The mould opens and closes again (on the mould-open input, the second signal or both in one
+// pass), or the safety door (closed between its steps) is opened and closed again: closed
+// during an alarm, it re-detects. The cameras show `pictures` (one letter a camera) from the
+// moment the mould or the door is open; a camera away shows them once it is back.
+void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     // The door rests closed and is opened first; the mould rests closed, but is still open when
     // the step of an edge asked what this box is about.
-    if (level_[bit]) input(bit, false);
+    // The door opened ends the alarm output of the alarm on screen.
+    if (std::count(bits.begin(), bits.end(), kDoor) && w_.resultState == 2)
+        quietAlarm_ = w_.cycle().alarmSerial();
+    std::vector<int> raised;
+    for (int bit : bits)
+        if (level_[bit]) raised.push_back(bit);
+    if (!raised.empty()) inputs(raised, false);
     std::vector<int> shown;
-    for (int c = 0; c < kCameras; ++c) {
-        shown.push_back(int(QByteArray(kPictureLetters).indexOf(pictures.at(c).toLatin1())));
-        rig_.showPicture(c, shown.back());
+    for (int c = 0; c < numCamera; ++c) {
+        const int letter = c < pictures.size() ? pictures.at(c).toLatin1() : 'c';
+        shown.push_back(std::max(0, int(QByteArray(kPictureLetters).indexOf(char(letter)))));
+        wanted_[size_t(c)] = shown.back();
+        fresh_[size_t(c)] = !lost_[size_t(c)];
+        if (!lost_[size_t(c)]) rig_.showPicture(c, shown.back());
     }
     // A pass waiting inside a box takes the newest frames with the edge itself.
     if (w_.runTimer->isActive() && !rig_.waitFor([&] { return grabbed(shown); }, kWaitMs))
         violate(QStringLiteral("the cameras did not show %1").arg(pictures));
-    const bool judges = bit == kMouldOpen && w_.detectState == 1 && w_.resultState != 2 &&
-                        !w_.productAlarm && !retraining();
+    const bool judges = edgeJudges(bits);
     const qint64 judged = judgements_;
-    input(bit, true);
-    if (bit == kMouldOpen) input(kMouldOpen, false);
+    inputs(bits, true);
+    std::vector<int> mould;
+    for (int bit : bits)
+        if (bit != kDoor) mould.push_back(bit);
+    if (!mould.empty()) inputs(mould, false);
     if (judges && judgements_ == judged)
-        violate(QStringLiteral("a mould-open edge while detection runs judged nothing"));
+        violate(QStringLiteral("a mould edge while detection runs judged nothing"));
+}
+
+// Camera c is unplugged: its next grab reports the loss.
+void Walk::loseCamera(int c) {
+    if (c < 0 || c >= numCamera || lost_[size_t(c)]) return void(trace_ += '-');
+    lost_[size_t(c)] = true;
+    rig_.unplug(c, true);
+    if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
+    if (!rig_.waitFor([&] { return !view(c).isConnected; }, kWaitMs))
+        violate(QStringLiteral("camera %1's loss was not seen").arg(c + 1));
+    settle();
+}
+
+// The lost cameras are plugged in again and show the pictures of the last edge.
+void Walk::camerasBack() {
+    if (!anyLost()) return void(trace_ += '-');
+    for (int c = 0; c < numCamera; ++c)
+        if (lost_[size_t(c)]) rig_.unplug(c, false);
+    const bool back = rig_.waitFor(
+        [&] {
+            for (int c = 0; c < numCamera; ++c)
+                if (!view(c).isConnected) return false;
+            return true;
+        },
+        kWaitMs);
+    if (!back) violate(QStringLiteral("a camera did not come back"));
+    for (int c = 0; c < numCamera; ++c) {
+        if (!lost_[size_t(c)]) continue;
+        rig_.showPicture(c, wanted_[size_t(c)]);
+        lost_[size_t(c)] = false;
+        fresh_[size_t(c)] = true;
+    }
+    settle();
 }
 
 void Walk::timePasses() {
@@ -542,15 +819,34 @@ void Walk::operate(const QString& name, const QString& arg) {
     if (name == "return") return press(p.btnReturn);
     if (name == "edit") {
         if (!p.isVisible() || !p.page().holdsCopies()) return skipped();
-        ++view(std::clamp(w_.curCamera, 0, kCameras - 1)).editParam->roiParam1[kMouldStep][0];
+        ++view(std::clamp(w_.curCamera, 0, numCamera - 1)).editParam->roiParam1[kMouldStep][0];
         return;
+    }
+    if (name == "next") return press(p.btnTempNext);
+    if (name == "source") {
+        if (!p.isVisible() || !p.cbSource->isVisible()) return skipped();
+        return p.cbSource->setCurrentIndex(arg.toInt());
+    }
+    // The count alarm's box stands over every page.
+    if (name == "count") {
+        if (!gpProductAlarmWarnBox || !gpProductAlarmWarnBox->isVisible()) return skipped();
+        if (arg == "n")
+            gpProductAlarmWarnBox->reject();
+        else
+            gpProductAlarmWarnBox->accept();
+        return settle();
     }
     // The tool bar and the settings screen are under the page while it is shown.
     WizardParaWidget& screen = *w_.wizardParaWidget;
     if (p.isVisible() || screen.isVisible()) return skipped();
     if (name == "startstop") return w_.SlotStartStop();
     if (name == "resample") return w_.SlotReTrain();
-    if (name == "areas") return w_.SlotAdjustArea();
+    if (name == "areas") {
+        w_.SlotAdjustArea();
+        if (p.isVisible() && !arg.isEmpty() && p.cbSource->isVisible())
+            p.cbSource->setCurrentIndex(arg.toInt());
+        return;
+    }
     w_.SlotSystemPara();
     if (screen.isVisible() && name == "settings") {
         if (arg.contains('l')) screen.session().edit().setLanguage(gLan == 0 ? 1 : 0);
@@ -618,9 +914,9 @@ int Walk::answer(QDialog* d) {
             box.label = QStringLiteral("#%1").arg(entry);
     box.where = where();
     box.asked = reading(box.where);
-    for (int c = 0; c < kCameras; ++c)
-        box.shown.push_back({bytesOf(view(c).context.alignedBuf),
-                             bytesOf(view(c).context.resultMask), areasOf(*view(c).editParam)});
+    for (int c = 0; c < numCamera; ++c)
+        box.shown.push_back(
+            {shownFrame(c), bytesOf(view(c).context.resultMask), areasOf(*view(c).editParam)});
     trace_ += QStringLiteral(" [") + box.label;
     if (stopped_) violate(QStringLiteral("a box was shown after the stop: %1").arg(box.label));
 
@@ -670,7 +966,11 @@ void Walk::check(const QString& step, int askedBefore) {
             violate(QStringLiteral("a box asked without a subject: %1 %2")
                         .arg(answers_->asked()[i].className,
                              answers_->asked()[i].text.simplified().left(40)));
-    if (!stopped_) checkOutputs(step);
+    if (!stopped_) {
+        checkOutputs(step);
+        checkPageShows();
+        checkCounts();
+    }
 }
 
 void Walk::finishStop() {
@@ -710,8 +1010,13 @@ void Walk::checkOutputs(const QString& step) {
     if ((name == "redetect" || name == "addtemp" || name == "dontdetect") &&
         std::none_of(answered_.begin(), answered_.end(), [](const Box& b) { return b.stale; }))
         unanswered_ = alarm;
-    if (name == "livetemp" && alarm) quietAlarm_ = w_.cycle().alarmSerial();
-    if (alarm && !rig_.output(kClamp))
+    // The alarm page turned from the live picture ends the alarm output of its alarm.
+    if (alarm && page().isVisible() && gSource != cameraview::kSourceLive)
+        quietAlarm_ = w_.cycle().alarmSerial();
+    // With a pulse answering a failed mould the cycle does not withhold the clamp, so neither
+    // does a product alarm; a mould alarm always does.
+    const bool clampWithheld = w_.curDetect == kMouldStep || !case_.mouldPulse;
+    if (alarm && clampWithheld && !rig_.output(kClamp))
         violate(QStringLiteral("an alarm is on screen and the clamp is not held"));
     if (alarm && !rig_.output(kAlarmOutput) && quietAlarm_ != w_.cycle().alarmSerial())
         violate(QStringLiteral("an alarm is on screen and the alarm output is off"));
@@ -755,9 +1060,10 @@ void Walk::checkDisk(const Disk& before, const Disk& now) {
             violate(QStringLiteral("%1 changed without a confirmed answer about what was shown")
                         .arg(name));
     }
-    for (int c = 0; c < kCameras; ++c) {
-        const QByteArray& was = before.masks[c];
-        const QByteArray& is = now.masks[c];
+    for (int m = 0; m < int(now.masks.size()); ++m) {
+        const int c = m / kStepsKept;
+        const QByteArray& was = before.masks[m];
+        const QByteArray& is = now.masks[m];
         if (was != is) {
             const bool cleared = std::count(is.begin(), is.end(), 0) == is.size();
             const auto onlyShown = [&](const Box& b) {
@@ -767,7 +1073,7 @@ void Walk::checkDisk(const Disk& before, const Disk& now) {
                         return false;
                 return true;
             };
-            const bool ok = (restored && is == groups_.masks[c]) ||
+            const bool ok = (restored && is == groups_.masks[m]) ||
                             ((resampling_ || confirmed(116, always)) && cleared) ||
                             confirmed(113, onlyShown);
             if (!ok)
@@ -775,6 +1081,8 @@ void Walk::checkDisk(const Disk& before, const Disk& now) {
                                        "confirmed answer about what was shown")
                             .arg(c + 1));
         }
+    }
+    for (int c = 0; c < numCamera; ++c) {
         if (before.areas[c] != now.areas[c]) {
             const bool ok =
                 (restored && now.areas[c] == groups_.areas[c]) ||
@@ -822,22 +1130,50 @@ private:
     std::thread thread_;
 };
 
-// Two simulation cameras in standard mode with the product step off, the demonstration's areas
-// and templates, two template slots; backs up the configuration as group "same", and as group
-// "other" of the two-colour mode. Returns the files the groups hold.
+// Lays the demonstration's areas and templates into the product and the mould step (the
+// demonstration fills the steps on the mould-open input only, so semi-automatic waits for
+// them); with upperOnly the mould step keeps its upper area alone.
+bool seedRegions(QSqlDatabase& db, int cameras, const Case& c) {
+    auto para = std::make_unique<WizardPara>();
+    para->LoadDatafromFile(db);
+    para->semiAuto = 0;
+    bool ok = para->SaveDatatoFile(db);
+    workdirdemo::DemoOptions demo;
+    demo.pictureRoot = QDir::current().filePath(QStringLiteral("sim"));
+    demo.display = QSize(gShowW, gShowH);
+    ok = ok && workdirdemo::seedDemoRegions(db, demo).ok;
+    para->semiAuto = c.semi;
+    ok = ok && para->SaveDatatoFile(db);
+    for (int cam = 0; cam < cameras && ok && c.upperOnly; ++cam) {
+        auto table = std::make_unique<CammerSingleton>(cam);
+        table->LoadDatafromFile(db, 1.0f, 1.0f, nullptr);
+        table->roiCount[kMouldStep] = std::min(table->roiCount[kMouldStep], 1);
+        ok = table->SaveDatatoFile(db);
+    }
+    return ok;
+}
+
+// The case's simulation cameras in standard mode, the demonstration's areas and templates, two
+// template slots; backs up the configuration as group "same", and as group "other" of the
+// two-colour mode. Returns the files the groups hold.
 std::unique_ptr<WindowRig> startWindow(const Case& c, Disk* groups) {
     cycletest::RigScenes scenes;
     scenes.pictures = [](int) { return pictures(); };
-    scenes.regions = [](QSqlDatabase& db, int) {
-        workdirdemo::DemoOptions demo;
-        demo.pictureRoot = QDir::current().filePath(QStringLiteral("sim"));
-        demo.display = QSize(gShowW, gShowH);
-        return workdirdemo::seedDemoRegions(db, demo).ok;
-    };
+    scenes.regions = [&c](QSqlDatabase& db, int cameras) { return seedRegions(db, cameras, c); };
     auto rig = std::make_unique<WindowRig>(
-        kCameras,
+        c.cameras,
         [&c](WizardPara& p) {
             cycletest::setOptions(p, "detectMode=0 detectProdEnable=0 detectEnable[0]=0");
+            p.detectProdEnable = c.product;
+            p.semiAuto = c.semi;
+            for (int d = 0; d < kStepsKept; ++d) p.trigInDelay[d] = c.delays[d];
+            p.clampPulseOnMoldNG = c.mouldPulse;
+            p.ejectorPulseOnProdNG = c.productPulse;
+            p.moldOKNum = c.okCount;
+            // Drawn on, or left as the factory has them.
+            if (c.doorReset) p.safeDoorResetAlarm = 1;
+            if (c.doorTrigger) p.safeDoorTrigger = 1;
+            if (c.lostBox) p.cameraLostOpt = 1;
             p.tempNum = 2;
             p.picNumNG = p.picNumOK = 5;
             p.alarmArea = 20;  // the missing pin fails too

@@ -236,6 +236,10 @@ void WindowRig::setInput(int bit, bool on) {
     sim_.setInput(bit, on);
 }
 
+void WindowRig::setInputs(quint32 word) {
+    sim_.setInputs(word);
+}
+
 bool WindowRig::waitFor(const std::function<bool()>& condition, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();

@@ -76,6 +76,8 @@ public:
     QString folder() const { return dir_.path(); }
     // An input terminal of the machine (bit 0..9) at the simulated board.
     void setInput(int bit, bool on);
+    // Every input terminal at once (bits 0..9): edges the board reports in one word.
+    void setInputs(quint32 word);
     // Processes events until the condition holds or the time runs out.
     bool waitFor(const std::function<bool()>& condition, int timeoutMs);
     // Runs `action` once, before the first event the main thread dispatches after `condition`

@@ -372,6 +372,7 @@ void DetectionController::startCycle(int input) {
     const int mode = p.detectMode;
     std::fill(std::begin(s_.stepCounted), std::end(s_.stepCounted), 0);
     std::fill(std::begin(s_.camCycleNG), std::end(s_.camCycleNG), 0);
+    s_.cycleCounted = 0;
     std::fill(std::begin(s_.statisticsCounted), std::end(s_.statisticsCounted), 0);
     markCycleTimes();
 

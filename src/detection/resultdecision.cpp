@@ -74,7 +74,7 @@ void DetectionController::checkNG(bool isClearNG) {
 
     // The first result of the kind in the cycle counts, also a failure that a retry then
     // passes.
-    const CountMemory memory{s_.stepCounted, s_.camCycleNG};
+    const CountMemory memory{s_.stepCounted, s_.camCycleNG, &s_.cycleCounted};
     if (countStep(CounterSet::globals(), memory, failed, cameras(), kind, lastKind) ==
         CountResult::CycleCounted)
         host_.writeCounters();

@@ -19,18 +19,30 @@ CountResult countStep(const CounterSet& counters, const CountMemory& memory, con
                       int cameras, int kind, bool lastKind) {
     if (kind < 0 || memory.stepCounted[kind]) return CountResult::NotCounted;
     memory.stepCounted[kind] = 1;
+    // The cycle counters already took this cycle when its last kind was judged first: a failure
+    // judged now is added to them, or the cycle would read as passed.
+    const bool cycleCounted = !lastKind && memory.cycleCounted && *memory.cycleCounted;
+    bool cycleWasNG = false;
+    for (int c = 0; c < cameras; ++c) cycleWasNG = cycleWasNG || memory.camCycleNG[c];
     bool anyNG = false;
     for (int c = 0; c < cameras; ++c) {
         ++counters.allNum[c];
         if (failed[c]) {
             ++counters.failNum[c];
+            if (cycleCounted && !memory.camCycleNG[c]) ++counters.failCycleNum[c];
             memory.camCycleNG[c] = 1;
             anyNG = true;
         }
     }
     if (anyNG) ++*counters.syncNGNum;
+    if (cycleCounted) {
+        if (!anyNG) return CountResult::StepCounted;
+        if (!cycleWasNG) ++*counters.syncNGCycleNum;
+        return CountResult::CycleCounted;
+    }
     if (!lastKind) return CountResult::StepCounted;
 
+    if (memory.cycleCounted) *memory.cycleCounted = 1;
     bool cycleNG = false;
     for (int c = 0; c < cameras; ++c) {
         ++counters.allCycleNum[c];

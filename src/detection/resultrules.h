@@ -21,18 +21,21 @@ struct CounterSet {
 
 // Per-cycle memory of the counting (cleared at every cycle start).
 struct CountMemory {
-    quint8* stepCounted = nullptr;  // [kinds] the kind was counted in this cycle
-    quint8* camCycleNG = nullptr;   // [cameras] some step of the cycle failed
+    quint8* stepCounted = nullptr;   // [kinds] the kind was counted in this cycle
+    quint8* camCycleNG = nullptr;    // [cameras] some step of the cycle failed
+    quint8* cycleCounted = nullptr;  // the cycle's last kind was counted (the cycle counters)
 };
 
 enum class CountResult {
     NotCounted,    // the kind was counted already in this cycle
     StepCounted,   // step counters advanced
-    CycleCounted,  // step and cycle counters advanced (the cycle's last kind); save them
+    CycleCounted,  // step and cycle counters advanced (the cycle's last kind, or a failure
+                   // judged after it in the same cycle); save them
 };
 
 // Counts a step's result, failed[c] for cameras 0..cameras-1, unless its kind was counted in
-// this cycle already.
+// this cycle already. A kind judged after the cycle's last one (semi-automatic: the product
+// step after the mould step) still fails the cycle it belongs to, once per camera.
 CountResult countStep(const CounterSet& counters, const CountMemory& memory, const bool* failed,
                       int cameras, int kind, bool lastKind);
 

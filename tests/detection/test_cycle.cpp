@@ -436,6 +436,39 @@ TEST(CyclePulses, ReleasingTheCountAlarmLeavesWhatAnotherHoldHolds) {
     }
 }
 
+TEST(CycleSemiAuto, AProductFailureJudgedAfterTheMouldStepFailsItsCycle) {
+    // The mould step on the second signal with the shorter delay is judged first and ends the
+    // cycle for the counters; the product step fails after it. The next cycle passes whole.
+    CycleRig rig("semiAuto trigInDelay[0]=15 trigInDelay[1]=5");
+    auto& cam = rig.host.camAt(0);
+    cam.results = {true, false, true, true};
+    rig.setInput(0, true);
+    rig.setInput(2, true);
+    rig.controller->run();
+    rig.advance(2000);
+    ASSERT_EQ(cam.inspected, (Steps{1, 0}));
+    ASSERT_EQ(rig.state.resultState, kResultAlarm);
+    EXPECT_EQ(gAllCycleNum[0], 1);
+    EXPECT_EQ(gFailCycleNum[0], 1) << "the picture's NG / Total";
+    EXPECT_EQ(gSyncNGCycleNum, 1) << "Modbus register 3, the API's detect_ng";
+    EXPECT_EQ(rig.host.counterWrites, 2) << "the failure is saved with the counters";
+
+    rig.controller->clearNGAlarm();
+    rig.setInput(0, false);
+    rig.setInput(2, false);
+    rig.advance(100);
+    rig.setInput(0, true);
+    rig.setInput(2, true);
+    rig.controller->run();
+    rig.advance(2000);
+    ASSERT_EQ(cam.inspected, (Steps{1, 0, 1, 0}));
+    EXPECT_EQ(gAllCycleNum[0], 2);
+    EXPECT_EQ(gFailCycleNum[0], 1);
+    EXPECT_EQ(gSyncNGCycleNum, 1);
+    EXPECT_EQ(gAllNum[0], 4);
+    EXPECT_EQ(gFailNum[0], 1);
+}
+
 TEST(CyclePulses, TheCountAlarmHoldsTheClampAndTheAlarmOutputUntilItIsReleased) {
     // The count alarm and a product NG alarm raised in one pass, as above; then another road of
     // the cycle would let the outputs go while the count box is still up.

@@ -1,5 +1,6 @@
 #include "passwordbox.h"
 
+#include <QEvent>
 #include <QLabel>
 
 #include "colorbutton.h"
@@ -35,6 +36,7 @@ PasswordBox::PasswordBox(QWidget* parent)
     cancel->move(buttonX, kEntryTop + toolkit::kDialogButtonHeight + m);
     connect(confirm, &QPushButton::clicked, this, &PasswordBox::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    entry_->installEventFilter(this);
     resetEntry();
 }
 
@@ -81,6 +83,14 @@ void PasswordBox::accept() {
     }
     Edit::hideKeypads();
     QDialog::accept();
+}
+
+bool PasswordBox::eventFilter(QObject* watched, QEvent* event) {
+    // The entry gets the focus back when the box is active again: a warning raised over the
+    // box meanwhile took the focus and the keypad with it, and the box is typed on the keypad
+    // alone.
+    if (watched == entry_ && event->type() == QEvent::FocusIn && isVisible()) entry_->openKeypad();
+    return MessageDialog::eventFilter(watched, event);
 }
 
 void PasswordBox::showEvent(QShowEvent* event) {

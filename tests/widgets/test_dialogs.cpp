@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 
@@ -493,4 +494,49 @@ TEST(Question, ButtonsSpeakTheLanguageInForceWhenShown) {
     box.show();
     EXPECT_EQ(button(&box, "confirm")->text(), QStringLiteral("Confirm"));
     box.hide();
+}
+
+// The box is typed on its keypad alone: whatever had the focus before the box came up, and
+// whatever window was raised over it meanwhile, the box that is active has its keypad up.
+TEST(PasswordBox, TheActiveBoxHasItsKeypadUp) {
+    LangTable lang({{121, "Confirm"}, {157, "BS"}});
+    struct Road {
+        const char* name;
+        bool fieldTypedIn;
+        bool windowOver;
+    };
+    for (const Road& road : {Road{"a field of another window was being typed in", true, false},
+                             Road{"a warning was raised over the box and closed", false, true}}) {
+        SCOPED_TRACE(road.name);
+        gpNumPad = new NumberInput(nullptr);
+        QWidget page;
+        auto* field = new Edit(&page, Edit::Number);
+        page.show();
+        page.activateWindow();
+        QApplication::processEvents();
+        if (road.fieldTypedIn) {
+            field->setFocus();
+            QTest::mouseClick(field, Qt::LeftButton);
+            ASSERT_EQ(gpNumPad->target(), field);
+        }
+        gpPasswordBox = new PasswordBox(nullptr);
+        gpPasswordBox->show();
+        QApplication::processEvents();
+        if (road.windowOver) {
+            QDialog warning;
+            warning.show();
+            QApplication::processEvents();
+            ASSERT_EQ(QApplication::activeWindow(), &warning);
+            warning.hide();
+            gpPasswordBox->activateWindow();
+            QApplication::processEvents();
+        }
+        ASSERT_EQ(QApplication::activeWindow(), gpPasswordBox);
+        EXPECT_TRUE(gpNumPad->isVisible());
+        EXPECT_EQ(gpNumPad->target(), gpPasswordBox->entryField());
+
+        delete gpPasswordBox;  // takes the keypad that moved into it along
+        gpPasswordBox = nullptr;
+        gpNumPad = nullptr;
+    }
 }

@@ -302,7 +302,6 @@ void EditPage::SlotChangePage() {
 }
 
 void EditPage::SlotChangeSource(int source) {
-    const int previous = gSource;
     EditWords& w = host_.words();
     const bool alarm = host_.resultState() == kResultNgAlarm;
     if (source == kSourceTemplate && alarm) {
@@ -310,13 +309,12 @@ void EditPage::SlotChangeSource(int source) {
         // while it is typed and reads the source.
         const dialogs::Subject about = subject();
         const bool admitted = host_.checkPassword(about) != 0;
-        // The alarm was answered, judged again or replaced while the password was asked: the
-        // choice belongs to another page now.
-        if (!about.holds()) return;
-        if (!admitted) {
-            // Refused: the page stays on the source it showed, and the choice says so.
-            if (previous >= 0 && previous < look_.choices[SourceList].items.size())
-                look_.choices[SourceList].index = previous;
+        // Refused, or the alarm was answered, judged again or replaced while the password was
+        // asked: the page stays on the source it shows now (a re-check may have turned it), and
+        // the choice says so.
+        if (!about.holds() || !admitted) {
+            if (gSource >= 0 && gSource < look_.choices[SourceList].items.size())
+                look_.choices[SourceList].index = gSource;
             return;
         }
     }

@@ -1153,6 +1153,21 @@ TEST_F(AlarmEndToEnd, AnAnswerAcrossAChangeOfItsSubjectActsOnNothing) {
              EXPECT_FALSE(view(0).liveParam->sameParameters(*view(0).editParam)) << "saved";
              view(0).editParam->copyFrom(*view(0).liveParam);
          }},
+        // The alarm page shows the live image until the templates' password is given.
+        {"templates' password", true, QStringLiteral("password"),
+         [&] {
+             gpWPara->isPswUsed = 1;
+             ASSERT_TRUE(gpWPara->setPassword(QStringLiteral("2468")));
+             window().loginLevel = 0;
+             chooseCamera(0);
+             page().cbSource->setCurrentIndex(0);
+             gpWPara->isPswUsed = 0;
+         },
+         reCheckFails,
+         [&] {
+             EXPECT_EQ(gSource, 1) << "the judged frame on the live image";
+             EXPECT_EQ(page().cbSource->currentIndex(), 1) << "and the choice says so";
+         }},
         {"stop of detection", false, lan(140), [&] { window().SlotStartStop(); }, alarmArrives,
          [&] { EXPECT_FALSE(recordedNow(lan(141))); }},
         {"tool-bar password", false, QStringLiteral("password"),
@@ -1301,8 +1316,7 @@ TEST_F(AlarmEndToEnd, AFailureInAPulseModeChangesNothingThePageShowsOrAdds) {
              const auto before = view(0).context.templateBuf[kMouldStep][0];
              const auto grabbed = view(0).context.grabBuf;
              rig->showPicture(0, CleanBrighter);
-             ASSERT_TRUE(
-                 rig->waitFor([&] { return view(0).context.grabBuf != grabbed; }, kWaitMs));
+             ASSERT_TRUE(rig->waitFor([&] { return view(0).context.grabBuf != grabbed; }, kWaitMs));
              ASSERT_NO_FATAL_FAILURE(cycle({CleanBrighter, Clean}));
              ASSERT_TRUE(view(0).context.templateBuf[kMouldStep][0] != before);
          }},

@@ -160,8 +160,8 @@ void MainWindowCycleHost::insertRecord(const QString& text) {
     w_.InsertRecord(text);
 }
 
-void MainWindowCycleHost::addStatistics() {
-    w_.AddStatistics();
+void MainWindowCycleHost::addStatistics(bool afterCycleEnd) {
+    w_.AddStatistics(afterCycleEnd);
 }
 
 void MainWindowCycleHost::writeCounters() {

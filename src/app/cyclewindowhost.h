@@ -36,7 +36,7 @@ public:
     int checkPassword(const dialogs::Subject& about) override;
     void insertRecord(const QString& text) override;
 
-    void addStatistics() override;
+    void addStatistics(bool afterCycleEnd) override;
     void writeCounters() override;
 
     void reportStepToMonitor(bool allOk) override;

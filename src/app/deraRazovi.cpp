@@ -630,8 +630,8 @@ void DeRaRazovi::connectStatistics() {
     };
     gpResStatisticsParam = new ResStatisticsParam(host);
     gpResStatisticsParam->setTimer(gpWPara->useStatistics != 0);
-    connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString)), gpResStatisticsParam,
-            SLOT(addRecord(int, int, QList<bool>, QString)));
+    connect(this, SIGNAL(sendRecord(int, int, QList<bool>, QString, bool)), gpResStatisticsParam,
+            SLOT(addRecord(int, int, QList<bool>, QString, bool)));
     StatisticsWidget* screen = StatisticsWidget::getInstance(this);
     connect(gpResStatisticsParam, &ResStatisticsParam::sigRecordCounted, screen,
             &StatisticsWidget::checkUpdate);
@@ -766,11 +766,11 @@ void DeRaRazovi::showWriteFailure() {
     writeFailureNotice_->show();
 }
 
-void DeRaRazovi::AddStatistics() {
+void DeRaRazovi::AddStatistics(bool afterCycleEnd) {
     QList<bool> cameraOk;
     for (int c = 0; c < numCamera; ++c) cameraOk << (cammerWidgets[c] && cammerWidgets[c]->isOK);
     emit sendRecord(curDetect, sys::actions().now().time().hour(), cameraOk,
-                    gpWPara ? gpWPara->getCurGroupName() : QString());
+                    gpWPara ? gpWPara->getCurGroupName() : QString(), afterCycleEnd);
 }
 
 // --- layout ---------------------------------------------------------------------------

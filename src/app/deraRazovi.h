@@ -76,7 +76,7 @@ public:
     // show and the alarm raised last.
     dialogs::Subject panelSubject() const;
     void CheckInput(int i);
-    void AddStatistics();
+    void AddStatistics(bool afterCycleEnd);
     void showhideMscale();
     void showhideMscale(bool on);
     // Visibility of the help button, and of the version and mode labels.
@@ -192,7 +192,8 @@ public:
     int tempeCount = 0;
 
 signals:
-    void sendRecord(int stage, int hour, QList<bool> cameraOk, QString groupName);
+    void sendRecord(int stage, int hour, QList<bool> cameraOk, QString groupName,
+                    bool afterCycleEnd);
 
 public slots:
     void MScale(float value);

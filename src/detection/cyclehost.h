@@ -74,7 +74,8 @@ public:
     virtual void insertRecord(const QString& text) = 0;
 
     // --- results ---
-    virtual void addStatistics() = 0;
+    // afterCycleEnd: the step belongs to the cycle whose end the statistics took already.
+    virtual void addStatistics(bool afterCycleEnd) = 0;
     virtual void writeCounters() = 0;
 
     // --- network services ---

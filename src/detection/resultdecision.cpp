@@ -63,7 +63,9 @@ void DetectionController::checkNG(bool isClearNG) {
     if (p.useStatistics && !isClearNG && !retryPending && s_.trigKind == kTrigInput &&
         !s_.alarmCleared && !s_.statisticsCounted[kind]) {
         s_.statisticsCounted[kind] = 1;
-        host_.addStatistics();
+        const int last = lastPosition(mode, gDNum);
+        host_.addStatistics(!lastKind && last >= 0 && last < kMaxSteps &&
+                            s_.statisticsCounted[last]);
     }
 
     if (kind == 1 && !anyNG && p.shieldPin) s_.shieldCount = 0;

@@ -244,7 +244,8 @@ int ResStatisticsParam::groupIndexFor(const QString& name) {
     return curCount_.groups.size() - 1;
 }
 
-void ResStatisticsParam::addRecord(int stage, int hour, QList<bool> cameraOk, QString groupName) {
+void ResStatisticsParam::addRecord(int stage, int hour, QList<bool> cameraOk, QString groupName,
+                                   bool afterCycleEnd) {
     Q_UNUSED(hour)
     if (stage < 0 || stage >= kMaxStages) {
         qWarning() << "statistics: result of stage" << stage << "not counted";
@@ -261,15 +262,24 @@ void ResStatisticsParam::addRecord(int stage, int hour, QList<bool> cameraOk, QS
         const bool ok = cameraOk.at(i);
         countResult(group.cameras[i].detects[stage], slot, ok);
         groupStageOk = groupStageOk && ok;
+        if (afterCycleEnd) continue;
         if (i < cameraCycleOk_.size()) cameraCycleOk_[i] = cameraCycleOk_.at(i) && ok;
     }
     countResult(group.summary.detects[stage], slot, groupStageOk);
-    cycleOk_ = cycleOk_ && groupStageOk;
+    if (afterCycleEnd) {
+        // The cycle was counted at its end already: a failure now turns it from OK to NG
+        // there, and the next cycle starts clean.
+        failEndedCycle(group, groupName, cameraOk.mid(0, counted), groupStageOk);
+    } else {
+        cycleOk_ = cycleOk_ && groupStageOk;
+    }
 
-    if (isCycleEnd(host_.detectMode(), stage, gDNum)) {
+    if (!afterCycleEnd && isCycleEnd(host_.detectMode(), stage, gDNum)) {
         const int cameras = qMin(group.cameras.size(), cameraCycleOk_.size());
+        lastEnded_ = EndedCycle{true, groupName, slot, {}, cycleOk_};
         for (int i = 0; i < cameras; ++i) {
             countResult(group.cameras[i].summary, slot, cameraCycleOk_.at(i));
+            lastEnded_.cameraOk.append(cameraCycleOk_.at(i));
             cameraCycleOk_[i] = true;
         }
         countResult(group.summary.summary, slot, cycleOk_);
@@ -278,6 +288,35 @@ void ResStatisticsParam::addRecord(int stage, int hour, QList<bool> cameraOk, QS
     clcCount(group);
     if (showingRunningDay_) showCount_ = curCount_;
     emit sigRecordCounted();
+}
+
+namespace {
+
+// One cycle counted as passed in the slot is counted as failed instead.
+void moveToFailed(CountDetect& record, int slot) {
+    if (slot < 0 || slot >= record.OK.size() || slot >= record.NG.size() || record.OK.at(slot) <= 0)
+        return;
+    --record.OK[slot];
+    ++record.NG[slot];
+}
+
+}  // namespace
+
+void ResStatisticsParam::failEndedCycle(CountGroup& group, const QString& groupName,
+                                        const QList<bool>& cameraOk, bool stageOk) {
+    // A day begun or a group changed since that end: the cycle is not in this record.
+    if (!lastEnded_.valid || lastEnded_.groupName != groupName) return;
+    const int cameras =
+        qMin(qMin(cameraOk.size(), lastEnded_.cameraOk.size()), group.cameras.size());
+    for (int i = 0; i < cameras; ++i) {
+        if (cameraOk.at(i) || !lastEnded_.cameraOk.at(i)) continue;
+        moveToFailed(group.cameras[i].summary, lastEnded_.slot);
+        lastEnded_.cameraOk[i] = false;
+    }
+    if (!stageOk && lastEnded_.ok) {
+        moveToFailed(group.summary.summary, lastEnded_.slot);
+        lastEnded_.ok = false;
+    }
 }
 
 void ResStatisticsParam::checkCameraDetectCount(int n) {
@@ -318,6 +357,7 @@ void ResStatisticsParam::beginNewDay() {
         dayStartTime_ = morningStartOf(previousDate.addDays(1), morningsStart);
     saveConfig();
     curCount_ = newDay(getCurDBDate(), currentGroupName(), numCamera, gDNum);
+    lastEnded_ = EndedCycle{};
     clcCount(curCount_);
     if (showingRunningDay_) showCount_ = curCount_;
 }

@@ -138,8 +138,11 @@ signals:
 
 public slots:
     // Counts the result of one detection stage; hour is not used (the slot comes from the
-    // clock and the day start).
-    void addRecord(int stage, int hour, QList<bool> cameraOk, QString groupName);
+    // clock and the day start). afterCycleEnd: the stage belongs to the cycle whose end was
+    // counted last (semi-automatic: the product step judged after the mould step); its
+    // failure fails that cycle, not the next one.
+    void addRecord(int stage, int hour, QList<bool> cameraOk, QString groupName,
+                   bool afterCycleEnd = false);
     // Row 0 shows the running day; any other row loads dbFile through the store.
     void slotUpdateRecord(int row, QString dbFile);
     void slotRecvRecord(QJsonObject json, bool ok);
@@ -156,6 +159,9 @@ private:
     void beginNewDay();
     int currentSlot() const;
     int groupIndexFor(const QString& name);
+    // A failure of a stage judged after the end of the cycle last counted fails that cycle.
+    void failEndedCycle(CountGroup& group, const QString& groupName, const QList<bool>& cameraOk,
+                        bool stageOk);
     const CountDetect* selectRecord(int camera, int detect, QString* groupName) const;
     void onDayArchived(const QString& path);
 
@@ -170,6 +176,15 @@ private:
     CountGroupList showCount_;
     QList<bool> cameraCycleOk_;
     bool cycleOk_ = true;
+    // The cycle the last end counted, where a stage judged after its end is added.
+    struct EndedCycle {
+        bool valid = false;
+        QString groupName;
+        int slot = -1;
+        QList<bool> cameraOk;
+        bool ok = true;
+    };
+    EndedCycle lastEnded_;
     // The screen shows the running day: counted records reach the shown day at once.
     bool showingRunningDay_ = false;
 };

@@ -163,7 +163,7 @@ public:
         return passwordAnswer;
     }
     void insertRecord(const QString& text) override { records << text; }
-    void addStatistics() override { ++statistics; }
+    void addStatistics(bool) override { ++statistics; }
     void writeCounters() override { ++counterWrites; }
     void reportStepToMonitor(bool allOk) override { monitorReports.push_back(allOk); }
     void reportStepToApi(int detect, bool allOk) override { apiReports.push_back({detect, allOk}); }

@@ -30,6 +30,7 @@ namespace {
 constexpr int kMouldOpen = 0;
 constexpr int kDoor = 1;
 constexpr int kAlarm = 2;
+constexpr int kSecondSignal = 2;  // input terminal 3
 constexpr int kWaitMs = 30000;
 const sys::CommandResult kDone{true, 0, {}};
 
@@ -113,6 +114,30 @@ TEST_F(StatisticsEndToEnd, SafetyDoorReRunIsCountedOnceAndItsReCheckIsLogged) {
                            "Detection result: step 2 of 2 OK"}));
     EXPECT_EQ(gAllCycleNum[0], 2);
     EXPECT_EQ(wholeCycles(gpResStatisticsParam->currentDay()), 2);
+}
+
+// Semi-automatic with both signals in one pass: the mould step (the shorter delay) is judged
+// first and ends the cycle; the product step fails after it. That cycle is the failed one.
+TEST_F(StatisticsEndToEnd, AProductFailureAfterTheMouldStepFailsItsOwnCycle) {
+    testsupport::MessageCatcher log(QtInfoMsg);
+    auto rig = start("semiAuto trigInDelay[0]=15 trigInDelay[1]=5");
+    ASSERT_TRUE(rig->ok());
+    rig->setScene(0, false);
+    rig->setInputs(1u << kMouldOpen | 1u << kSecondSignal);
+    ASSERT_TRUE(rig->waitFor([&] { return results(log) == 1; }, kWaitMs));
+    rig->setScene(0, true);
+    ASSERT_TRUE(rig->waitFor([&] { return results(log) == 2; }, kWaitMs));
+    ASSERT_EQ(log.messages().filter(QStringLiteral("Detection result:")),
+              QStringList({"Detection result: step 2 of 2 OK",
+                           "Detection result: step 1 of 2 NG (camera 1)"}));
+    const CountGroup& group = gpResStatisticsParam->currentDay().groups.at(0);
+    const auto sum = [](const QList<int>& counts) {
+        return std::accumulate(counts.begin(), counts.end(), 0);
+    };
+    EXPECT_EQ(sum(group.summary.summary.OK), 0);
+    EXPECT_EQ(sum(group.summary.summary.NG), 1);
+    EXPECT_EQ(sum(group.cameras[0].summary.NG), 1);
+    EXPECT_EQ(sum(group.summary.detects[0].NG), 1) << "the product step's own count";
 }
 
 // Long before the minute's save, the roads that restart the panel or power it off store the

@@ -29,6 +29,20 @@ TEST_F(CountingTest, WorkedExampleOfOneCycleOnTwoCameras) {
     EXPECT_EQ(g.cameras[0].detects[2].OK.at(1), 1);
 }
 
+TEST_F(CountingTest, AStageJudgedAfterItsCycleEndFailsThatCycleAndNotTheNext) {
+    useCounts(2, 2);
+    ResStatisticsParam& m = makeModel(0);
+    m.addRecord(1, 9, {true, true}, "default");  // the mould step ends the cycle first
+    m.addRecord(0, 9, {false, true}, "default", true);
+    m.addRecord(0, 9, {true, false}, "default", true);  // counted once more for camera 1
+    m.addRecord(0, 9, {true, true}, "default");         // the next cycle passes
+    m.addRecord(1, 9, {true, true}, "default");
+    const CountGroup& g = group0(m);
+    EXPECT_EQ(totals(g.summary), QStringList({"1/2", "2/0", "1/1"}));
+    EXPECT_EQ(totals(g.cameras[0]), QStringList({"2/1", "2/0", "1/1"}));
+    EXPECT_EQ(totals(g.cameras[1]), QStringList({"2/1", "2/0", "1/1"}));
+}
+
 TEST_F(CountingTest, ConsecutiveCyclesEndWhereTheControllerEndsThem) {
     const QList<bool> ok{true, true}, ng0{false, true}, ng1{true, false};
     const struct {

@@ -421,6 +421,9 @@ void DetectionController::setStopDetect() {
 void DetectionController::resetRun() {
     for (int c = 0; c < cameras(); ++c)
         if (cam(c)) cam(c)->resetResults();
+    // The results are gone, and with them what a held decision had inspected: a decision after
+    // the reset (the timed release) judged nothing and writes no result line.
+    judgedSinceDecision_ = false;
     std::fill(std::begin(s_.trigDelayLeft), std::end(s_.trigDelayLeft), 0.0f);
 }
 

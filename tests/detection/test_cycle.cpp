@@ -687,6 +687,30 @@ TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
     EXPECT_NE(rig.state.resultState, kResultAlarm) << "its OK lifts the alarm";
 }
 
+// A re-check held for a camera without a new frame inspected the other cameras; the timed
+// release that ends the alarm meanwhile judged nothing and writes no result line.
+TEST(CycleCameras, TimedReleaseAfterAHeldReCheckWritesNoResultLine) {
+    CycleRig rig("moldNGTimedRelease", 2);
+    auto& second = rig.host.camAt(1);
+    rig.host.camAt(0).results = {true, false};
+    rig.edge(0);
+    ASSERT_EQ(rig.state.resultState, kResultAlarm);
+    second.lose();
+    second.comeBack();
+    second.newFrames = false;
+    rig.advance(100);
+    for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
+    rig.state.alarmCleared = 1;
+    rig.controller->checkNG(true);
+    ASSERT_EQ(rig.state.resultState, kResultAlarm) << "the decision is held";
+
+    testsupport::MessageCatcher lines(QtInfoMsg);
+    rig.controller->clearNGAlarm();
+    EXPECT_NE(rig.state.resultState, kResultAlarm) << "released";
+    EXPECT_EQ(lines.count(QStringLiteral("Detection result:")), 0)
+        << lines.messages().join('\n').toStdString();
+}
+
 TEST(CycleCameras, RetrainRequestTakesTheFrameAsTemplate) {
     CycleRig rig("", 2);
     for (auto& cam : rig.host.cams) cam->reTrain[0] = cam->reTrain[1] = true;

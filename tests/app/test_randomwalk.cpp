@@ -370,8 +370,10 @@ Case drawCase(quint32 seed) {
     QStringList focus;
     switch (seed % 4) {
         case 0:
-            focus = QStringList{"edge",     "both",       "sig2",    "count", "yes", "no",
-                                "redetect", "dontdetect", "addtemp", "time",  "door"};
+            // The machine's cycle is both signals: the mould-open input alone judges the
+            // product step only.
+            focus = QStringList{"both",     "sig2",       "count",   "yes", "no",
+                                "redetect", "dontdetect", "addtemp", "time"};
             c.product = c.semi = true;
             c.upperOnly = r.bounded(8) != 0;
             c.delays[0] = r.bounded(4);

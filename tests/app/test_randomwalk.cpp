@@ -366,34 +366,70 @@ Case drawCase(quint32 seed) {
     // Every set-up is drawn, but the seeds take turns at the families whose settings only act
     // together: the count alarm beside the product step in semi-automatic, pulses answering
     // failed moulds beside the area page, alarms a timer releases beside the re-sampling.
-    // A family's seeds draw its steps as drawn elsewhere and the rest seldom.
+    // A family's seeds draw its steps as drawn elsewhere and the rest seldom, and mostly walk
+    // its road: the steps that only together reach what the set-up shares, in the order they
+    // must come, each drawn in turn three times in four and otherwise any step between them.
+    // A road's machine step shows on its camera a failure ("F"), one the mould step fails also
+    // where it looks at the upper half only ("U"), clean moulds ("C") or, on some camera, a
+    // picture the upper half passes and the whole fails ("M"); a road starts again once walked.
     QStringList focus;
+    QStringList road;
+    // The camera a road's page presses choose and its failures show on: camera 1 most often.
+    const int target = std::max(int(r.bounded(c.cameras + 2)) - 2, 0);
+    const QString pass = c.semi ? QStringLiteral("both") : QStringLiteral("edge");
     switch (seed % 4) {
         case 0:
             // The machine's cycle is both signals: the mould-open input alone judges the
-            // product step only.
+            // product step only. The product step waits longer, so a mould the mould step
+            // passed first raises the count alarm before the product's failure raises its
+            // alarm beside it, and the count box is confirmed under that alarm.
             focus = QStringList{"both",     "sig2",       "count",   "yes", "no",
                                 "redetect", "dontdetect", "addtemp", "time"};
             c.product = c.semi = true;
             c.upperOnly = r.bounded(8) != 0;
             c.delays[0] = r.bounded(4);
             c.delays[1] = (c.delays[0] + 1 + r.bounded(3)) % 4;
-            c.okCount = std::max(c.okCount, 1);
+            if (r.bounded(8) != 0 && c.delays[0] < c.delays[1]) std::swap(c.delays[0], c.delays[1]);
+            c.okCount = r.bounded(8) ? 1 : 2;
             c.productPulse = false;
+            road = QStringList{"both:M", "count:y"};
             break;
         case 1:
+            // A failure kept while "Add As Temp" on an empty ring of recent failures is asked
+            // takes the slot on show; failed products pulse too, so no alarm ends the page.
             c.mouldPulse = true;
+            c.productPulse = c.product;
             focus = QStringList{"edge", "both", "areas",  "addtemp", "source", "next",
                                 "yes",  "no",   "return", "door",    "time"};
+            road = QStringList{"areas:2", "addtemp:T", pass + ":F", "yes"};
             break;
         case 2:
+            // A re-sampling asked while an alarm comes and its timer releases it, or confirmed
+            // and a mould failed while its areas are checked before the return.
             c.timedRelease = true;
             c.mouldPulse = false;
             focus = QStringList{"edge",     "door",   "time",  "yes",     "no",
                                 "resample", "return", "areas", "redetect"};
+            // The timer releases a mould's alarm; the door closed on a clean mould any alarm,
+            // and its passing mould no count alarm, whose box would stand over the re-sampling.
+            // The re-sampling takes the templates from the next mould, the check its failures.
+            if ((seed / 4) % 2 == 0) {
+                c.okCount = c.product || c.doorTrigger ? 0 : c.okCount;
+                road = QStringList{"resample", (c.doorTrigger ? "door" : pass) + ":F",
+                                   c.product ? "door:C" : "time", "yes"};
+            } else {
+                road = QStringList{"resample", "yes", pass + ":C", pass + ":U", "return"};
+            }
             break;
         default:
             break;
+    }
+    // The password is asked once, at the road's first guarded step.
+    for (int i = 0; c.password && i < road.size(); ++i) {
+        if (road[i].startsWith(QLatin1String("areas")) || road[i] == "resample") {
+            road.insert(i + 1, QStringLiteral("yes"));
+            break;
+        }
     }
     const auto weight = [&c, &focus](const Draw& a) {
         const int w = a.calls(c) ? a.drawnFor : a.weight;
@@ -406,14 +442,43 @@ Case drawCase(quint32 seed) {
         const int k = r.bounded(cleanWeight + PictureCount - 1);
         return QChar(kPictureLetters[k < cleanWeight ? Clean : k - cleanWeight + 1]);
     };
+    const auto showing = [&](const QString& kind) {
+        QString shown;
+        for (int cam = 0; cam < c.cameras; ++cam) shown += picture(cam == 0 ? 3 : 6);
+        if (kind == "C") {
+            shown.fill('c');
+        } else if (kind == "F" || (kind == "U" && !c.upperOnly)) {
+            shown[target] = QChar(kPictureLetters[1 + r.bounded(PictureCount - 1)]);
+        } else if (kind == "U") {
+            shown[target] = QChar(kPictureLetters[PartLeft]);
+        } else if (kind == "M") {
+            // A part left fails the upper half too.
+            shown.replace('l', 'c');
+            if (!shown.contains('p') && !shown.contains('r'))
+                shown[int(r.bounded(c.cameras))] = r.bounded(2) ? 'p' : 'r';
+        }
+        return shown;
+    };
+    int onRoad = 0;
     for (int i = 0; i < kSteps; ++i) {
+        if (!road.isEmpty() && r.bounded(4) != 0) {
+            const QString piece = road[onRoad++ % road.size()];
+            const QString name = piece.section(':', 0, 0);
+            const QString arg = piece.section(':', 1);
+            if (std::count(std::begin(kWithPictures), std::end(kWithPictures), name))
+                c.steps << name + ':' + showing(arg);
+            else if (arg == "T")
+                c.steps << name + QStringLiteral(":%1").arg(target);
+            else
+                c.steps << piece;
+            continue;
+        }
         int pick = r.bounded(total);
         const auto* a = std::begin(kAlphabet);
         while (pick >= weight(*a)) pick -= weight(*a++);
         QString step = QLatin1String(a->name);
         if (std::count(std::begin(kWithPictures), std::end(kWithPictures), step)) {
-            step += ':';
-            for (int cam = 0; cam < c.cameras; ++cam) step += picture(cam == 0 ? 3 : 6);
+            step += ':' + showing({});
         } else if (std::count(std::begin(kPagePresses), std::end(kPagePresses), step)) {
             // Camera 1 most often: the one that fails most.
             const int k = r.bounded(c.cameras + 2);

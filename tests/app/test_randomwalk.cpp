@@ -141,6 +141,11 @@ const char* const kKeptCases[] = {
     // On the area page's recent failures with pulses answering failed moulds: a failure kept
     // while "Add As Temp" was open landed in the slot on show and became the template.
     "mpulse | areas:2 addtemp:0 edge:cr yes",
+    // The same on the chosen camera's empty ring: the failure became its template.
+    "mpulse | areas:2 addtemp:0 edge:pc yes",
+    // The re-sampling's question open while an alarm came and its timer released it: the
+    // confirm re-sampled the moulds nobody looked at.
+    "release | resample edge:pc time yes",
     // A timed release after a re-check held for a camera without a new frame wrote a result
     // line that passed the camera on its frame from before the loss.
     "release,cams=3,prod,semi=3/1,doorreset | both:ccl lose:0 edge:cpc redetect:1 dontdetect:0 "

@@ -652,23 +652,36 @@ TEST(CycleCameras, StepDueWhileACameraIsLostJudgesNoFrameFromBeforeTheLoss) {
     }
 }
 
+namespace {
+
+// An alarm on camera 1, then camera 2 lost and back without a new frame.
+void alarmThenCameraBackWithoutFrame(CycleRig& rig) {
+    rig.host.camAt(0).results = {true, false};
+    rig.edge(0);
+    ASSERT_EQ(rig.state.resultState, kResultAlarm);
+    auto& second = rig.host.camAt(1);
+    second.lose();
+    second.comeBack();
+    second.newFrames = false;
+    rig.advance(100);
+}
+
+// The editing page's re-check: every camera inspected, then the decision.
+void reCheckEveryCamera(CycleRig& rig) {
+    for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
+    rig.state.alarmCleared = 1;
+    rig.controller->checkNG(true);
+}
+
+}  // namespace
+
 // The editing page's re-check inspects camera by camera and then decides: a camera back
 // without a new frame holds the decision (the alarm stays, the loss told) until it has one.
 TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
     CycleRig rig("", 2);
     auto& second = rig.host.camAt(1);
-    rig.host.camAt(0).results = {true, false};
-    rig.edge(0);
-    ASSERT_EQ(rig.state.resultState, kResultAlarm);
-    second.lose();
-    second.comeBack();
-    second.newFrames = false;
-    rig.advance(100);
-    const auto reCheck = [&rig] {
-        for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
-        rig.state.alarmCleared = 1;
-        rig.controller->checkNG(true);
-    };
+    ASSERT_NO_FATAL_FAILURE(alarmThenCameraBackWithoutFrame(rig));
+    const auto reCheck = [&rig] { reCheckEveryCamera(rig); };
     const quint32 serial = rig.controller->judgementSerial();
     const size_t inspected = second.inspected.size();
     rig.host.warningVisible = false;
@@ -691,17 +704,8 @@ TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
 // release that ends the alarm meanwhile judged nothing and writes no result line.
 TEST(CycleCameras, TimedReleaseAfterAHeldReCheckWritesNoResultLine) {
     CycleRig rig("moldNGTimedRelease", 2);
-    auto& second = rig.host.camAt(1);
-    rig.host.camAt(0).results = {true, false};
-    rig.edge(0);
-    ASSERT_EQ(rig.state.resultState, kResultAlarm);
-    second.lose();
-    second.comeBack();
-    second.newFrames = false;
-    rig.advance(100);
-    for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
-    rig.state.alarmCleared = 1;
-    rig.controller->checkNG(true);
+    ASSERT_NO_FATAL_FAILURE(alarmThenCameraBackWithoutFrame(rig));
+    reCheckEveryCamera(rig);
     ASSERT_EQ(rig.state.resultState, kResultAlarm) << "the decision is held";
 
     testsupport::MessageCatcher lines(QtInfoMsg);

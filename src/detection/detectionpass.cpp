@@ -685,10 +685,6 @@ void DetectionController::lostCamera() {
     host_.repaint();
 }
 
-}  // namespace detection
-
-namespace detection {
-
 bool DetectionController::frameCurrent(int camera) const {
     const CameraStation* view = cam(camera);
     return view && view->isConnected() && view->frameStamp().link == view->link();

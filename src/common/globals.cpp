@@ -1,6 +1,7 @@
 #include "globals.h"
 
 #include <QPixmap>
+#include <algorithm>
 
 const char* const kProgramVersion = "18.12.1.45";
 
@@ -40,6 +41,13 @@ int gAllCycleNum[kMaxCameras] = {};
 int gFailCycleNum[kMaxCameras] = {};
 int gSyncNGNum = 0;
 int gSyncNGCycleNum = 0;
+quint32 gCycleCountResets = 0;
+
+void resetCycleCounters() {
+    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
+    std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
+    ++gCycleCountResets;
+}
 
 void* gpFailImage[128] = {};
 int gFailIndex[64] = {};

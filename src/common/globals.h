@@ -64,6 +64,12 @@ extern int gAllCycleNum[kMaxCameras];   // per camera, judged cycles
 extern int gFailCycleNum[kMaxCameras];  // per camera, cycles in which some step failed
 extern int gSyncNGNum;                  // steps in which any camera failed
 extern int gSyncNGCycleNum;             // cycles in which any camera failed
+// Resets of gAllCycleNum and gFailCycleNum so far: a cycle counted before the last one is no
+// longer in them.
+extern quint32 gCycleCountResets;
+// Each camera's cycles and failed cycles start again at 0 (a line controller's reset); the other
+// counters, gSyncNGCycleNum among them, are kept.
+void resetCycleCounters();
 
 extern void* gpFailImage[128];
 extern int gFailIndex[64];

@@ -49,6 +49,7 @@ struct CycleState {
     quint8 stepCounted[kMaxSteps] = {};   // the kind's result was counted in this cycle
     quint8 camCycleNG[kMaxCameras] = {};  // some step of this cycle failed, per camera
     quint8 cycleCounted = 0;              // the cycle counters took this cycle
+    quint32 cycleResets = 0;              // their resets so far when they took it
     // The kind's result went to the statistics in this cycle (a retry's final result may go
     // there after the counters took the failed try, so the counters' memory does not do).
     quint8 statisticsCounted[kMaxSteps] = {};

@@ -76,7 +76,7 @@ void DetectionController::checkNG(bool isClearNG) {
 
     // The first result of the kind in the cycle counts, also a failure that a retry then
     // passes.
-    const CountMemory memory{s_.stepCounted, s_.camCycleNG, &s_.cycleCounted};
+    const CountMemory memory{s_.stepCounted, s_.camCycleNG, &s_.cycleCounted, &s_.cycleResets};
     if (countStep(CounterSet::globals(), memory, failed, cameras(), kind, lastKind) ==
         CountResult::CycleCounted)
         host_.writeCounters();

@@ -12,6 +12,7 @@ CounterSet CounterSet::globals() {
     c.failCycleNum = gFailCycleNum;
     c.syncNGNum = &gSyncNGNum;
     c.syncNGCycleNum = &gSyncNGCycleNum;
+    c.resets = &gCycleCountResets;
     return c;
 }
 
@@ -22,6 +23,10 @@ CountResult countStep(const CounterSet& counters, const CountMemory& memory, con
     // The cycle counters already took this cycle when its last kind was judged first: a failure
     // judged now is added to them, or the cycle would read as passed.
     const bool cycleCounted = !lastKind && memory.cycleCounted && *memory.cycleCounted;
+    // A reset since then started each camera's cycles again: they no longer hold that cycle, and
+    // only the cycles in which any camera failed, which the reset keeps, take its failure.
+    const quint32 resets = counters.resets ? *counters.resets : 0;
+    const bool cycleHeld = cycleCounted && (memory.cycleResets ? *memory.cycleResets : 0) == resets;
     bool cycleWasNG = false;
     for (int c = 0; c < cameras; ++c) cycleWasNG = cycleWasNG || memory.camCycleNG[c];
     bool anyNG = false;
@@ -29,20 +34,21 @@ CountResult countStep(const CounterSet& counters, const CountMemory& memory, con
         ++counters.allNum[c];
         if (failed[c]) {
             ++counters.failNum[c];
-            if (cycleCounted && !memory.camCycleNG[c]) ++counters.failCycleNum[c];
+            if (cycleHeld && !memory.camCycleNG[c]) ++counters.failCycleNum[c];
             memory.camCycleNG[c] = 1;
             anyNG = true;
         }
     }
     if (anyNG) ++*counters.syncNGNum;
     if (cycleCounted) {
-        if (!anyNG) return CountResult::StepCounted;
-        if (!cycleWasNG) ++*counters.syncNGCycleNum;
+        // No later step of the cycle saves what this one counted, passed or not.
+        if (anyNG && !cycleWasNG) ++*counters.syncNGCycleNum;
         return CountResult::CycleCounted;
     }
     if (!lastKind) return CountResult::StepCounted;
 
     if (memory.cycleCounted) *memory.cycleCounted = 1;
+    if (memory.cycleResets) *memory.cycleResets = resets;
     bool cycleNG = false;
     for (int c = 0; c < cameras; ++c) {
         ++counters.allCycleNum[c];

@@ -10,12 +10,13 @@ namespace detection {
 
 // The production counters one decision advances (the process globals in production).
 struct CounterSet {
-    int* allNum = nullptr;          // [cameras] evaluated steps
-    int* failNum = nullptr;         // [cameras] failed steps
-    int* allCycleNum = nullptr;     // [cameras] cycles
-    int* failCycleNum = nullptr;    // [cameras] failed cycles
-    int* syncNGNum = nullptr;       // steps in which any camera failed
-    int* syncNGCycleNum = nullptr;  // cycles in which any camera failed
+    int* allNum = nullptr;            // [cameras] evaluated steps
+    int* failNum = nullptr;           // [cameras] failed steps
+    int* allCycleNum = nullptr;       // [cameras] cycles
+    int* failCycleNum = nullptr;      // [cameras] failed cycles
+    int* syncNGNum = nullptr;         // steps in which any camera failed
+    int* syncNGCycleNum = nullptr;    // cycles in which any camera failed
+    const quint32* resets = nullptr;  // resets of allCycleNum and failCycleNum so far
     static CounterSet globals();
 };
 
@@ -24,18 +25,20 @@ struct CountMemory {
     quint8* stepCounted = nullptr;   // [kinds] the kind was counted in this cycle
     quint8* camCycleNG = nullptr;    // [cameras] some step of the cycle failed
     quint8* cycleCounted = nullptr;  // the cycle's last kind was counted (the cycle counters)
+    quint32* cycleResets = nullptr;  // the counters' resets when they took the cycle
 };
 
 enum class CountResult {
     NotCounted,    // the kind was counted already in this cycle
     StepCounted,   // step counters advanced
-    CycleCounted,  // step and cycle counters advanced (the cycle's last kind, or a failure
+    CycleCounted,  // step and cycle counters advanced (the cycle's last kind, or a kind
                    // judged after it in the same cycle); save them
 };
 
 // Counts a step's result, failed[c] for cameras 0..cameras-1, unless its kind was counted in
 // this cycle already. A kind judged after the cycle's last one (semi-automatic: the product
-// step after the mould step) still fails the cycle it belongs to, once per camera.
+// step after the mould step) still fails the cycle it belongs to, once per camera, while the
+// cycle counters hold that cycle (no reset since).
 CountResult countStep(const CounterSet& counters, const CountMemory& memory, const bool* failed,
                       int cameras, int kind, bool lastKind);
 

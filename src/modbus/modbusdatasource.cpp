@@ -58,8 +58,7 @@ bool GlobalsModbusDataSource::resetCounters() {
     // Each camera's cycles and failed cycles: register 2, the API's per-camera cycles and the
     // cameras' NG / Total start again at 0. The cycles in which any camera failed (register 3)
     // are kept, as line controllers have always read them across a reset.
-    std::fill(gAllCycleNum, gAllCycleNum + kMaxCameras, 0);
-    std::fill(gFailCycleNum, gFailCycleNum + kMaxCameras, 0);
+    resetCycleCounters();
     if (counterSaver_) {
         counterSaver_();
     } else {

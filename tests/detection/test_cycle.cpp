@@ -469,6 +469,43 @@ TEST(CycleSemiAuto, AProductFailureJudgedAfterTheMouldStepFailsItsCycle) {
     EXPECT_EQ(gFailNum[0], 1);
 }
 
+TEST(CycleSemiAuto, AProductStepJudgedAfterTheMouldStepIsCountedInItsCycleAndSaved) {
+    // The mould step (the shorter delay) ends the cycle for the counters; the product step is
+    // judged after it. A master's reset between the two takes the cycle out of each camera's
+    // cycles, not out of the cycles in which any camera failed.
+    const struct {
+        const char* name;
+        const char* options;
+        bool mouldOk, productOk, resetBetween;
+        int cycles, failedCycles, failedCyclesAny;
+    } rows[] = {
+        {"the product step passes", "", true, true, false, 1, 0, 0},
+        {"a reset, then the product step fails", "", true, false, true, 0, 0, 1},
+        {"both fail, the mould step's answered by a pulse", "clampPulseOnMoldNG clampPulse=1",
+         false, false, false, 1, 1, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CycleRig rig(std::string("semiAuto trigInDelay[0]=15 trigInDelay[1]=5 ") + row.options);
+        auto& cam = rig.host.camAt(0);
+        cam.results = {row.mouldOk, row.productOk};
+        rig.setInput(0, true);
+        rig.setInput(2, true);
+        rig.controller->run();
+        for (int ms = 0; ms < 2000 && cam.inspected.empty(); ms += 10) rig.advance(10);
+        ASSERT_EQ(cam.inspected, Steps{1});
+        const int writes = rig.host.counterWrites;
+        if (row.resetBetween) resetCycleCounters();
+        rig.advance(2000);
+        ASSERT_EQ(cam.inspected, (Steps{1, 0}));
+        EXPECT_EQ(gAllCycleNum[0], row.cycles);
+        EXPECT_EQ(gFailCycleNum[0], row.failedCycles) << "the picture's NG / Total";
+        EXPECT_EQ(gSyncNGCycleNum, row.failedCyclesAny) << "register 3, the API's detect_ng";
+        EXPECT_EQ(gAllNum[0], 2);
+        EXPECT_EQ(rig.host.counterWrites, writes + 1) << "the product step's count is saved";
+    }
+}
+
 TEST(CyclePulses, TheCountAlarmHoldsTheClampAndTheAlarmOutputUntilItIsReleased) {
     // The count alarm and a product NG alarm raised in one pass, as above; then another road of
     // the cycle would let the outputs go while the count box is still up.

@@ -239,7 +239,7 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
     if (!statisticsDir.exists()) QDir().mkpath(QStringLiteral("./ResStatistics"));
     checkDateTimer = new QTimer(this);
     connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::SlotCheckDate);
-    connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::retryCounters);
+    connect(checkDateTimer, &QTimer::timeout, this, &DeRaRazovi::saveUnsavedCounters);
 
     operationLog_->loadRecordDay(sys::actions().now().date());
     recordDay = operationLog_->recordDay();
@@ -328,7 +328,7 @@ DeRaRazovi::~DeRaRazovi() {
     httpApiServer.reset();
     delete paraQuery;
     paraQuery = nullptr;
-    retryCounters();
+    saveUnsavedCounters();
     // Each connection is let go before it is removed: a removal that still finds it in use is
     // then a real fault, and its warning is not lost among false ones.
     recordDb = QSqlDatabase();
@@ -731,10 +731,12 @@ void DeRaRazovi::SlotCheckDate() {
     retryRecordsSoon();
 }
 
-void DeRaRazovi::retryCounters() {
-    // Counts are written when they change: on an idle machine, or at a stop, those the disk
-    // refused would be lost although it takes them again.
-    if (writeWatch_->isFailing(storage::WriteWatch::Counters)) CountWrite();
+void DeRaRazovi::saveUnsavedCounters() {
+    // Counts are written when a cycle is counted: on an idle machine, or at a stop, those the
+    // disk refused, or the steps counted since, would be lost although the disk takes them.
+    if (writeWatch_->isFailing(storage::WriteWatch::Counters) ||
+        (savedCounters_ && !(ProductionCounters::fromGlobals() == *savedCounters_)))
+        CountWrite();
 }
 
 void DeRaRazovi::retryRecordsSoon() {
@@ -747,13 +749,15 @@ void DeRaRazovi::retryRecordsSoon() {
 }
 
 void DeRaRazovi::CountRead() {
-    counterStore_->read().toGlobals();
+    savedCounters_ = counterStore_->read();
+    savedCounters_->toGlobals();
 }
 
 void DeRaRazovi::CountWrite() {
-    writeWatch_->report(storage::WriteWatch::Counters,
-                        counterStore_->write(ProductionCounters::fromGlobals()),
-                        counterStore_->path());
+    const ProductionCounters counters = ProductionCounters::fromGlobals();
+    const bool written = counterStore_->write(counters);
+    if (written) savedCounters_ = counters;
+    writeWatch_->report(storage::WriteWatch::Counters, written, counterStore_->path());
 }
 
 void DeRaRazovi::reportTemplateUpdate(bool written, const QStringList& files) {

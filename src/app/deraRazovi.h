@@ -14,7 +14,9 @@
 #include <QVector>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
+#include "counterstore.h"
 #include "cyclestate.h"
 #include "editpagehost.h"
 #include "globals.h"
@@ -208,8 +210,10 @@ public slots:
     void ReCheck();
     void InCheck();
     void SlotCheckDate();
-    // Writes the counters again when their last write failed.
-    void retryCounters();
+    // Writes the counters when they changed since they were read or saved (the steps of a cycle
+    // not yet ended are saved with its end, which a stop does not wait for), or when their last
+    // write failed.
+    void saveUnsavedCounters();
     void CheckTemp();
     void SlotResetAlarm();
     void TimerUp(int position);
@@ -316,6 +320,9 @@ private:
     std::unique_ptr<OperationLog> operationLog_;
     QTimer* retryRecordsTimer_ = nullptr;
     std::unique_ptr<CounterStore> counterStore_;
+    // The counters as count.ini holds them; none before they are read, when the globals are not
+    // the stored counts yet.
+    std::optional<ProductionCounters> savedCounters_;
     std::unique_ptr<KeypadKeeper> keypadKeeper_;
     storage::WriteWatch* writeWatch_ = nullptr;
     WriteFailureNotice* writeFailureNotice_ = nullptr;

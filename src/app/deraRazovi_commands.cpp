@@ -346,9 +346,10 @@ void DeRaRazovi::CheckInputFromTimer(int i) {
 void DeRaRazovi::FLushAll() {
     // Every caller restarts the panel or powers it off next.
     SaveStatisticsBeforeStop();
-    // Records and counts that waited for the disk get their last try before the files close.
+    // Records and counts that waited for the disk, and counts of a cycle not yet ended, get
+    // their last try before the files close.
     SlotCheckDate();
-    retryCounters();
+    saveUnsavedCounters();
     for (auto [db, flushed] :
          {std::pair(&recordDb, &recordDbFlushed_), std::pair(&paramDb, &paramDbFlushed_)}) {
         if (!db->isOpen()) continue;

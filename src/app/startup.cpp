@@ -282,10 +282,11 @@ void stopBeforeWindowGoes() {
     const QDeadlineTimer picturesBy(failimage::kStopWriteLimitMs);
     if (gpSaveFialImageThread) gpSaveFialImageThread->finish(picturesBy);
     gpWin->SaveStatisticsBeforeStop();
-    // Records and counts that waited for the disk get their last try: the window's end tries
-    // them too, but a program whose display went ends without it.
+    // Records and counts that waited for the disk, and counts of a cycle not yet ended, get
+    // their last try: the window's end tries them too, but a program whose display went ends
+    // without it.
     gpWin->SlotCheckDate();
-    gpWin->retryCounters();
+    gpWin->saveUnsavedCounters();
     if (gpSaveFialImageThread && !gpSaveFialImageThread->wait(picturesBy))
         qWarning() << "fail pictures: not all were written within" << failimage::kStopWriteLimitMs
                    << "ms before the stop";

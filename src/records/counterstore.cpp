@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QVariantList>
+#include <algorithm>
+#include <iterator>
 
 #include "durablefile.h"
 #include "globals.h"
@@ -33,6 +35,15 @@ QByteArray listText(const int (&values)[ProductionCounters::kCameras]) {
 }
 
 }  // namespace
+
+bool ProductionCounters::operator==(const ProductionCounters& other) const {
+    const auto same = [](const int(&a)[kCameras], const int(&b)[kCameras]) {
+        return std::equal(std::begin(a), std::end(a), std::begin(b));
+    };
+    return same(allNum, other.allNum) && same(failNum, other.failNum) &&
+           same(allCycleNum, other.allCycleNum) && same(failCycleNum, other.failCycleNum) &&
+           syncNGNum == other.syncNGNum && syncNGCycleNum == other.syncNGCycleNum;
+}
 
 ProductionCounters ProductionCounters::fromGlobals() {
     ProductionCounters c;

@@ -15,6 +15,8 @@ struct ProductionCounters {
     int syncNGNum = 0;
     int syncNGCycleNum = 0;
 
+    bool operator==(const ProductionCounters& other) const;
+
     static ProductionCounters fromGlobals();
     void toGlobals() const;
 };

@@ -75,6 +75,17 @@ struct WindowUnderTest {
     ~WindowUnderTest() { window.reset(); }
 };
 
+// The roads by which a stop saves the counts.
+struct StopWay {
+    const char* stop;
+    std::function<void(DeRaRazovi&)> then;  // none: the window's end
+};
+const StopWay kStopWays[] = {
+    {"flushed", [](DeRaRazovi& m) { m.FLushAll(); }},
+    {"the display gone", [](DeRaRazovi&) { stopBeforeWindowGoes(); }},
+    {"the window's end", nullptr},
+};
+
 }  // namespace
 
 class MainWindow : public ::testing::Test {
@@ -450,17 +461,8 @@ TEST_F(MainWindow, CountsTheDiskRefusedAreWrittenByEveryStopOnceItTakesThem) {
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
     const QString file = QDir::current().filePath("cnt_net/workspace/count.ini");
     const auto stored = [&] { return CounterStore(file).read().syncNGNum; };
-    struct Way {
-        const char* stop;
-        std::function<void(DeRaRazovi&)> then;  // none: the window's end
-    };
-    const Way ways[] = {
-        {"flushed", [](DeRaRazovi& m) { m.FLushAll(); }},
-        {"the display gone", [](DeRaRazovi&) { stopBeforeWindowGoes(); }},
-        {"the window's end", nullptr},
-    };
     int count = 4242;
-    for (const Way& way : ways) {
+    for (const StopWay& way : kStopWays) {
         SCOPED_TRACE(way.stop);
         {
             WindowUnderTest w;
@@ -476,6 +478,31 @@ TEST_F(MainWindow, CountsTheDiskRefusedAreWrittenByEveryStopOnceItTakesThem) {
             }
         }
         EXPECT_EQ(stored(), count);
+    }
+}
+
+TEST_F(MainWindow, StepsCountedBeforeTheirCycleEndsAreWrittenByEveryStop) {
+    // A cycle's steps are saved with its end, which a stop does not wait for.
+    installFactoryFiles();
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    const auto stored = [] {
+        return CounterStore(QDir::current().filePath("cnt_net/workspace/count.ini"))
+            .read()
+            .allNum[0];
+    };
+    int steps = 0;
+    for (const StopWay& way : kStopWays) {
+        SCOPED_TRACE(way.stop);
+        {
+            WindowUnderTest w;
+            ASSERT_EQ(gAllNum[0], steps);
+            gAllNum[0] = ++steps;
+            if (way.then) {
+                way.then(*w.window);
+                EXPECT_EQ(stored(), steps);
+            }
+        }
+        EXPECT_EQ(stored(), steps);
     }
 }
 

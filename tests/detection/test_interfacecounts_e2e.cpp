@@ -22,11 +22,13 @@ namespace {
 // runs several times slower.
 constexpr int kWaitMs = 30000;
 
-// An input edge and what it judges: `steps` steps, on the NG scene or the OK one.
+// An input edge and what it judges: `steps` steps, on the NG scene or the OK one. `also`: a
+// second input rising in the same word (semi-automatic's second signal).
 struct Edge {
     int input;
     bool ng;
     int steps;
+    int also = -1;
 };
 
 std::vector<Edge> repeated(int times, Edge edge) {
@@ -47,10 +49,11 @@ int results(const testsupport::MessageCatcher& log) {
 void drive(WindowRig& rig, testsupport::MessageCatcher& log, const Edge& edge) {
     rig.setAllScenes(edge.ng);
     const int before = results(log);
-    rig.setInput(edge.input, true);
+    rig.setInputs(1u << edge.input | (edge.also < 0 ? 0u : 1u << edge.also));
     EXPECT_TRUE(rig.waitFor([&] { return results(log) == before + edge.steps; }, kWaitMs));
-    rig.setInput(edge.input, false);
+    rig.setInputs(0);
     EXPECT_TRUE(rig.waitInputSeen(edge.input, false, kWaitMs));
+    if (edge.also >= 0) EXPECT_TRUE(rig.waitInputSeen(edge.also, false, kWaitMs));
     if (rig.window().resultState == 2) {
         rig.setAllScenes(false);
         rig.window().SlotClearNGAlarm();
@@ -121,6 +124,16 @@ TEST(InterfaceCountsEndToEnd, EveryInterfaceCountsACycleOnceWhateverItsSteps) {
          1,
          1,
          3,
+         2},
+        // Semi-automatic: the mould step (the shorter delay) fails first and ends the cycle, its
+        // pulse lets the product step run, and that fails too: still one failed cycle.
+        {"mould step then product step, both failed",
+         "detectMode=0 detectProdEnable semiAuto trigInDelay[0]=15 trigInDelay[1]=5 "
+         "clampPulseOnMoldNG clampPulse=1 ejectorPulseOnProdNG ejectorPulse=1 reDetectNum=0",
+         {{0, true, 2, 2}, {0, false, 2, 2}},
+         2,
+         1,
+         4,
          2},
     };
     for (const auto& row : rows) {

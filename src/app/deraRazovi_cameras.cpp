@@ -8,6 +8,7 @@
 #include "cammerwidget.h"
 #include "controlport.h"
 #include "deraRazovi.h"
+#include "detectioncontroller.h"
 #include "devicehelpers.h"
 #include "differenceregions.h"
 #include "drawroiwidget.h"
@@ -97,17 +98,10 @@ cameraview::CameraViewHooks DeRaRazovi::viewHooks() {
 }
 
 void DeRaRazovi::LostCamera() {
-    if (detectState != 3) {
-        gpControlIO->IOSetOut(0, 1);
-        gpControlIO->IOFlashOut();
-    }
-    if (gpWPara && gpWPara->cameraLostOpt) {
-        askPowerOffAfterCameraLoss();
-    } else {
-        gpWarnBox->setText(lan(kEntryCameraUnavailable));
-        gpWarnBox->show();
-    }
-    update();
+    // The views come up after the parameters and the IO board and go before them; a loss
+    // outside that time has no cycle to hold.
+    if (!gpWPara || !gpControlIO) return;
+    cycle().lostCamera();
     QCoreApplication::processEvents();
 }
 

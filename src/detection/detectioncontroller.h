@@ -126,6 +126,8 @@ private:
     // back: the step waits on its countdown timer with the clamp withheld.
     void waitForCameras(int position);
     void withholdClamp();
+    // The loss on the warning box, in place of the notice that the cameras were back.
+    void tellCameraLost();
     void beginJudgement(quint64 trigger);
     // The step's decision is not taken: a camera was not inspected for an old frame.
     void holdDecision(quint32 unjudged);

@@ -144,7 +144,7 @@ void DetectionController::run() {
         passCount_ = 0;
         setOutput(kClampOutput, 1);
         flush();
-        host_.showWarning(lan(kEntryCameraUnavailable));
+        tellCameraLost();
         host_.stopTimer(timers::InCheck);
         host_.startTimer(timers::Run, kCameraLostRetryMs);
         s_.camerasOkShown = false;
@@ -678,11 +678,20 @@ void DetectionController::lostCamera() {
         setOutput(kClampOutput, 1);
         flush();
     }
-    if (para().cameraLostOpt)
+    if (para().cameraLostOpt) {
+        host_.hideWarning(lan(kEntryCameraReconnected));
         host_.showLostCameraBox();
-    else
-        host_.showWarning(lan(kEntryCameraUnavailable));
+    } else {
+        tellCameraLost();
+    }
     host_.repaint();
+}
+
+void DetectionController::tellCameraLost() {
+    // The notice of the cameras' return, still up or waiting for its turn, would go on saying
+    // they are back while the loss waits behind it.
+    host_.hideWarning(lan(kEntryCameraReconnected));
+    host_.showWarning(lan(kEntryCameraUnavailable));
 }
 
 bool DetectionController::frameCurrent(int camera) const {
@@ -733,7 +742,7 @@ void DetectionController::holdDecision(quint32 unjudged) {
     heldForCameras_ = true;
     s_.alarmCleared = 0;
     withholdClamp();
-    host_.showWarning(lan(kEntryCameraUnavailable));
+    tellCameraLost();
     QStringList numbers;
     for (int c = 0; c < cameras(); ++c)
         if (unjudged & bit(c)) numbers << QString::number(c + 1);

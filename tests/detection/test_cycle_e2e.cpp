@@ -359,3 +359,44 @@ TEST_F(CycleEndToEnd, StepDueWhileTheCameraIsUnpluggedWaitsForAFrameOfItsReturn)
     EXPECT_EQ(judged.frames[1].link, 1);
     EXPECT_GT(judged.frames[1].moment, lostAt);
 }
+
+// A camera lost again while the notice of its return is still up: the notice goes with the
+// loss, which is told at once, whether the loss box asks or the warning tells it, and under
+// an NG alarm as well.
+TEST_F(CycleEndToEnd, ACameraLostAgainTakesBackTheNoticeOfItsReturn) {
+    const struct {
+        const char* name;
+        bool lossBox;
+        bool underAlarm;
+    } rows[] = {
+        {"warning", false, false}, {"loss box", true, false}, {"under an alarm", false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto rig = start(2, "");
+        ASSERT_TRUE(rig->ok());
+        gpWPara->cameraLostOpt = row.lossBox;
+        CammerWidget& view = *rig->window().cammerWidgets[1];
+        if (row.underAlarm) {
+            rig->setAllScenes(true);
+            rig->setInput(0, true);
+            ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
+        }
+        const auto shows = [](const QString& text) {
+            return gpWarnBox->isVisible() && gpWarnBox->text() == text;
+        };
+        ASSERT_TRUE(rig->unplug(1, true));
+        ASSERT_TRUE(rig->waitFor([&] { return !view.isConnected; }, kWaitMs));
+        ASSERT_TRUE(rig->unplug(1, false));
+        ASSERT_TRUE(rig->waitFor([&] { return shows(lan(656)); }, kWaitMs)) << "back";
+
+        ASSERT_TRUE(rig->unplug(1, true));
+        ASSERT_TRUE(rig->waitFor([&] { return !view.isConnected; }, kWaitMs));
+        EXPECT_FALSE(shows(lan(656))) << "the return is no longer told";
+        if (row.lossBox)
+            EXPECT_TRUE(gpLostCameraWarnBox->isVisible());
+        else
+            EXPECT_TRUE(shows(lan(39))) << "the loss is told at once";
+        ASSERT_TRUE(rig->unplug(1, false));
+        ASSERT_TRUE(rig->waitFor([&] { return view.isConnected; }, kWaitMs));
+    }
+}

@@ -33,6 +33,11 @@ namespace {
 enum HourBox { MorningStart, MorningEnd, NightStart, NightEnd };
 const char* const kHourKeys[] = {"morningsStart", "morningsEnd", "nightStart", "nightEnd"};
 
+// Shown while the export runs; its end takes it back.
+QString exportStartedText() {
+    return StatisticsWidget::tr("开始生产统计数据导出\n导出进度可在主界面右下角查看");
+}
+
 QFont panelFont() {
     return QFont_Pix(QString::fromLatin1(kFontFamily), kTopRowFontPx);
 }
@@ -313,7 +318,7 @@ void StatisticsWidget::SlotExportData() {
         days = dialog.getDays();
     }
     if (gpWarnBox) {
-        gpWarnBox->setText(tr("开始生产统计数据导出\n导出进度可在主界面右下角查看"));
+        gpWarnBox->setText(exportStartedText());
         gpWarnBox->show();
     }
     exportIdle_ = false;
@@ -324,6 +329,8 @@ void StatisticsWidget::exportFinished(int outcome) {
     exportIdle_ = true;
     if (gpResStatisticsParam) gpResStatisticsParam->setTimer(true);
     emit sigExportDataFinish();
+    // Still up, or waiting behind another warning, it would tell an export that has ended.
+    if (gpWarnBox) gpWarnBox->withdraw(exportStartedText());
     const int language = qBound(0, gLan, kLanguageCount - 1);
     WarnBox end(this);
     switch (outcome) {

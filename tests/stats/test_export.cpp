@@ -18,6 +18,7 @@
 #include "languagetable.h"
 #include "statisticswidget.h"
 #include "statstestutil.h"
+#include "warnbox.h"
 
 using namespace statstest;
 using testsupport::recorder;
@@ -164,6 +165,20 @@ TEST_F(ExportTest, EveryFailureIsReportedAndTheButtonWorksAgain) {
         for (const QString& d : resultsIn("ResStatistics"))
             QDir("ResStatistics/" + d + "-export").removeRecursively();
     }
+}
+
+// The notice that the export started, with its progress on the main screen, goes when it ends:
+// up beside the box of its end it would tell an export that no longer runs.
+TEST_F(ExportTest, TheNoticeOfTheStartGoesWithTheEnd) {
+    ASSERT_TRUE(testsupport::installExporterStandIn());
+    WarnBox shared(nullptr);
+    gpWarnBox = &shared;
+    QSignalSpy shown(&shared, &WarnBox::sigShown);
+    testsupport::FakeUsbDisk disk;
+    exportWith(disk, stats::PresetOneDay);
+    gpWarnBox = nullptr;
+    EXPECT_EQ(shown.count(), 1) << "the start told";
+    EXPECT_FALSE(shared.isVisible()) << shared.text().toStdString();
 }
 
 // Days without statistics: the operator is told so, the exporter is not run, and nothing is

@@ -6,8 +6,10 @@ meets it only on the roads a seed happens to take. This fails, naming file and l
 box run or answered outside that mechanism anywhere in the source folder given:
   - a plain exec() of a box, or the dialog seam's exec without a subject;
   - the toolkit's static boxes (QMessageBox::warning, QInputDialog::getText, ...);
+  - open() of a box, declared in the same file or in a header it includes (the shared boxes
+    are global pointers declared in one);
   - a deed connected to a box's answer (its accepted, rejected or finished signal, or a signal
-    its accept() or done() emits), as a box shown with show() or open() would have it;
+    its accept(), reject() or done() emits), as a box shown with show() or open() would have it;
   - a QEventLoop made to wait on a box's signal.
 
 exec() of what is no box stays allowed: a QSqlQuery's statement and a QEventLoop, each declared
@@ -53,8 +55,9 @@ CONNECT = re.compile(r"\bconnect\s*\(")
 MEMBER_SIGNAL = re.compile(r"&\s*(?:\w+\s*::\s*)*?(\w+)\s*::\s*(\w+)\s*$")
 STRING_SIGNAL = re.compile(r"SIGNAL\s*\(\s*(accepted|rejected)\s*\(\s*\)|SIGNAL\s*\(\s*finished\s*\(\s*int\s*\)")
 OPEN = re.compile(r"\b(\w+)\s*(\.|->)\s*open\s*\(\s*\)")
-ANSWER_EMITS = re.compile(r"\b(\w+)\s*::\s*(?:accept|done)\s*\([^)]*\)\s*(?:override\s*)?\{")
+ANSWER_EMITS = re.compile(r"\b(\w+)\s*::\s*(?:accept|reject|done)\s*\([^)]*\)\s*(?:override\s*)?\{")
 EMIT = re.compile(r"\bemit\s+(\w+)\s*\(")
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 CLASS = re.compile(r"\bclass\s+(\w+)\s*(?:final\s*)?:([^{;]*)\{")
 
 CALL = re.compile(r"(?:\b(\w+)\s*(\.|->|::)\s*)?\bexec\s*\(\s*\)")
@@ -97,6 +100,28 @@ def sources(root):
         if path.suffix in (".cpp", ".h"):
             yield path.relative_to(root).as_posix(), without_comments_and_strings(
                 path.read_text(encoding="utf-8"))
+
+
+def includes(root):
+    """rel -> the names of the project headers the file includes (as written, quoted)."""
+    found = {}
+    for path in sorted((root / "src").rglob("*")):
+        if path.suffix in (".cpp", ".h"):
+            text = path.read_text(encoding="utf-8")
+            found[path.relative_to(root).as_posix()] = [
+                pathlib.PurePosixPath(name).name for name in INCLUDE.findall(text)]
+    return found
+
+
+def headers_seen(rel, included, by_name):
+    """The headers of the source folder that file rel includes, however deep."""
+    seen, todo = [], list(included.get(rel, []))
+    while todo:
+        for header in by_name.get(todo.pop(), []):
+            if header not in seen:
+                seen.append(header)
+                todo.extend(included.get(header, []))
+    return seen
 
 
 def class_bases(files):
@@ -144,6 +169,12 @@ def boxes_without_subject(root):
     bases = class_bases(files)
     boxes = derived(DIALOGS, bases)
     answers = answer_signals(files, boxes, bases)
+    code_of = dict(files)
+    included = includes(root)
+    by_name = {}
+    for rel, _ in files:
+        if rel.endswith(".h"):
+            by_name.setdefault(pathlib.PurePosixPath(rel).name, []).append(rel)
     found = []
     for rel, code in files:
         def report(pos, form):
@@ -166,7 +197,8 @@ def boxes_without_subject(root):
         for m in STATIC_BOX.finditer(code):
             report(m.start(), "%s::%s()" % (m.group(1), m.group(2)))
         for m in OPEN.finditer(code):
-            if declared_as(code, m.group(1), sorted(boxes)):
+            if any(declared_as(text, m.group(1), sorted(boxes))
+                   for text in [code] + [code_of[h] for h in headers_seen(rel, included, by_name)]):
                 report(m.start(), "open() of a box")
         for m in CONNECT.finditer(code):
             args = arguments(code, m.end() - 1)

@@ -8,11 +8,17 @@
 #include <QSqlQuery>
 
 #include "plantedbox.h"
+#include "plantedglobals.h"
 #include "question.h"
 
 void PlantedBox::accept() {
     emit sigDone();
     QDialog::accept();
+}
+
+void PlantedBox::reject() {
+    emit sigCancelled();
+    QDialog::reject();
 }
 
 void Sample::roads(QWidget* parent, InnerBox* inner) {
@@ -27,6 +33,8 @@ void Sample::roads(QWidget* parent, InnerBox* inner) {
     QObject::connect(&box, &PlantedBox::finished, this, &Sample::deed);  // finds: a deed on PlantedBox::finished
     connect(&box, SIGNAL(accepted()), this, SLOT(deed()));  // finds: a deed on SIGNAL(accepted())
     connect(inner, &InnerBox::sigDone, this, &Sample::deed);  // finds: a deed on InnerBox::sigDone
+    connect(&box, &PlantedBox::sigCancelled, this, &Sample::deed);  // finds: a deed on PlantedBox::sigCancelled
+    gpPlantedBox->open();  // finds: open() of a box
     QEventLoop loop;
     connect(&box, &PlantedBox::sigShown, &loop, &QEventLoop::quit);  // finds: a QEventLoop waiting on PlantedBox::sigShown
     loop.exec();
@@ -40,6 +48,7 @@ void Sample::roads(QWidget* parent, InnerBox* inner) {
     connect(&buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
     QFile file;
     file.open();
+    gpPlantedLog->open();
     // box.exec() in a comment, "box.exec()" in a string
     dialogs::ask(box, subject);
     dialogs::askWithoutBlocking(box, subject, [] { deed(); });

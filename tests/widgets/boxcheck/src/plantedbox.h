@@ -6,8 +6,10 @@ class PlantedBox : public QDialog {
     Q_OBJECT
 public:
     void accept() override;
+    void reject() override;
 signals:
     void sigDone();
+    void sigCancelled();
 };
 
 class InnerBox : public PlantedBox {};

@@ -269,8 +269,6 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
         Qt::QueuedConnection);
     checkDateTimer->start(kCheckDateIntervalMs);
 
-    InsertRecord(lan(kEntrySystemReady).arg(numCamera));
-
     fpsTimer = new QTimer(this);
     connect(fpsTimer, &QTimer::timeout, this, &DeRaRazovi::SlotFPS);
     fpsTimer->start(kFpsIntervalMs);
@@ -687,6 +685,10 @@ QString DeRaRazovi::loginLevelText() const {
     if (loginLevel == Advanced) return lan(kEntryAdvanced);
     if (loginLevel == Primary) return lan(kEntryPrimary);
     return lan(kEntryUnlogged);
+}
+
+void DeRaRazovi::recordSystemReady() {
+    InsertRecord(lan(kEntrySystemReady).arg(numCamera));
 }
 
 void DeRaRazovi::InsertRecord(QString text) {

@@ -246,6 +246,8 @@ public slots:
     void TimerCheckInput6() { CheckInputFromTimer(6); }
     void TimerCheckInput7() { CheckInputFromTimer(7); }
     void InsertRecord(QString text);
+    // Written by the start once it went through: a start a stop ends has readied nothing.
+    void recordSystemReady();
     // False when the day's records could not be deleted (told with the other stores).
     bool ClearRecord();
     void SlotShowAlarmImgae();

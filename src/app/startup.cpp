@@ -246,7 +246,10 @@ bool StartupSequence::run() {
     gpWin->showFullScreen();
     raiseWarningsShownMeanwhile();
     step(100, lan(kEntryComplete));
-    started_ = gpWin != nullptr;
+    // The splash's last step lets events through: a stop taken there ends the start as well.
+    if (stopRequested()) return endedByStop("as the window came up");
+    gpWin->recordSystemReady();
+    started_ = true;
     return started_;
 }
 

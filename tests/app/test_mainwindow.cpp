@@ -71,7 +71,11 @@ void confirm(WarnBox& box) {
 
 struct WindowUnderTest {
     std::unique_ptr<DeRaRazovi> window;
-    WindowUnderTest() { window = std::make_unique<DeRaRazovi>(nullptr); }
+    // Up as the start brings it up, its readiness recorded.
+    WindowUnderTest() {
+        window = std::make_unique<DeRaRazovi>(nullptr);
+        window->recordSystemReady();
+    }
     ~WindowUnderTest() { window.reset(); }
 };
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <functional>
 
 #include "appfixture.h"
 #include "controlport.h"
@@ -24,6 +25,7 @@
 #include "logmanager.h"
 #include "serialnumberstore.h"
 #include "splashframe.h"
+#include "sqlitefiles.h"
 #include "startup.h"
 #include "stopsignals.h"
 #include "systemactions.h"
@@ -82,6 +84,16 @@ QList<int> listeningPorts() {
         }
     }
     return ports;
+}
+
+// The operation records written so far.
+QStringList records() {
+    QStringList texts;
+    if (!QFile::exists("RECORD.db")) return texts;
+    storage::SqliteConnection db("RECORD.db");
+    QSqlQuery query("SELECT remarks FROM RECORD", db.database());
+    while (query.next()) texts << query.value(0).toString();
+    return texts;
 }
 
 class Startup : public ::testing::Test {
@@ -143,6 +155,7 @@ TEST_F(Startup, OffThePanelEnvironmentWaitsForNetworkAndCameras) {
     EXPECT_EQ(o.value("version").toString(), "18.12.1.45");
     EXPECT_EQ(o.value("camcount").toInt(-1), 0);
     EXPECT_TRUE(gpWin->isVisible());
+    EXPECT_TRUE(records().contains(lan(150).arg(0))) << "the system ready";
 }
 
 TEST_F(Startup, DeployedEnvironmentSkipsTheWaitsAndLogsTheStart) {
@@ -279,21 +292,28 @@ TEST_F(Startup, AWarningShownWhileTheWindowIsBuiltIsAboveItOnceItIsUp) {
 // waits before the window is made, at the start's first warning once the window is made. The
 // monitor is never announced as started, and the monitoring link and the IO board do not start.
 TEST_F(Startup, AStopDuringTheStartEndsItWithNothingAnnounced) {
+    const auto warning = [](QDialog* box) { return box == gpWarnBox; };
+    const auto cameraQuestion = [](QDialog* box) {
+        return box->property("text").toString() == lan(134);
+    };
     const struct {
         const char* when;
         int signalNumber;
-        int atSleep;  // the wait's step the signal comes in; 0: at the warning
+        int atSleep;  // the wait's step the signal comes in; 0: at the box `at`
         bool windowMade;
+        std::function<bool(QDialog*)> at;
+        bool withoutParameters;
     } rows[] = {
-        {"network wait", SIGINT, 2, false},
-        {"camera wait", SIGTERM, 9, false},
-        {"parameter file warning", SIGINT, 0, true},
+        {"network wait", SIGINT, 2, false, {}, false},
+        {"camera wait", SIGTERM, 9, false, {}, false},
+        {"parameter file warning", SIGINT, 0, true, warning, true},
+        {"camera question", SIGTERM, 0, true, cameraQuestion, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.when);
         testsupport::WorkDir work;
         apptest::installFactoryFiles();
-        if (row.atSleep == 0) ASSERT_TRUE(QFile::remove("PARAM.db"));
+        if (row.withoutParameters) ASSERT_TRUE(QFile::remove("PARAM.db"));
         recorder().clear();
         int sleeps = 0;
         recorder().setDuringSleep([&] {
@@ -301,7 +321,7 @@ TEST_F(Startup, AStopDuringTheStartEndsItWithNothingAnnounced) {
         });
         // The stop reaches a box through its own event loop; an answered box has none.
         dialogs::ScopedAnswerer atWarning([&](QDialog* box) {
-            if (row.atSleep != 0 || box != gpWarnBox) return int(QDialog::Accepted);
+            if (row.atSleep != 0 || !row.at(box)) return int(QDialog::Accepted);
             ::kill(::getpid(), row.signalNumber);
             QCoreApplication::processEvents();
             return int(QDialog::Rejected);
@@ -323,6 +343,7 @@ TEST_F(Startup, AStopDuringTheStartEndsItWithNothingAnnounced) {
             EXPECT_FALSE(gpWin->isVisible());
             EXPECT_FALSE(gpControlIO->ioThread);
         }
+        EXPECT_FALSE(records().contains(lan(150).arg(0))) << "no system ready recorded";
         EXPECT_FALSE(QFile::exists("cnt_net/config.json")) << "no version file written";
         TearDown();
     }

@@ -712,10 +712,14 @@ void DeRaRazovi::InsertRecord(QString text) {
 }
 
 bool DeRaRazovi::ClearRecord() {
-    const bool cleared = operationLog_->clear();
+    const bool cleared = operationLog_->clear(sys::actions().now().date());
     writeWatch_->report(storage::WriteWatch::Records, cleared,
                         QLatin1String(OperationLog::kDatabaseFile));
     return cleared;
+}
+
+std::vector<OperationLog::Record> DeRaRazovi::TodaysRecords() {
+    return operationLog_->recordsOf(sys::actions().now().date());
 }
 
 void DeRaRazovi::SlotCheckDate() {

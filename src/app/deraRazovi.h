@@ -21,6 +21,7 @@
 #include "editpagehost.h"
 #include "globals.h"
 #include "heartbeatled.h"
+#include "operationlog.h"
 #include "privilege.h"
 #include "question.h"
 #include "viewhooks.h"
@@ -43,7 +44,6 @@ class ColorButton;
 class FloatSlider;
 class HttpApiServer;
 class ModbusServer;
-class OperationLog;
 class CounterStore;
 class KeypadKeeper;
 class WriteFailureNotice;
@@ -250,6 +250,8 @@ public slots:
     void recordSystemReady();
     // False when the day's records could not be deleted (told with the other stores).
     bool ClearRecord();
+    // The records of today in the log's current file: those ClearRecord deletes.
+    std::vector<OperationLog::Record> TodaysRecords();
     void SlotShowAlarmImgae();
     void SlotReTrain();
     void SlotStartStop();

@@ -163,8 +163,8 @@ bool MainWindowSettingsHost::clearRecord() {
     return w_.ClearRecord();
 }
 
-QSqlDatabase MainWindowSettingsHost::recordDatabase() {
-    return QSqlDatabase::database(QLatin1String(OperationLog::kConnectionName), false);
+std::vector<OperationLog::Record> MainWindowSettingsHost::todaysRecords() {
+    return w_.TodaysRecords();
 }
 
 void MainWindowSettingsHost::flushAll() {

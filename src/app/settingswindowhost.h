@@ -38,7 +38,7 @@ public:
 
     void showhideMscale() override;
     bool clearRecord() override;
-    QSqlDatabase recordDatabase() override;
+    std::vector<OperationLog::Record> todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;

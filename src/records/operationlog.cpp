@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QTextStream>
 #include <algorithm>
 #include <limits>
@@ -194,16 +195,48 @@ bool OperationLog::writeRowsOf(const QString& day) {
     return false;
 }
 
-bool OperationLog::clear() {
+QString OperationLog::rowsOf(const QString& day) const {
+    if (days_.empty()) return day == recordDay_ ? QStringLiteral("1") : QStringLiteral("0");
+    // A day may own more than one stretch of rows when the clock was set back.
+    QStringList stretches;
+    for (std::size_t d = 0; d < days_.size(); ++d) {
+        if (days_[d].day != day) continue;
+        QString stretch = QStringLiteral("rowid >= %1").arg(days_[d].firstRow);
+        if (d + 1 < days_.size())
+            stretch += QStringLiteral(" AND rowid < %1").arg(days_[d + 1].firstRow);
+        stretches << QLatin1Char('(') + stretch + QLatin1Char(')');
+    }
+    return stretches.isEmpty() ? QStringLiteral("0") : stretches.join(QStringLiteral(" OR "));
+}
+
+std::vector<OperationLog::Record> OperationLog::recordsOf(const QDate& day) {
+    std::vector<Record> records;
+    if (!day.isValid() || !QFile::exists(path(QLatin1String(kDatabaseFile))) || !ensureOpen())
+        return records;
+    QSqlQuery query(database());
+    if (!exec(query, QStringLiteral("SELECT recordtime, recordpassword, remarks FROM RECORD "
+                                    "WHERE %1 ORDER BY rowid")
+                         .arg(rowsOf(day.toString(QLatin1String(kDayFormat))))))
+        return records;
+    while (query.next())
+        records.push_back(
+            {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});
+    return records;
+}
+
+bool OperationLog::clear(const QDate& day) {
     if (!ensureOpen()) return false;
+    const QString cleared = day.toString(QLatin1String(kDayFormat));
     QSqlDatabase db = database();
     QSqlQuery query(db);
-    // Only the latest day's rows: an older day that still waits for its archive keeps its own.
-    // That day then begins after the rows kept, so that rows numbered anew fall into it.
-    const QString first = QString::number(days_.empty() ? 0 : days_.back().firstRow);
+    // After midnight the file may still hold only the day before, waiting for its archive: the
+    // clear of the new day leaves it. When the latest stretch goes, that day then begins after
+    // the rows kept, so that rows numbered anew fall into it.
+    const bool latest = !days_.empty() && days_.back().day == cleared;
+    const QString first = QString::number(latest ? days_.back().firstRow : 0);
     if (!db.transaction()) return false;
-    if (!exec(query, QStringLiteral("DELETE FROM RECORD WHERE rowid >= %1").arg(first)) ||
-        (!days_.empty() &&
+    if (!exec(query, QStringLiteral("DELETE FROM RECORD WHERE ") + rowsOf(cleared)) ||
+        (latest &&
          !exec(query, QStringLiteral("UPDATE RECORDDAYS SET firstrow = (SELECT IFNULL(MAX(rowid), "
                                      "0) + 1 FROM RECORD) WHERE firstrow = %1")
                           .arg(first))) ||
@@ -211,8 +244,6 @@ bool OperationLog::clear() {
         db.rollback();
         return false;
     }
-    // Made before the clearing; rows of an older day are kept for its archive.
-    const QString cleared = latestDay();
     pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
                                   [&](const Row& row) { return row.day == cleared; }),
                    pending_.end());

@@ -52,9 +52,19 @@ public:
     // the day rolls over to the day of the next row, and so on. True when none is left.
     bool writePending();
     int pendingCount() const { return int(pending_.size()); }
-    // Deletes every row of the current file's latest day (archives, and an older day still in
-    // the file, are untouched), also the waiting ones.
-    bool clear();
+    // Deletes the rows made on `day` (the day the operator clears on), in the current file and
+    // waiting: rows of any other day, an older one still waiting in the file for its archive
+    // too, are kept. True also when there was none.
+    bool clear(const QDate& day);
+
+    struct Record {
+        QString time;
+        QString level;
+        QString remarks;
+    };
+    // The rows of `day` in the current file, in their order: what clear(day) deletes there.
+    // Empty also when the file cannot be read.
+    std::vector<Record> recordsOf(const QDate& day);
 
     // The day the current file belongs to, read from "time.txt". An unreadable file gives
     // today (and the file is written); a word that is no valid date falls back to the date of
@@ -85,6 +95,8 @@ private:
     void readDayFile(const QDate& today);
     bool readDays(QSqlDatabase& db);
     QString latestDay() const { return days_.empty() ? recordDay_ : days_.back().day; }
+    // The SQL condition on rowid selecting the rows of `day` in the current file.
+    QString rowsOf(const QString& day) const;
     bool archiveRows(const QString& day, qint64 beforeRow);
     bool rollOver(const QString& day);
     bool writeRowsOf(const QString& day);

@@ -1,7 +1,6 @@
 #include "recordspage.h"
 
 #include <QHeaderView>
-#include <QSqlQuery>
 #include <QTableWidget>
 
 #include "colorbutton.h"
@@ -58,16 +57,14 @@ void RecordsPage::resizeEvent(QResizeEvent* event) {
 
 void RecordsPage::reload() {
     table_->setRowCount(0);
-    QSqlDatabase db = host_.recordDatabase();
-    if (!db.isOpen() && !db.open()) return;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT recordtime, recordpassword, remarks FROM RECORD")))
-        return;
-    while (query.next()) {
+    // Not an older day still waiting in the file for its archive: the list is what a clear
+    // deletes.
+    for (const OperationLog::Record& record : host_.todaysRecords()) {
         const int row = table_->rowCount();
         table_->insertRow(row);
-        for (int c = 0; c < 3; ++c)
-            table_->setItem(row, c, new QTableWidgetItem(query.value(c).toString()));
+        int c = 0;
+        for (const QString* text : {&record.time, &record.level, &record.remarks})
+            table_->setItem(row, c++, new QTableWidgetItem(*text));
     }
     table_->resizeRowsToContents();
     table_->scrollToBottom();

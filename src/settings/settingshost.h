@@ -3,10 +3,11 @@
 // operator's dialogs and records, the camera views, the statistics model, the remote services
 // and the window furniture. The main window implements it; tests give their own.
 
-#include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <vector>
 
+#include "operationlog.h"
 #include "question.h"
 
 class MON_NETMN;
@@ -67,9 +68,10 @@ public:
 
     // --- window and stores ---
     virtual void showhideMscale() = 0;
-    // Deletes the day's operation records; false when they could not be deleted.
+    // Deletes today's operation records; false when they could not be deleted.
     virtual bool clearRecord() = 0;
-    virtual QSqlDatabase recordDatabase() = 0;
+    // Today's operation records, oldest first: those clearRecord deletes.
+    virtual std::vector<OperationLog::Record> todaysRecords() = 0;
     // Closes the databases so that the files are complete before a restart.
     virtual void flushAll() = 0;
     virtual void showCameraOrder() = 0;

@@ -58,26 +58,45 @@ TEST(OperationLog, StoresAnyTextAsTyped) {
                            "08.00.02|x|'); DROP TABLE RECORD; --"}));
 }
 
-TEST(OperationLog, ClearEmptiesOnlyTheCurrentDay) {
-    for (const bool twoDays : {false, true}) {
-        SCOPED_TRACE(twoDays ? "an older day waits in the file for its archive" : "one day");
+// A clear deletes the rows of the day it is made on, and lists them first. After midnight the
+// day before waits in the file for its archive (refused, or the first minute not checked yet):
+// its rows go to their archive, also when no row of the new day came before the clear.
+TEST(OperationLog, ClearDeletesOnlyTheRowsOfTheDayItIsMadeOn) {
+    const struct {
+        const char* name;
+        bool refused;  // the archive is refused until after the clear's own record
+        bool rowToday;
+        QDate clearedOn;
+        QStringList listed;  // recordsOf the day cleared, before the clear
+        QStringList archived;
+        QStringList current;
+    } cases[] = {
+        {"one day", false, false, kDay1, {"1|l|older"}, {"3|l|after"}, {}},
+        {"refused, a row of today", true, true, kDay2, {"2|l|today"}, {"1|l|older"}, {"3|l|after"}},
+        {"refused, none of today", true, false, kDay2, {}, {"1|l|older"}, {"3|l|after"}},
+        {"first minute, none of today", false, false, kDay2, {}, {"1|l|older"}, {"3|l|after"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         testsupport::WorkDir dir;
         OperationLog log;
         log.loadRecordDay(kDay1);
         log.insert("1", "l", "older");
         QFile blocker("RECORD");  // no archive can be made
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        const QDate day = twoDays ? kDay2 : kDay1;
-        log.insert("2", "l", "cleared", day);
-        EXPECT_TRUE(log.clear());
-        EXPECT_EQ(remarksIn("RECORD.db"), twoDays ? QStringList{"1|l|older"} : QStringList());
+        ASSERT_TRUE(!c.refused || blocker.open(QIODevice::WriteOnly));
+        if (c.rowToday) log.insert("2", "l", "today", kDay2);
+        QStringList listed;
+        for (const OperationLog::Record& r : log.recordsOf(c.clearedOn))
+            listed << r.time + "|" + r.level + "|" + r.remarks;
+        EXPECT_EQ(listed, c.listed);
+        EXPECT_TRUE(log.clear(c.clearedOn));
+        EXPECT_TRUE(log.recordsOf(c.clearedOn).empty());
         // A row made after the clearing stays in the day it was made on.
-        ASSERT_TRUE(log.insert("3", "l", "after", day));
-        ASSERT_TRUE(blocker.remove());
+        ASSERT_TRUE(log.insert("3", "l", "after", c.clearedOn));
+        ASSERT_TRUE(!c.refused || blocker.remove());
         ASSERT_TRUE(log.checkDate(kDay2));
-        EXPECT_EQ(remarksIn("RECORD.db"), twoDays ? QStringList{"3|l|after"} : QStringList());
-        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"),
-                  twoDays ? QStringList{"1|l|older"} : QStringList{"3|l|after"});
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), c.archived);
+        EXPECT_EQ(remarksIn("RECORD.db"), c.current);
     }
 }
 

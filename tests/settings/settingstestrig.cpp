@@ -48,8 +48,8 @@ bool FakeHost::clearRecord() {
     calls << QStringLiteral("clearRecord");
     return clearWorks;
 }
-QSqlDatabase FakeHost::recordDatabase() {
-    return QSqlDatabase::database(recordConnection, false);
+std::vector<OperationLog::Record> FakeHost::todaysRecords() {
+    return recordLog ? recordLog->recordsOf(today) : std::vector<OperationLog::Record>();
 }
 void FakeHost::flushAll() {
     calls << QStringLiteral("flush");

@@ -41,7 +41,7 @@ public:
     void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
     bool clearRecord() override;
-    QSqlDatabase recordDatabase() override;
+    std::vector<OperationLog::Record> todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;
@@ -56,7 +56,8 @@ public:
     bool answer = true;
     int cameras = 2;
     MON_NETMN* link = nullptr;
-    QString recordConnection;
+    OperationLog* recordLog = nullptr;
+    QDate today;  // the day the records page lists
     bool saveAll = false;
     bool clearWorks = true;
     int defaultExposure = 0;  // what a camera gives as its default

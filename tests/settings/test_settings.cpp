@@ -194,13 +194,26 @@ TEST(MaintenancePages, HelpOpensOnThePageNamedAndIONamesShowTheTerminalsInUse) {
 TEST(MaintenancePages, RecordsAreListedAndClearedOnlyAtTheServiceLevel) {
     settingstest::Rig rig;
     OperationLog log(rig.work.path(), QStringLiteral("settingstest-records"));
+    rig.host.today = QDate(2026, 3, 1);
+    log.loadRecordDay(rig.host.today);
     ASSERT_TRUE(log.insert("08.00.01", "Primary", "started"));
     ASSERT_TRUE(log.insert("08.00.02", "Primary", "it's stopped"));
-    rig.host.recordConnection = QStringLiteral("settingstest-records");
+    rig.host.recordLog = &log;
     settings::RecordsPage page(rig.host, &rig.owner);
     page.reload();
     ASSERT_EQ(page.table()->rowCount(), 2);
     EXPECT_EQ(page.table()->item(1, 2)->text(), QString("it's stopped"));
+    // After midnight, the archive refused, the day before waits in the file: the page lists
+    // today's rows only, those a clear deletes.
+    QFile blocker(rig.work.file("RECORD"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    rig.host.today = rig.host.today.addDays(1);
+    for (const QString& remarks : {QString(), QStringLiteral("after midnight")}) {
+        if (!remarks.isEmpty()) log.insert("00.00.05", "Primary", remarks, rig.host.today);
+        page.reload();
+        ASSERT_EQ(page.table()->rowCount(), remarks.isEmpty() ? 0 : 1);
+        if (!remarks.isEmpty()) EXPECT_EQ(page.table()->item(0, 2)->text(), remarks);
+    }
 
     const struct {
         bool serviceLevel;

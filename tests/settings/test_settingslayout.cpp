@@ -197,9 +197,11 @@ TEST_P(SettingsLayout, EveryPageShowsItsTextsWhole) {
     for (const char* group : {"default", "mould A"})
         QDir().mkpath(rig.work.file("paraGroup/") + group);
     OperationLog log(rig.work.path(), QStringLiteral("settingslayout-records"));
+    rig.host.today = QDate(2026, 3, 1);
+    log.loadRecordDay(rig.host.today);
     log.insert("08.00.01", lan(155), lan(136));
     log.insert("08.00.02", lan(154), lan(235) + lan(245).arg(lan(167)).arg(0).arg(3));
-    rig.host.recordConnection = QStringLiteral("settingslayout-records");
+    rig.host.recordLog = &log;
     CameraManager manager;
     CameraManager* previous = CameraManager::_instance;
     CameraManager::_instance = &manager;

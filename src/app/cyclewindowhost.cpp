@@ -16,6 +16,7 @@
 #include "detectioncontroller.h"
 #include "devicehelpers.h"
 #include "drawroiwidget.h"
+#include "enginefailimage.h"
 #include "helpwidget.h"
 #include "httpapiserver.h"
 #include "indexbutton.h"
@@ -195,6 +196,8 @@ void MainWindowCycleHost::alarmFinished() {
 }
 
 void MainWindowCycleHost::templatesChanged(int camera, int step) {
+    CammerWidget* view = camera >= 0 && camera < kMaxCameras ? w_.cammerWidgets[camera] : nullptr;
+    if (view) failimage::dropOtherTemplates(view->context, step);
     if (w_.drawROIWidget) w_.drawROIWidget->page().templateStored(camera, step, 0);
     MON_NETMN::getInstance()->syncTempList(
         QJsonObject{{QStringLiteral("camera"), camera}, {QStringLiteral("detect"), step}});
@@ -204,8 +207,10 @@ void MainWindowCycleHost::resampleRefused(int camera, int step) {
     const CammerWidget* view =
         camera >= 0 && camera < kMaxCameras ? w_.cammerWidgets[camera] : nullptr;
     if (!view) return;
+    const auto& counts = view->context.templateCount;
+    const int inForce = step >= 0 && size_t(step) < counts.size() ? counts[size_t(step)] : 0;
     const QString text = lang::templateNotResampledText(
-        camera + 1, QDir::cleanPath(failimage::templatePath(view->cameraNo, step, 0)));
+        camera + 1, inForce, QDir::cleanPath(failimage::templatePath(view->cameraNo, step, 0)));
     qWarning().noquote() << "resample not done:" << text;
     // Else the record of the press would stand for a resample done.
     insertRecord(text);

@@ -163,8 +163,8 @@ void DeRaRazovi::SlotReTrain() {
         }
         LEDOnOff(::kLedDetecting, 1);
     }
-    drawROIWidget->SlotTempDeleteAll();
-
+    // The templates in force stay until each step's new template 0 is stored (the cycle host):
+    // a refused resample keeps every one of them.
     const bool single = numCamera > 0 && curCamera != numCamera;
     const bool separately = gpWPara->camSampleSeparately && single;
     QStringList refused;

@@ -85,9 +85,11 @@ public:
     virtual void alarmClearMethod(int camera, int method) = 0;
     virtual void alarmLifted() = 0;    // the monitoring link's alarm state := 2
     virtual void alarmFinished() = 0;  // sends the finish when the alarm was lifted
+    // The resample the operator asked for stored template 0 of the camera's step, which replaces
+    // the step's whole set of templates.
     virtual void templatesChanged(int camera, int step) = 0;
     // The resample the operator asked for could not write template 0 of the camera's step,
-    // which keeps its old template: told and recorded at once.
+    // which keeps every template it had: told and recorded at once.
     virtual void resampleRefused(int camera, int step) = 0;
     // The automatic update of template 0 of the step on every camera, but the cameras whose
     // file the disk refused (told once while it refuses them, with its other refusals).

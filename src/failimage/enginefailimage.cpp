@@ -1,5 +1,9 @@
 #include "enginefailimage.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QtDebug>
 #include <algorithm>
 
@@ -77,6 +81,31 @@ bool saveReTrainImage(engine::EngineContext& context, int step, std::vector<ucha
     if (!templates.empty() && templates[0].size() == context.alignedBuf.size())
         templates[0] = context.alignedBuf;
     return true;
+}
+
+bool dropOtherTemplates(engine::EngineContext& context, int step) {
+    if (!validStep(step)) return false;
+    // Every slot's file, also one past the slots in use now: a later start would load it.
+    static const QRegularExpression slotFile(QStringLiteral("^template([0-9]+)\\.bmp$"));
+    QDir folder = QFileInfo(templatePath(context.cameraNo, step, 0)).dir();
+    bool removed = true;
+    for (const QString& name : folder.entryList({QStringLiteral("template*.bmp")}, QDir::Files)) {
+        const QRegularExpressionMatch slot = slotFile.match(name);
+        if (!slot.hasMatch() || slot.captured(1).toInt() == 0 || folder.remove(name)) continue;
+        qWarning().noquote() << "resample: the old template" << folder.filePath(name)
+                             << "cannot be removed and stays in force";
+        removed = false;
+    }
+    auto& used = context.templateUsed[size_t(step)];
+    int count = 0;
+    for (size_t k = 0; k < used.size(); ++k) {
+        if (k > 0 && !QFile::exists(templatePath(context.cameraNo, step, int(k)))) used[k] = 0;
+        count += used[k] != 0;
+    }
+    if (!used.empty()) context.templateCount[size_t(step)] = count;
+    const int shown = context.curTemplate;
+    if (shown < 0 || size_t(shown) >= used.size() || !used[size_t(shown)]) context.curTemplate = 0;
+    return removed;
 }
 
 bool clearIgnorePoints(engine::EngineContext& context, int step) {

@@ -30,6 +30,12 @@ bool updateFailImage(const engine::EngineContext& context, int step, int isOK, i
 // set up or the file was not written: the old template then stays in force.
 bool saveReTrainImage(engine::EngineContext& context, int step, std::vector<uchar>* showBuf);
 
+// Resampling, once template 0 is stored: the new template replaces the detection's whole set, so
+// its other template files are removed, and their slots leave the templates in force. Run only
+// after the write: a refused resample, or a stop between the two, never leaves fewer templates
+// than before. A file the disk keeps stays in force; false then.
+bool dropOtherTemplates(engine::EngineContext& context, int step);
+
 // Resampling: the detection's ignore points are cleared once the cleared mask is saved. False
 // when the file was refused while there were points: they then stay in force.
 bool clearIgnorePoints(engine::EngineContext& context, int step);

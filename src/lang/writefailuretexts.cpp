@@ -15,13 +15,14 @@ const char* const kTexts[][kLanguageCount] = {
      "%1 無法寫入：磁碟為唯讀", "%1 を書き込めません：ディスクは読み取り専用です"},
 };
 
-// %1 the camera, %2 the file and why it cannot be written. The camera is named as the record of
-// the resample names it (entry 586).
+// %1 the camera, %2 how many templates it keeps, %3 the file and why it cannot be written. The
+// camera is named as the record of the resample names it (entry 586).
 const char* const kTemplateNotResampled[kLanguageCount] = {
-    "%1号相机模板未重新采样，仍用原模板：%2",
-    "Camera %1 template not resampled, the old template stays: %2",
-    "%1號相機樣板未重新取樣，仍用原樣板：%2",
-    "%1号カメラのテンプレートは再サンプリングされず、元のテンプレートのままです：%2",
+    "%1号相机模板未重新采样，原有的全部模板（%2个）仍然有效：%3",
+    "Camera %1 template not resampled, all its templates as they were (%2) stay in force: %3",
+    "%1號相機樣板未重新取樣，原有的全部樣板（%2個）仍然有效：%3",
+    "%1号カメラのテンプレートは再サンプリングされず、"
+    "元のすべてのテンプレート（%2個）が有効なままです：%3",
 };
 const char* const kIgnorePointsNotCleared[kLanguageCount] = {
     "%1号相机忽略点未清除，仍然有效：%2",
@@ -39,8 +40,9 @@ QString cannotWriteText(const QString& file) {
     return cannotWriteText(file, storage::probeWriteCause(file));
 }
 
-QString templateNotResampledText(int camera, const QString& file) {
-    return lanOwn(kTemplateNotResampled).arg(QString::number(camera), cannotWriteText(file));
+QString templateNotResampledText(int camera, int templates, const QString& file) {
+    return lanOwn(kTemplateNotResampled)
+        .arg(QString::number(camera), QString::number(templates), cannotWriteText(file));
 }
 
 QString ignorePointsNotClearedText(int camera, const QString& file) {

@@ -17,8 +17,8 @@ QString cannotWriteText(const QString& file, storage::WriteCause cause);
 QString cannotWriteText(const QString& file);
 
 // A resample the disk refused in part, as recorded and told (camera 1-based, file and cause
-// as above): the camera's old template, or its ignore points, stay in force.
-QString templateNotResampledText(int camera, const QString& file);
+// as above): the camera's templates as they were (how many), or its ignore points, stay in force.
+QString templateNotResampledText(int camera, int templates, const QString& file);
 QString ignorePointsNotClearedText(int camera, const QString& file);
 
 }  // namespace lang

@@ -17,6 +17,7 @@
 #include <QSqlDatabase>
 #include <QWidget>
 #include <functional>
+#include <tuple>
 
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -223,6 +224,32 @@ protected:
             .toString();
     }
     void chooseCamera(int index) { page().cbCamera->setCurrentIndex(index); }
+    // A camera's files of the mould step on a disk of their own, which then fills up.
+    static void fullDiskFor(const QDir& folder, std::unique_ptr<testsupport::TmpfsMount>& disk) {
+        std::vector<std::pair<QString, QByteArray>> files;
+        for (const QString& name : folder.entryList(QDir::Files)) {
+            QFile f(folder.filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            files.emplace_back(f.fileName(), f.readAll());
+        }
+        disk = std::make_unique<testsupport::TmpfsMount>(folder.path(), 4 << 20);
+        ASSERT_TRUE(disk->isMounted());
+        for (const auto& file : files) {
+            QFile f(file.first);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
+        }
+        disk->fill();
+    }
+    // A resample confirmed, and the next mould its sample; waits for the area check it opens.
+    void resample(Picture sample) {
+        window().SlotReTrain();
+        rig->showPicture(0, sample);
+        rig->showPicture(1, sample);
+        rig->setInput(kMouldOpen, true);
+        ASSERT_TRUE(rig->waitFor([&] { return page().isVisible(); }, kWaitMs));
+        rig->setInput(kMouldOpen, false);
+        ASSERT_TRUE(rig->waitInputSeen(kMouldOpen, false, kWaitMs));
+    }
     bool recorded(const QString& text) { return rig->records().contains(text); }
 
     fakepeer::FakeCompanion companion;
@@ -954,23 +981,6 @@ TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
     ctx.ignoreMask[kMouldStep][0] = 255;  // far from every fault
     ASSERT_TRUE(view(0).SaveIgnorePoint(kMouldStep));
     const std::vector<uchar> mask = ctx.ignoreMask[kMouldStep];
-    // A camera's files of the mould step on a disk of their own, which then fills up.
-    const auto fullDiskFor = [](const QDir& folder,
-                                std::unique_ptr<testsupport::TmpfsMount>& disk) {
-        std::vector<std::pair<QString, QByteArray>> files;
-        for (const QString& name : folder.entryList(QDir::Files)) {
-            QFile f(folder.filePath(name));
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-            files.emplace_back(f.fileName(), f.readAll());
-        }
-        disk = std::make_unique<testsupport::TmpfsMount>(folder.path(), 4 << 20);
-        ASSERT_TRUE(disk->isMounted());
-        for (const auto& file : files) {
-            QFile f(file.first);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
-        }
-        disk->fill();
-    };
     const QDir folder(folderFile("cammer12"));
     std::unique_ptr<testsupport::TmpfsMount> disk, secondDisk;
     ASSERT_NO_FATAL_FAILURE(fullDiskFor(folder, disk));
@@ -1055,6 +1065,50 @@ TEST_F(AlarmEndToEnd, AResampleTheDiskRefusesKeepsTheOldTemplateAndSaysWhy) {
     EXPECT_TRUE(logged.size() == 1 && logged[0].contains("cammer12/template0.bmp") &&
                 logged[0].contains("cammer22/template0.bmp"))
         << logged.join(" | ").toStdString();
+}
+
+// "Add As Temp" accepted a failing mould as template 1; a resample on a full disk cannot store
+// its new template 0. Every template stays, on the disk and in force (the accepted mould still
+// passes), and the box and the records say so. Once the disk takes it, the new template 0
+// replaces the whole set.
+TEST_F(AlarmEndToEnd, ARefusedResampleKeepsTheTemplatesAddedAndSaysSo) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    ASSERT_NO_FATAL_FAILURE(start());
+    dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
+    engine::EngineContext& ctx = view(0).context;
+    ASSERT_NO_FATAL_FAILURE(raiseAlarm({PartLeft, Clean}));
+    chooseCamera(0);
+    page().btnAddTemp->click();
+    expectLifted();
+    ASSERT_EQ(ctx.templateCount[kMouldStep], 2);
+    const QString template1 = folderFile("cammer12/template1.bmp");
+    const QByteArray accepted = greyBytes(template1);
+    ASSERT_FALSE(accepted.isEmpty());
+
+    std::unique_ptr<testsupport::TmpfsMount> disk;
+    ASSERT_NO_FATAL_FAILURE(fullDiskFor(folderFile("cammer12"), disk));
+    const QString told = lang::templateNotResampledText(1, 2, "cammer12/template0.bmp");
+    const int before = rig->records().size();
+    ASSERT_NO_FATAL_FAILURE(resample(Clean));
+    EXPECT_TRUE(rig->waitFor(
+        [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(told); }, kWaitMs))
+        << gpWarnBox->text().toStdString() << " / " << told.toStdString();
+    EXPECT_TRUE(rig->records().mid(before).contains(told));
+    EXPECT_EQ(greyBytes(template1), accepted);
+    EXPECT_EQ(std::make_tuple(ctx.templateCount[kMouldStep], ctx.templateUsed[kMouldStep][1]),
+              std::make_tuple(2, 1));
+    gpWarnBox->findChild<QAbstractButton*>("confirm")->click();
+    page().btnReturn->click();
+    ASSERT_TRUE(rig->waitFor([&] { return !window().cycle().reTrainAll; }, kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(cycle({PartLeft, Clean}));
+    EXPECT_NE(window().resultState, 2) << "the mould accepted as a template still passes";
+
+    disk->unfill();
+    ASSERT_NO_FATAL_FAILURE(resample(Clean));
+    EXPECT_TRUE(rig->waitFor([&] { return !QFile::exists(template1); }, kWaitMs));
+    EXPECT_EQ(std::make_tuple(ctx.templateCount[kMouldStep], ctx.templateUsed[kMouldStep][1]),
+              std::make_tuple(1, 0));
+    page().btnReturn->click();
 }
 
 // The roads through the question mechanism. While a box is open the machine goes on, and what

@@ -1094,7 +1094,7 @@ TEST_F(AlarmEndToEnd, ARefusedResampleKeepsTheTemplatesAddedAndSaysSo) {
         [&] { return gpWarnBox->isVisible() && gpWarnBox->text().contains(told); }, kWaitMs))
         << gpWarnBox->text().toStdString() << " / " << told.toStdString();
     EXPECT_TRUE(rig->records().mid(before).contains(told));
-    EXPECT_EQ(greyBytes(template1), accepted);
+    EXPECT_TRUE(greyBytes(template1) == accepted);
     EXPECT_EQ(std::make_tuple(ctx.templateCount[kMouldStep], ctx.templateUsed[kMouldStep][1]),
               std::make_tuple(2, 1));
     gpWarnBox->findChild<QAbstractButton*>("confirm")->click();

@@ -718,8 +718,8 @@ bool DeRaRazovi::ClearRecord() {
     return cleared;
 }
 
-std::vector<OperationLog::Record> DeRaRazovi::TodaysRecords() {
-    return operationLog_->recordsOf(sys::actions().now().date());
+OperationLog& DeRaRazovi::RecordLog() {
+    return *operationLog_;
 }
 
 void DeRaRazovi::SlotCheckDate() {

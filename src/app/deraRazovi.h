@@ -21,7 +21,6 @@
 #include "editpagehost.h"
 #include "globals.h"
 #include "heartbeatled.h"
-#include "operationlog.h"
 #include "privilege.h"
 #include "question.h"
 #include "viewhooks.h"
@@ -44,6 +43,7 @@ class ColorButton;
 class FloatSlider;
 class HttpApiServer;
 class ModbusServer;
+class OperationLog;
 class CounterStore;
 class KeypadKeeper;
 class WriteFailureNotice;
@@ -250,8 +250,8 @@ public slots:
     void recordSystemReady();
     // False when the day's records could not be deleted (told with the other stores).
     bool ClearRecord();
-    // The records of today in the log's current file: those ClearRecord deletes.
-    std::vector<OperationLog::Record> TodaysRecords();
+    // The operation log; ClearRecord clears today's records in it.
+    OperationLog& RecordLog();
     void SlotShowAlarmImgae();
     void SlotReTrain();
     void SlotStartStop();

@@ -16,6 +16,7 @@
 #include "operationlog.h"
 #include "question.h"
 #include "resstatisticsparam.h"
+#include "systemactions.h"
 #include "widgetchangecamera.h"
 #include "wizardpara.h"
 
@@ -163,8 +164,9 @@ bool MainWindowSettingsHost::clearRecord() {
     return w_.ClearRecord();
 }
 
-std::vector<OperationLog::Record> MainWindowSettingsHost::todaysRecords() {
-    return w_.TodaysRecords();
+std::vector<OperationRecord> MainWindowSettingsHost::todaysRecords() {
+    // The day ClearRecord clears.
+    return w_.RecordLog().recordsOf(sys::actions().now().date());
 }
 
 void MainWindowSettingsHost::flushAll() {

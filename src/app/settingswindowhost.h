@@ -38,7 +38,7 @@ public:
 
     void showhideMscale() override;
     bool clearRecord() override;
-    std::vector<OperationLog::Record> todaysRecords() override;
+    std::vector<OperationRecord> todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;

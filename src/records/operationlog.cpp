@@ -209,8 +209,8 @@ QString OperationLog::rowsOf(const QString& day) const {
     return stretches.isEmpty() ? QStringLiteral("0") : stretches.join(QStringLiteral(" OR "));
 }
 
-std::vector<OperationLog::Record> OperationLog::recordsOf(const QDate& day) {
-    std::vector<Record> records;
+std::vector<OperationRecord> OperationLog::recordsOf(const QDate& day) {
+    std::vector<OperationRecord> records;
     if (!day.isValid() || !QFile::exists(path(QLatin1String(kDatabaseFile))) || !ensureOpen())
         return records;
     QSqlQuery query(database());

@@ -5,6 +5,7 @@
 #include <deque>
 #include <vector>
 
+#include "operationrecord.h"
 #include "recordlimits.h"
 
 // The operator log: one row per operator action or notable event in "RECORD.db" (table RECORD:
@@ -56,15 +57,9 @@ public:
     // waiting: rows of any other day, an older one still waiting in the file for its archive
     // too, are kept. True also when there was none.
     bool clear(const QDate& day);
-
-    struct Record {
-        QString time;
-        QString level;
-        QString remarks;
-    };
     // The rows of `day` in the current file, in their order: what clear(day) deletes there.
     // Empty also when the file cannot be read.
-    std::vector<Record> recordsOf(const QDate& day);
+    std::vector<OperationRecord> recordsOf(const QDate& day);
 
     // The day the current file belongs to, read from "time.txt". An unreadable file gives
     // today (and the file is written); a word that is no valid date falls back to the date of

@@ -59,7 +59,7 @@ void RecordsPage::reload() {
     table_->setRowCount(0);
     // Not an older day still waiting in the file for its archive: the list is what a clear
     // deletes.
-    for (const OperationLog::Record& record : host_.todaysRecords()) {
+    for (const OperationRecord& record : host_.todaysRecords()) {
         const int row = table_->rowCount();
         table_->insertRow(row);
         int c = 0;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "operationlog.h"
+#include "operationrecord.h"
 #include "question.h"
 
 class MON_NETMN;
@@ -71,7 +71,7 @@ public:
     // Deletes today's operation records; false when they could not be deleted.
     virtual bool clearRecord() = 0;
     // Today's operation records, oldest first: those clearRecord deletes.
-    virtual std::vector<OperationLog::Record> todaysRecords() = 0;
+    virtual std::vector<OperationRecord> todaysRecords() = 0;
     // Closes the databases so that the files are complete before a restart.
     virtual void flushAll() = 0;
     virtual void showCameraOrder() = 0;

@@ -86,7 +86,7 @@ TEST(OperationLog, ClearDeletesOnlyTheRowsOfTheDayItIsMadeOn) {
         ASSERT_TRUE(!c.refused || blocker.open(QIODevice::WriteOnly));
         if (c.rowToday) log.insert("2", "l", "today", kDay2);
         QStringList listed;
-        for (const OperationLog::Record& r : log.recordsOf(c.clearedOn))
+        for (const OperationRecord& r : log.recordsOf(c.clearedOn))
             listed << r.time + "|" + r.level + "|" + r.remarks;
         EXPECT_EQ(listed, c.listed);
         EXPECT_TRUE(log.clear(c.clearedOn));

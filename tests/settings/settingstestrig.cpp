@@ -5,6 +5,7 @@
 
 #include "globals.h"
 #include "languagetable.h"
+#include "operationlog.h"
 #include "paramlimits.h"
 #include "testsupport.h"
 #include "wizardparastore.h"
@@ -48,8 +49,8 @@ bool FakeHost::clearRecord() {
     calls << QStringLiteral("clearRecord");
     return clearWorks;
 }
-std::vector<OperationLog::Record> FakeHost::todaysRecords() {
-    return recordLog ? recordLog->recordsOf(today) : std::vector<OperationLog::Record>();
+std::vector<OperationRecord> FakeHost::todaysRecords() {
+    return recordLog ? recordLog->recordsOf(today) : std::vector<OperationRecord>();
 }
 void FakeHost::flushAll() {
     calls << QStringLiteral("flush");

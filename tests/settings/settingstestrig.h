@@ -3,6 +3,7 @@
 // program's connection, live and editing parameters, the language table and a host that
 // records what the screen asks of the program.
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QWidget>
@@ -12,6 +13,8 @@
 #include "settingshost.h"
 #include "testsupport.h"
 #include "wizardpara.h"
+
+class OperationLog;
 
 namespace settingstest {
 
@@ -41,7 +44,7 @@ public:
     void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
     bool clearRecord() override;
-    std::vector<OperationLog::Record> todaysRecords() override;
+    std::vector<OperationRecord> todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;

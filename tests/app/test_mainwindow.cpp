@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTimer>
 #include <functional>
 #include <tuple>
@@ -27,8 +28,10 @@
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "paramlimits.h"
+#include "passwordbox.h"
 #include "privatemount.h"
 #include "productalarmwarnbox.h"
+#include "recordspage.h"
 #include "resstatisticsdatabase.h"
 #include "resstatisticsparam.h"
 #include "sqlitefiles.h"
@@ -67,6 +70,15 @@ const QString kRecordDbError() {
 void confirm(WarnBox& box) {
     box.findChild<QAbstractButton*>("confirm")->click();
     QCoreApplication::sendPostedEvents();
+}
+
+QStringList remarksIn(const QString& file) {
+    QStringList texts;
+    if (!QFile::exists(file)) return texts;
+    storage::SqliteConnection db(file);
+    QSqlQuery query("SELECT remarks FROM RECORD", db.database());
+    while (query.next()) texts << query.value(0).toString();
+    return texts;
 }
 
 struct WindowUnderTest {
@@ -399,14 +411,6 @@ TEST_F(MainWindow, AfterARefusedMidnightRolloverTheNewDaysRecordsGoIntoTheNewDay
     if (!testsupport::inPrivateMountNamespace()) return;
     const QDate day1(2026, 3, 1);
     const QDateTime midnight(day1.addDays(1), QTime(0, 0));
-    const auto remarksIn = [](const QString& file) {
-        QStringList texts;
-        if (!QFile::exists(file)) return texts;
-        storage::SqliteConnection db(file);
-        QSqlQuery query("SELECT remarks FROM RECORD", db.database());
-        while (query.next()) texts << query.value(0).toString();
-        return texts;
-    };
     const struct {
         const char* name;
         QStringList alarms;  // made after midnight, while the archive is refused or after
@@ -454,6 +458,58 @@ TEST_F(MainWindow, AfterARefusedMidnightRolloverTheNewDaysRecordsGoIntoTheNewDay
             m.SlotCheckDate();
             EXPECT_EQ(remarksIn(archive), QStringList({lan(150).arg(0), "evening"}));
             EXPECT_EQ(remarksIn("RECORD.db"), c.alarms);
+        }
+        recorder().setNow(QDateTime());
+        QDir::setCurrent(dir.path());
+    }
+}
+
+// After midnight, before any record of the new day, the operator clears the records (系统参数,
+// 操作记录, 删除, the service code, 确定) while the day before still waits for its archive: refused
+// at midnight, or not rolled over yet in the first minute. The page lists none of the new day's
+// records, the clear takes only those, and the day before reaches its archive whole.
+TEST_F(MainWindow, ARecordsClearAfterMidnightKeepsTheDayBeforeForItsArchive) {
+    if (!testsupport::inPrivateMountNamespace()) return;
+    const QDateTime midnight(QDate(2026, 3, 2), QTime(0, 0));
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "the archive refused at midnight" : "the first minute, a free disk");
+        testsupport::TmpfsMount disk("disk", 4 << 20);
+        ASSERT_TRUE(disk.isMounted());
+        QDir::setCurrent(disk.path());
+        testsupport::TmpfsMount archives("RECORD", 1 << 20);
+        ASSERT_TRUE(archives.isMounted());
+        installFactoryFiles();
+        recorder().setNow(midnight.addSecs(-60));
+        dialogs::ScopedAnswerer answers([](QDialog* d) {
+            if (auto* box = qobject_cast<PasswordBox*>(d)) {
+                box->setEnteredPassword(gpWPara->serviceCodeText());
+                box->accept();
+                return box->result();
+            }
+            return int(QDialog::Accepted);
+        });
+        {
+            WindowUnderTest w;
+            DeRaRazovi& m = *w.window;
+            m.InsertRecord("alarm");
+            m.InsertRecord("released");
+            const QStringList dayBefore = remarksIn("RECORD.db");
+            ASSERT_EQ(dayBefore.size(), 3) << "the start's, the alarm's and the release's";
+            ASSERT_TRUE(!refused || archives.setReadOnly(true));
+            recorder().setNow(midnight.addSecs(refused ? 1 : 30));
+            if (refused) m.SlotCheckDate();
+            m.SlotSystemPara();
+            ASSERT_TRUE(m.wizardParaWidget->openSection(WizardParaWidget::Records));
+            QTableWidget* listed = m.wizardParaWidget->recordsPage()->table();
+            EXPECT_EQ(listed->rowCount(), 0) << "none of the new day's";
+            m.wizardParaWidget->findChild<QAbstractButton*>("clearRecords")->click();
+            ASSERT_EQ(listed->rowCount(), 1);
+            EXPECT_EQ(listed->item(0, 2)->text(), lan(298));
+            ASSERT_TRUE(!refused || archives.setReadOnly(false));
+            recorder().setNow(midnight.addSecs(300));
+            m.SlotCheckDate();
+            EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), dayBefore);
+            EXPECT_EQ(remarksIn("RECORD.db"), QStringList{lan(298)});
         }
         recorder().setNow(QDateTime());
         QDir::setCurrent(dir.path());

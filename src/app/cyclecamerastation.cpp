@@ -56,6 +56,12 @@ int CammerWidgetStation::link() const {
     return view_->lossCount;
 }
 
+void CammerWidgetStation::markFrameLost(bool lost) {
+    if (view_->frameLostWithLink == lost) return;
+    view_->frameLostWithLink = lost;
+    view_->update();
+}
+
 bool CammerWidgetStation::isOK() const {
     return view_->isOK;
 }
@@ -67,6 +73,7 @@ void CammerWidgetStation::setOK(bool ok) {
 void CammerWidgetStation::resetResults() {
     engine::EngineContext& ctx = view_->context;
     ctx.isOK = true;
+    markFrameLost(false);
     for (int d = 0; d < engine::kDetections; ++d) {
         for (int i = 0; i < engine::kMaxRois; ++i) {
             ctx.roiOK[d][i] = 1;

@@ -145,6 +145,9 @@ public:
     bool isConnected = true;
     bool manualCapture = true;
     int lossCount = 0;
+    // The step failed here for the frame that went with a lost link, not for what it showed:
+    // the status lines say so while the alarm is up.
+    bool frameLostWithLink = false;
     int fps = 0;
 
     // --- frame geometry and scales ---

@@ -439,6 +439,10 @@ QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState&
         break;
     }
 
+    if (frameLostWithLink && !onTemplate)
+        texts.append({QPoint(5, 140), kStatusFontPx, Qt::red,
+                      lan(kEntryFrameLostWithLink).arg(cameraNo + 1)});
+
     if (onTemplate) {
         texts.append({QPoint(850, 40), kStatusFontPx, Qt::green,
                       lan(kEntryTemplates)

@@ -39,6 +39,10 @@ public:
     // The stamp of the frame held, set when updateImage delivered it over a live link.
     virtual FrameStamp frameStamp() const = 0;
 
+    // The camera failed the step because the frame of its trigger went with a lost link: the
+    // view tells so beside the alarm until the camera is inspected again or the results reset.
+    virtual void markFrameLost(bool lost) = 0;
+
     // Result of the camera's last run.
     virtual bool isOK() const = 0;
     virtual void setOK(bool ok) = 0;

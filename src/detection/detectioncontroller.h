@@ -5,6 +5,7 @@
 // pictures over. It works on the window's cycle state, the IO board facade (gpControlIO) and
 // the live parameters (gpWPara); everything else goes through the host. GUI thread only.
 
+#include <QString>
 #include <QtGlobal>
 #include <memory>
 
@@ -34,6 +35,8 @@ public:
     // as not passed and holds the decision of the step (checkNG).
     void runAlgorithm(int camera, int position);
     // False when it did not run: a camera has no frame since its loss yet, the retry waits.
+    // Where no such frame is to come (external trigger, or none within kReturnedFrameWaitMs
+    // of the return) the retry fails for the camera, finally.
     bool reCheck();
     // Debounce check of input i: latches it when its active level is still present.
     bool checkInput(int input);
@@ -81,6 +84,7 @@ public:
         int step = -1;
         quint64 trigger = 0;
         quint32 cameras = 0;  // the cameras whose frame was inspected
+        quint32 lost = 0;     // the cameras failed for the frame that went with their link
         FrameStamp frames[kMaxCameras];
     };
     const Judgement& lastJudgement() const { return lastJudgement_; }
@@ -122,9 +126,21 @@ private:
     // The camera's frame came over its link as it is now (none of before a loss).
     bool frameCurrent(int camera) const;
     bool framesCurrent() const;
+    // What a due step does about the cameras without a frame of their link: waits for them,
+    // or fails for those (`lost`) back without one where none is to come: with the external
+    // trigger the frame of this opening went with the old link and the next comes with the
+    // next opening, which the withheld clamp prevents; in free run the first frame is late.
+    enum class Stale { None, Wait, Lost };
+    Stale staleCameras(quint32* lost) const;
     // The position's step is due but a camera is lost or has sent no frame since it came
     // back: the step waits on its countdown timer with the clamp withheld.
     void waitForCameras(int position);
+    // The camera fails the step, uninspected: its frame went with its link.
+    void failLostFrame(int camera, int step, int kind);
+    // The warning box tells of a step that waits for a camera while one does, and only then.
+    void refreshWaitNotice();
+    // "1, 3": the numbers of the cameras in the mask.
+    QString cameraNumbers(quint32 mask) const;
     void withholdClamp();
     // The loss on the warning box, in place of the notice that the cameras were back.
     void tellCameraLost();
@@ -133,10 +149,11 @@ private:
     void holdDecision(quint32 unjudged);
 
     // decision helpers
-    void logResult(const bool* failed, bool anyNG, bool retryPending) const;
+    // lost: the failed cameras whose frame went with their link.
+    void logResult(const bool* failed, bool anyNG, bool retryPending, quint32 lost) const;
     void okPath(int kind, bool alarmWasShown);
-    bool ngPath(int kind, bool retryPending);
-    void raiseAlarm(int kind, const bool* failed);
+    bool ngPath(int kind, bool retryPending, quint32 lost);
+    void raiseAlarm(int kind, const bool* failed, quint32 lost);
     void showResult(bool ngLeds);
     void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm);
     void handOver();
@@ -157,6 +174,10 @@ private:
     std::unique_ptr<ParallelInspection> inspection_;
     quint64 triggerMoment_[kMaxSteps] = {};  // when each position was started
     bool waiting_[kMaxSteps] = {};           // the position's step waits for its cameras
+    QString waitNotice_;                     // the wait's warning on the box; empty: none
+    // Passes since the camera came back without a frame of its returned link yet.
+    int returnPasses_[kMaxCameras] = {};
+    quint32 frameLost_ = 0;        // cameras the step being judged fails for a lost frame
     quint32 unjudged_ = 0;         // cameras runAlgorithm left uninspected for an old frame
     bool heldForCameras_ = false;  // checkNG held the last decision for them
     bool judging_ = false;

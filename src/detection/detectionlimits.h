@@ -10,6 +10,10 @@ constexpr int kWhiteBalancePass = 50;     // pass on which colour cameras balanc
 constexpr int kTickMs = 100;              // one step of a delay countdown
 constexpr int kTenthMs = 100;             // parameter times are tenths of a second
 constexpr int kSecondMs = 1000;
+// A camera back from a loss in free run sends its first frame within a few frame periods once
+// the reconnect has restarted its acquisition (a few frames a second at the slowest); a step
+// that waited this long after the return for it is failed, its frame lost with the link.
+constexpr int kReturnedFrameWaitMs = 1000;
 
 // --- delay countdown (seconds) ---
 constexpr float kTickSeconds = 0.1f;
@@ -79,6 +83,8 @@ constexpr int kEntryAlarm = 152;
 constexpr int kEntryStartDetection = 136;
 constexpr int kEntryNoInput = 335;
 constexpr int kEntryCameraReconnected = 656;
+constexpr int kEntryStepWaitsForCamera = 676;
+constexpr int kEntryFrameLostWithLink = 677;
 
 // --- LEDs ---
 constexpr int kLedDetecting = 4;

@@ -137,6 +137,11 @@ void DetectionController::run() {
         ++s_.frameCount[c];
         if (p.sysUsage && s_.resultState != kResultAlarm) newFrameMask_ |= bit(c);
     }
+    const int waitPasses = kReturnedFrameWaitMs / kRunPeriodMs;
+    for (int c = 0; c < cameras(); ++c) {
+        const bool back = cam(c) && cam(c)->isConnected() && !frameCurrent(c);
+        returnPasses_[c] = back ? std::min(returnPasses_[c] + 1, waitPasses) : 0;
+    }
 
     if (!cameraCheck()) {
         // A lost camera blocks the cycle: the clamp stays withheld, the warning stays up and
@@ -148,6 +153,7 @@ void DetectionController::run() {
         host_.stopTimer(timers::InCheck);
         host_.startTimer(timers::Run, kCameraLostRetryMs);
         s_.camerasOkShown = false;
+        refreshWaitNotice();
         // The latched edges stay: a mould that opened while a camera was away is still
         // inspected when it returns, which is what releases the clamp again.
         return;
@@ -226,6 +232,7 @@ void DetectionController::run() {
 }
 
 void DetectionController::endPass() {
+    refreshWaitNotice();
     flush();
     std::fill(std::begin(s_.trigLatch), std::end(s_.trigLatch), 0);
     host_.startTimer(timers::Run, kRunPeriodMs);
@@ -490,21 +497,36 @@ void DetectionController::timerUp(int position) {
     }
 
     // Every road to a step's judgement ends here or in reCheck: a step never judges the frame
-    // a camera held before it was lost, it waits for a frame of the link that came back.
-    if (!framesCurrent()) {
+    // a camera held before it was lost, it waits for a frame of the link that came back, or
+    // fails for the camera where that frame is not to come.
+    quint32 lost = 0;
+    if (staleCameras(&lost) == Stale::Wait) {
         waitForCameras(position);
         return;
     }
     host_.stopTimer(timers::delay(position));
-    if (std::exchange(waiting_[position], false))
-        qInfo().noquote() << QStringLiteral("Step %1 of %2 runs: its cameras are back")
-                                 .arg(stepOfPosition(mode, position, s_.curSide) + 1)
-                                 .arg(gDNum);
+    const int step = stepOfPosition(mode, position, s_.curSide);
+    const bool waited = std::exchange(waiting_[position], false);
+    if (lost)
+        qWarning().noquote() << QStringLiteral(
+                                    "Step %1 of %2 fails: camera %3 is back without the frame "
+                                    "lost with its link")
+                                    .arg(step + 1)
+                                    .arg(gDNum)
+                                    .arg(cameraNumbers(lost));
+    else if (waited)
+        qInfo().noquote()
+            << QStringLiteral("Step %1 of %2 runs: its cameras are back").arg(step + 1).arg(gDNum);
+    if (waited) refreshWaitNotice();
+    // No retry brings back a frame that went with the link.
+    if (lost && step >= 0 && step < kMaxSteps) s_.retryLeft[kindOf(mode, step)] = 0;
+    frameLost_ = lost;
     beginJudgement(triggerMoment_[position]);
     inspectAhead(position);
     for (int c = 0; c < cameras(); ++c) runAlgorithm(c, position);
     const bool allOK = allCamerasOK();
     checkNG(false);
+    frameLost_ = 0;
     if (std::exchange(heldForCameras_, false)) {
         waitForCameras(position);
         return;
@@ -529,7 +551,8 @@ void DetectionController::timerUp(int position) {
 }
 
 void DetectionController::inspectAhead(int position) {
-    if (!parallel_ || cameras() < 2 || position < 0 || position >= kMaxSteps) return;
+    // A camera failed for its lost frame is not inspected: the step runs camera by camera.
+    if (!parallel_ || frameLost_ || cameras() < 2 || position < 0 || position >= kMaxSteps) return;
     const int step = stepOfPosition(para().detectMode, position, s_.curSide);
     if (step < 0 || step >= kMaxSteps) return;
     std::vector<CameraStation*> stations;
@@ -555,10 +578,12 @@ void DetectionController::runAlgorithm(int camera, int position) {
     // A road that did not begin a judgement (the editing page's re-check) is its own trigger.
     if (!judging_) beginJudgement(nextMoment());
     if (!frameCurrent(camera)) {
+        if (frameLost_ & bit(camera)) return failLostFrame(camera, step, kind);
         unjudged_ |= bit(camera);
         view->setOK(false);
         return;
     }
+    view->markFrameLost(false);
     judgement_.step = step;
     judgement_.cameras |= bit(camera);
     judgement_.frames[camera] = view->frameStamp();
@@ -637,11 +662,15 @@ bool DetectionController::reCheck() {
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
     if (kind < 0 || kind >= kMaxSteps) return true;
-    if (!framesCurrent()) {
+    quint32 lost = 0;
+    if (staleCameras(&lost) == Stale::Wait) {
         // A camera came back without a new frame yet: the retry waits for one.
         withholdClamp();
+        refreshWaitNotice();
         return false;
     }
+    // The retry fails finally for a camera whose frame went with its link.
+    if (lost) s_.retryLeft[kind] = 0;
     const int last = lastPosition(mode, gDNum);
     s_.detectPending[kind] = 0;
     apply(reCheckOutputs(p, kind, kind == last, s_.retryLeft[kind]));
@@ -649,6 +678,7 @@ bool DetectionController::reCheck() {
     const int step = s_.curDetect;
     // A retry judges for the trigger of the try that failed.
     beginJudgement(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
+    frameLost_ = lost;
     inspectAhead(step);
     for (int c = 0; c < cameras(); ++c) {
         s_.detectPending[kind] |= bit(c);
@@ -656,6 +686,7 @@ bool DetectionController::reCheck() {
     }
     const bool allOK = allCamerasOK();
     checkNG(false);
+    frameLost_ = 0;
     if (std::exchange(heldForCameras_, false)) return false;
     // A passing retry is final as well as the last one.
     if (allOK || s_.retryLeft[kind] == 0) {
@@ -705,6 +736,64 @@ bool DetectionController::framesCurrent() const {
     return true;
 }
 
+DetectionController::Stale DetectionController::staleCameras(quint32* lost) const {
+    const bool triggered = para().sysUsage != 0;
+    const int waitPasses = kReturnedFrameWaitMs / kRunPeriodMs;
+    bool wait = false;
+    *lost = 0;
+    for (int c = 0; c < cameras(); ++c) {
+        if (!cam(c) || frameCurrent(c)) continue;
+        if (cam(c)->isConnected() && (triggered || returnPasses_[c] >= waitPasses))
+            *lost |= bit(c);
+        else
+            wait = true;
+    }
+    if (wait) return Stale::Wait;
+    return *lost ? Stale::Lost : Stale::None;
+}
+
+void DetectionController::failLostFrame(int camera, int step, int kind) {
+    CameraStation* view = cam(camera);
+    view->setOK(false);
+    view->markFrameLost(true);
+    judgement_.step = step;
+    judgement_.lost |= bit(camera);
+    s_.detectPending[kind] &= ~bit(camera);
+    judgedSinceDecision_ = true;
+    apply(failedCameraOutputs(para(), kind, 0));
+    s_.camAlarmArm[camera] = 0;
+    s_.camNewCycle[camera] = 0;
+    flush();
+    if (editingShowsLive()) view->repaint();
+}
+
+QString DetectionController::cameraNumbers(quint32 mask) const {
+    QStringList numbers;
+    for (int c = 0; c < cameras(); ++c)
+        if (mask & bit(c)) numbers << QString::number(c + 1);
+    return numbers.join(QStringLiteral(", "));
+}
+
+void DetectionController::refreshWaitNotice() {
+    quint32 stale = 0;
+    for (int c = 0; c < cameras(); ++c)
+        if (cam(c) && !frameCurrent(c)) stale |= bit(c);
+    // A pending retry runs only once every camera has a frame of its link.
+    int step = s_.reCheckPending && stale ? s_.curDetect : kNoStep;
+    for (int k = 0; k < kMaxSteps && step == kNoStep; ++k)
+        if (waiting_[k] && host_.timerActive(timers::delay(k)))
+            step = stepOfPosition(para().detectMode, k, s_.curSide);
+    // A frame came and the step runs on its next tick: the notice stays until then.
+    if (step != kNoStep && !stale) return;
+    const QString text =
+        step == kNoStep ? QString()
+                        : lan(kEntryStepWaitsForCamera).arg(step + 1).arg(cameraNumbers(stale));
+    if (text == waitNotice_) return;
+    if (!waitNotice_.isEmpty()) host_.hideWarning(waitNotice_);
+    waitNotice_ = text;
+    if (!text.isEmpty()) host_.showWarning(text);
+}
+
 void DetectionController::withholdClamp() {
     if (s_.detectState == kDetectStopped) return;
     setOutput(kClampOutput, 1);
@@ -720,14 +809,15 @@ void DetectionController::waitForCameras(int position) {
     s_.cycleState = kCycleDetecting;
     withholdClamp();
     if (std::exchange(waiting_[position], true)) return;
-    QStringList numbers;
+    quint32 stale = 0;
     for (int c = 0; c < cameras(); ++c)
-        if (cam(c) && !frameCurrent(c)) numbers << QString::number(c + 1);
+        if (cam(c) && !frameCurrent(c)) stale |= bit(c);
     qWarning().noquote() << QStringLiteral(
                                 "Step %1 of %2 waits for camera %3: no frame since its loss")
                                 .arg(stepOfPosition(para().detectMode, position, s_.curSide) + 1)
                                 .arg(gDNum)
-                                .arg(numbers.join(QStringLiteral(", ")));
+                                .arg(cameraNumbers(stale));
+    refreshWaitNotice();
 }
 
 void DetectionController::beginJudgement(quint64 trigger) {

@@ -35,7 +35,7 @@ void DetectionController::checkNG(bool isClearNG) {
     if (kind < 0 || kind >= kMaxSteps) return;
     const bool lastKind = kind == lastPosition(mode, gDNum);
     ++judgementSerial_;
-    if (taken.cameras) {
+    if (taken.cameras || taken.lost) {
         taken.serial = judgementSerial_;
         lastJudgement_ = taken;
     }
@@ -54,7 +54,7 @@ void DetectionController::checkNG(bool isClearNG) {
     // A clearing that inspected nothing (an answer without re-check, the timed release) is no
     // judged step.
     const bool judged = std::exchange(judgedSinceDecision_, false);
-    if (!isClearNG || judged) logResult(failed, anyNG, retryPending);
+    if (!isClearNG || judged) logResult(failed, anyNG, retryPending, taken.lost);
 
     // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
     // raised, and the passing results that the clearing leaves would record it again. A step
@@ -82,7 +82,7 @@ void DetectionController::checkNG(bool isClearNG) {
         host_.writeCounters();
 
     bool ngWithoutAlarm = false;
-    if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending);
+    if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending, taken.lost);
 
     if (!anyNG) apply(okPulseOutputs(p, kind));
 
@@ -108,16 +108,20 @@ void DetectionController::checkNG(bool isClearNG) {
 }
 
 // One line per judged step, so that a log (and a person watching it) can tell OK from NG.
-void DetectionController::logResult(const bool* failed, bool anyNG, bool retryPending) const {
+void DetectionController::logResult(const bool* failed, bool anyNG, bool retryPending,
+                                    quint32 lost) const {
     QString text =
         QStringLiteral("Detection result: step %1 of %2 ").arg(s_.curDetect + 1).arg(gDNum);
     if (!anyNG) {
         text += QStringLiteral("OK");
     } else {
-        QStringList cameraNumbers;
+        quint32 failedMask = 0;
         for (int c = 0; c < cameras(); ++c)
-            if (failed[c]) cameraNumbers << QString::number(c + 1);
-        text += QStringLiteral("NG (camera %1)").arg(cameraNumbers.join(QStringLiteral(", ")));
+            if (failed[c]) failedMask |= 1u << c;
+        text += QStringLiteral("NG (camera %1)").arg(cameraNumbers(failedMask));
+        if (lost)
+            text += QStringLiteral(", camera %1 without the frame lost with its link")
+                        .arg(cameraNumbers(lost));
         if (retryPending) text += QStringLiteral(", detected again");
     }
     qInfo().noquote() << text;
@@ -178,7 +182,7 @@ void DetectionController::okPath(int kind, bool alarmWasShown) {
     if (kind == 1) apply(mouldOkEjectorOutputs(p));
 }
 
-bool DetectionController::ngPath(int kind, bool retryPending) {
+bool DetectionController::ngPath(int kind, bool retryPending, quint32 lost) {
     const WizardPara& p = para();
     const int mode = p.detectMode;
     const NgAnswer answer = ngAnswer(p, kind);
@@ -217,13 +221,13 @@ bool DetectionController::ngPath(int kind, bool retryPending) {
     } else {
         bool failed[kMaxCameras] = {};
         for (int c = 0; c < cameras(); ++c) failed[c] = cam(c) && !cam(c)->isOK();
-        raiseAlarm(kind, failed);
+        raiseAlarm(kind, failed, lost);
     }
     if (isMultiMode(mode)) apply(multiNgOutputs(p, gDNum, s_.seqStep));
     return false;
 }
 
-void DetectionController::raiseAlarm(int kind, const bool* failed) {
+void DetectionController::raiseAlarm(int kind, const bool* failed, quint32 lost) {
     const WizardPara& p = para();
     ++alarmSerial_;
     host_.alarmStarted(s_.curDetect);
@@ -252,7 +256,12 @@ void DetectionController::raiseAlarm(int kind, const bool* failed) {
         if (failed[c]) text += lan(kEntryCameraPrefix).arg(c + 1);
     if (!text.isEmpty()) {
         text.chop(1);
-        host_.insertRecord(text + lan(kEntryAlarm));
+        text += lan(kEntryAlarm);
+        // The record tells an alarm of a lost frame from one of a failed inspection.
+        for (int c = 0; c < cameras(); ++c)
+            if (lost & (1u << c))
+                text += QStringLiteral(" ") + lan(kEntryFrameLostWithLink).arg(c + 1);
+        host_.insertRecord(text);
     }
 }
 
@@ -416,6 +425,8 @@ void DetectionController::setStopDetect() {
         s_.trigDelayLeft[k] = 0;
     }
     s_.detectState = kDetectStopped;
+    // A step that waited for a camera waits no longer.
+    refreshWaitNotice();
 }
 
 void DetectionController::resetRun() {

@@ -47,7 +47,11 @@ public:
     void comeBack() { connected = true; }
     bool isOK() const override { return ok; }
     void setOK(bool value) override { ok = value; }
-    void resetResults() override { ok = true; }
+    void resetResults() override {
+        ok = true;
+        frameLost = false;
+    }
+    void markFrameLost(bool lost) override { frameLost = lost; }
     void setDetectDone(int, bool) override {}
     bool reTrainPending(int step) const override { return reTrain[step]; }
     void setReTrainPending(int step, bool pending) override { reTrain[step] = pending; }
@@ -89,6 +93,7 @@ public:
     detection::FrameStamp stamp;
     bool ok = true;
     bool newFrames = true;
+    bool frameLost = false;
     int countdownRepaints = 0;
     bool reTrain[8] = {};
     int recentNg[8] = {};
@@ -112,7 +117,8 @@ public:
     void setController(detection::DetectionController* controller) { ctl_ = controller; }
 
     QStringList records;
-    QStringList warnings;  // every text shown
+    QStringList warnings;   // every text shown
+    QStringList withdrawn;  // every text taken back
     bool warningVisible = false;
     bool productBoxVisible = false;
     int statistics = 0;
@@ -147,7 +153,10 @@ public:
         warnings << text;
         warningVisible = true;
     }
-    void hideWarning(const QString&) override { warningVisible = false; }
+    void hideWarning(const QString& text) override {
+        withdrawn << text;
+        warningVisible = false;
+    }
     void showLostCameraBox() override {}
     void hideLostCameraBox() override {}
     bool productAlarmBoxVisible() const override { return productBoxVisible; }

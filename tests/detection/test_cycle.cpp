@@ -20,6 +20,7 @@ constexpr int kClamp = 0;
 constexpr int kEjector = 1;
 constexpr int kAlarm = 2;
 constexpr int kDoor = 1;  // input terminal 2
+constexpr int kSecondSignal = 2;
 
 using Steps = std::vector<int>;
 
@@ -711,6 +712,116 @@ void reCheckEveryCamera(CycleRig& rig) {
 }
 
 }  // namespace
+
+// A step whose camera is lost waits for it, and the box tells so until the wait ends. Back
+// without a frame of its returned link, camera 2 fails the step where none is to come: with
+// the external trigger the frame of this opening went with the old link (the next comes with
+// the next opening, which the withheld clamp keeps away), in free run none came within a few
+// frame periods. The alarm stands for camera 2, told in its record and on its view, and is
+// answered as any: the re-check judges the frame that comes next.
+TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
+    constexpr int kBackMs = kCameraLostRetryMs + kRunPeriodMs;  // a pass sees the return
+    struct Road {
+        const char* name;
+        const char* options;
+        std::function<void(CycleRig&)> before;   // up to the loss
+        std::function<void(CycleRig&)> trigger;  // the road to the step
+        bool waitsLost;  // the step falls due during the loss (else the camera is back before)
+        int waitMs;      // back without a frame this long
+        bool fails;
+    };
+    const auto opening = [](CycleRig& r) { r.edge(0); };
+    const auto delay = [](CycleRig& r) { r.advance(3000); };
+    const auto manual = [](CycleRig& r) {
+        r.state.manualStep = 1;
+        r.controller->run();
+    };
+    const auto retry = [](CycleRig& r) {
+        r.host.camAt(0).results = {true, false};
+        r.edge(0);
+    };
+    const auto door = [](CycleRig& r) { r.edge(kDoor); };
+    const auto twoColour = [](CycleRig& r) {
+        r.edge(0);
+        r.edge(kSecondSignal);
+    };
+    const int bound = kBackMs + kReturnedFrameWaitMs;
+    const std::vector<Road> roads = {
+        {"free run: the wait told, then judged", "trigInDelay[1]=20", opening, delay, true,
+         kReturnedFrameWaitMs - 2 * kRunPeriodMs, false},
+        {"free run: past the bound", "trigInDelay[1]=20", opening, delay, true, bound, true},
+        {"free run: manual step", "", [](CycleRig&) {}, manual, false, bound, true},
+        {"external trigger: delay", "sysUsage trigInDelay[1]=20", opening, delay, true, kBackMs,
+         true},
+        {"external trigger: retry", "sysUsage reDetectNum=2", retry,
+         [](CycleRig& r) { r.advance(kRunPeriodMs); }, true, kBackMs, true},
+        {"external trigger: door", "sysUsage safeDoorTrigger", opening, door, false, kBackMs, true},
+        {"external trigger: manual step", "sysUsage", [](CycleRig&) {}, manual, false, kBackMs,
+         true},
+        {"external trigger: multi-step", "sysUsage detectMode=3 detectNum=3 outputOwner[1]=1",
+         [](CycleRig&) {}, opening, false, kBackMs, true},
+        {"external trigger: two-colour", "sysUsage detectMode=1 moldSide=0 trigInDelay[1]=20",
+         twoColour, delay, true, kBackMs, true},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        CycleRig rig(road.options, 2);
+        auto& first = rig.host.camAt(0);
+        auto& second = rig.host.camAt(1);
+        // The rig's first pass took a frame of every camera, a triggered opening (in multi-step
+        // it judged the first step); triggered cameras send none until the next opening.
+        if (rig.para.sysUsage) first.newFrames = second.newFrames = false;
+        road.before(rig);
+        const size_t inspected = second.inspected.size();
+        const size_t records = rig.host.records.size();
+        const int step = stepOfPosition(rig.para.detectMode, 1, rig.state.curSide);
+
+        second.lose();
+        second.newFrames = false;
+        rig.controller->lostCamera();
+        if (!road.waitsLost) second.comeBack();
+        road.trigger(rig);
+        const QString notice = lan(kEntryStepWaitsForCamera).arg(step + 1).arg(2);
+        // With the external trigger a step due after the return fails at once: it never waits.
+        const bool waits = road.waitsLost || !rig.para.sysUsage;
+        EXPECT_EQ(rig.host.warnings.contains(notice), waits) << "the wait told on the box";
+
+        second.comeBack();
+        rig.advance(road.waitMs);
+        EXPECT_EQ(rig.host.withdrawn.contains(notice), waits && road.fails) << "the wait ended";
+        EXPECT_EQ(second.inspected.size(), inspected) << "nothing of camera 2 judged";
+        EXPECT_TRUE(rig.out(kClamp)) << "closing withheld";
+        if (!road.fails) {
+            second.newFrames = true;
+            rig.advance(2 * kRunPeriodMs);
+            EXPECT_TRUE(rig.host.withdrawn.contains(notice)) << "the wait ended";
+            EXPECT_EQ(second.inspected.size(), inspected + 1) << "the first new frame judged";
+            EXPECT_NE(rig.state.resultState, kResultAlarm);
+            continue;
+        }
+        const DetectionController::Judgement& j = rig.controller->lastJudgement();
+        EXPECT_EQ(j.step, step);
+        EXPECT_EQ(j.lost, 2u);
+        EXPECT_EQ(rig.state.resultState, kResultAlarm) << "the alarm stands";
+        EXPECT_TRUE(rig.out(kAlarm));
+        EXPECT_TRUE(second.frameLost) << "its view tells why";
+        ASSERT_GT(rig.host.records.size(), records);
+        EXPECT_TRUE(rig.host.records.last().contains(lan(kEntryFrameLostWithLink).arg(2)))
+            << rig.host.records.last().toStdString();
+
+        // The re-check of the alarm judges only a frame that came after the return.
+        const quint32 serial = rig.controller->judgementSerial();
+        reCheckEveryCamera(rig);
+        EXPECT_EQ(rig.controller->judgementSerial(), serial) << "no frame yet: held";
+        second.newFrames = true;
+        rig.advance(kRunPeriodMs);
+        second.newFrames = !rig.para.sysUsage;
+        reCheckEveryCamera(rig);
+        EXPECT_EQ(second.inspected.size(), inspected + 1);
+        EXPECT_FALSE(second.frameLost);
+        EXPECT_NE(rig.state.resultState, kResultAlarm) << "its OK lifts the alarm";
+    }
+}
 
 // The editing page's re-check inspects camera by camera and then decides: a camera back
 // without a new frame holds the decision (the alarm stays, the loss told) until it has one.

@@ -14,7 +14,7 @@ constexpr int kSimplified = 0;
 constexpr int kEnglish = 1;
 constexpr int kTraditional = 2;
 constexpr int kJapanese = 3;
-constexpr int kLastFilledEntry = 675;
+constexpr int kLastFilledEntry = 677;
 
 QString u(const char* text) {
     return QString::fromUtf8(text);

@@ -788,10 +788,14 @@ void DetectionController::refreshWaitNotice() {
     const QString text =
         step == kNoStep ? QString()
                         : lan(kEntryStepWaitsForCamera).arg(step + 1).arg(cameraNumbers(stale));
-    if (text == waitNotice_) return;
-    if (!waitNotice_.isEmpty()) host_.hideWarning(waitNotice_);
-    waitNotice_ = text;
-    if (!text.isEmpty()) host_.showWarning(text);
+    if (text != waitNotice_) {
+        if (!waitNotice_.isEmpty()) host_.hideWarning(waitNotice_);
+        waitNotice_ = text;
+        if (!text.isEmpty()) host_.showWarning(text);
+    }
+    // A camera back while its step still waits: the return's notice would tell the operator
+    // all is well, and would keep the wait's off the box.
+    if (!waitNotice_.isEmpty()) host_.hideWarning(lan(kEntryCameraReconnected));
 }
 
 void DetectionController::withholdClamp() {

@@ -153,9 +153,10 @@ public:
         warnings << text;
         warningVisible = true;
     }
+    // As the box does: another warning than the one shown stays.
     void hideWarning(const QString& text) override {
         withdrawn << text;
-        warningVisible = false;
+        if (!warnings.isEmpty() && warnings.last() == text) warningVisible = false;
     }
     void showLostCameraBox() override {}
     void hideLostCameraBox() override {}

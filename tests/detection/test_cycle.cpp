@@ -789,6 +789,9 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         second.comeBack();
         rig.advance(road.waitMs);
         EXPECT_EQ(rig.host.withdrawn.contains(notice), waits && road.fails) << "the wait ended";
+        if (!rig.para.sysUsage)
+            EXPECT_TRUE(rig.host.withdrawn.contains(lan(kEntryCameraReconnected)))
+                << "the return's notice gives way to the wait's";
         EXPECT_EQ(second.inspected.size(), inspected) << "nothing of camera 2 judged";
         EXPECT_TRUE(rig.out(kClamp)) << "closing withheld";
         if (!road.fails) {

@@ -400,3 +400,50 @@ TEST_F(CycleEndToEnd, ACameraLostAgainTakesBackTheNoticeOfItsReturn) {
         ASSERT_TRUE(rig->waitFor([&] { return view.isConnected; }, kWaitMs));
     }
 }
+
+// The simulation camera unplugged during the mould step's delay and plugged in again: in free
+// run the box tells the wait until the first frame of the return is judged; with the external
+// trigger no frame is to come, and the step fails for camera 2 at its return, its alarm told
+// in the records and on the camera's view.
+TEST_F(CycleEndToEnd, AStepWaitingForItsCameraIsToldAndEndsAtItsReturn) {
+    for (const bool triggered : {false, true}) {
+        SCOPED_TRACE(triggered ? "external trigger" : "free run");
+        auto rig = start(2, triggered ? "sysUsage trigInDelay[1]=20" : "trigInDelay[1]=20");
+        ASSERT_TRUE(rig->ok());
+        DeRaRazovi& w = rig->window();
+        QStringList shown;
+        QObject::connect(gpWarnBox, &WarnBox::sigShown, [&] { shown << gpWarnBox->text(); });
+        QSignalSpy statistics(&w, &DeRaRazovi::sendRecord);
+        rig->setInput(0, true);
+        ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 1; }, kWaitMs));
+        CammerWidget& view = *w.cammerWidgets[1];
+        ASSERT_TRUE(rig->unplug(1, true));
+        ASSERT_TRUE(rig->waitFor([&] { return !view.isConnected; }, kWaitMs));
+        ASSERT_TRUE(rig->waitFor(
+            [&] { return w.timerUp[1]->isActive() && w.trigDelayLeft[1] == 0; }, kWaitMs))
+            << "the mould step falls due and waits";
+
+        const QString notice = lan(676).arg(2).arg(2);
+        const auto noticeOnBox = [&] {
+            return gpWarnBox->isVisible() && gpWarnBox->text() == notice;
+        };
+        ASSERT_TRUE(rig->unplug(1, false));
+        if (!triggered) {
+            EXPECT_TRUE(rig->waitFor(noticeOnBox, kWaitMs)) << "the wait told on the screen";
+            ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 2; }, kWaitMs));
+            EXPECT_FALSE(rig->output(kAlarm)) << "the frame of the return judged";
+            EXPECT_TRUE(shown.contains(notice));
+            EXPECT_TRUE(rig->waitFor([&] { return !noticeOnBox(); }, kWaitMs)) << "withdrawn";
+            continue;
+        }
+        ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs)) << "the step fails at the return";
+        EXPECT_TRUE(rig->output(kClamp)) << "closing withheld";
+        EXPECT_TRUE(view.frameLostWithLink) << "the alarm's view tells why";
+        EXPECT_EQ(w.cycle().lastJudgement().lost, 2u);
+        const QStringList records = rig->records();
+        EXPECT_TRUE(std::any_of(records.begin(), records.end(), [](const QString& r) {
+            return r.contains(lan(677).arg(2));
+        })) << records.join('\n').toStdString();
+        EXPECT_FALSE(noticeOnBox()) << "no wait left to tell";
+    }
+}

@@ -808,9 +808,9 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         EXPECT_EQ(rig.state.resultState, kResultAlarm) << "the alarm stands";
         EXPECT_TRUE(rig.out(kAlarm));
         EXPECT_TRUE(second.frameLost) << "its view tells why";
-        ASSERT_GT(rig.host.records.size(), records);
-        EXPECT_TRUE(rig.host.records.last().contains(lan(kEntryFrameLostWithLink).arg(2)))
-            << rig.host.records.last().toStdString();
+        const QString record =
+            rig.host.records.size() > records ? rig.host.records.last() : QString();
+        EXPECT_TRUE(record.contains(lan(kEntryFrameLostWithLink).arg(2))) << record.toStdString();
 
         // The re-check of the alarm judges only a frame that came after the return.
         const quint32 serial = rig.controller->judgementSerial();

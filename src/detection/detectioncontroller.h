@@ -125,13 +125,16 @@ private:
     bool allCamerasOK() const;
     // The camera's frame came over its link as it is now (none of before a loss).
     bool frameCurrent(int camera) const;
-    bool framesCurrent() const;
-    // What a due step does about the cameras without a frame of their link: waits for them,
-    // or fails for those (`lost`) back without one where none is to come: with the external
-    // trigger the frame of this opening went with the old link and the next comes with the
-    // next opening, which the withheld clamp prevents; in free run the first frame is late.
+    // The cameras whose frame is not.
+    quint32 staleFrames() const;
+    // What a due step, started at the moment `trigger` and waiting `waitedTicks` since, does
+    // about the cameras without a frame of their link: waits for them, or fails for those
+    // (`lost`) back without one where none is to come. With the external trigger, a camera
+    // back after the step's trigger lost the frame of this opening with the old link and the
+    // next comes with the next opening, which the withheld clamp prevents; otherwise the frame
+    // is late kReturnedFrameWaitMs after the later of the return and the trigger.
     enum class Stale { None, Wait, Lost };
-    Stale staleCameras(quint32* lost) const;
+    Stale staleCameras(quint64 trigger, int waitedTicks, quint32* lost) const;
     // The position's step is due but a camera is lost or has sent no frame since it came
     // back: the step waits on its countdown timer with the clamp withheld.
     void waitForCameras(int position);
@@ -175,11 +178,14 @@ private:
     quint64 triggerMoment_[kMaxSteps] = {};  // when each position was started
     bool waiting_[kMaxSteps] = {};           // the position's step waits for its cameras
     QString waitNotice_;                     // the wait's warning on the box; empty: none
-    // Passes since the camera came back without a frame of its returned link yet.
+    // Passes since the camera came back without a frame of its returned link yet (0: not
+    // back, or a frame came), and the moment a pass saw it back.
     int returnPasses_[kMaxCameras] = {};
-    quint32 frameLost_ = 0;        // cameras the step being judged fails for a lost frame
-    quint32 unjudged_ = 0;         // cameras runAlgorithm left uninspected for an old frame
-    bool heldForCameras_ = false;  // checkNG held the last decision for them
+    quint64 returnMoment_[kMaxCameras] = {};
+    int waitTicks_[kMaxSteps] = {};  // ticks the position's step has waited for its cameras
+    quint32 frameLost_ = 0;          // cameras the step being judged fails for a lost frame
+    quint32 unjudged_ = 0;           // cameras runAlgorithm left uninspected for an old frame
+    bool heldForCameras_ = false;    // checkNG held the last decision for them
     bool judging_ = false;
     Judgement judgement_;  // the one being taken
     Judgement lastJudgement_;

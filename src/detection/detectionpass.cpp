@@ -140,6 +140,7 @@ void DetectionController::run() {
     const int waitPasses = kReturnedFrameWaitMs / kRunPeriodMs;
     for (int c = 0; c < cameras(); ++c) {
         const bool back = cam(c) && cam(c)->isConnected() && !frameCurrent(c);
+        if (back && returnPasses_[c] == 0) returnMoment_[c] = nextMoment();
         returnPasses_[c] = back ? std::min(returnPasses_[c] + 1, waitPasses) : 0;
     }
 
@@ -347,6 +348,7 @@ void DetectionController::runNow(int position) {
     if (position < 0 || position >= kMaxSteps) return;
     triggerMoment_[position] = nextMoment();
     waiting_[position] = false;
+    waitTicks_[position] = 0;
     s_.trigDelayLeft[position] = 0;
     timerUp(position);
 }
@@ -465,6 +467,7 @@ DetectionController::Scan DetectionController::scanMulti(int input, bool cycleSt
 bool DetectionController::startPosition(int position, int delayTenths) {
     triggerMoment_[position] = nextMoment();
     waiting_[position] = false;
+    waitTicks_[position] = 0;
     if (delayTenths > 0) {
         s_.trigDelayLeft[position] = delaySeconds(delayTenths);
         host_.startTimer(timers::delay(position), kTickMs);
@@ -500,7 +503,7 @@ void DetectionController::timerUp(int position) {
     // a camera held before it was lost, it waits for a frame of the link that came back, or
     // fails for the camera where that frame is not to come.
     quint32 lost = 0;
-    if (staleCameras(&lost) == Stale::Wait) {
+    if (staleCameras(triggerMoment_[position], waitTicks_[position], &lost) == Stale::Wait) {
         waitForCameras(position);
         return;
     }
@@ -662,8 +665,9 @@ bool DetectionController::reCheck() {
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
     if (kind < 0 || kind >= kMaxSteps) return true;
+    // The retry's trigger is the failed try's: a camera lost since came back after it.
     quint32 lost = 0;
-    if (staleCameras(&lost) == Stale::Wait) {
+    if (staleCameras(lastJudgement_.trigger, 0, &lost) == Stale::Wait) {
         // A camera came back without a new frame yet: the retry waits for one.
         withholdClamp();
         refreshWaitNotice();
@@ -730,20 +734,29 @@ bool DetectionController::frameCurrent(int camera) const {
     return view && view->isConnected() && view->frameStamp().link == view->link();
 }
 
-bool DetectionController::framesCurrent() const {
+quint32 DetectionController::staleFrames() const {
+    quint32 stale = 0;
     for (int c = 0; c < cameras(); ++c)
-        if (cam(c) && !frameCurrent(c)) return false;
-    return true;
+        if (cam(c) && !frameCurrent(c)) stale |= bit(c);
+    return stale;
 }
 
-DetectionController::Stale DetectionController::staleCameras(quint32* lost) const {
+DetectionController::Stale DetectionController::staleCameras(quint64 trigger, int waitedTicks,
+                                                             quint32* lost) const {
     const bool triggered = para().sysUsage != 0;
-    const int waitPasses = kReturnedFrameWaitMs / kRunPeriodMs;
     bool wait = false;
     *lost = 0;
     for (int c = 0; c < cameras(); ++c) {
         if (!cam(c) || frameCurrent(c)) continue;
-        if (cam(c)->isConnected() && (triggered || returnPasses_[c] >= waitPasses))
+        if (!cam(c)->isConnected()) {
+            wait = true;
+            continue;
+        }
+        // A return no pass has seen yet came after every trigger a pass gave.
+        const bool backAfterTrigger = returnPasses_[c] == 0 || returnMoment_[c] > trigger;
+        const int waitedMs =
+            backAfterTrigger ? returnPasses_[c] * kRunPeriodMs : waitedTicks * kTickMs;
+        if ((backAfterTrigger && triggered) || waitedMs >= kReturnedFrameWaitMs)
             *lost |= bit(c);
         else
             wait = true;
@@ -775,9 +788,7 @@ QString DetectionController::cameraNumbers(quint32 mask) const {
 }
 
 void DetectionController::refreshWaitNotice() {
-    quint32 stale = 0;
-    for (int c = 0; c < cameras(); ++c)
-        if (cam(c) && !frameCurrent(c)) stale |= bit(c);
+    const quint32 stale = staleFrames();
     // A pending retry runs only once every camera has a frame of its link.
     int step = s_.reCheckPending && stale ? s_.curDetect : kNoStep;
     for (int k = 0; k < kMaxSteps && step == kNoStep; ++k)
@@ -812,15 +823,13 @@ void DetectionController::waitForCameras(int position) {
         host_.startTimer(timers::delay(position), kTickMs);
     s_.cycleState = kCycleDetecting;
     withholdClamp();
+    ++waitTicks_[position];
     if (std::exchange(waiting_[position], true)) return;
-    quint32 stale = 0;
-    for (int c = 0; c < cameras(); ++c)
-        if (cam(c) && !frameCurrent(c)) stale |= bit(c);
     qWarning().noquote() << QStringLiteral(
                                 "Step %1 of %2 waits for camera %3: no frame since its loss")
                                 .arg(stepOfPosition(para().detectMode, position, s_.curSide) + 1)
                                 .arg(gDNum)
-                                .arg(cameraNumbers(stale));
+                                .arg(cameraNumbers(staleFrames()));
     refreshWaitNotice();
 }
 

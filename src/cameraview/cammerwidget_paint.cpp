@@ -439,8 +439,9 @@ QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState&
         break;
     }
 
+    // Under the NG mark, which it explains.
     if (frameLostWithLink && !onTemplate)
-        texts.append({QPoint(5, 140), kStatusFontPx, Qt::red,
+        texts.append({QPoint(5, 250), kStatusFontPx, Qt::red,
                       lan(kEntryFrameLostWithLink).arg(cameraNo + 1)});
 
     if (onTemplate) {

@@ -10,9 +10,10 @@ constexpr int kWhiteBalancePass = 50;     // pass on which colour cameras balanc
 constexpr int kTickMs = 100;              // one step of a delay countdown
 constexpr int kTenthMs = 100;             // parameter times are tenths of a second
 constexpr int kSecondMs = 1000;
-// A camera back from a loss in free run sends its first frame within a few frame periods once
-// the reconnect has restarted its acquisition (a few frames a second at the slowest); a step
-// that waited this long after the return for it is failed, its frame lost with the link.
+// A camera back from a loss sends its first frame in free run, or the frame of an opening after
+// its return with the external trigger, within a few frame periods once the reconnect has
+// restarted its acquisition (a few frames a second at the slowest): a step that waited this
+// long after the later of the return and its own start is failed, its frame lost with the link.
 constexpr int kReturnedFrameWaitMs = 1000;
 
 // --- delay countdown (seconds) ---

@@ -823,7 +823,7 @@ void DetectionController::waitForCameras(int position) {
         host_.startTimer(timers::delay(position), kTickMs);
     s_.cycleState = kCycleDetecting;
     withholdClamp();
-    ++waitTicks_[position];
+    waitTicks_[position] = std::min(waitTicks_[position] + 1, kReturnedFrameWaitMs / kTickMs);
     if (std::exchange(waiting_[position], true)) return;
     qWarning().noquote() << QStringLiteral(
                                 "Step %1 of %2 waits for camera %3: no frame since its loss")

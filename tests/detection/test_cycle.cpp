@@ -751,6 +751,8 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
          kReturnedFrameWaitMs - 2 * kRunPeriodMs, false},
         {"free run: past the bound", "trigInDelay[1]=20", opening, delay, true, bound, true},
         {"free run: manual step", "", [](CycleRig&) {}, manual, false, bound, true},
+        {"free run: retry", "reDetectNum=2", retry, [](CycleRig& r) { r.advance(kRunPeriodMs); },
+         true, bound, true},
         {"external trigger: delay", "sysUsage trigInDelay[1]=20", opening, delay, true, kBackMs,
          true},
         {"external trigger: retry", "sysUsage reDetectNum=2", retry,

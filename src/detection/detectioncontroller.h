@@ -158,7 +158,7 @@ private:
     bool ngPath(int kind, bool retryPending, quint32 lost);
     void raiseAlarm(int kind, const bool* failed, quint32 lost);
     void showResult(bool ngLeds);
-    void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm);
+    void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm, quint32 lostFrames);
     void handOver();
 
     CycleHost& host_;

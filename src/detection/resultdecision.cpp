@@ -100,7 +100,7 @@ void DetectionController::checkNG(bool isClearNG) {
         }
     }
 
-    failImages(failed, retryPending, ngWithoutAlarm);
+    failImages(failed, retryPending, ngWithoutAlarm, taken.lost);
     if (!anyNG || p.okNgPulse || p.ejectorPulseOnProdNG || p.clampPulseOnMoldNG) handOver();
 
     s_.trigKind = kTrigInput;
@@ -274,9 +274,13 @@ void DetectionController::showResult(bool ngLeds) {
     host_.led(kLedResultNg, ngLeds ? 1 : 0);
 }
 
-void DetectionController::failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm) {
+void DetectionController::failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm,
+                                     quint32 lostFrames) {
     const int d = s_.curDetect;
     for (int c = 0; c < cameras(); ++c) {
+        // Its last judged frame is from before the loss: stored as this step's picture it
+        // would show a mould that was never looked at.
+        if (lostFrames & (1u << c)) continue;
         CameraStation* view = cam(c);
         const int state = s_.alarmClearState[c][d];
         const FailImageStep r =

@@ -774,7 +774,8 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         if (rig.para.sysUsage) first.newFrames = second.newFrames = false;
         road.before(rig);
         const size_t inspected = second.inspected.size();
-        const size_t records = rig.host.records.size();
+        const int records = rig.host.records.size();
+        const int pictureCalls = second.failImageCalls.size();
         const int step = stepOfPosition(rig.para.detectMode, 1, rig.state.curSide);
 
         second.lose();
@@ -788,9 +789,10 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         second.comeBack();
         rig.advance(road.waitMs);
         EXPECT_EQ(rig.host.withdrawn.contains(notice), road.fails) << "the wait ended";
-        if (!rig.para.sysUsage)
+        if (!rig.para.sysUsage) {
             EXPECT_TRUE(rig.host.withdrawn.contains(lan(kEntryCameraReconnected)))
                 << "the return's notice gives way to the wait's";
+        }
         EXPECT_EQ(second.inspected.size(), inspected) << "nothing of camera 2 judged";
         EXPECT_TRUE(rig.out(kClamp)) << "closing withheld";
         if (!road.fails) {
@@ -810,6 +812,7 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         const QString record =
             rig.host.records.size() > records ? rig.host.records.last() : QString();
         EXPECT_TRUE(record.contains(lan(kEntryFrameLostWithLink).arg(2))) << record.toStdString();
+        EXPECT_EQ(second.failImageCalls.size(), pictureCalls) << "no picture of a frame not seen";
 
         // The re-check of the alarm judges only a frame that came after the return.
         const quint32 serial = rig.controller->judgementSerial();

@@ -124,8 +124,8 @@ void MainWindowCycleHost::hideLostCameraBox() {
     w_.cameraLossEnded();
 }
 
-bool MainWindowCycleHost::productAlarmBoxVisible() const {
-    return gpProductAlarmWarnBox && gpProductAlarmWarnBox->isVisible();
+bool MainWindowCycleHost::productAlarmAsked() const {
+    return gpProductAlarmWarnBox && dialogs::isAsking(*gpProductAlarmWarnBox);
 }
 
 void MainWindowCycleHost::showProductAlarmBox() {

@@ -28,7 +28,7 @@ public:
     void hideWarning(const QString& text) override;
     void showLostCameraBox() override;
     void hideLostCameraBox() override;
-    bool productAlarmBoxVisible() const override;
+    bool productAlarmAsked() const override;
     void showProductAlarmBox() override;
     dialogs::Subject panelSubject() const override;
     dialogs::Subject alarmSubject() const override;

@@ -60,7 +60,9 @@ public:
     virtual void hideWarning(const QString& text) = 0;
     virtual void showLostCameraBox() = 0;
     virtual void hideLostCameraBox() = 0;
-    virtual bool productAlarmBoxVisible() const = 0;
+    // The count box is up and asks about the count alarm that stands now: a box still up with
+    // the question of an alarm released since asks nothing.
+    virtual bool productAlarmAsked() const = 0;
     virtual void showProductAlarmBox() = 0;
     // What the operator's boxes of a road are asked about, read now: the panel (its pages and
     // the alarm raised last) for the tool bar's commands, the alarm page (its opening, the

@@ -105,6 +105,7 @@ private:
     void setOutput(int output, int on);
     void flush();
     void endPass();
+    void askAboutCountAlarm();
     void markCycleTimes();
 
     // pass helpers

@@ -168,7 +168,7 @@ void DetectionController::run() {
     }
 
     if (s_.productAlarm) {
-        if (!host_.productAlarmBoxVisible()) host_.showProductAlarmBox();
+        askAboutCountAlarm();
         endPass();
         return;
     }
@@ -698,6 +698,12 @@ bool DetectionController::reCheck() {
         host_.reportStepToApi(s_.curDetect, allOK);
     }
     return true;
+}
+
+void DetectionController::askAboutCountAlarm() {
+    // A box still up with the question of an alarm released since is asked again: its confirm
+    // must release the alarm that stands.
+    if (!host_.productAlarmAsked()) host_.showProductAlarmBox();
 }
 
 // --- cameras ----------------------------------------------------------------------------

@@ -94,6 +94,7 @@ void DetectionController::checkNG(bool isClearNG) {
                 flush();
                 s_.productAlarm = 1;
                 ++countAlarmSerial_;
+                askAboutCountAlarm();
             }
         } else if (s_.trigKind == kTrigRetrain) {
             s_.okMoldCount = 0;

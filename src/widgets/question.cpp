@@ -117,6 +117,8 @@ public:
         return box.findChild<OpenQuestion*>(QStringLiteral("openQuestion"),
                                             Qt::FindDirectChildrenOnly);
     }
+    // The subject stands as it was asked about; the poll that ends a stale question comes later.
+    bool holds() const { return !watch_.isOver() && about_.holds(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -137,10 +139,10 @@ private:
     void answered(int result) {
         // Taken off the box first: the deed may ask the box again.
         std::function<void()> deed = std::move(deed_);
-        const bool holds = !watch_.isOver() && about_.holds();
+        const bool held = holds();
         finish();
         if (result != QDialog::Accepted) return;
-        if (!holds) {
+        if (!held) {
             log("Dialog answered after its subject was gone");
             return;
         }
@@ -178,7 +180,8 @@ void askWithoutBlocking(QDialog& box, const Subject& about, std::function<void()
 }
 
 bool isAsking(const QDialog& box) {
-    return box.isVisible() && OpenQuestion::of(box) != nullptr;
+    const OpenQuestion* question = OpenQuestion::of(box);
+    return box.isVisible() && question && question->holds();
 }
 
 void stopAll() {

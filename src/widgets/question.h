@@ -57,6 +57,8 @@ Answer confirm(const QString& text, const Subject& about);
 // (Confirm) or reject() on the box (the count box gpProductAlarmWarnBox, the camera-loss box
 // gpLostCameraWarnBox).
 void askWithoutBlocking(QDialog& box, const Subject& about, std::function<void()> deed);
+// The box is up and its question's subject stands now: a box still showing a question whose
+// subject changed, before the poll takes it down, asks nothing.
 bool isAsking(const QDialog& box);
 
 // The program stops: every open box is closed and every box asked from now on answers Gone.

@@ -160,7 +160,7 @@ public:
     }
     void showLostCameraBox() override {}
     void hideLostCameraBox() override {}
-    bool productAlarmBoxVisible() const override { return productBoxVisible; }
+    bool productAlarmAsked() const override { return productBoxVisible; }
     void showProductAlarmBox() override { productBoxVisible = true; }
     dialogs::Subject panelSubject() const override { return dialogs::Subject::program(); }
     dialogs::Subject alarmSubject() const override { return dialogs::Subject::program(); }

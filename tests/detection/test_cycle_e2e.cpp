@@ -264,37 +264,53 @@ TEST_F(CycleEndToEnd, LostCameraWithholdsClosingAndStopsTheBoardPolls) {
     EXPECT_TRUE(rig->records().contains(lan(656)));
 }
 
-// The count box is shown without blocking and asks about the count alarm it was shown for: a
-// confirm that comes after another road released that alarm and a cycle raised a new one
-// releases nothing; the new alarm gets its own question.
+// The count box is shown without blocking and asks about the count alarm that stands. Another
+// road releases the alarm; the box, still up with the old question until the poll takes it down,
+// asks nothing. Confirmed then, it releases nothing and the next alarm stands with its own
+// question; confirmed right after the next alarm was raised, it releases that alarm.
 TEST_F(CycleEndToEnd, ACountBoxConfirmedAfterItsAlarmWasReleasedLeavesTheNextAlarm) {
-    auto rig = start(1, "detectProdEnable=0 detectEnable[0]=0 moldOKNum=1");
-    ASSERT_TRUE(rig->ok());
-    DeRaRazovi& w = rig->window();
-    const auto countAlarm = [&] {
-        rig->setInput(0, true);
-        EXPECT_TRUE(rig->waitFor([&] { return w.productAlarm == 1; }, kWaitMs));
-        rig->setInput(0, false);
-    };
-    countAlarm();
-    ASSERT_TRUE(rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
-    const quint32 first = w.cycle().countAlarmSerial();
+    for (const bool afterRaise : {false, true}) {
+        SCOPED_TRACE(afterRaise ? "confirmed right after the next alarm" : "confirmed before it");
+        auto rig = start(1, "detectProdEnable=0 detectEnable[0]=0 moldOKNum=1");
+        ASSERT_TRUE(rig->ok());
+        DeRaRazovi& w = rig->window();
+        const auto countAlarm = [&](quint32 serial) {
+            rig->setInput(0, true);
+            EXPECT_TRUE(
+                rig->waitFor([&] { return w.cycle().countAlarmSerial() >= serial; }, kWaitMs));
+            rig->setInput(0, false);
+        };
+        const quint32 first = w.cycle().countAlarmSerial() + 1;
+        countAlarm(first);
+        ASSERT_TRUE(
+            rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
 
-    // Released by another road; the next mould raises the alarm again. The box, still up or
-    // taken down with its alarm, is confirmed before the pass asks about the new alarm.
-    w.cycle().releaseProductAlarm();
-    ASSERT_TRUE(rig->waitInputTaken(0, false, kWaitMs));
-    rig->whenBetweenEvents([&] { return w.cycle().countAlarmSerial() == first + 2; },
-                           [] { gpProductAlarmWarnBox->accept(); });
-    countAlarm();
-    EXPECT_EQ(w.productAlarm, 1) << "the new count alarm stands";
-    EXPECT_TRUE(rig->waitOutput(kClamp, true, kWaitMs));
-    EXPECT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs));
-
-    ASSERT_TRUE(rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
-    gpProductAlarmWarnBox->accept();
-    EXPECT_EQ(w.productAlarm, 0);
-    EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs));
+        w.cycle().releaseProductAlarm();
+        EXPECT_FALSE(dialogs::isAsking(*gpProductAlarmWarnBox)) << "the released alarm";
+        ASSERT_TRUE(rig->waitInputTaken(0, false, kWaitMs));
+        // Confirmed once the event that raised the alarm is done, as an operator's press comes.
+        const auto confirm = [] { gpProductAlarmWarnBox->accept(); };
+        if (afterRaise)
+            rig->whenBetweenEvents([&] { return w.cycle().countAlarmSerial() == first + 2; },
+                                   [confirm] {
+                                       QMetaObject::invokeMethod(gpProductAlarmWarnBox, confirm,
+                                                                 Qt::QueuedConnection);
+                                   });
+        else
+            confirm();
+        countAlarm(first + 2);
+        if (!afterRaise) {
+            EXPECT_EQ(w.productAlarm, 1) << "the next count alarm stands";
+            EXPECT_TRUE(rig->waitOutput(kClamp, true, kWaitMs));
+            ASSERT_TRUE(
+                rig->waitFor([&] { return dialogs::isAsking(*gpProductAlarmWarnBox); }, kWaitMs));
+            gpProductAlarmWarnBox->accept();
+        }
+        EXPECT_TRUE(
+            rig->waitFor([&] { return w.cycle().countAlarmSerial() == first + 3; }, kWaitMs));
+        EXPECT_EQ(w.productAlarm, 0);
+        EXPECT_TRUE(rig->waitOutput(kAlarm, false, kWaitMs));
+    }
 }
 
 // The camera-loss box asks about the loss: confirmed while the camera is away it powers the

@@ -32,7 +32,8 @@ if [ "$(readlink -f "$path_python")" != "$(readlink -f /usr/bin/python3)" ]; the
 fi
 build_dir=${BUILD_DIR:-build}
 sanitize_dir=${SANITIZE_BUILD_DIR:-build-asan}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/dev/null
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} -DMOULDMON_LINE_TABLES=ON \
+    >/dev/null
 SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --configure
 # Both builds draw on one pool of jobs (make's job server): neither waits for the other, and
 # the machine is not asked for more than it has.

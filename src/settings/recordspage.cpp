@@ -75,6 +75,9 @@ bool RecordsPage::clear() {
     // holding the page and write its record, which a clear of the ended visit would take away.
     const dialogs::Subject visit = visits_->subject();
     if (!host_.checkRoot(visit)) return false;
+    // A page opened before midnight still lists the day before, which the clear keeps for its
+    // archive: the question stands over the rows it deletes.
+    reload();
     if (host_.ask(lan(kEntryAskClear), visit) != dialogs::Answer::Yes) return false;
     // A disk that refused the deletion is told with the other files; a record saying the
     // records were cleared would stand beside the very rows it claims are gone.

@@ -208,6 +208,11 @@ TEST(MaintenancePages, RecordsAreListedAndClearedOnlyAtTheServiceLevel) {
     QFile blocker(rig.work.file("RECORD"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     rig.host.today = rig.host.today.addDays(1);
+    // The page still lists the day before: the question of a clear shows what it deletes.
+    rig.host.serviceLevel = true;
+    rig.host.answer = false;
+    EXPECT_FALSE(page.clear());
+    EXPECT_EQ(page.table()->rowCount(), 0);
     for (const QString& remarks : {QString(), QStringLiteral("after midnight")}) {
         if (!remarks.isEmpty()) log.insert("00.00.05", "Primary", remarks, rig.host.today);
         page.reload();

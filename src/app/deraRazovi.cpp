@@ -713,8 +713,11 @@ void DeRaRazovi::InsertRecord(QString text) {
 
 bool DeRaRazovi::ClearRecord() {
     const bool cleared = operationLog_->clear(sys::actions().now().date());
-    writeWatch_->report(storage::WriteWatch::Records, cleared,
-                        QLatin1String(OperationLog::kDatabaseFile));
+    // A deletion RECORD.db took does not take back a rollover the archive refuses: the day
+    // before still waits there for it, and the records are not written again yet.
+    if (!cleared || !operationLog_->rolloverDue())
+        writeWatch_->report(storage::WriteWatch::Records, cleared,
+                            QLatin1String(OperationLog::kDatabaseFile));
     return cleared;
 }
 

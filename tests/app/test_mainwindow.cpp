@@ -502,7 +502,10 @@ TEST_F(MainWindow, ARecordsClearAfterMidnightKeepsTheDayBeforeForItsArchive) {
             ASSERT_TRUE(m.wizardParaWidget->openSection(WizardParaWidget::Records));
             QTableWidget* listed = m.wizardParaWidget->recordsPage()->table();
             EXPECT_EQ(listed->rowCount(), 0) << "none of the new day's";
+            testsupport::MessageCatcher told(QtInfoMsg);
             m.wizardParaWidget->findChild<QAbstractButton*>("clearRecords")->click();
+            EXPECT_EQ(told.count("operation records are written again"), 0)
+                << "the day before still waits for its archive";
             ASSERT_EQ(listed->rowCount(), 1);
             EXPECT_EQ(listed->item(0, 2)->text(), lan(298));
             ASSERT_TRUE(!refused || archives.setReadOnly(false));

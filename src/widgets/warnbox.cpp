@@ -146,6 +146,11 @@ bool WarnBox::replaceShown(const QString& was, const QString& now) {
     return true;
 }
 
+bool WarnBox::tells(const QString& text) const {
+    return (isVisible() && this->text() == text) || waiting_.contains(text) ||
+           (hasPending_ && pending_ == text);
+}
+
 void WarnBox::showEvent(QShowEvent* event) {
     MessageDialog::showEvent(event);
     reportShown();

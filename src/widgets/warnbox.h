@@ -31,6 +31,8 @@ public:
     // Puts new words in place of `was` when the box shows it, else nothing (true if done):
     // for a message that follows its own changing state.
     bool replaceShown(const QString& was, const QString& now);
+    // The words are on the box, or wait their turn behind another warning.
+    bool tells(const QString& text) const;
 
     // The one hub of every box of the process.
     static WarnBoxHub* hub();

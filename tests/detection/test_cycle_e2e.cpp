@@ -227,8 +227,9 @@ TEST_F(CycleEndToEnd, EachModeRunsItsStepsInOrder) {
                 << "input " << input;
             rig->setInput(input, false);
             ASSERT_TRUE(rig->waitInputTaken(input, false, kWaitMs));
-            if (row.okDisplayEnds)
+            if (row.okDisplayEnds) {
                 ASSERT_TRUE(rig->waitFor([&] { return rig->window().resultState == 0; }, kWaitMs));
+            }
         }
         EXPECT_EQ(stages(statistics), row.stages);
         EXPECT_EQ(gAllCycleNum[0], row.cycles);
@@ -427,8 +428,6 @@ TEST_F(CycleEndToEnd, AStepWaitingForItsCameraIsToldAndEndsAtItsReturn) {
         auto rig = start(2, triggered ? "sysUsage trigInDelay[1]=20" : "trigInDelay[1]=20");
         ASSERT_TRUE(rig->ok());
         DeRaRazovi& w = rig->window();
-        QStringList shown;
-        QObject::connect(gpWarnBox, &WarnBox::sigShown, [&] { shown << gpWarnBox->text(); });
         QSignalSpy statistics(&w, &DeRaRazovi::sendRecord);
         rig->setInput(0, true);
         ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 1; }, kWaitMs));
@@ -443,13 +442,18 @@ TEST_F(CycleEndToEnd, AStepWaitingForItsCameraIsToldAndEndsAtItsReturn) {
         const auto noticeOnBox = [&] {
             return gpWarnBox->isVisible() && gpWarnBox->text() == notice;
         };
+        // The return's first frame may come in the pass that sees the return, so the wait is
+        // looked for while the loss lasts: told behind the loss's warning, or on the box.
+        if (!triggered) {
+            EXPECT_TRUE(rig->waitFor([&] { return gpWarnBox->tells(notice); }, kWaitMs))
+                << "the wait told on the screen";
+        }
         ASSERT_TRUE(rig->unplug(1, false));
         if (!triggered) {
-            EXPECT_TRUE(rig->waitFor(noticeOnBox, kWaitMs)) << "the wait told on the screen";
             ASSERT_TRUE(rig->waitFor([&] { return statistics.size() == 2; }, kWaitMs));
             EXPECT_FALSE(rig->output(kAlarm)) << "the frame of the return judged";
-            EXPECT_TRUE(shown.contains(notice));
-            EXPECT_TRUE(rig->waitFor([&] { return !noticeOnBox(); }, kWaitMs)) << "withdrawn";
+            EXPECT_TRUE(rig->waitFor([&] { return !gpWarnBox->tells(notice); }, kWaitMs))
+                << "withdrawn";
             continue;
         }
         ASSERT_TRUE(rig->waitOutput(kAlarm, true, kWaitMs)) << "the step fails at the return";

@@ -1,0 +1,155 @@
+#pragma once
+// The random walk's driver: walks one case over the whole main window. It drives the machine's
+// signals, the cameras and the operator's presses, answers each box from the sequence (a box
+// stays open across the machine's events until the sequence answers it) and after every step
+// checks the invariants (walkinvariants.cpp) and the model's expectations (walkmodel.h).
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "dialogseam.h"
+#include "walkconfigs.h"
+#include "walkmodel.h"
+
+class CammerSingleton;
+class CammerWidget;
+class DeRaRazovi;
+class DrawROIWidget;
+class QDialog;
+
+namespace cycletest {
+class WindowRig;
+}
+
+namespace walk {
+
+// The stored areas of a camera's product and mould steps, as far as an answer can change them.
+QVector<int> areasOf(const CammerSingleton& p);
+
+// The files an answer may change: templates, ignore masks, areas.
+struct Disk {
+    std::map<QString, QByteArray> templates;  // "cammer12/template1.bmp": grey bytes
+    std::vector<QByteArray> masks;            // per camera and step, empty without a file
+    std::vector<QVector<int>> areas;          // per camera
+    bool operator==(const Disk& o) const {
+        return templates == o.templates && masks == o.masks && areas == o.areas;
+    }
+};
+Disk readDisk();
+
+// Where a box was asked, which decides what its answer is about.
+enum class Where { AlarmPage, AreaPage, Settings, ToolBar };
+
+// One box as the walk saw it: what the window showed when it opened, and how it was answered.
+struct Box {
+    QString text;
+    QString label;
+    Where where = Where::ToolBar;
+    std::vector<qint64> asked;  // the walk's reading of its subject when it opened
+    struct Shown {
+        QByteArray frame;   // the judged frame
+        QByteArray found;   // the pixels the regions found
+        QVector<int> edit;  // the areas being edited
+    };
+    std::vector<Shown> shown;  // per camera
+    bool yes = false;
+    bool stale = false;  // the reading changed before the answer
+    bool afterStop = false;
+    int recordsAtAnswer = 0;
+    bool acts() const { return yes && !stale && !afterStop; }
+};
+
+class Walk {
+public:
+    Walk(cycletest::WindowRig& rig, const Case& c, const Disk& groups);
+    ~Walk();
+
+    void run();
+    // A line the program logged (the result lines and the timer's releases).
+    void heard(const QString& text);
+    const QStringList& violations() const { return violations_; }
+    const QString& trace() const { return trace_; }
+
+private:
+    DrawROIWidget& page();
+    CammerWidget& view(int c);
+    int records() const;
+    bool retraining();
+    void violate(const QString& what);
+    void settle();
+    void perform(const QString& step);
+    void machine(const std::function<void()>& act);
+    bool grabbed(const std::vector<int>& shown);
+    void input(int bit, bool on);
+    void inputs(const std::vector<int>& bits, bool on);
+    void signal(const std::vector<int>& bits, const QString& pictures);
+    bool cycleTakesEdge();
+    bool edgeJudges(const std::vector<int>& bits);
+    void show(int c, int picture);
+    void loseCamera(int c);
+    void camerasBack();
+    bool anyLost() const;
+    void timePasses();
+    void noInputPasses();
+    void resetCounts();
+    void confirmCameraLoss();
+    void operate(const QString& name, const QString& arg);
+    void stop();
+    void finishStop();
+    int answer(QDialog* d);
+    Where where();
+    std::vector<qint64> reading(Where where);
+    QByteArray shownFrame(int c);
+    // The invariants, after every step (walkinvariants.cpp).
+    void check(const QString& step, int askedBefore);
+    void checkPageShows();
+    void checkCounts(bool byClients);
+    void checkDeeds();
+    void checkDisk(const Disk& before, const Disk& now);
+    void checkOutputs(const QString& step);
+    void checkPulses();
+
+    cycletest::WindowRig& rig_;
+    DeRaRazovi& w_;
+    const Case& case_;
+    const Disk& groups_;  // what a restore brings back
+    CycleModel model_;
+    std::unique_ptr<dialogs::ScopedAnswerer> answers_;
+    int next_ = 0;
+    int openBoxes_ = 0;
+    QString trace_;
+    QStringList violations_;
+    QString step_;                              // the top-level step, for the violations
+    Disk disk_;                                 // as the last step left it
+    Disk started_;                              // as the walk found it
+    std::vector<Box> answered_;                 // the boxes of the top-level step
+    std::vector<std::pair<int, int>> machine_;  // records written by the machine's events
+    qint64 judgements_ = 0;                     // result lines of the cycle
+    qint64 releases_ = 0;                       // alarms released by their timer
+    int mouldPulses_ = 0;                       // failed moulds answered by a pulse, this step
+    bool resampling_ = false;                   // a confirmed re-sampling is under way
+    bool level_[3] = {};               // the mould open, the door closed, the second signal
+    std::vector<bool> lost_;           // per camera: taken away by the walk
+    std::vector<int> wanted_;          // per camera: the picture of the last edge
+    std::vector<int> framesAtReturn_;  // per camera back: the window's frames then, -1 none
+    bool pendingEdge_ = false;         // a mould-open edge came while a camera was away
+    bool byMachine_ = false;           // the innermost step running is the machine's
+    bool countUnknown_ = false;        // the model cannot tell the count alarm's moulds
+    bool countsTold_ = false;          // a count differed: told once
+    bool lossConfirmed_ =
+        false;                // the camera-loss box is being confirmed: its power-off is asked for
+    quint32 quietAlarm_ = 0;  // the alarm whose output the switch to the templates ended
+    bool stopped_ = false;
+    QElapsedTimer stopClock_;
+    int recordsAtStop_ = 0;
+    Disk diskAtStop_;
+};
+
+}  // namespace walk

@@ -1,0 +1,202 @@
+#include "walkmodel.h"
+
+#include <algorithm>
+
+namespace walk {
+
+bool Result::anyFailed() const {
+    return std::count(failed.begin(), failed.end(), true) != 0;
+}
+
+bool Result::parse(const QString& line, int cameras, Result* r) {
+    if (!line.startsWith(QLatin1String("Detection result: step "))) return false;
+    r->step = line.section(' ', 3, 3).toInt() - 1;
+    r->failed.assign(size_t(cameras), false);
+    r->retry = line.contains(QLatin1String("detected again"));
+    if (line.contains(QLatin1String("NG (camera "))) {
+        const QStringList numbers = line.section(QLatin1String("NG (camera "), 1)
+                                        .section(')', 0, 0)
+                                        .split(QLatin1String(", "));
+        for (const QString& n : numbers)
+            if (n.toInt() >= 1 && n.toInt() <= cameras) r->failed[size_t(n.toInt() - 1)] = true;
+    }
+    return r->step >= 0;
+}
+
+QString Counts::text() const {
+    QStringList per;
+    for (int c = 0; c < cycles.size(); ++c)
+        per << QStringLiteral("%1/%2").arg(failed.value(c)).arg(cycles.value(c));
+    return QStringLiteral("NG/Total %1, cycles any camera failed %2")
+        .arg(per.join(' '))
+        .arg(anyFailed);
+}
+
+CycleModel::CycleModel(const Case& c, int cameras)
+    : c_(c),
+      cameras_(cameras),
+      cycleFailed_(size_t(cameras), false),
+      fresh_(size_t(cameras), true),
+      shown_(size_t(cameras), Clean) {
+    for (int cam = 0; cam < cameras; ++cam) counts_.cycles << 0, counts_.failed << 0;
+}
+
+void CycleModel::cycleStarts() {
+    std::fill(std::begin(kindCounted_), std::end(kindCounted_), false);
+    cycleFailed_.assign(size_t(cameras_), false);
+    cycleCounted_ = false;
+    cycleOpen_ = true;
+    noInput_ = false;
+}
+
+void CycleModel::cameraLost(int camera) {
+    fresh_[size_t(camera)] = false;
+}
+
+void CycleModel::frameArrived(int camera) {
+    fresh_[size_t(camera)] = true;
+}
+
+void CycleModel::pictureShown(int camera, int picture) {
+    shown_[size_t(camera)] = picture;
+}
+
+void CycleModel::countersReset() {
+    std::fill(counts_.cycles.begin(), counts_.cycles.end(), 0);
+    std::fill(counts_.failed.begin(), counts_.failed.end(), 0);
+}
+
+void CycleModel::roadUnknown() {
+    cycleOpen_ = false;
+    noInput_ = false;
+}
+
+void CycleModel::alarmAnswered() {
+    if (alarmShown_ && alarmKind_ == 1) cycleOpen_ = false;
+    alarmShown_ = false;
+    timerFor_ = 0;
+}
+
+bool CycleModel::pulses(int kind) const {
+    if (c_.okNgPulse) return true;
+    if (kind == 0 && c_.productPulse) return true;
+    // In the multi-step mode every step has an alarm of its own: no mould pulse there.
+    return kind == 1 && c_.mouldPulse && c_.mode != MultiStep;
+}
+
+int CycleModel::mouldPulseMs() const {
+    return pulses(1) && !c_.okNgPulse && c_.clampPulse > 0 ? c_.clampPulse * 100 : -1;
+}
+
+bool CycleModel::expectedFailure(int camera, int kind) const {
+    const int picture = shown_[size_t(camera)];
+    // The mould step that looks at the upper half alone sees only the part left there.
+    if (kind == 1 && c_.upperOnly) return picture == PartLeft;
+    return picture != Clean;
+}
+
+// A kind counts once a cycle, its first result (also a failure a retry then passes); the cycle
+// counts when its last kind (the mould step) is counted, failed on a camera that failed any
+// kind of it; a product step judged after the mould step still fails the cycle it belongs to.
+void CycleModel::count(int kind, const std::vector<bool>& failed) {
+    if (kindCounted_[kind]) return;
+    kindCounted_[kind] = true;
+    const bool wasFailed = std::count(cycleFailed_.begin(), cycleFailed_.end(), true) != 0;
+    if (kind != 1 && cycleCounted_) {
+        bool any = false;
+        for (int c = 0; c < cameras_; ++c) {
+            if (!failed[size_t(c)]) continue;
+            if (!cycleFailed_[size_t(c)]) ++counts_.failed[c];
+            cycleFailed_[size_t(c)] = any = true;
+        }
+        if (any && !wasFailed) ++counts_.anyFailed;
+        return;
+    }
+    for (int c = 0; c < cameras_; ++c)
+        if (failed[size_t(c)]) cycleFailed_[size_t(c)] = true;
+    if (kind != 1) return;
+    cycleCounted_ = true;
+    bool any = false;
+    for (int c = 0; c < cameras_; ++c) {
+        ++counts_.cycles[c];
+        if (cycleFailed_[size_t(c)]) ++counts_.failed[c], any = true;
+    }
+    if (any) ++counts_.anyFailed;
+}
+
+QStringList CycleModel::judged(const Result& r, bool byMachine) {
+    QStringList broken;
+    const int kind = kindOf(r.step);
+    if (kind < 0 || kind >= kStepsKept || int(r.failed.size()) != cameras_) return broken;
+    for (int c = 0; c < cameras_ && byMachine; ++c) {
+        if (!fresh_[size_t(c)]) {
+            if (!r.failed[size_t(c)])
+                broken << QStringLiteral(
+                              "a step passed camera %1 on a frame from before its "
+                              "trigger")
+                              .arg(c + 1);
+            continue;
+        }
+        if (oracle_ && !c_.okNgPulse && expectedFailure(c, kind) != r.failed[size_t(c)])
+            broken << QStringLiteral("step %1 judged camera %2 %3 on picture '%4'")
+                          .arg(r.step + 1)
+                          .arg(c + 1)
+                          .arg(r.failed[size_t(c)] ? "NG" : "OK")
+                          .arg(kPictureLetters[shown_[size_t(c)]]);
+    }
+    count(kind, r.failed);
+    if (r.anyFailed()) {
+        if (r.retry) return broken;
+        if (pulses(kind)) {
+            if (kind == 1) cycleOpen_ = false;
+        } else if (!alarmShown_) {
+            alarmShown_ = true;
+            alarmKind_ = kind;
+            ++alarmId_;
+            if (c_.timedRelease && kind == 1) timerFor_ = alarmId_;
+        }
+        return broken;
+    }
+    if (kind == 1) {
+        cycleOpen_ = false;
+        if (byMachine) ++okMoulds_;
+    }
+    const bool lifts = c_.mode == MultiStep ? !(kind == 0 && c_.productPulse)
+                                            : (kind == 0 && !c_.productPulse) || kind == 1;
+    if (alarmShown_ && lifts) {
+        alarmShown_ = false;
+        timerFor_ = 0;
+    }
+    return broken;
+}
+
+QStringList CycleModel::releasedByTimer() {
+    QStringList broken;
+    if (!c_.timedRelease)
+        broken << QStringLiteral("an alarm released by a timer the set-up does not have");
+    else if (!alarmShown_)
+        broken << QStringLiteral("a timer released an alarm when none stood");
+    else if (alarmKind_ != 1)
+        broken << QStringLiteral("the product's alarm released by the mould's timer");
+    else if (timerFor_ != alarmId_)
+        broken << QStringLiteral("an alarm released by the timer of an earlier alarm");
+    if (alarmShown_ && alarmKind_ == 1) cycleOpen_ = false;
+    alarmShown_ = false;
+    timerFor_ = 0;
+    return broken;
+}
+
+QString CycleModel::clampHold(bool anyLost, bool countAlarm, bool running) const {
+    if (anyLost && running) return QStringLiteral("a camera is away");
+    if (c_.okNgPulse || c_.mode == MultiStep) return {};
+    if (countAlarm) return QStringLiteral("the count alarm stands");
+    if (alarmShown_ && alarmKind_ == 1) return QStringLiteral("the mould's alarm stands");
+    const bool startHolds = c_.preCut == 0 && !c_.cutOnAlarm && !c_.mouldPulse;
+    if (alarmShown_ && alarmKind_ == 0 && startHolds)
+        return QStringLiteral("the product's alarm stands");
+    if (cycleOpen_ && startHolds) return QStringLiteral("the cycle's mould step is not judged");
+    if (noInput_) return QStringLiteral("the no-input time-out fired");
+    return {};
+}
+
+}  // namespace walk

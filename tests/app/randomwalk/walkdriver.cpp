@@ -84,8 +84,7 @@ void Walk::heard(const QString& text) {
         ++judgements_;
         // A camera back has a frame of its new link once the window took one after the return.
         for (int c = 0; c < numCamera; ++c)
-            if (!lost_[size_t(c)] && framesAtReturn_[size_t(c)] >= 0 &&
-                w_.frameCount[c] != framesAtReturn_[size_t(c)]) {
+            if (framesAtReturn_[size_t(c)] >= 0 && w_.frameCount[c] != framesAtReturn_[size_t(c)]) {
                 model_.frameArrived(c);
                 framesAtReturn_[size_t(c)] = -1;
             }
@@ -306,11 +305,12 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
 void Walk::loseCamera(int c) {
     if (c < 0 || c >= numCamera || lost_[size_t(c)]) return void(trace_ += '-');
     lost_[size_t(c)] = true;
-    model_.cameraLost(c);
     rig_.unplug(c, true);
     if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
     if (!rig_.waitFor([&] { return !view(c).isConnected; }, kWaitMs))
         violate(QStringLiteral("camera %1's loss was not seen").arg(c + 1));
+    // Until its grab fails the window cannot know: a step before judges its frame rightly.
+    model_.cameraLost(c);
     settle();
 }
 

@@ -137,7 +137,10 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
                               .arg(c + 1);
             continue;
         }
-        if (oracle_ && !c_.okNgPulse && expectedFailure(c, kind) != r.failed[size_t(c)])
+        // In the two-colour mode the second signal may run the mould step armed in the cycle
+        // before on a frame from before the edge's pictures: the model does not know its result.
+        if (oracle_ && !c_.okNgPulse && c_.mode != TwoColour &&
+            expectedFailure(c, kind) != r.failed[size_t(c)])
             broken << QStringLiteral("step %1 judged camera %2 %3 on picture '%4'")
                           .arg(r.step + 1)
                           .arg(c + 1)

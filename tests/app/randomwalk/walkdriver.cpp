@@ -119,6 +119,12 @@ bool Walk::anyLost() const {
 // every run.
 void Walk::settle() {
     const bool lost = anyLost();
+    // While a camera is away the pass comes seldom; the state a step leads to is the one the
+    // next pass leaves.
+    if (lost) {
+        w_.runTimer->start(kPassSoonMs);
+        rig_.waitFor([&] { return w_.runTimer->interval() != kPassSoonMs; }, kWaitMs);
+    }
     rig_.waitFor(
         [&] {
             for (QTimer* t : w_.timerUp)

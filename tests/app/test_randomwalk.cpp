@@ -32,7 +32,8 @@
 // The draws and the kept cases are in randomwalk/walkconfigs.cpp, the driver in walkdriver.cpp,
 // the checks in walkinvariants.cpp. MOULDMON_WALK_SEEDS=N walks N seeds from
 // MOULDMON_WALK_FIRST (default 1) instead of kSeeds; MOULDMON_WALK_CASE walks one case line
-// alone; MOULDMON_WALK_KEPT=0 leaves the kept cases out. A failing walk prints its seed and its
+// alone; MOULDMON_WALK_KEPT=0 leaves the kept cases out; MOULDMON_WALK_TRACE=1 prints every
+// walk's steps and results. A failing walk prints its seed and its
 // case line; such lines are kept in the kept cases.
 #include <gtest/gtest.h>
 
@@ -263,6 +264,9 @@ TEST(RandomWalk, SequencesFromFixedSeedsBreakNoInvariant) {
         gWalk = nullptr;
         rig.reset();
         gLan = language;
+        // MOULDMON_WALK_TRACE=1 prints every walk: two runs of the same seeds walk alike.
+        if (qEnvironmentVariableIntValue("MOULDMON_WALK_TRACE"))
+            std::printf("walked %s:%s\n", qPrintable(name), qPrintable(walk.trace()));
         EXPECT_TRUE(walk.violations().isEmpty())
             << name.toStdString() << "\n  case: " << c.line().toStdString()
             << "\n  walked:" << walk.trace().toStdString() << "\n  "

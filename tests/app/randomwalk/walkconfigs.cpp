@@ -283,11 +283,20 @@ Case drawCase(quint32 seed) {
             c.cutAfterOk = r.bounded(4) == 0;
             c.cutEjector = r.bounded(4) == 0;
             c.stopClamp = r.bounded(2);
-            c.noInput = r.bounded(3) == 0 ? 5 : 0;
-            if (c.mode == MultiStep) c.mouldPulse = r.bounded(2);
+            c.noInput = r.bounded(2) == 0 ? 5 : 0;
+            // In the multi-step mode a failed product mostly pulses, so that its mould step
+            // runs and fails on the same picture, where the mould's pulse is no answer.
+            if (c.mode == MultiStep) {
+                c.mouldPulse = r.bounded(4) != 0;
+                c.productPulse = r.bounded(4) != 0;
+                c.upperOnly = false;
+            }
+            // A camera lost and back on the picture it showed (the step the edge kept must
+            // wait for a frame of the new link), the no-input time-out after a passing mould,
+            // then a failure.
             {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
-                road = QStringList{p + ":C", p + ":F", "lose:T", p + ":S", "back", p + ":C"};
+                road = QStringList{p + ":C", "idle", "lose:T", p + ":S", "back", p + ":F"};
             }
             break;
     }

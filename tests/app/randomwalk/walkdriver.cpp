@@ -95,6 +95,10 @@ void Walk::heard(const QString& text) {
         if (kind == kMouldStep && !r.anyFailed() && (underAlarm || !byMachine_))
             countUnknown_ = true;
         if (kind == kMouldStep && r.anyFailed() && !r.retry && model_.pulses(kind)) ++mouldPulses_;
+        QString cameras;
+        for (int c = 0; c < numCamera; ++c)
+            if (r.failed[size_t(c)]) cameras += QString::number(c + 1);
+        trace_ += QStringLiteral(" =%1%2").arg(r.step + 1).arg(cameras.isEmpty() ? "ok" : cameras);
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;

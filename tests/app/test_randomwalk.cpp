@@ -183,6 +183,7 @@ std::unique_ptr<WindowRig> startWindow(const Case& c, Disk* groups) {
             p.cutEjectorOnProdAlarm = c.cutEjector;
             p.stopClampOnStop = c.stopClamp;
             p.inputTimeout = c.noInput;
+            p.sysUsage = c.extTrigger;
             p.tempNum = 2;
             p.picNumNG = p.picNumOK = 5;
             p.alarmArea = 20;  // the missing pin fails too

@@ -61,6 +61,7 @@ QString Case::line() const {
     if (doorReset) config << QStringLiteral("doorreset");
     if (doorTrigger) config << QStringLiteral("doortrig");
     if (lostBox) config << QStringLiteral("lostbox");
+    if (extTrigger) config << QStringLiteral("ext");
     if (cutOnAlarm) config << QStringLiteral("cutalarm");
     if (preCut) config << QStringLiteral("precut=%1").arg(preCut);
     if (cutAfterOk) config << QStringLiteral("cutok");
@@ -97,6 +98,7 @@ Case Case::parse(const QString& line) {
         c.doorReset |= name == "doorreset";
         c.doorTrigger |= name == "doortrig";
         c.lostBox |= name == "lostbox";
+        c.extTrigger |= name == "ext";
         c.cutOnAlarm |= name == "cutalarm";
         if (name == "precut") c.preCut = value.toInt();
         c.cutAfterOk |= name == "cutok";
@@ -244,8 +246,9 @@ Case drawCase(quint32 seed) {
             // takes the slot on show; failed products pulse too, so no alarm ends the page.
             c.mouldPulse = true;
             c.productPulse = c.product;
-            focus = QStringList{"edge", "both", "areas",  "addtemp", "source", "next",
-                                "yes",  "no",   "return", "door",    "time"};
+            focus = QStringList{"edge", "both",   "areas",     "addtemp", "source",
+                                "next", "yes",    "no",        "return",  "door",
+                                "time", "ignore", "delignore", "livetemp"};
             road = QStringList{"areas:2", "addtemp:T", pass + ":F", "yes"};
             break;
         case 2:
@@ -284,6 +287,7 @@ Case drawCase(quint32 seed) {
             c.cutEjector = r.bounded(4) == 0;
             c.stopClamp = r.bounded(2);
             c.noInput = r.bounded(2) == 0 ? 5 : 0;
+            c.extTrigger = r.bounded(2);
             // In the multi-step mode a failed product mostly pulses, so that its mould step
             // runs and fails on the same picture, where the mould's pulse is no answer.
             if (c.mode == MultiStep) {
@@ -296,13 +300,17 @@ Case drawCase(quint32 seed) {
             // then a failure.
             {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
-                road = QStringList{p + ":C", "idle", "lose:T", p + ":S", "back", p + ":F"};
+                road = QStringList{p + ":C",       "idle", "lose:T", p + ":S",     "back", p + ":F",
+                                   "dontdetect:T", "yes",  p + ":F", "redetect:T", "yes"};
+                // The camera-loss box's confirm powers off.
+                if (c.lostBox) road.insert(3, QStringLiteral("lostok"));
             }
             break;
     }
     // The password is asked once, at the road's first guarded step.
     for (int i = 0; c.password && i < road.size(); ++i) {
-        if (road[i].startsWith(QLatin1String("areas")) || road[i] == "resample") {
+        if (road[i].startsWith(QLatin1String("areas")) || road[i] == "resample" ||
+            road[i].startsWith(QLatin1String("dontdetect"))) {
             road.insert(i + 1, QStringLiteral("yes"));
             break;
         }

@@ -49,6 +49,9 @@ struct Case {
     bool doorReset = false;     // the alarm's answers want the safety door open
     bool doorTrigger = false;   // the door's close re-runs the mould step
     bool lostBox = false;       // a camera loss shows the power-off box
+    // The cameras take a frame only when triggered, and frames on every camera start a cycle
+    // as the mould-open input does (the model then counts no cycles).
+    bool extTrigger = false;
     // Output options: the clamp cut on the mould's alarm only, a pre-cut time, the clamp cut
     // again a pulse after a passing mould, the ejector cut on the product's alarm, the clamp
     // withheld while detection is stopped.

@@ -113,6 +113,13 @@ bool Walk::retraining() {
     return pending;
 }
 
+bool Walk::awaitsFrame() const {
+    for (int c = 0; c < numCamera; ++c)
+        if (framesAtReturn_[size_t(c)] >= 0 && w_.frameCount[c] == framesAtReturn_[size_t(c)])
+            return true;
+    return false;
+}
+
 bool Walk::anyLost() const {
     return std::count(lost_.begin(), lost_.end(), true) != 0;
 }
@@ -131,8 +138,10 @@ void Walk::settle() {
     }
     rig_.waitFor(
         [&] {
+            // A step due while a camera is away, or back without a frame of its new link
+            // (the external trigger brings none by itself), may wait for it.
             for (QTimer* t : w_.timerUp)
-                if (t && t->isActive() && !lost) return false;
+                if (t && t->isActive() && !lost && !awaitsFrame()) return false;
             for (QTimer* t : {w_.outNGTimer, w_.notAllowCloseTimer, w_.notAllowThimbleTimer,
                               w_.sysFunc4OutputTimer})
                 if (t && t->isActive()) return false;

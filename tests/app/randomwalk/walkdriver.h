@@ -96,6 +96,8 @@ private:
     void loseCamera(int c);
     void camerasBack();
     bool anyLost() const;
+    // A camera back has taken no frame of its new link yet.
+    bool awaitsFrame() const;
     void timePasses();
     void noInputPasses();
     void resetCounts();

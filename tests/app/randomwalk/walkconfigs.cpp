@@ -121,7 +121,9 @@ constexpr int kSteps = 20;
 // press on the page the camera chosen first (the camera count: all); settings what the confirm
 // changes (l the language, p the password); restore the group (other: one of another detection
 // mode); areas the page's source; count confirms the count alarm's box; lose takes a camera away,
-// back brings the lost ones back, lostok confirms the camera-loss box; reset is a Modbus master
+// back brings the lost ones back (a road's openlose opens the mould on the pictures shown and
+// takes a camera away while the step counts its delay down), lostok confirms the camera-loss
+// box; reset is a Modbus master
 // resetting the counts; idle lets the no-input time-out pass.
 struct Draw {
     const char* name;
@@ -288,6 +290,8 @@ Case drawCase(quint32 seed) {
             c.stopClamp = r.bounded(2);
             c.noInput = r.bounded(2) == 0 ? 5 : 0;
             c.extTrigger = r.bounded(2);
+            // The cycle's first step waits a little: a camera lost meanwhile holds it.
+            c.delays[c.productStep() ? 0 : 1] = 3;
             // In the multi-step mode a failed product mostly pulses, so that its mould step
             // runs and fails on the same picture, where the mould's pulse is no answer.
             if (c.mode == MultiStep) {
@@ -295,13 +299,13 @@ Case drawCase(quint32 seed) {
                 c.productPulse = r.bounded(4) != 0;
                 c.upperOnly = false;
             }
-            // A camera lost and back on the picture it showed (the step the edge kept must
-            // wait for a frame of the new link), the no-input time-out after a passing mould,
-            // then a failure.
+            // The no-input time-out after a passing mould; a camera lost while the cycle's
+            // first step counts its delay down, and back on the picture it showed (the step
+            // must wait for a frame of the new link); then failures and their answers.
             {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
-                road = QStringList{p + ":C",       "idle", "lose:T", p + ":S",     "back", p + ":F",
-                                   "dontdetect:T", "yes",  p + ":F", "redetect:T", "yes"};
+                road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":F",
+                                   "dontdetect:T", "yes",  p + ":F",     "redetect:T", "yes"};
                 // The camera-loss box's confirm powers off.
                 if (c.lostBox) road.insert(3, QStringLiteral("lostok"));
             }

@@ -84,6 +84,9 @@ void Walk::heard(const QString& text) {
         ++judgements_;
         // A camera back has a frame of its new link once the window took one after the return.
         for (int c = 0; c < numCamera; ++c)
+            if (lost_[size_t(c)] && framesAtReturn_[size_t(c)] < 0 && view(c).isConnected)
+                framesAtReturn_[size_t(c)] = w_.frameCount[c];
+        for (int c = 0; c < numCamera; ++c)
             if (framesAtReturn_[size_t(c)] >= 0 && w_.frameCount[c] != framesAtReturn_[size_t(c)]) {
                 model_.frameArrived(c);
                 framesAtReturn_[size_t(c)] = -1;
@@ -207,6 +210,7 @@ void Walk::perform(const QString& step) {
     if (name == "sig2") return machine([&] { signal({kSecondSignal}, arg); });
     if (name == "both") return machine([&] { signal({kMouldOpen, kSecondSignal}, arg); });
     if (name == "lose") return machine([&] { loseCamera(arg.toInt()); });
+    if (name == "openlose") return machine([&] { openAndLose(arg.toInt()); });
     if (name == "back") return machine([&] { camerasBack(); });
     if (name == "time") return machine([&] { timePasses(); });
     if (name == "idle") return machine([&] { noInputPasses(); });
@@ -307,6 +311,9 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
         // A camera away keeps the edge until it is back.
         if (anyLost())
             pendingEdge_ = true;
+        else if (awaitsFrame() && std::any_of(std::begin(w_.timerUp), std::end(w_.timerUp),
+                                              [](QTimer* t) { return t && t->isActive(); }))
+            model_.cycleStartsAfterPending();
         else
             model_.cycleStarts();
     }
@@ -333,21 +340,47 @@ void Walk::loseCamera(int c) {
     settle();
 }
 
+// The mould opens on the pictures shown (with the second signal where the mould step waits for
+// it) and camera c is unplugged before the step's delay ends: the step waits for the camera.
+void Walk::openAndLose(int c) {
+    if (c < 0 || c >= numCamera || anyLost() || !cycleTakesEdge()) return void(trace_ += '-');
+    std::vector<int> bits{kMouldOpen};
+    if (case_.mouldOnSecondSignal()) bits.push_back(kSecondSignal);
+    model_.cycleStarts();
+    quint32 word = level_[kDoor] ? 1u << kDoor : 0;
+    for (int bit : bits) word |= 1u << bit;
+    for (int bit : bits) level_[bit] = true;
+    rig_.setInputs(word);
+    rig_.waitInputTaken(kMouldOpen, true, kWaitMs);
+    lost_[size_t(c)] = true;
+    rig_.unplug(c, true);
+    if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
+    if (!rig_.waitFor([&] { return !view(c).isConnected; }, kWaitMs))
+        violate(QStringLiteral("camera %1's loss was not seen").arg(c + 1));
+    model_.cameraLost(c);
+    inputs(bits, false);
+}
+
 // The lost cameras are plugged in again and show the pictures of the last edge. A camera back
 // has no frame of its new link until the window took one: a frame it grabs while lost is none.
 void Walk::camerasBack() {
     if (!anyLost()) return void(trace_ += '-');
-    for (int c = 0; c < numCamera; ++c)
-        if (lost_[size_t(c)]) framesAtReturn_[size_t(c)] = w_.frameCount[c];
+
     // The edge the pass kept while a camera was away starts its cycle now.
     if (std::exchange(pendingEdge_, false)) model_.cycleStarts();
     for (int c = 0; c < numCamera; ++c)
         if (lost_[size_t(c)]) rig_.unplug(c, false);
+    // The window's frames are counted from the moment the camera's view is connected again.
     const bool back = rig_.waitFor(
         [&] {
-            for (int c = 0; c < numCamera; ++c)
-                if (!view(c).isConnected) return false;
-            return true;
+            bool all = true;
+            for (int c = 0; c < numCamera; ++c) {
+                if (!view(c).isConnected)
+                    all = false;
+                else if (lost_[size_t(c)] && framesAtReturn_[size_t(c)] < 0)
+                    framesAtReturn_[size_t(c)] = w_.frameCount[c];
+            }
+            return all;
         },
         kWaitMs);
     if (!back) violate(QStringLiteral("a camera did not come back"));

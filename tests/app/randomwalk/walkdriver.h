@@ -94,6 +94,7 @@ private:
     bool edgeJudges(const std::vector<int>& bits);
     void show(int c, int picture);
     void loseCamera(int c);
+    void openAndLose(int c);
     void camerasBack();
     bool anyLost() const;
     // A camera back has taken no frame of its new link yet.

@@ -1,6 +1,7 @@
 #include "walkmodel.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace walk {
 
@@ -42,6 +43,7 @@ CycleModel::CycleModel(const Case& c, int cameras)
 }
 
 void CycleModel::cycleStarts() {
+    startPending_ = false;
     std::fill(std::begin(kindCounted_), std::end(kindCounted_), false);
     cycleFailed_.assign(size_t(cameras_), false);
     cycleCounted_ = false;
@@ -148,6 +150,11 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
                           .arg(kPictureLetters[shown_[size_t(c)]]);
     }
     count(kind, r.failed);
+    if (kind == 1 && !r.retry && std::exchange(startPending_, false) &&
+        !(r.anyFailed() && !pulses(kind) && !alarmShown_)) {
+        cycleStarts();
+        return broken;
+    }
     if (r.anyFailed()) {
         if (r.retry) return broken;
         if (pulses(kind)) {

@@ -42,6 +42,9 @@ public:
     // --- what the walk drove ---
     // A mould-open edge the cycle takes: a new cycle (the model's count memory starts anew).
     void cycleStarts();
+    // A mould-open edge while the cycle before still waits for a camera's frame: the new cycle
+    // starts once that one judged its mould step, unless an alarm then stands.
+    void cycleStartsAfterPending() { startPending_ = true; }
     // A camera was taken away; a frame of its current link arrived; it serves `picture` (the
     // cameras run free: every frame from now on shows it).
     void cameraLost(int camera);
@@ -96,7 +99,8 @@ private:
     bool kindCounted_[kStepsKept] = {};
     std::vector<bool> cycleFailed_;
     bool cycleCounted_ = false;
-    bool cycleOpen_ = false;  // started and its mould step neither passed nor answered
+    bool cycleOpen_ = false;
+    bool startPending_ = false;  // started and its mould step neither passed nor answered
     bool noInput_ = false;
     bool alarmShown_ = false;
     int alarmKind_ = -1;

@@ -66,6 +66,7 @@ void CycleModel::pictureShown(int camera, int picture) {
 void CycleModel::countersReset() {
     std::fill(counts_.cycles.begin(), counts_.cycles.end(), 0);
     std::fill(counts_.failed.begin(), counts_.failed.end(), 0);
+    ++resets_;
 }
 
 void CycleModel::roadUnknown() {
@@ -106,9 +107,11 @@ void CycleModel::count(int kind, const std::vector<bool>& failed) {
     const bool wasFailed = std::count(cycleFailed_.begin(), cycleFailed_.end(), true) != 0;
     if (kind != 1 && cycleCounted_) {
         bool any = false;
+        // A reset since then started each camera's cycles again: only the cycles any camera
+        // failed, which the reset keeps, take the failure.
         for (int c = 0; c < cameras_; ++c) {
             if (!failed[size_t(c)]) continue;
-            if (!cycleFailed_[size_t(c)]) ++counts_.failed[c];
+            if (!cycleFailed_[size_t(c)] && cycleResets_ == resets_) ++counts_.failed[c];
             cycleFailed_[size_t(c)] = any = true;
         }
         if (any && !wasFailed) ++counts_.anyFailed;
@@ -118,6 +121,7 @@ void CycleModel::count(int kind, const std::vector<bool>& failed) {
         if (failed[size_t(c)]) cycleFailed_[size_t(c)] = true;
     if (kind != 1) return;
     cycleCounted_ = true;
+    cycleResets_ = resets_;
     bool any = false;
     for (int c = 0; c < cameras_; ++c) {
         ++counts_.cycles[c];

@@ -99,6 +99,8 @@ private:
     bool kindCounted_[kStepsKept] = {};
     std::vector<bool> cycleFailed_;
     bool cycleCounted_ = false;
+    int resets_ = 0;       // Modbus resets so far
+    int cycleResets_ = 0;  // resets when the cycle under way was counted
     bool cycleOpen_ = false;
     bool startPending_ = false;  // started and its mould step neither passed nor answered
     bool noInput_ = false;

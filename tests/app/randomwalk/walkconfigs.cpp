@@ -279,7 +279,9 @@ Case drawCase(quint32 seed) {
             focus = QStringList{"edge", "both",   "sig2",     "door",       "yes",
                                 "no",   "time",   "lose",     "back",       "reset",
                                 "idle", "lostok", "redetect", "dontdetect", "count"};
-            c.mode = std::array<int, 3>{Standard, TwoColour, MultiStep}[r.bounded(3)];
+            c.mode = std::array<int, 4>{Standard, TwoColour, MultiStep, MultiStep}[r.bounded(4)];
+            // The count alarm's box would stand over the road: the count family walks it.
+            c.okCount = 0;
             if (c.mode != Standard) c.product = true;
             c.reDetect = r.bounded(3) == 0 ? 1 + r.bounded(2) : 0;
             c.okNgPulse = r.bounded(8) == 0;
@@ -292,10 +294,10 @@ Case drawCase(quint32 seed) {
             c.extTrigger = r.bounded(2);
             // The cycle's first step waits a little: a camera lost meanwhile holds it.
             c.delays[c.productStep() ? 0 : 1] = 3;
-            // In the multi-step mode a failed product mostly pulses, so that its mould step
-            // runs and fails on the same picture, where the mould's pulse is no answer.
+            // In the multi-step mode the mould's pulse is set, and is no answer there; a failed
+            // product mostly pulses, so that its mould step runs and fails on the same picture.
             if (c.mode == MultiStep) {
-                c.mouldPulse = r.bounded(4) != 0;
+                c.mouldPulse = true;
                 c.productPulse = r.bounded(4) != 0;
                 c.upperOnly = false;
             }
@@ -306,6 +308,9 @@ Case drawCase(quint32 seed) {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
                 road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":F",
                                    "dontdetect:T", "yes",  p + ":F",     "redetect:T", "yes"};
+                // Running free, a camera back may take a frame of its new link before the step
+                // runs or not, as its clock has it: the camera is lost between cycles there.
+                if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));
                 // The camera-loss box's confirm powers off.
                 if (c.lostBox) road.insert(3, QStringLiteral("lostok"));
             }

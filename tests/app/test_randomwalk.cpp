@@ -162,7 +162,7 @@ std::unique_ptr<WindowRig> startWindow(const Case& c, Disk* groups) {
                 cycletest::setOptions(p,
                                       "detectMode=3 detectNum=2 detectProdEnable sequentialDetect "
                                       "outputOwner[0]=0 outputOwner[1]=1 detectTrigIn[0]=0 "
-                                      "detectTrigIn[1]=2 detectCutMode[0]=1 detectCutMode[1]=1");
+                                      "detectTrigIn[1]=1 detectCutMode[0]=1 detectCutMode[1]=1");
             p.detectProdEnable = c.productStep();
             p.semiAuto = c.semi;
             for (int d = 0; d < walk::kStepsKept; ++d) p.trigInDelay[d] = c.delays[d];

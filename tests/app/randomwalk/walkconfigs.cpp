@@ -282,7 +282,10 @@ Case drawCase(quint32 seed) {
             c.mode = std::array<int, 4>{Standard, TwoColour, MultiStep, MultiStep}[r.bounded(4)];
             // The count alarm's box would stand over the road: the count family walks it.
             c.okCount = 0;
-            if (c.mode != Standard) c.product = true;
+            // The multi-step mode mostly without the product step, whose failure would stand
+            // before every failure of the mould step (the product step sees both halves).
+            c.product =
+                c.mode == TwoColour || (c.mode == MultiStep ? r.bounded(3) == 0 : c.product);
             c.reDetect = r.bounded(3) == 0 ? 1 + r.bounded(2) : 0;
             c.okNgPulse = r.bounded(8) == 0;
             c.cutOnAlarm = r.bounded(4) == 0;

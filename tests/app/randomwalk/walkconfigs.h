@@ -66,7 +66,7 @@ struct Case {
     // The mould step waits for the second signal.
     bool mouldOnSecondSignal() const { return semi || mode != Standard; }
     // The product step runs in the cycle.
-    bool productStep() const { return product || mode != Standard; }
+    bool productStep() const { return product || mode == TwoColour; }
     QString line() const;
     static Case parse(const QString& line);
 };

@@ -208,6 +208,13 @@ void Walk::perform(const QString& step) {
     if (name == "edge") return machine([&] { signal({kMouldOpen}, arg); });
     if (name == "door") return machine([&] { signal({kDoor}, arg); });
     if (name == "sig2") return machine([&] { signal({kSecondSignal}, arg); });
+    // The multi-step mode takes its steps' signals one after the other: the second signal of
+    // the same pass as the mould-open input finds no step waiting for it yet.
+    if (name == "both" && case_.mode == MultiStep)
+        return machine([&] {
+            signal({kMouldOpen}, arg);
+            signal({kSecondSignal}, arg);
+        });
     if (name == "both") return machine([&] { signal({kMouldOpen, kSecondSignal}, arg); });
     if (name == "lose") return machine([&] { loseCamera(arg.toInt()); });
     if (name == "openlose") return machine([&] { openAndLose(arg.toInt()); });

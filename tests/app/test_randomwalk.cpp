@@ -267,8 +267,8 @@ TEST(RandomWalk, SequencesFromFixedSeedsBreakNoInvariant) {
         gLan = language;
         // MOULDMON_WALK_TRACE=1 prints every walk: two runs of the same seeds walk alike.
         if (qEnvironmentVariableIntValue("MOULDMON_WALK_TRACE"))
-            std::printf("walked %s (%s):%s\n", qPrintable(name), qPrintable(c.line()),
-                        qPrintable(walk.trace()));
+            std::fprintf(stderr, "walked %s (%s):%s\n", qPrintable(name), qPrintable(c.line()),
+                         qPrintable(walk.trace()));
         EXPECT_TRUE(walk.violations().isEmpty())
             << name.toStdString() << "\n  case: " << c.line().toStdString()
             << "\n  walked:" << walk.trace().toStdString() << "\n  "

@@ -337,6 +337,11 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
 // Camera c is unplugged: its next grab reports the loss.
 void Walk::loseCamera(int c) {
     if (c < 0 || c >= numCamera || lost_[size_t(c)]) return void(trace_ += '-');
+    unplug(c);
+    settle();
+}
+
+void Walk::unplug(int c) {
     lost_[size_t(c)] = true;
     rig_.unplug(c, true);
     if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
@@ -344,7 +349,6 @@ void Walk::loseCamera(int c) {
         violate(QStringLiteral("camera %1's loss was not seen").arg(c + 1));
     // Until its grab fails the window cannot know: a step before judges its frame rightly.
     model_.cameraLost(c);
-    settle();
 }
 
 // The mould opens on the pictures shown (with the second signal where the mould step waits for
@@ -359,12 +363,7 @@ void Walk::openAndLose(int c) {
     for (int bit : bits) level_[bit] = true;
     rig_.setInputs(word);
     rig_.waitInputTaken(kMouldOpen, true, kWaitMs);
-    lost_[size_t(c)] = true;
-    rig_.unplug(c, true);
-    if (w_.runTimer->remainingTime() > kPassSoonMs) w_.runTimer->start(kPassSoonMs);
-    if (!rig_.waitFor([&] { return !view(c).isConnected; }, kWaitMs))
-        violate(QStringLiteral("camera %1's loss was not seen").arg(c + 1));
-    model_.cameraLost(c);
+    unplug(c);
     inputs(bits, false);
 }
 

@@ -95,6 +95,8 @@ private:
     void show(int c, int picture);
     void loseCamera(int c);
     void openAndLose(int c);
+    // Camera c unplugged and its loss seen by the window.
+    void unplug(int c);
     void camerasBack();
     bool anyLost() const;
     // A camera back has taken no frame of its new link yet.

@@ -120,19 +120,25 @@ private:
     std::thread thread_;
 };
 
-// Lays the demonstration's areas and templates into the product and the mould step (the
-// demonstration fills the steps on the mould-open input only, so semi-automatic waits for
-// them); with upperOnly the mould step keeps its upper area alone.
+// Lays the demonstration's areas and templates into the product and the mould step. The
+// demonstration fills the enabled steps on the mould-open input only: it seeds them in the
+// standard mode with both steps on that input, as every mode numbers the product and the mould
+// step 0 and 1 (otherwise the mould step on the second signal, of semi-automatic and of the
+// other modes, would judge without areas). With upperOnly the mould step keeps its upper area
+// alone.
 bool seedRegions(QSqlDatabase& db, int cameras, const Case& c) {
     auto para = std::make_unique<WizardPara>();
-    para->LoadDatafromFile(db);
-    para->semiAuto = 0;
-    bool ok = para->SaveDatatoFile(db);
+    auto seeding = std::make_unique<WizardPara>();
+    bool ok = para->LoadDatafromFile(db) && seeding->LoadDatafromFile(db);
+    seeding->detectMode = seeding->detectModeNext = 0;
+    seeding->semiAuto = 0;
+    seeding->detectProdEnable = 1;
+    ok = ok && seeding->SaveDatatoFile(db);
     workdirdemo::DemoOptions demo;
     demo.pictureRoot = QDir::current().filePath(QStringLiteral("sim"));
     demo.display = QSize(gShowW, gShowH);
-    ok = ok && workdirdemo::seedDemoRegions(db, demo).ok;
-    para->semiAuto = c.semi;
+    const workdirdemo::DemoReport seeded = workdirdemo::seedDemoRegions(db, demo);
+    ok = ok && seeded.ok && seeded.steps.size() == walk::kStepsKept;
     ok = ok && para->SaveDatatoFile(db);
     for (int cam = 0; cam < cameras && ok && c.upperOnly; ++cam) {
         auto table = std::make_unique<CammerSingleton>(cam);

@@ -144,10 +144,9 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
             continue;
         }
         // In the two-colour mode the second signal may run the mould step armed in the cycle
-        // before on a frame from before the edge's pictures, and in the multi-step mode the
-        // mould step after a failed product passed faulty pictures: the model does not know
-        // their results.
-        if (oracle_ && !c_.okNgPulse && c_.mode == Standard &&
+        // before on a frame from before the edge's pictures: the model does not know its
+        // results.
+        if (oracle_ && !c_.okNgPulse && c_.mode != TwoColour &&
             expectedFailure(c, kind) != r.failed[size_t(c)])
             broken << QStringLiteral("step %1 judged camera %2 %3 on picture '%4'")
                           .arg(r.step + 1)

@@ -208,8 +208,9 @@ void Walk::perform(const QString& step) {
     if (name == "edge") return machine([&] { signal({kMouldOpen}, arg); });
     if (name == "door") return machine([&] { signal({kDoor}, arg); });
     if (name == "sig2") return machine([&] { signal({kSecondSignal}, arg); });
-    // The multi-step mode takes its steps' signals one after the other: the second signal of
-    // the same pass as the mould-open input finds no step waiting for it yet.
+    // The multi-step mode takes its steps' signals one after the other: a step run at once ends
+    // the pass, so a second signal taken in the pass whose mould-open input ran the product step
+    // is dropped, and while the mould step waits a mould-open input ends the pass's scan.
     if (name == "both" && case_.mode == MultiStep)
         return machine([&] {
             signal({kMouldOpen}, arg);

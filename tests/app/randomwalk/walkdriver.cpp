@@ -57,9 +57,18 @@ QByteArray bytesOf(const std::vector<uchar>& v) {
 }  // namespace
 
 Walk::Walk(cycletest::WindowRig& rig, const Case& c, const Disk& groups)
-    : rig_(rig), w_(rig.window()), case_(c), groups_(groups), model_(c, c.cameras) {}
+    : rig_(rig), w_(rig.window()), case_(c), groups_(groups), model_(c, c.cameras) {
+    // A failed mould's pulse ends with the alarm output off, though a product alarm raised
+    // during the pulse still stands.
+    if (case_.mouldPulse)
+        pulseEnd_ = QObject::connect(w_.notAllowCloseTimer, &QTimer::timeout, [this] {
+            if (w_.resultState == 2) quietAlarm_ = w_.cycle().alarmSerial();
+        });
+}
 
-Walk::~Walk() = default;
+Walk::~Walk() {
+    QObject::disconnect(pulseEnd_);
+}
 
 DrawROIWidget& Walk::page() {
     return *w_.drawROIWidget;
@@ -274,14 +283,16 @@ void Walk::inputs(const std::vector<int>& bits, bool on) {
 // alarm nor the count alarm), no re-sampling is under way; in the multi-step mode only once the
 // cycle before has judged its last step.
 bool Walk::cycleTakesEdge() {
-    if (w_.detectState != 1 || w_.resultState == 2 || w_.productAlarm || retraining()) return false;
+    // A re-sampling takes its templates from the cycle's steps and the area page it opens judges
+    // nothing: the edges still start cycles, and the return judges the one under way.
+    if (w_.detectState != 1 || w_.resultState == 2 || w_.productAlarm) return false;
     return case_.mode != MultiStep || w_.detectPending[kMouldStep] == 0;
 }
 
 // Whether the edges start a step the cycle judges now: the mould-open input starts the product
 // step, or the mould step where no second signal is waited for.
 bool Walk::edgeJudges(const std::vector<int>& bits) {
-    if (!cycleTakesEdge() || anyLost()) return false;
+    if (!cycleTakesEdge() || anyLost() || retraining()) return false;
     return std::count(bits.begin(), bits.end(), kMouldOpen) &&
            (case_.productStep() || !case_.mouldOnSecondSignal());
 }
@@ -455,7 +466,11 @@ void Walk::operate(const QString& name, const QString& arg) {
         model_.judgementChanged();
         return press(p.btnAutoChange);
     }
-    if (name == "return") return press(p.btnReturn);
+    if (name == "return") {
+        // The return from a re-sampling's area page gives the clamp before it judges the cycle.
+        if (gFromTrain) model_.clampGiven();
+        return press(p.btnReturn);
+    }
     if (name == "edit") {
         if (!p.isVisible() || !p.page().holdsCopies()) return skipped();
         ++view(std::clamp(w_.curCamera, 0, numCamera - 1)).editParam->roiParam1[kMouldStep][0];

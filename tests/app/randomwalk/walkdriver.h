@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -150,7 +151,8 @@ private:
     bool countsTold_ = false;          // a count differed: told once
     bool lossConfirmed_ =
         false;                // the camera-loss box is being confirmed: its power-off is asked for
-    quint32 quietAlarm_ = 0;  // the alarm whose output the switch to the templates ended
+    quint32 quietAlarm_ = 0;  // the alarm whose output the templates, the door or a pulse ended
+    QMetaObject::Connection pulseEnd_;
     bool stopped_ = false;
     QElapsedTimer stopClock_;
     int recordsAtStop_ = 0;

@@ -195,7 +195,12 @@ QStringList CycleModel::releasedByTimer() {
         broken << QStringLiteral("the product's alarm released by the mould's timer");
     else if (timerFor_ != alarmId_)
         broken << QStringLiteral("an alarm released by the timer of an earlier alarm");
-    if (alarmShown_ && alarmKind_ == 1) cycleOpen_ = false;
+    // The release judges the mould again with every camera passing: a passing mould to the
+    // count alarm.
+    if (alarmShown_ && alarmKind_ == 1) {
+        cycleOpen_ = false;
+        ++okMoulds_;
+    }
     alarmShown_ = false;
     timerFor_ = 0;
     return broken;

@@ -56,6 +56,8 @@ public:
     void countersReset();
     // The no-input time-out fired: the clamp is withheld until the next cycle starts.
     void noInputFired() { noInput_ = true; }
+    // The program let the clamp go on its own road, the cycle's mould step not yet judged.
+    void clampGiven() { cycleOpen_ = false; }
     // An operator road the model does not follow (start/stop, settings, restores, the area
     // page, a re-sampling): nothing is expected held until the next cycle starts.
     void roadUnknown();

@@ -15,6 +15,8 @@
 #
 # Drive the simulated machine while the program runs, from another terminal:
 #   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high: a step starts
+#                                      # (and, with the external trigger on, every simulation
+#                                      # camera takes its next picture: run/iosim.trigger)
 #   echo "in 0 0" >> run/iosim.cmd     # and low again
 #   echo "out" >> run/iosim.cmd        # the outputs by name, answered in run/iosim.log
 # and lose a simulation camera (here camera 2) and bring it back:

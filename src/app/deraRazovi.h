@@ -272,6 +272,7 @@ public slots:
     // with its files open again.
     void HandPanelToSystem(const QString& program);
     void CountRead();
+    // Saves the counters into count.ini; nothing is written before CountRead has read it.
     void CountWrite();
     void SlotNewUserLastStep() {}
     void CheckArea(bool Flag = false);

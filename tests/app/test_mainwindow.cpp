@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <tuple>
 
 #include "appfixture.h"
@@ -25,6 +26,8 @@
 #include "indexbutton.h"
 #include "iostatuswidget.h"
 #include "lostcamerawarnbox.h"
+#include "modbusdatasource.h"
+#include "modbusserver.h"
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "paramlimits.h"
@@ -567,6 +570,38 @@ TEST_F(MainWindow, StepsCountedBeforeTheirCycleEndsAreWrittenByEveryStop) {
         }
         EXPECT_EQ(stored(), steps);
     }
+}
+
+TEST_F(MainWindow, NoRoadWritesTheCountsBeforeTheStartHasReadThem) {
+    // Masters are served, and events answered, long before the start reads count.ini: here
+    // while the camera question is up.
+    installFactoryFiles();
+    const QString file = QDir::current().filePath("cnt_net/workspace/count.ini");
+    ProductionCounters stored;
+    stored.allNum[0] = 40;
+    stored.allCycleNum[0] = 12;
+    stored.failCycleNum[0] = 3;
+    stored.syncNGCycleNum = 6;
+    ASSERT_TRUE(CounterStore(file).write(stored));
+    const auto reset = [] { return gpWin->modbusServer->globalsSource()->resetCounters(); };
+    std::optional<modbus::ResetOutcome> early;
+    dialogs::ScopedAnswerer answers([&](QDialog*) {
+        if (!early && gpWin && gpWin->modbusServer) {
+            early = reset();
+            gpWin->CountWrite();           // a counted step
+            gpWin->saveUnsavedCounters();  // a stop, the minute's check
+        }
+        return int(QDialog::Rejected);
+    });
+    WindowUnderTest w;
+    ASSERT_TRUE(early.has_value()) << "nothing was asked during the start";
+    EXPECT_EQ(*early, modbus::ResetOutcome::Busy);
+    EXPECT_EQ(CounterStore(file).read(), stored);
+    EXPECT_EQ(ProductionCounters::fromGlobals(), stored);
+    // Once read, a reset zeroes the cycles and keeps the rest, as it always did.
+    EXPECT_EQ(reset(), modbus::ResetOutcome::Done);
+    stored.allCycleNum[0] = stored.failCycleNum[0] = 0;
+    EXPECT_EQ(CounterStore(file).read(), stored);
 }
 
 TEST_F(MainWindow, AStartOnAFullDiskTellsEachFileItCannotMakeAndKeepsTheListShown) {

@@ -713,8 +713,8 @@ void DeRaRazovi::InsertRecord(QString text) {
     retryRecordsSoon();
 }
 
-bool DeRaRazovi::ClearRecord() {
-    const bool cleared = operationLog_->clear(sys::actions().now().date());
+bool DeRaRazovi::ClearRecord(const RecordListing& listed) {
+    const bool cleared = operationLog_->clear(listed);
     // A deletion RECORD.db took does not take back a rollover the archive refuses: the day
     // before still waits there for it, and the records are not written again yet.
     if (!cleared || !operationLog_->rolloverDue())

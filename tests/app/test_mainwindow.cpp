@@ -522,6 +522,40 @@ TEST_F(MainWindow, ARecordsClearAfterMidnightKeepsTheDayBeforeForItsArchive) {
     }
 }
 
+// The question of a clear stays up over midnight while records are made, of the old day and
+// of the new: the clear deletes no row the question did not list.
+TEST_F(MainWindow, ARecordsClearDeletesOnlyTheRowsItsQuestionStoodOver) {
+    installFactoryFiles();
+    const QDateTime midnight(QDate(2026, 3, 2), QTime(0, 0));
+    recorder().setNow(midnight.addSecs(-60));
+    DeRaRazovi* window = nullptr;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (auto* box = qobject_cast<PasswordBox*>(d)) {
+            box->setEnteredPassword(gpWPara->serviceCodeText());
+            box->accept();
+            return box->result();
+        }
+        if (window && d->property("text").toString() == lan(297)) {
+            window->InsertRecord("before midnight");
+            recorder().setNow(midnight.addSecs(30));
+            window->InsertRecord("after midnight");
+        }
+        return int(QDialog::Accepted);
+    });
+    {
+        WindowUnderTest w;
+        window = w.window.get();
+        window->InsertRecord("alarm");
+        const QStringList listed = remarksIn("RECORD.db");
+        window->SlotSystemPara();
+        ASSERT_TRUE(window->wizardParaWidget->openSection(WizardParaWidget::Records));
+        window->wizardParaWidget->findChild<QAbstractButton*>("clearRecords")->click();
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), listed + QStringList{"before midnight"});
+        EXPECT_EQ(remarksIn("RECORD.db"), (QStringList{"after midnight", lan(298)}));
+    }
+    recorder().setNow(QDateTime());
+}
+
 TEST_F(MainWindow, CountsTheDiskRefusedAreWrittenByEveryStopOnceItTakesThem) {
     installFactoryFiles();
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);

@@ -289,6 +289,9 @@ bool OperationLog::writeDayFile(const QString& day) {
 }
 
 bool OperationLog::checkDate(const QDate& today) {
+    // Before loadRecordDay the day of the current file is unknown (a flush or a stop can come
+    // while the start still asks its questions): a rollover would archive its rows under no day.
+    if (recordDay_.isEmpty()) return true;
     const QString todayText = today.toString(QLatin1String(kDayFormat));
     if (!writePending()) return false;
     if (todayText == latestDay() && days_.size() <= 1) {

@@ -74,6 +74,7 @@ public:
     // the day does not change. Days the current file holds besides its latest are archived
     // each into its own file, also when today is that latest day.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
+    // Before loadRecordDay it does nothing.
     bool checkDate(const QDate& today);
     // A rollover was refused, or the current file holds rows of more than one day.
     bool rolloverDue() const { return rolloverRefused_ || days_.size() > 1; }

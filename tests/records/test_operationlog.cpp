@@ -171,6 +171,22 @@ TEST(OperationLog, RolloverArchivesUnderTheRecordDay) {
     EXPECT_EQ(day.readAll(), QByteArray("2026-03-05"));
 }
 
+TEST(OperationLog, NoRolloverBeforeTheRecordDayIsRead) {
+    testsupport::WorkDir dir;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("23.59.00", "l", "late");
+    }
+    // A flush while the start still asks its questions checks the day first.
+    OperationLog log;
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"23.59.00|l|late"});
+    log.loadRecordDay(kDay2);
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"23.59.00|l|late"});
+}
+
 TEST(OperationLog, InvalidDayFileFallsBackToTheDatabaseDate) {
     testsupport::WorkDir dir;
     {

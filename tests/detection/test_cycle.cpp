@@ -891,6 +891,27 @@ TEST(CycleCameras, AStopEndsARetryWaitingForItsCamera) {
     }
 }
 
+// The wait for a returned camera's frame is time: the passes that input or output changes run
+// meanwhile do not shorten it.
+TEST(CycleCameras, PassesOfInputChangesDoNotShortenTheWaitForAReturnedCamera) {
+    CycleRig rig("trigInDelay[1]=20", 2);
+    auto& second = rig.host.camAt(1);
+    rig.edge(0);
+    second.lose();
+    second.newFrames = false;
+    rig.controller->lostCamera();
+    rig.advance(3000);  // the step falls due and waits
+    second.comeBack();
+    // A pass sees the return, and as many more as the bound has periods run at once.
+    for (int i = 0; i <= kReturnedFrameWaitMs / kRunPeriodMs; ++i) rig.controller->run();
+    rig.advance(kRunPeriodMs);
+    EXPECT_EQ(rig.controller->lastJudgement().lost, 0u) << "still waiting";
+    second.newFrames = true;
+    rig.advance(2 * kRunPeriodMs);
+    EXPECT_EQ(second.inspected, (Steps{0, 1})) << "the frame of the return judged";
+    EXPECT_NE(rig.state.resultState, kResultAlarm);
+}
+
 // The editing page's re-check inspects camera by camera and then decides: a camera back
 // without a new frame holds the decision (the alarm stays, the box says what for) until it has
 // one; the notice goes once the next cycle judges that camera.

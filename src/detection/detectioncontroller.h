@@ -166,7 +166,7 @@ private:
     void tellHold(quint32 cameras);
 
     // decision helpers
-    // lost: the failed cameras whose frame went with their link.
+    // taken: the judgement decided, with the cameras it failed uninspected and why.
     void logResult(const bool* failed, bool anyNG, bool retryPending, const Judgement& taken) const;
     void okPath(int kind, bool alarmWasShown);
     bool ngPath(int kind, bool retryPending, const Judgement& taken);

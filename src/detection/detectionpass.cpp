@@ -163,6 +163,7 @@ void DetectionController::run() {
     }
     if (!s_.camerasOkShown) {
         s_.camerasOkShown = true;
+        lossTold_ = false;
         if (p.cameraLostOpt) host_.hideLostCameraBox();
         host_.hideWarning(lan(kEntryCameraUnavailable));
         host_.showWarning(lan(kEntryCameraReconnected));
@@ -730,12 +731,9 @@ void DetectionController::lostCamera() {
         setOutput(kClampOutput, 1);
         flush();
     }
-    if (para().cameraLostOpt) {
-        host_.hideWarning(lan(kEntryCameraReconnected));
-        host_.showLostCameraBox();
-    } else {
-        tellCameraLost();
-    }
+    // A new loss is told, whatever the operator confirmed of the one before.
+    lossTold_ = false;
+    tellCameraLost();
     host_.repaint();
 }
 
@@ -743,7 +741,15 @@ void DetectionController::tellCameraLost() {
     // The notice of the cameras' return, still up or waiting for its turn, would go on saying
     // they are back while the loss waits behind it.
     host_.hideWarning(lan(kEntryCameraReconnected));
-    host_.showWarning(lan(kEntryCameraUnavailable));
+    // Told once a loss: put over the panel again at every pass, it would keep the operator
+    // from its buttons (and from the loss box's power-off) until the camera returns.
+    if (std::exchange(lossTold_, true)) return;
+    // The loss box asks about a camera that is away; a decision held for a camera that is
+    // back has no power-off to offer.
+    if (para().cameraLostOpt && !cameraCheck())
+        host_.showLostCameraBox();
+    else
+        host_.showWarning(lan(kEntryCameraUnavailable));
 }
 
 bool DetectionController::frameCurrent(int camera) const {

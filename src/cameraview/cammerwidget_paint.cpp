@@ -459,6 +459,11 @@ QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState&
                           .arg(gAllCycleNum[cameraNo])
                           .arg(fps)});
     }
+    // The picture is the last one taken before the loss; the loss's box goes once confirmed,
+    // this line only with the camera's return.
+    if (!isConnected)
+        texts.append(
+            {QPoint(5, 300), kStatusFontPx, Qt::red, lan(kEntryCameraAway).arg(cameraNo + 1)});
     return texts;
 }
 

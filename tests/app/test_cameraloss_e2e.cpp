@@ -4,6 +4,7 @@
 // keeps them from what lies under it.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,18 @@ void tap(QWidget* button) {
 
 QWidget* confirmOf(WarnBox* box) {
     return box->findChild<QWidget*>(QStringLiteral("confirm"));
+}
+
+// Red pixels on the band of the view's line that says its camera is away.
+int redOnLossLine(CammerWidget& view) {
+    const QImage image = view.grab().toImage();
+    int red = 0;
+    for (int y = int(260 * view.winScaleH); y < int(310 * view.winScaleH); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
+        }
+    return red;
 }
 
 bool shows(int entry) {
@@ -103,6 +116,8 @@ TEST_F(CameraLoss, AConfirmedLossLeavesThePanelToTheOperator) {
     ASSERT_NO_FATAL_FAILURE(passesWhileLost(2));
     EXPECT_FALSE(gpWarnBox->isVisible()) << "not told again";
     EXPECT_TRUE(rig->output(0)) << "closing withheld";
+    EXPECT_GT(redOnLossLine(view(1)), 0) << "the view says its camera is away";
+    EXPECT_EQ(redOnLossLine(view(0)), 0);
 
     IndexButton& bar = *window().indexButton;
     tap(bar.findChild<QWidget*>(QStringLiteral("startstop")));
@@ -117,4 +132,5 @@ TEST_F(CameraLoss, AConfirmedLossLeavesThePanelToTheOperator) {
     tap(confirmOf(gpWarnBox));
     ASSERT_TRUE(rig->unplug(0, false) && rig->unplug(1, false));
     EXPECT_TRUE(rig->waitFor([] { return shows(kCamerasBack); }, kWaitMs)) << "the return";
+    EXPECT_EQ(redOnLossLine(view(1)), 0);
 }

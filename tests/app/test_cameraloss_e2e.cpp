@@ -47,8 +47,8 @@ QWidget* confirmOf(WarnBox* box) {
 int redOnLossLine(CammerWidget& view) {
     const QImage image = view.grab().toImage();
     int red = 0;
-    for (int y = int(260 * view.winScaleH); y < int(310 * view.winScaleH); ++y)
-        for (int x = 0; x < image.width(); ++x) {
+    for (int y = int(50 * view.winScaleH); y < int(100 * view.winScaleH); ++y)
+        for (int x = int(700 * view.winScaleW); x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
             red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
         }

@@ -744,9 +744,7 @@ void DetectionController::tellCameraLost() {
     // Told once a loss: put over the panel again at every pass, it would keep the operator
     // from its buttons (and from the loss box's power-off) until the camera returns.
     if (std::exchange(lossTold_, true)) return;
-    // The loss box asks about a camera that is away; a decision held for a camera that is
-    // back has no power-off to offer.
-    if (para().cameraLostOpt && !cameraCheck())
+    if (para().cameraLostOpt)
         host_.showLostCameraBox();
     else
         host_.showWarning(lan(kEntryCameraUnavailable));

@@ -621,6 +621,18 @@ TEST(CycleCameras, LostCameraBlocksTheCycleAndItsEdgeRunsOnceTheCameraIsBack) {
     EXPECT_EQ(rig.host.timerInterval(timers::Run), kRunPeriodMs);
 }
 
+// Detection started again while a camera is away (after a stop, or as the panel stays up after
+// a refused restart or shutdown) keeps the clamp withheld.
+TEST(CycleCameras, DetectionStartedWhileACameraIsLostKeepsTheClamp) {
+    CycleRig rig("", 2);
+    rig.host.camAt(1).connected = false;
+    rig.advance(100);
+    ASSERT_TRUE(rig.out(kClamp));
+    rig.controller->stopDetect();
+    rig.controller->startDetect();
+    EXPECT_TRUE(rig.out(kClamp));
+}
+
 // A step due while camera 2 is lost, or back without a new frame, waits for a frame of the
 // returned link with the clamp withheld, on every road to a judgement; then the judged frame
 // of camera 2 came after its loss.

@@ -263,12 +263,22 @@ Case drawCase(quint32 seed) {
             // The timer releases a mould's alarm; the door closed on a clean mould any alarm,
             // and its passing mould no count alarm, whose box would stand over the re-sampling.
             // The re-sampling takes the templates from the next mould, the check its failures.
-            if ((seed / 4) % 2 == 0) {
+            if ((seed / 4) % 3 == 0) {
                 c.okCount = c.product || c.doorTrigger ? 0 : c.okCount;
                 road = QStringList{"resample", (c.doorTrigger ? "door" : pass) + ":F",
                                    c.product ? "door:C" : "time", "yes"};
-            } else {
+            } else if ((seed / 4) % 3 == 1) {
                 road = QStringList{"resample", "yes", pass + ":C", pass + ":U", "return"};
+            } else {
+                // The door's close re-runs the mould step alone: a mould's alarm beside the
+                // product step. Lifted by an answer, then the product's alarm: the release
+                // timer of the lifted alarm must not release it. Then a mould's alarm of its
+                // own, which its timer releases.
+                c.product = c.upperOnly = c.doorTrigger = true;
+                c.productPulse = c.doorReset = false;
+                c.okCount = 0;
+                road = QStringList{pass + ":C", "door:U", "dontdetect:T", "yes", pass + ":M",
+                                   "time",      "yes",    "door:U",       "time"};
             }
             break;
         default:
@@ -286,7 +296,13 @@ Case drawCase(quint32 seed) {
             // before every failure of the mould step (the product step sees both halves).
             c.product =
                 c.mode == TwoColour || (c.mode == MultiStep ? r.bounded(3) == 0 : c.product);
-            c.reDetect = r.bounded(3) == 0 ? 1 + r.bounded(2) : 0;
+            // Retries, where a failed mould is answered by an alarm.
+            c.reDetect = r.bounded(4) != 0 ? 1 + r.bounded(2) : 0;
+            // A failed product pulses there, so that the mould step runs and fails.
+            if (c.reDetect && c.mode != MultiStep) {
+                c.mouldPulse = false;
+                c.productPulse = c.productStep();
+            }
             c.okNgPulse = r.bounded(8) == 0;
             c.cutOnAlarm = r.bounded(4) == 0;
             c.preCut = r.bounded(4) == 0 ? 1 + r.bounded(3) : 0;

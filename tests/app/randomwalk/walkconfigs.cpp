@@ -248,6 +248,8 @@ Case drawCase(quint32 seed) {
             // takes the slot on show; failed products pulse too, so no alarm ends the page.
             c.mouldPulse = true;
             c.productPulse = c.product;
+            // Or every result a pulse: the OK and NG pulses.
+            c.okNgPulse = r.bounded(4) == 0;
             focus = QStringList{"edge", "both",   "areas",     "addtemp", "source",
                                 "next", "yes",    "no",        "return",  "door",
                                 "time", "ignore", "delignore", "livetemp"};
@@ -271,14 +273,13 @@ Case drawCase(quint32 seed) {
                 road = QStringList{"resample", "yes", pass + ":C", pass + ":U", "return"};
             } else {
                 // The door's close re-runs the mould step alone: a mould's alarm beside the
-                // product step. Lifted by an answer, then the product's alarm: the release
-                // timer of the lifted alarm must not release it. Then a mould's alarm of its
-                // own, which its timer releases.
+                // product step, which its timer releases. The next one lifted by an answer, then
+                // the product's alarm: the release timer of the lifted alarm must not release it.
                 c.product = c.upperOnly = c.doorTrigger = true;
                 c.productPulse = c.doorReset = false;
                 c.okCount = 0;
-                road = QStringList{pass + ":C", "door:U", "dontdetect:T", "yes", pass + ":M",
-                                   "time",      "yes",    "door:U",       "time"};
+                road = QStringList{pass + ":C",    "door:U", "time",      "yes",  "door:U",
+                                   "dontdetect:T", "yes",    pass + ":M", "time", "yes"};
             }
             break;
         default:
@@ -322,11 +323,12 @@ Case drawCase(quint32 seed) {
             }
             // The no-input time-out after a passing mould; a camera lost while the cycle's
             // first step counts its delay down, and back on the picture it showed (the step
-            // must wait for a frame of the new link); then failures and their answers.
+            // must wait for a frame of the new link); then failures the mould step sees also
+            // on its upper half (retries act on them) and their answers.
             {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
-                road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":F",
-                                   "dontdetect:T", "yes",  p + ":F",     "redetect:T", "yes"};
+                road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":U",
+                                   "dontdetect:T", "yes",  p + ":U",     "redetect:T", "yes"};
                 // Running free, a camera back may take a frame of its new link before the step
                 // runs or not, as its clock has it: the camera is lost between cycles there.
                 if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));

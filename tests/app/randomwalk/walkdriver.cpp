@@ -119,6 +119,9 @@ void Walk::heard(const QString& text) {
                       .arg(r.step + 1)
                       .arg(cameras.isEmpty() ? "ok" : cameras)
                       .arg(r.retry ? "+" : "");
+        // An answer lifted the alarm and the step it let run judges now: a failure there
+        // raises the next alarm.
+        if (!byMachine_ && model_.alarmExpected() && w_.resultState != 2) model_.alarmAnswered();
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;

@@ -273,13 +273,15 @@ Case drawCase(quint32 seed) {
                 road = QStringList{"resample", "yes", pass + ":C", pass + ":U", "return"};
             } else {
                 // The door's close re-runs the mould step alone: a mould's alarm beside the
-                // product step, which its timer releases. The next one lifted by an answer, then
-                // the product's alarm: the release timer of the lifted alarm must not release it.
+                // product step, which its timer releases. The next one lifted by the door on a
+                // clean mould (or by an answer), then the product's alarm: the release timer of
+                // the lifted alarm must not release it.
                 c.product = c.upperOnly = c.doorTrigger = true;
                 c.productPulse = c.doorReset = false;
                 c.okCount = 0;
-                road = QStringList{pass + ":C",    "door:U", "time",      "yes",  "door:U",
-                                   "dontdetect:T", "yes",    pass + ":M", "time", "yes"};
+                road = QStringList{pass + ":C",    "door:U",    "time",      "yes", "door:U",
+                                   "door:C",       pass + ":M", "time",      "yes", "door:U",
+                                   "dontdetect:T", "yes",       pass + ":M", "time"};
             }
             break;
         default:

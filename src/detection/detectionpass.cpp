@@ -181,6 +181,9 @@ void DetectionController::run() {
     }
 
     if (s_.reCheckPending) {
+        // The retry is the failed step's: a step whose delay ran out meanwhile (the product
+        // step waiting longer in semi-automatic) was judged since.
+        if (s_.reCheckStep != kNoStep) s_.curDetect = s_.reCheckStep;
         const int kind = kindOf(mode, s_.curDetect);
         if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] > 0) {
             --s_.retryLeft[kind];

@@ -219,6 +219,7 @@ bool DetectionController::ngPath(int kind, bool retryPending, quint32 lost) {
         // An alarm is on screen already; nothing more is raised.
     } else if (retryPending && !isMultiMode(mode)) {
         s_.reCheckPending = 1;  // the next pass re-detects
+        s_.reCheckStep = s_.curDetect;
     } else {
         bool failed[kMaxCameras] = {};
         for (int c = 0; c < cameras(); ++c) failed[c] = cam(c) && !cam(c)->isOK();

@@ -96,6 +96,19 @@ void PulseWatch::published() {
         // failure); if none does before the timer runs out, it was cut short.
         if (kind.timer && kind.timer->isActive()) {
             kind.cutMs = int(held);
+            // A result that restarts the timer right after (its own output already on) takes
+            // it over.
+            const int left = kind.timer->remainingTime();
+            const int serial = kind.serial;
+            QMetaObject::invokeMethod(
+                &context_,
+                [this, k, serial, left] {
+                    Kind& cut = kinds_[k];
+                    if (cut.serial == serial && cut.timer && cut.timer->isActive() &&
+                        cut.timer->remainingTime() > left)
+                        cut.serial = 0;
+                },
+                Qt::QueuedConnection);
             continue;
         }
         kind.serial = 0;

@@ -184,6 +184,9 @@ void DetectionController::run() {
     }
 
     if (s_.reCheckPending) {
+        // The retry is the failed step's: a step whose delay ran out meanwhile (the product
+        // step waiting longer in semi-automatic) was judged since.
+        if (s_.reCheckStep != kNoStep) s_.curDetect = s_.reCheckStep;
         const int kind = kindOf(mode, s_.curDetect);
         if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] > 0) {
             --s_.retryLeft[kind];
@@ -783,12 +786,14 @@ PendingStep::Verdict DetectionController::look(PendingStep& pending) const {
 
 void DetectionController::startRetry() {
     s_.reCheckPending = 1;
+    s_.reCheckStep = s_.curDetect;
     // A retry judges for the trigger of the try that failed.
     retry_.open(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
 }
 
 void DetectionController::endRetry() {
     s_.reCheckPending = 0;
+    s_.reCheckStep = kNoStep;
     retry_.close();
 }
 

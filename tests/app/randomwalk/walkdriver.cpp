@@ -111,7 +111,10 @@ void Walk::heard(const QString& text) {
         for (int c = 0; c < numCamera; ++c)
             if (r.failed[size_t(c)]) cameras += QString::number(c + 1);
         trace_ += QStringLiteral(" =%1%2").arg(r.step + 1).arg(cameras.isEmpty() ? "ok" : cameras);
+        seeResult(r);
+        const int alarms = model_.alarmId();
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
+        if (model_.alarmId() != alarms) seeAlarmRaised(r);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;
         for (const QString& broken : model_.releasedByTimer()) violate(broken);
@@ -454,13 +457,15 @@ void Walk::operate(const QString& name, const QString& arg) {
     const auto press = [&](QAbstractButton* b) {
         if (!b->isVisible()) return skipped();
         if (!arg.isEmpty()) p.cbCamera->setCurrentIndex(arg.toInt());
+        seen_.chosen = arg.isEmpty() ? -1 : arg.toInt();
         if (b->isVisible()) b->click();
+        seen_.chosen = -1;
     };
     if (name == "lostok") return confirmCameraLoss();
     if (name == "addtemp") return press(p.btnAddTemp);
     if (name == "ignore") return press(p.btnIgnoreAlarm);
     if (name == "delignore") return press(p.btnDeleteIgnore);
-    if (name == "dontdetect") return press(p.btnNoCheck);
+    if (name == "dontdetect") return markCamera(arg, [&] { press(p.btnNoCheck); });
     if (name == "redetect") return press(p.btnReCheck);
     if (name == "livetemp") {
         model_.judgementChanged();
@@ -584,6 +589,7 @@ int Walk::answer(QDialog* d) {
             box.label = QStringLiteral("#%1").arg(entry);
     box.where = where();
     box.asked = reading(box.where);
+    box.camera = seen_.chosen;
     for (int c = 0; c < numCamera; ++c)
         box.shown.push_back(
             {shownFrame(c), bytesOf(view(c).context.resultMask), areasOf(*view(c).editParam)});

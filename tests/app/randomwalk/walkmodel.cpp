@@ -14,6 +14,12 @@ bool Result::parse(const QString& line, int cameras, Result* r) {
     r->step = line.section(' ', 3, 3).toInt() - 1;
     r->failed.assign(size_t(cameras), false);
     r->retry = line.contains(QLatin1String("detected again"));
+    r->lost.assign(size_t(cameras), false);
+    const QString lost = line.section(QLatin1String("), camera "), 1)
+                             .section(QLatin1String(" without the frame"), 0, 0);
+    if (line.contains(QLatin1String(" without the frame lost with its link")))
+        for (const QString& n : lost.split(QLatin1String(", ")))
+            if (n.toInt() >= 1 && n.toInt() <= cameras) r->lost[size_t(n.toInt() - 1)] = true;
     if (line.contains(QLatin1String("NG (camera "))) {
         const QStringList numbers = line.section(QLatin1String("NG (camera "), 1)
                                         .section(')', 0, 0)
@@ -48,6 +54,7 @@ void CycleModel::cycleStarts() {
     cycleFailed_.assign(size_t(cameras_), false);
     cycleCounted_ = false;
     cycleOpen_ = true;
+    productOpen_ = c_.productStep();
     noInput_ = false;
 }
 
@@ -70,12 +77,13 @@ void CycleModel::countersReset() {
 }
 
 void CycleModel::roadUnknown() {
-    cycleOpen_ = false;
+    cycleOpen_ = productOpen_ = false;
     noInput_ = false;
 }
 
 void CycleModel::alarmAnswered() {
     if (alarmShown_ && alarmKind_ == 1) cycleOpen_ = false;
+    productOpen_ = productOpen_ && !alarmShown_;
     alarmShown_ = false;
     timerFor_ = 0;
 }
@@ -175,10 +183,14 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
     if (kind == 1) {
         cycleOpen_ = false;
         if (byMachine) ++okMoulds_;
+    } else {
+        productOpen_ = false;
     }
     const bool lifts = c_.mode == MultiStep ? !(kind == 0 && c_.productPulse)
                                             : (kind == 0 && !c_.productPulse) || kind == 1;
     if (alarmShown_ && lifts) {
+        // Lifting the mould's alarm starts detection again with every output let go.
+        productOpen_ = false;
         alarmShown_ = false;
         timerFor_ = 0;
     }
@@ -198,7 +210,7 @@ QStringList CycleModel::releasedByTimer() {
     // The release judges the mould again with every camera passing: a passing mould to the
     // count alarm.
     if (alarmShown_ && alarmKind_ == 1) {
-        cycleOpen_ = false;
+        cycleOpen_ = productOpen_ = false;
         ++okMoulds_;
     }
     alarmShown_ = false;
@@ -216,6 +228,17 @@ QString CycleModel::clampHold(bool anyLost, bool countAlarm, bool running) const
         return QStringLiteral("the product's alarm stands");
     if (cycleOpen_ && startHolds) return QStringLiteral("the cycle's mould step is not judged");
     if (noInput_) return QStringLiteral("the no-input time-out fired");
+    return {};
+}
+
+// From a cycle's start the ejector is withheld until its product step passes or is answered,
+// and while the product's alarm stands; in the multi-step mode the ejector is the product
+// step's own output. A product answered by a pulse, or cut only on its alarm, starts free.
+QString CycleModel::ejectorHold() const {
+    if (c_.okNgPulse || c_.productPulse) return {};
+    if (alarmShown_ && alarmKind_ == 0) return QStringLiteral("the product's alarm stands");
+    if (productOpen_ && !c_.cutEjector)
+        return QStringLiteral("the cycle's product step is not judged");
     return {};
 }
 

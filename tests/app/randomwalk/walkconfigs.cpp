@@ -316,6 +316,12 @@ Case drawCase(quint32 seed) {
                 if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));
                 // The camera-loss box's confirm powers off.
                 if (c.lostBox) road.insert(3, QStringLiteral("lostok"));
+                // Detection stopped (its password and its question) judges no failed mould.
+                road << "startstop"
+                     << "yes";
+                if (c.password) road << "yes";
+                road << p + ":F"
+                     << "startstop";
             }
             break;
     }
@@ -396,7 +402,12 @@ Case drawCase(quint32 seed) {
         }
         c.steps << step;
     }
-    if (r.bounded(4) == 0) c.steps << QStringLiteral("stop");
+    // In semi-automatic a mould opened before the stop counts its product step alone, which
+    // only the stop saves.
+    if (r.bounded(4) == 0) {
+        if (c.semi) c.steps << QStringLiteral("edge:") + showing({});
+        c.steps << QStringLiteral("stop");
+    }
     return c;
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "dialogseam.h"
@@ -177,6 +178,7 @@ private:
         int marked = -1;  // the camera "Don't Detect" is pressed for, its re-check under way
         int markedLines = 0;
         std::vector<std::pair<int, QString>> alarmRecords;  // from which record, its text
+        std::set<std::pair<int, int>> failed;               // the cameras and steps a line failed
         bool stopped = false;                               // detection stopped by the operator
         quint32 alarmSerial = 0;
     } seen_;

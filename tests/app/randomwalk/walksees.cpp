@@ -4,6 +4,7 @@
 // camera the operator chose, and the re-check of "Don't Detect" passing that camera; the
 // ejector and the fourth output; no camera failed for a lost frame whose frame came; nothing
 // judged and no alarm raised while detection is stopped.
+#include <QDirIterator>
 #include <QSettings>
 #include <algorithm>
 
@@ -18,6 +19,7 @@ namespace walk {
 namespace {
 
 constexpr int kMouldStep = 1;
+constexpr int kClamp = 0;
 constexpr int kEjector = 1;
 constexpr int kFourthOutput = 3;
 constexpr int kRunning = 1;
@@ -71,6 +73,8 @@ void Walk::seeResult(const Result& r) {
     seen_.cycleFailed.clear();
     for (int c = 0; c < numCamera; ++c) seen_.cycleFailed.push_back(w_.camCycleNG[c]);
     seen_.counts = countsNow();
+    for (int c = 0; c < numCamera; ++c)
+        if (r.failed[size_t(c)]) seen_.failed.emplace(c, r.step);
     if (byMachine_ && seen_.stopped && w_.detectState != kRunning)
         violate(QStringLiteral("step %1 judged while detection is stopped").arg(r.step + 1));
     for (int c = 0; c < numCamera; ++c)
@@ -190,6 +194,18 @@ void Walk::checkSeen(const QString& step) {
                 violate(QStringLiteral("%1 confirmed and no record \"%2\"").arg(b.label, what));
         }
     }
+    // The pictures of a failed step go to its NG folder: none where no line failed the step.
+    for (QDirIterator it(QStringLiteral("alarmimage"), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QStringList path = it.next().split('/', Qt::SkipEmptyParts);
+        const int c = path.value(path.size() - 4).mid(6).toInt() - 1;
+        const int d = path.value(path.size() - 3).mid(6).toInt() - 1;
+        if (path.value(path.size() - 2) == "NG" && seen_.failed.emplace(c, d).second)
+            violate(QStringLiteral("an NG picture of camera %1's step %2, which no line failed: %3")
+                        .arg(c + 1)
+                        .arg(d + 1)
+                        .arg(path.last()));
+    }
     const QString ejector = model_.ejectorHold();
     if (!ejector.isEmpty() && !rig_.output(kEjector))
         violate(QStringLiteral("the ejector is let go while %1").arg(ejector));
@@ -198,6 +214,10 @@ void Walk::checkSeen(const QString& step) {
         violate(
             QStringLiteral("the mould's alarm with its timed release stands and the fourth "
                            "output is off"));
+    // The multi-step mode withholds the clamp as the mould step's own output.
+    if (case_.mode == MultiStep && !case_.okNgPulse && model_.alarmExpected() &&
+        model_.alarmKind() == kMouldStep && w_.resultState == 2 && !rig_.output(kClamp))
+        violate(QStringLiteral("the mould step's output is let go while its alarm stands"));
     const QString name = step.section(':', 0, 0);
     const bool machineStep = name == "edge" || name == "door" || name == "sig2" || name == "both" ||
                              name == "back" || name == "time";

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "camerastation.h"
 #include "cammersingleton.h"
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -153,10 +154,13 @@ void Walk::settle() {
     }
     rig_.waitFor(
         [&] {
-            // A step due while a camera is away, or back without a frame of its new link
-            // (the external trigger brings none by itself), may wait for it.
+            // A step due while a camera is away, or back without a frame of its new link, may
+            // wait for it; with the external trigger that frame went with the opening it missed
+            // (the next comes with the next opening, which the withheld clamp holds back): the
+            // step fails for it and is waited for.
             for (QTimer* t : w_.timerUp)
-                if (t && t->isActive() && !lost && !awaitsFrame()) return false;
+                if (t && t->isActive() && !lost && !(awaitsFrame() && !case_.extTrigger))
+                    return false;
             for (QTimer* t : {w_.outNGTimer, w_.notAllowCloseTimer, w_.notAllowThimbleTimer,
                               w_.sysFunc4OutputTimer})
                 if (t && t->isActive()) return false;
@@ -319,11 +323,17 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
         if (level_[bit]) raised.push_back(bit);
     if (!raised.empty()) inputs(raised, false);
     std::vector<int> shown;
+    // The mould opens again only once the clamp is let go; before, the pictures are still the
+    // opening's.
+    const quint64 opening = rig_.output(0) ? 0 : detection::nextMoment();
+    seen_.shownAt.resize(size_t(numCamera));
     for (int c = 0; c < numCamera; ++c) {
         const int letter = c < pictures.size() ? pictures.at(c).toLatin1() : 'c';
         shown.push_back(std::max(0, int(QByteArray(kPictureLetters).indexOf(char(letter)))));
         wanted_[size_t(c)] = shown.back();
-        if (!lost_[size_t(c)]) show(c, shown.back());
+        if (lost_[size_t(c)]) continue;
+        show(c, shown.back());
+        if (opening) seen_.shownAt[size_t(c)] = opening;
     }
     // A pass waiting inside a box takes the newest frames with the edge itself.
     if (w_.runTimer->isActive() && !rig_.waitFor([&] { return grabbed(shown); }, kWaitMs))

@@ -83,6 +83,17 @@ void Walk::seeResult(const Result& r) {
                                    "though a frame of its link came")
                         .arg(r.step + 1)
                         .arg(c + 1));
+    // A step judges the pictures of its own trigger: no frame a camera took after it was shown
+    // the next opening's.
+    const auto& judged = w_.cycle().lastJudgement();
+    for (int c = 0; c < numCamera && byMachine_; ++c)
+        if ((judged.cameras >> c & 1) && c < int(seen_.shownAt.size()) &&
+            judged.trigger < seen_.shownAt[size_t(c)] &&
+            seen_.shownAt[size_t(c)] < judged.frames[c].moment)
+            violate(QStringLiteral("step %1 judged camera %2 on the picture of an opening after "
+                                   "its trigger")
+                        .arg(r.step + 1)
+                        .arg(c + 1));
     if (byMachine_ || seen_.marked < 0) return;
     ++seen_.markedLines;
     if (seen_.marked < numCamera && r.failed[size_t(seen_.marked)])

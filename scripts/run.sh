@@ -15,6 +15,8 @@
 #
 # Drive the simulated machine while the program runs, from another terminal:
 #   echo "in 0 1" >> run/iosim.cmd     # mould open (input terminal 1) high: a step starts
+#                                      # (and, with the external trigger on, every simulation
+#                                      # camera takes its next picture: run/iosim.trigger)
 #   echo "in 0 0" >> run/iosim.cmd     # and low again
 #   echo "out" >> run/iosim.cmd        # the outputs by name, answered in run/iosim.log
 # and lose a simulation camera (here camera 2) and bring it back:
@@ -140,11 +142,13 @@ fi
 if [ -z "${MOULDMON_SERIAL:-}" ] && [ "${MOULDMON_ON_PANEL:-0}" != "1" ]; then
     : > iosim.cmd
     : > iosim.log
+    # The mould-open input is wired to the simulation cameras' triggers through a file.
     tail -n 0 -f --pid=$$ iosim.cmd | setsid "$bin/mouldmon-iosim" --link "$work/iosim.tty" \
-        --params "$work/PARAM.db" > iosim.log 2>&1 &
+        --params "$work/PARAM.db" --trigger-file "$work/iosim.trigger" > iosim.log 2>&1 &
     started+=($!)
     if wait_for 10 has_line '^IO board simulator on ' iosim.log; then
         export MOULDMON_SERIAL="$work/iosim.tty"
+        export MOULDMON_SIM_TRIGGER="$work/iosim.trigger"
         echo "IO board: the simulator; append commands to $work/iosim.cmd (e.g. 'in 0 1'),"
         echo "          output changes by name in $work/iosim.log"
     else

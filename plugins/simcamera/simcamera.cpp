@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cstring>
 
@@ -9,8 +10,12 @@
 
 namespace simcamera {
 
-SimCamera::SimCamera(const QString& folder, bool holdPicture, QObject* parent)
-    : CameraInterface(parent), folder_(folder), holdPicture_(holdPicture) {}
+SimCamera::SimCamera(const QString& folder, bool holdPicture, const QString& triggerFile,
+                     QObject* parent)
+    : CameraInterface(parent),
+      folder_(folder),
+      holdPicture_(holdPicture),
+      triggerFile_(triggerFile) {}
 
 bool SimCamera::open() {
     isOpen_ = pictures_.load(folder_, colour_);
@@ -27,7 +32,12 @@ void SimCamera::start() {
     if (!isOpen_ || running_) return;
     running_ = true;
     clock_.start();
-    newFrame();
+    lastFrameMs_ = 0;
+    // A triggered camera waits for its trigger: the edges before its start are not its own.
+    if (externalTrigger_)
+        edgesSeen_ = wireCount();
+    else
+        newFrame();
 }
 
 void SimCamera::stop() {
@@ -52,6 +62,7 @@ void SimCamera::getFps(int* fps) {
 
 void SimCamera::setExternalTrigger(bool on) {
     catchUp();
+    if (on && !externalTrigger_) edgesSeen_ = wireCount();
     externalTrigger_ = on;
     if (running_) lastFrameMs_ = clock_.elapsed();
 }
@@ -64,6 +75,11 @@ bool SimCamera::reconnect() {
     if (!isOpen_ || unplugged()) return false;
     if (lost_) {
         lost_ = false;
+        // What the old link held goes with it, and the camera wakes in free run: the program
+        // sets its trigger mode again.
+        delivered_ = sequence_;
+        externalTrigger_ = false;
+        lastFrameMs_ = clock_.elapsed();
         qInfo().noquote() << "simulation camera" << folder_ << "plugged in again";
     }
     return true;
@@ -97,6 +113,8 @@ bool SimCamera::grabImage(uchar* buffer) {
     }
     if (lost_) return false;
     catchUp();
+    takeEdges();
+    if (sequence_ == 0) return false;  // no frame taken yet
     const QByteArray& frame = pictures_.frame(picture_);
     std::memcpy(buffer, frame.constData(), size_t(frame.size()));
     const bool isNew = sequence_ > delivered_;
@@ -106,6 +124,29 @@ bool SimCamera::grabImage(uchar* buffer) {
 
 void SimCamera::newFrame() {
     ++sequence_;
+    lastFrameMs_ = clock_.elapsed();
+}
+
+quint64 SimCamera::wireCount() const {
+    if (triggerFile_.isEmpty()) return 0;
+    QFile file(triggerFile_);
+    // No file: no wire yet, no edge counted.
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    bool read = false;
+    const quint64 count = file.read(32).trimmed().toULongLong(&read);
+    return read ? count : edgesSeen_;
+}
+
+void SimCamera::takeEdges() {
+    if (!running_ || !externalTrigger_ || triggerFile_.isEmpty()) return;
+    const quint64 count = wireCount();
+    // A count that went back belongs to a wire made anew: its edges are counted from zero.
+    const quint64 edges = count >= edgesSeen_ ? count - edgesSeen_ : count;
+    edgesSeen_ = count;
+    if (edges == 0) return;
+    picture_ = int((picture_ + edges % quint64(pictures_.count())) % quint64(pictures_.count()));
+    framesOnPicture_ = 0;
+    sequence_ += edges;
     lastFrameMs_ = clock_.elapsed();
 }
 

@@ -3,9 +3,12 @@
 //
 // Free run: after start() a new frame every kFramePeriodMs, the next picture after
 // kFramesPerPicture frames. softwareTrigger() takes a new frame at once and moves to the next
-// picture. With the external trigger on, only softwareTrigger() makes new frames (there is no
-// trigger input to wait for). The frames are computed when grabbed; the camera has no thread.
-// A file named kUnpluggedFile in the camera's folder unplugs it (see simlimits.h).
+// picture. With the external trigger on, the camera takes no frame at its start; its trigger
+// line is the wire's file (kTriggerFileVariable): every edge counted there takes the next
+// picture, as does softwareTrigger(). The frames are computed when grabbed; the camera has no
+// thread. A file named kUnpluggedFile in the camera's folder unplugs it (see simlimits.h); plugged
+// in again it comes back as a real camera does after a power cycle: in free run, with no frame
+// of the old link, until the program sets its trigger mode again.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -18,8 +21,10 @@ namespace simcamera {
 class SimCamera : public CameraInterface {
     Q_OBJECT
 public:
-    // holdPicture: free-run frames keep showing the current picture.
-    SimCamera(const QString& folder, bool holdPicture, QObject* parent = nullptr);
+    // holdPicture: free-run frames keep showing the current picture. triggerFile: the wire's
+    // file (empty: no wire).
+    SimCamera(const QString& folder, bool holdPicture, const QString& triggerFile,
+              QObject* parent = nullptr);
 
     bool open() override;
     void close() override;
@@ -46,6 +51,10 @@ private:
     void catchUp();
     void newFrame();
     bool unplugged() const;
+    // The edges the wire's file counts now; the last count seen when it cannot be read.
+    quint64 wireCount() const;
+    // A picture for every edge since the last look.
+    void takeEdges();
 
     QString folder_;
     PictureSet pictures_;
@@ -55,6 +64,8 @@ private:
     bool externalTrigger_ = false;
     bool lost_ = false;  // the loss was reported; nothing works until a reconnect
     const bool holdPicture_;
+    const QString triggerFile_;
+    quint64 edgesSeen_ = 0;  // the wire's count when the camera last looked
     int exposeTime_ = 0;
     int gain_ = 0;
 

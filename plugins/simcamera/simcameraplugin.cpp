@@ -65,7 +65,8 @@ QVector<_cameraInfo> SimCameraPlugin::findCameras() {
 CameraInterface* SimCameraPlugin::createCamera(_cameraInfo info) {
     const QString folder = info.properties.value(QLatin1String(kFolderProperty)).toString();
     if (folder.isEmpty()) return nullptr;
-    return new SimCamera(folder, !qgetenv(kHoldPictureVariable).isEmpty(), this);
+    return new SimCamera(folder, !qgetenv(kHoldPictureVariable).isEmpty(),
+                         qEnvironmentVariable(kTriggerFileVariable), this);
 }
 
 }  // namespace simcamera

@@ -21,6 +21,12 @@ constexpr const char* kFolderProperty = "folder";
 // a scene must not see it move on by itself on a slow machine.
 constexpr const char* kHoldPictureVariable = "MOULDMON_SIM_HOLD";
 
+// Names the file of the trigger wire: the count of the machine's mould-open edges, written by
+// the IO-board simulator (tools/iosim, --trigger-file). A camera on the external trigger takes
+// one picture for every edge counted since it last looked; without the variable only manual
+// triggers make its frames.
+constexpr const char* kTriggerFileVariable = "MOULDMON_SIM_TRIGGER";
+
 // While a file of this name is in a camera's folder, the camera is unplugged: its next grab
 // reports the loss (sigCameraLost) and it answers no grab and no reconnect until the file is
 // gone. A person (or a test) loses a camera with `touch` and brings it back with `rm`.

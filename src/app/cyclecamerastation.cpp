@@ -56,9 +56,12 @@ int CammerWidgetStation::link() const {
     return view_->lossCount;
 }
 
-void CammerWidgetStation::markFrameLost(bool lost) {
-    if (view_->frameLostWithLink == lost) return;
+void CammerWidgetStation::markFrameMissing(detection::FrameMissing why) {
+    const bool lost = why == detection::FrameMissing::LostWithLink;
+    const bool notDelivered = why == detection::FrameMissing::NotDelivered;
+    if (view_->frameLostWithLink == lost && view_->frameNotDelivered == notDelivered) return;
     view_->frameLostWithLink = lost;
+    view_->frameNotDelivered = notDelivered;
     view_->update();
 }
 
@@ -73,7 +76,7 @@ void CammerWidgetStation::setOK(bool ok) {
 void CammerWidgetStation::resetResults() {
     engine::EngineContext& ctx = view_->context;
     ctx.isOK = true;
-    markFrameLost(false);
+    markFrameMissing(detection::FrameMissing::None);
     for (int d = 0; d < engine::kDetections; ++d) {
         for (int i = 0; i < engine::kMaxRois; ++i) {
             ctx.roiOK[d][i] = 1;

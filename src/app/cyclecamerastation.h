@@ -22,7 +22,7 @@ public:
     bool isConnected() const override;
     int link() const override;
     detection::FrameStamp frameStamp() const override { return stamp_; }
-    void markFrameLost(bool lost) override;
+    void markFrameMissing(detection::FrameMissing why) override;
     bool isOK() const override;
     void setOK(bool ok) override;
     void resetResults() override;

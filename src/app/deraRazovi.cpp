@@ -126,6 +126,8 @@ DeRaRazovi::DeRaRazovi(QWidget* parent) : QWidget(parent) {
         return ModbusMachineState{detectState, resultState, curDetect};
     });
     modbusServer->globalsSource()->setCounterSaver([this] { CountWrite(); });
+    // Masters are served from here on; the counts are read much later in the start.
+    modbusServer->globalsSource()->setCountsRead([this] { return savedCounters_.has_value(); });
     httpApiServer = QSharedPointer<HttpApiServer>::create();
     httpApiServer->setStateReader([this] {
         return httpapi::MachineState{detectState, resultState, curDetect};
@@ -711,8 +713,8 @@ void DeRaRazovi::InsertRecord(QString text) {
     retryRecordsSoon();
 }
 
-bool DeRaRazovi::ClearRecord() {
-    const bool cleared = operationLog_->clear(sys::actions().now().date());
+bool DeRaRazovi::ClearRecord(const RecordListing& listed) {
+    const bool cleared = operationLog_->clear(listed);
     // A deletion RECORD.db took does not take back a rollover the archive refuses: the day
     // before still waits there for it, and the records are not written again yet.
     if (!cleared || !operationLog_->rolloverDue())
@@ -763,6 +765,13 @@ void DeRaRazovi::CountRead() {
 }
 
 void DeRaRazovi::CountWrite() {
+    // Every road that saves counts comes through here. Before count.ini is read the counters
+    // are not the stored ones (the start answers events long before it reads them): writing
+    // them would replace every stored count.
+    if (!savedCounters_) {
+        qWarning() << "counters: not written, count.ini is not read yet";
+        return;
+    }
     const ProductionCounters counters = ProductionCounters::fromGlobals();
     const bool written = counterStore_->write(counters);
     if (written) savedCounters_ = counters;

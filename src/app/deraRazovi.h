@@ -21,6 +21,7 @@
 #include "editpagehost.h"
 #include "globals.h"
 #include "heartbeatled.h"
+#include "operationrecord.h"
 #include "privilege.h"
 #include "question.h"
 #include "viewhooks.h"
@@ -248,9 +249,10 @@ public slots:
     void InsertRecord(QString text);
     // Written by the start once it went through: a start a stop ends has readied nothing.
     void recordSystemReady();
-    // False when the day's records could not be deleted (told with the other stores).
-    bool ClearRecord();
-    // The operation log; ClearRecord clears today's records in it.
+    // Deletes the listed records; false when they could not be deleted (told with the other
+    // stores).
+    bool ClearRecord(const RecordListing& listed);
+    // The operation log; ClearRecord clears records in it.
     OperationLog& RecordLog();
     void SlotShowAlarmImgae();
     void SlotReTrain();
@@ -272,6 +274,7 @@ public slots:
     // with its files open again.
     void HandPanelToSystem(const QString& program);
     void CountRead();
+    // Saves the counters into count.ini; nothing is written before CountRead has read it.
     void CountWrite();
     void SlotNewUserLastStep() {}
     void CheckArea(bool Flag = false);

@@ -160,13 +160,13 @@ void MainWindowSettingsHost::showhideMscale() {
     w_.showhideMscale();
 }
 
-bool MainWindowSettingsHost::clearRecord() {
-    return w_.ClearRecord();
+bool MainWindowSettingsHost::clearRecord(const RecordListing& listed) {
+    return w_.ClearRecord(listed);
 }
 
-std::vector<OperationRecord> MainWindowSettingsHost::todaysRecords() {
-    // The day ClearRecord clears.
-    return w_.RecordLog().recordsOf(sys::actions().now().date());
+RecordListing MainWindowSettingsHost::todaysRecords() {
+    const QDate today = sys::actions().now().date();
+    return {today, w_.RecordLog().recordsOf(today)};
 }
 
 void MainWindowSettingsHost::flushAll() {

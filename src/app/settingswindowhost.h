@@ -37,8 +37,8 @@ public:
     void endProgram(int status) override;
 
     void showhideMscale() override;
-    bool clearRecord() override;
-    std::vector<OperationRecord> todaysRecords() override;
+    bool clearRecord(const RecordListing& listed) override;
+    RecordListing todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;

@@ -145,9 +145,11 @@ public:
     bool isConnected = true;
     bool manualCapture = true;
     int lossCount = 0;
-    // The step failed here for the frame that went with a lost link, not for what it showed:
-    // the status lines say so while the alarm is up.
+    // The step failed here for the frame that went with a lost link, or for a camera back from
+    // a loss that sent none, not for what it showed: the status lines say so while the alarm is
+    // up.
     bool frameLostWithLink = false;
+    bool frameNotDelivered = false;
     int fps = 0;
 
     // --- frame geometry and scales ---

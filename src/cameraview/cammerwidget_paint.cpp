@@ -440,9 +440,10 @@ QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState&
     }
 
     // Under the NG mark, which it explains.
-    if (frameLostWithLink && !onTemplate)
+    if ((frameLostWithLink || frameNotDelivered) && !onTemplate)
         texts.append({QPoint(5, 250), kStatusFontPx, Qt::red,
-                      lan(kEntryFrameLostWithLink).arg(cameraNo + 1)});
+                      lan(frameLostWithLink ? kEntryFrameLostWithLink : kEntryFrameNotDelivered)
+                          .arg(cameraNo + 1)});
 
     if (onTemplate) {
         texts.append({QPoint(850, 40), kStatusFontPx, Qt::green,

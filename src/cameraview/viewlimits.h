@@ -183,6 +183,7 @@ constexpr int kEntryRecentNg = 314;
 constexpr int kEntryTemplates = 315;
 constexpr int kEntryCounters = 316;
 constexpr int kEntryFrameLostWithLink = 677;
+constexpr int kEntryFrameNotDelivered = 690;
 constexpr int kEntryDetected = 528;
 constexpr int kEntryWaiting = 529;
 constexpr int kEntryCameraLost = 655;

@@ -24,6 +24,13 @@ struct FrameStamp {
     int link = 0;
 };
 
+// Why a camera failed a step without being inspected.
+enum class FrameMissing {
+    None,
+    LostWithLink,  // the frame of the step's trigger went with the camera's lost link
+    NotDelivered,  // the camera was back before the trigger and sent no frame within the bound
+};
+
 class CameraStation {
 public:
     virtual ~CameraStation() = default;
@@ -39,9 +46,9 @@ public:
     // The stamp of the frame held, set when updateImage delivered it over a live link.
     virtual FrameStamp frameStamp() const = 0;
 
-    // The camera failed the step because the frame of its trigger went with a lost link: the
-    // view tells so beside the alarm until the camera is inspected again or the results reset.
-    virtual void markFrameLost(bool lost) = 0;
+    // Why the camera failed the step uninspected (None: it did not): the view tells so beside
+    // the alarm until the camera is inspected again or the results reset.
+    virtual void markFrameMissing(FrameMissing why) = 0;
 
     // Result of the camera's last run.
     virtual bool isOK() const = 0;

@@ -12,6 +12,7 @@
 #include "camerastation.h"
 #include "cyclestate.h"
 #include "outputplan.h"
+#include "pendingstep.h"
 
 class ControlPort;
 class WizardPara;
@@ -33,10 +34,12 @@ public:
     void timerUp(int position);
     // A camera whose frame was taken before its link was last lost is not inspected: it counts
     // as not passed and holds the decision of the step (checkNG).
-    void runAlgorithm(int camera, int position);
+    void runAlgorithm(int camera, int position) {
+        judgeCamera(camera, position, FrameMissing::None);
+    }
     // False when it did not run: a camera has no frame since its loss yet, the retry waits.
-    // Where no such frame is to come (external trigger, or none within kReturnedFrameWaitMs
-    // of the return) the retry fails for the camera, finally.
+    // Where no such frame is to come (see PendingStep::look) the retry fails for the camera,
+    // finally.
     bool reCheck();
     // Debounce check of input i: latches it when its active level is still present.
     bool checkInput(int input);
@@ -49,6 +52,8 @@ public:
     void setParallelInspection(bool on) { parallel_ = on; }
 
     // --- the result decision ---
+    // The decision of the roads outside the cycle (the editing page, the answers to an alarm):
+    // one held for a camera without a new frame says on the box which picture it waits for.
     void checkNG(bool isClearNG);
     void startDetect();
     void stopDetect();
@@ -83,8 +88,9 @@ public:
         quint32 serial = 0;  // judgementSerial() of its decision; 0: none yet
         int step = -1;
         quint64 trigger = 0;
-        quint32 cameras = 0;  // the cameras whose frame was inspected
-        quint32 lost = 0;     // the cameras failed for the frame that went with their link
+        quint32 cameras = 0;       // the cameras whose frame was inspected
+        quint32 lost = 0;          // the cameras failed for the frame that went with their link
+        quint32 notDelivered = 0;  // the cameras failed for sending none since their return
         FrameStamp frames[kMaxCameras];
     };
     const Judgement& lastJudgement() const { return lastJudgement_; }
@@ -121,26 +127,28 @@ private:
     bool startPosition(int position, int delayTenths);
     void runNow(int position);
     // Inspects every camera's step of the position at the same time, ahead of the
-    // runAlgorithm calls that take the results in camera order.
-    void inspectAhead(int position);
+    // judgeCamera calls that take the results in camera order; not when a camera fails the
+    // step uninspected (failing).
+    void inspectAhead(int position, quint32 failing);
+    // runAlgorithm on a road that decided already that the camera fails uninspected (missing).
+    void judgeCamera(int camera, int position, FrameMissing missing);
     bool allCamerasOK() const;
     // The camera's frame came over its link as it is now (none of before a loss).
     bool frameCurrent(int camera) const;
     // The cameras whose frame is not.
     quint32 staleFrames() const;
-    // What a due step, started at the moment `trigger` and waiting `waitedTicks` since, does
-    // about the cameras without a frame of their link: waits for them, or fails for those
-    // (`lost`) back without one where none is to come. With the external trigger, a camera
-    // back after the step's trigger lost the frame of this opening with the old link and the
-    // next comes with the next opening, which the withheld clamp prevents; otherwise the frame
-    // is late kReturnedFrameWaitMs after the later of the return and the trigger.
-    enum class Stale { None, Wait, Lost };
-    Stale staleCameras(quint64 trigger, int waitedTicks, quint32* lost) const;
+    CameraLinks cameraLinks() const;
+    qint64 nowMs() const;
+    // Looks at the cameras for the pending step (PendingStep::look).
+    PendingStep::Verdict look(PendingStep& pending) const;
+    // A failed try with a retry left: the next pass judges the step again, for its trigger.
+    void startRetry();
+    void endRetry();
     // The position's step is due but a camera is lost or has sent no frame since it came
-    // back: the step waits on its countdown timer with the clamp withheld.
-    void waitForCameras(int position);
-    // The camera fails the step, uninspected: its frame went with its link.
-    void failLostFrame(int camera, int step, int kind);
+    // back (lacking): the step waits on its countdown timer with the clamp withheld.
+    void waitForCameras(int position, quint32 lacking);
+    // The camera fails the step, uninspected, for the reason given.
+    void failMissingFrame(int camera, int step, int kind, FrameMissing why);
     // The warning box tells of a step that waits for a camera while one does, and only then.
     void refreshWaitNotice();
     // "1, 3": the numbers of the cameras in the mask.
@@ -149,24 +157,32 @@ private:
     // The loss on the warning box, in place of the notice that the cameras were back.
     void tellCameraLost();
     void beginJudgement(quint64 trigger);
+    // Takes the decision of the judgement being taken; true when it was held for cameras
+    // left uninspected for an old frame.
+    bool decide(bool isClearNG);
     // The step's decision is not taken: a camera was not inspected for an old frame.
     void holdDecision(quint32 unjudged);
+    // The box tells which cameras' new pictures a held decision waits for (none: withdrawn).
+    void tellHold(quint32 cameras);
 
     // decision helpers
-    // lost: the failed cameras whose frame went with their link.
-    void logResult(const bool* failed, bool anyNG, bool retryPending, quint32 lost) const;
+    // taken: the judgement decided, with the cameras it failed uninspected and why.
+    void logResult(const bool* failed, bool anyNG, bool retryPending, const Judgement& taken) const;
     void okPath(int kind, bool alarmWasShown);
-    bool ngPath(int kind, bool retryPending, quint32 lost);
-    void raiseAlarm(int kind, const bool* failed, quint32 lost);
+    bool ngPath(int kind, bool retryPending, const Judgement& taken);
+    void raiseAlarm(int kind, const bool* failed, const Judgement& taken);
     void showResult(bool ngLeds);
-    void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm, quint32 lostFrames);
+    void failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm,
+                    quint32 uninspected);
     void handOver();
 
     CycleHost& host_;
     CycleState& s_;
-    int passCount_ = 0;         // tR: passes since start or since the last camera recovery
-    quint32 newFrameMask_ = 0;  // cameras that delivered a frame (external trigger)
-    int lastDelay_ = 0;         // delay of the position started last, tenths
+    int passCount_ = 0;  // tR: passes since start or since the last camera recovery
+    // Cameras holding a frame that neither a step judged nor an alarm stood over (external
+    // trigger): a frame of every camera starts a cycle.
+    quint32 unjudgedFrames_ = 0;
+    int lastDelay_ = 0;  // delay of the position started last, tenths
     bool parallel_ = true;
     // A camera inspected the step since the last decision: that decision writes the result
     // line, whatever road judged it (the cycle, the door, the editing page's answers).
@@ -176,20 +192,21 @@ private:
     quint32 countAlarmSerial_ = 0;
     OutputPlan ngAlarmHold_;  // what the NG alarm raised last holds while it stands
     std::unique_ptr<ParallelInspection> inspection_;
-    quint64 triggerMoment_[kMaxSteps] = {};  // when each position was started
-    bool waiting_[kMaxSteps] = {};           // the position's step waits for its cameras
-    QString waitNotice_;                     // the wait's warning on the box; empty: none
-    // Passes since the camera came back without a frame of its returned link yet (0: not
-    // back, or a frame came), and the moment a pass saw it back.
-    int returnPasses_[kMaxCameras] = {};
-    quint64 returnMoment_[kMaxCameras] = {};
-    int waitTicks_[kMaxSteps] = {};  // ticks the position's step has waited for its cameras
-    quint32 frameLost_ = 0;          // cameras the step being judged fails for a lost frame
-    quint32 unjudged_ = 0;           // cameras runAlgorithm left uninspected for an old frame
-    bool heldForCameras_ = false;    // checkNG held the last decision for them
-    bool judging_ = false;
-    Judgement judgement_;  // the one being taken
+    PendingStep steps_[kMaxSteps];  // each position's step from its trigger to its judgement
+    PendingStep retry_;             // the retry of the failed try, while reCheckPending
+    CameraReturns returns_;
+    // The judgement being taken, from the road's trigger (or the first camera the editing
+    // page's re-check inspects) to the decision.
+    struct Taking {
+        bool open = false;
+        Judgement judgement;
+        quint32 unjudged = 0;  // cameras left uninspected for an old frame
+    };
+    Taking taking_;
     Judgement lastJudgement_;
+    QString waitNotice_;  // the wait's warning on the box; empty: none
+    QString holdNotice_;  // the held decision's; empty: none
+    quint32 holdCameras_ = 0;
 };
 
 }  // namespace detection

@@ -86,6 +86,8 @@ constexpr int kEntryNoInput = 335;
 constexpr int kEntryCameraReconnected = 656;
 constexpr int kEntryStepWaitsForCamera = 676;
 constexpr int kEntryFrameLostWithLink = 677;
+constexpr int kEntryFrameNotDelivered = 690;
+constexpr int kEntryReCheckWaitsForCamera = 691;
 
 // --- LEDs ---
 constexpr int kLedDetecting = 4;

@@ -135,14 +135,16 @@ void DetectionController::run() {
     for (int c = 0; c < cameras(); ++c) {
         if (!cam(c) || !cam(c)->updateImage()) continue;
         ++s_.frameCount[c];
-        if (p.sysUsage && s_.resultState != kResultAlarm) newFrameMask_ |= bit(c);
+        // The frames that come while an alarm stands belong to it and start nothing after
+        // its answer.
+        if (p.sysUsage && s_.resultState != kResultAlarm)
+            unjudgedFrames_ |= bit(c);
+        else
+            unjudgedFrames_ &= ~bit(c);
     }
-    const int waitPasses = kReturnedFrameWaitMs / kRunPeriodMs;
-    for (int c = 0; c < cameras(); ++c) {
-        const bool back = cam(c) && cam(c)->isConnected() && !frameCurrent(c);
-        if (back && returnPasses_[c] == 0) returnMoment_[c] = nextMoment();
-        returnPasses_[c] = back ? std::min(returnPasses_[c] + 1, waitPasses) : 0;
-    }
+    const qint64 now = nowMs();
+    for (int c = 0; c < cameras(); ++c)
+        returns_.see(c, cam(c) && cam(c)->isConnected() && !frameCurrent(c), now);
 
     if (!cameraCheck()) {
         // A lost camera blocks the cycle: the clamp stays withheld, the warning stays up and
@@ -210,8 +212,8 @@ void DetectionController::run() {
 
     if (p.sysUsage) {
         const quint32 all = cameras() >= 32 ? ~0u : bit(cameras()) - 1;
-        if (cameras() == 0 || (newFrameMask_ & all) == all) {
-            newFrameMask_ = 0;
+        if (cameras() == 0 || (unjudgedFrames_ & all) == all) {
+            unjudgedFrames_ = 0;
             s_.forcedInput = kOpenInput;
         }
     }
@@ -346,9 +348,7 @@ bool DetectionController::handleManualStep() {
 
 void DetectionController::runNow(int position) {
     if (position < 0 || position >= kMaxSteps) return;
-    triggerMoment_[position] = nextMoment();
-    waiting_[position] = false;
-    waitTicks_[position] = 0;
+    steps_[position].open(nextMoment());
     s_.trigDelayLeft[position] = 0;
     timerUp(position);
 }
@@ -465,9 +465,7 @@ DetectionController::Scan DetectionController::scanMulti(int input, bool cycleSt
 }
 
 bool DetectionController::startPosition(int position, int delayTenths) {
-    triggerMoment_[position] = nextMoment();
-    waiting_[position] = false;
-    waitTicks_[position] = 0;
+    steps_[position].open(nextMoment());
     if (delayTenths > 0) {
         s_.trigDelayLeft[position] = delaySeconds(delayTenths);
         host_.startTimer(timers::delay(position), kTickMs);
@@ -502,36 +500,43 @@ void DetectionController::timerUp(int position) {
     // Every road to a step's judgement ends here or in reCheck: a step never judges the frame
     // a camera held before it was lost, it waits for a frame of the link that came back, or
     // fails for the camera where that frame is not to come.
-    quint32 lost = 0;
-    if (staleCameras(triggerMoment_[position], waitTicks_[position], &lost) == Stale::Wait) {
-        waitForCameras(position);
+    PendingStep& pending = steps_[position];
+    // A tick nobody triggered (none should come) is its own trigger.
+    if (!pending.isOpen()) pending.open(nextMoment());
+    if (look(pending) == PendingStep::Verdict::Wait) {
+        waitForCameras(position, pending.lacking());
         return;
     }
     host_.stopTimer(timers::delay(position));
     const int step = stepOfPosition(mode, position, s_.curSide);
-    const bool waited = std::exchange(waiting_[position], false);
-    if (lost)
-        qWarning().noquote() << QStringLiteral(
-                                    "Step %1 of %2 fails: camera %3 is back without the frame "
-                                    "lost with its link")
+    const PendingStep judged = pending;
+    pending.close();
+    const quint32 failing = judged.failing();
+    for (int c = 0; c < cameras(); ++c) {
+        const FrameMissing why = judged.missing(c);
+        if (why == FrameMissing::None) continue;
+        qWarning().noquote() << QStringLiteral("Step %1 of %2 fails: camera %3 %4")
                                     .arg(step + 1)
                                     .arg(gDNum)
-                                    .arg(cameraNumbers(lost));
-    else if (waited)
+                                    .arg(c + 1)
+                                    .arg(why == FrameMissing::LostWithLink
+                                             ? QStringLiteral(
+                                                   "is back without the frame lost with its link")
+                                             : QStringLiteral("delivered no picture"));
+    }
+    if (judged.waiting() && !failing)
         qInfo().noquote()
             << QStringLiteral("Step %1 of %2 runs: its cameras are back").arg(step + 1).arg(gDNum);
-    if (waited) refreshWaitNotice();
-    // No retry brings back a frame that went with the link.
-    if (lost && step >= 0 && step < kMaxSteps) s_.retryLeft[kindOf(mode, step)] = 0;
-    frameLost_ = lost;
-    beginJudgement(triggerMoment_[position]);
-    inspectAhead(position);
-    for (int c = 0; c < cameras(); ++c) runAlgorithm(c, position);
+    if (judged.waiting()) refreshWaitNotice();
+    // No retry brings back a frame that a camera did not deliver.
+    if (failing && step >= 0 && step < kMaxSteps) s_.retryLeft[kindOf(mode, step)] = 0;
+    beginJudgement(judged.trigger());
+    inspectAhead(position, failing);
+    for (int c = 0; c < cameras(); ++c) judgeCamera(c, position, judged.missing(c));
     const bool allOK = allCamerasOK();
-    checkNG(false);
-    frameLost_ = 0;
-    if (std::exchange(heldForCameras_, false)) {
-        waitForCameras(position);
+    if (decide(false)) {
+        pending.open(judged.trigger());
+        waitForCameras(position, staleFrames());
         return;
     }
     // Retries are kept per step kind; a failure with a retry left is not final.
@@ -553,9 +558,9 @@ void DetectionController::timerUp(int position) {
     }
 }
 
-void DetectionController::inspectAhead(int position) {
-    // A camera failed for its lost frame is not inspected: the step runs camera by camera.
-    if (!parallel_ || frameLost_ || cameras() < 2 || position < 0 || position >= kMaxSteps) return;
+void DetectionController::inspectAhead(int position, quint32 failing) {
+    // A camera failed for its missing frame is not inspected: the step runs camera by camera.
+    if (!parallel_ || failing || cameras() < 2 || position < 0 || position >= kMaxSteps) return;
     const int step = stepOfPosition(para().detectMode, position, s_.curSide);
     if (step < 0 || step >= kMaxSteps) return;
     std::vector<CameraStation*> stations;
@@ -569,7 +574,7 @@ void DetectionController::inspectAhead(int position) {
     inspection_->prepare(stations, step);
 }
 
-void DetectionController::runAlgorithm(int camera, int position) {
+void DetectionController::judgeCamera(int camera, int position, FrameMissing missing) {
     CameraStation* view = cam(camera);
     if (!view || position < 0 || position >= kMaxSteps) return;
     const WizardPara& p = para();
@@ -579,18 +584,23 @@ void DetectionController::runAlgorithm(int camera, int position) {
     const int kind = kindOf(mode, step);
     s_.curDetect = step;
     // A road that did not begin a judgement (the editing page's re-check) is its own trigger.
-    if (!judging_) beginJudgement(nextMoment());
+    if (!taking_.open) beginJudgement(nextMoment());
     if (!frameCurrent(camera)) {
-        if (frameLost_ & bit(camera)) return failLostFrame(camera, step, kind);
-        unjudged_ |= bit(camera);
+        if (missing != FrameMissing::None) return failMissingFrame(camera, step, kind, missing);
+        taking_.unjudged |= bit(camera);
         view->setOK(false);
         return;
     }
-    view->markFrameLost(false);
-    judgement_.step = step;
-    judgement_.cameras |= bit(camera);
-    judgement_.frames[camera] = view->frameStamp();
+    view->markFrameMissing(FrameMissing::None);
+    Judgement& j = taking_.judgement;
+    j.step = step;
+    j.cameras |= bit(camera);
+    j.frames[camera] = view->frameStamp();
     s_.detectPending[kind] &= ~bit(camera);
+    // A frame judged once starts no cycle (external trigger): a snap's frames serve its manual
+    // step only.
+    unjudgedFrames_ &= ~bit(camera);
+    if (holdCameras_ & bit(camera)) tellHold(holdCameras_ & ~bit(camera));
 
     if (s_.saveAllImages) {
         const QString stamp = sys::actions().now().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
@@ -665,33 +675,34 @@ bool DetectionController::reCheck() {
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
     if (kind < 0 || kind >= kMaxSteps) return true;
+    // A retry whose try was decided before it was opened (none should be) judges for that
+    // try's trigger too.
+    if (!retry_.isOpen()) startRetry();
     // The retry's trigger is the failed try's: a camera lost since came back after it.
-    quint32 lost = 0;
-    if (staleCameras(lastJudgement_.trigger, 0, &lost) == Stale::Wait) {
+    if (look(retry_) == PendingStep::Verdict::Wait) {
         // A camera came back without a new frame yet: the retry waits for one.
+        retry_.wait(retry_.lacking(), nowMs());
         withholdClamp();
         refreshWaitNotice();
         return false;
     }
-    // The retry fails finally for a camera whose frame went with its link.
-    if (lost) s_.retryLeft[kind] = 0;
+    const PendingStep judged = retry_;
+    retry_.close();
+    // The retry fails finally for a camera that did not deliver its frame.
+    if (judged.failing()) s_.retryLeft[kind] = 0;
     const int last = lastPosition(mode, gDNum);
     s_.detectPending[kind] = 0;
     apply(reCheckOutputs(p, kind, kind == last, s_.retryLeft[kind]));
     if (!stepEnabled(s_.curDetect)) return true;
     const int step = s_.curDetect;
-    // A retry judges for the trigger of the try that failed.
-    beginJudgement(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
-    frameLost_ = lost;
-    inspectAhead(step);
+    beginJudgement(judged.trigger());
+    inspectAhead(step, judged.failing());
     for (int c = 0; c < cameras(); ++c) {
         s_.detectPending[kind] |= bit(c);
-        runAlgorithm(c, step);
+        judgeCamera(c, step, judged.missing(c));
     }
     const bool allOK = allCamerasOK();
-    checkNG(false);
-    frameLost_ = 0;
-    if (std::exchange(heldForCameras_, false)) return false;
+    if (decide(false)) return false;
     // A passing retry is final as well as the last one.
     if (allOK || s_.retryLeft[kind] == 0) {
         host_.reportStepToMonitor(allOK);
@@ -747,38 +758,49 @@ quint32 DetectionController::staleFrames() const {
     return stale;
 }
 
-DetectionController::Stale DetectionController::staleCameras(quint64 trigger, int waitedTicks,
-                                                             quint32* lost) const {
-    const bool triggered = para().sysUsage != 0;
-    bool wait = false;
-    *lost = 0;
+CameraLinks DetectionController::cameraLinks() const {
+    CameraLinks links;
     for (int c = 0; c < cameras(); ++c) {
-        if (!cam(c) || frameCurrent(c)) continue;
-        if (!cam(c)->isConnected()) {
-            wait = true;
-            continue;
-        }
-        // A return no pass has seen yet came after every trigger a pass gave.
-        const bool backAfterTrigger = returnPasses_[c] == 0 || returnMoment_[c] > trigger;
-        const int waitedMs =
-            backAfterTrigger ? returnPasses_[c] * kRunPeriodMs : waitedTicks * kTickMs;
-        if ((backAfterTrigger && triggered) || waitedMs >= kReturnedFrameWaitMs)
-            *lost |= bit(c);
-        else
-            wait = true;
+        if (!cam(c)) continue;
+        links.present |= bit(c);
+        if (cam(c)->isConnected()) links.connected |= bit(c);
+        if (frameCurrent(c)) links.current |= bit(c);
     }
-    if (wait) return Stale::Wait;
-    return *lost ? Stale::Lost : Stale::None;
+    return links;
 }
 
-void DetectionController::failLostFrame(int camera, int step, int kind) {
+qint64 DetectionController::nowMs() const {
+    return sys::actions().nowMSecsSinceEpoch();
+}
+
+PendingStep::Verdict DetectionController::look(PendingStep& pending) const {
+    return pending.look(cameraLinks(), returns_, para().sysUsage != 0, nowMs());
+}
+
+void DetectionController::startRetry() {
+    s_.reCheckPending = 1;
+    // A retry judges for the trigger of the try that failed.
+    retry_.open(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
+}
+
+void DetectionController::endRetry() {
+    s_.reCheckPending = 0;
+    retry_.close();
+}
+
+void DetectionController::failMissingFrame(int camera, int step, int kind, FrameMissing why) {
     CameraStation* view = cam(camera);
     view->setOK(false);
-    view->markFrameLost(true);
-    judgement_.step = step;
-    judgement_.lost |= bit(camera);
+    view->markFrameMissing(why);
+    Judgement& j = taking_.judgement;
+    j.step = step;
+    if (why == FrameMissing::LostWithLink)
+        j.lost |= bit(camera);
+    else
+        j.notDelivered |= bit(camera);
     s_.detectPending[kind] &= ~bit(camera);
     judgedSinceDecision_ = true;
+    if (holdCameras_ & bit(camera)) tellHold(holdCameras_ & ~bit(camera));
     apply(failedCameraOutputs(para(), kind, 0));
     s_.camAlarmArm[camera] = 0;
     s_.camNewCycle[camera] = 0;
@@ -796,10 +818,9 @@ QString DetectionController::cameraNumbers(quint32 mask) const {
 void DetectionController::refreshWaitNotice() {
     const quint32 stale = staleFrames();
     // A pending retry runs only once every camera has a frame of its link.
-    int step = s_.reCheckPending && stale ? s_.curDetect : kNoStep;
+    int step = retry_.isOpen() && stale ? s_.curDetect : kNoStep;
     for (int k = 0; k < kMaxSteps && step == kNoStep; ++k)
-        if (waiting_[k] && host_.timerActive(timers::delay(k)))
-            step = stepOfPosition(para().detectMode, k, s_.curSide);
+        if (steps_[k].waiting()) step = stepOfPosition(para().detectMode, k, s_.curSide);
     // A frame came and the step runs on its next tick: the notice stays until then.
     if (step != kNoStep && !stale) return;
     const QString text =
@@ -821,7 +842,7 @@ void DetectionController::withholdClamp() {
     flush();
 }
 
-void DetectionController::waitForCameras(int position) {
+void DetectionController::waitForCameras(int position, quint32 lacking) {
     s_.trigDelayLeft[position] = 0;
     // The countdown goes on ticking at zero and runs the step on the first tick that finds
     // every camera with a frame of its link; a stop ends it as it ends any delay.
@@ -829,37 +850,50 @@ void DetectionController::waitForCameras(int position) {
         host_.startTimer(timers::delay(position), kTickMs);
     s_.cycleState = kCycleDetecting;
     withholdClamp();
-    waitTicks_[position] = std::min(waitTicks_[position] + 1, kReturnedFrameWaitMs / kTickMs);
-    if (std::exchange(waiting_[position], true)) return;
+    if (!steps_[position].wait(lacking, nowMs())) return;
     qWarning().noquote() << QStringLiteral(
                                 "Step %1 of %2 waits for camera %3: no frame since its loss")
                                 .arg(stepOfPosition(para().detectMode, position, s_.curSide) + 1)
                                 .arg(gDNum)
-                                .arg(cameraNumbers(staleFrames()));
+                                .arg(cameraNumbers(lacking));
     refreshWaitNotice();
 }
 
 void DetectionController::beginJudgement(quint64 trigger) {
-    judging_ = true;
-    judgement_ = Judgement{};
-    judgement_.trigger = trigger;
-    unjudged_ = 0;
-    heldForCameras_ = false;
+    taking_ = Taking{};
+    taking_.open = true;
+    taking_.judgement.trigger = trigger;
 }
 
 void DetectionController::holdDecision(quint32 unjudged) {
-    heldForCameras_ = true;
     s_.alarmCleared = 0;
     withholdClamp();
-    tellCameraLost();
-    QStringList numbers;
-    for (int c = 0; c < cameras(); ++c)
-        if (unjudged & bit(c)) numbers << QString::number(c + 1);
+    // The alarm stands, and with it what its view says of a camera that failed it
+    // uninspected; a re-check that found no new frame of it leaves that as it was.
+    if (s_.resultState == kResultAlarm) {
+        for (int c = 0; c < cameras(); ++c) {
+            if (!(unjudged & bit(c)) || !cam(c)) continue;
+            if (lastJudgement_.lost & bit(c))
+                cam(c)->markFrameMissing(FrameMissing::LostWithLink);
+            else if (lastJudgement_.notDelivered & bit(c))
+                cam(c)->markFrameMissing(FrameMissing::NotDelivered);
+        }
+    }
     qWarning().noquote() << QStringLiteral(
                                 "Step %1 of %2 not judged: camera %3 has no frame since its loss")
                                 .arg(s_.curDetect + 1)
                                 .arg(gDNum)
-                                .arg(numbers.join(QStringLiteral(", ")));
+                                .arg(cameraNumbers(unjudged));
+}
+
+void DetectionController::tellHold(quint32 cameras) {
+    holdCameras_ = cameras;
+    const QString text =
+        cameras ? lan(kEntryReCheckWaitsForCamera).arg(cameraNumbers(cameras)) : QString();
+    if (text == holdNotice_) return;
+    if (!holdNotice_.isEmpty()) host_.hideWarning(holdNotice_);
+    holdNotice_ = text;
+    if (!text.isEmpty()) host_.showWarning(text);
 }
 
 }  // namespace detection

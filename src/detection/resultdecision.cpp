@@ -19,23 +19,29 @@
 namespace detection {
 
 void DetectionController::checkNG(bool isClearNG) {
+    const quint32 unjudged = taking_.unjudged;
+    if (decide(isClearNG)) tellHold(unjudged);
+}
+
+bool DetectionController::decide(bool isClearNG) {
     // The inspections this decision takes over, whatever road ran them.
-    const quint32 unjudged = std::exchange(unjudged_, 0);
-    Judgement taken = std::exchange(judgement_, Judgement{});
-    judging_ = false;
+    const quint32 unjudged = taking_.unjudged;
+    Judgement taken = std::exchange(taking_, Taking{}).judgement;
     // The editing page was opened from a retrain or area check: it decides when it returns.
-    if (gFromTrain) return;
+    if (gFromTrain) return false;
     if (unjudged) {
         holdDecision(unjudged);
-        return;
+        return true;
     }
+    // Whatever a held decision waited for is decided now.
+    tellHold(0);
     const WizardPara& p = para();
     const int mode = p.detectMode;
     const int kind = kindOf(mode, s_.curDetect);
-    if (kind < 0 || kind >= kMaxSteps) return;
+    if (kind < 0 || kind >= kMaxSteps) return false;
     const bool lastKind = kind == lastPosition(mode, gDNum);
     ++judgementSerial_;
-    if (taken.cameras || taken.lost) {
+    if (taken.cameras || taken.lost || taken.notDelivered) {
         taken.serial = judgementSerial_;
         lastJudgement_ = taken;
     }
@@ -54,7 +60,7 @@ void DetectionController::checkNG(bool isClearNG) {
     // A clearing that inspected nothing (an answer without re-check, the timed release) is no
     // judged step.
     const bool judged = std::exchange(judgedSinceDecision_, false);
-    if (!isClearNG || judged) logResult(failed, anyNG, retryPending, taken.lost);
+    if (!isClearNG || judged) logResult(failed, anyNG, retryPending, taken);
 
     // Clearing an alarm inspects nothing: the step was recorded as NG when the alarm was
     // raised, and the passing results that the clearing leaves would record it again. A step
@@ -82,7 +88,7 @@ void DetectionController::checkNG(bool isClearNG) {
         host_.writeCounters();
 
     bool ngWithoutAlarm = false;
-    if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending, taken.lost);
+    if (anyNG) ngWithoutAlarm = ngPath(kind, retryPending, taken);
 
     if (!anyNG) apply(okPulseOutputs(p, kind));
 
@@ -101,16 +107,17 @@ void DetectionController::checkNG(bool isClearNG) {
         }
     }
 
-    failImages(failed, retryPending, ngWithoutAlarm, taken.lost);
+    failImages(failed, retryPending, ngWithoutAlarm, taken.lost | taken.notDelivered);
     if (!anyNG || p.okNgPulse || p.ejectorPulseOnProdNG || p.clampPulseOnMoldNG) handOver();
 
     s_.trigKind = kTrigInput;
     host_.alarmFinished();
+    return false;
 }
 
 // One line per judged step, so that a log (and a person watching it) can tell OK from NG.
 void DetectionController::logResult(const bool* failed, bool anyNG, bool retryPending,
-                                    quint32 lost) const {
+                                    const Judgement& taken) const {
     QString text =
         QStringLiteral("Detection result: step %1 of %2 ").arg(s_.curDetect + 1).arg(gDNum);
     if (!anyNG) {
@@ -120,9 +127,12 @@ void DetectionController::logResult(const bool* failed, bool anyNG, bool retryPe
         for (int c = 0; c < cameras(); ++c)
             if (failed[c]) failedMask |= 1u << c;
         text += QStringLiteral("NG (camera %1)").arg(cameraNumbers(failedMask));
-        if (lost)
+        if (taken.lost)
             text += QStringLiteral(", camera %1 without the frame lost with its link")
-                        .arg(cameraNumbers(lost));
+                        .arg(cameraNumbers(taken.lost));
+        if (taken.notDelivered)
+            text += QStringLiteral(", camera %1 delivered no picture")
+                        .arg(cameraNumbers(taken.notDelivered));
         if (retryPending) text += QStringLiteral(", detected again");
     }
     qInfo().noquote() << text;
@@ -144,7 +154,7 @@ void DetectionController::okPath(int kind, bool alarmWasShown) {
     } else {
         apply(okOutputs(p, kind, reTrainAll));
     }
-    s_.reCheckPending = 0;
+    endRetry();
     flush();
 
     // An OK of the failed kind lifts a shown alarm. In multi-detection every step has a kind
@@ -183,7 +193,7 @@ void DetectionController::okPath(int kind, bool alarmWasShown) {
     if (kind == 1) apply(mouldOkEjectorOutputs(p));
 }
 
-bool DetectionController::ngPath(int kind, bool retryPending, quint32 lost) {
+bool DetectionController::ngPath(int kind, bool retryPending, const Judgement& taken) {
     const WizardPara& p = para();
     const int mode = p.detectMode;
     const NgAnswer answer = ngAnswer(p, kind);
@@ -218,17 +228,17 @@ bool DetectionController::ngPath(int kind, bool retryPending, quint32 lost) {
     if (s_.resultState == kResultAlarm) {
         // An alarm is on screen already; nothing more is raised.
     } else if (retryPending && !isMultiMode(mode)) {
-        s_.reCheckPending = 1;  // the next pass re-detects
+        startRetry();  // the next pass re-detects
     } else {
         bool failed[kMaxCameras] = {};
         for (int c = 0; c < cameras(); ++c) failed[c] = cam(c) && !cam(c)->isOK();
-        raiseAlarm(kind, failed, lost);
+        raiseAlarm(kind, failed, taken);
     }
     if (isMultiMode(mode)) apply(multiNgOutputs(p, gDNum, s_.seqStep));
     return false;
 }
 
-void DetectionController::raiseAlarm(int kind, const bool* failed, quint32 lost) {
+void DetectionController::raiseAlarm(int kind, const bool* failed, const Judgement& taken) {
     const WizardPara& p = para();
     ++alarmSerial_;
     host_.alarmStarted(s_.curDetect);
@@ -242,7 +252,6 @@ void DetectionController::raiseAlarm(int kind, const bool* failed, quint32 lost)
     host_.showAllCameras();
     host_.hidePagesForAlarm();
     host_.editorReset();
-    s_.reCheckPending = 0;
     host_.led(kLedResultOk, 0);
     host_.led(kLedResultNg, 1);
     // What the failed step switched at once may have been let go since it was judged (the area
@@ -258,10 +267,13 @@ void DetectionController::raiseAlarm(int kind, const bool* failed, quint32 lost)
     if (!text.isEmpty()) {
         text.chop(1);
         text += lan(kEntryAlarm);
-        // The record tells an alarm of a lost frame from one of a failed inspection.
-        for (int c = 0; c < cameras(); ++c)
-            if (lost & (1u << c))
+        // The record tells an alarm of a frame not delivered from one of a failed inspection.
+        for (int c = 0; c < cameras(); ++c) {
+            if (taken.lost & (1u << c))
                 text += QStringLiteral(" ") + lan(kEntryFrameLostWithLink).arg(c + 1);
+            else if (taken.notDelivered & (1u << c))
+                text += QStringLiteral(" ") + lan(kEntryFrameNotDelivered).arg(c + 1);
+        }
         host_.insertRecord(text);
     }
 }
@@ -276,12 +288,12 @@ void DetectionController::showResult(bool ngLeds) {
 }
 
 void DetectionController::failImages(const bool* failed, bool retryPending, bool ngWithoutAlarm,
-                                     quint32 lostFrames) {
+                                     quint32 uninspected) {
     const int d = s_.curDetect;
     for (int c = 0; c < cameras(); ++c) {
         // Its last judged frame is from before the loss: stored as this step's picture it
         // would show a mould that was never looked at.
-        if (lostFrames & (1u << c)) continue;
+        if (uninspected & (1u << c)) continue;
         CameraStation* view = cam(c);
         const int state = s_.alarmClearState[c][d];
         const FailImageStep r =
@@ -392,7 +404,7 @@ void DetectionController::startDetect() {
     // Starting again ends any alarm, and with it its timed release.
     host_.stopTimer(timers::ClearNGAlarm);
     s_.resultState = kResultWaiting;
-    s_.reCheckPending = 0;
+    endRetry();
     std::fill(std::begin(s_.retryLeft), std::end(s_.retryLeft), 0);
     resetRun();
     s_.detectState = kDetectRunning;
@@ -424,13 +436,16 @@ void DetectionController::setStopDetect() {
         const int index = isTwoMouldMode(mode) ? (s_.curDetect & 1) : (s_.curDetect != 0 ? 1 : 0);
         s_.detectPending[index] = 0;
     }
+    // A stop ends every step that waits: its delay, its wait for a camera and a retry; nothing
+    // is judged while detection is stopped.
     for (int k = 0; k < kMaxSteps; ++k) {
+        steps_[k].close();
         if (!host_.timerActive(timers::delay(k))) continue;
         host_.stopTimer(timers::delay(k));
         s_.trigDelayLeft[k] = 0;
     }
+    endRetry();
     s_.detectState = kDetectStopped;
-    // A step that waited for a camera waits no longer.
     refreshWaitNotice();
 }
 

@@ -39,16 +39,16 @@ modbus::HoldingRegisters ModbusSourceBridge::registers() const {
     return source_->published();
 }
 
-bool ModbusSourceBridge::resetCounters() {
-    if (!open_.load()) return false;
-    bool done = false;
+modbus::ResetOutcome ModbusSourceBridge::resetCounters() {
+    if (!open_.load()) return modbus::ResetOutcome::Failed;
+    modbus::ResetOutcome done = modbus::ResetOutcome::Failed;
     ++waiting_;
     QMetaObject::invokeMethod(
         source_,
         [this, &done] {
             done = source_->resetCounters();
             // Reads that follow the reset see it at once.
-            if (done) source_->publish();
+            if (done == modbus::ResetOutcome::Done) source_->publish();
         },
         Qt::BlockingQueuedConnection);
     --waiting_;

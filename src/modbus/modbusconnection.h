@@ -24,8 +24,8 @@ public:
     explicit ModbusSourceBridge(ModbusDataSource* source) : source_(source) {}
 
     modbus::HoldingRegisters registers() const;
-    // False when refused, or when the data source could not do it.
-    bool resetCounters();
+    // Failed when refused (the server is stopping); else what the data source made of it.
+    modbus::ResetOutcome resetCounters();
 
     void refuse() { open_.store(false); }
     // Resets handed to the data source's thread and not yet answered.

@@ -54,7 +54,12 @@ modbus::HoldingRegisters GlobalsModbusDataSource::holdingRegisters() {
     return modbus::holdingRegistersFor(stateReader_ ? stateReader_() : ModbusMachineState());
 }
 
-bool GlobalsModbusDataSource::resetCounters() {
+modbus::ResetOutcome GlobalsModbusDataSource::resetCounters() {
+    if (countsRead_ && !countsRead_()) {
+        qWarning() << "Modbus: a master's counter reset is refused: the stored counters are not "
+                      "read yet";
+        return modbus::ResetOutcome::Busy;
+    }
     // Each camera's cycles and failed cycles: register 2, the API's per-camera cycles and the
     // cameras' NG / Total start again at 0. The cycles in which any camera failed (register 3)
     // are kept, as line controllers have always read them across a reset.
@@ -65,5 +70,5 @@ bool GlobalsModbusDataSource::resetCounters() {
         qWarning() << "Modbus: counters reset but no saver is wired; they are not saved";
     }
     qInfo() << "Modbus: a master reset the counters";
-    return true;
+    return modbus::ResetOutcome::Done;
 }

@@ -25,8 +25,8 @@ public:
 
     // Values of the served holding registers at this moment.
     virtual modbus::HoldingRegisters holdingRegisters() = 0;
-    // Zeroes the counters a master may reset and saves them; false when that failed.
-    virtual bool resetCounters() = 0;
+    // Zeroes the counters a master may reset and saves them.
+    virtual modbus::ResetOutcome resetCounters() = 0;
 
 private:
     // Four 16-bit registers in one word, so a reader never sees half of an update.
@@ -58,6 +58,7 @@ class GlobalsModbusDataSource : public ModbusDataSource {
 public:
     using StateReader = std::function<ModbusMachineState()>;
     using CounterSaver = std::function<void()>;
+    using CountsRead = std::function<bool()>;
 
     explicit GlobalsModbusDataSource(QObject* parent = nullptr) : ModbusDataSource(parent) {}
 
@@ -65,13 +66,19 @@ public:
     void setStateReader(StateReader reader) { stateReader_ = std::move(reader); }
     // Saves the counters after a reset (the main window's CountWrite).
     void setCounterSaver(CounterSaver saver) { counterSaver_ = std::move(saver); }
+    // Whether the counters are the stored ones yet (the main window reads them late in its
+    // start). Until then a reset is refused as busy: the zeros it saved would replace every
+    // stored count. Without it the counters count as read.
+    void setCountsRead(CountsRead countsRead) { countsRead_ = std::move(countsRead); }
 
     modbus::HoldingRegisters holdingRegisters() override;
     // Zeroes each camera's cycle counters (gAllCycleNum, gFailCycleNum) and saves the counters.
-    // The step counters and the cycles in which any camera failed stay as they are.
-    bool resetCounters() override;
+    // The step counters and the cycles in which any camera failed stay as they are. Busy, and
+    // nothing changed, while the counters are not read.
+    modbus::ResetOutcome resetCounters() override;
 
 private:
     StateReader stateReader_;
     CounterSaver counterSaver_;
+    CountsRead countsRead_;
 };

@@ -125,15 +125,22 @@ QByteArray exceptionReply(const QByteArray& request, ExceptionCode code) {
 }
 
 QByteArray answer(const QByteArray& frame, const HoldingRegisters& values,
-                  const std::function<bool()>& resetCounters) {
+                  const std::function<ResetOutcome()>& resetCounters) {
     if (frame.size() < kHeaderSize + 1) return QByteArray();  // no function code to answer
     const Request request = decodeRequest(frame);
     switch (request.kind) {
         case Request::Kind::ReadRegisters:
             return readReply(frame, request.start, request.quantity, values);
         case Request::Kind::ResetCounters:
-            if (!resetCounters()) return exceptionReply(frame, ExceptionCode::ServerDeviceFailure);
-            return writeReply(frame);
+            switch (resetCounters()) {
+                case ResetOutcome::Done:
+                    return writeReply(frame);
+                case ResetOutcome::Busy:
+                    return exceptionReply(frame, ExceptionCode::ServerDeviceBusy);
+                case ResetOutcome::Failed:
+                    break;
+            }
+            return exceptionReply(frame, ExceptionCode::ServerDeviceFailure);
         case Request::Kind::WriteWithoutEffect:
             return writeReply(frame);
         case Request::Kind::Reject:

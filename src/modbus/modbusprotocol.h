@@ -19,6 +19,14 @@ enum class ExceptionCode : quint8 {
     IllegalDataAddress = 0x02,
     IllegalDataValue = 0x03,
     ServerDeviceFailure = 0x04,
+    ServerDeviceBusy = 0x06,
+};
+
+// How a master's counter reset went.
+enum class ResetOutcome {
+    Done,
+    Busy,    // not carried out yet: the master may ask again later
+    Failed,  // could not be carried out
 };
 
 // The values of the served holding registers, in register order.
@@ -67,9 +75,9 @@ QByteArray writeReply(const QByteArray& request);
 QByteArray exceptionReply(const QByteArray& request, ExceptionCode code);
 
 // The complete answer to one frame, with the register values as last published.
-// `resetCounters` carries out a reset and returns false when it could not be done, which the
-// master sees as a server device failure. A frame without a function code gets no answer.
+// `resetCounters` carries out a reset; the master sees a refused one as a server device busy
+// and a failed one as a server device failure. A frame without a function code gets no answer.
 QByteArray answer(const QByteArray& frame, const HoldingRegisters& values,
-                  const std::function<bool()>& resetCounters);
+                  const std::function<ResetOutcome()>& resetCounters);
 
 }  // namespace modbus

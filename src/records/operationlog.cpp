@@ -214,39 +214,45 @@ std::vector<OperationRecord> OperationLog::recordsOf(const QDate& day) {
     if (!day.isValid() || !QFile::exists(path(QLatin1String(kDatabaseFile))) || !ensureOpen())
         return records;
     QSqlQuery query(database());
-    if (!exec(query, QStringLiteral("SELECT recordtime, recordpassword, remarks FROM RECORD "
+    if (!exec(query, QStringLiteral("SELECT recordtime, recordpassword, remarks, rowid FROM RECORD "
                                     "WHERE %1 ORDER BY rowid")
                          .arg(rowsOf(day.toString(QLatin1String(kDayFormat))))))
         return records;
     while (query.next())
-        records.push_back(
-            {query.value(0).toString(), query.value(1).toString(), query.value(2).toString()});
+        records.push_back({query.value(0).toString(), query.value(1).toString(),
+                           query.value(2).toString(), query.value(3).toLongLong()});
     return records;
 }
 
-bool OperationLog::clear(const QDate& day) {
+bool OperationLog::clear(const RecordListing& listed) {
+    qint64 lastRow = 0;
+    for (const OperationRecord& record : listed.records) lastRow = std::max(lastRow, record.row);
+    if (lastRow == 0) return true;
     if (!ensureOpen()) return false;
-    const QString cleared = day.toString(QLatin1String(kDayFormat));
+    // The list held every row of its day in the file, and a row made since is numbered after
+    // them. Rows of the day gone to their archive meanwhile (midnight passed while the list
+    // stood) are no longer rows of that day here: a new day's row that took their numbers stays.
+    const QString cleared = listed.day.toString(QLatin1String(kDayFormat));
+    const QString rows = QStringLiteral("(%1) AND rowid <= %2").arg(rowsOf(cleared)).arg(lastRow);
     QSqlDatabase db = database();
     QSqlQuery query(db);
-    // After midnight the file may still hold only the day before, waiting for its archive: the
-    // clear of the new day leaves it. When the latest stretch goes, that day then begins after
-    // the rows kept, so that rows numbered anew fall into it.
+    // After midnight the file may still hold the day before, waiting for its archive. When the
+    // whole latest stretch goes, its day then begins after the rows kept, so that rows numbered
+    // anew fall into it.
     const bool latest = !days_.empty() && days_.back().day == cleared;
     const QString first = QString::number(latest ? days_.back().firstRow : 0);
     if (!db.transaction()) return false;
-    if (!exec(query, QStringLiteral("DELETE FROM RECORD WHERE ") + rowsOf(cleared)) ||
+    if (!exec(query, QStringLiteral("DELETE FROM RECORD WHERE ") + rows) ||
         (latest &&
-         !exec(query, QStringLiteral("UPDATE RECORDDAYS SET firstrow = (SELECT IFNULL(MAX(rowid), "
-                                     "0) + 1 FROM RECORD) WHERE firstrow = %1")
-                          .arg(first))) ||
+         !exec(query,
+               QStringLiteral("UPDATE RECORDDAYS SET firstrow = (SELECT IFNULL(MAX(rowid), 0) + 1 "
+                              "FROM RECORD) WHERE firstrow = %1 AND NOT EXISTS (SELECT 1 FROM "
+                              "RECORD WHERE rowid >= %1)")
+                   .arg(first))) ||
         !db.commit()) {
         db.rollback();
         return false;
     }
-    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
-                                  [&](const Row& row) { return row.day == cleared; }),
-                   pending_.end());
     readDays(db);
     return true;
 }
@@ -283,6 +289,9 @@ bool OperationLog::writeDayFile(const QString& day) {
 }
 
 bool OperationLog::checkDate(const QDate& today) {
+    // Before loadRecordDay the day of the current file is unknown (a flush or a stop can come
+    // while the start still asks its questions): a rollover would archive its rows under no day.
+    if (recordDay_.isEmpty()) return true;
     const QString todayText = today.toString(QLatin1String(kDayFormat));
     if (!writePending()) return false;
     if (todayText == latestDay() && days_.size() <= 1) {

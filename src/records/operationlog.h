@@ -53,12 +53,12 @@ public:
     // the day rolls over to the day of the next row, and so on. True when none is left.
     bool writePending();
     int pendingCount() const { return int(pending_.size()); }
-    // Deletes the rows made on `day` (the day the operator clears on), in the current file and
-    // waiting: rows of any other day, an older one still waiting in the file for its archive
-    // too, are kept. True also when there was none.
-    bool clear(const QDate& day);
-    // The rows of `day` in the current file, in their order: what clear(day) deletes there.
-    // Empty also when the file cannot be read.
+    // Deletes the listed rows that are still in the current file: rows made after the list was
+    // read (also of its day), rows waiting for the disk, rows of any other day and rows gone to
+    // their archive since are kept. True also when there was none.
+    bool clear(const RecordListing& listed);
+    // The rows of `day` in the current file, in their order. Empty also when the file cannot be
+    // read.
     std::vector<OperationRecord> recordsOf(const QDate& day);
 
     // The day the current file belongs to, read from "time.txt". An unreadable file gives
@@ -74,6 +74,7 @@ public:
     // the day does not change. Days the current file holds besides its latest are archived
     // each into its own file, also when today is that latest day.
     // Returns false on failure, also when "time.txt" cannot be written (tried again each call).
+    // Before loadRecordDay it does nothing.
     bool checkDate(const QDate& today);
     // A rollover was refused, or the current file holds rows of more than one day.
     bool rolloverDue() const { return rolloverRefused_ || days_.size() > 1; }

@@ -59,7 +59,8 @@ void RecordsPage::reload() {
     table_->setRowCount(0);
     // Not an older day still waiting in the file for its archive: the list is what a clear
     // deletes.
-    for (const OperationRecord& record : host_.todaysRecords()) {
+    listed_ = host_.todaysRecords();
+    for (const OperationRecord& record : listed_.records) {
         const int row = table_->rowCount();
         table_->insertRow(row);
         int c = 0;
@@ -76,12 +77,14 @@ bool RecordsPage::clear() {
     const dialogs::Subject visit = visits_->subject();
     if (!host_.checkRoot(visit)) return false;
     // A page opened before midnight still lists the day before, which the clear keeps for its
-    // archive: the question stands over the rows it deletes.
+    // archive: the question stands over the rows it deletes, and only those go, also when
+    // midnight passes or records are made while it is open.
     reload();
+    const RecordListing asked = listed_;
     if (host_.ask(lan(kEntryAskClear), visit) != dialogs::Answer::Yes) return false;
     // A disk that refused the deletion is told with the other files; a record saying the
     // records were cleared would stand beside the very rows it claims are gone.
-    const bool cleared = host_.clearRecord();
+    const bool cleared = host_.clearRecord(asked);
     if (cleared) host_.insertRecord(lan(kEntryClearRecord));
     reload();
     return cleared;

@@ -1,6 +1,6 @@
 #pragma once
 // Today's operation records on the settings screen; clearing them needs the service level and
-// goes through the main window's ClearRecord.
+// goes through the main window's ClearRecord, which deletes the rows the question stood over.
 
 #include <QWidget>
 
@@ -30,7 +30,8 @@ private:
     SettingsHost& host_;
     QTableWidget* table_;
     QWidget* clear_ = nullptr;
-    PageVisits* visits_;  // of the screen holding the page
+    RecordListing listed_;  // what the table shows
+    PageVisits* visits_;    // of the screen holding the page
 };
 
 }  // namespace settings

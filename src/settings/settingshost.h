@@ -68,10 +68,11 @@ public:
 
     // --- window and stores ---
     virtual void showhideMscale() = 0;
-    // Deletes today's operation records; false when they could not be deleted.
-    virtual bool clearRecord() = 0;
-    // Today's operation records, oldest first: those clearRecord deletes.
-    virtual std::vector<OperationRecord> todaysRecords() = 0;
+    // Deletes the listed operation records (those still in today's file); false when they could
+    // not be deleted.
+    virtual bool clearRecord(const RecordListing& listed) = 0;
+    // Today's operation records, oldest first.
+    virtual RecordListing todaysRecords() = 0;
     // Closes the databases so that the files are complete before a restart.
     virtual void flushAll() = 0;
     virtual void showCameraOrder() = 0;

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <tuple>
 
 #include "appfixture.h"
@@ -25,6 +26,8 @@
 #include "indexbutton.h"
 #include "iostatuswidget.h"
 #include "lostcamerawarnbox.h"
+#include "modbusdatasource.h"
+#include "modbusserver.h"
 #include "numberinput.h"
 #include "numcharinput.h"
 #include "paramlimits.h"
@@ -519,6 +522,40 @@ TEST_F(MainWindow, ARecordsClearAfterMidnightKeepsTheDayBeforeForItsArchive) {
     }
 }
 
+// The question of a clear stays up over midnight while records are made, of the old day and
+// of the new: the clear deletes no row the question did not list.
+TEST_F(MainWindow, ARecordsClearDeletesOnlyTheRowsItsQuestionStoodOver) {
+    installFactoryFiles();
+    const QDateTime midnight(QDate(2026, 3, 2), QTime(0, 0));
+    recorder().setNow(midnight.addSecs(-60));
+    DeRaRazovi* window = nullptr;
+    dialogs::ScopedAnswerer answers([&](QDialog* d) {
+        if (auto* box = qobject_cast<PasswordBox*>(d)) {
+            box->setEnteredPassword(gpWPara->serviceCodeText());
+            box->accept();
+            return box->result();
+        }
+        if (window && d->property("text").toString() == lan(297)) {
+            window->InsertRecord("before midnight");
+            recorder().setNow(midnight.addSecs(30));
+            window->InsertRecord("after midnight");
+        }
+        return int(QDialog::Accepted);
+    });
+    {
+        WindowUnderTest w;
+        window = w.window.get();
+        window->InsertRecord("alarm");
+        const QStringList listed = remarksIn("RECORD.db");
+        window->SlotSystemPara();
+        ASSERT_TRUE(window->wizardParaWidget->openSection(WizardParaWidget::Records));
+        window->wizardParaWidget->findChild<QAbstractButton*>("clearRecords")->click();
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), listed + QStringList{"before midnight"});
+        EXPECT_EQ(remarksIn("RECORD.db"), (QStringList{"after midnight", lan(298)}));
+    }
+    recorder().setNow(QDateTime());
+}
+
 TEST_F(MainWindow, CountsTheDiskRefusedAreWrittenByEveryStopOnceItTakesThem) {
     installFactoryFiles();
     dialogs::ScopedAnswerer answers({}, QDialog::Accepted);
@@ -567,6 +604,38 @@ TEST_F(MainWindow, StepsCountedBeforeTheirCycleEndsAreWrittenByEveryStop) {
         }
         EXPECT_EQ(stored(), steps);
     }
+}
+
+TEST_F(MainWindow, NoRoadWritesTheCountsBeforeTheStartHasReadThem) {
+    // Masters are served, and events answered, long before the start reads count.ini: here
+    // while the camera question is up.
+    installFactoryFiles();
+    const QString file = QDir::current().filePath("cnt_net/workspace/count.ini");
+    ProductionCounters stored;
+    stored.allNum[0] = 40;
+    stored.allCycleNum[0] = 12;
+    stored.failCycleNum[0] = 3;
+    stored.syncNGCycleNum = 6;
+    ASSERT_TRUE(CounterStore(file).write(stored));
+    const auto reset = [] { return gpWin->modbusServer->globalsSource()->resetCounters(); };
+    std::optional<modbus::ResetOutcome> early;
+    dialogs::ScopedAnswerer answers([&](QDialog*) {
+        if (!early && gpWin && gpWin->modbusServer) {
+            early = reset();
+            gpWin->CountWrite();           // a counted step
+            gpWin->saveUnsavedCounters();  // a stop, the minute's check
+        }
+        return int(QDialog::Rejected);
+    });
+    WindowUnderTest w;
+    ASSERT_TRUE(early.has_value()) << "nothing was asked during the start";
+    EXPECT_EQ(*early, modbus::ResetOutcome::Busy);
+    EXPECT_EQ(CounterStore(file).read(), stored);
+    EXPECT_EQ(ProductionCounters::fromGlobals(), stored);
+    // Once read, a reset zeroes the cycles and keeps the rest, as it always did.
+    EXPECT_EQ(reset(), modbus::ResetOutcome::Done);
+    stored.allCycleNum[0] = stored.failCycleNum[0] = 0;
+    EXPECT_EQ(CounterStore(file).read(), stored);
 }
 
 TEST_F(MainWindow, AStartOnAFullDiskTellsEachFileItCannotMakeAndKeepsTheListShown) {

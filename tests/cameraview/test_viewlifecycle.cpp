@@ -2,7 +2,11 @@
 // open, refused cameras, the setters and their parameter source, the grabbing rules, loss and
 // reconnection.
 
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QJsonObject>
+#include <QPluginLoader>
 #include <QTimer>
 #include <algorithm>
 
@@ -253,6 +257,59 @@ TEST_F(ViewLifeCycle, LossIsHandledQueuedAndRecoveredOnTheViewsTimer) {
     EXPECT_EQ(records.last(), "Camera 3 lost for the 2 time!");
     EXPECT_EQ(camera->callCount("release"), 2);
     EXPECT_TRUE(testsupport::waitFor([&] { return view->isConnected; }, 3000));
+}
+
+// The simulation camera, unplugged and plugged in again between two openings, comes back in
+// free run as a real camera does after a power cycle: its view sets the external trigger again,
+// so nothing comes without an edge and the next opening's edge takes exactly one picture.
+TEST_F(ViewLifeCycle, AReconnectedCameraIsSetToTheExternalTriggerAgain) {
+    QDir folder(work.file(QStringLiteral("sim")));
+    for (int k = 0; k < 2; ++k) {
+        QImage picture(8, 4, QImage::Format_Grayscale8);
+        picture.fill(40 * k);
+        ASSERT_TRUE(folder.mkpath("cam/grey") &&
+                    picture.save(folder.filePath(QStringLiteral("cam/grey/%1.png").arg(k))));
+    }
+    const QString wire = folder.filePath("iosim.trigger");
+    const auto openings = [&](int count) {
+        QFile file(wire);
+        return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(count) + '\n') > 0;
+    };
+    qputenv("MOULDMON_SIM_PICTURES", folder.path().toLocal8Bit());
+    qputenv("MOULDMON_SIM_TRIGGER", wire.toLocal8Bit());
+    QPluginLoader loader(QStringLiteral(SIMCAMERA_PLUGIN));
+    auto* plugin = qobject_cast<CameraInterface*>(loader.instance());
+    ASSERT_NE(plugin, nullptr);
+    cameraview::CameraViewHooks h = hooks();
+    h.createCamera = [plugin](const _cameraInfo& info) { return plugin->createCamera(info); };
+    para.sysUsage = 1;
+    CammerWidget view(nullptr, 0, plugin->findCameras().value(0), h);
+    qunsetenv("MOULDMON_SIM_PICTURES");
+    qunsetenv("MOULDMON_SIM_TRIGGER");
+    ASSERT_TRUE(view.isOpen);
+    const auto fresh = [&] {
+        int frames = 0;
+        while (frames < 3 && view.UpdateImage()) ++frames;
+        return frames;
+    };
+    EXPECT_EQ(fresh(), 0) << "none at the start";
+    ASSERT_TRUE(openings(1));
+    EXPECT_EQ(fresh(), 1);
+
+    QFile plug(folder.filePath("cam/unplugged"));
+    ASSERT_TRUE(plug.open(QIODevice::WriteOnly));
+    plug.close();
+    EXPECT_EQ(fresh(), 0);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !view.isConnected; }, 2000));
+    ASSERT_TRUE(plug.remove());
+    ASSERT_TRUE(testsupport::waitFor([&] { return view.isConnected; }, 5000));
+    int fps = -1;
+    view.camera->getFps(&fps);
+    EXPECT_EQ(fps, 0) << "on the external trigger again, not in free run";
+    EXPECT_EQ(fresh(), 0) << "nothing after the return without an edge";
+    ASSERT_TRUE(openings(2));
+    EXPECT_EQ(fresh(), 1) << "the next opening's picture";
+    EXPECT_EQ(view.context.grabBuf[0], 0) << "the camera's next picture";
 }
 
 TEST_F(ViewLifeCycle, RegionsComeFromTheCamerasTable) {

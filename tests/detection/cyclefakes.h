@@ -49,9 +49,9 @@ public:
     void setOK(bool value) override { ok = value; }
     void resetResults() override {
         ok = true;
-        frameLost = false;
+        missing = detection::FrameMissing::None;
     }
-    void markFrameLost(bool lost) override { frameLost = lost; }
+    void markFrameMissing(detection::FrameMissing why) override { missing = why; }
     void setDetectDone(int, bool) override {}
     bool reTrainPending(int step) const override { return reTrain[step]; }
     void setReTrainPending(int step, bool pending) override { reTrain[step] = pending; }
@@ -93,7 +93,7 @@ public:
     detection::FrameStamp stamp;
     bool ok = true;
     bool newFrames = true;
-    bool frameLost = false;
+    detection::FrameMissing missing = detection::FrameMissing::None;
     int countdownRepaints = 0;
     bool reTrain[8] = {};
     int recentNg[8] = {};

@@ -189,6 +189,28 @@ TEST(CycleStandard, ExternalCameraTriggerStartsCyclesWithoutInputs) {
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 4u) << "both cameras delivered";
 }
 
+// Under the external trigger a picture judged once starts no cycle: a snap's pictures serve
+// its manual step only, also when it fails and its alarm is answered without a re-check.
+TEST(CycleStandard, ASnapsPicturesStartNoCycle) {
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "failed snap" : "passing snap");
+        CycleRig rig("sysUsage", 2);
+        auto& first = rig.host.camAt(0);
+        const size_t inspected = first.inspected.size();
+        const int statistics = rig.host.statistics;
+        first.results = {!fails};
+        rig.state.manualStep = 1;  // the snap: both cameras take a picture
+        rig.advance(kRunPeriodMs);
+        for (auto& cam : rig.host.cams) cam->newFrames = false;
+        ASSERT_EQ(rig.state.resultState == kResultAlarm, fails);
+        if (fails) rig.controller->clearNGAlarm();
+        rig.advance(5 * kRunPeriodMs);
+        EXPECT_EQ(first.inspected.size(), inspected + 1) << "the manual step alone";
+        EXPECT_EQ(rig.host.statistics, statistics) << "no cycle counted";
+        EXPECT_NE(rig.state.resultState, kResultAlarm);
+    }
+}
+
 TEST(CycleStandard, NoInputWarningAndItsEnd) {
     CycleRig rig("inputTimeout=2");
     rig.pulseInput(0, 100);
@@ -704,8 +726,9 @@ void alarmThenCameraBackWithoutFrame(CycleRig& rig) {
     rig.advance(100);
 }
 
-// The editing page's re-check: every camera inspected, then the decision.
+// The editing page's re-check: the results reset, every camera inspected, then the decision.
 void reCheckEveryCamera(CycleRig& rig) {
+    rig.controller->resetRun();
     for (int c = 0; c < 2; ++c) rig.controller->runAlgorithm(c, 1);
     rig.state.alarmCleared = 1;
     rig.controller->checkNG(true);
@@ -717,8 +740,10 @@ void reCheckEveryCamera(CycleRig& rig) {
 // the box tells so until the wait ends. Camera 2 fails the step where no frame is to come: with
 // the external trigger, back after the step's trigger, at once (the frame of this opening went
 // with the old link, the next comes with the next opening, which the withheld clamp keeps
-// away); else when none came within a few frame periods. The alarm stands for camera 2, told in
-// its record and on its view, and is answered as any: the re-check judges the next frame.
+// away); else when none came within a few frame periods, for the frame lost with its link when
+// it was lost after the trigger, else for delivering none. The alarm stands for camera 2, told
+// in its record and on its view, and is answered as any: a re-check without a new frame is
+// held, says so and leaves the reason on the view; the next re-check judges the new frame.
 TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
     constexpr int kBackMs = kCameraLostRetryMs + kRunPeriodMs;  // a pass sees the return
     struct Road {
@@ -803,33 +828,93 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
             EXPECT_NE(rig.state.resultState, kResultAlarm);
             continue;
         }
+        // Lost after the trigger, or back before it and silent since.
+        const bool lost = road.waitsLost;
         const DetectionController::Judgement& j = rig.controller->lastJudgement();
         EXPECT_EQ(j.step, step);
-        EXPECT_EQ(j.lost, 2u);
+        EXPECT_EQ(j.lost, lost ? 2u : 0u);
+        EXPECT_EQ(j.notDelivered, lost ? 0u : 2u);
         EXPECT_EQ(rig.state.resultState, kResultAlarm) << "the alarm stands";
         EXPECT_TRUE(rig.out(kAlarm));
-        EXPECT_TRUE(second.frameLost) << "its view tells why";
+        const FrameMissing why = lost ? FrameMissing::LostWithLink : FrameMissing::NotDelivered;
+        EXPECT_EQ(second.missing, why) << "its view tells why";
         const QString record =
             rig.host.records.size() > records ? rig.host.records.last() : QString();
-        EXPECT_TRUE(record.contains(lan(kEntryFrameLostWithLink).arg(2))) << record.toStdString();
+        EXPECT_TRUE(
+            record.contains(lan(lost ? kEntryFrameLostWithLink : kEntryFrameNotDelivered).arg(2)))
+            << record.toStdString();
         EXPECT_EQ(second.failImageCalls.size(), pictureCalls) << "no picture of a frame not seen";
 
         // The re-check of the alarm judges only a frame that came after the return.
         const quint32 serial = rig.controller->judgementSerial();
         reCheckEveryCamera(rig);
         EXPECT_EQ(rig.controller->judgementSerial(), serial) << "no frame yet: held";
+        EXPECT_EQ(second.missing, why) << "the reason stays while its alarm does";
+        const QString held = lan(kEntryReCheckWaitsForCamera).arg(2);
+        EXPECT_TRUE(rig.host.warnings.contains(held)) << "what holds the re-check told";
         second.newFrames = true;
         rig.advance(kRunPeriodMs);
         second.newFrames = !rig.para.sysUsage;
         reCheckEveryCamera(rig);
         EXPECT_EQ(second.inspected.size(), inspected + 1);
-        EXPECT_FALSE(second.frameLost);
+        EXPECT_EQ(second.missing, FrameMissing::None);
+        EXPECT_TRUE(rig.host.withdrawn.contains(held)) << "camera 2 judged again";
         EXPECT_NE(rig.state.resultState, kResultAlarm) << "its OK lifts the alarm";
     }
 }
 
+// A stop ends a retry that waits for its lost camera, in both trigger modes: the wait is no
+// longer told, and at the return nothing is judged and no alarm raised on the stopped machine.
+TEST(CycleCameras, AStopEndsARetryWaitingForItsCamera) {
+    for (const char* options : {"reDetectNum=2", "sysUsage reDetectNum=2"}) {
+        SCOPED_TRACE(options);
+        CycleRig rig(options, 2);
+        auto& second = rig.host.camAt(1);
+        if (rig.para.sysUsage) rig.host.camAt(0).newFrames = second.newFrames = false;
+        rig.host.camAt(0).results = {true, false, false, false};
+        rig.edge(0);
+        ASSERT_EQ(rig.state.reCheckPending, 1);
+        second.lose();
+        rig.controller->lostCamera();
+        rig.advance(kRunPeriodMs);
+        const QString notice = lan(kEntryStepWaitsForCamera).arg(2).arg(2);
+        ASSERT_TRUE(rig.host.warnings.contains(notice));
+
+        const quint32 serial = rig.controller->judgementSerial();
+        rig.controller->stopDetect();
+        EXPECT_TRUE(rig.host.withdrawn.contains(notice));
+        second.comeBack();
+        rig.advance(3 * kCameraLostRetryMs);
+        EXPECT_EQ(rig.controller->judgementSerial(), serial) << "nothing judged";
+        EXPECT_NE(rig.state.resultState, kResultAlarm);
+        EXPECT_FALSE(rig.out(kAlarm));
+    }
+}
+
+// The wait for a returned camera's frame is time: the passes that input or output changes run
+// meanwhile do not shorten it.
+TEST(CycleCameras, PassesOfInputChangesDoNotShortenTheWaitForAReturnedCamera) {
+    CycleRig rig("trigInDelay[1]=20", 2);
+    auto& second = rig.host.camAt(1);
+    rig.edge(0);
+    second.lose();
+    second.newFrames = false;
+    rig.controller->lostCamera();
+    rig.advance(3000);  // the step falls due and waits
+    second.comeBack();
+    // A pass sees the return, and as many more as the bound has periods run at once.
+    for (int i = 0; i <= kReturnedFrameWaitMs / kRunPeriodMs; ++i) rig.controller->run();
+    rig.advance(kRunPeriodMs);
+    EXPECT_EQ(rig.controller->lastJudgement().lost, 0u) << "still waiting";
+    second.newFrames = true;
+    rig.advance(2 * kRunPeriodMs);
+    EXPECT_EQ(second.inspected, (Steps{0, 1})) << "the frame of the return judged";
+    EXPECT_NE(rig.state.resultState, kResultAlarm);
+}
+
 // The editing page's re-check inspects camera by camera and then decides: a camera back
-// without a new frame holds the decision (the alarm stays, the loss told) until it has one.
+// without a new frame holds the decision (the alarm stays, the box says what for) until it has
+// one; the notice goes once the next cycle judges that camera.
 TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
     CycleRig rig("", 2);
     auto& second = rig.host.camAt(1);
@@ -843,14 +928,19 @@ TEST(CycleCameras, ReCheckOfTheEditingPageHoldsItsDecisionForAnOldFrame) {
     EXPECT_EQ(rig.controller->judgementSerial(), serial) << "nothing decided";
     EXPECT_EQ(rig.state.resultState, kResultAlarm);
     EXPECT_TRUE(rig.out(kClamp));
+    const QString held = lan(kEntryReCheckWaitsForCamera).arg(2);
+    EXPECT_EQ(rig.host.warnings.last(), held) << "camera 2 is connected, not unavailable";
     EXPECT_TRUE(rig.host.warningVisible);
 
+    // The alarm answered without a re-check; the next cycle judges camera 2 again.
+    rig.controller->clearNGAlarm();
     second.newFrames = true;
+    rig.setInput(0, false);
     rig.advance(100);
-    reCheck();
-    EXPECT_EQ(second.inspected.size(), inspected + 1);
-    EXPECT_EQ(rig.controller->judgementSerial(), serial + 1);
-    EXPECT_NE(rig.state.resultState, kResultAlarm) << "its OK lifts the alarm";
+    rig.edge(0);
+    EXPECT_EQ(second.inspected.size(), inspected + 2);
+    EXPECT_TRUE(rig.host.withdrawn.contains(held));
+    EXPECT_FALSE(rig.host.warningVisible);
 }
 
 // A re-check held for a camera without a new frame inspected the other cameras; the timed

@@ -105,6 +105,13 @@ WindowRig::WindowRig(int cameras, const std::function<void(WizardPara&)>& config
     }
     gpControlIO->InitIOThread(window_.get());
     shownPicture_.assign(size_t(cameras), 0);
+    // A camera on the external trigger takes no picture at its start. Each is turned once round
+    // its pictures, to take its first scene as a free-running start does; the switch below
+    // takes that frame, as it takes the free run's, for no triggered one.
+    if (gpWPara && gpWPara->sysUsage)
+        for (int c = 0; c < numCamera; ++c)
+            for (int k = 0; k < pictureCount_[size_t(c)]; ++k)
+                window_->cammerWidgets[c]->ManualUpdateImage();
     for (int c = 0; c < numCamera; ++c) window_->cammerWidgets[c]->CameraChangeTrig(true);
 
     // The board follows the window's idle outputs once the IO thread runs.

@@ -23,7 +23,7 @@ public:
     bool isOK() const override { return rig_.ctx.isOK; }
     void setOK(bool ok) override { rig_.ctx.isOK = ok; }
     void resetResults() override { rig_.ctx.isOK = true; }
-    void markFrameLost(bool) override {}
+    void markFrameMissing(detection::FrameMissing) override {}
     void setDetectDone(int, bool) override {}
     bool reTrainPending(int) const override { return false; }
     void setReTrainPending(int, bool) override {}

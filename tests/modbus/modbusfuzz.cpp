@@ -47,7 +47,8 @@ bool answerHolds(const QByteArray& frame) {
     const modbus::Request request = modbus::decodeRequest(frame);
     const QByteArray reply = modbus::answer(frame, values, [&] {
         resetAsked = true;
-        return frame.size() % 2 == 0;  // both the carried-out and the failed reset
+        // the carried-out, the refused and the failed reset
+        return modbus::ResetOutcome(frame.size() % 3);
     });
     if (resetAsked != (request.kind == modbus::Request::Kind::ResetCounters)) return false;
     if (frame.size() < modbus::kHeaderSize + 1) return reply.isEmpty();

@@ -23,13 +23,13 @@ QByteArray hex(const char* text) {
 // Answers with fixed register values and counts the resets it was asked for.
 struct FakeData {
     modbus::HoldingRegisters values{1, 0, 9, 2};
-    bool refuse = false;
+    modbus::ResetOutcome outcome = modbus::ResetOutcome::Done;
     int resets = 0;
 
     QByteArray answer(const QByteArray& frame) {
         return modbus::answer(frame, values, [this] {
             ++resets;
-            return !refuse;
+            return outcome;
         });
     }
 };
@@ -154,12 +154,15 @@ TEST(ModbusAnswer, RequestsThatCannotBeCarriedOutGetExceptions) {
     EXPECT_EQ(data.resets, 0);
 }
 
-TEST(ModbusAnswer, AFailedResetIsADeviceFailure) {
-    FakeData data;
-    data.refuse = true;
+TEST(ModbusAnswer, AResetNotCarriedOutIsADeviceFailureOrBusy) {
     const char* reset = "0002 0000 0009 01 10 0004 0001 02 0001";
-    EXPECT_EQ(data.answer(hex(reset)),
-              exceptionFor(reset, 0x10, ExceptionCode::ServerDeviceFailure));
+    FakeData data;
+    for (const auto& [outcome, code] :
+         {std::pair(modbus::ResetOutcome::Failed, ExceptionCode::ServerDeviceFailure),
+          std::pair(modbus::ResetOutcome::Busy, ExceptionCode::ServerDeviceBusy)}) {
+        data.outcome = outcome;
+        EXPECT_EQ(data.answer(hex(reset)), exceptionFor(reset, 0x10, code)) << int(code);
+    }
     // Nothing to answer without a function code.
     EXPECT_TRUE(data.answer(hex("0001 0000 0001 01")).isEmpty());
 }

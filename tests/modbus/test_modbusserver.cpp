@@ -16,6 +16,7 @@
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <tuple>
 
 #include "globals.h"
@@ -143,13 +144,18 @@ TEST_F(ModbusServerTest, LibmodbusResetZeroesTheCycleCountersOnly) {
 
 TEST_F(ModbusServerTest, LibmodbusSeesExceptionsOnlyForMalformedOrUnsupportedRequests) {
     const quint16 port = startServer();
+    std::atomic<bool> countsRead{false};
+    source_.setCountsRead([&] { return countsRead.load(); });
     std::vector<std::tuple<const char*, int, int>> outcomes;  // what, errno seen, expected
     ASSERT_TRUE(runBeside([&] {
         LibmodbusMaster master(port);
         ASSERT_TRUE(master.connected());
         const auto seen = [&](bool ok) { return ok ? 0 : master.lastErrno(); };
+        const int earlyReset = seen(master.write(4, {1}));
+        countsRead = true;
         const bool singleWritten = modbus_write_register(master.ctx(), 4, 1) == 1;
         outcomes = {
+            {"reset before the counters are read", earlyReset, EMBXSBUSY},
             {"single write", singleWritten ? 0 : errno, EMBXILFUN},
             {"read past the end", seen(!master.read(65535, 2).empty()), EMBXILADD},
             {"write past the end", seen(master.write(65535, {1, 1})), EMBXILADD},

@@ -85,14 +85,48 @@ TEST(OperationLog, ClearDeletesOnlyTheRowsOfTheDayItIsMadeOn) {
         QFile blocker("RECORD");  // no archive can be made
         ASSERT_TRUE(!c.refused || blocker.open(QIODevice::WriteOnly));
         if (c.rowToday) log.insert("2", "l", "today", kDay2);
+        const RecordListing listing{c.clearedOn, log.recordsOf(c.clearedOn)};
         QStringList listed;
-        for (const OperationRecord& r : log.recordsOf(c.clearedOn))
+        for (const OperationRecord& r : listing.records)
             listed << r.time + "|" + r.level + "|" + r.remarks;
         EXPECT_EQ(listed, c.listed);
-        EXPECT_TRUE(log.clear(c.clearedOn));
+        EXPECT_TRUE(log.clear(listing));
         EXPECT_TRUE(log.recordsOf(c.clearedOn).empty());
         // A row made after the clearing stays in the day it was made on.
         ASSERT_TRUE(log.insert("3", "l", "after", c.clearedOn));
+        ASSERT_TRUE(!c.refused || blocker.remove());
+        ASSERT_TRUE(log.checkDate(kDay2));
+        EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), c.archived);
+        EXPECT_EQ(remarksIn("RECORD.db"), c.current);
+    }
+}
+
+// A clear deletes the rows its list showed: not a row made after the list was read, of its day
+// or of the next (midnight passed, the list's rows gone to their archive or still waiting for it).
+TEST(OperationLog, ClearDeletesOnlyTheListedRows) {
+    const struct {
+        const char* name;
+        QDate madeOn;  // the row made after the list was read
+        bool refused;  // the archive refused meanwhile
+        QStringList archived;
+        QStringList current;
+    } cases[] = {
+        {"the same day", kDay1, false, {"2|l|made"}, {}},
+        {"the next day", kDay2, false, {"1|l|listed"}, {"2|l|made"}},
+        {"the next day, archive refused", kDay2, true, {}, {"2|l|made"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::WorkDir dir;
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("1", "l", "listed");
+        const RecordListing listing{kDay1, log.recordsOf(kDay1)};
+        ASSERT_EQ(listing.records.size(), 1u);
+        QFile blocker("RECORD");  // no archive can be made
+        ASSERT_TRUE(!c.refused || blocker.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(log.insert("2", "l", "made", c.madeOn));
+        EXPECT_TRUE(log.clear(listing));
         ASSERT_TRUE(!c.refused || blocker.remove());
         ASSERT_TRUE(log.checkDate(kDay2));
         EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), c.archived);
@@ -135,6 +169,22 @@ TEST(OperationLog, RolloverArchivesUnderTheRecordDay) {
     QFile day("time.txt");
     ASSERT_TRUE(day.open(QIODevice::ReadOnly));
     EXPECT_EQ(day.readAll(), QByteArray("2026-03-05"));
+}
+
+TEST(OperationLog, NoRolloverBeforeTheRecordDayIsRead) {
+    testsupport::WorkDir dir;
+    {
+        OperationLog log;
+        log.loadRecordDay(kDay1);
+        log.insert("23.59.00", "l", "late");
+    }
+    // A flush while the start still asks its questions checks the day first.
+    OperationLog log;
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD.db"), QStringList{"23.59.00|l|late"});
+    log.loadRecordDay(kDay2);
+    EXPECT_TRUE(log.checkDate(kDay2));
+    EXPECT_EQ(remarksIn("RECORD/2026-03-01.db"), QStringList{"23.59.00|l|late"});
 }
 
 TEST(OperationLog, InvalidDayFileFallsBackToTheDatabaseDate) {

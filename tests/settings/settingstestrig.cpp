@@ -45,12 +45,12 @@ void FakeHost::restoreDefaultSettings(int camera) {
 void FakeHost::showhideMscale() {
     calls << QStringLiteral("mscale");
 }
-bool FakeHost::clearRecord() {
+bool FakeHost::clearRecord(const RecordListing&) {
     calls << QStringLiteral("clearRecord");
     return clearWorks;
 }
-std::vector<OperationRecord> FakeHost::todaysRecords() {
-    return recordLog ? recordLog->recordsOf(today) : std::vector<OperationRecord>();
+RecordListing FakeHost::todaysRecords() {
+    return {today, recordLog ? recordLog->recordsOf(today) : std::vector<OperationRecord>()};
 }
 void FakeHost::flushAll() {
     calls << QStringLiteral("flush");

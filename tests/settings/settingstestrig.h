@@ -43,8 +43,8 @@ public:
     void resumeAfterStop(bool wasRunning) override;
     void endProgram(int status) override { note("end", status); }
     void showhideMscale() override;
-    bool clearRecord() override;
-    std::vector<OperationRecord> todaysRecords() override;
+    bool clearRecord(const RecordListing& listed) override;
+    RecordListing todaysRecords() override;
     void flushAll() override;
     void showCameraOrder() override;
     void showIONames() override;

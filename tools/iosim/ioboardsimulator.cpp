@@ -224,17 +224,25 @@ void IoBoardSimulator::writeAll(const quint8* data, int n) {
 }
 
 void IoBoardSimulator::setInputs(quint32 word) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    inputs_ = word & kTenBits;
+    changeInputs([word](quint32) { return word; });
 }
 
 void IoBoardSimulator::setInput(int bit, bool on) {
     if (bit < 0 || bit > 9) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (on)
-        inputs_ |= 1u << bit;
-    else
-        inputs_ &= ~(1u << bit);
+    changeInputs([bit, on](quint32 word) { return on ? word | 1u << bit : word & ~(1u << bit); });
+}
+
+void IoBoardSimulator::changeInputs(const std::function<quint32(quint32)>& change) {
+    quint32 before, after;
+    std::function<void(quint32, quint32)> observer;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = inputs_;
+        after = inputs_ = change(inputs_) & kTenBits;
+        observer = inputObserver_;
+    }
+    // Outside the lock: the observer may write files.
+    if (observer && before != after) observer(before, after);
 }
 
 quint32 IoBoardSimulator::inputs() const {
@@ -318,6 +326,11 @@ bool IoBoardSimulator::waitForTotalCommands(int count, int timeoutMs) const {
 void IoBoardSimulator::setOutputObserver(std::function<void(quint32)> observer) {
     std::lock_guard<std::mutex> lock(mutex_);
     observer_ = std::move(observer);
+}
+
+void IoBoardSimulator::setInputObserver(std::function<void(quint32, quint32)> observer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inputObserver_ = std::move(observer);
 }
 
 }  // namespace iosim

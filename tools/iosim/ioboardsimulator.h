@@ -81,6 +81,9 @@ public:
 
     // Called in the simulator thread whenever the outputs change.
     void setOutputObserver(std::function<void(quint32)> observer);
+    // Called in the setting thread whenever the inputs change, with the words before and after
+    // (the wire to the cameras' triggers listens here).
+    void setInputObserver(std::function<void(quint32, quint32)> observer);
 
 private:
     void serve();
@@ -88,6 +91,7 @@ private:
     void handleCommand(const Command& command);
     void reply(quint8 type, quint32 payload);
     void writeAll(const quint8* data, int n);
+    void changeInputs(const std::function<quint32(quint32)>& change);
 
     int master_ = -1;
     int slave_ = -1;  // held open so the line stays up and raw while no host has it open
@@ -110,6 +114,7 @@ private:
     int loseLeft_ = 0;
     bool answering_ = true;
     std::function<void(quint32)> observer_;
+    std::function<void(quint32, quint32)> inputObserver_;
     std::vector<quint8> pending_;  // received bytes not yet forming a command
     std::mutex writeMutex_;
 };

@@ -1,11 +1,16 @@
 // mouldmon-iosim: an IO board on a pseudo-terminal for development runs. Start it, then start
 // the program with MOULDMON_SERIAL set to the printed path, and drive the inputs from here.
 //
-// Usage: mouldmon-iosim [--link PATH] [--params PARAM.db]
+// Usage: mouldmon-iosim [--link PATH] [--params PARAM.db] [--trigger-file FILE]
+//                      [--trigger-input N]
 //   --link PATH      keep a symbolic link at PATH to the pseudo-terminal; a program given PATH
 //                    finds a restarted simulator again
 //   --params FILE    name the output terminals and their active levels as FILE sets them
 //                    (read again when it changes); without it, the factory parameters
+//   --trigger-file FILE   count the rising edges of the mould-open input in FILE: simulation
+//                    cameras that watch it ($MOULDMON_SIM_TRIGGER) and run on the external
+//                    trigger take one picture per edge
+//   --trigger-input N     the input terminal (1..10) wired to the cameras' triggers; default 1
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -15,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -22,6 +28,7 @@
 #include "commandline.h"
 #include "ioboardsimulator.h"
 #include "outputnames.h"
+#include "triggerwire.h"
 
 namespace {
 
@@ -123,10 +130,25 @@ int main(int argc, char** argv) {
                                      "sets them (read again when it changes); without it, the "
                                      "factory parameters."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("trigger-file"),
+                      QStringLiteral("Count the rising edges of the mould-open input in FILE: "
+                                     "simulation cameras that watch it "
+                                     "($MOULDMON_SIM_TRIGGER) and run on the external trigger "
+                                     "take one picture per edge."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("trigger-input"),
+                      QStringLiteral("The input terminal (1..10) wired to the cameras' "
+                                     "triggers; default 1, the mould-open input."),
+                      QStringLiteral("N"), QStringLiteral("1")});
     const int status = cli::read(parser);
     if (status != cli::kGoOn) return status;
     const QString linkPath = parser.value(QStringLiteral("link"));
     const QString paramDb = parser.value(QStringLiteral("params"));
+    const QString triggerFile = parser.value(QStringLiteral("trigger-file"));
+    bool terminalRead = false;
+    const int triggerTerminal = parser.value(QStringLiteral("trigger-input")).toInt(&terminalRead);
+    if (!terminalRead || triggerTerminal < 1 || triggerTerminal > 10)
+        return cli::refuse(QStringLiteral("--trigger-input takes a terminal from 1 to 10"));
 
     iosim::OutputNames names;
     if (!paramDb.isEmpty()) {
@@ -134,7 +156,20 @@ int main(int argc, char** argv) {
         if (!names.load(paramDb, &error))
             printLine("output names: " + error.toStdString() + "; using the factory parameters");
     }
+    std::unique_ptr<iosim::TriggerWire> wire;
+    if (!triggerFile.isEmpty()) {
+        wire = std::make_unique<iosim::TriggerWire>(triggerFile, triggerTerminal - 1);
+        if (!wire->start()) {
+            std::fprintf(stderr, "mouldmon-iosim: %s\n",
+                         wire->errorString().toLocal8Bit().constData());
+            return 1;
+        }
+    }
     iosim::IoBoardSimulator board;
+    if (wire)
+        board.setInputObserver([&wire](quint32 before, quint32 after) {
+            if (!wire->inputsChanged(before, after)) printLine(wire->errorString().toStdString());
+        });
     if (!board.start()) {
         std::fprintf(stderr, "mouldmon-iosim: %s\n", board.errorString().toLocal8Bit().constData());
         return 1;
@@ -156,6 +191,10 @@ int main(int argc, char** argv) {
     printLine("IO board simulator on " + board.slavePath().toStdString());
     const std::string path = (linkPath.isEmpty() ? board.slavePath() : linkPath).toStdString();
     printLine("start the program with MOULDMON_SERIAL=" + path);
+    if (wire)
+        printLine("input terminal " + std::to_string(triggerTerminal) +
+                  " triggers the simulation cameras watching " + triggerFile.toStdString() +
+                  " (MOULDMON_SIM_TRIGGER)");
     help();
     printLine(describeOutputs(names, board.outputs()));
 

@@ -1,5 +1,6 @@
 #include "walkmodel.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <utility>
 
@@ -15,11 +16,12 @@ bool Result::parse(const QString& line, int cameras, Result* r) {
     r->failed.assign(size_t(cameras), false);
     r->retry = line.contains(QLatin1String("detected again"));
     r->lost.assign(size_t(cameras), false);
-    const QString lost = line.section(QLatin1String("), camera "), 1)
-                             .section(QLatin1String(" without the frame"), 0, 0);
-    if (line.contains(QLatin1String(" without the frame lost with its link")))
-        for (const QString& n : lost.split(QLatin1String(", ")))
-            if (n.toInt() >= 1 && n.toInt() <= cameras) r->lost[size_t(n.toInt() - 1)] = true;
+    for (const QString& part : line.split(QLatin1String(", camera ")).mid(1)) {
+        const QString numbers = part.section(QRegularExpression(" (without|delivered) "), 0, 0);
+        if (numbers != part)
+            for (const QString& n : numbers.split(QLatin1String(", ")))
+                if (n.toInt() >= 1 && n.toInt() <= cameras) r->lost[size_t(n.toInt() - 1)] = true;
+    }
     if (line.contains(QLatin1String("NG (camera "))) {
         const QStringList numbers = line.section(QLatin1String("NG (camera "), 1)
                                         .section(')', 0, 0)

@@ -20,7 +20,7 @@ struct Result {
     int step = -1;             // 0-based
     std::vector<bool> failed;  // per camera
     bool retry = false;        // the failure is detected again before it stands
-    std::vector<bool> lost;    // per camera: failed for the frame that went with its link
+    std::vector<bool> lost;    // per camera: failed uninspected, for a frame missing
     bool anyFailed() const;
     static bool parse(const QString& line, int cameras, Result* r);
 };

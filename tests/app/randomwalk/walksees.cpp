@@ -2,7 +2,7 @@
 // step counts (also under the external trigger) and the counter file after it and after the
 // stop; the alarm's record naming its cameras; the record of each confirmed answer naming the
 // camera the operator chose, and the re-check of "Don't Detect" passing that camera; the
-// ejector and the fourth output; no camera failed for a lost frame whose frame came; nothing
+// ejector and the fourth output; no camera failed for a missing frame whose frame came; nothing
 // judged and no alarm raised while detection is stopped.
 #include <QDirIterator>
 #include <QSettings>
@@ -79,8 +79,8 @@ void Walk::seeResult(const Result& r) {
         violate(QStringLiteral("step %1 judged while detection is stopped").arg(r.step + 1));
     for (int c = 0; c < numCamera; ++c)
         if (r.lost[size_t(c)] && model_.fresh(c))
-            violate(QStringLiteral("step %1 failed camera %2 for the frame lost with its link, "
-                                   "though a frame of its link came")
+            violate(QStringLiteral("step %1 failed camera %2 for a missing frame, though a frame "
+                                   "of its link came")
                         .arg(r.step + 1)
                         .arg(c + 1));
     // A step judges the pictures of its own trigger: no frame a camera took after it was shown

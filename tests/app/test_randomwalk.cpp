@@ -28,7 +28,10 @@
 //  - an answer declined, or given after its subject changed, records no deed;
 //  - the panel is neither restarted nor powered off under an alarm;
 //  - every box is asked about a subject; the program's stop ends every road within its bound and
-//    nothing acts after it.
+//    nothing acts after it;
+//  - what each result line adds to the step counts and count.ini, the alarm's and the answers'
+//    records with the camera chosen, the ejector and the fourth output, NG pictures, each step
+//    on its own opening's pictures, nothing judged while stopped (randomwalk/walksees.cpp).
 // The draws and the kept cases are in randomwalk/walkconfigs.cpp, the driver in walkdriver.cpp,
 // the checks in walkinvariants.cpp. MOULDMON_WALK_SEEDS=N walks N seeds from
 // MOULDMON_WALK_FIRST (default 1) instead of kSeeds; MOULDMON_WALK_CASE walks one case line

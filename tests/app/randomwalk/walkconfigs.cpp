@@ -402,10 +402,13 @@ Case drawCase(quint32 seed) {
         }
         c.steps << step;
     }
-    // In semi-automatic a mould opened before the stop counts its product step alone, which
-    // only the stop saves.
-    if (r.bounded(4) == 0) {
-        if (c.semi) c.steps << QStringLiteral("edge:") + showing({});
+    // Where the mould step waits for the second signal, a mould opened before the stop counts
+    // its product step alone, which only the stop saves: half the seeds of the count family and
+    // of the machine's options end so.
+    const bool stops = r.bounded(4) == 0;
+    if (stops || ((seed % 4 == 0 || seed % 4 == 3) && (seed / 4) % 2)) {
+        if (c.productStep() && c.mouldOnSecondSignal())
+            c.steps << QStringLiteral("edge:") + showing(QStringLiteral("C"));
         c.steps << QStringLiteral("stop");
     }
     return c;

@@ -443,6 +443,7 @@ void Walk::noInputPasses() {
 
 // A line controller resets the counts through the register server.
 void Walk::resetCounts() {
+    readCounting();  // what the last line counted, before the reset starts the cycles again
     const cycletest::InterfaceCounts read = cycletest::readInterfaceCounts(w_, true);
     if (!read.error.isEmpty()) violate(QStringLiteral("the reset failed: %1").arg(read.error));
     model_.countersReset();

@@ -179,7 +179,8 @@ private:
         int markedLines = 0;
         std::vector<std::pair<int, QString>> alarmRecords;  // from which record, its text
         std::set<std::pair<int, int>> failed;               // the cameras and steps a line failed
-        bool stopped = false;                               // detection stopped by the operator
+        bool resampling = false;       // a re-sampling was under way at the last step
+        bool stopped = false;          // detection stopped by the operator
         std::vector<quint64> shownAt;  // per camera: the moment it was shown its last picture
         quint32 alarmSerial = 0;
     } seen_;

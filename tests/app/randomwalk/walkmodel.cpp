@@ -236,10 +236,11 @@ QString CycleModel::clampHold(bool anyLost, bool countAlarm, bool running) const
 // From a cycle's start the ejector is withheld until its product step passes or is answered,
 // and while the product's alarm stands; in the multi-step mode the ejector is the product
 // step's own output. A product answered by a pulse, or cut only on its alarm, starts free.
-QString CycleModel::ejectorHold() const {
+QString CycleModel::ejectorHold(bool startKnown) const {
     if (c_.okNgPulse || c_.productPulse) return {};
     if (alarmShown_ && alarmKind_ == 0) return QStringLiteral("the product's alarm stands");
-    if (productOpen_ && !c_.cutEjector)
+    // An alarm stops the cycle: a product step still to come is not run.
+    if (productOpen_ && startKnown && !alarmShown_ && !c_.cutEjector)
         return QStringLiteral("the cycle's product step is not judged");
     return {};
 }

@@ -82,8 +82,9 @@ public:
     int alarmKind() const { return alarmKind_; }
     // Counts the alarms the model raised.
     int alarmId() const { return alarmId_; }
-    // Why the ejector must be withheld now (empty: nothing holds it).
-    QString ejectorHold() const;
+    // Why the ejector must be withheld now (empty: nothing holds it). startKnown: the cycle's
+    // start is known to have been taken (not left to a pass still to come).
+    QString ejectorHold(bool startKnown) const;
     // The count alarm is due: as many passing moulds as the set-up counts were judged.
     bool countAlarmDue() const { return c_.okCount && okMoulds_ >= c_.okCount; }
     // Why the clamp must be withheld now (empty: nothing holds it). lost: a camera is away;

@@ -217,7 +217,11 @@ void Walk::checkSeen(const QString& step) {
                         .arg(d + 1)
                         .arg(path.last()));
     }
-    const QString ejector = model_.ejectorHold();
+    // A camera back without a frame leaves the edge it kept to a pass still to come; a
+    // re-sampling takes the cycle's product step as a template, judging nothing.
+    const bool resampled = std::exchange(seen_.resampling, resampling_ || retraining());
+    const QString ejector =
+        model_.ejectorHold(!(awaitsFrame() && !anyLost()) && !resampled && !seen_.resampling);
     if (!ejector.isEmpty() && !rig_.output(kEjector))
         violate(QStringLiteral("the ejector is let go while %1").arg(ejector));
     if (case_.timedRelease && model_.alarmExpected() && model_.alarmKind() == kMouldStep &&

@@ -41,12 +41,6 @@ constexpr int kWaitMs = 10000;
 constexpr int kPassSoonMs = 5;
 constexpr int kPassBoundMs = 2000;
 
-// Whether a text is the language entry with its %1 filled in, or holds an entry without one.
-bool fits(const QString& text, const QString& entry) {
-    const QStringList parts = entry.split(QStringLiteral("%1"));
-    if (parts.size() == 1) return text.contains(entry);
-    return text.startsWith(parts.first()) && text.endsWith(parts.last());
-}
 
 // The entries the walk names its boxes by; any other box goes by its class.
 const int kNamedBoxes[] = {72,  102, 105, 107, 108, 113, 115, 116, 137,
@@ -57,6 +51,12 @@ QByteArray bytesOf(const std::vector<uchar>& v) {
 }
 
 }  // namespace
+
+bool fits(const QString& text, const QString& entry) {
+    const QStringList parts = entry.split(QStringLiteral("%1"));
+    if (parts.size() == 1) return text.contains(entry);
+    return text.startsWith(parts.first()) && text.endsWith(parts.last());
+}
 
 Walk::Walk(cycletest::WindowRig& rig, const Case& c, const Disk& groups)
     : rig_(rig),

@@ -33,6 +33,9 @@ class WindowRig;
 
 namespace walk {
 
+// Whether a text is the language entry with its %1 filled in, or holds an entry without one.
+bool fits(const QString& text, const QString& entry);
+
 // The stored areas of a camera's product and mould steps, as far as an answer can change them.
 QVector<int> areasOf(const CammerSingleton& p);
 

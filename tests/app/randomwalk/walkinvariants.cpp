@@ -31,12 +31,6 @@ constexpr int kAlarmOutput = 2;
 // The stop waits for the statistics at most this long; the roads unwind within the rest.
 constexpr int kStopBoundMs = stats::kStopSaveWaitMs + 2000;
 
-bool fits(const QString& text, const QString& entry) {
-    const QStringList parts = entry.split(QStringLiteral("%1"));
-    if (parts.size() == 1) return text.contains(entry);
-    return text.startsWith(parts.first()) && text.endsWith(parts.last());
-}
-
 // What an answer records when it acts (language entries of the question and of the record).
 const struct {
     int question;

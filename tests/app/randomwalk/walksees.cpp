@@ -24,12 +24,6 @@ constexpr int kEjector = 1;
 constexpr int kFourthOutput = 3;
 constexpr int kRunning = 1;
 
-bool fits(const QString& text, const QString& entry) {
-    const QStringList parts = entry.split(QStringLiteral("%1"));
-    if (parts.size() == 1) return text.contains(entry);
-    return text.startsWith(parts.first()) && text.endsWith(parts.last());
-}
-
 // Per camera its steps, failed steps, cycles and failed cycles; then the steps and the cycles
 // any camera failed.
 std::vector<int> countsNow() {

@@ -41,7 +41,6 @@ constexpr int kWaitMs = 10000;
 constexpr int kPassSoonMs = 5;
 constexpr int kPassBoundMs = 2000;
 
-
 // The entries the walk names its boxes by; any other box goes by its class.
 const int kNamedBoxes[] = {72,  102, 105, 107, 108, 113, 115, 116, 137,
                            140, 195, 258, 279, 285, 291, 293, 318};

@@ -619,8 +619,9 @@ void DetectionController::judgeCamera(int camera, int position, FrameMissing mis
     s_.curDetect = step;
     // A road that did not begin a judgement (the editing page's re-check) is its own trigger.
     if (!taking_.open) beginJudgement(nextMoment());
+    // Also a camera with a frame of its link: the frame is not of its step's opening.
+    if (missing != FrameMissing::None) return failMissingFrame(camera, step, kind, missing);
     if (!frameCurrent(camera)) {
-        if (missing != FrameMissing::None) return failMissingFrame(camera, step, kind, missing);
         taking_.unjudged |= bit(camera);
         view->setOK(false);
         return;

@@ -247,6 +247,25 @@ TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
     }
 }
 
+// A step its opening's edge started does not judge the picture of the opening before: a camera
+// that sends none of this opening fails it for that, a second after the edge.
+TEST(CycleStandard, AnOpeningWithoutACamerasPictureFailsForIt) {
+    CycleRig rig("sysUsage detectProdEnable=0", 2);
+    auto& second = rig.host.camAt(1);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.pulseInput(0, kRunPeriodMs);  // the edge of the rig's first opening
+    const size_t inspected = second.inspected.size();
+    rig.edge(0);
+    rig.host.camAt(0).newFrames = true;
+    rig.advance(kReturnedFrameWaitMs - kRunPeriodMs);
+    EXPECT_NE(rig.state.resultState, kResultAlarm) << "waits for the picture";
+    rig.advance(2 * kRunPeriodMs);
+    EXPECT_EQ(second.inspected.size(), inspected) << "its old picture not judged";
+    EXPECT_EQ(second.missing, FrameMissing::NotDelivered);
+    EXPECT_EQ(rig.controller->lastJudgement().notDelivered, 2u);
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+}
+
 // Under the external trigger a picture judged once starts no cycle: a snap's pictures serve
 // its manual step only, also when it fails and its alarm is answered without a re-check.
 TEST(CycleStandard, ASnapsPicturesStartNoCycle) {

@@ -197,6 +197,9 @@ TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
         const char* name;
         const char* options;
         bool edgeFirst;
+        size_t steps = 2;           // the steps the opening runs
+        int cycles = 1;             // the cycles it ends
+        bool secondSignal = false;  // the second signal follows the edge
     } rows[] = {
         {"edge first, no delay", "sysUsage", true},
         {"pictures first, no delay", "sysUsage", false},
@@ -206,7 +209,10 @@ TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
         {"pictures first, debounce", "sysUsage debounceTime=3", false},
         {"edge first, debounce longer than the delay", "sysUsage debounceTime=3 trigInDelay[0]=1",
          true},
-        {"edge first, the mould step alone", "sysUsage detectProdEnable=0", true},
+        {"edge first, the mould step alone", "sysUsage detectProdEnable=0", true, 1},
+        {"semi-automatic: the product step", "sysUsage semiAuto", true, 1, 0},
+        {"two-colour", "sysUsage detectMode=1 moldSide=0", true, 1, 1, true},
+        {"multi-step", "sysUsage detectMode=3 detectNum=3 outputOwner[1]=1", true, 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -227,6 +233,7 @@ TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
 
         if (row.edgeFirst) {
             rig.edge(0);
+            if (row.secondSignal) rig.edge(kSecondSignal);
             pictures();
         } else {
             pictures();
@@ -234,12 +241,12 @@ TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
         }
         rig.advance(500);
         rig.setInput(0, false);
+        rig.setInput(kSecondSignal, false);
         rig.advance(3000);
 
-        EXPECT_EQ(gAllCycleNum[0], cycles + 1) << "one counted cycle";
-        const size_t steps = rig.para.detectProdEnable ? 2 : 1;
+        EXPECT_EQ(gAllCycleNum[0], cycles + row.cycles) << "one counted cycle";
         for (auto& cam : rig.host.cams) {
-            EXPECT_EQ(cam->inspected.size(), inspected + steps);
+            EXPECT_EQ(cam->inspected.size(), inspected + row.steps);
             EXPECT_NE(cam->stamp.moment, before);
             for (size_t k = inspected; k < cam->inspected.size(); ++k)
                 EXPECT_EQ(cam->inspectedFrames[k], cam->stamp.moment) << "the new picture";

@@ -315,12 +315,19 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     for (int bit : bits)
         if (level_[bit]) raised.push_back(bit);
     if (!raised.empty()) inputs(raised, false);
+    // On the external trigger every camera takes a picture at the opening of a cycle, also of
+    // the scene it showed already: the cycle is judged on that picture.
+    const bool opens =
+        case_.extTrigger && std::count(bits.begin(), bits.end(), kMouldOpen) && cycleTakesEdge();
     std::vector<int> shown;
     for (int c = 0; c < numCamera; ++c) {
         const int letter = c < pictures.size() ? pictures.at(c).toLatin1() : 'c';
         shown.push_back(std::max(0, int(QByteArray(kPictureLetters).indexOf(char(letter)))));
         wanted_[size_t(c)] = shown.back();
-        if (!lost_[size_t(c)]) show(c, shown.back());
+        if (lost_[size_t(c)]) continue;
+        const bool again = opens && rig_.shownPicture(c) == shown.back();
+        show(c, shown.back());
+        if (again) rig_.retakePicture(c);
     }
     // A pass waiting inside a box takes the newest frames with the edge itself.
     if (w_.runTimer->isActive() && !rig_.waitFor([&] { return grabbed(shown); }, kWaitMs))

@@ -535,8 +535,11 @@ void DetectionController::timerUp(int position) {
     // A tick nobody triggered (none should come) is its own trigger.
     if (!pending.isOpen()) pending.open(nextMoment());
     if (look(pending) == PendingStep::Verdict::Wait) {
-        if (pending.lacking() & staleFrames())
-            waitForCameras(position, pending.lacking());
+        // A camera lost, or back without a frame of its link, is told; the opening's pictures
+        // that follow its edge are not.
+        const quint32 stale = pending.lacking() & staleFrames();
+        if (stale)
+            waitForCameras(position, stale);
         else
             awaitPictures(position);
         return;

@@ -140,8 +140,10 @@ void DetectionController::run() {
         const bool owed = (picturesOwed_ & bit(c)) && !picturesOverdue();
         picturesOwed_ &= ~bit(c);
         // The frames that come while an alarm stands belong to it and start nothing after
-        // its answer; the picture of an opening its edge started belongs to that opening.
-        if (p.sysUsage && s_.resultState != kResultAlarm && !owed)
+        // its answer, nor do those of an opening while detection is stopped once it runs
+        // again; the picture of an opening its edge started belongs to that opening.
+        if (p.sysUsage && s_.resultState != kResultAlarm && s_.detectState != kDetectStopped &&
+            !owed)
             unjudgedFrames_ |= bit(c);
         else
             unjudgedFrames_ &= ~bit(c);

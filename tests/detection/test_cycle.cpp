@@ -273,6 +273,22 @@ TEST(CycleStandard, AnOpeningWithoutACamerasPictureFailsForIt) {
     EXPECT_EQ(rig.state.resultState, kResultAlarm);
 }
 
+// Pictures of an opening while detection is stopped start no cycle once it is started again.
+TEST(CycleStandard, PicturesTakenWhileStoppedStartNoCycle) {
+    CycleRig rig("sysUsage", 2);
+    auto& first = rig.host.camAt(0);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.pulseInput(0, 0);  // the edge of the rig's first opening
+    const size_t inspected = first.inspected.size();
+    rig.controller->stopDetect();
+    for (auto& cam : rig.host.cams) cam->newFrames = true;
+    rig.advance(kRunPeriodMs);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.controller->startDetect();
+    rig.advance(5 * kRunPeriodMs);
+    EXPECT_EQ(first.inspected.size(), inspected);
+}
+
 // Under the external trigger a picture judged once starts no cycle: a snap's pictures serve
 // its manual step only, also when it fails and its alarm is answered without a re-check.
 TEST(CycleStandard, ASnapsPicturesStartNoCycle) {

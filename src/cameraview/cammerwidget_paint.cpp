@@ -459,6 +459,12 @@ QVector<CammerWidget::StatusText> CammerWidget::statusTexts(const ViewHostState&
                           .arg(gAllCycleNum[cameraNo])
                           .arg(fps)});
     }
+    // The view takes no picture while its camera is away; the loss's box goes once confirmed,
+    // this line only with the camera's return. Under the counters: the help button covers the
+    // left edge below the mark.
+    if (!isConnected)
+        texts.append(
+            {QPoint(750, 90), kStatusFontPx, Qt::red, lan(kEntryCameraAway).arg(cameraNo + 1)});
     return texts;
 }
 

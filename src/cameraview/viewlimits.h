@@ -187,5 +187,6 @@ constexpr int kEntryFrameNotDelivered = 690;
 constexpr int kEntryDetected = 528;
 constexpr int kEntryWaiting = 529;
 constexpr int kEntryCameraLost = 655;
+constexpr int kEntryCameraAway = 685;
 
 }  // namespace cameraview

@@ -33,6 +33,7 @@ struct CycleState {
     int trigKind = kTrigInput;          // 0 input, 1 retrain, 2 manual
     int safetyDoorTrig = 0;             // the running step was started by the safety door
     int reCheckPending = 0;             // the next pass re-detects instead of reading inputs
+    int reCheckStep = kNoStep;          // the step it re-detects
     int detectPending[kMaxSteps] = {};  // camera bit masks still to inspect, by kind or step
     int camNewCycle[kMaxCameras] = {};
     int camAlarmArm[kMaxCameras] = {};

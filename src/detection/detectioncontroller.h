@@ -165,7 +165,8 @@ private:
     // "1, 3": the numbers of the cameras in the mask.
     QString cameraNumbers(quint32 mask) const;
     void withholdClamp();
-    // The loss on the warning box, in place of the notice that the cameras were back.
+    // The loss on the loss box or the warning box, in place of the notice that the cameras
+    // were back; once for each loss, until the cameras return.
     void tellCameraLost();
     void beginJudgement(quint64 trigger);
     // Takes the decision of the judgement being taken; true when it was held for cameras
@@ -198,6 +199,7 @@ private:
     qint64 picturesOwedSinceMs_ = 0;
     int lastDelay_ = 0;  // delay of the position started last, tenths
     bool parallel_ = true;
+    bool lossTold_ = false;  // the loss that lasts was put before the operator
     // A camera inspected the step since the last decision: that decision writes the result
     // line, whatever road judged it (the cycle, the door, the editing page's answers).
     bool judgedSinceDecision_ = false;

@@ -169,6 +169,7 @@ void DetectionController::run() {
     }
     if (!s_.camerasOkShown) {
         s_.camerasOkShown = true;
+        lossTold_ = false;
         if (p.cameraLostOpt) host_.hideLostCameraBox();
         host_.hideWarning(lan(kEntryCameraUnavailable));
         host_.showWarning(lan(kEntryCameraReconnected));
@@ -189,6 +190,9 @@ void DetectionController::run() {
     }
 
     if (s_.reCheckPending) {
+        // The retry is the failed step's: a step whose delay ran out meanwhile (the product
+        // step waiting longer in semi-automatic) was judged since.
+        if (s_.reCheckStep != kNoStep) s_.curDetect = s_.reCheckStep;
         const int kind = kindOf(mode, s_.curDetect);
         if (kind >= 0 && kind < kMaxSteps && s_.retryLeft[kind] > 0) {
             --s_.retryLeft[kind];
@@ -770,12 +774,9 @@ void DetectionController::lostCamera() {
         setOutput(kClampOutput, 1);
         flush();
     }
-    if (para().cameraLostOpt) {
-        host_.hideWarning(lan(kEntryCameraReconnected));
-        host_.showLostCameraBox();
-    } else {
-        tellCameraLost();
-    }
+    // A new loss is told, whatever the operator confirmed of the one before.
+    lossTold_ = false;
+    tellCameraLost();
     host_.repaint();
 }
 
@@ -783,7 +784,13 @@ void DetectionController::tellCameraLost() {
     // The notice of the cameras' return, still up or waiting for its turn, would go on saying
     // they are back while the loss waits behind it.
     host_.hideWarning(lan(kEntryCameraReconnected));
-    host_.showWarning(lan(kEntryCameraUnavailable));
+    // Told once a loss: put over the panel again at every pass, it would keep the operator
+    // from its buttons (and from the loss box's power-off) until the camera returns.
+    if (std::exchange(lossTold_, true)) return;
+    if (para().cameraLostOpt)
+        host_.showLostCameraBox();
+    else
+        host_.showWarning(lan(kEntryCameraUnavailable));
 }
 
 bool DetectionController::frameCurrent(int camera) const {
@@ -820,12 +827,14 @@ PendingStep::Verdict DetectionController::look(PendingStep& pending) const {
 
 void DetectionController::startRetry() {
     s_.reCheckPending = 1;
+    s_.reCheckStep = s_.curDetect;
     // A retry judges for the trigger of the try that failed.
     retry_.open(lastJudgement_.serial ? lastJudgement_.trigger : nextMoment());
 }
 
 void DetectionController::endRetry() {
     s_.reCheckPending = 0;
+    s_.reCheckStep = kNoStep;
     retry_.close();
 }
 

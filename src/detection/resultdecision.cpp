@@ -409,6 +409,12 @@ void DetectionController::startDetect() {
     resetRun();
     s_.detectState = kDetectRunning;
     s_.shieldCount = 0;
+    // A camera still away holds the clamp from the start, not from the next pass that finds it
+    // missing: the mould must not close meanwhile.
+    if (!cameraCheck()) {
+        setOutput(kClampOutput, 1);
+        flush();
+    }
     host_.setDetectingButton(true);
 }
 

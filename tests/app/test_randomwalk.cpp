@@ -19,7 +19,9 @@
 //    points and areas are the walk's first ones;
 //  - the clamp withheld from a cycle's start until its mould step passes or is answered, while
 //    an alarm stands, a camera is away, the count alarm stands or the no-input time-out fired;
-//    a failed mould's pulse of its set length; a failure answered by an alarm keeps it on screen;
+//    a failure answered by an alarm keeps it on screen;
+//  - every pulse (the mould's, the product's on the ejector, the OK/NG pulses) runs its set
+//    length on the output words the program publishes, and ends when its timer runs out;
 //  - a release timer releases only the mould's alarm it was started for;
 //  - a step passes a camera only on a frame of its current link;
 //  - a template, an ignore mask or an area changes only by a confirmed answer whose subject held,
@@ -28,7 +30,9 @@
 //  - an answer declined, or given after its subject changed, records no deed;
 //  - the panel is neither restarted nor powered off under an alarm;
 //  - every box is asked about a subject; the program's stop ends every road within its bound and
-//    nothing acts after it.
+//    nothing acts after it;
+//  - every step settles: one that does not (a retry that never ends) ends its walk with what it
+//    still waits for.
 // The draws and the kept cases are in randomwalk/walkconfigs.cpp, the driver in walkdriver.cpp,
 // the checks in walkinvariants.cpp. MOULDMON_WALK_SEEDS=N walks N seeds from
 // MOULDMON_WALK_FIRST (default 1) instead of kSeeds; MOULDMON_WALK_CASE walks one case line
@@ -273,8 +277,8 @@ TEST(RandomWalk, SequencesFromFixedSeedsBreakNoInvariant) {
         gLan = language;
         // MOULDMON_WALK_TRACE=1 prints every walk: two runs of the same seeds walk alike.
         if (qEnvironmentVariableIntValue("MOULDMON_WALK_TRACE"))
-            std::fprintf(stderr, "walked %s (%s):%s\n", qPrintable(name), qPrintable(c.line()),
-                         qPrintable(walk.trace()));
+            std::fprintf(stderr, "walked %s (%s):%s; pulses timed %d\n", qPrintable(name),
+                         qPrintable(c.line()), qPrintable(walk.trace()), walk.pulsesTimed());
         EXPECT_TRUE(walk.violations().isEmpty())
             << name.toStdString() << "\n  case: " << c.line().toStdString()
             << "\n  walked:" << walk.trace().toStdString() << "\n  "

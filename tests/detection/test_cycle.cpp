@@ -432,6 +432,28 @@ TEST(CycleRetry, RetryThatPassesIsFinalAndRetriesUsedUpRaiseTheAlarm) {
     EXPECT_EQ(rig.host.monitorReports, (std::vector<bool>{true, true, true, false}));
 }
 
+// The product step, waiting longer on the mould-open input, is judged while the mould step's
+// retry is pending: the retry still runs for the mould step, and its last failure raises the
+// alarm instead of every later pass waiting for a retry of the product step.
+TEST(CycleRetry, AProductStepJudgedBetweenTheMouldStepsRetriesLeavesThemToEnd) {
+    for (int productDelay : {6, 7}) {
+        CycleRig rig(QStringLiteral("semiAuto reDetectNum=2 ejectorPulseOnProdNG "
+                                    "trigInDelay[0]=%1 trigInDelay[1]=5")
+                         .arg(productDelay)
+                         .toLatin1()
+                         .constData());
+        auto& cam = rig.host.camAt(0);
+        cam.results = {false, false, false, false, false, false};
+        rig.setInput(0, true);
+        rig.setInput(2, true);
+        rig.controller->run();
+        rig.advance(3000);
+        EXPECT_EQ(std::count(cam.inspected.begin(), cam.inspected.end(), 1), 3) << productDelay;
+        EXPECT_EQ(rig.state.resultState, kResultAlarm) << productDelay;
+        EXPECT_EQ(rig.state.reCheckPending, 0) << productDelay;
+    }
+}
+
 TEST(CycleRetry, RightSideRetriesAreKeptByStepKind) {
     // Step 3 is the right side's mould step: its retries are those of kind 1.
     for (int mode : {1, 2}) {
@@ -741,6 +763,18 @@ TEST(CycleCameras, LostCameraBlocksTheCycleAndItsEdgeRunsOnceTheCameraIsBack) {
     EXPECT_TRUE(rig.host.records.contains(
         QStringLiteral("Camera communication failed, \n now reconnected")));
     EXPECT_EQ(rig.host.timerInterval(timers::Run), kRunPeriodMs);
+}
+
+// Detection started again while a camera is away (after a stop, or as the panel stays up after
+// a refused restart or shutdown) keeps the clamp withheld.
+TEST(CycleCameras, DetectionStartedWhileACameraIsLostKeepsTheClamp) {
+    CycleRig rig("", 2);
+    rig.host.camAt(1).connected = false;
+    rig.advance(100);
+    ASSERT_TRUE(rig.out(kClamp));
+    rig.controller->stopDetect();
+    rig.controller->startDetect();
+    EXPECT_TRUE(rig.out(kClamp));
 }
 
 // A step due while camera 2 is lost, or back without a new frame, waits for a frame of the

@@ -248,6 +248,8 @@ Case drawCase(quint32 seed) {
             // takes the slot on show; failed products pulse too, so no alarm ends the page.
             c.mouldPulse = true;
             c.productPulse = c.product;
+            // Or every result a pulse: the OK and NG pulses.
+            c.okNgPulse = r.bounded(4) == 0;
             focus = QStringList{"edge", "both",   "areas",     "addtemp", "source",
                                 "next", "yes",    "no",        "return",  "door",
                                 "time", "ignore", "delignore", "livetemp"};
@@ -263,12 +265,23 @@ Case drawCase(quint32 seed) {
             // The timer releases a mould's alarm; the door closed on a clean mould any alarm,
             // and its passing mould no count alarm, whose box would stand over the re-sampling.
             // The re-sampling takes the templates from the next mould, the check its failures.
-            if ((seed / 4) % 2 == 0) {
+            if ((seed / 4) % 3 == 0) {
                 c.okCount = c.product || c.doorTrigger ? 0 : c.okCount;
                 road = QStringList{"resample", (c.doorTrigger ? "door" : pass) + ":F",
                                    c.product ? "door:C" : "time", "yes"};
-            } else {
+            } else if ((seed / 4) % 3 == 1) {
                 road = QStringList{"resample", "yes", pass + ":C", pass + ":U", "return"};
+            } else {
+                // The door's close re-runs the mould step alone: a mould's alarm beside the
+                // product step, which its timer releases. The next one lifted by the door on a
+                // clean mould (or by an answer), then the product's alarm: the release timer of
+                // the lifted alarm must not release it.
+                c.product = c.upperOnly = c.doorTrigger = true;
+                c.productPulse = c.doorReset = false;
+                c.okCount = 0;
+                road = QStringList{pass + ":C",    "door:U",    "time",      "yes", "door:U",
+                                   "door:C",       pass + ":M", "time",      "yes", "door:U",
+                                   "dontdetect:T", "yes",       pass + ":M", "time"};
             }
             break;
         default:
@@ -286,7 +299,13 @@ Case drawCase(quint32 seed) {
             // before every failure of the mould step (the product step sees both halves).
             c.product =
                 c.mode == TwoColour || (c.mode == MultiStep ? r.bounded(3) == 0 : c.product);
-            c.reDetect = r.bounded(3) == 0 ? 1 + r.bounded(2) : 0;
+            // Retries, where a failed mould is answered by an alarm.
+            c.reDetect = r.bounded(4) != 0 ? 1 + r.bounded(2) : 0;
+            // A failed product pulses there, so that the mould step runs and fails.
+            if (c.reDetect && c.mode != MultiStep) {
+                c.mouldPulse = false;
+                c.productPulse = c.productStep();
+            }
             c.okNgPulse = r.bounded(8) == 0;
             c.cutOnAlarm = r.bounded(4) == 0;
             c.preCut = r.bounded(4) == 0 ? 1 + r.bounded(3) : 0;
@@ -306,11 +325,12 @@ Case drawCase(quint32 seed) {
             }
             // The no-input time-out after a passing mould; a camera lost while the cycle's
             // first step counts its delay down, and back on the picture it showed (the step
-            // must wait for a frame of the new link); then failures and their answers.
+            // must wait for a frame of the new link); then failures the mould step sees also
+            // on its upper half (retries act on them) and their answers.
             {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
-                road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":F",
-                                   "dontdetect:T", "yes",  p + ":F",     "redetect:T", "yes"};
+                road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":U",
+                                   "dontdetect:T", "yes",  p + ":U",     "redetect:T", "yes"};
                 // Running free, a camera back may take a frame of its new link before the step
                 // runs or not, as its clock has it: the camera is lost between cycles there.
                 if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));

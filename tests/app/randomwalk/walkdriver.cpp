@@ -38,6 +38,7 @@ constexpr int kSecondSignal = 2;  // input terminal 3: the mould step's signal i
 constexpr int kMouldStep = 1;
 constexpr int kWaitMs = 10000;
 constexpr int kPassSoonMs = 5;
+constexpr int kPassBoundMs = 2000;
 
 // Whether a text is the language entry with its %1 filled in, or holds an entry without one.
 bool fits(const QString& text, const QString& entry) {
@@ -57,7 +58,12 @@ QByteArray bytesOf(const std::vector<uchar>& v) {
 }  // namespace
 
 Walk::Walk(cycletest::WindowRig& rig, const Case& c, const Disk& groups)
-    : rig_(rig), w_(rig.window()), case_(c), groups_(groups), model_(c, c.cameras) {
+    : rig_(rig),
+      w_(rig.window()),
+      case_(c),
+      groups_(groups),
+      model_(c, c.cameras),
+      pulses_(std::make_unique<PulseWatch>(c, rig.window())) {
     // A failed mould's pulse ends with the alarm output off, though a product alarm raised
     // during the pulse still stands.
     if (case_.mouldPulse)
@@ -106,14 +112,20 @@ void Walk::heard(const QString& text) {
         const int kind = model_.kindOf(r.step);
         if (kind == kMouldStep && !r.anyFailed() && (underAlarm || !byMachine_))
             countUnknown_ = true;
-        if (kind == kMouldStep && r.anyFailed() && !r.retry && model_.pulses(kind)) ++mouldPulses_;
         QString cameras;
         for (int c = 0; c < numCamera; ++c)
             if (r.failed[size_t(c)]) cameras += QString::number(c + 1);
-        trace_ += QStringLiteral(" =%1%2").arg(r.step + 1).arg(cameras.isEmpty() ? "ok" : cameras);
+        trace_ += QStringLiteral(" =%1%2%3")
+                      .arg(r.step + 1)
+                      .arg(cameras.isEmpty() ? "ok" : cameras)
+                      .arg(r.retry ? "+" : "");
+        // An answer lifted the alarm and the step it let run judges now: a failure there
+        // raises the next alarm.
+        if (!byMachine_ && model_.alarmExpected() && w_.resultState != 2) model_.alarmAnswered();
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;
+        trace_ += QStringLiteral(" =released");
         for (const QString& broken : model_.releasedByTimer()) violate(broken);
     }
 }
@@ -148,7 +160,7 @@ void Walk::settle() {
         w_.runTimer->start(kPassSoonMs);
         rig_.waitFor([&] { return w_.runTimer->interval() != kPassSoonMs; }, kWaitMs);
     }
-    rig_.waitFor(
+    const bool settled = rig_.waitFor(
         [&] {
             // A step due while a camera is away, or back without a frame of its new link
             // (the external trigger brings none by itself), may wait for it.
@@ -170,6 +182,31 @@ void Walk::settle() {
             return !w_.reCheckPending;
         },
         kWaitMs);
+    if (!settled) stuck(lost);
+}
+
+// A step that does not settle ends its walk with what it still waits for: the seeds after it
+// still walk.
+void Walk::stuck(bool lost) {
+    QStringList pending;
+    for (int d = 0; d < kMaxDetections; ++d)
+        if (w_.timerUp[d] && w_.timerUp[d]->isActive() && !lost && !awaitsFrame())
+            pending << QStringLiteral("step %1's delay").arg(d + 1);
+    const std::pair<QTimer*, const char*> pulses[] = {
+        {w_.outNGTimer, "the product's pulse"},
+        {w_.notAllowCloseTimer, "the clamp's pulse"},
+        {w_.notAllowThimbleTimer, "the ejector's pulse"},
+        {w_.sysFunc4OutputTimer, "a step's output"}};
+    for (const auto& [t, what] : pulses)
+        if (t && t->isActive()) pending << QLatin1String(what);
+    if (w_.productAlarm && !(gpProductAlarmWarnBox && gpProductAlarmWarnBox->isVisible()))
+        pending << QStringLiteral("the count alarm's box");
+    if (w_.reCheckPending) pending << QStringLiteral("a retry of the failed step");
+    if (pending.isEmpty()) pending << QStringLiteral("the board to take the outputs");
+    violate(QStringLiteral("the step did not settle within %1 s: still waiting for %2")
+                .arg(kWaitMs / 1000)
+                .arg(pending.join(QStringLiteral(", "))));
+    stuck_ = true;
 }
 
 void Walk::run() {
@@ -189,19 +226,18 @@ void Walk::run() {
     wanted_.assign(size_t(numCamera), Clean);
     input(kDoor, true);
     disk_ = started_ = readDisk();
-    while (next_ < case_.steps.size() && !stopped_) {
+    while (next_ < case_.steps.size() && !stopped_ && !stuck_) {
         const QString step = case_.steps[next_++];
         step_ = QStringLiteral("step %1 (%2)").arg(next_).arg(step);
         const int asked = answers_->count();
         answered_.clear();
         machine_.clear();
-        mouldPulses_ = 0;
         rig_.clearChanges();
         perform(step);
         check(step, asked);
     }
     step_ = QStringLiteral("the end");
-    if (!stopped_) checkCounts(true);
+    if (!stopped_ && !stuck_) checkCounts(true);
     for (const char* program : {"reboot", "poweroff"})
         testsupport::recorder().scriptCommand(program, sys::CommandResult{true, 0, {}});
     if (dialogs::boxesRunWithoutSubject() != withoutSubject)
@@ -308,6 +344,7 @@ void Walk::show(int c, int picture) {
 // during an alarm, it re-detects. The cameras show `pictures` (one letter a camera) from the
 // moment the mould or the door is open; a camera away shows them once it is back.
 void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
+    awaitDelays();
     // The door opened ends the alarm output of the alarm on screen.
     if (std::count(bits.begin(), bits.end(), kDoor) && w_.resultState == 2)
         quietAlarm_ = w_.cycle().alarmSerial();
@@ -351,6 +388,22 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     if (!mould.empty()) inputs(mould, false);
     if (judges && judgements_ == judged)
         violate(QStringLiteral("a mould edge while detection runs judged nothing"));
+}
+
+// A pass since the last step may have armed a step (a latch kept under an alarm an answer
+// lifted): the program drops every edge while a step counts its delay down, so the machine's
+// next edge comes once the delays ran out.
+void Walk::awaitDelays() {
+    if (anyLost() || awaitsFrame() || !w_.runTimer->isActive()) return;
+    // A pass held inside a box does not end: then nothing new was armed either.
+    w_.runTimer->start(kPassSoonMs);
+    if (!rig_.waitFor([&] { return w_.runTimer->interval() != kPassSoonMs; }, kPassBoundMs)) return;
+    rig_.waitFor(
+        [&] {
+            return std::none_of(std::begin(w_.timerUp), std::end(w_.timerUp),
+                                [](QTimer* t) { return t && t->isActive(); });
+        },
+        kWaitMs);
 }
 
 // Camera c is unplugged: its next grab reports the loss.
@@ -443,16 +496,21 @@ void Walk::resetCounts() {
     settle();
 }
 
-// The camera-loss box's confirm powers the panel off.
+// The camera-loss box's confirm powers the panel off while the loss it asks about lasts; once
+// the cameras are back (the box not yet taken down by the pass that sees them) it does nothing.
 void Walk::confirmCameraLoss() {
     if (!gpLostCameraWarnBox || !gpLostCameraWarnBox->isVisible()) return void(trace_ += '-');
     const bool before = testsupport::recorder().ran(QStringLiteral("poweroff"));
+    const bool lasts = anyLost();
     lossConfirmed_ = true;
     gpLostCameraWarnBox->accept();
     settle();
     lossConfirmed_ = false;
-    if (!before && !testsupport::recorder().ran(QStringLiteral("poweroff")))
+    const bool off = !before && testsupport::recorder().ran(QStringLiteral("poweroff"));
+    if (!before && lasts && !off)
         violate(QStringLiteral("the camera-loss box's confirm did not power off"));
+    if (!lasts && off)
+        violate(QStringLiteral("the camera-loss box's confirm powered off with the cameras back"));
 }
 
 void Walk::operate(const QString& name, const QString& arg) {
@@ -475,8 +533,11 @@ void Walk::operate(const QString& name, const QString& arg) {
     }
     if (name == "return") {
         // The return from a re-sampling's area page gives the clamp before it judges the cycle.
-        if (gFromTrain) model_.clampGiven();
-        return press(p.btnReturn);
+        const bool fromTrain = gFromTrain;
+        if (fromTrain) model_.clampGiven();
+        press(p.btnReturn);
+        if (fromTrain && resampling_ && !gFromTrain) model_.resampleReturned(w_.curDetect);
+        return;
     }
     if (name == "edit") {
         if (!p.isVisible() || !p.page().holdsCopies()) return skipped();
@@ -599,7 +660,7 @@ int Walk::answer(QDialog* d) {
 
     ++openBoxes_;
     bool answered = false;
-    while (!stopped_ && next_ < case_.steps.size() && !answered) {
+    while (!stopped_ && !stuck_ && next_ < case_.steps.size() && !answered) {
         const QString step = case_.steps[next_++];
         if (step == "yes" || step == "no") {
             box.yes = step == "yes";

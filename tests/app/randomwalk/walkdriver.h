@@ -18,6 +18,7 @@
 #include "dialogseam.h"
 #include "walkconfigs.h"
 #include "walkmodel.h"
+#include "walkpulses.h"
 
 class CammerSingleton;
 class CammerWidget;
@@ -77,6 +78,7 @@ public:
     void heard(const QString& text);
     const QStringList& violations() const { return violations_; }
     const QString& trace() const { return trace_; }
+    int pulsesTimed() const { return pulses_->timed(); }
 
 private:
     DrawROIWidget& page();
@@ -85,12 +87,14 @@ private:
     bool retraining();
     void violate(const QString& what);
     void settle();
+    void stuck(bool lost);
     void perform(const QString& step);
     void machine(const std::function<void()>& act);
     bool grabbed(const std::vector<int>& shown);
     void input(int bit, bool on);
     void inputs(const std::vector<int>& bits, bool on);
     void signal(const std::vector<int>& bits, const QString& pictures);
+    void awaitDelays();
     bool cycleTakesEdge();
     bool edgeJudges(const std::vector<int>& bits);
     void show(int c, int picture);
@@ -139,7 +143,6 @@ private:
     std::vector<std::pair<int, int>> machine_;  // records written by the machine's events
     qint64 judgements_ = 0;                     // result lines of the cycle
     qint64 releases_ = 0;                       // alarms released by their timer
-    int mouldPulses_ = 0;                       // failed moulds answered by a pulse, this step
     bool resampling_ = false;                   // a confirmed re-sampling is under way
     bool level_[3] = {};               // the mould open, the door closed, the second signal
     std::vector<bool> lost_;           // per camera: taken away by the walk
@@ -153,7 +156,9 @@ private:
         false;                // the camera-loss box is being confirmed: its power-off is asked for
     quint32 quietAlarm_ = 0;  // the alarm whose output the templates, the door or a pulse ended
     QMetaObject::Connection pulseEnd_;
+    std::unique_ptr<PulseWatch> pulses_;
     bool stopped_ = false;
+    bool stuck_ = false;  // a step did not settle: the walk ends
     QElapsedTimer stopClock_;
     int recordsAtStop_ = 0;
     Disk diskAtStop_;

@@ -38,7 +38,8 @@ CycleModel::CycleModel(const Case& c, int cameras)
       cameras_(cameras),
       cycleFailed_(size_t(cameras), false),
       fresh_(size_t(cameras), true),
-      shown_(size_t(cameras), Clean) {
+      shown_(size_t(cameras), Clean),
+      before_(size_t(cameras), -1) {
     for (int cam = 0; cam < cameras; ++cam) counts_.cycles << 0, counts_.failed << 0;
 }
 
@@ -49,6 +50,7 @@ void CycleModel::cycleStarts() {
     cycleCounted_ = false;
     cycleOpen_ = true;
     noInput_ = false;
+    std::fill(before_.begin(), before_.end(), -1);
 }
 
 void CycleModel::cameraLost(int camera) {
@@ -60,6 +62,7 @@ void CycleModel::frameArrived(int camera) {
 }
 
 void CycleModel::pictureShown(int camera, int picture) {
+    if (c_.extTrigger) before_[size_t(camera)] = shown_[size_t(camera)];
     shown_[size_t(camera)] = picture;
 }
 
@@ -72,6 +75,11 @@ void CycleModel::countersReset() {
 void CycleModel::roadUnknown() {
     cycleOpen_ = false;
     noInput_ = false;
+}
+
+void CycleModel::resampleReturned(int step) {
+    const int kind = kindOf(step);
+    if (kind >= 0 && kind < kStepsKept) count(kind, std::vector<bool>(size_t(cameras_), false));
 }
 
 void CycleModel::alarmAnswered() {
@@ -87,12 +95,8 @@ bool CycleModel::pulses(int kind) const {
     return kind == 1 && c_.mouldPulse && c_.mode != MultiStep;
 }
 
-int CycleModel::mouldPulseMs() const {
-    return pulses(1) && !c_.okNgPulse && c_.clampPulse > 0 ? c_.clampPulse * 100 : -1;
-}
-
-bool CycleModel::expectedFailure(int camera, int kind) const {
-    const int picture = shown_[size_t(camera)];
+bool CycleModel::expectedFailure(int camera, int kind, bool earlier) const {
+    const int picture = (earlier ? before_ : shown_)[size_t(camera)];
     // The mould step that looks at the upper half alone sees only the part left there.
     if (kind == 1 && c_.upperOnly) return picture == PartLeft;
     return picture != Clean;
@@ -146,8 +150,10 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
         // In the two-colour mode the second signal may run the mould step armed in the cycle
         // before on a frame from before the edge's pictures: the model does not know its
         // results.
-        if (oracle_ && !c_.okNgPulse && c_.mode != TwoColour &&
-            expectedFailure(c, kind) != r.failed[size_t(c)])
+        const bool either =
+            before_[size_t(c)] >= 0 && expectedFailure(c, kind, true) == r.failed[size_t(c)];
+        if (oracle_ && !c_.okNgPulse && c_.mode != TwoColour && !either &&
+            expectedFailure(c, kind, false) != r.failed[size_t(c)])
             broken << QStringLiteral("step %1 judged camera %2 %3 on picture '%4'")
                           .arg(r.step + 1)
                           .arg(c + 1)

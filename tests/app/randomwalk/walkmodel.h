@@ -64,6 +64,9 @@ public:
     // A confirmed answer may have changed what judges the pictures (templates, ignore points,
     // areas, the live template): from now on the model does not know a picture's result.
     void judgementChanged() { oracle_ = false; }
+    // The return from a re-sampling's area page decides the step the re-sampling took: it
+    // counts, passing on every camera, without a result line.
+    void resampleReturned(int step);
     // The alarm on screen ended by an answer the page gave (not by a result line).
     void alarmAnswered();
     // The operator confirmed the count alarm's box.
@@ -86,13 +89,11 @@ public:
     QString clampHold(bool anyLost, bool countAlarm, bool running) const;
     // Whether a result of this kind is answered by a pulse instead of an alarm.
     bool pulses(int kind) const;
-    // The length of the mould's pulse in milliseconds, -1 without one.
-    int mouldPulseMs() const;
     int kindOf(int step) const { return c_.mode == TwoColour ? (step & 1) : step; }
 
 private:
     void count(int kind, const std::vector<bool>& failed);
-    bool expectedFailure(int camera, int kind) const;
+    bool expectedFailure(int camera, int kind, bool earlier) const;
 
     const Case& c_;
     int cameras_;
@@ -114,6 +115,10 @@ private:
     bool oracle_ = true;
     std::vector<bool> fresh_;  // per camera: a frame of its current link was taken
     std::vector<int> shown_;   // per camera: the picture of that frame
+    // Per camera under the external trigger: the picture before, until a cycle starts. A step
+    // held for a camera's return runs once that camera's frame comes, on the other cameras'
+    // frames of its own trigger or the ones the next pictures' triggers already brought.
+    std::vector<int> before_;
 };
 
 }  // namespace walk

@@ -435,6 +435,10 @@ void Walk::openAndLose(int c) {
     for (int bit : bits) level_[bit] = true;
     rig_.setInputs(word);
     rig_.waitInputTaken(kMouldOpen, true, kWaitMs);
+    // On the external trigger the other cameras take the opening's pictures.
+    if (case_.extTrigger)
+        for (int k = 0; k < numCamera; ++k)
+            if (k != c) rig_.retakePicture(k);
     unplug(c);
     inputs(bits, false);
 }

@@ -10,10 +10,25 @@ function(mm_add_subdirectories dir)
     endforeach()
 endfunction()
 
-# mm_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS ...])
+# A test's time limit is given for the normal build. Under the sanitizers every allocation is
+# unwound in full (scripts/sanitize.sh) and a test runs several times slower, so there its limit
+# is this many times longer; a test's own TIMEOUT overrides the --timeout of ctest.
+if(MOULDMON_SANITIZE)
+    set(MM_SANITIZE_TIMEOUT_FACTOR 4)
+else()
+    set(MM_SANITIZE_TIMEOUT_FACTOR 1)
+endif()
+
+# mm_test_timeout(NAME SECONDS): test NAME may run SECONDS in the normal build.
+function(mm_test_timeout name seconds)
+    math(EXPR limit "${seconds} * ${MM_SANITIZE_TIMEOUT_FACTOR}")
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${limit})
+endfunction()
+
+# mm_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS ...] [TIMEOUT seconds])
 # A GoogleTest executable whose main starts an offscreen QApplication and installs the
 # recording system seam, so no test can touch the machine. A case that skips makes ctest report
-# the test as not run instead of passed.
+# the test as not run instead of passed. TIMEOUT (default 300) is the normal build's limit.
 function(mm_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
@@ -22,7 +37,8 @@ function(mm_add_test name)
         set(T_TIMEOUT 300)
     endif()
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    mm_test_timeout(${name} ${T_TIMEOUT})
+    set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MOULDMON_TEST=1;MOULDMON_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     if(T_LABELS)

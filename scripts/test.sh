@@ -37,6 +37,7 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} -DMO
 SANITIZE_BUILD_DIR=$sanitize_dir bash scripts/sanitize.sh --configure
 # Both builds draw on one pool of jobs (make's job server): neither waits for the other, and
 # the machine is not asked for more than it has.
+build_start=$SECONDS
 make -j"${JOBS:-$(nproc)}" -f - <<MAKE
 all: normal sanitized
 normal:
@@ -44,6 +45,8 @@ normal:
 sanitized:
 	+cmake --build "$sanitize_dir"
 MAKE
+# Each test run below says its own time ("Total Test time").
+echo "scripts/test.sh: both builds took $((SECONDS - build_start)) s"
 # ctest passes a run with skipped tests; in CI a skipped test fails the run.
 ctest_log=$(mktemp)
 trap 'rm -f "$ctest_log"' EXIT

@@ -144,6 +144,9 @@ TEST_F(Commands, PrivilegeMatrixOfEveryCommand) {
     };
     for (const Row& row : rows) {
         for (bool refused : {true, false}) {
+            // A command without the gate asks for nothing: with the wrong password it must
+            // already take effect, and the right one would change nothing it sees.
+            if (!row.gated && !refused) continue;
             auto m = window();
             m->manualStep = gDNum;
             gFromTrain = 0;

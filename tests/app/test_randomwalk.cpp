@@ -33,6 +33,9 @@
 //    nothing acts after it;
 //  - every step settles: one that does not (a retry that never ends) ends its walk with what it
 //    still waits for.
+//  - what each result line adds to the step counts and count.ini, the alarm's and the answers'
+//    records with the camera chosen, the ejector and the fourth output, NG pictures, each step
+//    on its own opening's pictures, nothing judged while stopped (randomwalk/walksees.cpp).
 // The draws and the kept cases are in randomwalk/walkconfigs.cpp, the driver in walkdriver.cpp,
 // the checks in walkinvariants.cpp. MOULDMON_WALK_SEEDS=N walks N seeds from
 // MOULDMON_WALK_FIRST (default 1) instead of kSeeds; MOULDMON_WALK_CASE walks one case line

@@ -11,13 +11,13 @@ namespace {
 constexpr int kSmallTable = 16 * kLanguageCount;
 
 struct Loaded {
-    std::vector<QString> slots = std::vector<QString>(kSmallTable);
+    std::vector<QString> texts = std::vector<QString>(kSmallTable);
     lang::LoadReport report;
 };
 
 Loaded load(const QByteArray& data) {
     Loaded result;
-    result.report = lang::loadLanguageTable(data, result.slots.data(), kSmallTable);
+    result.report = lang::loadLanguageTable(data, result.texts.data(), kSmallTable);
     return result;
 }
 
@@ -26,10 +26,10 @@ TEST(LanguageLoad, KeepsBreaksTabsQuotesAndEdgeBlanksExactly) {
                           "\n");
     EXPECT_EQ(t.report.entries, 1);
     EXPECT_EQ(t.report.rejected, 0);
-    EXPECT_EQ(t.slots[12], QString::fromUtf8("  两个空格"));
-    EXPECT_EQ(t.slots[13], QStringLiteral("Click \"OK\"!\r\n next "));
-    EXPECT_EQ(t.slots[14], QString::fromUtf8("\t制表"));
-    EXPECT_EQ(t.slots[15], QString::fromUtf8("末尾の空白 "));
+    EXPECT_EQ(t.texts[12], QString::fromUtf8("  两个空格"));
+    EXPECT_EQ(t.texts[13], QStringLiteral("Click \"OK\"!\r\n next "));
+    EXPECT_EQ(t.texts[14], QString::fromUtf8("\t制表"));
+    EXPECT_EQ(t.texts[15], QString::fromUtf8("末尾の空白 "));
 }
 
 TEST(LanguageLoad, SkipsBadLinesAndKeepsTheRest) {
@@ -49,20 +49,20 @@ TEST(LanguageLoad, SkipsBadLinesAndKeepsTheRest) {
     EXPECT_EQ(t.report.entries, 2);
     EXPECT_EQ(t.report.rejected, 9);
     // The first listing of an entry wins; a repeat writes nothing.
-    EXPECT_EQ(t.slots[4], QStringLiteral("a"));
-    EXPECT_EQ(t.slots[7], QStringLiteral("d"));
+    EXPECT_EQ(t.texts[4], QStringLiteral("a"));
+    EXPECT_EQ(t.texts[7], QStringLiteral("d"));
     for (int slot = 0; slot < kSmallTable; ++slot) {
         if (slot / kLanguageCount == 1) continue;
-        EXPECT_TRUE(t.slots[slot].isEmpty()) << "slot " << slot;
+        EXPECT_TRUE(t.texts[slot].isEmpty()) << "slot " << slot;
     }
 }
 
 TEST(LanguageLoad, LeavesUnlistedSlotsAlone) {
-    std::vector<QString> slots(kSmallTable, QStringLiteral("before"));
-    lang::loadLanguageTable("[2, \"a\", \"b\", \"c\", \"d\"]", slots.data(), kSmallTable);
-    EXPECT_EQ(slots[8], QStringLiteral("a"));
-    EXPECT_EQ(slots[7], QStringLiteral("before"));
-    EXPECT_EQ(slots[12], QStringLiteral("before"));
+    std::vector<QString> texts(kSmallTable, QStringLiteral("before"));
+    lang::loadLanguageTable("[2, \"a\", \"b\", \"c\", \"d\"]", texts.data(), kSmallTable);
+    EXPECT_EQ(texts[8], QStringLiteral("a"));
+    EXPECT_EQ(texts[7], QStringLiteral("before"));
+    EXPECT_EQ(texts[12], QStringLiteral("before"));
 }
 
 }  // namespace

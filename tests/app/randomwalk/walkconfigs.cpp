@@ -336,6 +336,12 @@ Case drawCase(quint32 seed) {
                 if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));
                 // The camera-loss box's confirm powers off.
                 if (c.lostBox) road.insert(3, QStringLiteral("lostok"));
+                // Detection stopped (its password and its question) judges no failed mould.
+                road << "startstop"
+                     << "yes";
+                if (c.password) road << "yes";
+                road << p + ":F"
+                     << "startstop";
             }
             break;
     }
@@ -416,7 +422,15 @@ Case drawCase(quint32 seed) {
         }
         c.steps << step;
     }
-    if (r.bounded(4) == 0) c.steps << QStringLiteral("stop");
+    // Where the mould step waits for the second signal, a mould opened before the stop counts
+    // its product step alone, which only the stop saves: half the seeds of the count family and
+    // of the machine's options end so.
+    const bool stops = r.bounded(4) == 0;
+    if (stops || ((seed % 4 == 0 || seed % 4 == 3) && (seed / 4) % 2)) {
+        if (c.productStep() && c.mouldOnSecondSignal())
+            c.steps << QStringLiteral("edge:") + showing(QStringLiteral("C"));
+        c.steps << QStringLiteral("stop");
+    }
     return c;
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "camerastation.h"
 #include "cammersingleton.h"
 #include "cammerwidget.h"
 #include "colorbutton.h"
@@ -122,7 +123,10 @@ void Walk::heard(const QString& text) {
         // An answer lifted the alarm and the step it let run judges now: a failure there
         // raises the next alarm.
         if (!byMachine_ && model_.alarmExpected() && w_.resultState != 2) model_.alarmAnswered();
+        seeResult(r);
+        const int alarms = model_.alarmId();
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
+        if (model_.alarmId() != alarms) seeAlarmRaised(r);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {
         ++releases_;
         trace_ += QStringLiteral(" =released");
@@ -162,10 +166,13 @@ void Walk::settle() {
     }
     const bool settled = rig_.waitFor(
         [&] {
-            // A step due while a camera is away, or back without a frame of its new link
-            // (the external trigger brings none by itself), may wait for it.
+            // A step due while a camera is away, or back without a frame of its new link, may
+            // wait for it; with the external trigger that frame went with the opening it missed
+            // (the next comes with the next opening, which the withheld clamp holds back): the
+            // step fails for it and is waited for.
             for (QTimer* t : w_.timerUp)
-                if (t && t->isActive() && !lost && !awaitsFrame()) return false;
+                if (t && t->isActive() && !lost && !(awaitsFrame() && !case_.extTrigger))
+                    return false;
             for (QTimer* t : {w_.outNGTimer, w_.notAllowCloseTimer, w_.notAllowThimbleTimer,
                               w_.sysFunc4OutputTimer})
                 if (t && t->isActive()) return false;
@@ -357,6 +364,10 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     const bool opens =
         case_.extTrigger && std::count(bits.begin(), bits.end(), kMouldOpen) && cycleTakesEdge();
     std::vector<int> shown;
+    // The mould opens again only once the clamp is let go; before, the pictures are still the
+    // opening's.
+    const quint64 opening = rig_.output(0) ? 0 : detection::nextMoment();
+    seen_.shownAt.resize(size_t(numCamera));
     for (int c = 0; c < numCamera; ++c) {
         const int letter = c < pictures.size() ? pictures.at(c).toLatin1() : 'c';
         shown.push_back(std::max(0, int(QByteArray(kPictureLetters).indexOf(char(letter)))));
@@ -365,6 +376,7 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
         const bool again = opens && rig_.shownPicture(c) == shown.back();
         show(c, shown.back());
         if (again) rig_.retakePicture(c);
+        if (opening) seen_.shownAt[size_t(c)] = opening;
     }
     // A pass waiting inside a box takes the newest frames with the edge itself.
     if (w_.runTimer->isActive() && !rig_.waitFor([&] { return grabbed(shown); }, kWaitMs))
@@ -494,6 +506,7 @@ void Walk::noInputPasses() {
 
 // A line controller resets the counts through the register server.
 void Walk::resetCounts() {
+    readCounting();  // what the last line counted, before the reset starts the cycles again
     const cycletest::InterfaceCounts read = cycletest::readInterfaceCounts(w_, true);
     if (!read.error.isEmpty()) violate(QStringLiteral("the reset failed: %1").arg(read.error));
     model_.countersReset();
@@ -523,13 +536,15 @@ void Walk::operate(const QString& name, const QString& arg) {
     const auto press = [&](QAbstractButton* b) {
         if (!b->isVisible()) return skipped();
         if (!arg.isEmpty()) p.cbCamera->setCurrentIndex(arg.toInt());
+        seen_.chosen = arg.isEmpty() ? -1 : arg.toInt();
         if (b->isVisible()) b->click();
+        seen_.chosen = -1;
     };
     if (name == "lostok") return confirmCameraLoss();
     if (name == "addtemp") return press(p.btnAddTemp);
     if (name == "ignore") return press(p.btnIgnoreAlarm);
     if (name == "delignore") return press(p.btnDeleteIgnore);
-    if (name == "dontdetect") return press(p.btnNoCheck);
+    if (name == "dontdetect") return markCamera(arg, [&] { press(p.btnNoCheck); });
     if (name == "redetect") return press(p.btnReCheck);
     if (name == "livetemp") {
         model_.judgementChanged();
@@ -656,6 +671,7 @@ int Walk::answer(QDialog* d) {
             box.label = QStringLiteral("#%1").arg(entry);
     box.where = where();
     box.asked = reading(box.where);
+    box.camera = seen_.chosen;
     for (int c = 0; c < numCamera; ++c)
         box.shown.push_back(
             {shownFrame(c), bytesOf(view(c).context.resultMask), areasOf(*view(c).editParam)});

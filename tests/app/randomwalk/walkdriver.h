@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "dialogseam.h"
@@ -65,6 +66,7 @@ struct Box {
     bool stale = false;  // the reading changed before the answer
     bool afterStop = false;
     int recordsAtAnswer = 0;
+    int camera = -1;  // the camera the operator chose on the page for it (the count: all)
     bool acts() const { return yes && !stale && !afterStop; }
 };
 
@@ -125,6 +127,13 @@ private:
     void checkDisk(const Disk& before, const Disk& now);
     void checkOutputs(const QString& step);
     void checkPulses();
+    // What the walk sees besides (walksees.cpp): each result line's step counts, the records,
+    // the ejector, the fourth output, the camera an answer marks, nothing judged while stopped.
+    void seeResult(const Result& r);
+    void seeAlarmRaised(const Result& r);
+    void markCamera(const QString& arg, const std::function<void()>& press);
+    void checkSeen(const QString& step);
+    void readCounting();
 
     cycletest::WindowRig& rig_;
     DeRaRazovi& w_;
@@ -162,6 +171,24 @@ private:
     QElapsedTimer stopClock_;
     int recordsAtStop_ = 0;
     Disk diskAtStop_;
+    struct Seen {
+        bool pending = false;  // a result line whose counting is still to be read
+        Result line;           // that line
+        bool counted = false;  // its kind is the first of its cycle: it counts
+        bool cycleCounted = false;
+        std::vector<bool> cycleFailed;
+        std::vector<int> counts;  // the counts before it counted
+        bool told = false;        // a count differed: told once
+        int chosen = -1;          // the camera the operator chose for the press under way
+        int marked = -1;  // the camera "Don't Detect" is pressed for, its re-check under way
+        int markedLines = 0;
+        std::vector<std::pair<int, QString>> alarmRecords;  // from which record, its text
+        std::set<std::pair<int, int>> failed;               // the cameras and steps a line failed
+        bool resampling = false;       // a re-sampling was under way at the last step
+        bool stopped = false;          // detection stopped by the operator
+        std::vector<quint64> shownAt;  // per camera: the moment it was shown its last picture
+        quint32 alarmSerial = 0;
+    } seen_;
 };
 
 }  // namespace walk

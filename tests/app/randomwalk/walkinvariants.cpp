@@ -117,6 +117,7 @@ void Walk::check(const QString& step, int askedBefore) {
         checkPageShows();
         checkCounts(false);
     }
+    checkSeen(step);
 }
 
 void Walk::finishStop() {

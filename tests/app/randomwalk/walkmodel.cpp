@@ -1,5 +1,6 @@
 #include "walkmodel.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <utility>
 
@@ -14,6 +15,13 @@ bool Result::parse(const QString& line, int cameras, Result* r) {
     r->step = line.section(' ', 3, 3).toInt() - 1;
     r->failed.assign(size_t(cameras), false);
     r->retry = line.contains(QLatin1String("detected again"));
+    r->lost.assign(size_t(cameras), false);
+    for (const QString& part : line.split(QLatin1String(", camera ")).mid(1)) {
+        const QString numbers = part.section(QRegularExpression(" (without|delivered) "), 0, 0);
+        if (numbers != part)
+            for (const QString& n : numbers.split(QLatin1String(", ")))
+                if (n.toInt() >= 1 && n.toInt() <= cameras) r->lost[size_t(n.toInt() - 1)] = true;
+    }
     if (line.contains(QLatin1String("NG (camera "))) {
         const QStringList numbers = line.section(QLatin1String("NG (camera "), 1)
                                         .section(')', 0, 0)
@@ -49,6 +57,7 @@ void CycleModel::cycleStarts() {
     cycleFailed_.assign(size_t(cameras_), false);
     cycleCounted_ = false;
     cycleOpen_ = true;
+    productOpen_ = c_.productStep();
     noInput_ = false;
     std::fill(before_.begin(), before_.end(), -1);
 }
@@ -73,7 +82,7 @@ void CycleModel::countersReset() {
 }
 
 void CycleModel::roadUnknown() {
-    cycleOpen_ = false;
+    cycleOpen_ = productOpen_ = false;
     noInput_ = false;
 }
 
@@ -84,6 +93,7 @@ void CycleModel::resampleReturned(int step) {
 
 void CycleModel::alarmAnswered() {
     if (alarmShown_ && alarmKind_ == 1) cycleOpen_ = false;
+    productOpen_ = productOpen_ && !alarmShown_;
     alarmShown_ = false;
     timerFor_ = 0;
 }
@@ -181,10 +191,14 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
     if (kind == 1) {
         cycleOpen_ = false;
         if (byMachine) ++okMoulds_;
+    } else {
+        productOpen_ = false;
     }
     const bool lifts = c_.mode == MultiStep ? !(kind == 0 && c_.productPulse)
                                             : (kind == 0 && !c_.productPulse) || kind == 1;
     if (alarmShown_ && lifts) {
+        // Lifting the mould's alarm starts detection again with every output let go.
+        productOpen_ = false;
         alarmShown_ = false;
         timerFor_ = 0;
     }
@@ -204,7 +218,7 @@ QStringList CycleModel::releasedByTimer() {
     // The release judges the mould again with every camera passing: a passing mould to the
     // count alarm.
     if (alarmShown_ && alarmKind_ == 1) {
-        cycleOpen_ = false;
+        cycleOpen_ = productOpen_ = false;
         ++okMoulds_;
     }
     alarmShown_ = false;
@@ -222,6 +236,18 @@ QString CycleModel::clampHold(bool anyLost, bool countAlarm, bool running) const
         return QStringLiteral("the product's alarm stands");
     if (cycleOpen_ && startHolds) return QStringLiteral("the cycle's mould step is not judged");
     if (noInput_) return QStringLiteral("the no-input time-out fired");
+    return {};
+}
+
+// From a cycle's start the ejector is withheld until its product step passes or is answered,
+// and while the product's alarm stands; in the multi-step mode the ejector is the product
+// step's own output. A product answered by a pulse, or cut only on its alarm, starts free.
+QString CycleModel::ejectorHold(bool startKnown) const {
+    if (c_.okNgPulse || c_.productPulse) return {};
+    if (alarmShown_ && alarmKind_ == 0) return QStringLiteral("the product's alarm stands");
+    // An alarm stops the cycle: a product step still to come is not run.
+    if (productOpen_ && startKnown && !alarmShown_ && !c_.cutEjector)
+        return QStringLiteral("the cycle's product step is not judged");
     return {};
 }
 

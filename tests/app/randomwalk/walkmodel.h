@@ -20,6 +20,7 @@ struct Result {
     int step = -1;             // 0-based
     std::vector<bool> failed;  // per camera
     bool retry = false;        // the failure is detected again before it stands
+    std::vector<bool> lost;    // per camera: failed uninspected, for a frame missing
     bool anyFailed() const;
     static bool parse(const QString& line, int cameras, Result* r);
 };
@@ -82,6 +83,11 @@ public:
     const Counts& expected() const { return counts_; }
     bool alarmExpected() const { return alarmShown_; }
     int alarmKind() const { return alarmKind_; }
+    // Counts the alarms the model raised.
+    int alarmId() const { return alarmId_; }
+    // Why the ejector must be withheld now (empty: nothing holds it). startKnown: the cycle's
+    // start is known to have been taken (not left to a pass still to come).
+    QString ejectorHold(bool startKnown) const;
     // The count alarm is due: as many passing moulds as the set-up counts were judged.
     bool countAlarmDue() const { return c_.okCount && okMoulds_ >= c_.okCount; }
     // Why the clamp must be withheld now (empty: nothing holds it). lost: a camera is away;
@@ -105,6 +111,7 @@ private:
     int resets_ = 0;       // Modbus resets so far
     int cycleResets_ = 0;  // resets when the cycle under way was counted
     bool cycleOpen_ = false;
+    bool productOpen_ = false;   // the cycle's product step is neither passed nor answered
     bool startPending_ = false;  // started and its mould step neither passed nor answered
     bool noInput_ = false;
     bool alarmShown_ = false;

@@ -116,6 +116,17 @@ private:
 
     // pass helpers
     void acceptEdges(bool delayRunning);
+    // External trigger: an opening is told twice, by the mould-open edge and by a picture of
+    // every camera (their trigger lines are wired to the same signal), in either order and a
+    // few tens of milliseconds apart. The first to come starts the opening; the other is its
+    // own and starts nothing. A step of an opening its edge started waits for the pictures.
+    void takeOpening();
+    // The edge on input is the one an opening started by its pictures still owed: spent.
+    bool absorbOpeningEdge(int input);
+    // The pictures owed to the opening its edge started did not come in time.
+    bool picturesOverdue() const;
+    // The position's step is due and waits for its opening's pictures only.
+    void awaitPictures(int position);
     bool handleAlarmShown();
     void handleSafetyDoorTrigger();
     bool handleManualStep();
@@ -183,6 +194,9 @@ private:
     // Cameras holding a frame that neither a step judged nor an alarm stood over (external
     // trigger): a frame of every camera starts a cycle.
     quint32 unjudgedFrames_ = 0;
+    bool edgeOwed_ = false;     // the pictures started the opening, its edge is to come
+    quint32 picturesOwed_ = 0;  // the edge started it, these cameras' pictures are to come
+    qint64 picturesOwedSinceMs_ = 0;
     int lastDelay_ = 0;  // delay of the position started last, tenths
     bool parallel_ = true;
     bool lossTold_ = false;  // the loss that lasts was put before the operator

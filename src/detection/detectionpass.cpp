@@ -133,11 +133,17 @@ void DetectionController::run() {
     acceptEdges(delayRunning);
 
     for (int c = 0; c < cameras(); ++c) {
+        // The picture a lost camera owed its opening went with its link.
+        if (cam(c) && !cam(c)->isConnected()) picturesOwed_ &= ~bit(c);
         if (!cam(c) || !cam(c)->updateImage()) continue;
         ++s_.frameCount[c];
+        const bool owed = (picturesOwed_ & bit(c)) && !picturesOverdue();
+        picturesOwed_ &= ~bit(c);
         // The frames that come while an alarm stands belong to it and start nothing after
-        // its answer.
-        if (p.sysUsage && s_.resultState != kResultAlarm)
+        // its answer, nor do those of an opening while detection is stopped once it runs
+        // again; the picture of an opening its edge started belongs to that opening.
+        if (p.sysUsage && s_.resultState != kResultAlarm && s_.detectState != kDetectStopped &&
+            !owed)
             unjudgedFrames_ |= bit(c);
         else
             unjudgedFrames_ &= ~bit(c);
@@ -214,13 +220,7 @@ void DetectionController::run() {
         return;
     }
 
-    if (p.sysUsage) {
-        const quint32 all = cameras() >= 32 ? ~0u : bit(cameras()) - 1;
-        if (cameras() == 0 || (unjudgedFrames_ & all) == all) {
-            unjudgedFrames_ = 0;
-            s_.forcedInput = kOpenInput;
-        }
-    }
+    if (p.sysUsage) takeOpening();
 
     if (!delayRunning) {
         for (int i = 0; i < kInputs; ++i) {
@@ -246,11 +246,43 @@ void DetectionController::endPass() {
     io().updateThreadProtectTiming();
 }
 
+void DetectionController::takeOpening() {
+    const quint32 all = cameras() >= 32 ? ~0u : bit(cameras()) - 1;
+    const bool pictures = cameras() == 0 || (unjudgedFrames_ & all) == all;
+    const bool edge = s_.trigLatch[kOpenInput] != 0;
+    if (!pictures && !edge) return;
+    if (edge && !pictures) {
+        // The edge came first: the pictures still to come are this opening's, its steps wait
+        // for them and they start nothing.
+        picturesOwed_ = all & ~unjudgedFrames_;
+        picturesOwedSinceMs_ = nowMs();
+    } else {
+        picturesOwed_ = 0;
+    }
+    // The pictures came first: the edge still to come is this opening's and starts nothing.
+    edgeOwed_ = pictures && !edge;
+    unjudgedFrames_ = 0;
+    if (pictures) s_.forcedInput = kOpenInput;
+}
+
+bool DetectionController::absorbOpeningEdge(int input) {
+    if (input != kOpenInput || !para().sysUsage || !edgeOwed_) return false;
+    edgeOwed_ = false;
+    return true;
+}
+
+bool DetectionController::picturesOverdue() const {
+    const qint64 since = nowMs() - picturesOwedSinceMs_;
+    return since < 0 || since >= kReturnedFrameWaitMs;
+}
+
 void DetectionController::acceptEdges(bool delayRunning) {
     const WizardPara& p = para();
     for (int i = 0; i < kInputs; ++i) {
         // Always asked, so that the edge memory and the door check stay current.
-        if (!io().IOInTrigger(i) || delayRunning) continue;
+        if (!io().IOInTrigger(i)) continue;
+        // Also during a delay: the edge of an opening its pictures started is spent on it.
+        if (absorbOpeningEdge(i) || delayRunning) continue;
         if (s_.productAlarm) continue;
         if (p.shieldPin > 0 && i == kSecondSignalInput) {
             const int before = s_.shieldCount++;
@@ -266,7 +298,8 @@ void DetectionController::acceptEdges(bool delayRunning) {
 bool DetectionController::checkInput(int input) {
     if (input < 0 || input >= kInputs) return false;
     const bool level = io().IOState(0, input);
-    s_.trigLatch[input] = level ? 1 : 0;
+    // An edge whose pictures started its opening while it was held is spent on it.
+    s_.trigLatch[input] = level && !absorbOpeningEdge(input) ? 1 : 0;
     return level;
 }
 
@@ -508,7 +541,13 @@ void DetectionController::timerUp(int position) {
     // A tick nobody triggered (none should come) is its own trigger.
     if (!pending.isOpen()) pending.open(nextMoment());
     if (look(pending) == PendingStep::Verdict::Wait) {
-        waitForCameras(position, pending.lacking());
+        // A camera lost, or back without a frame of its link, is told; the opening's pictures
+        // that follow its edge are not.
+        const quint32 stale = pending.lacking() & staleFrames();
+        if (stale)
+            waitForCameras(position, stale);
+        else
+            awaitPictures(position);
         return;
     }
     host_.stopTimer(timers::delay(position));
@@ -589,8 +628,9 @@ void DetectionController::judgeCamera(int camera, int position, FrameMissing mis
     s_.curDetect = step;
     // A road that did not begin a judgement (the editing page's re-check) is its own trigger.
     if (!taking_.open) beginJudgement(nextMoment());
+    // Also a camera with a frame of its link: the frame is not of its step's opening.
+    if (missing != FrameMissing::None) return failMissingFrame(camera, step, kind, missing);
     if (!frameCurrent(camera)) {
-        if (missing != FrameMissing::None) return failMissingFrame(camera, step, kind, missing);
         taking_.unjudged |= bit(camera);
         view->setOK(false);
         return;
@@ -772,6 +812,7 @@ CameraLinks DetectionController::cameraLinks() const {
         links.present |= bit(c);
         if (cam(c)->isConnected()) links.connected |= bit(c);
         if (frameCurrent(c)) links.current |= bit(c);
+        if (picturesOwed_ & bit(c)) (picturesOverdue() ? links.missed : links.owed) |= bit(c);
     }
     return links;
 }
@@ -866,6 +907,15 @@ void DetectionController::waitForCameras(int position, quint32 lacking) {
                                 .arg(gDNum)
                                 .arg(cameraNumbers(lacking));
     refreshWaitNotice();
+}
+
+void DetectionController::awaitPictures(int position) {
+    // The pictures of the opening follow its edge within tens of milliseconds: the countdown
+    // ticks at zero until they are in, told nowhere (see PendingStep::look for the bound).
+    s_.trigDelayLeft[position] = 0;
+    if (!host_.timerActive(timers::delay(position)))
+        host_.startTimer(timers::delay(position), kTickMs);
+    s_.cycleState = kCycleDetecting;
 }
 
 void DetectionController::beginJudgement(quint64 trigger) {

@@ -26,7 +26,14 @@ PendingStep::Verdict PendingStep::look(const CameraLinks& cameras, const CameraR
     const qint64 dueMs = waitingSinceMs_ >= 0 ? waitingSinceMs_ : nowMs;
     for (int c = 0; c < kMaxCameras; ++c) {
         const quint32 bit = 1u << c;
-        if (!(cameras.present & bit) || (cameras.current & bit)) continue;
+        if (!(cameras.present & bit)) continue;
+        if (cameras.current & bit) {
+            if (cameras.missed & bit)
+                notDelivered_ |= bit;
+            else if (cameras.owed & bit)
+                lacking_ |= bit;
+            continue;
+        }
         if (!(cameras.connected & bit)) {
             lacking_ |= bit;
             continue;

@@ -32,6 +32,10 @@ struct CameraLinks {
     quint32 present = 0;
     quint32 connected = 0;
     quint32 current = 0;  // holding a frame of their link as it is now
+    // External trigger: the picture of the opening its edge started is still to come (owed),
+    // or did not come within kReturnedFrameWaitMs of the edge (missed).
+    quint32 owed = 0;
+    quint32 missed = 0;
 };
 
 class PendingStep {
@@ -52,7 +56,9 @@ public:
     // comes, except where none is to come: then the step is judged and fails for it
     // uninspected (missing). With the external trigger a camera back after the step's trigger
     // lost the frame of this opening with the old link, and the next frame comes with the next
-    // opening, which the withheld clamp keeps away: it fails at once. Otherwise a camera sends
+    // opening, which the withheld clamp keeps away: it fails at once. A camera with a frame
+    // of its link that still owes the opening's picture is waited for; one that missed it
+    // fails for delivering none. Otherwise a camera sends
     // its frame within kReturnedFrameWaitMs after the later of its return and the step falling
     // due; one that does not fails the step: for the frame lost with its link when it came back
     // after the trigger, else for delivering none.

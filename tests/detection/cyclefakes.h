@@ -61,6 +61,7 @@ public:
     }
     void inspect(int step) override {
         inspected.push_back(step);
+        inspectedFrames.push_back(stamp.moment);
         ok = results.empty() || results.front();
         if (!results.empty()) results.pop_front();
     }
@@ -97,7 +98,8 @@ public:
     int countdownRepaints = 0;
     bool reTrain[8] = {};
     int recentNg[8] = {};
-    std::vector<int> inspected;  // steps in inspection order
+    std::vector<int> inspected;            // steps in inspection order
+    std::vector<quint64> inspectedFrames;  // the moment of the frame each inspected
     std::vector<int> reTrainImages;
     QStringList savedFrames;
     QStringList failImageCalls;  // "save d k" / "update d k"

@@ -189,6 +189,106 @@ TEST(CycleStandard, ExternalCameraTriggerStartsCyclesWithoutInputs) {
     EXPECT_EQ(rig.host.camAt(0).inspected.size(), 4u) << "both cameras delivered";
 }
 
+// Under the external trigger an opening is told twice, by the mould-open edge and by a picture
+// of every camera (their trigger lines are wired to it), a pass apart in either order: it is one
+// cycle, judged on its own pictures, whatever the delay and the debounce.
+TEST(CycleStandard, AnOpeningsEdgeAndPicturesMakeOneCycle) {
+    const struct {
+        const char* name;
+        const char* options;
+        bool edgeFirst;
+        size_t steps = 2;           // the steps the opening runs
+        int cycles = 1;             // the cycles it ends
+        bool secondSignal = false;  // the second signal follows the edge
+    } rows[] = {
+        {"edge first, no delay", "sysUsage", true},
+        {"pictures first, no delay", "sysUsage", false},
+        {"edge first, delay", "sysUsage trigInDelay[0]=5 trigInDelay[1]=5", true},
+        {"pictures first, delay", "sysUsage trigInDelay[0]=5 trigInDelay[1]=5", false},
+        {"edge first, debounce", "sysUsage debounceTime=3", true},
+        {"pictures first, debounce", "sysUsage debounceTime=3", false},
+        {"edge first, debounce longer than the delay", "sysUsage debounceTime=3 trigInDelay[0]=1",
+         true},
+        {"edge first, the mould step alone", "sysUsage detectProdEnable=0", true, 1},
+        {"semi-automatic: the product step", "sysUsage semiAuto", true, 1, 0},
+        {"two-colour", "sysUsage detectMode=1 moldSide=0", true, 1, 1, true},
+        {"multi-step", "sysUsage detectMode=3 detectNum=3 outputOwner[1]=1", true, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CycleRig rig(row.options, 2);
+        auto& first = rig.host.camAt(0);
+        const auto pictures = [&rig] {
+            for (auto& cam : rig.host.cams) cam->newFrames = true;
+            rig.advance(kRunPeriodMs);
+            for (auto& cam : rig.host.cams) cam->newFrames = false;
+        };
+        // The rig's first pass took the pictures of an opening; its edge follows.
+        for (auto& cam : rig.host.cams) cam->newFrames = false;
+        rig.pulseInput(0, 500);
+        rig.advance(3000);
+        const int cycles = gAllCycleNum[0];
+        const size_t inspected = first.inspected.size();
+        const quint64 before = first.stamp.moment;
+
+        if (row.edgeFirst) {
+            rig.edge(0);
+            if (row.secondSignal) rig.edge(kSecondSignal);
+            pictures();
+        } else {
+            pictures();
+            rig.edge(0);
+        }
+        rig.advance(500);
+        rig.setInput(0, false);
+        rig.setInput(kSecondSignal, false);
+        rig.advance(3000);
+
+        EXPECT_EQ(gAllCycleNum[0], cycles + row.cycles) << "one counted cycle";
+        for (auto& cam : rig.host.cams) {
+            EXPECT_EQ(cam->inspected.size(), inspected + row.steps);
+            EXPECT_NE(cam->stamp.moment, before);
+            for (size_t k = inspected; k < cam->inspected.size(); ++k)
+                EXPECT_EQ(cam->inspectedFrames[k], cam->stamp.moment) << "the new picture";
+        }
+    }
+}
+
+// A step its opening's edge started does not judge the picture of the opening before: a camera
+// that sends none of this opening fails it for that, a second after the edge.
+TEST(CycleStandard, AnOpeningWithoutACamerasPictureFailsForIt) {
+    CycleRig rig("sysUsage detectProdEnable=0", 2);
+    auto& second = rig.host.camAt(1);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.pulseInput(0, kRunPeriodMs);  // the edge of the rig's first opening
+    const size_t inspected = second.inspected.size();
+    rig.edge(0);
+    rig.host.camAt(0).newFrames = true;
+    rig.advance(kReturnedFrameWaitMs - kRunPeriodMs);
+    EXPECT_NE(rig.state.resultState, kResultAlarm) << "waits for the picture";
+    rig.advance(2 * kRunPeriodMs);
+    EXPECT_EQ(second.inspected.size(), inspected) << "its old picture not judged";
+    EXPECT_EQ(second.missing, FrameMissing::NotDelivered);
+    EXPECT_EQ(rig.controller->lastJudgement().notDelivered, 2u);
+    EXPECT_EQ(rig.state.resultState, kResultAlarm);
+}
+
+// Pictures of an opening while detection is stopped start no cycle once it is started again.
+TEST(CycleStandard, PicturesTakenWhileStoppedStartNoCycle) {
+    CycleRig rig("sysUsage", 2);
+    auto& first = rig.host.camAt(0);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.pulseInput(0, 0);  // the edge of the rig's first opening
+    const size_t inspected = first.inspected.size();
+    rig.controller->stopDetect();
+    for (auto& cam : rig.host.cams) cam->newFrames = true;
+    rig.advance(kRunPeriodMs);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+    rig.controller->startDetect();
+    rig.advance(5 * kRunPeriodMs);
+    EXPECT_EQ(first.inspected.size(), inspected);
+}
+
 // Under the external trigger a picture judged once starts no cycle: a snap's pictures serve
 // its manual step only, also when it fails and its alarm is answered without a re-check.
 TEST(CycleStandard, ASnapsPicturesStartNoCycle) {
@@ -768,6 +868,16 @@ void reCheckEveryCamera(CycleRig& rig) {
     rig.controller->checkNG(true);
 }
 
+// The mould opens: under the external trigger its edge and, a pass later, a picture of every
+// camera.
+void openMould(CycleRig& rig) {
+    rig.edge(0);
+    if (!rig.para.sysUsage) return;
+    for (auto& cam : rig.host.cams) cam->newFrames = true;
+    rig.advance(kRunPeriodMs);
+    for (auto& cam : rig.host.cams) cam->newFrames = false;
+}
+
 }  // namespace
 
 // A step whose camera is lost, or back without a frame of its returned link, waits for it, and
@@ -789,7 +899,7 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         int waitMs;      // back without a frame this long
         bool fails;
     };
-    const auto opening = [](CycleRig& r) { r.edge(0); };
+    const auto opening = [](CycleRig& r) { openMould(r); };
     const auto delay = [](CycleRig& r) { r.advance(3000); };
     const auto manual = [](CycleRig& r) {
         r.state.manualStep = 1;
@@ -797,11 +907,11 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
     };
     const auto retry = [](CycleRig& r) {
         r.host.camAt(0).results = {true, false};
-        r.edge(0);
+        openMould(r);
     };
     const auto door = [](CycleRig& r) { r.edge(kDoor); };
     const auto twoColour = [](CycleRig& r) {
-        r.edge(0);
+        openMould(r);
         r.edge(kSecondSignal);
     };
     const int bound = kBackMs + kReturnedFrameWaitMs;
@@ -819,7 +929,7 @@ TEST(CycleCameras, AStepWhoseFrameWentWithTheLinkFailsWhereNoneIsToCome) {
         {"external trigger: door", "sysUsage safeDoorTrigger", opening, door, false, bound, true},
         {"external trigger: manual step", "sysUsage", [](CycleRig&) {}, manual, false, bound, true},
         {"external trigger: multi-step", "sysUsage detectMode=3 detectNum=3 outputOwner[1]=1",
-         [](CycleRig&) {}, opening, false, bound, true},
+         [](CycleRig&) {}, [](CycleRig& r) { r.edge(0); }, false, bound, true},
         {"external trigger: two-colour", "sysUsage detectMode=1 moldSide=0 trigInDelay[1]=20",
          twoColour, delay, true, kBackMs, true},
     };
@@ -906,7 +1016,7 @@ TEST(CycleCameras, AStopEndsARetryWaitingForItsCamera) {
         auto& second = rig.host.camAt(1);
         if (rig.para.sysUsage) rig.host.camAt(0).newFrames = second.newFrames = false;
         rig.host.camAt(0).results = {true, false, false, false};
-        rig.edge(0);
+        openMould(rig);
         ASSERT_EQ(rig.state.reCheckPending, 1);
         second.lose();
         rig.controller->lostCamera();

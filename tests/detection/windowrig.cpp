@@ -226,6 +226,12 @@ void WindowRig::showPicture(int camera, int picture) {
     }
 }
 
+void WindowRig::retakePicture(int camera) {
+    if (camera < 0 || camera >= int(shownPicture_.size())) return;
+    for (int k = 0; k < pictureCount_[size_t(camera)]; ++k)
+        window_->cammerWidgets[camera]->ManualUpdateImage();
+}
+
 void WindowRig::setAllScenes(bool ng) {
     for (int c = 0; c < int(shownPicture_.size()); ++c) setScene(c, ng);
 }

@@ -72,6 +72,10 @@ public:
     bool unplug(int camera, bool unplugged);
     // The picture (index into the camera's pictures) the next frames of camera c show.
     void showPicture(int camera, int picture);
+    // Camera c takes the picture it shows once more (a software trigger once round its
+    // pictures), as a camera on the external trigger does at every opening.
+    void retakePicture(int camera);
+    int shownPicture(int camera) const { return shownPicture_.at(size_t(camera)); }
     // The working folder (the program's current directory).
     QString folder() const { return dir_.path(); }
     // An input terminal of the machine (bit 0..9) at the simulated board.

@@ -358,6 +358,10 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     for (int bit : bits)
         if (level_[bit]) raised.push_back(bit);
     if (!raised.empty()) inputs(raised, false);
+    // On the external trigger every camera takes a picture at the opening of a cycle, also of
+    // the scene it showed already: the cycle is judged on that picture.
+    const bool opens =
+        case_.extTrigger && std::count(bits.begin(), bits.end(), kMouldOpen) && cycleTakesEdge();
     std::vector<int> shown;
     // The mould opens again only once the clamp is let go; before, the pictures are still the
     // opening's.
@@ -368,7 +372,9 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
         shown.push_back(std::max(0, int(QByteArray(kPictureLetters).indexOf(char(letter)))));
         wanted_[size_t(c)] = shown.back();
         if (lost_[size_t(c)]) continue;
+        const bool again = opens && rig_.shownPicture(c) == shown.back();
         show(c, shown.back());
+        if (again) rig_.retakePicture(c);
         if (opening) seen_.shownAt[size_t(c)] = opening;
     }
     // A pass waiting inside a box takes the newest frames with the edge itself.
@@ -440,6 +446,10 @@ void Walk::openAndLose(int c) {
     for (int bit : bits) level_[bit] = true;
     rig_.setInputs(word);
     rig_.waitInputTaken(kMouldOpen, true, kWaitMs);
+    // On the external trigger the other cameras take the opening's pictures.
+    if (case_.extTrigger)
+        for (int k = 0; k < numCamera; ++k)
+            if (k != c) rig_.retakePicture(k);
     unplug(c);
     inputs(bits, false);
 }

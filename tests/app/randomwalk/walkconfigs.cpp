@@ -331,6 +331,12 @@ Case drawCase(quint32 seed) {
                 const QString p = c.mouldOnSecondSignal() ? modePass : pass;
                 road = QStringList{p + ":C",       "idle", "openlose:T", "back",       p + ":U",
                                    "dontdetect:T", "yes",  p + ":U",     "redetect:T", "yes"};
+                // With more cameras the last one alone fails and "Ignore Alarm P" is confirmed
+                // for it: its record and its ignore points are that camera's, not the first's.
+                if (c.cameras > 1)
+                    road << p + ":L"
+                         << "ignore:L"
+                         << "yes";
                 // Running free, a camera back may take a frame of its new link before the step
                 // runs or not, as its clock has it: the camera is lost between cycles there.
                 if (!c.extTrigger) road.replace(2, QStringLiteral("lose:T"));
@@ -373,6 +379,9 @@ Case drawCase(quint32 seed) {
             shown[target] = QChar(kPictureLetters[1 + r.bounded(PictureCount - 1)]);
         } else if (kind == "U") {
             shown[target] = QChar(kPictureLetters[PartLeft]);
+        } else if (kind == "L") {
+            shown.fill('c');
+            shown[c.cameras - 1] = QChar(kPictureLetters[1 + r.bounded(PictureCount - 1)]);
         } else if (kind == "M") {
             // A part left fails the upper half too.
             shown.replace('l', 'c');
@@ -391,6 +400,8 @@ Case drawCase(quint32 seed) {
                 c.steps << name + ':' + showing(arg);
             else if (arg == "T")
                 c.steps << name + QStringLiteral(":%1").arg(target);
+            else if (arg == "L")
+                c.steps << name + QStringLiteral(":%1").arg(c.cameras - 1);
             else
                 c.steps << piece;
             continue;

@@ -124,6 +124,7 @@ void Walk::heard(const QString& text) {
         if (!byMachine_ && model_.alarmExpected() && w_.resultState != 2) model_.alarmAnswered();
         seeResult(r);
         const int alarms = model_.alarmId();
+        for (const QString& broken : model_.tried(r, byMachine_)) violate(broken);
         for (const QString& broken : model_.judged(r, byMachine_)) violate(broken);
         if (model_.alarmId() != alarms) seeAlarmRaised(r);
     } else if (text.startsWith(QLatin1String("NG alarm released by its timer"))) {

@@ -321,6 +321,8 @@ void Walk::checkDisk(const Disk& before, const Disk& now) {
         if (was != is) {
             const bool cleared = std::count(is.begin(), is.end(), 0) == is.size();
             const auto onlyShown = [&](const Box& b) {
+                // The ignore points land on the camera the operator chose.
+                if (b.camera >= 0 && b.camera != c) return false;
                 if (is.size() != b.shown[c].found.size()) return false;
                 for (int i = 0; i < is.size(); ++i)
                     if (is[i] && !(was.size() == is.size() && was[i]) && !b.shown[c].found[i])

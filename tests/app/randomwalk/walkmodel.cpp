@@ -60,6 +60,8 @@ void CycleModel::cycleStarts() {
     productOpen_ = c_.productStep();
     noInput_ = false;
     std::fill(before_.begin(), before_.end(), -1);
+    retries_ = 0;
+    retriesKnown_ = true;
 }
 
 void CycleModel::cameraLost(int camera) {
@@ -84,6 +86,7 @@ void CycleModel::countersReset() {
 void CycleModel::roadUnknown() {
     cycleOpen_ = productOpen_ = false;
     noInput_ = false;
+    retriesKnown_ = false;
 }
 
 void CycleModel::resampleReturned(int step) {
@@ -202,6 +205,31 @@ QStringList CycleModel::judged(const Result& r, bool byMachine) {
         alarmShown_ = false;
         timerFor_ = 0;
     }
+    return broken;
+}
+
+// Only the mould step is retried, and only where its failure raises an alarm; the retries are
+// the cycle's, shared by its mould steps. A camera that delivered no frame fails for good.
+QStringList CycleModel::tried(const Result& r, bool byMachine) {
+    QStringList broken;
+    const int kind = kindOf(r.step);
+    const int allowed =
+        c_.mode != MultiStep && !c_.okNgPulse && !c_.mouldPulse && kind == 1 ? c_.reDetect : 0;
+    const bool lost = std::count(r.lost.begin(), r.lost.end(), true) != 0;
+    if (r.retry) {
+        if (allowed == 0 || (retriesKnown_ && ++retries_ > allowed))
+            broken << QStringLiteral("step %1 detected again beyond the %2 retries set")
+                          .arg(r.step + 1)
+                          .arg(allowed);
+        return broken;
+    }
+    if (kind != 1 || !r.anyFailed()) return broken;
+    if (retriesKnown_ && byMachine && !alarmShown_ && !lost && retries_ < allowed)
+        broken << QStringLiteral("step %1 failed for good after %2 of its %3 retries")
+                      .arg(r.step + 1)
+                      .arg(retries_)
+                      .arg(allowed);
+    retries_ = allowed;
     return broken;
 }
 

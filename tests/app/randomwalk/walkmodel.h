@@ -78,6 +78,9 @@ public:
     QStringList judged(const Result& r, bool byMachine);
     // "NG alarm released by its timer".
     QStringList releasedByTimer();
+    // A result line's place among the tries of a failing mould step: each failure is detected
+    // again as often as the set-up's retries allow before it stands (read before judged()).
+    QStringList tried(const Result& r, bool byMachine);
 
     // --- what must hold ---
     const Counts& expected() const { return counts_; }
@@ -126,6 +129,11 @@ private:
     // held for a camera's return runs once that camera's frame comes, on the other cameras'
     // frames of its own trigger or the ones the next pictures' triggers already brought.
     std::vector<int> before_;
+
+    // The lines of the cycle under way marked "detected again", and whether the cycle's start,
+    // which arms the retries, was seen.
+    int retries_ = 0;
+    bool retriesKnown_ = false;
 };
 
 }  // namespace walk

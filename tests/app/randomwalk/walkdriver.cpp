@@ -359,10 +359,10 @@ void Walk::signal(const std::vector<int>& bits, const QString& pictures) {
     for (int bit : bits)
         if (level_[bit]) raised.push_back(bit);
     if (!raised.empty()) inputs(raised, false);
-    // On the external trigger every camera takes a picture at the opening of a cycle, also of
-    // the scene it showed already: the cycle is judged on that picture.
-    const bool opens =
-        case_.extTrigger && std::count(bits.begin(), bits.end(), kMouldOpen) && cycleTakesEdge();
+    // On the external trigger every camera takes a picture at each opening of the mould, also of
+    // the scene it showed already and whether or not a cycle takes the edge: its trigger line is
+    // wired to the mould-open signal, not to the program.
+    const bool opens = case_.extTrigger && std::count(bits.begin(), bits.end(), kMouldOpen);
     std::vector<int> shown;
     // The mould opens again only once the clamp is let go; before, the pictures are still the
     // opening's.
